@@ -1,0 +1,50 @@
+// Run-time init, in the order the parts rely on: output first (so anything
+// can report), the random generator (its seed fixes hashing), memory, the
+// datatypes (parents before children), the first frames, then the stacks.
+#include "boot/runtime.h"
+
+#include "core/datatype.h"
+#include "core/memory.h"
+#include "core/platform.h"
+#include "core/simple_types.h"
+#include "core/stack.h"
+#include "scalars/random.h"
+
+namespace zel::runtime {
+
+namespace {
+bool g_initialized = false;
+
+// Datatype inits in registration order: a parent always before its children.
+void (*const g_type_inits[])() = {
+    datatype::init,
+    unset::init,
+    none::init,
+    logic::init,
+};
+}  // namespace
+
+void init() {
+    if (g_initialized) return;
+    platform::init_output_hooks();
+    platform::init_os();
+    random::init();
+    memory::init();
+    datatype::reset();
+    for (auto type_init : g_type_inits) type_init();
+    memory::new_node_frame(memory::NODE_FRAME_SLOTS);
+    memory::new_series_frame();
+    stack::init();
+    g_initialized = true;
+}
+
+bool initialized() { return g_initialized; }
+
+void shutdown() {
+    if (!g_initialized) return;
+    memory::free_all_frames();
+    memory::heap_free_all();
+    g_initialized = false;
+}
+
+}  // namespace zel::runtime

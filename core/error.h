@@ -1,0 +1,90 @@
+// Raising errors and the non-local exits.
+//
+// Every non-local exit (errors, break, continue, return, exit, throw) is a
+// C++ exception carrying its throw code. A catching site compares its catch
+// level with the code, unsigned, and rethrows what is not its own.
+//
+// `fire` is the one way run-time code raises a language error: it names the
+// error by category and id (error_ids.h) and up to three argument values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/cell.h"
+#include "core/error_ids.h"
+
+namespace zel {
+
+// Throw codes, compared unsigned against catch levels.
+constexpr uint32_t THROW_ERROR = 0x7FFFFFFF;
+constexpr uint32_t THROW_BREAK = 0x7FFFFFFE;
+constexpr uint32_t THROW_CONTINUE = 0x7FFFFFFD;
+constexpr uint32_t THROW_RETURN = 0x7FFFFFFC;
+constexpr uint32_t THROW_EXIT = 0x7FFFFFFB;
+constexpr uint32_t THROW_THROW = 0x7FFFFFFA;
+constexpr uint32_t THROW_QUIT = 0x0BADCAFE;
+
+// Catch levels.
+constexpr uint32_t CATCH_TRY = 0x7FFFFFFF;
+constexpr uint32_t CATCH_CATCH = 0x7FFFFFFA;
+constexpr uint32_t CATCH_ALL = 0xFFFFFFFF;
+
+// The exception every non-local exit travels as.
+struct Throw {
+    uint32_t code;
+    // A record catches a code when its level, compared unsigned, is at least the code.
+    bool caught_by(uint32_t level) const { return level >= code; }
+};
+
+enum ErrorCategory : int {
+#define ZEL_CAT_ENUM(name, pos) ERR_CAT_##name = pos,
+    ZEL_ERROR_CATEGORIES(ZEL_CAT_ENUM)
+#undef ZEL_CAT_ENUM
+};
+
+// An error id packs the category position (high byte) and the id's position
+// in its category object (low byte).
+enum ErrorId : uint32_t {
+#define ZEL_ERR_ENUM(cat, cname, word, pos) ERR_##cat##_##cname = (uint32_t(ERR_CAT_##cat) << 8) | pos,
+    ZEL_ERROR_LIST(ZEL_ERR_ENUM)
+#undef ZEL_ERR_ENUM
+};
+
+inline int error_category(ErrorId id) { return int(id >> 8); }
+inline int error_position(ErrorId id) { return int(id & 0xFF); }
+// An error's integer code: category x 100 + position of the id - 2.
+inline int error_code(ErrorId id) { return error_category(id) * 100 + error_position(id) - 2; }
+
+const char* error_category_name(int category);
+const char* error_id_name(ErrorId id);
+
+// An error on its way to a catch. Until error! values exist it carries the
+// category, the id and copies of the argument cells itself.
+struct ErrorThrow : Throw {
+    ErrorId id;
+    int argc;
+    Cell args[3];
+
+    int category() const { return error_category(id); }
+    const char* category_name() const { return error_category_name(category()); }
+    const char* id_name() const { return error_id_name(id); }
+};
+
+// Raises the error. Arguments may be null (absent). Never returns.
+[[noreturn]] void fire(ErrorId id, const Cell* arg1 = nullptr, const Cell* arg2 = nullptr,
+                       const Cell* arg3 = nullptr);
+
+namespace error {
+[[noreturn]] void raise_bad_make_arg(int type, const Cell* spec);
+// Script expect-arg for the running function's argument number `position`
+// (0-based) holding `value`: names the function, the value's datatype and the
+// argument word. Until call frames and function specs exist the function and
+// argument words are none.
+[[noreturn]] void raise_expect_arg(const Cell* value, int position);
+// One-line description of an error in flight, for reports and test failures:
+// "script/out-of-range" followed by the argument types.
+std::string describe(const ErrorThrow& e);
+}  // namespace error
+
+}  // namespace zel

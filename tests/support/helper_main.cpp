@@ -1,0 +1,77 @@
+// A child process for tests that need a whole process: faults, interrupts
+// and the bytes that reach a redirected standard output.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "boot/runtime.h"
+#include "core/error.h"
+#include "core/memory.h"
+#include "core/platform.h"
+
+using namespace zel;
+
+namespace {
+
+// An integer division by zero the compiler cannot see or fold.
+__attribute__((noinline)) int divide_by_zero() {
+    int dividend = 7, divisor = 0, result;
+    asm volatile("cltd\n\tidivl %2" : "=a"(result) : "a"(dividend), "r"(divisor) : "edx");
+    return result;
+}
+
+// A string cell over a new buffer of the given unit holding `units`.
+Cell string_of(const void* units, size_t count, int unit) {
+    Node n = memory::alloc_chars(int64_t(count), unit);
+    Series* s = memory::series_of(n);
+    std::memcpy(s->data(), units, count * size_t(unit));
+    s->tail = uint32_t(count * size_t(unit));
+    Cell c;
+    cell::set(&c, TYPE_STRING, 0, n, 0);
+    return c;
+}
+
+void print_texts() {
+    const char latin1[] = {'c', 'a', 'f', char(0xE9), 0};
+    Cell a = string_of(latin1, 4, 1);
+    platform::print_string(&a, true);
+    const uint16_t wide[] = {0x20AC, ' ', 0x4E2D, 0x1B, '[', '1', 'm', 'x'};
+    Cell b = string_of(wide, 8, 2);
+    platform::print_string(&b, true);
+    platform::print_c_string("raw");
+    const uint32_t ucs[] = {0x1F600, '!'};
+    Cell c = string_of(ucs, 2, 4);
+    platform::print_string(&c, false);
+    platform::print_line({" ", int32_t(-12), ' ', true});
+}
+
+int run(void* arg) {
+    const char* mode = static_cast<const char*>(arg);
+    runtime::init();
+    if (!std::strcmp(mode, "divide-by-zero")) return divide_by_zero();
+    if (!std::strcmp(mode, "segv")) {
+        raise(SIGSEGV);
+        return 3;
+    }
+    if (!std::strcmp(mode, "interrupt")) {
+        platform::write_raw("before\n", 7);
+        raise(SIGINT);
+        return 3;
+    }
+    if (!std::strcmp(mode, "print")) {
+        print_texts();
+        return 0;
+    }
+    if (!std::strcmp(mode, "runtime-error")) platform::runtime_error(95, 0x12345678);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    platform::startup(argc, argv);
+    return platform::run_on_big_stack(run, argv[1]);
+}

@@ -9,6 +9,7 @@
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "scalars/random.h"
+#include "series/series.h"
 
 namespace zel::runtime {
 
@@ -21,6 +22,7 @@ void (*const g_type_inits[])() = {
     unset::init,
     none::init,
     logic::init,
+    series::init,
 };
 }  // namespace
 

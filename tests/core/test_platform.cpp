@@ -253,6 +253,12 @@ TEST(ChildProcess, UncaughtThrowIsRuntimeError95) {
     EXPECT_EQ(r.out, "\n*** Runtime Error 95: no CATCH for THROW\n*** at: 12345678h\n");
 }
 
+TEST(ChildProcess, DepthGuardRaisesStackOverflowBeforeTheStackEnds) {
+    ChildResult r = run_helper("deep-recursion");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "stack-overflow\n");
+}
+
 TEST(ChildProcess, InterruptQuitsQuietlyWithZero) {
     ChildResult r = run_helper("interrupt");
     EXPECT_EQ(r.status, 0);

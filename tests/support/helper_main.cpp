@@ -33,6 +33,14 @@ Cell string_of(const void* units, size_t count, int unit) {
     return c;
 }
 
+// Recursion that only the depth guard stops.
+__attribute__((noinline)) int descend(int depth) {
+    volatile char frame[256];
+    frame[0] = char(depth);
+    platform::check_native_stack();
+    return descend(depth + 1) + frame[0];
+}
+
 void print_texts() {
     const char latin1[] = {'c', 'a', 'f', char(0xE9), 0};
     Cell a = string_of(latin1, 4, 1);
@@ -63,6 +71,15 @@ int run(void* arg) {
     if (!std::strcmp(mode, "print")) {
         print_texts();
         return 0;
+    }
+    if (!std::strcmp(mode, "deep-recursion")) {
+        try {
+            descend(0);
+        } catch (const ErrorThrow& e) {
+            platform::print_line({e.id_name()});
+            return platform::stack_has_room() ? 0 : 4;
+        }
+        return 3;
     }
     if (!std::strcmp(mode, "runtime-error")) platform::runtime_error(95, 0x12345678);
     return 2;

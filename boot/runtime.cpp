@@ -1,6 +1,7 @@
 // Run-time init, in the order the parts rely on: output first (so anything
 // can report), the random generator (its seed fixes hashing), memory, the
-// datatypes (parents before children), the first frames, then the stacks.
+// datatypes (parents before children), the first frames, the stacks, then
+// the case-folding tables.
 #include "boot/runtime.h"
 
 #include "core/datatype.h"
@@ -9,6 +10,7 @@
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "scalars/random.h"
+#include "series/case_folding.h"
 #include "series/series.h"
 
 namespace zel::runtime {
@@ -37,6 +39,7 @@ void init() {
     memory::new_node_frame(memory::NODE_FRAME_SLOTS);
     memory::new_series_frame();
     stack::init();
+    case_folding::init();
     g_initialized = true;
 }
 

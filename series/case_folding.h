@@ -1,6 +1,7 @@
 // Case folding: upper- and lower-case forms of single code points. Every
 // case-insensitive comparison, search and hash of text maps code points to
-// upper case through change_char.
+// upper case through change_char, so the Basic Multilingual Plane costs one
+// array read; the few supplementary letters are looked up in a short list.
 #pragma once
 
 #include <cstdint>
@@ -9,12 +10,32 @@
 
 namespace zel::case_folding {
 
-// Fills the tables; once, at start-up.
+// Allocates and fills the two BMP arrays; once, at start-up (again after the
+// run-time is shut down, whose tracked heap held them).
 void init();
+
+namespace detail {
+// 65,536 entries each: the mapped code point, or 0 for "maps to itself".
+extern uint32_t* g_to_upper;
+extern uint32_t* g_to_lower;
+uint32_t change_supplementary(uint32_t cp, bool upper);
+}  // namespace detail
+
 // Upper case when `upper` is set, lower case otherwise; unknown code points
-// map to themselves.
-uint32_t change_char(uint32_t cp, bool upper);
-uint32_t upper_char(uint32_t cp);
-uint32_t toggle_char(uint32_t cp);
+// map to themselves. A letter whose full mapping is several characters maps
+// to the first of them (U+00DF to U+0053).
+inline uint32_t change_char(uint32_t cp, bool upper) {
+    if (cp > 0xFFFF) return detail::change_supplementary(cp, upper);
+    uint32_t mapped = (upper ? detail::g_to_upper : detail::g_to_lower)[cp];
+    return mapped ? mapped : cp;
+}
+
+inline uint32_t upper_char(uint32_t cp) { return change_char(cp, true); }
+
+// The upper case when it differs from cp, else the lower case.
+inline uint32_t toggle_char(uint32_t cp) {
+    uint32_t up = change_char(cp, true);
+    return up != cp ? up : change_char(cp, false);
+}
 
 }  // namespace zel::case_folding

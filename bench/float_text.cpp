@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
     size_t count = std::strtoull(argv[1], nullptr, 10);
     std::vector<double> values = random_doubles(count);
     FILE* f = std::fopen(argv[2], "wb");
-    if (!f || std::fwrite(values.data(), sizeof(double), count, f) != count || std::fclose(f) != 0) {
+    if (!f || std::fwrite(values.data(), sizeof(double), count, f) != count ||
+        std::fclose(f) != 0) {
         std::perror(argv[2]);
         return 1;
     }

@@ -25,16 +25,16 @@ constexpr std::array<uint8_t, 256> BYTE_KINDS = make_kinds();
 
 // Rows: states; columns: other, sign, digit, e, point, separator, end.
 constexpr uint8_t TRANSITIONS[11][KINDS] = {
-    {10, 0, 1, 10, 4, 10, 10},   // 0 start
-    {10, 10, 1, 6, 5, 2, 9},     // 1 integer digits
-    {10, 10, 1, 10, 10, 10, 9},  // 2 after a separator
-    {10, 10, 3, 6, 10, 4, 9},    // 3 fraction digits
-    {10, 10, 3, 10, 10, 10, 9},  // 4 after a leading point or a fraction separator
-    {10, 10, 3, 10, 10, 10, 9},  // 5 after the point
-    {10, 7, 8, 10, 10, 10, 10},  // 6 after "e"
-    {10, 10, 8, 10, 10, 10, 10}, // 7 after the exponent sign
-    {10, 10, 8, 10, 10, 10, 9},  // 8 exponent digits
-    {9, 9, 9, 9, 9, 9, 9},       // 9 accepted
+    {10, 0, 1, 10, 4, 10, 10},     // 0 start
+    {10, 10, 1, 6, 5, 2, 9},       // 1 integer digits
+    {10, 10, 1, 10, 10, 10, 9},    // 2 after a separator
+    {10, 10, 3, 6, 10, 4, 9},      // 3 fraction digits
+    {10, 10, 3, 10, 10, 10, 9},    // 4 after a leading point or a fraction separator
+    {10, 10, 3, 10, 10, 10, 9},    // 5 after the point
+    {10, 7, 8, 10, 10, 10, 10},    // 6 after "e"
+    {10, 10, 8, 10, 10, 10, 10},   // 7 after the exponent sign
+    {10, 10, 8, 10, 10, 10, 9},    // 8 exponent digits
+    {9, 9, 9, 9, 9, 9, 9},         // 9 accepted
     {10, 10, 10, 10, 10, 10, 10},  // 10 rejected
 };
 

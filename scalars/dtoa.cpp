@@ -48,7 +48,9 @@ Digits float_to_digits(double value, int ndigits, bool zero_text) {
     d.sign = (bits & SIGN_BIT) ? 1 : 0;
     if ((bits & EXPONENT_BITS) == EXPONENT_BITS) {
         d.decpt = DECPT_SPECIAL;
-        set_text(d, (bits & ~(SIGN_BIT | EXPONENT_BITS)) ? "1.#NaN" : d.sign ? "-1.#INF" : "1.#INF");
+        set_text(d, (bits & ~(SIGN_BIT | EXPONENT_BITS)) ? "1.#NaN"
+                    : d.sign                             ? "-1.#INF"
+                                                         : "1.#INF");
         return d;
     }
     if (value == 0.0) {

@@ -139,7 +139,8 @@ FloatText to_text(double value, int kind) {
 
     if (percent_kind(kind))
         append(t, '%');
-    else if (kind != TEXT_SECONDS && kind != TEXT_POINT && !std::memchr(t.chars, '.', size_t(t.length)))
+    else if (kind != TEXT_SECONDS && kind != TEXT_POINT &&
+             !std::memchr(t.chars, '.', size_t(t.length)))
         add_point_zero(t);
     return t;
 }

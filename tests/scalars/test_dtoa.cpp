@@ -74,9 +74,9 @@ TEST(FloatToDigits, GivenDigitsRoundToNearestEvenAndCarry) {
         {12.3456789, 6, "123457", 2},
         {2.5, 6, "25", 1},
         {0.000001234567, 6, "123457", -5},
-        {2.5, 1, "2", 1},      // exact tie: even digit
+        {2.5, 1, "2", 1},  // exact tie: even digit
         {3.5, 1, "4", 1},
-        {0.125, 2, "12", 0},   // 0.125 is exact
+        {0.125, 2, "12", 0},  // 0.125 is exact
         {0.375, 2, "38", 0},
         {999999.5, 6, "1", 7},  // tie to even carries through the 9s
         {9.9999996, 6, "1", 2},
@@ -176,9 +176,9 @@ TEST(StringToFloat, AcceptedTextsAndStopPositions) {
     } cases[] = {
         {"0.1", 0, 0.1, 0},
         {"12abc", 0, 12.0, 3},
-        {"1e", 0, 1.0, 1},            // an "e" with nothing after it is not read
-        {"1e+", 0, 1.0, 0},           // but a sign after it is an exponent of 0
-        {"1e5x", 0, 1e5, 1},          // a stray byte after exponent digits stops the scan
+        {"1e", 0, 1.0, 1},    // an "e" with nothing after it is not read
+        {"1e+", 0, 1.0, 0},   // but a sign after it is an exponent of 0
+        {"1e5x", 0, 1e5, 1},  // a stray byte after exponent digits stops the scan
         {"1ex", 0, 1.0, 1},
         {"50", -2, 0.5, 0},
         {"12.5", -2, 0.125, 0},
@@ -191,14 +191,14 @@ TEST(StringToFloat, AcceptedTextsAndStopPositions) {
         {"0.000123", 0, 0.000123, 0},
         {"0e999999", 0, 0.0, 0},
         {"1.5.5", 0, 1.5, 2},
-        {"1'000", 0, 1.0, 4},         // separators are for callers to remove
+        {"1'000", 0, 1.0, 4},  // separators are for callers to remove
         {"1,5", 0, 1.0, 2},
-        {"0.#INF", 0, 0.0, 4},        // no significant digit: not a special form
-        {"12.#INF", 0, 12.0, 4},      // two digits: not a special form either
+        {"0.#INF", 0, 0.0, 4},    // no significant digit: not a special form
+        {"12.#INF", 0, 12.0, 4},  // two digits: not a special form either
         {"1.#", 0, 1.0, 1},
         {"1.#X", 0, 1.0, 2},
         {"", 0, 0.0, 0},
-        {".", 0, 0.0, 1},              // no digit: nothing is read
+        {".", 0, 0.0, 1},  // no digit: nothing is read
         {"-", 0, 0.0, 1},
         {"abc", 0, 0.0, 3},
         {" 1", 0, 0.0, 2},
@@ -217,12 +217,9 @@ TEST(StringToFloat, SpecialForms) {
         const char* text;
         uint64_t bits;
     } cases[] = {
-        {"1.#INF", 0x7FF0000000000000ull},
-        {"-1.#inf", 0xFFF0000000000000ull},
-        {"+1.#Inf", 0x7FF0000000000000ull},
-        {"7.#INF", 0x7FF0000000000000ull},
-        {"01.#INF", 0x7FF0000000000000ull},
-        {"1.#NaN", 0x7FF8000000000000ull},
+        {"1.#INF", 0x7FF0000000000000ull},  {"-1.#inf", 0xFFF0000000000000ull},
+        {"+1.#Inf", 0x7FF0000000000000ull}, {"7.#INF", 0x7FF0000000000000ull},
+        {"01.#INF", 0x7FF0000000000000ull}, {"1.#NaN", 0x7FF8000000000000ull},
         {"-1.#nan", 0x7FF8000000000000ull},  // NaN is always the positive quiet one
         {"1.#Ixyz", 0x7FF0000000000000ull},  // the rest is not examined
     };
@@ -255,7 +252,8 @@ TEST(StringToFloat, EdgesOfTheDoubleRange) {
         {"2.2250738585072011e-308", 0x000FFFFFFFFFFFFFull},  // largest subnormal
         {"2.2250738585072014e-308", 0x0010000000000000ull},  // smallest normal
         {"5e-324", 0x0000000000000001ull},
-        {"2.4703282292062327e-324", 0x0000000000000000ull},  // just under half the smallest subnormal
+        {"2.4703282292062327e-324",
+         0x0000000000000000ull},  // just under half the smallest subnormal
         {"2.4703282292062328e-324", 0x0000000000000001ull},  // just over
         {"1e23", 0x44B52D02C7E14AF6ull},
         {"9007199254740993", 0x4340000000000000ull},  // halfway: even mantissa
@@ -281,7 +279,8 @@ TEST(StringToFloat, ExponentAdjustmentSaturatesToo) {
 // Doubles with the shortest digits python3's repr gives for them, and decimal
 // texts with the double nearest to them, made by tools/gen_float_fixture.py.
 TEST(FloatTextFixture, ShortestDigitsAndRoundTripsMatchTheReference) {
-    std::filesystem::path file = std::filesystem::path(__FILE__).parent_path() / "float_fixture.txt";
+    std::filesystem::path file =
+        std::filesystem::path(__FILE__).parent_path() / "float_fixture.txt";
     std::ifstream in(file);
     ASSERT_TRUE(in) << file;
     int doubles = 0, texts = 0, failures = 0;

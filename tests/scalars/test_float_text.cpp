@@ -16,11 +16,11 @@ constexpr double INF = std::numeric_limits<double>::infinity();
 
 // Sets pretty printing for one test and puts it back afterwards.
 class Pretty {
-public:
+  public:
     explicit Pretty(int on) : saved_(float_::pretty_print_q) { float_::pretty_print_q = on; }
     ~Pretty() { float_::pretty_print_q = saved_; }
 
-private:
+  private:
     int saved_;
 };
 
@@ -52,10 +52,10 @@ TEST(FloatForm, PrettyPrinting) {
         {1e16, "1.0e16"},
         {0.0001, "0.0001"},
         {0.00001, "1.0e-5"},
-        {123456789012345.6, "123456789012345.6"},      // long, but not ending in 01 or 99
-        {1.234567890123401, "1.2345678901234"},        // 17 characters before the exponent
-        {0.1234567890123401, "0.12345678901234"},      // a leading 0 allows 17 characters
-        {0.123456789012301, "0.123456789012301"},      // 17 with a leading 0: kept
+        {123456789012345.6, "123456789012345.6"},  // long, but not ending in 01 or 99
+        {1.234567890123401, "1.2345678901234"},    // 17 characters before the exponent
+        {0.1234567890123401, "0.12345678901234"},  // a leading 0 allows 17 characters
+        {0.123456789012301, "0.123456789012301"},  // 17 with a leading 0: kept
         {-0.1234567890123401, "-0.12345678901234"},
         {1234567890123456789.0, "1.234567890123457e18"},
         {INF, "1.#INF"},
@@ -83,8 +83,8 @@ TEST(FloatForm, WithoutPrettyPrintingEveryDigitShows) {
 
 TEST(FloatForm, MoldIsTheShortestTextWithItsPoint) {
     Case cases[] = {
-        {0.1, "0.1"},          {100.0, "100.0"},  {1e17, "1.0e17"}, {1e-7, "0.0000001"},
-        {1e-8, "1.0e-8"},      {0.0, "0.0"},      {-0.0, "-0.0"},   {0.7 + 0.1, "0.7999999999999999"},
+        {0.1, "0.1"},     {100.0, "100.0"}, {1e17, "1.0e17"}, {1e-7, "0.0000001"},
+        {1e-8, "1.0e-8"}, {0.0, "0.0"},     {-0.0, "-0.0"},   {0.7 + 0.1, "0.7999999999999999"},
         {INF, "1.#INF"},
     };
     for (const Case& c : cases) EXPECT_STREQ(float_::mold_text(c.value).c_str(), c.text) << c.value;
@@ -105,7 +105,8 @@ TEST(PercentForm, HundredfoldWithThirteenDigits) {
         {-INF, "-1.#INF"},
         {std::nan(""), "1.#NaN"},
     };
-    for (const Case& c : cases) EXPECT_EQ(percent::form_text(c.value).c_str(), std::string(c.text)) << c.value;
+    for (const Case& c : cases)
+        EXPECT_EQ(percent::form_text(c.value).c_str(), std::string(c.text)) << c.value;
     Pretty off(0);
     EXPECT_STREQ(percent::form_text(1e-22).c_str(), "1e-20%");
     EXPECT_STREQ(percent::form_text(-0.0).c_str(), "-0%");
@@ -138,7 +139,8 @@ TEST(FloatForm, OtherKinds) {
         {1.0 / 3, float_::TEXT_POINT, "0.3333333"},
         {-INF, float_::TEXT_POINT, "-1.#INF"},
     };
-    for (const KindCase& c : cases) EXPECT_EQ(text(c.value, c.kind), c.text) << c.value << " kind " << c.kind;
+    for (const KindCase& c : cases)
+        EXPECT_EQ(text(c.value, c.kind), c.text) << c.value << " kind " << c.kind;
     Pretty off(0);
     EXPECT_EQ(text(1e-20, float_::TEXT_SECONDS), "1e-20");
     EXPECT_EQ(text(1e-20, float_::TEXT_POINT), "1e-20");

@@ -12,6 +12,7 @@
 #include "scalars/random.h"
 #include "series/case_folding.h"
 #include "series/series.h"
+#include "series/string.h"
 
 namespace zel::runtime {
 
@@ -25,6 +26,7 @@ void (*const g_type_inits[])() = {
     none::init,
     logic::init,
     series::init,
+    string::init,
 };
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include "core/memory.h"
 #include "core/platform.h"
 #include "core/stack.h"
+#include "series/string.h"
 
 namespace zel::datatype {
 
@@ -93,6 +94,19 @@ Cell* push(int type) {
     return c;
 }
 
+// The name without its "!".
+static int form(Cell* value, Cell* buffer, int part) {
+    int type = int(value->data1);
+    const char* name = type_name(type);
+    int length = registered(type) ? g_type_names[type].length : int(std::strlen(name));
+    string::append_c_string_part(buffer, name, length);
+    return part - length;
+}
+
+static int mold(Cell* value, Cell* buffer, bool, bool all, bool, int part, int) {
+    return cell::mold_literal(buffer, type_name(int(value->data1)), all, part);
+}
+
 static int compare(Cell* value1, Cell* value2, int op) {
     switch (op) {
         case 0: case 1: case 2: case 9: case 12:
@@ -104,7 +118,7 @@ static int compare(Cell* value1, Cell* value2, int op) {
 
 void init() {
     TypeRecord r(TYPE_DATATYPE, 0, "datatype!");
-    r.set<ACT_COMPARE>(compare);
+    r.set<ACT_FORM>(form).set<ACT_MOLD>(mold).set<ACT_COMPARE>(compare);
     register_type(r);
 }
 

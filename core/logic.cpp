@@ -78,6 +78,16 @@ static Cell* random_(Cell* value, bool seed, bool secure, bool) {
     return value;
 }
 
+static const char* text_of(const Cell* value) { return get(value) ? "true" : "false"; }
+
+static int form(Cell* value, Cell* buffer, int part) {
+    return cell::mold_literal(buffer, text_of(value), false, part);
+}
+
+static int mold(Cell* value, Cell* buffer, bool, bool all, bool, int part, int) {
+    return cell::mold_literal(buffer, text_of(value), all, part);
+}
+
 static int compare(Cell* value1, Cell* value2, int op) {
     if (type_of(value2) != TYPE_LOGIC) return -2;
     switch (op) {
@@ -105,7 +115,8 @@ static Cell* complement(Cell* value) {
 
 void init() {
     datatype::TypeRecord r(TYPE_LOGIC, 0, "logic!");
-    r.set<ACT_MAKE>(make).set<ACT_RANDOM>(random_).set<ACT_TO>(to).set<ACT_COMPARE>(compare);
+    r.set<ACT_MAKE>(make).set<ACT_RANDOM>(random_).set<ACT_TO>(to).set<ACT_FORM>(form);
+    r.set<ACT_MOLD>(mold).set<ACT_COMPARE>(compare);
     r.set<ACT_AND_T>(bitwise<0>).set<ACT_OR_T>(bitwise<1>).set<ACT_XOR_T>(bitwise<2>);
     r.set<ACT_COMPLEMENT>(complement);
     datatype::register_type(r);

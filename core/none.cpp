@@ -21,6 +21,12 @@ Cell* push() { return stack::push(&g_none); }
 static Cell* to_none(Cell* value) { return copy_cell(&g_none, value); }
 static Cell* make(Cell* proto, Cell*, int) { return to_none(proto); }
 
+static int form(Cell*, Cell* buffer, int part) { return cell::mold_literal(buffer, "none", false, part); }
+
+static int mold(Cell*, Cell* buffer, bool, bool all, bool, int part, int) {
+    return cell::mold_literal(buffer, "none", all, part);
+}
+
 static int compare(Cell*, Cell* value2, int op) {
     if (type_of(value2) != TYPE_NONE) return -2;
     switch (op) {
@@ -42,7 +48,8 @@ static int length(Cell*) { return -1; }
 
 void init() {
     datatype::TypeRecord r(TYPE_NONE, 0, "none!");
-    r.set<ACT_MAKE>(make).set<ACT_TO>(make).set<ACT_COMPARE>(compare);
+    r.set<ACT_MAKE>(make).set<ACT_TO>(make).set<ACT_FORM>(form).set<ACT_MOLD>(mold);
+    r.set<ACT_COMPARE>(compare);
     r.set<ACT_CLEAR>(to_none).set<ACT_FIND>(find).set<ACT_REMOVE>(remove);
     r.set<ACT_SELECT>(select).set<ACT_TAKE>(take).set<ACT_LENGTH_Q>(length);
     datatype::register_type(r);

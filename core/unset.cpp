@@ -22,6 +22,12 @@ static Cell* make(Cell* proto, Cell*, int) {
     return proto;
 }
 
+static int form(Cell*, Cell*, int part) { return part; }
+
+static int mold(Cell*, Cell* buffer, bool, bool all, bool, int part, int) {
+    return cell::mold_literal(buffer, "unset", all, part);
+}
+
 // Equal to another unset!; not ordered against anything.
 static int compare(Cell*, Cell* value2, int op) {
     if (type_of(value2) != TYPE_UNSET) return -2;
@@ -33,7 +39,8 @@ static int compare(Cell*, Cell* value2, int op) {
 
 void init() {
     datatype::TypeRecord r(TYPE_UNSET, 0, "unset!");
-    r.set<ACT_MAKE>(make).set<ACT_TO>(make).set<ACT_COMPARE>(compare);
+    r.set<ACT_MAKE>(make).set<ACT_TO>(make).set<ACT_FORM>(form).set<ACT_MOLD>(mold);
+    r.set<ACT_COMPARE>(compare);
     datatype::register_type(r);
 }
 

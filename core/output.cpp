@@ -15,6 +15,7 @@
 #include "core/memory.h"
 #include "core/platform.h"
 #include "core/utf8.h"
+#include "series/string.h"
 
 namespace zel::platform {
 
@@ -74,22 +75,6 @@ void put_code_point(uint32_t cp) {
     g_out_used += utf8::encode(cp, g_out + g_out_used);
 }
 
-inline uint32_t unit_at(const uint8_t* p, int unit) {
-    switch (unit) {
-        case 1: return *p;
-        case 2: {
-            uint16_t u;
-            std::memcpy(&u, p, 2);
-            return u;
-        }
-        default: {
-            uint32_t u;
-            std::memcpy(&u, p, 4);
-            return u;
-        }
-    }
-}
-
 }  // namespace
 
 void init_console_output() {
@@ -123,7 +108,7 @@ static void write_units(const uint8_t* text, size_t bytes, int unit, bool newlin
     size_t units = bytes / size_t(unit);
     bool interpret = escapes && console();
     for (size_t i = 0; i < units;) {
-        uint32_t u = unit_at(text + i * unit, unit);
+        uint32_t u = string::get_char(text + i * unit, unit);
         if (u == 27 && interpret) {
             size_t used = emulate_csi(text + i * unit, units - i, unit);
             if (used > 0) {
@@ -399,13 +384,13 @@ static void screen_report() {
 // that unit is counted as consumed. A sequence cut off by the end of the
 // text consumes what was read.
 size_t emulate_csi(const uint8_t* text, size_t units, int unit) {
-    if (units < 2 || (unit_at(text + unit, unit) & 0xFF) != '[') return 0;
+    if (units < 2 || (string::get_char(text + unit, unit) & 0xFF) != '[') return 0;
     int state = 1;
     int n = 0, m = 0;
     int building = -1;  // attribute being built by a list of codes
     size_t i = 2;
     for (; i < units; i++) {
-        int c = int(unit_at(text + i * unit, unit) & 0xFF);
+        int c = int(string::get_char(text + i * unit, unit) & 0xFF);
         bool digit = c >= '0' && c <= '9';
         switch (state) {
             case 1:

@@ -123,6 +123,24 @@ const uint8_t* decoding_source(const uint8_t* src, const Cell* str) {
     return src || !str ? src : memory::series_of(str->data3)->data();
 }
 
+// Decodes `count` input units into the decoding target: `next` reads the
+// character at the input index, advancing it past what it used, and answers
+// -1 for input that is dropped.
+template <typename Next>
+Node store_decoded(const uint8_t* src, int64_t count, Cell* str, int unit, Next next) {
+    Node node = decoding_target(str, count, unit);
+    Series* s = memory::series_of(node);
+    src = decoding_source(src, str);
+    uint8_t* out = s->head();
+    int64_t chars = 0;
+    for (int64_t i = 0; i < count;) {
+        int64_t cp = next(src, i);
+        if (cp >= 0) string::put_char(out + chars++ * unit, unit, uint32_t(cp));
+    }
+    s->tail = s->offset + uint32_t(chars * unit);
+    return node;
+}
+
 Series* widen(Series* s, int from, int to, int64_t extra) {
     int64_t used = s->used();
     int64_t need = used / from * to + extra;
@@ -424,26 +442,18 @@ int utf16_unit_needed(const uint8_t* src, int64_t count) {
 
 Node load_utf16(const uint8_t* src, int64_t count, Cell* str, bool cr) {
     int unit = utf16_unit_needed(decoding_source(src, str), count);
-    Node node = decoding_target(str, count, unit);
-    Series* s = memory::series_of(node);
-    src = decoding_source(src, str);
-    uint8_t* out = s->head();
-    int64_t chars = 0;
-    for (int64_t i = 0; i < count; i++) {
-        uint32_t u = read_utf16(src, i);
-        if (cr && u == '\r') continue;
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count) {
-            uint32_t low = read_utf16(src, i + 1);
+    return store_decoded(src, count, str, unit, [count, cr](const uint8_t* in, int64_t& i) -> int64_t {
+        uint32_t u = read_utf16(in, i++);
+        if (cr && u == '\r') return -1;
+        if (u >= 0xD800 && u <= 0xDBFF && i < count) {
+            uint32_t low = read_utf16(in, i);
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                u = (((u & 0x3FF) << 10) | (low & 0x3FF)) + 0x10000;
                 i++;
+                return (((u & 0x3FF) << 10) | (low & 0x3FF)) + 0x10000;
             }
         }
-        string::put_char(out + chars * unit, unit, u);
-        chars++;
-    }
-    s->tail = s->offset + uint32_t(chars * unit);
-    return node;
+        return u;
+    });
 }
 
 // CRs are dropped as in UTF-16 input.
@@ -452,18 +462,10 @@ Node load_cp1251(const uint8_t* src, int64_t count, Cell* str, bool cr) {
     int unit = 1;
     for (int64_t i = 0; i < count; i++)
         if (cp1251_char(bytes[i]) > 0xFF) unit = 2;
-    Node node = decoding_target(str, count, unit);
-    Series* s = memory::series_of(node);
-    bytes = decoding_source(src, str);
-    uint8_t* out = s->head();
-    int64_t chars = 0;
-    for (int64_t i = 0; i < count; i++) {
-        if (cr && bytes[i] == '\r') continue;
-        string::put_char(out + chars * unit, unit, cp1251_char(bytes[i]));
-        chars++;
-    }
-    s->tail = s->offset + uint32_t(chars * unit);
-    return node;
+    return store_decoded(src, count, str, unit, [cr](const uint8_t* in, int64_t& i) -> int64_t {
+        uint8_t b = in[i++];
+        return cr && b == '\r' ? -1 : int64_t(cp1251_char(b));
+    });
 }
 
 // ---- Widening ---------------------------------------------------------------------------------

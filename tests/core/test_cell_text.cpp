@@ -7,8 +7,7 @@
 #include "tests/support/text.h"
 
 using namespace zel;
-using zel::test::text;
-using zel::test::utf8_of;
+using namespace zel::test;
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "tests/support/text.h"
 
 using namespace zel;
-using zel::test::utf8_of;
+using namespace zel::test;
 
 namespace {
 

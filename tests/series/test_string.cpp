@@ -15,14 +15,7 @@
 #include "tests/support/text.h"
 
 using namespace zel;
-using zel::test::bytes;
-using zel::test::caught_error;
-using zel::test::chars;
-using zel::test::code_points;
-using zel::test::error_of;
-using zel::test::text;
-using zel::test::unit_of;
-using zel::test::utf8_of;
+using namespace zel::test;
 
 namespace {
 

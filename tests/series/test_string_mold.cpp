@@ -8,10 +8,7 @@
 #include "tests/support/text.h"
 
 using namespace zel;
-using zel::test::chars;
-using zel::test::text;
-using zel::test::unit_of;
-using zel::test::utf8_of;
+using namespace zel::test;
 
 namespace {
 

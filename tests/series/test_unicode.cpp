@@ -12,14 +12,7 @@
 #include "tests/support/text.h"
 
 using namespace zel;
-using zel::test::bytes;
-using zel::test::caught_error;
-using zel::test::chars;
-using zel::test::code_points;
-using zel::test::error_of;
-using zel::test::text;
-using zel::test::unit_of;
-using zel::test::utf8_of;
+using namespace zel::test;
 
 namespace {
 
@@ -144,12 +137,13 @@ TEST(ValidatingDecode, MalformedRaisesWithUpToFourBytes) {
         {"\xE2\x41\x41\x41\x41", std::string("\xE2\x41\x41\x41")},
         {"\xF8\x80", std::string("\xF8\x80")},
     };
-    for (const auto& [input, argument] : cases) {
-        int count = int(std::strlen(input));
-        ErrorThrow e = caught_error([&] { unicode::decode_utf8_char(bytes(input), count); });
-        EXPECT_EQ(e.id, ERR_access_invalid_utf8) << input;
+    for (const auto& c : cases) {
+        const uint8_t* input = bytes(c.first);
+        int count = int(std::strlen(c.first));
+        ErrorThrow e = caught_error([&] { unicode::decode_utf8_char(input, count); });
+        EXPECT_EQ(e.id, ERR_access_invalid_utf8) << c.first;
         ASSERT_EQ(type_of(&e.args[0]), TYPE_BINARY);
-        EXPECT_EQ(binary_bytes(e.args[0]), argument);
+        EXPECT_EQ(binary_bytes(e.args[0]), c.second);
     }
 }
 

@@ -1,7 +1,7 @@
 // Run-time init, in the order the parts rely on: output first (so anything
-// can report), the random generator (its seed fixes hashing), memory, the
-// datatypes (parents before children), the first frames, the stacks, then
-// the case-folding tables.
+// can report), the floating-point mode, the random generator (its seed
+// fixes hashing), memory, the datatypes (parents before children), the
+// first frames, the stacks, then the case-folding tables.
 #include "boot/runtime.h"
 
 #include "core/datatype.h"
@@ -9,6 +9,9 @@
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "scalars/float.h"
+#include "scalars/integer.h"
+#include "scalars/percent.h"
 #include "scalars/random.h"
 #include "series/case_folding.h"
 #include "series/series.h"
@@ -27,6 +30,9 @@ void (*const g_type_inits[])() = {
     logic::init,
     series::init,
     string::init,
+    integer::init,
+    float_::init,
+    percent::init,
 };
 }  // namespace
 
@@ -34,6 +40,7 @@ void init() {
     if (g_initialized) return;
     platform::init_output_hooks();
     platform::init_os();
+    float_::set_fpu_mode();
     random::init();
     memory::init();
     datatype::reset();

@@ -1,12 +1,12 @@
 // Cell helpers shared by the whole run-time: appending to blocks, number
 // conversion, the cycle-detection stack, and raising errors.
-#include <cmath>
 #include <string>
 
 #include "core/cell.h"
 #include "core/datatype.h"
 #include "core/error.h"
 #include "core/memory.h"
+#include "scalars/integer.h"
 
 namespace zel {
 
@@ -25,10 +25,7 @@ Cell* alloc_tail(const Cell* block) { return alloc_tail_in_buffer(block->data2);
 
 int32_t number_to_int(const Cell* c) {
     if (type_of(c) != TYPE_FLOAT) return cell::get_int(c);
-    double d = cell::get_float(c);
-    // Compared as doubles so NaN fails both tests.
-    if (!(d >= -2147483648.0 && d < 2147483648.0)) fire(ERR_script_out_of_range, c);
-    return int32_t(d);
+    return integer::from_float(cell::get_float(c), ERR_script_out_of_range, c);
 }
 
 // ---- Cycle-detection stack ----------------------------------------------------------
@@ -112,10 +109,20 @@ void fire(ErrorId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
 
 namespace error {
 
-void raise_bad_make_arg(int type, const Cell* spec) {
+Cell datatype_arg(int type) {
     Cell t;
     cell::set(&t, TYPE_DATATYPE, uint32_t(type));
+    return t;
+}
+
+void raise_bad_make_arg(int type, const Cell* spec) {
+    Cell t = datatype_arg(type);
     fire(ERR_script_bad_make_arg, &t, spec);
+}
+
+void raise_bad_to_arg(int type, const Cell* value) {
+    Cell t = datatype_arg(type);
+    fire(ERR_script_bad_to_arg, &t, value);
 }
 
 void raise_expect_arg(const Cell* value, int position) {

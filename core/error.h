@@ -76,7 +76,11 @@ struct ErrorThrow : Throw {
                        const Cell* arg3 = nullptr);
 
 namespace error {
+// A datatype! value, as the argument of an error about a type.
+Cell datatype_arg(int type);
 [[noreturn]] void raise_bad_make_arg(int type, const Cell* spec);
+// Script bad-to-arg: the target datatype and the value `to` refused.
+[[noreturn]] void raise_bad_to_arg(int type, const Cell* value);
 // Script expect-arg for the running function's argument number `position`
 // (0-based) holding `value`: names the function, the value's datatype and the
 // argument word. Until call frames and function specs exist the function and

@@ -38,14 +38,19 @@ int32_t secure_next() {
 }
 
 int32_t int_(bool secure, int32_t n) {
-    if (n < 1) return 1;
+    auto draw = [secure] { return secure ? secure_next() : next(); };
+    if (n == 0) return 0;
+    // Every 31-bit draw is one of the 2^31 answers.
+    if (n == INT32_MIN) return -1 - draw();
+    int32_t m = n < 0 ? -n : n;
     // Rejection keeps the draw uniform.
-    uint32_t limit = 0x80000000u - (0x80000000u % uint32_t(n));
-    uint32_t r;
+    int32_t limit = INT32_MAX / m * m;
+    int32_t r;
     do {
-        r = uint32_t(secure ? secure_next() : next());
+        r = draw();
     } while (r >= limit);
-    return int32_t(r % uint32_t(n)) + 1;
+    int32_t k = r % m + 1;
+    return n < 0 ? -k : k;
 }
 
 uint32_t hash_seed() { return g_hash_seed; }

@@ -16,6 +16,7 @@
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "scalars/dtoa.h"
 #include "series/unicode.h"
 
 namespace zel::string {
@@ -440,6 +441,11 @@ const char* to_hex(int32_t value, bool trim) {
     return p;
 }
 
+double to_float(const uint8_t* start, int length, int& unconsumed) {
+    const char* text = reinterpret_cast<const char*>(start);
+    return dtoa::string_to_float(text, text + length, 0, unconsumed);
+}
+
 // ---- Molding ---------------------------------------------------------------------------------
 
 namespace {
@@ -558,11 +564,7 @@ namespace {
 
 Cell* to(Cell* proto, Cell* spec, int type) {
     switch (type_of(spec)) {
-        case TYPE_NONE: {
-            Cell target;
-            cell::set(&target, TYPE_DATATYPE, TYPE_STRING);
-            fire(ERR_script_bad_to_arg, &target, spec);
-        }
+        case TYPE_NONE: error::raise_bad_to_arg(TYPE_STRING, spec);
         case TYPE_BLOCK:
         case TYPE_PAREN:
         case TYPE_HASH:

@@ -180,6 +180,11 @@ const char* byte_to_hex(uint8_t byte);
 // with trim, the significant digits only ("00" for 0).
 const char* to_hex(int32_t value, bool trim);
 
+// The decimal number at the start of a run of bytes (the float text of
+// dtoa.h, correctly rounded); `unconsumed` receives how many bytes were not
+// part of it, 0 when all were.
+double to_float(const uint8_t* start, int length, int& unconsumed);
+
 // ---- Molding ---------------------------------------------------------------------------------
 
 // Appends one character in mold notation: caret escapes, ^(hex) for 30,

@@ -255,6 +255,7 @@ TEST(Cells, NumberToInt) {
         {floating(-2.9), -2, false},
         {floating(2.9), 2, false},
         {floating(2147483648.0), 0, true},
+        {floating(2147483647.5), 0, true},
         {floating(-2147483649.0), 0, true},
         {floating(std::nan("")), 0, true},
         {floating(std::numeric_limits<double>::infinity()), 0, true},

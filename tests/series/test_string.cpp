@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -376,6 +378,28 @@ TEST(Hex, DigitsOfBytesAndWords) {
     for (auto [value, trim, expected] : cases) EXPECT_STREQ(string::to_hex(value, trim), expected);
 }
 
+TEST(ToFloat, DecimalRunsAndWhatIsLeft) {
+    struct Case {
+        const char* text;
+        double value;
+        int unconsumed;
+    };
+    const Case cases[] = {
+        {"0.1", 0.1, 0},     {"-2.5e3", -2500.0, 0}, {"12abc", 12.0, 3},
+        {"1e", 1.0, 1},      {"1e400", HUGE_VAL, 0}, {"$1", 0.0, 2},
+        {"1.#INF", HUGE_VAL, 0},
+    };
+    for (const Case& c : cases) {
+        int unconsumed = -1;
+        double d = string::to_float(reinterpret_cast<const uint8_t*>(c.text), int(std::strlen(c.text)), unconsumed);
+        EXPECT_EQ(d, c.value) << c.text;
+        EXPECT_EQ(unconsumed, c.unconsumed) << c.text;
+    }
+    int unconsumed = -1;
+    string::to_float(reinterpret_cast<const uint8_t*>("2.5xyz"), 3, unconsumed);  // only the run given
+    EXPECT_EQ(unconsumed, 0);
+}
+
 // ---- Making and loading -------------------------------------------------------------------------
 
 TEST(Making, EmptyStringsWithCapacity) {
@@ -483,8 +507,11 @@ TEST(To, BlockItemsFormedWithNothingBetween) {
     EXPECT_EQ(utf8_of(to_string(at_head(items, 2))), "bstring");
     Cell result = to_string(items, TYPE_TAG);
     EXPECT_EQ(type_of(&result), TYPE_TAG);
+    EXPECT_EQ(utf8_of(to_string(block_of({integer(-1), floating(2.5)}))), "-12.5");
     // An item whose type cannot form yet is refused as dispatch refuses it.
-    EXPECT_EQ(error_of([] { to_string(block_of({integer(1)})); }), "script/expect-arg");
+    Cell pair;
+    cell::set(&pair, TYPE_PAIR, 0, 1, 2);
+    EXPECT_EQ(error_of([&] { to_string(block_of({pair})); }), "script/expect-arg");
 }
 
 TEST(To, TextIsCopiedFromTheHead) {

@@ -1,0 +1,103 @@
+// Number values and action calls for tests of the scalar types: cells built
+// directly, handlers called through the registry with their arguments on the
+// argument stack, and the text that form and mold write.
+#pragma once
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/datatype.h"
+#include "core/memory.h"
+#include "core/stack.h"
+#include "series/string.h"
+#include "tests/support/text.h"
+
+namespace zel::test {
+
+inline Cell value_of(int type, uint32_t d1 = 0, uint32_t d2 = 0, uint32_t d3 = 0) {
+    Cell c;
+    cell::set(&c, type, d1, d2, d3);
+    return c;
+}
+
+inline Cell int_cell(int32_t v, int type = TYPE_INTEGER) { return value_of(type, 0, uint32_t(v)); }
+
+inline Cell float_cell(double d, int type = TYPE_FLOAT) {
+    Cell c = value_of(type);
+    cell::put_float(&c, d);
+    return c;
+}
+
+inline Cell percent_cell(double fraction) { return float_cell(fraction, TYPE_PERCENT); }
+
+// A block (or paren, hash) of copies of the items.
+inline Cell block_of(const std::vector<Cell>& items, int type = TYPE_BLOCK) {
+    Node node = memory::alloc_cells(int64_t(items.size()) + 1);
+    Cell b = value_of(type, 0, node);
+    for (const Cell& item : items) *cell::alloc_tail(&b) = item;
+    return b;
+}
+
+inline Cell binary_of(const std::vector<uint8_t>& bytes) {
+    Node node = memory::alloc_bytes(int64_t(bytes.size()) + 1);
+    Series* s = memory::series_of(node);
+    if (!bytes.empty()) std::memcpy(s->tail_ptr(), bytes.data(), bytes.size());
+    s->tail += uint32_t(bytes.size());
+    return value_of(TYPE_BINARY, 0, node);
+}
+
+// Runs the class-D handler of an action (add, power, absolute ...) for the
+// first argument's type with the arguments on the stack, as the action
+// dispatcher will; answers the result cell.
+inline Cell stack_action(int action, std::vector<Cell> args) {
+    auto handler =
+        reinterpret_cast<action::StackFn>(datatype::raw_handler(type_of(&args[0]), action));
+    stack::reset();
+    for (const Cell& arg : args) stack::push(&arg);
+    Cell result = *handler();
+    stack::reset();
+    return result;
+}
+
+// round of the value with /to scale (none when null) and the refinement
+// named ("even", "down", "half-down", "floor", "ceiling", "half-ceiling" or "").
+inline Cell round_of(Cell value, const Cell* scale, const std::string& refinement) {
+    const std::string& r = refinement;
+    Cell s = scale ? *scale : Cell{};
+    return *datatype::handler<ACT_ROUND>(type_of(&value))(
+        &value, scale ? &s : nullptr, r == "even", r == "down", r == "half-down", r == "floor",
+        r == "ceiling", r == "half-ceiling");
+}
+
+// The text form or mold writes, and the part budget it answers for 1000.
+struct Written {
+    std::string text;
+    int budget;
+};
+
+inline Written formed(Cell value) {
+    Cell buffer;
+    string::make_at(&buffer, 16);
+    int budget = datatype::handler<ACT_FORM>(type_of(&value))(&value, &buffer, 1000);
+    return {utf8_of(buffer), budget};
+}
+
+inline Written molded(Cell value, bool all = false) {
+    Cell buffer;
+    string::make_at(&buffer, 16);
+    int budget =
+        datatype::handler<ACT_MOLD>(type_of(&value))(&value, &buffer, false, all, false, 1000, 0);
+    return {utf8_of(buffer), budget};
+}
+
+// The type name and the molded text of a value: "float! 3.5"; only the type
+// id for a type that cannot mold yet: "type 43".
+inline std::string shown(Cell value) {
+    int type = type_of(&value);
+    if (!datatype::raw_handler(type, ACT_MOLD)) return "type " + std::to_string(type);
+    return std::string(datatype::type_name(type)) + " " + molded(value).text;
+}
+
+}  // namespace zel::test

@@ -77,7 +77,7 @@ int32_t text_to_integer(const uint8_t* text, int length, int unit, int& error) {
 
 double text_to_float(const uint8_t* text, int length, int unit, int& error) {
     Units u{text, length, unit};
-    uint8_t copy[FLOAT_TEXT_MAX];
+    uint8_t copy[FLOAT_TEXT_MAX] = {};
     if (length < 0 || length > int(FLOAT_TEXT_MAX)) {
         error = TEXT_INVALID;
         return float_::QUIET_NAN;

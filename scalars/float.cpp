@@ -168,7 +168,7 @@ Cell* do_math(int op) {
             double result = do_math_op(number_of(left), number_of(right), op);
             // A time on the right makes a time; otherwise the left type stands,
             // an integer! becoming a float!.
-            int type = right_type == TYPE_TIME ? TYPE_TIME
+            int type = right_type == TYPE_TIME     ? TYPE_TIME
                        : left_type == TYPE_INTEGER ? TYPE_FLOAT
                                                    : left_type;
             cell::set(left, type);
@@ -280,7 +280,8 @@ Cell* round(Cell* value, Cell* scale, bool even, bool down, bool half_down, bool
         s = percent ? abs(s) / 100.0 : abs(s);
     }
     double n = get(value);
-    double result = round_to_scale(n, s, RoundMode{even, down, half_down, floor, ceiling, half_ceiling});
+    double result =
+        round_to_scale(n, s, RoundMode{even, down, half_down, floor, ceiling, half_ceiling});
     if (std::isinf(result) && !not_finite_q(n)) fire(ERR_math_overflow);
     if (scale_type == TYPE_INTEGER) {
         int32_t i = integer::from_float(result, ERR_math_overflow);
@@ -323,8 +324,8 @@ double from_block(const Cell* block, int type) {
     Cell mantissa = s->cells()[head], exponent = s->cells()[head + 1];
     double m = block_number(&mantissa);
     Cell float_type = error::datatype_arg(TYPE_FLOAT);
-    int32_t e = integer::from_float(block_number(&exponent), ERR_script_bad_to_arg, &float_type,
-                                    &exponent);
+    int32_t e =
+        integer::from_float(block_number(&exponent), ERR_script_bad_to_arg, &float_type, &exponent);
     return m * std::pow(10.0, e);
 }
 
@@ -370,7 +371,9 @@ Cell* make(Cell* proto, Cell* spec, int type) {
         case TYPE_URL:
         case TYPE_TAG:
         case TYPE_EMAIL:
-        case TYPE_REF: d = type == TYPE_PERCENT ? percent_from_text(spec) : from_text(spec, type); break;
+        case TYPE_REF:
+            d = type == TYPE_PERCENT ? percent_from_text(spec) : from_text(spec, type);
+            break;
         default: error::raise_bad_to_arg(type, spec);
     }
     cell::set(proto, type);

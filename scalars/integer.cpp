@@ -63,6 +63,17 @@ int32_t from_float(double d, ErrorId error, const Cell* arg1, const Cell* arg2) 
     return int32_t(d);
 }
 
+int32_t from_hex_name(const uint8_t* name, int length, const Cell* issue) {
+    if (length > 8) fire(ERR_script_invalid_data, issue);
+    uint32_t v = 0;
+    for (int i = 0; i < length; i++) {
+        int d = lexer::hex_digit(name[i]);
+        if (d < 0) fire(ERR_script_invalid_data, issue);
+        v = v << 4 | uint32_t(d);
+    }
+    return int32_t(v);
+}
+
 DecimalText to_decimal(int32_t value) {
     char digits[sizeof(DecimalText::chars)];
     int at = int(sizeof digits);
@@ -140,9 +151,7 @@ Cell* do_math(int op) {
     int right_type = type_of(right);
     switch (right_type) {
         case TYPE_INTEGER:
-        case TYPE_CHAR:
-            do_math_op(get(&args[0]), get(right), op, &args[0]);
-            return &args[0];
+        case TYPE_CHAR: do_math_op(get(&args[0]), get(right), op, &args[0]); return &args[0];
         case TYPE_FLOAT:
         case TYPE_PERCENT:
         case TYPE_TIME: return float_::do_math(op);
@@ -153,7 +162,8 @@ Cell* do_math(int op) {
             if (op == OP_DIVIDE) raise_not_related(ACT_DIVIDE, TYPE_INTEGER);
             return exchange_into_coordinates(op);
         case TYPE_TUPLE:
-            if (op == OP_SUBTRACT || op == OP_DIVIDE) raise_not_related(action_of(op), TYPE_INTEGER);
+            if (op == OP_SUBTRACT || op == OP_DIVIDE)
+                raise_not_related(action_of(op), TYPE_INTEGER);
             return not_built::tuple_do_math(op);
         case TYPE_VECTOR: return not_built::vector_do_math_scalar(op, right, &args[0]);
         case TYPE_DATE:
@@ -177,20 +187,6 @@ int32_t shift(int32_t data, int32_t bits, bool left, bool logical) {
 namespace {
 
 // ---- Conversions for make and to ---------------------------------------------------------
-
-// An issue's name read as up to 8 hexadecimal digits: #FFFFFFFF is -1.
-int32_t from_issue(const Cell* issue) {
-    int length = 0;
-    const uint8_t* name = not_built::issue_name(issue, length);
-    if (length > 8) fire(ERR_script_invalid_data, issue);
-    uint32_t v = 0;
-    for (int i = 0; i < length; i++) {
-        int d = lexer::hex_digit(name[i]);
-        if (d < 0) fire(ERR_script_invalid_data, issue);
-        v = v << 4 | uint32_t(d);
-    }
-    return int32_t(v);
-}
 
 int32_t from_text(Cell* text) {
     int error = lexer::TEXT_OK;
@@ -219,7 +215,12 @@ Cell* to(Cell* proto, Cell* spec, int) {
         case TYPE_TIME: v = from_float_checked(float_::get(spec) + 0.5); break;
         case TYPE_MONEY: v = not_built::money_to_integer(spec); break;
         case TYPE_BINARY: v = int32_t(binary_head_bits(spec, 4)); break;
-        case TYPE_ISSUE: v = from_issue(spec); break;
+        case TYPE_ISSUE: {
+            int length = 0;
+            const uint8_t* name = not_built::issue_name(spec, length);
+            v = from_hex_name(name, length, spec);
+            break;
+        }
         case TYPE_DATE: v = not_built::date_to_integer(spec); break;
         case TYPE_STRING:
         case TYPE_FILE:
@@ -250,7 +251,9 @@ int form(Cell* value, Cell* buffer, int part) {
     return cell::mold_literal(buffer, to_decimal(get(value)).c_str(), false, part);
 }
 
-int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) { return form(value, buffer, part); }
+int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
+    return form(value, buffer, part);
+}
 
 int compare(Cell* value1, Cell* value2, int op) {
     int type2 = type_of(value2);

@@ -41,6 +41,11 @@ bool float_out_of_range_q(double d);
 // (NaN and the infinities included) raises `error` with the arguments given.
 int32_t from_float(double d, ErrorId error, const Cell* arg1 = nullptr, const Cell* arg2 = nullptr);
 
+// The integer of an issue! (to integer!): its name's bytes read as at most 8
+// hexadecimal digits (#FFFFFFFF is -1); a longer name or any other byte raises
+// script invalid-data with the issue.
+int32_t from_hex_name(const uint8_t* name, int length, const Cell* issue);
+
 // Decimal text, "-2147483648" at most.
 struct DecimalText {
     char chars[12];

@@ -30,7 +30,9 @@ int form(Cell* value, Cell* buffer, int part) {
     return cell::mold_literal(buffer, form_text(float_::get(value)).c_str(), false, part);
 }
 
-int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) { return form(value, buffer, part); }
+int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
+    return form(value, buffer, part);
+}
 
 }  // namespace
 

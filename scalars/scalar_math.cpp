@@ -13,8 +13,8 @@ namespace zel::scalar_math {
 
 namespace {
 
-constexpr int OP_ACTIONS[] = {ACT_ADD, ACT_SUBTRACT, ACT_MULTIPLY, ACT_DIVIDE,
-                              ACT_REMAINDER, ACT_OR_T, ACT_AND_T, ACT_XOR_T};
+constexpr int OP_ACTIONS[] = {ACT_ADD,       ACT_SUBTRACT, ACT_MULTIPLY, ACT_DIVIDE,
+                              ACT_REMAINDER, ACT_OR_T,     ACT_AND_T,    ACT_XOR_T};
 
 }  // namespace
 

@@ -19,7 +19,8 @@ namespace {
 // The text's characters stored in units of the given width.
 std::vector<uint8_t> units(const std::u32string& text, int unit) {
     std::vector<uint8_t> bytes(text.size() * size_t(unit) + 1);
-    for (size_t i = 0; i < text.size(); i++) string::put_char(bytes.data() + i * size_t(unit), unit, text[i]);
+    for (size_t i = 0; i < text.size(); i++)
+        string::put_char(bytes.data() + i * size_t(unit), unit, text[i]);
     return bytes;
 }
 
@@ -180,12 +181,15 @@ TEST(TextToMoney, ScannedIntoParts) {
             std::string t = c.text;
             std::vector<uint8_t> b = units(wide(t), unit);
             MoneyText parts;
-            EXPECT_EQ(scan_money_text(b.data(), int(t.size()), unit, parts), c.error) << c.text << " unit " << unit;
+            EXPECT_EQ(scan_money_text(b.data(), int(t.size()), unit, parts), c.error)
+                << c.text << " unit " << unit;
             if (c.error != TEXT_OK) continue;
             EXPECT_EQ(parts.negative, c.negative) << c.text;
             EXPECT_STREQ(parts.currency, c.currency) << c.text;
-            EXPECT_EQ(std::string(parts.integer_digits, size_t(parts.integer_length)), c.integer) << c.text;
-            EXPECT_EQ(std::string(parts.fraction_digits, size_t(parts.fraction_length)), c.fraction) << c.text;
+            EXPECT_EQ(std::string(parts.integer_digits, size_t(parts.integer_length)), c.integer)
+                << c.text;
+            EXPECT_EQ(std::string(parts.fraction_digits, size_t(parts.fraction_length)), c.fraction)
+                << c.text;
         }
 }
 
@@ -241,7 +245,8 @@ TEST(TextToTuple, PartsAndLength) {
             EXPECT_EQ(int((result.header >> 19) & 0xF), c.length) << c.text;
             const uint8_t* stored = reinterpret_cast<const uint8_t*>(&result.data1);
             for (size_t i = 0; i < 12; i++)
-                EXPECT_EQ(stored[i], i < c.bytes.size() ? c.bytes[i] : 0) << c.text << " byte " << i;
+                EXPECT_EQ(stored[i], i < c.bytes.size() ? c.bytes[i] : 0)
+                    << c.text << " byte " << i;
         }
 }
 
@@ -250,7 +255,8 @@ TEST(TextHelpers, HexPairAndUpcase) {
         const char* text;
         int value;
     };
-    const Case cases[] = {{"1F", 31}, {"ff", 255}, {"00", 0}, {"a0x", 160}, {"g0", -1}, {"0g", -1}, {"A", -1}, {"", -1}};
+    const Case cases[] = {{"1F", 31}, {"ff", 255}, {"00", 0}, {"a0x", 160},
+                          {"g0", -1}, {"0g", -1},  {"A", -1}, {"", -1}};
     for (const Case& c : cases) {
         auto p = reinterpret_cast<const uint8_t*>(c.text);
         int value = 0;

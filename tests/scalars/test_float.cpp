@@ -44,7 +44,6 @@ Cell core_math(int op, Cell left, Cell right) {
     return result;
 }
 
-
 }  // namespace
 
 TEST(FloatMath, DoubleCore) {
@@ -66,12 +65,14 @@ TEST(FloatMath, DoubleCore) {
         {3.0, 1.5, OP_MULTIPLY, 4.5},
         {3.0, 1.5, OP_SUBTRACT, 1.5},
     };
-    for (const Case& c : cases) EXPECT_EQ(float_::do_math_op(c.x, c.y, c.op), c.result) << c.x << " " << c.y;
+    for (const Case& c : cases)
+        EXPECT_EQ(float_::do_math_op(c.x, c.y, c.op), c.result) << c.x << " " << c.y;
     const Case nans[] = {
         {0.0, 0.0, OP_DIVIDE, 0},    {5.0, 0.0, OP_REMAINDER, 0}, {INF, 2.0, OP_REMAINDER, 0},
         {INF, INF, OP_REMAINDER, 0}, {5.0, NaN, OP_REMAINDER, 0}, {NaN, 2.0, OP_REMAINDER, 0},
     };
-    for (const Case& c : nans) EXPECT_TRUE(std::isnan(float_::do_math_op(c.x, c.y, c.op))) << c.x << " " << c.y;
+    for (const Case& c : nans)
+        EXPECT_TRUE(std::isnan(float_::do_math_op(c.x, c.y, c.op))) << c.x << " " << c.y;
     for (int op : {OP_OR, OP_AND, OP_XOR})
         EXPECT_EQ(error_of([op] { float_::do_math_op(1.0, 2.0, op); }), "script/cannot-use");
 }
@@ -115,7 +116,8 @@ TEST(FloatMath, ResultTypeFollowsTheOperands) {
     for (const Case& c : cases) {
         std::string got;
         std::string error = error_of([&] { got = shown(core_math(c.op, c.left, c.right)); });
-        EXPECT_EQ(error.empty() ? got : error, c.result) << c.op << " " << shown(c.left) << " " << shown(c.right);
+        EXPECT_EQ(error.empty() ? got : error, c.result)
+            << c.op << " " << shown(c.left) << " " << shown(c.right);
     }
     // The actions reach the same core.
     EXPECT_EQ(shown(stack_action(ACT_ADD, {percent_cell(0.5), int_cell(1)})), "percent! 150%");
@@ -125,7 +127,8 @@ TEST(FloatMath, ResultTypeFollowsTheOperands) {
     for (Cell left : {float_cell(1.5), percent_cell(0.5), int_cell(2), time}) {
         Cell sum = core_math(OP_ADD, left, time);
         EXPECT_EQ(type_of(&sum), TYPE_TIME);
-        EXPECT_EQ(float_::get(&sum), 5.0 + (type_of(&left) == TYPE_INTEGER ? 2.0 : float_::get(&left)));
+        EXPECT_EQ(float_::get(&sum),
+                  5.0 + (type_of(&left) == TYPE_INTEGER ? 2.0 : float_::get(&left)));
     }
     Cell t = core_math(OP_MULTIPLY, time, int_cell(3));
     EXPECT_EQ(type_of(&t), TYPE_TIME);
@@ -189,12 +192,14 @@ TEST(FloatCompare, ToleranceExactnessAndIdentity) {
     };
     auto compare = datatype::handler<ACT_COMPARE>(TYPE_FLOAT);
     for (Case c : cases)
-        EXPECT_EQ(compare(&c.a, &c.b, c.op), c.result) << shown(c.a) << " op " << c.op << " " << shown(c.b);
+        EXPECT_EQ(compare(&c.a, &c.b, c.op), c.result)
+            << shown(c.a) << " op " << c.op << " " << shown(c.b);
     EXPECT_EQ(datatype::handler<ACT_COMPARE>(TYPE_PERCENT), compare);
 }
 
 TEST(FloatCompare, AlmostEqual32) {
-    const float max = std::numeric_limits<float>::max(), inf = std::numeric_limits<float>::infinity();
+    const float max = std::numeric_limits<float>::max(),
+                inf = std::numeric_limits<float>::infinity();
     float ten = 1.0f, eleven;
     for (int i = 0; i < 10; i++) ten = std::nextafter(ten, inf);
     eleven = std::nextafter(ten, inf);
@@ -215,12 +220,24 @@ TEST(FloatRound, EveryRefinement) {
         double result;
     };
     const Case cases[] = {
-        {2.5, "", 3.0},          {-2.5, "", -3.0},       {2.4, "", 2.0},
-        {2.6, "", 3.0},          {2.5, "even", 2.0},     {3.5, "even", 4.0},
-        {-3.5, "even", -4.0},    {2.5, "half-down", 2.0}, {-2.5, "half-down", -2.0},
-        {-2.5, "half-ceiling", -2.0}, {2.5, "half-ceiling", 3.0}, {-2.1, "floor", -3.0},
-        {2.9, "floor", 2.0},     {-2.1, "ceiling", -2.0}, {2.1, "ceiling", 3.0},
-        {-2.9, "down", -2.0},    {2.9, "down", 2.0},     {1e300, "", 1e300},
+        {2.5, "", 3.0},
+        {-2.5, "", -3.0},
+        {2.4, "", 2.0},
+        {2.6, "", 3.0},
+        {2.5, "even", 2.0},
+        {3.5, "even", 4.0},
+        {-3.5, "even", -4.0},
+        {2.5, "half-down", 2.0},
+        {-2.5, "half-down", -2.0},
+        {-2.5, "half-ceiling", -2.0},
+        {2.5, "half-ceiling", 3.0},
+        {-2.1, "floor", -3.0},
+        {2.9, "floor", 2.0},
+        {-2.1, "ceiling", -2.0},
+        {2.1, "ceiling", 3.0},
+        {-2.9, "down", -2.0},
+        {2.9, "down", 2.0},
+        {1e300, "", 1e300},
         {4503599627370497.0, "", 4503599627370497.0},  // below the precision: untouched
     };
     for (const Case& c : cases) {
@@ -297,7 +314,8 @@ TEST(FloatPower, ExponentTypesAndSpecials) {
         {float_cell(2.0), percent_cell(0.5), "script/expect-arg"},
         {float_cell(2.0), value_of(TYPE_NONE), "script/expect-arg"},
     };
-    for (const Case& c : cases) EXPECT_EQ(outcome(ACT_POWER, c.number, c.exponent), c.result) << shown(c.number);
+    for (const Case& c : cases)
+        EXPECT_EQ(outcome(ACT_POWER, c.number, c.exponent), c.result) << shown(c.number);
 }
 
 TEST(FloatMakeAndTo, FromEveryKindOfValue) {
@@ -411,9 +429,13 @@ TEST(FloatUnary, AbsoluteNegateParity) {
         double d;
         const char* even;
     };
-    const Case cases[] = {{2.7, "true"},   {-3.5, "false"}, {-0.5, "true"},
-                          {2147483647.0, "false"}, {1e10, "script/type-limit"},
-                          {NaN, "script/type-limit"}, {-INF, "script/type-limit"}};
+    const Case cases[] = {{2.7, "true"},
+                          {-3.5, "false"},
+                          {-0.5, "true"},
+                          {2147483647.0, "false"},
+                          {1e10, "script/type-limit"},
+                          {NaN, "script/type-limit"},
+                          {-INF, "script/type-limit"}};
     auto even = datatype::handler<ACT_EVEN_Q>(TYPE_FLOAT);
     auto odd = datatype::handler<ACT_ODD_Q>(TYPE_FLOAT);
     for (const Case& k : cases) {
@@ -467,8 +489,9 @@ TEST(FloatHelpers, TestsConstructorsAndRegistration) {
     EXPECT_EQ(float_::round_to_int(1.4, ERR_math_overflow, nullptr), 1);
     EXPECT_EQ(float_::round_to_int(2.5, ERR_math_overflow, nullptr), 3);
     EXPECT_EQ(float_::round_to_int(-1.6, ERR_math_overflow, nullptr), -1);
-    EXPECT_EQ(error_of([] { float_::round_to_int(2147483647.0, ERR_script_out_of_range, nullptr); }),
-              "script/out-of-range");
+    EXPECT_EQ(
+        error_of([] { float_::round_to_int(2147483647.0, ERR_script_out_of_range, nullptr); }),
+        "script/out-of-range");
 
     stack::reset();
     EXPECT_EQ(float_::get(float_::push64(0x3FF00000, 0)), 1.0);
@@ -488,9 +511,11 @@ TEST(FloatHelpers, TestsConstructorsAndRegistration) {
     for (int action : {ACT_MAKE, ACT_RANDOM, ACT_TO, ACT_COMPARE, ACT_ABSOLUTE, ACT_ADD, ACT_DIVIDE,
                        ACT_MULTIPLY, ACT_NEGATE, ACT_POWER, ACT_REMAINDER, ACT_ROUND, ACT_SUBTRACT,
                        ACT_EVEN_Q, ACT_ODD_Q})
-        EXPECT_EQ(datatype::raw_handler(TYPE_PERCENT, action), datatype::raw_handler(TYPE_FLOAT, action))
+        EXPECT_EQ(datatype::raw_handler(TYPE_PERCENT, action),
+                  datatype::raw_handler(TYPE_FLOAT, action))
             << ACTION_NAMES[action];
-    EXPECT_NE(datatype::raw_handler(TYPE_PERCENT, ACT_FORM), datatype::raw_handler(TYPE_FLOAT, ACT_FORM));
+    EXPECT_NE(datatype::raw_handler(TYPE_PERCENT, ACT_FORM),
+              datatype::raw_handler(TYPE_FLOAT, ACT_FORM));
     for (int type : {TYPE_FLOAT, TYPE_PERCENT})
         for (int action : {ACT_REFLECT, ACT_AND_T, ACT_COMPLEMENT, ACT_PICK, ACT_APPEND})
             EXPECT_EQ(datatype::raw_handler(type, action), nullptr) << ACTION_NAMES[action];

@@ -33,9 +33,9 @@ void check_math(const MathCase& c) {
     std::string got;
     std::string error = error_of([&] { got = shown(stack_action(c.action, {c.left, c.right})); });
     EXPECT_EQ(error.empty() ? got : error, c.result)
-        << ACTION_NAMES[c.action] << " " << shown(c.left) << " " << datatype::type_name(type_of(&c.right));
+        << ACTION_NAMES[c.action] << " " << shown(c.left) << " "
+        << datatype::type_name(type_of(&c.right));
 }
-
 
 }  // namespace
 
@@ -86,7 +86,8 @@ TEST(IntegerMath, CoreWithoutAResultCell) {
     EXPECT_EQ(integer::do_math_op(-7, 2, OP_DIVIDE, nullptr), -3);
     EXPECT_EQ(integer::do_math_op(2147483647, 1, OP_ADD, nullptr), 0);
     EXPECT_EQ(integer::do_math_op(-7, 2, OP_REMAINDER, nullptr), -1);
-    EXPECT_EQ(error_of([] { integer::do_math_op(1, 0, OP_REMAINDER, nullptr); }), "math/zero-divide");
+    EXPECT_EQ(error_of([] { integer::do_math_op(1, 0, OP_REMAINDER, nullptr); }),
+              "math/zero-divide");
     // With a cell, the result lands in it and a float keeps no stale flags.
     Cell c = int_cell(6);
     c.header |= FLAG_NEW_LINE;
@@ -131,7 +132,9 @@ TEST(IntegerMath, RightOperandChoosesTheCore) {
 }
 
 TEST(IntegerMath, ErrorArgumentsNameTheTypes) {
-    ErrorThrow e = caught_error([] { stack_action(ACT_ADD, {int_cell(1), value_of(TYPE_STRING)}); });
+    ErrorThrow e = caught_error([] {
+        stack_action(ACT_ADD, {int_cell(1), value_of(TYPE_STRING)});
+    });
     EXPECT_EQ(e.argc, 1);
     EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_STRING));
     e = caught_error([] { stack_action(ACT_DIVIDE, {int_cell(1), value_of(TYPE_PAIR)}); });
@@ -213,9 +216,11 @@ TEST(IntegerRound, EveryRefinement) {
     for (const Case& c : cases) {
         Cell scale = int_cell(c.scale);
         std::string got;
-        std::string error = error_of(
-            [&] { got = shown(round_of(int_cell(c.n), c.scale == NO_TO ? nullptr : &scale, c.refinement)); });
-        EXPECT_EQ(error.empty() ? got : error, c.result) << c.n << " /" << c.refinement << " " << c.scale;
+        std::string error = error_of([&] {
+            got = shown(round_of(int_cell(c.n), c.scale == NO_TO ? nullptr : &scale, c.refinement));
+        });
+        EXPECT_EQ(error.empty() ? got : error, c.result)
+            << c.n << " /" << c.refinement << " " << c.scale;
     }
 }
 
@@ -266,8 +271,13 @@ TEST(IntegerText, FormAndMoldAreTheDecimalText) {
         int32_t value;
         const char* text;
     };
-    const Case cases[] = {{0, "0"}, {7, "7"}, {-5, "-5"}, {10, "10"}, {2147483647, "2147483647"},
-                          {INT32_MIN, "-2147483648"}, {-1000000, "-1000000"}};
+    const Case cases[] = {{0, "0"},
+                          {7, "7"},
+                          {-5, "-5"},
+                          {10, "10"},
+                          {2147483647, "2147483647"},
+                          {INT32_MIN, "-2147483648"},
+                          {-1000000, "-1000000"}};
     for (const Case& c : cases) {
         EXPECT_STREQ(integer::to_decimal(c.value).c_str(), c.text);
         EXPECT_EQ(integer::to_decimal(c.value).length, int(std::strlen(c.text)));
@@ -349,6 +359,41 @@ TEST(IntegerMakeAndTo, FromEveryKindOfValue) {
     EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_INTEGER));
 }
 
+TEST(IntegerMakeAndTo, IssueNamesAreHexadecimal) {
+    struct Case {
+        const char* name;
+        const char* result;
+    };
+    const Case cases[] = {
+        {"FF", "255"},
+        {"ff", "255"},
+        {"FFFFFFFF", "-1"},
+        {"7fffffff", "2147483647"},
+        {"0", "0"},
+        {"", "0"},
+        {"100000000", "script/invalid-data"},
+        {"FG", "script/invalid-data"},
+        {"1 2", "script/invalid-data"},
+        {"\x1F"
+         "1",
+         "script/invalid-data"},
+        {"\xC3\xA9", "script/invalid-data"},
+    };
+    Cell issue = value_of(TYPE_ISSUE, 0, 1234);
+    for (const Case& c : cases) {
+        std::string name = c.name;
+        std::string got;
+        std::string error = error_of([&] {
+            got = std::to_string(integer::from_hex_name(
+                reinterpret_cast<const uint8_t*>(name.data()), int(name.size()), &issue));
+        });
+        EXPECT_EQ(error.empty() ? got : error, c.result) << c.name;
+    }
+    ErrorThrow e = caught_error(
+        [&] { integer::from_hex_name(reinterpret_cast<const uint8_t*>("Z"), 1, &issue); });
+    EXPECT_EQ(e.args[0].data2, 1234u);
+}
+
 TEST(IntegerMakeAndTo, MakeTakesLogic) {
     auto make = datatype::handler<ACT_MAKE>(TYPE_INTEGER);
     Cell result, t = logic::g_true, f = logic::g_false, s = text("5");
@@ -417,18 +462,12 @@ TEST(IntegerShift, AllCountsAreDefined) {
         int32_t result;
     };
     const Case cases[] = {
-        {-8, 2, false, false, -2},
-        {-1, 28, false, true, 15},
-        {1, 40, false, false, 0},
-        {-1, 40, false, false, -1},
-        {-1, 32, false, true, 0},
-        {1, 31, true, false, INT32_MIN},
-        {-1, 31, true, false, INT32_MIN},
-        {3, 32, true, false, 0},
-        {5, -3, true, false, 5},
-        {-5, -3, false, false, -5},
-        {INT32_MIN, 31, false, false, -1},
-        {INT32_MIN, 31, false, true, 1},
+        {-8, 2, false, false, -2},         {-1, 28, false, true, 15},
+        {1, 40, false, false, 0},          {-1, 40, false, false, -1},
+        {-1, 32, false, true, 0},          {1, 31, true, false, INT32_MIN},
+        {-1, 31, true, false, INT32_MIN},  {3, 32, true, false, 0},
+        {5, -3, true, false, 5},           {-5, -3, false, false, -5},
+        {INT32_MIN, 31, false, false, -1}, {INT32_MIN, 31, false, true, 1},
     };
     for (const Case& c : cases)
         EXPECT_EQ(integer::shift(c.data, c.bits, c.left, c.logical), c.result)

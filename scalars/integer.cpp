@@ -102,9 +102,10 @@ int sign(int32_t value) { return (value > 0) - (value < 0); }
 
 namespace {
 
-// The result continues as the exact double.
-int32_t overflow_to_float(Cell* result, double exact) {
-    if (result) float_::make_at(result, exact);
+// An overflow or an inexact quotient continues as a float! holding the
+// operation done on doubles.
+int32_t continue_as_float(Cell* result, double value) {
+    if (result) float_::make_at(result, value);
     return 0;
 }
 
@@ -120,17 +121,17 @@ int32_t do_math_op(int32_t left, int32_t right, int op, Cell* result) {
     double x = left, y = right;
     switch (op) {
         case OP_ADD:
-            if (__builtin_add_overflow(left, right, &r)) return overflow_to_float(result, x + y);
+            if (__builtin_add_overflow(left, right, &r)) return continue_as_float(result, x + y);
             break;
         case OP_SUBTRACT:
-            if (__builtin_sub_overflow(left, right, &r)) return overflow_to_float(result, x - y);
+            if (__builtin_sub_overflow(left, right, &r)) return continue_as_float(result, x - y);
             break;
         case OP_MULTIPLY:
-            if (__builtin_mul_overflow(left, right, &r)) return overflow_to_float(result, x * y);
+            if (__builtin_mul_overflow(left, right, &r)) return continue_as_float(result, x * y);
             break;
         case OP_DIVIDE:
             check_divisor(left, right);
-            if (result && left % right != 0) return overflow_to_float(result, x / y);
+            if (result && left % right != 0) return continue_as_float(result, x / y);
             r = left / right;
             break;
         case OP_REMAINDER:
@@ -211,7 +212,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
         case TYPE_CHAR: v = get(spec); break;
         case TYPE_FLOAT:
         case TYPE_PERCENT: v = from_float_checked(float_::get(spec)); break;
-        // Rounded to the nearest second, halves up.
+        // Half a second added, then truncated: the nearest second of a positive time.
         case TYPE_TIME: v = from_float_checked(float_::get(spec) + 0.5); break;
         case TYPE_MONEY: v = not_built::money_to_integer(spec); break;
         case TYPE_BINARY: v = int32_t(binary_head_bits(spec, 4)); break;

@@ -52,7 +52,7 @@ struct Records {
     }
 };
 
-// ---- Merge sort ---------------------------------------------------------------
+// ---- Merge sort -----------------------------------------------------------
 
 // The scratch buffer of one merge sort, released however the sort ends.
 class Scratch {
@@ -98,7 +98,7 @@ int boundary_power(int64_t s1, int64_t e1, int64_t e2, int64_t n) {
     return count + 1;
 }
 
-// ---- Quick sort -----------------------------------------------------------------
+// ---- Quick sort -----------------------------------------------------------
 
 bool in_direction(const Records& a, int64_t i, int64_t j, int direction) {
     return sign(a.order(i, j)) * direction <= 0;
@@ -144,7 +144,7 @@ int64_t grow_prefix(const Records& a, int64_t n, int64_t prefix, int direction) 
     return prefix;
 }
 
-// ---- Extend sort -------------------------------------------------------------------
+// ---- Extend sort ----------------------------------------------------------
 
 // Spreads the unsorted records [s, m) over the whole range so that the
 // segment [0, m) samples it.

@@ -10,7 +10,9 @@ namespace {
 Series* buffer(Node array) { return memory::series_of(array); }
 
 // Address of the 4-byte item at a 1-based index.
-uint8_t* item_at(Node array, int32_t index) { return buffer(array)->head() + int64_t(index - 1) * 4; }
+uint8_t* item_at(Node array, int32_t index) {
+    return buffer(array)->head() + int64_t(index - 1) * 4;
+}
 
 }  // namespace
 

@@ -49,7 +49,8 @@ void merge(std::vector<Rec>& v, intptr_t direction, Probe* probe) {
 }
 
 void quick(std::vector<Rec>& v, intptr_t direction, Probe* probe) {
-    sorting::quick_sort(v.data(), int32_t(v.size()), sizeof(Rec), direction, intptr_t(probe), by_key);
+    sorting::quick_sort(v.data(), int32_t(v.size()), sizeof(Rec), direction, intptr_t(probe),
+                        by_key);
 }
 
 std::vector<Rec> numbered(const std::vector<int32_t>& keys) {
@@ -258,8 +259,9 @@ TEST(Sorting, AThrowingComparisonLeaksNothingAndLosesNoRecord) {
                     sort(out, 1, &probe);
                 } catch (const Boom&) {
                 }
-                std::string what = std::string(input.what) + ", throw after " + std::to_string(after);
-                EXPECT_EQ(memory::heap_block_count(), blocks) << "scratch left on the heap, " << what;
+                std::string what =
+                    std::string(input.what) + ", throw after " + std::to_string(after);
+                EXPECT_EQ(memory::heap_block_count(), blocks) << "scratch left, " << what;
                 std::vector<int32_t> seqs;
                 for (const Rec& r : out) seqs.push_back(r.seq);
                 std::sort(seqs.begin(), seqs.end());
@@ -296,9 +298,10 @@ TEST(Sorting, OddWidthsAndCellWidths) {
     };
     std::vector<Wide> cells;
     for (int i = 0; i < 100; i++) cells.push_back({(i * 13) % 17, i, i * 2, i * 3});
-    sorting::quick_sort(cells.data(), 100, 16, 0, 0, [](const void* a, const void* b, intptr_t, intptr_t) {
+    auto by_wide_key = [](const void* a, const void* b, intptr_t, intptr_t) {
         return static_cast<const Wide*>(a)->key - static_cast<const Wide*>(b)->key;
-    });
+    };
+    sorting::quick_sort(cells.data(), 100, 16, 0, 0, by_wide_key);
     for (int i = 0; i < 100; i++) {
         EXPECT_EQ(cells[i].b, cells[i].a * 2);
         EXPECT_EQ(cells[i].c, cells[i].a * 3);

@@ -9,11 +9,14 @@
 // taken again after every allocation this module makes.
 #include "series/hash_table.h"
 
+#include "core/compare.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "core/collector.h"
+#include "core/compare.h"
 #include "core/datatype.h"
 #include "core/error.h"
 #include "core/platform.h"
@@ -792,10 +795,7 @@ uint32_t hash_value(const Cell* v, bool case_sensitive) {
     }
 }
 
-int compare_values(Cell* value1, Cell* value2, int op) {
-    action::CompareFn compare = datatype::handler<ACT_COMPARE>(type_of(value1));
-    return compare ? compare(value1, value2, op) : -2;
-}
+int compare_values(Cell* value1, Cell* value2, int op) { return actions::compare_value(value1, value2, op); }
 
 // ---- Making and filling ---------------------------------------------------
 

@@ -68,9 +68,7 @@ inline Record* record(Node table) {
 extern Node g_symbol_table;
 uint32_t symbol_canonical(uint32_t id);
 
-// Key equality of hash! and map! tables. The comparison service of the
-// action dispatcher belongs here; until it exists the first value's compare
-// handler answers, and a type without one compares unequal (-2).
+// Key equality of hash! and map! tables, through the comparison service.
 int compare_values(Cell* value1, Cell* value2, int op);
 
 // ---- Making and filling -------------------------------------------------------

@@ -40,7 +40,13 @@ Cell* land_on(int target) {
     return base;
 }
 
-void set_unset(Cell* c) { cell::set(c, TYPE_UNSET); }
+// The target's result: a copy of the exit's argument, or unset! without one.
+void set_result(Cell* result, const Cell* value) {
+    if (value)
+        copy_cell(value, result);
+    else
+        cell::set(result, TYPE_UNSET);
+}
 }  // namespace
 
 const ErrorThrow& pending_error() { return g_pending_error; }
@@ -91,8 +97,7 @@ void throw_break(bool with_value, bool is_continue) {
         frame_count() - 2, [](const CallFrame* f) { return f->kind() == FRAME_LOOP; }, no_loop);
     if (target < 0) fire(no_loop);
     Cell* result = land_on(target);
-    if (with_value && !is_continue) copy_cell(args, result);
-    else set_unset(result);
+    set_result(result, with_value && !is_continue ? args : nullptr);
     throw Throw{is_continue ? THROW_CONTINUE : THROW_BREAK};
 }
 
@@ -103,8 +108,7 @@ void throw_return(bool is_return, bool top_is_target) {
         ERR_throw_return);
     if (target < 0) fire(ERR_throw_return);
     Cell* result = land_on(target);
-    if (is_return) copy_cell(args, result);
-    else set_unset(result);
+    set_result(result, is_return ? args : nullptr);
     throw Throw{is_return ? THROW_RETURN : THROW_EXIT};
 }
 

@@ -100,8 +100,8 @@ CallFrame* mark_interp_func(const Cell* word) {
 }
 
 void set_body_flag(bool on) {
-    if (on) top_frame()->header |= FRAME_BODY;
-    else top_frame()->header &= ~FRAME_BODY;
+    uint32_t& header = top_frame()->header;
+    header = on ? header | FRAME_BODY : header & ~FRAME_BODY;
 }
 
 void set_interp_flag() { top_frame()->header |= FRAME_INTERP; }
@@ -232,15 +232,16 @@ void list_calls(int depth, const Cell* block, int position) {
     const CallFrame* end = g_frame_bottom + position;
     for (const CallFrame* f = g_frame_bottom; f < end; f++) {
         if (is_unnamed(f)) continue;
-        if (depth > 1 || names_function(f)) *cell::alloc_tail(block) = word_cell(f->word_context, f->symbol);
+        if (depth > 1 || names_function(f))
+            *cell::alloc_tail(block) = word_cell(f->word_context, f->symbol);
     }
 }
 
 void mark_frames(const FrameMarker& marker) {
     for (const CallFrame* f = g_frame_bottom; f < g_frame_top; f++) {
         if (f->word_context) {
-            if (f->symbol == marker.self_symbol) marker.mark_block(f->word_context);
-            else marker.mark_context(f->word_context);
+            auto mark = f->symbol == marker.self_symbol ? marker.mark_block : marker.mark_context;
+            mark(f->word_context);
         }
         if (Node context = f->function_context) {
             marker.mark_context(context);

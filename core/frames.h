@@ -24,10 +24,10 @@ enum FrameKind : uint32_t {
     FRAME_FUNCTION = 1,  // call of a function!
     FRAME_NATIVE = 2,    // call of a native, action or routine
     FRAME_TRY = 4,
-    FRAME_TRY_ALL = 5,   // barrier: no break, continue, return, exit or throw crosses it
+    FRAME_TRY_ALL = 5,  // barrier: no break, continue, return, exit or throw crosses it
     FRAME_CATCH = 6,
-    FRAME_EVAL = 7,      // a block evaluated by the evaluator
-    FRAME_LOOP = 8,      // target of break and continue
+    FRAME_EVAL = 7,  // a block evaluated by the evaluator
+    FRAME_LOOP = 8,  // target of break and continue
 };
 
 // Frame header: the kind in bits 24-27, and two flags.
@@ -38,11 +38,11 @@ constexpr uint32_t FRAME_INTERP = 0x80000000;  // pushed by the evaluator
 
 struct CallFrame {
     uint32_t header;
-    uint32_t symbol;         // the word naming the call
-    Cell* saved_base;        // stack::arguments() when pushed: the caller's base
-    Node word_context;       // context of that word
-    Node function_context;   // 0, or a function context whose values word the pop restores
-    uint32_t saved_values;   // that context's values word before the call
+    uint32_t symbol;        // the word naming the call
+    Cell* saved_base;       // stack::arguments() when pushed: the caller's base
+    Node word_context;      // context of that word
+    Node function_context;  // 0, or a function context whose values word the pop restores
+    uint32_t saved_values;  // that context's values word before the call
 
     int kind() const { return int((header & FRAME_KIND_MASK) >> FRAME_KIND_SHIFT); }
     bool body() const { return (header & FRAME_BODY) != 0; }

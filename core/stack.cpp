@@ -36,9 +36,7 @@ Cell* push(const Cell* value) {
     return c;
 }
 
-void pop(int n) {
-    g_top = n >= g_top - g_bottom ? g_bottom : g_top - n;
-}
+void pop(int n) { g_top = n >= g_top - g_bottom ? g_bottom : g_top - n; }
 
 Cell* get_top() { return g_top > g_bottom ? g_top - 1 : g_bottom; }
 

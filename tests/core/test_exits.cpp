@@ -24,25 +24,32 @@ constexpr uint32_t CATCH_SYMBOL = 70010;
 enum Exit { BREAK, BREAK_VALUE, CONTINUE, RETURN, EXIT, THROW };
 
 const char* exit_name(Exit e) {
-    static const char* const names[] = {"break", "break/return", "continue", "return", "exit", "throw"};
+    static const char* const names[] = {"break",  "break/return", "continue",
+                                        "return", "exit",         "throw"};
     return names[e];
 }
 
 [[noreturn]] void perform(Exit e) {
     switch (e) {
-        case BREAK: stack::throw_break(false, false);
-        case BREAK_VALUE: stack::throw_break(true, false);
-        case CONTINUE: stack::throw_break(false, true);
-        case RETURN: stack::throw_return(true, false);
-        case EXIT: stack::throw_return(false, false);
-        case THROW: stack::throw_value(THROW_THROW);
+        case BREAK:
+            stack::throw_break(false, false);
+        case BREAK_VALUE:
+            stack::throw_break(true, false);
+        case CONTINUE:
+            stack::throw_break(false, true);
+        case RETURN:
+            stack::throw_return(true, false);
+        case EXIT:
+            stack::throw_return(false, false);
+        case THROW:
+            stack::throw_value(THROW_THROW);
     }
     std::abort();
 }
 
 uint32_t code_of(Exit e) {
-    static const uint32_t codes[] = {THROW_BREAK, THROW_BREAK, THROW_CONTINUE, THROW_RETURN, THROW_EXIT,
-                                     THROW_THROW};
+    static const uint32_t codes[] = {THROW_BREAK,  THROW_BREAK, THROW_CONTINUE,
+                                     THROW_RETURN, THROW_EXIT,  THROW_THROW};
     return codes[e];
 }
 
@@ -72,9 +79,8 @@ TEST_F(Exits, CatchLevelsCompareUnsigned) {
     };
     for (const Case& c : cases) {
         uint32_t inner = 0;
-        uint32_t outer = stack::run_caught(CATCH_ALL, [&] {
-            inner = stack::run_caught(c.level, [&] { raise_code(c.code); });
-        });
+        uint32_t outer = stack::run_caught(
+            CATCH_ALL, [&] { inner = stack::run_caught(c.level, [&] { raise_code(c.code); }); });
         EXPECT_EQ(inner, c.caught ? c.code : 0u) << std::hex << c.level << " " << c.code;
         EXPECT_EQ(outer, c.caught ? 0u : c.code) << std::hex << c.level << " " << c.code;
     }
@@ -89,9 +95,9 @@ TEST_F(Exits, WalksFindTheirTargetOrRaiseTheirError) {
     struct Case {
         const char* frames;
         Exit exit;
-        int target;       // index of the frame the exit lands on, or ERROR
-        ErrorId error;    // when it fails
-        int error_stop;   // frames left after the error: the try or barrier is popped
+        int target;      // index of the frame the exit lands on, or ERROR
+        ErrorId error;   // when it fails
+        int error_stop;  // frames left after the error: the try or barrier is popped
     };
     const ErrorId none = ErrorId(0);
     const Case cases[] = {

@@ -120,19 +120,19 @@ TEST_F(Frames, UnwindToKindStopsAtTheKindABarrierOrTheBottom) {
     const Case cases[] = {
         {"ELfE", 8, false, 1, 0, 3, true},
         {"ELfE", 8, true, 1, 1, 3, true},
-        {"ELfE", 7, true, 3, 3, 3, false},    // the top frame itself: only its result stays
+        {"ELfE", 7, true, 3, 3, 3, false},  // the top frame itself: only its result stays
         {"ELfE", 7, false, 3, 2, 3, false},
         {"ELfE", 4, false, 0, BOTTOM, BOTTOM, true},
         {"ELfE", 4, true, 0, 0, 3, true},
-        {"ELAfE", 8, false, 2, 1, 4, true},   // the barrier stops the walk
+        {"ELAfE", 8, false, 2, 1, 4, true},  // the barrier stops the walk
         {"ELAfE", 5, true, 2, 2, 4, true},
         {"E", 8, false, 0, BOTTOM, BOTTOM, false},
     };
     for (const Case& c : cases) {
         empty_stacks();
         Built b = build(c.frames);
-        std::string what = std::string(c.frames) + " kind " + std::to_string(c.kind) +
-                           (c.keep ? " keep" : "");
+        std::string what =
+            std::string(c.frames) + " kind " + std::to_string(c.kind) + (c.keep ? " keep" : "");
         stack::CallFrame* found = stack::unwind_to_kind(c.kind, c.keep);
         EXPECT_EQ(found, stack::g_frame_bottom + c.found) << what;
         EXPECT_EQ(stack::frame_count(), c.found + 1) << what;
@@ -285,6 +285,7 @@ TEST_F(Frames, MarkFramesReportsEveryNodeTheFramesHold) {
 TEST_F(Frames, ValuesReferencesTellTheBottomCellFromNoCall) {
     EXPECT_NE(stack::values_ref(stack::bottom()), 0u);
     EXPECT_EQ(stack::values_cells(stack::values_ref(stack::bottom())), stack::bottom());
-    EXPECT_EQ(stack::values_cells(stack::values_ref(stack::bottom() + 19999)), stack::bottom() + 19999);
+    EXPECT_EQ(stack::values_cells(stack::values_ref(stack::bottom() + 19999)),
+              stack::bottom() + 19999);
     EXPECT_EQ(stack::values_cells(0), nullptr);
 }

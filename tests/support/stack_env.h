@@ -68,27 +68,35 @@ inline Built build(const std::string& letters) {
     static const Cell f_word = word_of(F_SYMBOL, 5), g_word = word_of(G_SYMBOL, 9),
                       loop_word = word_of(LOOP_SYMBOL), body = word_of(BODY_SYMBOL),
                       anon = word_of(ANON_SYMBOL);
+    struct Letter {
+        char letter;
+        stack::CallFrame* (*mark)(const Cell* word);
+        const Cell* word;
+        bool body;
+    };
+    static const Letter table[] = {
+        {'E', stack::mark_eval, &body, false},
+        {'L', stack::mark_loop, &loop_word, false},
+        {'F', stack::mark_interp_func, &f_word, true},
+        {'T', stack::mark_try, &g_word, false},
+        {'A', stack::mark_try_all, &g_word, false},
+        {'C', stack::mark_catch, &body, false},
+        {'N', stack::mark_interp_native, &g_word, false},
+        {'n', stack::mark_interp_native, &anon, false},
+    };
     Built b;
     b.first_saved = stack::arguments();
     stack::push(&unset::g_unset);
     for (char k : letters) {
-        switch (k) {
-            case 'E': stack::mark_eval(&body); break;
-            case 'L': stack::mark_loop(&loop_word); break;
-            case 'F':
-                stack::mark_interp_func(&f_word);
-                stack::set_body_flag(true);
-                break;
-            case 'f':
-                b.context = make_context(111);
-                stack::mark_func(&f_word, b.context);
-                stack::context_values(b.context) = 222;
-                break;
-            case 'T': stack::mark_try(&g_word); break;
-            case 'A': stack::mark_try_all(&g_word); break;
-            case 'C': stack::mark_catch(&body); break;
-            case 'N': stack::mark_interp_native(&g_word); break;
-            case 'n': stack::mark_interp_native(&anon); break;
+        if (k == 'f') {
+            b.context = make_context(111);
+            stack::mark_func(&f_word, b.context);
+            stack::context_values(b.context) = 222;
+        }
+        for (const Letter& l : table) {
+            if (l.letter != k) continue;
+            l.mark(l.word);
+            stack::set_body_flag(l.body);
         }
         int i = int(b.base.size());
         b.base.push_back(stack::arguments());
@@ -106,7 +114,7 @@ inline void empty_stacks() {
 }
 
 class StackTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         stack::set_frame_names(BODY_SYMBOL, ANON_SYMBOL);
         empty_stacks();

@@ -11,17 +11,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${1:-1000000}
 
-if ! command -v lua5.4 >/dev/null; then
-  echo "installing lua5.4"
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -q >/dev/null
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q --no-install-recommends lua5.4 >/dev/null
-fi
-
-build=build/bench
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEL_BENCH=ON -DZEL_TESTS=OFF >/dev/null
-cmake --build "$build" --target bench_float_text >/dev/null
+source bench/common.sh
+ensure_lua
+build_bench float_text
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -81,21 +81,6 @@ constexpr int ACTION_COUNT = 62;
 // Action names in id order, as the language spells them.
 extern const char* const ACTION_NAMES[ACTION_COUNT + 1];
 
-// The comparison codes compare handlers, searches and sorts receive as `op`.
-enum CompareCode : int {
-    COMP_EQUAL = 0,
-    COMP_NOT_EQUAL = 1,
-    COMP_STRICT_EQUAL = 2,
-    COMP_LESSER = 3,
-    COMP_LESSER_EQUAL = 4,
-    COMP_GREATER = 5,
-    COMP_GREATER_EQUAL = 6,
-    COMP_SORT = 7,
-    COMP_CASE_SORT = 8,
-    COMP_SAME = 9,
-    COMP_FIND = 12,  // the equality of find and select
-};
-
 namespace action {
 
 // Signatures shared by several actions.

@@ -5,6 +5,7 @@
 #include "core/cell.h"
 #include "core/datatype.h"
 #include "core/error.h"
+#include "core/exits.h"
 #include "core/memory.h"
 #include "scalars/integer.h"
 
@@ -104,7 +105,9 @@ void fire(ErrorId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
         if (given[i]) e.args[i] = *given[i];
         else cell::set(&e.args[i], TYPE_NONE);
     }
-    throw e;
+    cell::set(&e.where, TYPE_NONE);
+    cell::set(&e.stack_position, TYPE_NONE);
+    stack::throw_error(e);
 }
 
 namespace error {

@@ -26,7 +26,8 @@ constexpr uint32_t THROW_THROW = 0x7FFFFFFA;
 constexpr uint32_t THROW_QUIT = 0x0BADCAFE;
 
 // Catch levels.
-constexpr uint32_t CATCH_TRY = 0x7FFFFFFF;
+constexpr uint32_t CATCH_TRY = 0x7FFFFFFF;   // try and function bodies: every exit
+constexpr uint32_t CATCH_LOOP = 0x7FFFFFFE;  // loops: break, continue and lower
 constexpr uint32_t CATCH_CATCH = 0x7FFFFFFA;
 constexpr uint32_t CATCH_ALL = 0xFFFFFFFF;
 
@@ -65,6 +66,8 @@ struct ErrorThrow : Throw {
     ErrorId id;
     int argc;
     Cell args[3];
+    Cell where;           // the word naming the function that failed, or none
+    Cell stack_position;  // integer!: the frame position when raised (stack::list_calls)
 
     int category() const { return error_category(id); }
     const char* category_name() const { return error_category_name(category()); }

@@ -2,6 +2,7 @@
 // so deep recursion in Zel code reaches the depth guard, not the OS limit.
 #include "boot/runtime.h"
 #include "core/error.h"
+#include "core/exits.h"
 #include "core/platform.h"
 
 using namespace zel;
@@ -11,9 +12,7 @@ static int run(void*) {
         runtime::init();
         platform::print_line({"Zel run-time core: the evaluator is not built yet."});
     } catch (const ErrorThrow& e) {
-        std::string text = "*** " + error::describe(e) + "\n";
-        platform::write_stderr(text.data(), text.size());
-        return 1;
+        stack::report_uncaught(e);
     } catch (const Throw&) {
         platform::runtime_error(95, 0);
     }

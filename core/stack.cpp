@@ -2,6 +2,7 @@
 #include "core/stack.h"
 
 #include "core/error.h"
+#include "core/frames.h"
 
 namespace zel::stack {
 
@@ -15,13 +16,14 @@ void init() {
     g_arguments_node = memory::alloc_fixed_series(ARGUMENT_CELLS, 16, 0);
     Series* s = memory::series_of(g_arguments_node);
     g_bottom = g_top = g_arguments = s->cells();
-    g_end = reinterpret_cast<Cell*>(s->data() + s->capacity);
+    g_end = g_bottom + ARGUMENT_CELLS;
+    init_frames();
 }
 
 Cell* push_new() {
     Cell* c = g_top++;
-    if (g_top >= g_end) {
-        g_top -= 5;  // headroom for building the error
+    if (g_top > g_end) {
+        g_top -= OVERFLOW_HEADROOM;
         cell::cycle_reset();
         fire(ERR_internal_stack_overflow);
     }
@@ -34,9 +36,7 @@ Cell* push(const Cell* value) {
     return c;
 }
 
-void pop(int n) {
-    g_top = n >= g_top - g_bottom ? g_bottom : g_top - n;
-}
+void pop(int n) { g_top = n >= g_top - g_bottom ? g_bottom : g_top - n; }
 
 Cell* get_top() { return g_top > g_bottom ? g_top - 1 : g_bottom; }
 
@@ -55,5 +55,16 @@ Cell* reset() {
 }
 
 void keep() { g_top = g_arguments + 1; }
+
+void keep_error_result() {
+    Cell* last = get_top();
+    if (type_of(last) == TYPE_ERROR) copy_cell(last, g_arguments);
+    g_top = g_arguments + 1;
+}
+
+void drop_under() {
+    g_top--;
+    copy_cell(g_top, g_top - 1);
+}
 
 }  // namespace zel::stack

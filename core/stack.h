@@ -2,8 +2,10 @@
 // are left. stack::arguments() is the first cell of the current call: its
 // first argument and the cell that receives its result.
 //
-// The stack lives in a fixed buffer that never moves, so pointers to its
-// cells stay valid for as long as the cells are on the stack.
+// The stack lives in a fixed buffer of ARGUMENT_CELLS cells that never
+// moves, so pointers to its cells stay valid for as long as the cells are on
+// the stack. Call frames (frames.h) and non-local exits (exits.h) move
+// stack::arguments() and the top as calls begin and end.
 #pragma once
 
 #include "core/cell.h"
@@ -12,13 +14,16 @@
 namespace zel::stack {
 
 constexpr int ARGUMENT_CELLS = 20000;
+// Cells given back below a full stack so that the error can be built.
+constexpr int OVERFLOW_HEADROOM = 5;
 
 extern Cell* g_bottom;
 extern Cell* g_top;        // next free cell
 extern Cell* g_arguments;  // first cell of the current call
-extern Cell* g_end;
+extern Cell* g_end;        // just past the last usable cell
 extern Node g_arguments_node;
 
+// Makes the argument stack and the call-frame stack, both empty.
 void init();
 
 inline Cell* arguments() { return g_arguments; }
@@ -26,10 +31,12 @@ inline Cell* top() { return g_top; }
 inline Cell* bottom() { return g_bottom; }
 inline int depth() { return int(g_top - g_bottom); }
 
-// Reserves the cell at the top. When the stack is full the top gives back
-// headroom for the error, and internal stack-overflow is raised.
+// Reserves the cell at the top. Every one of the ARGUMENT_CELLS cells can be
+// pushed; one more gives back OVERFLOW_HEADROOM cells and raises internal
+// stack-overflow.
 Cell* push_new();
 Cell* push(const Cell* value);
+// Drops n cells, never below the bottom.
 void pop(int n);
 // The last pushed cell, or the bottom cell when the stack is empty.
 Cell* get_top();
@@ -38,5 +45,15 @@ Cell* set_last(const Cell* value);
 Cell* set_last_only(const Cell* value);
 Cell* reset();
 void keep();
+// An error! on top becomes the result; the call keeps only its result cell.
+void keep_error_result();
+// Drops the top cell by copying it over the one below.
+void drop_under();
+
+// A running function's context keeps where its values start on this stack
+// as a reference: the cell's index from the bottom plus one, so that 0 still
+// means "no call running" even for a call based at the bottom cell.
+inline uint32_t values_ref(const Cell* base) { return uint32_t(base - g_bottom) + 1; }
+inline Cell* values_cells(uint32_t ref) { return ref ? g_bottom + (ref - 1) : nullptr; }
 
 }  // namespace zel::stack

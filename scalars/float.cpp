@@ -12,6 +12,7 @@
 #include <cfenv>
 #include <cmath>
 
+#include "core/compare.h"
 #include "core/datatype.h"
 #include "core/stack.h"
 #include "lexer/text_to_number.h"
@@ -26,6 +27,7 @@
 namespace zel::float_ {
 
 using namespace scalar_math;
+using namespace actions;
 
 void set_fpu_mode() {
     std::fesetround(FE_TONEAREST);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "core/compare.h"
 #include "core/datatype.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -25,6 +26,7 @@
 namespace zel::integer {
 
 using namespace scalar_math;
+using namespace actions;
 
 // ---- Making and reading --------------------------------------------------------------
 

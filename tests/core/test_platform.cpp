@@ -2,21 +2,20 @@
 // output ordering and hooks, and whole-process behaviour (fault reports,
 // interrupts, redirected UTF-8 output) seen from a child process.
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include "core/memory.h"
 #include "core/platform.h"
+#include "tests/support/child_process.h"
 #include "tests/support/runtime_env.h"
 
 using namespace zel;
+using zel::test::ChildResult;
+using zel::test::run_helper;
 
 namespace {
 
@@ -53,31 +52,6 @@ std::string dialect(const std::string& in) {
     Capture out(true);
     platform::write_text(in.data(), in.size(), 1, false);
     return out.text;
-}
-
-struct ChildResult {
-    int status;  // exit status, or -signal
-    std::string out;
-};
-
-ChildResult run_helper(const char* mode) {
-    char path[] = "/tmp/zel-helper-XXXXXX";
-    int fd = mkstemp(path);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fd, 1);
-        setenv("ASAN_OPTIONS", "handle_segv=0:handle_sigfpe=0:handle_sigbus=0:handle_sigill=0", 1);
-        execl(ZEL_FAULT_HELPER, ZEL_FAULT_HELPER, mode, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    close(fd);
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    unlink(path);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status), ss.str()};
 }
 
 }  // namespace

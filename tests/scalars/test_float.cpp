@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/compare.h"
 #include "core/simple_types.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"
@@ -16,6 +17,7 @@
 
 using namespace zel;
 using namespace zel::test;
+using namespace zel::actions;
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/compare.h"
 #include "core/simple_types.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"
@@ -14,6 +15,7 @@
 
 using namespace zel;
 using namespace zel::test;
+using namespace zel::actions;
 using zel::scalar_math::OP_ADD;
 using zel::scalar_math::OP_DIVIDE;
 using zel::scalar_math::OP_MULTIPLY;

@@ -1,5 +1,5 @@
-// A child process for tests that need a whole process: faults, interrupts
-// and the bytes that reach a redirected standard output.
+// A child process for tests that need a whole process: faults, interrupts,
+// uncaught errors and the bytes that reach a redirected standard output.
 #include <signal.h>
 #include <unistd.h>
 
@@ -8,8 +8,10 @@
 
 #include "boot/runtime.h"
 #include "core/error.h"
+#include "core/frames.h"
 #include "core/memory.h"
 #include "core/platform.h"
+#include "core/simple_types.h"
 
 using namespace zel;
 
@@ -84,6 +86,15 @@ int run(void* arg) {
         return 3;
     }
     if (!std::strcmp(mode, "runtime-error")) platform::runtime_error(95, 0x12345678);
+    if (!std::strcmp(mode, "uncaught-error")) {
+        // An evaluation with no try around it.
+        Cell body;
+        cell::set(&body, TYPE_WORD, 0, 1, uint32_t(-1));
+        stack::mark_eval(&body);
+        stack::mark_interp_native(&body);
+        fire(ERR_script_no_value, &none::g_none);
+        return 3;
+    }
     return 2;
 }
 

@@ -1,0 +1,18 @@
+# Shared by the benchmark scripts (sourced from the repository root):
+# lua5.4 installed when missing, and a benchmark program built in release.
+
+ensure_lua() {
+  if ! command -v lua5.4 >/dev/null; then
+    echo "installing lua5.4"
+    sudo_cmd=""
+    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+    $sudo_cmd apt-get update -q >/dev/null
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q --no-install-recommends lua5.4 >/dev/null
+  fi
+}
+
+build=build/bench
+build_bench() {  # program name, as bench_<name>
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEL_BENCH=ON -DZEL_TESTS=OFF >/dev/null
+  cmake --build "$build" --target "bench_$1" >/dev/null
+}

@@ -1,0 +1,138 @@
+// Non-local exits: the walks that find each exit's target frame, and the
+// report of an error nothing catches. Relies on the frames (frames.h), the
+// argument stack and `fire` for the errors of exits without a target.
+#include "core/exits.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "core/memory.h"
+#include "core/platform.h"
+
+namespace zel::stack {
+
+uint32_t g_throw_code = 0;
+
+namespace {
+ErrorThrow g_pending_error;
+
+// Index of the nearest frame at or below `start` that `is_target` accepts;
+// -1 when the walk reaches past the bottom. A barrier raises `blocked`
+// (with `arg`) first. The walk changes nothing, so the stacks are as they
+// were when the error is raised.
+template <typename Target>
+int find_target(int start, Target is_target, ErrorId blocked, const Cell* arg = nullptr) {
+    for (int i = start; i >= 0; i--) {
+        const CallFrame* f = g_frame_bottom + i;
+        if (f->kind() == FRAME_TRY_ALL) fire(blocked, arg);
+        if (is_target(f)) return i;
+    }
+    return -1;
+}
+
+// Leaves frame `target` on top and answers its call's own base, which
+// becomes stack::arguments() and the top.
+Cell* land_on(int target) {
+    CallFrame* f = g_frame_bottom + target;
+    Cell* base = own_base(f);
+    g_frame_top = f + 1;
+    g_arguments = g_top = base;
+    return base;
+}
+
+// The target's result: a copy of the exit's argument, or unset! without one.
+void set_result(Cell* result, const Cell* value) {
+    if (value)
+        copy_cell(value, result);
+    else
+        cell::set(result, TYPE_UNSET);
+}
+}  // namespace
+
+const ErrorThrow& pending_error() { return g_pending_error; }
+
+void detail::keep_pending_error(const Throw& error) {
+    // Only ErrorThrow carries THROW_ERROR: fire and throw_error throw it.
+    g_pending_error = static_cast<const ErrorThrow&>(error);
+}
+
+void end_throw() {
+    g_throw_code = 0;
+    g_saved_frame = nullptr;
+}
+
+void rethrow(uint32_t code) {
+    if (code == THROW_ERROR) throw ErrorThrow(g_pending_error);
+    throw Throw{code};
+}
+
+void mark_error_position(ErrorThrow& error) {
+    if (type_of(&error.stack_position) == TYPE_BLOCK) return;
+    cell::set(&error.stack_position, TYPE_INTEGER, 0, uint32_t(frame_count()));
+}
+
+void throw_error(ErrorThrow& error) {
+    if (frames_empty()) throw error;
+    if (type_of(&error.where) == TYPE_NONE) error.where = get_call_word();
+    mark_error_position(error);
+    Cell* kept = g_top;
+    unwind_to_kind(FRAME_TRY, false);
+    pop_frame();
+    // A full stack gives back its headroom below the top, possibly below the
+    // base of the call that now catches: the error never lands under it.
+    g_top = kept > g_arguments ? kept : g_arguments;
+    int bottom_kind = g_frame_bottom->kind();
+    if (frames_empty() && bottom_kind != FRAME_TRY && bottom_kind != FRAME_TRY_ALL) {
+        report_uncaught(error);
+    }
+    // GAP(error!): the error value is pushed here, for try to take from the
+    // top; until error! values exist it travels in the exception.
+    throw error;
+}
+
+void throw_break(bool with_value, bool is_continue) {
+    Cell* args = g_arguments;
+    ErrorId no_loop = is_continue ? ERR_throw_continue : ERR_throw_break;
+    int target = find_target(
+        frame_count() - 2, [](const CallFrame* f) { return f->kind() == FRAME_LOOP; }, no_loop);
+    if (target < 0) fire(no_loop);
+    Cell* result = land_on(target);
+    set_result(result, with_value && !is_continue ? args : nullptr);
+    throw Throw{is_continue ? THROW_CONTINUE : THROW_BREAK};
+}
+
+void throw_return(bool is_return, bool top_is_target) {
+    Cell* args = g_arguments;
+    int target = find_target(
+        frame_count() - (top_is_target ? 1 : 2), [](const CallFrame* f) { return f->body(); },
+        ERR_throw_return);
+    if (target < 0) fire(ERR_throw_return);
+    Cell* result = land_on(target);
+    set_result(result, is_return ? args : nullptr);
+    throw Throw{is_return ? THROW_RETURN : THROW_EXIT};
+}
+
+void throw_value(uint32_t code) {
+    Cell* args = g_arguments;
+    if (!g_saved_frame) g_saved_frame = g_frame_top;
+    int target = find_target(
+        frame_count() - 2, [](const CallFrame* f) { return f->kind() == FRAME_CATCH; },
+        ERR_throw_throw, args);
+    if (target < 0) fire(ERR_throw_throw, args);
+    land_on(target);
+    push(args);
+    push(args + 1);
+    throw Throw{code};
+}
+
+void report_uncaught(const ErrorThrow& error) {
+    // GAP(error!, print): the error is copied into the result cell and
+    // printed by `print`; until then, its provisional one-line description.
+    std::string text = "*** " + error::describe(error) + "\n";
+    platform::write_raw(text.data(), text.size());
+    platform::restore_terminal();
+    memory::heap_free_all();
+    std::exit(-2);
+}
+
+}  // namespace zel::stack

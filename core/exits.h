@@ -1,0 +1,94 @@
+// Non-local exits: errors, break, continue, return, exit and throw.
+//
+// An exit first moves both stacks to its target (the frames of frames.h),
+// then leaves the C++ code as an exception carrying its throw code (Throw,
+// error.h); never setjmp/longjmp. A catching site runs its code with
+// run_caught under a catch level: codes above the level pass through it
+// untouched, a code at or below it stops there. The site then handles the
+// code (end_throw) or passes it on (rethrow). What C++ code must put back on
+// the way out (a function context's values, the evaluator's code position,
+// tracing) it puts back with RAII guards, which run for every exit.
+//
+// Catch levels in use: loops CATCH_LOOP (break, continue and lower),
+// function bodies and try CATCH_TRY, catch CATCH_CATCH, the outermost
+// record CATCH_ALL.
+#pragma once
+
+#include <cstdint>
+
+#include "core/error.h"
+#include "core/frames.h"
+
+namespace zel::stack {
+
+// The code the innermost site caught; 0 once handled.
+extern uint32_t g_throw_code;
+inline uint32_t throw_code() { return g_throw_code; }
+// The error last caught: until error! values exist, an error travels with
+// its content rather than as a value on the argument stack.
+const ErrorThrow& pending_error();
+
+namespace detail {
+struct CatchEntry {
+    CallFrame* frame_top;
+    Cell* arguments;
+};
+void keep_pending_error(const Throw& error);
+
+// The exit has already moved the stacks to its target. A target inside the
+// site (a catch or loop frame pushed by the site's own code) is left on the
+// frame stack by the exit: the site drops it and is back at its own base,
+// with the payload (a thrown value and its name) still above the top.
+inline uint32_t caught(const Throw& t, const CatchEntry& entry) {
+    g_throw_code = t.code;
+    if (t.code == THROW_ERROR) keep_pending_error(t);
+    if (g_frame_top > entry.frame_top) {
+        g_frame_top = entry.frame_top;
+        g_arguments = entry.arguments;
+    }
+    return t.code;
+}
+}  // namespace detail
+
+// Runs `body` under `level`. Answers 0 when the body ended normally, else
+// the code it caught (also in throw_code()).
+template <typename Body>
+uint32_t run_caught(uint32_t level, Body&& body) {
+    const detail::CatchEntry entry{g_frame_top, g_arguments};
+    try {
+        body();
+    } catch (const Throw& t) {
+        if (!t.caught_by(level)) throw;
+        return detail::caught(t, entry);
+    }
+    return 0;
+}
+
+// The site has handled the code: nothing is being thrown any more, and the
+// position where a throw began is forgotten.
+void end_throw();
+// Passes a caught code on, an error with its content.
+[[noreturn]] void rethrow(uint32_t code);
+
+// Raises an error: names the failing function in its `where`, records the
+// frame position, unwinds to the nearest try or barrier (which is popped
+// too) and throws THROW_ERROR. With no try at all the error is reported and
+// the process ends with status -2. With no frame at all no evaluation runs:
+// the error goes to the C++ caller as it is.
+[[noreturn]] void throw_error(ErrorThrow& error);
+// break (with its first argument as the loop's value) and continue: to the
+// nearest loop frame, whose own base becomes stack::arguments() and the top
+// and holds the value (or unset!).
+[[noreturn]] void throw_break(bool with_value, bool is_continue);
+// return (with its first argument) and exit: to the nearest function body,
+// the top frame itself when `top_is_target`.
+[[noreturn]] void throw_return(bool is_return, bool top_is_target);
+// throw: to the nearest catch frame; the thrown value (first argument) and
+// its name cell (second) are pushed at the catch call's own base.
+[[noreturn]] void throw_value(uint32_t code);
+
+void mark_error_position(ErrorThrow& error);
+// Prints an error that no try caught and ends the process with status -2.
+[[noreturn]] void report_uncaught(const ErrorThrow& error);
+
+}  // namespace zel::stack

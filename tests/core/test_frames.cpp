@@ -1,0 +1,291 @@
+// Call frames: what each push records, where each pop and unwind leaves the
+// two stacks, and the call-stack queries.
+#include <string>
+#include <vector>
+
+#include "core/frames.h"
+#include "core/memory.h"
+#include "tests/support/stack_env.h"
+
+using namespace zel;
+using namespace zel::test;
+
+namespace {
+
+Cell block_of(Node node) {
+    Cell b;
+    cell::set(&b, TYPE_BLOCK, 0, node);
+    return b;
+}
+
+std::vector<Cell> cells_of(const Cell& block) {
+    Series* s = memory::series_of(block.data2);
+    return std::vector<Cell>(s->cells(), s->cells() + s->used() / 16);
+}
+
+class Frames : public StackTest {};
+
+}  // namespace
+
+TEST_F(Frames, MarkRecordsTheWholeSymbolAndStartsANewBase) {
+    stack::push(&unset::g_unset);
+    Cell w = word_of(F_SYMBOL, 4242);
+    stack::CallFrame* f = stack::mark_interp_func(&w);
+    EXPECT_EQ(f->symbol, F_SYMBOL);
+    EXPECT_EQ(f->word_context, 4242u);
+    EXPECT_EQ(f->saved_base, stack::bottom());
+    EXPECT_EQ(f->function_context, 0u);
+    EXPECT_EQ(stack::arguments(), stack::bottom() + 1);
+    EXPECT_EQ(stack::top(), stack::arguments());
+    EXPECT_EQ(stack::frame_count(), 1);
+
+    struct Case {
+        stack::CallFrame* (*mark)(const Cell*);
+        int kind;
+        bool interpreted;
+    };
+    const Case cases[] = {
+        {[](const Cell* w) { return stack::mark_func(w); }, 1, false},
+        {stack::mark_native, 2, false},
+        {stack::mark_try, 4, false},
+        {stack::mark_try_all, 5, false},
+        {stack::mark_catch, 6, false},
+        {stack::mark_eval, 7, true},
+        {stack::mark_loop, 8, false},
+        {stack::mark_interp_native, 2, true},
+        {stack::mark_interp_func, 1, true},
+    };
+    for (const Case& c : cases) {
+        stack::CallFrame* g = c.mark(&w);
+        EXPECT_EQ(g->kind(), c.kind);
+        EXPECT_EQ(g->interpreted(), c.interpreted) << "kind " << c.kind;
+        EXPECT_FALSE(g->body());
+    }
+}
+
+TEST_F(Frames, EachPopLeavesTheStacksWhereItsRowSays) {
+    enum Top { CALL_BASE, CALL_BASE_PLUS_1, SAVED_BASE };
+    struct Case {
+        const char* name;
+        void (*pop)();
+        Top top;
+        bool restores_context;
+        bool copies_result;
+    };
+    const Case cases[] = {
+        {"pop_frame", stack::pop_frame, CALL_BASE, true, false},
+        {"unwind", stack::unwind, CALL_BASE_PLUS_1, false, false},
+        {"unwind_func", stack::unwind_func, CALL_BASE_PLUS_1, true, false},
+        {"unwind_func_reset", stack::unwind_func_reset, SAVED_BASE, true, false},
+        {"unwind_reset", stack::unwind_reset, SAVED_BASE, false, false},
+        {"unwind_last", [] { stack::unwind_last(); }, CALL_BASE_PLUS_1, false, true},
+        {"unwind_func_last", [] { stack::unwind_func_last(); }, CALL_BASE_PLUS_1, true, true},
+    };
+    for (const Case& c : cases) {
+        empty_stacks();
+        Built b = build("Ef");
+        Cell* caller = b.base[0];
+        Cell* call = b.base[1];
+        c.pop();
+        EXPECT_EQ(stack::frame_count(), 1) << c.name;
+        EXPECT_EQ(stack::arguments(), caller) << c.name;
+        Cell* top = c.top == CALL_BASE ? call : c.top == CALL_BASE_PLUS_1 ? call + 1 : caller;
+        EXPECT_EQ(stack::top(), top) << c.name;
+        EXPECT_EQ(stack::context_values(b.context), c.restores_context ? 111u : 222u) << c.name;
+        EXPECT_EQ(cell::get_int(caller), c.copies_result ? 10 : 0) << c.name;
+    }
+}
+
+TEST_F(Frames, PoppingTheLastFrameEmptiesBothStacks) {
+    build("EE");
+    stack::pop_frame();
+    EXPECT_NE(stack::arguments(), stack::bottom());
+    stack::pop_frame();
+    EXPECT_TRUE(stack::frames_empty());
+    EXPECT_EQ(stack::arguments(), stack::bottom());
+    EXPECT_EQ(stack::top(), stack::bottom());
+}
+
+TEST_F(Frames, UnwindToKindStopsAtTheKindABarrierOrTheBottom) {
+    constexpr int BOTTOM = -1;
+    struct Case {
+        const char* frames;
+        int kind;
+        bool keep;
+        int found;
+        int arguments;  // own base of this frame, or BOTTOM
+        int top;        // own base of this frame + 1, or BOTTOM
+        bool context_restored;
+    };
+    const Case cases[] = {
+        {"ELfE", 8, false, 1, 0, 3, true},
+        {"ELfE", 8, true, 1, 1, 3, true},
+        {"ELfE", 7, true, 3, 3, 3, false},  // the top frame itself: only its result stays
+        {"ELfE", 7, false, 3, 2, 3, false},
+        {"ELfE", 4, false, 0, BOTTOM, BOTTOM, true},
+        {"ELfE", 4, true, 0, 0, 3, true},
+        {"ELAfE", 8, false, 2, 1, 4, true},  // the barrier stops the walk
+        {"ELAfE", 5, true, 2, 2, 4, true},
+        {"E", 8, false, 0, BOTTOM, BOTTOM, false},
+    };
+    for (const Case& c : cases) {
+        empty_stacks();
+        Built b = build(c.frames);
+        std::string what =
+            std::string(c.frames) + " kind " + std::to_string(c.kind) + (c.keep ? " keep" : "");
+        stack::CallFrame* found = stack::unwind_to_kind(c.kind, c.keep);
+        EXPECT_EQ(found, stack::g_frame_bottom + c.found) << what;
+        EXPECT_EQ(stack::frame_count(), c.found + 1) << what;
+        EXPECT_EQ(stack::arguments(), c.arguments == BOTTOM ? stack::bottom() : b.base[c.arguments])
+            << what;
+        EXPECT_EQ(stack::top(), c.top == BOTTOM ? stack::bottom() : b.base[c.top] + 1) << what;
+        if (b.context) {
+            EXPECT_EQ(stack::context_values(b.context), c.context_restored ? 111u : 222u) << what;
+        }
+    }
+}
+
+TEST_F(Frames, UnwindToCopiesTheResultIntoTheFoundCallsOwnBase) {
+    Built b = build("ELEE");
+    Cell result = integer_of(99);
+    stack::set_last(&result);
+    stack::unwind_to(8);
+    EXPECT_EQ(stack::frame_count(), 2);
+    EXPECT_EQ(stack::arguments(), b.base[1]);
+    EXPECT_EQ(stack::top(), b.base[1]);
+    EXPECT_EQ(cell::get_int(b.base[1]), 99);
+    EXPECT_EQ(cell::get_int(b.base[0]), 0);  // the caller's cells are untouched
+
+    empty_stacks();
+    b = build("EL");
+    stack::unwind_to(8);
+    EXPECT_EQ(stack::frame_count(), 2);
+    EXPECT_EQ(stack::arguments(), b.base[1]);
+    EXPECT_EQ(stack::top(), b.base[1]);
+    EXPECT_EQ(cell::get_int(b.base[1]), 10);
+}
+
+TEST_F(Frames, BodyAndInterpreterFlags) {
+    build("NE");
+    stack::CallFrame* caller = stack::g_frame_bottom;
+    EXPECT_EQ(stack::claim_body_flag(), caller);
+    EXPECT_TRUE(caller->body());
+    EXPECT_EQ(stack::claim_body_flag(), nullptr);  // already a body
+    stack::clear_body_flag(caller);
+    EXPECT_FALSE(caller->body());
+
+    stack::set_body_flag(true);
+    EXPECT_TRUE(stack::top_frame()->body());
+    stack::set_body_flag(false);
+    EXPECT_FALSE(stack::top_frame()->body());
+
+    Cell w = word_of(G_SYMBOL);
+    stack::mark_native(&w);
+    EXPECT_FALSE(stack::top_frame()->interpreted());
+    stack::set_interp_flag();
+    EXPECT_TRUE(stack::top_frame()->interpreted());
+}
+
+TEST_F(Frames, CallWordNamesTheInnermostNamedFrame) {
+    build("ENEn");
+    Cell w = stack::get_call_word();
+    EXPECT_EQ(type_of(&w), TYPE_WORD);
+    EXPECT_EQ(w.data1, 9u);
+    EXPECT_EQ(w.data2, G_SYMBOL);
+    EXPECT_EQ(w.data3, uint32_t(-1));
+
+    // From the position where a throw began, which is then forgotten.
+    empty_stacks();
+    build("FENE");
+    stack::g_saved_frame = stack::g_frame_bottom + 2;
+    w = stack::get_call_word();
+    EXPECT_EQ(w.data2, F_SYMBOL);
+    EXPECT_EQ(stack::g_saved_frame, nullptr);
+    EXPECT_EQ(stack::get_call_word().data2, G_SYMBOL);
+
+    empty_stacks();
+    build("EnE");
+    w = stack::get_call_word();
+    EXPECT_EQ(type_of(&w), TYPE_NONE);
+    empty_stacks();
+    w = stack::get_call_word();
+    EXPECT_EQ(type_of(&w), TYPE_NONE);
+}
+
+TEST_F(Frames, EvalLooksBelowTheGivenFrame) {
+    Cell w = word_of(G_SYMBOL);
+    stack::mark_interp_native(&w);
+    stack::mark_native(&w);
+    stack::mark_native(&w);
+    EXPECT_TRUE(stack::eval_q(nullptr, false));
+    EXPECT_FALSE(stack::eval_q(nullptr, true));
+    EXPECT_TRUE(stack::eval_q(stack::g_frame_bottom + 1, true));
+    EXPECT_FALSE(stack::eval_q(stack::g_frame_bottom, false));
+}
+
+TEST_F(Frames, CollectCallsListsNamedFramesFromTheTop) {
+    Built b = build("NfEN");
+    stack::set_global_context(777);
+    Cell block = block_of(memory::alloc_cells(4));
+    stack::collect_calls(&block);
+    stack::set_global_context(0);
+    std::vector<Cell> got = cells_of(block);
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(type_of(&got[0]), TYPE_WORD);
+    EXPECT_EQ(got[0].data1, 777u);  // no function context: the global one
+    EXPECT_EQ(got[0].data2, G_SYMBOL);
+    EXPECT_EQ(cell::get_int(&got[1]), int(b.saved(3) - stack::bottom()));
+    EXPECT_EQ(got[2].data1, b.context);
+    EXPECT_EQ(got[2].data2, F_SYMBOL);
+    EXPECT_EQ(type_of(&got[3]), TYPE_INTEGER);
+    EXPECT_EQ(cell::get_int(&got[3]), int(b.saved(1) - stack::bottom()));
+}
+
+TEST_F(Frames, ListCallsWalksUpToThePositionAndNoFurtherThanTheRecords) {
+    build("NEFN");
+    Cell block = block_of(memory::alloc_cells(4));
+    stack::list_calls(2, &block, 3);
+    std::vector<Cell> got = cells_of(block);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].data2, G_SYMBOL);
+    EXPECT_EQ(got[0].data1, 9u);
+    EXPECT_EQ(got[1].data2, F_SYMBOL);
+
+    // A position from a script-set stack field stays inside the records.
+    Cell other = block_of(memory::alloc_cells(4));
+    stack::list_calls(2, &other, -7);
+    EXPECT_TRUE(cells_of(other).empty());
+    stack::list_calls(2, &other, 1 << 30);
+    EXPECT_GE(cells_of(other).size(), 3u);
+}
+
+namespace {
+std::vector<Node> g_marked_blocks, g_marked_contexts;
+}  // namespace
+
+TEST_F(Frames, MarkFramesReportsEveryNodeTheFramesHold) {
+    constexpr uint32_t SELF = 90100;
+    Cell named = word_of(G_SYMBOL, 11), self = word_of(SELF, 12), unbound = word_of(F_SYMBOL);
+    Node in_series = make_context(555, false);
+    Node on_stack = make_context(0, true);
+    stack::mark_native(&named);
+    stack::mark_native(&self);
+    stack::mark_func(&unbound, in_series);
+    stack::mark_func(&unbound, on_stack);
+    stack::context_values(on_stack) = stack::values_ref(stack::arguments());
+
+    g_marked_blocks.clear();
+    g_marked_contexts.clear();
+    stack::mark_frames({SELF, [](Node n) { g_marked_blocks.push_back(n); },
+                        [](Node n) { g_marked_contexts.push_back(n); }});
+    EXPECT_EQ(g_marked_blocks, (std::vector<Node>{12, 555}));
+    EXPECT_EQ(g_marked_contexts, (std::vector<Node>{11, in_series, on_stack}));
+}
+
+TEST_F(Frames, ValuesReferencesTellTheBottomCellFromNoCall) {
+    EXPECT_NE(stack::values_ref(stack::bottom()), 0u);
+    EXPECT_EQ(stack::values_cells(stack::values_ref(stack::bottom())), stack::bottom());
+    EXPECT_EQ(stack::values_cells(stack::values_ref(stack::bottom() + 19999)),
+              stack::bottom() + 19999);
+    EXPECT_EQ(stack::values_cells(0), nullptr);
+}

@@ -1,0 +1,128 @@
+// Shared set-up for tests of the stacks: both stacks are emptied around each
+// test and the frame names set; helpers make the cells that name frames and
+// build frames from a short description.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/exits.h"
+#include "core/frames.h"
+#include "core/memory.h"
+#include "core/simple_types.h"
+#include "core/stack.h"
+#include "tests/support/runtime_env.h"
+
+namespace zel::test {
+
+// Symbol ids above 65,535, so that a record keeping only 16 bits of them
+// would name the wrong word.
+constexpr uint32_t BODY_SYMBOL = 90001;
+constexpr uint32_t ANON_SYMBOL = 90002;
+
+inline Cell word_of(uint32_t symbol, Node context = 0) {
+    Cell w;
+    cell::set(&w, TYPE_WORD, context, symbol, uint32_t(-1));
+    return w;
+}
+
+inline Cell integer_of(int32_t value) {
+    Cell c;
+    cell::set(&c, TYPE_INTEGER, 0, uint32_t(value));
+    return c;
+}
+
+// Symbols of the words that name test frames.
+constexpr uint32_t F_SYMBOL = 70001;
+constexpr uint32_t G_SYMBOL = 70003;
+constexpr uint32_t LOOP_SYMBOL = 70004;
+
+// A stand-in for a function context: a two-cell node whose context cell
+// holds the values word.
+inline Node make_context(uint32_t values, bool on_stack = true) {
+    Node n = memory::alloc_cells(2);
+    Series* s = memory::series_of(n);
+    s->tail = 32;
+    cell::set(s->cells(), TYPE_CONTEXT, 0, values);
+    if (on_stack) s->cells()->header |= FLAG_CTX_ON_STACK;
+    cell::set(s->cells() + 1, TYPE_UNSET);
+    return n;
+}
+
+// Frames built from letters on top of the stacks as they are; each frame is
+// followed by two pushed cells holding the integers 10 * i and 10 * i + 1
+// (i = the letter's position):
+//   E eval (<body>)   L loop   F function body   f function with a context
+//   T try   A try/all barrier   C catch   N native (named g)   n native (<anon>)
+// One result cell is pushed before the first frame.
+struct Built {
+    Cell* first_saved = nullptr;  // the base the first frame saves
+    std::vector<Cell*> base;      // own base of each frame
+    Node context = 0;             // the 'f' frame's context: values 111 before, 222 during
+    Cell* saved(int i) const { return i ? base[i - 1] : first_saved; }
+};
+
+inline Built build(const std::string& letters) {
+    static const Cell f_word = word_of(F_SYMBOL, 5), g_word = word_of(G_SYMBOL, 9),
+                      loop_word = word_of(LOOP_SYMBOL), body = word_of(BODY_SYMBOL),
+                      anon = word_of(ANON_SYMBOL);
+    struct Letter {
+        char letter;
+        stack::CallFrame* (*mark)(const Cell* word);
+        const Cell* word;
+        bool body;
+    };
+    static const Letter table[] = {
+        {'E', stack::mark_eval, &body, false},
+        {'L', stack::mark_loop, &loop_word, false},
+        {'F', stack::mark_interp_func, &f_word, true},
+        {'T', stack::mark_try, &g_word, false},
+        {'A', stack::mark_try_all, &g_word, false},
+        {'C', stack::mark_catch, &body, false},
+        {'N', stack::mark_interp_native, &g_word, false},
+        {'n', stack::mark_interp_native, &anon, false},
+    };
+    Built b;
+    b.first_saved = stack::arguments();
+    stack::push(&unset::g_unset);
+    for (char k : letters) {
+        if (k == 'f') {
+            b.context = make_context(111);
+            stack::mark_func(&f_word, b.context);
+            stack::context_values(b.context) = 222;
+        }
+        for (const Letter& l : table) {
+            if (l.letter != k) continue;
+            l.mark(l.word);
+            stack::set_body_flag(l.body);
+        }
+        int i = int(b.base.size());
+        b.base.push_back(stack::arguments());
+        Cell c0 = integer_of(10 * i), c1 = integer_of(10 * i + 1);
+        stack::push(&c0);
+        stack::push(&c1);
+    }
+    return b;
+}
+
+inline void empty_stacks() {
+    stack::set_frame_top(stack::g_frame_bottom);
+    stack::g_arguments = stack::g_top = stack::g_bottom;
+    stack::end_throw();
+}
+
+class StackTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        stack::set_frame_names(BODY_SYMBOL, ANON_SYMBOL);
+        empty_stacks();
+    }
+    void TearDown() override { empty_stacks(); }
+
+    const Cell body_ = word_of(BODY_SYMBOL);
+    const Cell anon_ = word_of(ANON_SYMBOL);
+};
+
+}  // namespace zel::test

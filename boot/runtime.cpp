@@ -10,6 +10,7 @@
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "scalars/random.h"
+#include "series/block.h"
 #include "series/case_folding.h"
 #include "series/series.h"
 #include "series/string.h"
@@ -26,7 +27,9 @@ void (*const g_type_inits[])() = {
     none::init,
     logic::init,
     series::init,
+    block::init,
     string::init,
+    paren::init,
 };
 }  // namespace
 

@@ -88,30 +88,6 @@ action::HandlerOf<A> handler(const Cell& value) {
     return h;
 }
 
-// ---- A hash!'s table against its cells --------------------------------------------------------
-
-// Every cell is found at its own place from its own index, the first equal
-// cell from the first index, and the table counts one group per value.
-void expect_table_in_step(const Cell& hash, const std::string& what) {
-    Node table = hash.data3;
-    ASSERT_NE(table, 0u) << what;
-    StandInCompare compare;
-    int n = total_cells(hash);
-    std::vector<std::string> distinct;
-    for (int i = 0; i < n; i++) {
-        Cell key = cells_of(hash)[i];
-        Cell* own = ht::find(table, &key, i, 1, 0, false, false);
-        ASSERT_EQ(own, cells_of(hash) + i) << what << ": cell " << i;
-        int first = 0;
-        while (compare_texts(cells_of(hash) + first, &key, 0) != 0) first++;
-        ASSERT_EQ(ht::find(table, &key, 0, 1, 0, false, false), cells_of(hash) + first) << what;
-        std::string folded = utf8_of(key);
-        std::transform(folded.begin(), folded.end(), folded.begin(), ::tolower);
-        if (std::find(distinct.begin(), distinct.end(), folded) == distinct.end()) distinct.push_back(folded);
-    }
-    EXPECT_EQ(ht::record(table)->live, int32_t(distinct.size())) << what;
-}
-
 class SeriesHandlers : public ::testing::Test {
 protected:
     void TearDown() override { stack::g_top = stack::g_arguments; }

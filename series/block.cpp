@@ -173,12 +173,11 @@ Cell* append_cell(Cell* block, const Cell* value) {
 }
 
 void remove_last(Cell* block) {
-    Series* s = buffer_of(block);
-    if (s->used() < sizeof(Cell)) return;
-    s->tail -= sizeof(Cell);
     int64_t total = total_of(block);
-    if (Node table = series::hash_table_of(block)) hash_table::delete_range(table, int32_t(total), 1);
-    if (int32_t(block->data1) > total) block->data1 = uint32_t(total);
+    if (total < 1) return;
+    if (Node table = series::hash_table_of(block)) hash_table::delete_(table, first_cell(block) + total - 1);
+    buffer_of(block)->tail -= sizeof(Cell);
+    if (int32_t(block->data1) > total - 1) block->data1 = uint32_t(total - 1);
 }
 
 Cell* append_block(Cell* target, const Cell* source) {

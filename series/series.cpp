@@ -643,6 +643,7 @@ Cell* take(Cell* series, Cell* part, bool, bool last) {
     int type = type_of(series);
     int unit = v.s->unit();
     Cell* result = stack::push_new();
+    cell::set(result, TYPE_NONE);
     if (r.empty) {
         Node node = memory::alloc_series(0, unit, 0);
         cell::set(result, type, 0, node, type == TYPE_VECTOR ? series->data3 : 0);

@@ -175,8 +175,9 @@ private:
 
 // ---- A hash!'s table against its cells -----------------------------------------------------------
 
-// Every cell is found at its own place from its own index, the first equal
-// cell from the first index, and the table counts one group per value.
+// Every cell is found at its own place from its own index, the first and
+// the last equal cells from the first index (nothing stale past the tail),
+// and the table counts one group per value.
 inline void expect_table_in_step(const Cell& hash, const std::string& what) {
     namespace ht = zel::hash_table;
     Node table = hash.data3;
@@ -188,9 +189,11 @@ inline void expect_table_in_step(const Cell& hash, const std::string& what) {
         Cell key = cells_of(hash)[i];
         Cell* own = ht::find(table, &key, i, 1, 0, false, false);
         ASSERT_EQ(own, cells_of(hash) + i) << what << ": cell " << i;
-        int first = 0;
+        int first = 0, last = n - 1;
         while (compare_texts(cells_of(hash) + first, &key, 0) != 0) first++;
+        while (compare_texts(cells_of(hash) + last, &key, 0) != 0) last--;
         ASSERT_EQ(ht::find(table, &key, 0, 1, 0, false, false), cells_of(hash) + first) << what;
+        ASSERT_EQ(ht::find(table, &key, 0, 1, 0, true, false), cells_of(hash) + last) << what << ": last";
         std::string folded = utf8_of(key);
         std::transform(folded.begin(), folded.end(), folded.begin(), ::tolower);
         if (std::find(distinct.begin(), distinct.end(), folded) == distinct.end()) distinct.push_back(folded);

@@ -13,6 +13,7 @@
 #include "scalars/integer.h"
 #include "scalars/percent.h"
 #include "scalars/random.h"
+#include "series/block.h"
 #include "series/case_folding.h"
 #include "series/series.h"
 #include "series/string.h"
@@ -29,8 +30,10 @@ void (*const g_type_inits[])() = {
     none::init,
     logic::init,
     series::init,
+    block::init,
     string::init,
     integer::init,
+    paren::init,
     float_::init,
     percent::init,
 };

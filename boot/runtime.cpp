@@ -1,14 +1,21 @@
 // Run-time init, in the order the parts rely on: output first (so anything
 // can report), the random generator (its seed fixes hashing), memory, the
-// datatypes (parents before children), the first frames, the stacks, then
-// the case-folding tables.
+// datatypes (parents before children), the first frames, the stacks, the
+// case-folding tables, then the symbol table, the global context and the
+// predefined words.
 #include "boot/runtime.h"
 
+#include "core/context.h"
 #include "core/datatype.h"
 #include "core/memory.h"
+#include "core/native.h"
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/symbol.h"
+#include "core/typeset.h"
+#include "core/word.h"
+#include "core/words.h"
 #include "scalars/random.h"
 #include "series/case_folding.h"
 #include "series/series.h"
@@ -27,6 +34,18 @@ void (*const g_type_inits[])() = {
     logic::init,
     series::init,
     string::init,
+    symbol::init,
+    context::init,
+    word::init,
+    lit_word::init,
+    set_word::init,
+    get_word::init,
+    refinement::init,
+    native::init,
+    action::init,
+    op::init,
+    issue::init,
+    typeset::init,
 };
 }  // namespace
 
@@ -42,6 +61,12 @@ void init() {
     memory::new_series_frame();
     stack::init();
     case_folding::init();
+    symbol::init_table();
+    context::init_global();
+    datatype::init_name_symbols(words::make_type_name_symbol);
+    words::init();
+    words::init_refinements();
+    words::init_ooo();
     g_initialized = true;
 }
 

@@ -251,6 +251,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
             load_word(text_of_char(spec), &result);
             break;
         case TYPE_DATATYPE:
+            if (!datatype::registered(int(spec->data1))) raise_bad_to(type, spec);
             result.header = TYPE_WORD;
             make_type_name_at(int(spec->data1), &result);
             break;

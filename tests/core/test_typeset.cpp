@@ -51,27 +51,6 @@ std::string formed(Cell ts, int& left, const char* before = "") {
     return utf8_of(out);
 }
 
-// Calls a handler that reads its two arguments from the argument stack.
-template <typename Body>
-Cell with_arguments(Cell first, Cell second, Body body) {
-    Cell* saved_args = stack::g_arguments;
-    Cell* saved_top = stack::g_top;
-    stack::g_arguments = stack::g_top;
-    stack::push(&first);
-    stack::push(&second);
-    Cell result;
-    try {
-        result = *body();
-    } catch (...) {
-        stack::g_arguments = saved_args;
-        stack::g_top = saved_top;
-        throw;
-    }
-    stack::g_arguments = saved_args;
-    stack::g_top = saved_top;
-    return result;
-}
-
 }  // namespace
 
 TEST(Typesets, OneBitPerTypeIdMostSignificantFirst) {
@@ -181,14 +160,14 @@ TEST(Typesets, BitwiseActionsAcceptATypesetOrADatatype) {
     auto or_ = datatype::handler<ACT_OR_T>(TYPE_TYPESET);
     auto and_ = datatype::handler<ACT_AND_T>(TYPE_TYPESET);
     auto xor_ = datatype::handler<ACT_XOR_T>(TYPE_TYPESET);
-    EXPECT_EQ(members(with_arguments(ab, bc, or_)), (V{TYPE_BLOCK, TYPE_STRING, TYPE_WORD}));
-    EXPECT_EQ(members(with_arguments(ab, bc, and_)), (V{TYPE_STRING}));
-    EXPECT_EQ(members(with_arguments(ab, bc, xor_)), (V{TYPE_BLOCK, TYPE_WORD}));
-    EXPECT_EQ(members(with_arguments(ab, datatype_of(TYPE_NONE), or_)), (V{TYPE_NONE, TYPE_BLOCK, TYPE_STRING}));
-    EXPECT_EQ(members(with_arguments(ab, datatype_of(TYPE_BLOCK), and_)), (V{TYPE_BLOCK}));
-    EXPECT_EQ(with_arguments(ab, bc, or_).header, uint32_t(TYPE_TYPESET));
+    EXPECT_EQ(members(call_with({ab, bc}, or_)), (V{TYPE_BLOCK, TYPE_STRING, TYPE_WORD}));
+    EXPECT_EQ(members(call_with({ab, bc}, and_)), (V{TYPE_STRING}));
+    EXPECT_EQ(members(call_with({ab, bc}, xor_)), (V{TYPE_BLOCK, TYPE_WORD}));
+    EXPECT_EQ(members(call_with({ab, datatype_of(TYPE_NONE)}, or_)), (V{TYPE_NONE, TYPE_BLOCK, TYPE_STRING}));
+    EXPECT_EQ(members(call_with({ab, datatype_of(TYPE_BLOCK)}, and_)), (V{TYPE_BLOCK}));
+    EXPECT_EQ(call_with({ab, bc}, or_).header, uint32_t(TYPE_TYPESET));
 
-    ErrorThrow e = caught_error([&] { with_arguments(ab, integer(3), or_); });
+    ErrorThrow e = caught_error([&] { call_with({ab, integer(3)}, or_); });
     EXPECT_EQ(std::string(e.id_name()), "invalid-arg");
     EXPECT_EQ(type_of(&e.args[0]), TYPE_INTEGER);
 }
@@ -196,7 +175,7 @@ TEST(Typesets, BitwiseActionsAcceptATypesetOrADatatype) {
 TEST(Typesets, SetOperationCodes) {
     Cell ab = typeset_of({TYPE_BLOCK, TYPE_STRING}), bc = typeset_of({TYPE_STRING, TYPE_WORD});
     auto run = [&](int op) {
-        return with_arguments(ab, bc, [op] { return typeset::do_bitwise(op); });
+        return call_with({ab, bc}, [op] { return typeset::do_bitwise(op); });
     };
     struct Case {
         int op;
@@ -216,7 +195,7 @@ TEST(Typesets, SetOperationCodes) {
         EXPECT_EQ(got, c.members) << "op " << c.op;
     }
     // unique needs no second set at all.
-    Cell r = with_arguments(ab, integer(1), [] { return typeset::do_bitwise(typeset::OP_UNIQUE); });
+    Cell r = call_with({ab, integer(1)}, [] { return typeset::do_bitwise(typeset::OP_UNIQUE); });
     EXPECT_EQ(typeset::count(&r), 2);
 }
 

@@ -61,27 +61,6 @@ Cell char_of(uint32_t cp) {
     return c;
 }
 
-// Runs a handler that works on the argument cells: `cells` are pushed as the
-// call's arguments; answers the result cell's copy.
-template <typename Body>
-Cell call_with(std::initializer_list<Cell> cells, Body body) {
-    Cell* saved_args = stack::g_arguments;
-    Cell* saved_top = stack::g_top;
-    stack::g_arguments = stack::g_top;
-    for (const Cell& c : cells) stack::push(&c);
-    Cell result;
-    try {
-        result = *body();
-    } catch (...) {
-        stack::g_arguments = saved_args;
-        stack::g_top = saved_top;
-        throw;
-    }
-    stack::g_arguments = saved_args;
-    stack::g_top = saved_top;
-    return result;
-}
-
 }  // namespace
 
 TEST(Words, AllSixTypesMoldWithTheirDecoration) {
@@ -315,6 +294,7 @@ TEST(Words, MakeRefusesWhatIsNoWord) {
         {"issue of a number", word_named("1", TYPE_ISSUE), "script/bad-to-arg"},
         {"an integer", integer(3), "script/bad-to-arg"},
         {"a block", block_of({}), "script/bad-to-arg"},
+        {"a datatype without a name", datatype_of(TYPE_ROWS - 1), "script/bad-to-arg"},
     };
     for (Case& c : cases) EXPECT_EQ(error_of([&] { made(TYPE_WORD, c.spec); }), c.error) << c.what;
     ErrorThrow e = caught_error([] { made(TYPE_WORD, integer(3)); });

@@ -9,6 +9,7 @@
 
 #include "core/cell.h"
 #include "core/memory.h"
+#include "core/stack.h"
 #include "core/word.h"
 #include "series/string.h"
 #include "tests/support/text.h"
@@ -57,6 +58,24 @@ std::string text_written(Handler handler, Cell value, Args... args) {
     Cell out = buffer();
     handler(&value, &out, args...);
     return utf8_of(out);
+}
+
+// Runs a handler that reads its arguments from the argument stack: the cells
+// are pushed as a call's arguments; answers a copy of the result cell. The
+// stack is as it was afterwards, also when the handler raises.
+template <typename Body>
+Cell call_with(std::initializer_list<Cell> arguments, Body body) {
+    struct Restore {
+        Cell* arguments = stack::g_arguments;
+        Cell* top = stack::g_top;
+        ~Restore() {
+            stack::g_arguments = arguments;
+            stack::g_top = top;
+        }
+    } restore;
+    stack::g_arguments = stack::g_top;
+    for (const Cell& c : arguments) stack::push(&c);
+    return *body();
 }
 
 }  // namespace zel::test

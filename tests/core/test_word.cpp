@@ -115,6 +115,23 @@ TEST(Words, MadeByNameAreBoundGloballyWithAValueSlot) {
     stack::pop(1);
 }
 
+TEST(Words, EveryTypeReadsAndWritesTheOneSlotOfItsName) {
+    Cell plain = word_named("every-type");
+    for (int type : WORD_TYPES) {
+        Cell w = word_named("every-type", type);
+        Cell v = integer(type);
+        context::set(&w, &v);
+        EXPECT_EQ(cell::get_int(context::get(&plain)), type) << datatype::type_name(type);
+    }
+    // An issue made by name has no slot until it is set.
+    Cell lazy = issue::load("every-type");
+    EXPECT_EQ(error_of([&] { context::get(&lazy); }), "script/no-value");
+    Cell v = integer(99);
+    context::set(&lazy, &v);
+    EXPECT_EQ(lazy.data3, plain.data3);
+    EXPECT_EQ(cell::get_int(context::get(&plain)), 99);
+}
+
 TEST(Words, SetAndGetThroughTheirContext) {
     Cell w = word_named("set-get");
     Cell five = integer(5);

@@ -1,14 +1,21 @@
 // Run-time init, in the order the parts rely on: output first (so anything
 // can report), the floating-point mode, the random generator (its seed
 // fixes hashing), memory, the datatypes (parents before children), the
-// first frames, the stacks, then the case-folding tables.
+// first frames, the stacks, the case-folding tables, then the symbol table,
+// the global context and the predefined words.
 #include "boot/runtime.h"
 
+#include "core/context.h"
 #include "core/datatype.h"
 #include "core/memory.h"
+#include "core/native.h"
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/symbol.h"
+#include "core/typeset.h"
+#include "core/word.h"
+#include "core/words.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"
 #include "scalars/percent.h"
@@ -33,8 +40,20 @@ void (*const g_type_inits[])() = {
     block::init,
     string::init,
     integer::init,
+    symbol::init,
+    context::init,
+    word::init,
+    lit_word::init,
+    set_word::init,
+    get_word::init,
+    refinement::init,
+    native::init,
+    action::init,
+    op::init,
     paren::init,
+    issue::init,
     float_::init,
+    typeset::init,
     percent::init,
 };
 }  // namespace
@@ -52,6 +71,12 @@ void init() {
     memory::new_series_frame();
     stack::init();
     case_folding::init();
+    symbol::init_table();
+    context::init_global();
+    datatype::init_name_symbols(words::make_type_name_symbol);
+    words::init();
+    words::init_refinements();
+    words::init_ooo();
     g_initialized = true;
 }
 

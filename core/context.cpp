@@ -1,0 +1,295 @@
+// Contexts: creation, the word-table operations, binding, getting and
+// setting values, the global context, and context!'s registration.
+#include "core/context.h"
+
+#include <algorithm>
+
+#include "core/datatype.h"
+#include "core/error.h"
+#include "core/simple_types.h"
+#include "core/symbol.h"
+#include "core/words.h"
+#include "series/hash_table.h"
+
+namespace zel::context {
+
+Node g_global = 0;
+ChangeHook g_on_change = nullptr;
+
+namespace {
+
+// Keeps a node only C++ holds reachable while the next allocations run.
+class Hold {
+public:
+    explicit Hold(Node node) { cell::set(stack::push_new(), TYPE_BLOCK, 0, node); }
+    ~Hold() { stack::pop(1); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+};
+
+Node values_node(Node ctx) { return on_stack(ctx) ? 0 : cell_of(ctx)->data2; }
+
+// The value index of the word at a table position (see the header on the
+// global context's shared spellings).
+int32_t index_at(Node ctx, int32_t position) { return int32_t(word_at(ctx, position)->data3); }
+
+// Appends a value in step with a word just added; a context on the stack has
+// no values series to append to.
+Cell* append_value(Node ctx, const Cell* value) {
+    Node values = values_node(ctx);
+    if (values == 0) return nullptr;
+    Cell copy = *value;  // the value may lie in the series that grows
+    return copy_cell(&copy, cell::alloc_tail_in_buffer(values));
+}
+
+Cell word_of_symbol(uint32_t symbol) {
+    Cell w;
+    cell::set(&w, TYPE_WORD, 0, symbol, uint32_t(-1));
+    return w;
+}
+
+bool bound_type(int type) { return type >= TYPE_WORD && type <= TYPE_REFINEMENT; }
+
+bool nested_type(int type) {
+    switch (type) {
+        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: case TYPE_PATH: case TYPE_LIT_PATH:
+        case TYPE_SET_PATH: case TYPE_GET_PATH: return true;
+        default: return false;
+    }
+}
+
+int32_t head_of(const Cell* block) { return std::max(int32_t(block->data1), 0); }
+
+}  // namespace
+
+void init_global() { g_global = create(GLOBAL_SLOTS, false, false, nullptr, KIND_GLOBAL); }
+
+void init() { datatype::register_type(datatype::TypeRecord(TYPE_CONTEXT, 0, "context!")); }
+
+// ---- The word table -------------------------------------------------------------------
+
+Node word_table(Node ctx) { return cell_of(ctx)->data1; }
+
+Node words_node(Node ctx) { return hash_table::record(word_table(ctx))->keys; }
+
+int32_t word_count(Node ctx) { return int32_t(memory::series_of(words_node(ctx))->used() / sizeof(Cell)); }
+
+Cell* word_at(Node ctx, int32_t n) { return memory::series_of(words_node(ctx))->cells() + n; }
+
+int32_t find_word(Node ctx, uint32_t symbol, bool any_case) {
+    return hash_table::find_word(word_table(ctx), symbol, any_case, 0, nullptr);
+}
+
+int32_t find_or_add_word(Node ctx, uint32_t symbol, bool any_case, int32_t* added) {
+    int32_t found = hash_table::find_word(word_table(ctx), symbol, any_case, ctx, added);
+    if (found >= 0 && added) *added = found;
+    return found;
+}
+
+int32_t ensure_symbol(Node ctx, uint32_t symbol) {
+    int32_t added = -1;
+    int32_t found = find_or_add_word(ctx, symbol, true, &added);
+    if (found >= 0) return index_at(ctx, found);
+    append_value(ctx, &unset::g_unset);
+    return added;
+}
+
+int32_t ensure_word(Node ctx, const Cell* word) { return ensure_symbol(ctx, word->data2); }
+
+Cell* add_word(Node ctx, const Cell* word, const Cell* value) {
+    int32_t added = -1;
+    if (find_or_add_word(ctx, word->data2, true, &added) >= 0) return nullptr;
+    return append_value(ctx, value);
+}
+
+void put(Node ctx, const Cell* word, const Cell* value) {
+    int32_t added = -1;
+    int32_t found = find_or_add_word(ctx, word->data2, true, &added);
+    if (found < 0) {
+        append_value(ctx, value);
+        return;
+    }
+    Cell* values = values_of(cell_of(ctx));
+    if (values) copy_cell(value, values + index_at(ctx, found));
+}
+
+// ---- Binding ----------------------------------------------------------------------------
+
+int32_t bind_word(Node ctx, Cell* word) {
+    int32_t found = find_word(ctx, word->data2, true);
+    if (found < 0) return -1;
+    int32_t index = index_at(ctx, found);
+    word->data1 = ctx;
+    word->data3 = uint32_t(index);
+    return index;
+}
+
+Cell* bind(Cell* block, Node ctx, bool self) {
+    Node node = block->data2;
+    if (cell::cycle_find(node)) return block;
+    cell::cycle_push(node);
+    uint32_t self_symbol = words::symbol(words::Sym::self);
+    // Binding allocates nothing, so the buffer stays where it is.
+    Series* s = memory::series_of(node);
+    Cell* end = s->cell_tail();
+    for (Cell* c = s->cells() + head_of(block); c < end; c++) {
+        int type = type_of(c);
+        if (bound_type(type)) {
+            if (self && type == TYPE_WORD && c->data2 == self_symbol) {
+                c->data1 = ctx;
+                c->data3 = uint32_t(-1);
+            } else {
+                bind_word(ctx, c);
+            }
+        } else if (nested_type(type)) {
+            bind(c, ctx, self);
+        }
+    }
+    cell::cycle_pop();
+    return block;
+}
+
+bool collect_set_words(Node ctx, Cell* block) {
+    int32_t length = int32_t(memory::series_of(block->data2)->used() / sizeof(Cell));
+    if (int32_t(block->data1) > length) block->data1 = uint32_t(length);
+    int32_t before = word_count(ctx);
+    // Adding words allocates: the block's cells are read afresh each time.
+    for (int32_t i = head_of(block);; i++) {
+        Series* s = memory::series_of(block->data2);
+        if (i >= int32_t(s->used() / sizeof(Cell))) break;
+        const Cell* c = s->cells() + i;
+        if (type_of(c) == TYPE_SET_WORD) ensure_symbol(ctx, c->data2);
+    }
+    return word_count(ctx) > before;
+}
+
+// ---- Making -----------------------------------------------------------------------------
+
+Node create(int32_t slots, bool on_stack, bool self, const Cell* source, int kind) {
+    if (slots <= 0) slots = 1;
+    Node ctx = memory::alloc_cells(2);
+    Hold hold(ctx);
+    Series* s = memory::series_of(ctx);
+    cell::set(s->cells(), TYPE_UNSET);
+    cell::set(s->cells() + 1, TYPE_UNSET);
+    s->tail = 2 * sizeof(Cell);
+    Node table = hash_table::init(slots, source, hash_table::KIND_SYMBOL, source ? 2 : 0);
+    cell::set(cell_of(ctx), TYPE_CONTEXT, table);
+    int32_t words = word_count(ctx);
+    Node values = 0;
+    if (!on_stack) {
+        values = memory::alloc_unset_cells(std::max(slots, words));
+        memory::series_of(values)->tail = uint32_t(words) * sizeof(Cell);
+    }
+    Cell* c = cell_of(ctx);
+    c->data2 = values;
+    c->header = TYPE_CONTEXT | ((uint32_t(kind) << KIND_SHIFT) & KIND_MASK);
+    if (on_stack) c->header |= FLAG_CTX_ON_STACK;
+    if (self) c->header |= FLAG_CTX_SELF;
+    return ctx;
+}
+
+Node clone(Cell* value, int kind) {
+    Node old = value->data1;
+    Cell source;
+    cell::set(&source, TYPE_BLOCK, 0, words_node(old));
+    Node fresh = create(word_count(old), on_stack(old), self_q(old), &source, kind);
+    for (int32_t i = 0; i < word_count(fresh); i++) word_at(fresh, i)->data1 = fresh;
+    value->data1 = fresh;
+    return fresh;
+}
+
+Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind) {
+    Cell block = *spec;  // read afresh below: the spec may be any cell
+    int32_t length = int32_t(memory::series_of(block.data2)->used() / sizeof(Cell)) - head_of(&block);
+    Node ctx = create(length, on_stack, self, nullptr, kind);
+    Hold hold(ctx);
+    for (int32_t i = head_of(&block);; i++) {
+        Series* s = memory::series_of(block.data2);
+        if (i >= int32_t(s->used() / sizeof(Cell))) break;
+        const Cell* c = s->cells() + i;
+        int type = type_of(c);
+        if (type == TYPE_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD || type == TYPE_REFINEMENT) {
+            int32_t added = -1;
+            find_or_add_word(ctx, c->data2, true, &added);
+        }
+    }
+    // Every value is unset: the series was made so, only its tail moves.
+    if (!on_stack) {
+        Series* values = memory::series_of(cell_of(ctx)->data2);
+        int64_t bytes = int64_t(word_count(ctx)) * int64_t(sizeof(Cell));
+        if (bytes > values->capacity) values = memory::expand_series(values, bytes);
+        for (int64_t b = values->tail; b < bytes; b += sizeof(Cell))
+            cell::set(reinterpret_cast<Cell*>(values->data() + b), TYPE_UNSET);
+        values->tail = uint32_t(bytes);
+    }
+    return ctx;
+}
+
+// ---- Values -----------------------------------------------------------------------------
+
+Cell* missing_value(const Cell* word, Node) {
+    if (int32_t(word->data3) < 0) {
+        if (word->data2 == words::symbol(words::Sym::self) && word->data1 != 0) return owner_of(word->data1);
+        fire(ERR_script_no_value, word);
+    }
+    fire(ERR_script_not_in_context, word);
+}
+
+Cell* set_in(Cell* word, const Cell* value, Node ctx, bool notify) {
+    if (ctx == 0) fire(ERR_script_not_defined, word);
+    int32_t index = int32_t(word->data3);
+    if (index < 0) {
+        int32_t found = find_word(ctx, word->data2, false);
+        index = found >= 0 ? index_at(ctx, found) : ensure_word(ctx, word);
+        word->data3 = uint32_t(index);
+    }
+    Cell* values = values_of(cell_of(ctx));
+    if (!values) fire(ERR_script_not_defined, word);
+    if (on_stack(ctx) || kind_of(ctx) != KIND_OBJECT) return copy_cell(value, values + index);
+
+    word_at(ctx, index)->header |= FLAG_FIELD_CHANGED;
+    Cell* owner = owner_of(ctx);
+    if (!notify || !g_on_change || type_of(owner) != TYPE_OBJECT || owner->data3 == 0)
+        return copy_cell(value, values + index);
+    Cell* top = stack::top();
+    Cell* old = stack::push(values + index);
+    copy_cell(value, values + index);
+    g_on_change(owner, word, old, value);
+    stack::g_top = top;
+    // The handler runs code that may have grown the context.
+    return values_of(cell_of(ctx)) + index;
+}
+
+// ---- The global context -----------------------------------------------------------------
+
+Cell add_global(uint32_t symbol) { return find_or_add_global(symbol, false, true); }
+
+Cell find_or_add_global(uint32_t symbol, bool any_case, bool copy_variant) {
+    Node g = g_global;
+    int32_t added = -1;
+    int32_t found = find_or_add_word(g, symbol, any_case, &added);
+    if (found >= 0) {
+        Cell w = *word_at(g, found);
+        if (any_case && copy_variant) w.data2 = symbol;
+        return w;
+    }
+    // A new spelling shares the value cell of the earliest spelling present,
+    // whichever of the two is the canonical one.
+    int32_t first = find_word(g, symbol, true);
+    word_at(g, added)->data3 = uint32_t(index_at(g, first));
+    append_value(g, &unset::g_unset);
+    return *word_at(g, added);
+}
+
+Cell* get_by_symbol(uint32_t symbol, Node ctx) {
+    if (ctx == 0 || on_stack(ctx)) ctx = g_global;
+    int32_t found = find_word(ctx, symbol, true);
+    if (found < 0) {
+        Cell w = word_of_symbol(symbol);
+        fire(ERR_script_no_value, &w);
+    }
+    return values_of(cell_of(ctx)) + index_at(ctx, found);
+}
+
+}  // namespace zel::context

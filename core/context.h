@@ -1,0 +1,181 @@
+// Contexts: the binding environments of words.
+//
+// A context is the node of a two-cell block:
+//   cell 0, the context cell (type 14):
+//     header  type 14; kind in bits 11-12 (global, function, object);
+//             FLAG_CTX_ON_STACK (0x400000): the values are argument-stack
+//             cells; FLAG_CTX_SELF (0x1000000): `self` reads the owner
+//     data1   word table: a hash table (kind 2) whose key series holds one
+//             word! cell {context, symbol, index} per word, in order of addition
+//     data2   values: the node of a cell series, one value per word at the
+//             word's index; for a context on the stack, the argument-stack
+//             cell index of the running call's first argument plus one (0 while
+//             no call runs), set by the evaluator through set_frame
+//   cell 1, the owner cell: the function or object that owns the context
+//             (unset until the owner stores itself there).
+//
+// Words are looked up by the canonical id of their symbol, so all case
+// variants meet in one entry. In the global context a word added by exact
+// spelling gets its own word-table cell, but that cell's index is the index of
+// the earliest spelling present, so both spellings share one value cell.
+// Everywhere else a word cell's index is its own position.
+//
+// A context grows as words are added: the key series and the values series
+// are appended to together, so index and count stay in step for every
+// context not on the stack; the slot count given at creation only sizes the
+// first buffers.
+//
+// Relies on: hash tables (word tables), symbols (canonical ids, `self`), the
+// argument stack (values of running calls), the cycle stack (binding).
+#pragma once
+
+#include <cstdint>
+
+#include "core/cell.h"
+#include "core/memory.h"
+#include "core/stack.h"
+
+namespace zel::context {
+
+enum Kind : int { KIND_GLOBAL = 0, KIND_FUNCTION = 1, KIND_OBJECT = 2 };
+
+constexpr uint32_t FLAG_CTX_SELF = 0x01000000;
+constexpr int KIND_SHIFT = 11;
+constexpr uint32_t KIND_MASK = 0x3u << KIND_SHIFT;
+constexpr int GLOBAL_SLOTS = 4000;
+
+// The global context; made at start-up.
+extern Node g_global;
+
+// Start-up: the global context (4,000 slots, kind 0, not on stack, no self).
+void init_global();
+// Registers context! (no parent, no handlers).
+void init();
+
+// ---- The two cells ----------------------------------------------------------------------
+
+inline Cell* cell_of(Node ctx) { return memory::series_of(ctx)->cells(); }
+inline Cell* owner_of(Node ctx) { return cell_of(ctx) + 1; }
+inline int kind_of(Node ctx) { return int((cell_of(ctx)->header & KIND_MASK) >> KIND_SHIFT); }
+inline bool on_stack(Node ctx) { return (cell_of(ctx)->header & FLAG_CTX_ON_STACK) != 0; }
+inline bool self_q(Node ctx) { return (cell_of(ctx)->header & FLAG_CTX_SELF) != 0; }
+
+// The first value cell, or null when the context has no values (a function
+// context while no call of it runs).
+inline Cell* values_of(const Cell* context_cell) {
+    uint32_t v = context_cell->data2;
+    if (v == 0) return nullptr;
+    if (context_cell->header & FLAG_CTX_ON_STACK) return stack::bottom() + (v - 1);
+    return memory::series_of(v)->cells();
+}
+
+// ---- Running calls (the evaluator) ----------------------------------------------------
+
+// Opaque word naming the values of a context on the stack: saved when a call
+// starts and given back to restore_frame when it ends, so recursive calls of
+// one function nest.
+inline uint32_t frame_of(Node ctx) { return cell_of(ctx)->data2; }
+// The argument cells from `first` on become the values (null: none).
+inline void set_frame(Node ctx, const Cell* first) {
+    cell_of(ctx)->data2 = first ? uint32_t(first - stack::bottom()) + 1 : 0;
+}
+inline void restore_frame(Node ctx, uint32_t saved) { cell_of(ctx)->data2 = saved; }
+
+// ---- The word table ---------------------------------------------------------------------
+
+Node word_table(Node ctx);  // the hash table
+Node words_node(Node ctx);  // its key series: the word cells
+int32_t word_count(Node ctx);
+// The n-th (0-based) word cell; valid until the context grows.
+Cell* word_at(Node ctx, int32_t n);
+
+// The position of the symbol's word in the table, or -1. `any_case` matches
+// by canonical id, otherwise by the exact symbol id.
+int32_t find_word(Node ctx, uint32_t symbol, bool any_case);
+// The position when found (also stored in *added); else -1 after appending
+// a word cell {this context, symbol, n} at position n = the previous count,
+// with n stored in *added. The values are not touched.
+int32_t find_or_add_word(Node ctx, uint32_t symbol, bool any_case, int32_t* added);
+// The value index of the symbol's word (any case), adding the word with an
+// unset value (none on the stack) when it is missing.
+int32_t ensure_symbol(Node ctx, uint32_t symbol);
+int32_t ensure_word(Node ctx, const Cell* word);
+// A new word (any case) with a copy of the value: answers its value cell,
+// or null when the word was there already or the context is on the stack.
+Cell* add_word(Node ctx, const Cell* word, const Cell* value);
+// Stores a copy of the value in the word's slot, adding the word when missing.
+void put(Node ctx, const Cell* word, const Cell* value);
+
+// ---- Binding ------------------------------------------------------------------------------
+
+// Binds the word to the context when its symbol is there (any case): answers
+// the index, or -1 with the word left as it was.
+int32_t bind_word(Node ctx, Cell* word);
+// Binds every word of the block, and of the blocks, parens, paths and
+// hashes inside it, that the context holds. With `self`, a `self` word
+// becomes a word of this context with index -1, which reads the owner. A
+// block met again inside itself is not walked twice. Issues stay unbound.
+Cell* bind(Cell* block, Node ctx, bool self);
+// Adds every set-word of the block (head to tail) to the context; true when
+// the context grew. A head past the tail is first set to the tail.
+bool collect_set_words(Node ctx, Cell* block);
+
+// ---- Making ---------------------------------------------------------------------------------
+
+// A new context for about `slots` words (0 is taken as 1). `source`, when
+// given, is a block cell whose words (from its head) are copied into the new
+// word table, each with an unset value unless the context is on the stack.
+Node create(int32_t slots, bool on_stack, bool self, const Cell* source, int kind);
+// A new context with the words of the value's context (function or object;
+// its context node in data1), given to the value; the words are re-bound to it.
+Node clone(Cell* value, int kind);
+// A context for a function spec: one word per word!, lit-word!, get-word!
+// and refinement! of the spec, in order (set-words and the rest skipped).
+Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind);
+
+// ---- Values ---------------------------------------------------------------------------------
+
+// The cold path of get_in: `self` words, unbound words and missing values.
+Cell* missing_value(const Cell* word, Node ctx);
+
+// The word's value cell in the context: on the argument stack for a running
+// function, in the values series otherwise. Index -1 reads the owner of the
+// word's own context for `self`, and raises script no-value for any other
+// word; a context without values raises script not-in-context.
+inline Cell* get_in(const Cell* word, Node ctx) {
+    int32_t i = int32_t(word->data3);
+    if (i >= 0 && ctx != 0) {
+        Cell* values = values_of(cell_of(ctx));
+        if (values) return values + i;
+    }
+    return missing_value(word, ctx);
+}
+inline Cell* get(const Cell* word) { return get_in(word, word->data1); }
+
+// Stores a copy of the value in the word's slot and answers the slot. A word
+// of index -1 is first looked up (exactly) and, when absent, added; its index
+// is then stored in the word. No values: script not-defined. An object's
+// field is flagged as changed, and with `notify` its owner is told (below).
+Cell* set_in(Cell* word, const Cell* value, Node ctx, bool notify);
+inline Cell* set(Cell* word, const Cell* value) { return set_in(word, value, word->data1, true); }
+
+// Change notification of objects: called with the owner, the word, a copy of
+// the old value and the new value when an object with a change-handler record
+// has a field set. Installed by the object module; until then nothing is told.
+using ChangeHook = void (*)(Cell* owner, const Cell* word, Cell* old_value, const Cell* new_value);
+extern ChangeHook g_on_change;
+
+// ---- The global context ---------------------------------------------------------------------
+
+// The word cell of the symbol in the global context, added (with an unset
+// value) by exact spelling when missing.
+Cell add_global(uint32_t symbol);
+// The same with a chosen case mode; with `any_case` and `copy_variant`, a word
+// found under another spelling comes back with the requested symbol (same
+// index, so the same value cell).
+Cell find_or_add_global(uint32_t symbol, bool any_case, bool copy_variant);
+// The value cell of a symbol (any case) present in the context; the global
+// context stands in for a context on the stack.
+Cell* get_by_symbol(uint32_t symbol, Node ctx);
+
+}  // namespace zel::context

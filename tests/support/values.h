@@ -1,0 +1,81 @@
+// Values for tests of words, contexts and typesets: blocks of cells, words
+// of any type by name, integers and datatypes, and the text a form or mold
+// handler wrote.
+#pragma once
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "core/cell.h"
+#include "core/memory.h"
+#include "core/stack.h"
+#include "core/word.h"
+#include "series/string.h"
+#include "tests/support/text.h"
+
+namespace zel::test {
+
+inline Cell integer(int32_t v) {
+    Cell c;
+    cell::set(&c, TYPE_INTEGER, 0, uint32_t(v));
+    return c;
+}
+
+inline Cell datatype_of(int type) {
+    Cell c;
+    cell::set(&c, TYPE_DATATYPE, uint32_t(type));
+    return c;
+}
+
+// A block! holding copies of the cells.
+inline Cell block_of(const std::vector<Cell>& items, int head = 0) {
+    Cell b;
+    cell::set(&b, TYPE_BLOCK, uint32_t(head), memory::alloc_cells(int64_t(items.size()) + 1));
+    for (const Cell& item : items) *cell::alloc_tail(&b) = item;
+    return b;
+}
+
+inline Cell* items_of(const Cell& block) { return memory::series_of(block.data2)->cells(); }
+inline int length_of(const Cell& block) { return int(memory::series_of(block.data2)->used() / sizeof(Cell)); }
+
+// A word of the name bound in the global context, retyped.
+inline Cell word_named(const char* name, int type = TYPE_WORD) {
+    Cell w = word::load(name);
+    cell::set_type(&w, type);
+    return w;
+}
+
+// An empty string! to form or mold into, and what was written.
+inline Cell buffer() {
+    Cell b;
+    string::make_at(&b, 16);
+    return b;
+}
+
+template <typename Handler, typename... Args>
+std::string text_written(Handler handler, Cell value, Args... args) {
+    Cell out = buffer();
+    handler(&value, &out, args...);
+    return utf8_of(out);
+}
+
+// Runs a handler that reads its arguments from the argument stack: the cells
+// are pushed as a call's arguments; answers a copy of the result cell. The
+// stack is as it was afterwards, also when the handler raises.
+template <typename Body>
+Cell call_with(std::initializer_list<Cell> arguments, Body body) {
+    struct Restore {
+        Cell* arguments = stack::g_arguments;
+        Cell* top = stack::g_top;
+        ~Restore() {
+            stack::g_arguments = arguments;
+            stack::g_top = top;
+        }
+    } restore;
+    stack::g_arguments = stack::g_top;
+    for (const Cell& c : arguments) stack::push(&c);
+    return *body();
+}
+
+}  // namespace zel::test

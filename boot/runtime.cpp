@@ -7,6 +7,7 @@
 
 #include "core/context.h"
 #include "core/datatype.h"
+#include "core/frames.h"
 #include "core/memory.h"
 #include "core/native.h"
 #include "core/platform.h"
@@ -77,6 +78,8 @@ void init() {
     words::init();
     words::init_refinements();
     words::init_ooo();
+    stack::set_frame_names(words::symbol(words::Word::body), words::symbol(words::Word::anon));
+    stack::set_global_context(context::g_global);
     g_initialized = true;
 }
 

@@ -7,9 +7,12 @@
 
 #include "core/context.h"
 #include "core/datatype.h"
+#include "core/dispatch.h"
+#include "core/eval.h"
 #include "core/frames.h"
 #include "core/memory.h"
 #include "core/native.h"
+#include "core/natives.h"
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -68,6 +71,7 @@ void init() {
     memory::init();
     datatype::reset();
     for (auto type_init : g_type_inits) type_init();
+    actions::init();
     memory::new_node_frame(memory::NODE_FRAME_SLOTS);
     memory::new_series_frame();
     stack::init();
@@ -80,6 +84,8 @@ void init() {
     words::init_ooo();
     stack::set_frame_names(words::symbol(words::Word::body), words::symbol(words::Word::anon));
     stack::set_global_context(context::g_global);
+    natives::init();
+    interpreter::init();
     g_initialized = true;
 }
 

@@ -1,7 +1,7 @@
 // Run-time init, in the order the parts rely on: output first (so anything
 // can report), the floating-point mode, the random generator (its seed
 // fixes hashing), memory, the datatypes (parents before children), the
-// first frames, the stacks, then the case-folding tables.
+// first frames, the stacks, the case-folding tables, then the lexer.
 #include "boot/runtime.h"
 
 #include "core/datatype.h"
@@ -9,6 +9,7 @@
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "lexer/lexer.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"
 #include "scalars/percent.h"
@@ -49,6 +50,7 @@ void init() {
     memory::new_series_frame();
     stack::init();
     case_folding::init();
+    lexer::init();
     g_initialized = true;
 }
 

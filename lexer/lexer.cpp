@@ -4,15 +4,16 @@
 //
 // Relies on the automaton (lexer_tables.h), the per-token routines and the
 // error raiser (lexer_state.h), the tracked heap for the lexer's buffers,
-// and the series store for the delivered block.
+// the series store for the delivered block, and the unicode module for
+// string sources and UTF-8 decoding.
 #include "lexer/lexer.h"
 
 #include <cstring>
 
 #include "core/memory.h"
-#include "core/simple_types.h"
-#include "core/utf8.h"
 #include "lexer/lexer_state.h"
+#include "series/string.h"
+#include "series/unicode.h"
 
 namespace zel::lexer {
 
@@ -53,20 +54,19 @@ bool is_string_type(int type) {
         case TYPE_URL:
         case TYPE_TAG:
         case TYPE_EMAIL:
-        case TYPE_REF: return true;
-        default: return false;
+        case TYPE_REF:
+            return true;
+        default:
+            return false;
     }
 }
 
 // How far the scan got: characters for a text converted from a string, bytes
-// otherwise. The converted text is well-formed UTF-8, so its characters are
-// the bytes that are not continuation bytes.
+// otherwise.
 int64_t consumed_count(const State* lex) {
     const uint8_t* end = lex->position < lex->input_end ? lex->position : lex->input_end;
     if (!lex->has_source || !is_string_type(type_of(&lex->source))) return end - lex->input;
-    int64_t chars = 0;
-    for (const uint8_t* p = lex->input; p < end; p++) chars += (*p & 0xC0) != 0x80;
-    return chars;
+    return unicode::count_utf8_chars(lex->input, end);
 }
 
 // Keeps a scan in the chain of running scans for the lifetime of its call,
@@ -87,8 +87,10 @@ public:
     }
     ~ChainLink() {
         if (consumed_) *consumed_ = consumed_count(lex_);
-        if (lex_->parent) lex_->parent->next = nullptr;
-        else g_first = nullptr;
+        if (lex_->parent)
+            lex_->parent->next = nullptr;
+        else
+            g_first = nullptr;
         g_last = lex_->parent;
     }
     ChainLink(const ChainLink&) = delete;
@@ -99,44 +101,15 @@ private:
     int64_t* consumed_;
 };
 
-// Decodes one well-formed UTF-8 character; null for a malformed or overlong
-// sequence.
-const uint8_t* decode_utf8(const uint8_t* p, const uint8_t* end, uint32_t* cp) {
-    uint32_t lead = *p;
-    int extra;
-    uint32_t least;
-    if (lead < 0x80) {
-        *cp = lead;
-        return p + 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1, least = 0x80, lead &= 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2, least = 0x800, lead &= 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3, least = 0x10000, lead &= 0x07;
-    } else {
-        return nullptr;
-    }
-    if (end - p <= extra) return nullptr;
-    uint32_t value = lead;
-    for (int i = 1; i <= extra; i++) {
-        if ((p[i] & 0xC0) != 0x80) return nullptr;
-        value = (value << 6) | (p[i] & 0x3F);
-    }
-    if (value < least || value > 0x10FFFF) return nullptr;
-    *cp = value;
-    return p + extra + 1;
-}
-
 // A word token made only of Unicode blanks is blank space. Every such
 // character takes several bytes, so a token without a multi-byte lead byte
 // is never one.
 bool is_blank_word(const uint8_t* p, const uint8_t* end, uint32_t flags) {
     if (!(flags & (LEX_UTF8_WIDE | LEX_UTF8_4))) return false;
     while (p < end) {
-        uint32_t cp;
-        p = decode_utf8(p, end, &cp);
-        if (!p || !is_unicode_blank(cp)) return false;
+        int32_t cp;
+        p = unicode::fast_decode_utf8_char(p, cp, end);
+        if (cp < 0 || !is_unicode_blank(uint32_t(cp))) return false;
     }
     return true;
 }
@@ -179,7 +152,8 @@ bool handle_token(State* lex, int token, const uint8_t* start, uint32_t flags) {
                                : run(loader, lex, start, end, flags, false);
         if (stopped && !lex->load) return true;
         if (lex->traced)
-            keep = !stopped && send_event(lex, EVENT_SCAN, lex->type, nullptr, start, lex->position);
+            keep =
+                !stopped && send_event(lex, EVENT_SCAN, lex->type, nullptr, start, lex->position);
     }
     if (keep && loader) {
         bool stopped = run(loader, lex, start, end, flags, true);
@@ -220,8 +194,10 @@ void run_tokens(State* lex) {
         if (g_observer) g_observer(lex, token, start, read.flags, g_observer_context);
 
         bool wanted;
-        if (!lex->traced) wanted = !prescan;
-        else if (start_state == STATE_BRACE) wanted = true;
+        if (!lex->traced)
+            wanted = !prescan;
+        else if (start_state == STATE_BRACE)
+            wanted = true;
         else
             wanted = send_event(lex, EVENT_PRESCAN, lex->type ? lex->type : -(token + 1), nullptr,
                                 start, read.end);
@@ -269,8 +245,7 @@ bool close_check(State* lex) {
 void deliver(State* lex, Cell* result, Cell* into) {
     uint32_t count = lex->tail - lex->base;
     if (into) {
-        for (uint32_t i = 0; i < count; i++)
-            *cell::alloc_tail(into) = g_stack[lex->base + i];
+        for (uint32_t i = 0; i < count; i++) *cell::alloc_tail(into) = g_stack[lex->base + i];
         return;
     }
     if ((lex->flags & ONE_VALUE) && !(lex->flags & WHOLE_BLOCK) && count > 0) {
@@ -315,26 +290,6 @@ private:
     uint8_t* data_ = nullptr;
     uint8_t* temporary_ = nullptr;
 };
-
-// Writes `count` code units of `unit` bytes as UTF-8; answers the bytes written.
-int64_t units_to_utf8(const uint8_t* units, int64_t count, int unit, uint8_t* out) {
-    uint8_t* start = out;
-    for (int64_t i = 0; i < count; i++) {
-        uint32_t cp;
-        switch (unit) {
-            case 1: cp = units[i]; break;
-            case 2: {
-                uint16_t u;
-                std::memcpy(&u, units + 2 * i, 2);
-                cp = u;
-                break;
-            }
-            default: std::memcpy(&cp, units + 4 * i, 4); break;
-        }
-        out += utf8::encode(cp, out);
-    }
-    return out - start;
-}
 
 }  // namespace
 
@@ -427,18 +382,14 @@ int scan(Cell* result, const uint8_t* text, int64_t length, unsigned flags, int6
     return lex.type;
 }
 
-int scan_string(Cell* result, const Cell* string, int64_t length, unsigned flags,
-                int64_t* consumed, const Cell* callback, Cell* into) {
-    const Cell source = *string;
-    Series* s = memory::series_of(source.data2);
-    int unit = s->unit();
-    int64_t available = int64_t(s->tail - s->offset) / unit - int64_t(source.data1);
-    if (available < 0) available = 0;
+int scan_string(Cell* result, const Cell* string, int64_t length, unsigned flags, int64_t* consumed,
+                const Cell* callback, Cell* into) {
+    Cell source = *string;
+    int64_t available = string::length_q(&source);
     if (length < 0 || length > available) length = available;
+    int unit = string::buffer_of(&source)->unit();
     Utf8Room room((unit == 4 ? length * 4 : length * (unit + 1)) + 1);
-    const uint8_t* units = s->head() + int64_t(source.data1) * unit;
-    int64_t bytes = units_to_utf8(units, length, unit, room.data());
-    room.data()[bytes] = 0;
+    int64_t bytes = unicode::to_utf8_buffer(&source, room.data(), int(length), true);
     room.hold(bytes + 1);
     return scan(result, room.data(), bytes, flags, consumed, callback, &source, into);
 }

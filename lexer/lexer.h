@@ -40,16 +40,15 @@ void init();
 // from (null for plain buffers). Syntax errors are raised in load mode only.
 // A null `result` (and no `into`) asks for no values.
 int scan(Cell* result, const uint8_t* text, int64_t length, unsigned flags,
-         int64_t* consumed = nullptr, const Cell* callback = nullptr,
-         const Cell* source = nullptr, Cell* into = nullptr);
+         int64_t* consumed = nullptr, const Cell* callback = nullptr, const Cell* source = nullptr,
+         Cell* into = nullptr);
 
 // Scans the text of a string value from its head: `length` characters, or
 // -1 for all. The text is converted to UTF-8 in the lexer's buffer (after
 // the text of any scan still running), and the string becomes the scan's
 // source, so `consumed` counts characters.
 int scan_string(Cell* result, const Cell* string, int64_t length, unsigned flags,
-                int64_t* consumed = nullptr, const Cell* callback = nullptr,
-                Cell* into = nullptr);
+                int64_t* consumed = nullptr, const Cell* callback = nullptr, Cell* into = nullptr);
 
 // Collector hook: hands every range of cells that running scans hold (their
 // value-stack cells, their source and their callback) to `mark_values`.

@@ -29,8 +29,7 @@ void scan_end_of_input(State* lex, const uint8_t*, const uint8_t*, uint32_t, boo
 // bad character when it was between tokens. A path, block or paren type
 // shows the text from the innermost open delimiter; inside a brace string,
 // from its opening brace.
-void scan_error_transition(State* lex, const uint8_t* start, const uint8_t* end, uint32_t,
-                           bool) {
+void scan_error_transition(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, bool) {
     int kind = g_guessed_types[lex->previous_state];
     if (kind == 0) kind = KIND_BAD_CHAR;
     switch (kind) {
@@ -39,7 +38,9 @@ void scan_error_transition(State* lex, const uint8_t* start, const uint8_t* end,
         case TYPE_PATH:
         case TYPE_LIT_PATH:
         case TYPE_SET_PATH:
-        case TYPE_GET_PATH: start = nullptr; break;
+        case TYPE_GET_PATH:
+            start = nullptr;
+            break;
         default:
             if (lex->state == STATE_BRACE) start = lex->brace_start;
             break;
@@ -60,8 +61,10 @@ void step_past_end(State* lex, const uint8_t*, const uint8_t* end, uint32_t, boo
 // A quoted file ends with its closing quote; a plain one before its delimiter.
 void step_over_file(State* lex, const uint8_t* start, const uint8_t* end, uint32_t flags,
                     bool load) {
-    if (end < lex->input_end && *end == '"') step_past_end(lex, start, end, flags, load);
-    else step_to_end(lex, start, end, flags, load);
+    if (end < lex->input_end && *end == '"')
+        step_past_end(lex, start, end, flags, load);
+    else
+        step_to_end(lex, start, end, flags, load);
 }
 
 void step_into_brace(State* lex, const uint8_t* start, const uint8_t* end, uint32_t flags,
@@ -147,10 +150,13 @@ void raise_error(State* lex, const uint8_t* start, const uint8_t* end, int kind)
     (void)start;
     (void)end;
     switch (kind) {
-        case KIND_BAD_CHAR: fire(ERR_syntax_bad_char);
-        case KIND_MALCONSTRUCT: fire(ERR_syntax_malconstruct);
+        case KIND_BAD_CHAR:
+            fire(ERR_syntax_bad_char);
+        case KIND_MALCONSTRUCT:
+            fire(ERR_syntax_malconstruct);
         case KIND_MISSING:
-        case KIND_MISSING_AT_END: fire(ERR_syntax_missing);
+        case KIND_MISSING_AT_END:
+            fire(ERR_syntax_missing);
         default: {
             Cell line, type;
             cell::set(&line, TYPE_NONE);
@@ -160,9 +166,7 @@ void raise_error(State* lex, const uint8_t* start, const uint8_t* end, int kind)
     }
 }
 
-bool send_event(State*, uint32_t, int, const Cell*, const uint8_t*, const uint8_t*) {
-    return true;
-}
+bool send_event(State*, uint32_t, int, const Cell*, const uint8_t*, const uint8_t*) { return true; }
 
 uint32_t event_mask_of(const Cell*) { return EVENT_ALL; }
 

@@ -82,8 +82,8 @@ struct State {
     int callback_locals;  // local slots the callback declares
     uint32_t event_mask;  // the events the callback wants
     bool has_source;
-    Cell source;  // the string or binary the text came from
-    bool load;    // values are made (neither prescan nor scan-only)
+    Cell source;     // the string or binary the text came from
+    bool load;       // values are made (neither prescan nor scan-only)
     unsigned flags;  // the scan flags (lexer.h)
 
     // The last position converted to a character index, and that index.

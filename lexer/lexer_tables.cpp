@@ -75,11 +75,11 @@ struct FlagSpec {
 };
 
 constexpr FlagSpec FLAG_SPECS[] = {
-    {LEX_PERCENT, '%', '%'},  {LEX_GREATER, '>', '>'},  {LEX_LESS, '<', '<'},
-    {LEX_SIGN, '+', '+'},     {LEX_SIGN, '-', '-'},     {LEX_NUL, 0, 0},
-    {LEX_HASH, '#', '#'},     {LEX_EXPONENT, 'e', 'e'}, {LEX_EXPONENT, 'E', 'E'},
-    {LEX_QUOTE, '\'', '\''},  {LEX_COLON, ':', ':'},    {LEX_COMMA, ',', ','},
-    {LEX_POINT, '.', '.'},    {LEX_CARET, '^', '^'},    {LEX_UTF8_WIDE, 194, 239},
+    {LEX_PERCENT, '%', '%'}, {LEX_GREATER, '>', '>'},  {LEX_LESS, '<', '<'},
+    {LEX_SIGN, '+', '+'},    {LEX_SIGN, '-', '-'},     {LEX_NUL, 0, 0},
+    {LEX_HASH, '#', '#'},    {LEX_EXPONENT, 'e', 'e'}, {LEX_EXPONENT, 'E', 'E'},
+    {LEX_QUOTE, '\'', '\''}, {LEX_COLON, ':', ':'},    {LEX_COMMA, ',', ','},
+    {LEX_POINT, '.', '.'},   {LEX_CARET, '^', '^'},    {LEX_UTF8_WIDE, 194, 239},
     {LEX_UTF8_4, 240, 247},
 };
 
@@ -133,6 +133,7 @@ struct RowSpec {
 //  58 a word beginning with "=";
 //  59 the start of a path element; 60 a number in a path; 61 after "'" or
 //  ":" in a path; 62 a word in a path; 63 "#" in a path; 64 a sign in a path.
+// clang-format off
 constexpr RowSpec ROW_SPECS[SCANNING_STATES] = {
     {0, 0, 52, "0-1,35: 0; 2-3: 23; 4: 68; 5: 69; 6: 70; 7: 71; 8: 72; 9,22,36,38: 67; 10: 2; 11: 16; 12-13: 51; 18,20: 40; 21: 13; 23: 43; 25: 58; 26: 6; 27: 78; 28: 1; 29: 57; 30: 49; 31: 36; 32-33: 47; 39: 66"},
     {1, 0, 1, "1,39: 77; 38: 67"},
@@ -200,19 +201,46 @@ constexpr RowSpec ROW_SPECS[SCANNING_STATES] = {
     {63, TYPE_ISSUE, 22, "0-1,5-9,13,21,23-25,27-29,35,38-39: 67; 4: 21; 10: 19"},
     {64, TYPE_WORD, 80, "2-3: 60; 11-12,23,26-27,34,38: 67; 14-20,24-25,30,36-37: 62; 29: 56; 31: 36; 32-33: 64"},
 };
+// clang-format on
 
 // The datatype of each token type, as its terminal state guesses it.
 constexpr uint8_t TOKEN_TYPES[TOKEN_COUNT] = {
-    0,              // eof
-    TYPE_ERROR,     // error transition
-    0, 0, 0, 0, 0,  // [ ] ( ) {
-    TYPE_STRING,    // } closing a brace string
-    0, 0, 0, 0, 0,  // #[ path head #(...) comment comma
-    TYPE_STRING,      TYPE_WORD,   TYPE_ISSUE,   TYPE_INTEGER, TYPE_REFINEMENT,
-    TYPE_CHAR,        TYPE_FILE,   TYPE_BINARY,  TYPE_PERCENT, TYPE_FLOAT,
-    TYPE_FLOAT,       TYPE_TUPLE,  TYPE_DATE,    TYPE_PAIR,    TYPE_POINT2D,
-    TYPE_TIME,        TYPE_MONEY,  TYPE_TAG,     TYPE_URL,     TYPE_EMAIL,
-    TYPE_INTEGER,     TYPE_STRING, TYPE_REF,
+    0,                // end of input
+    TYPE_ERROR,       // error transition
+    0,                // [
+    0,                // ]
+    0,                // (
+    0,                // )
+    0,                // {
+    TYPE_STRING,      // } closing a brace string
+    0,                // #[
+    0,                // path head
+    0,                // #( ... )
+    0,                // comment
+    0,                // ,
+    TYPE_STRING,      // string
+    TYPE_WORD,        // word
+    TYPE_ISSUE,       // issue
+    TYPE_INTEGER,     // integer
+    TYPE_REFINEMENT,  // refinement
+    TYPE_CHAR,        // char
+    TYPE_FILE,        // file
+    TYPE_BINARY,      // binary
+    TYPE_PERCENT,     // percent
+    TYPE_FLOAT,       // float
+    TYPE_FLOAT,       // special float
+    TYPE_TUPLE,       // tuple
+    TYPE_DATE,        // date
+    TYPE_PAIR,        // pair
+    TYPE_POINT2D,     // point
+    TYPE_TIME,        // time
+    TYPE_MONEY,       // money
+    TYPE_TAG,         // tag
+    TYPE_URL,         // url
+    TYPE_EMAIL,       // email
+    TYPE_INTEGER,     // hexadecimal integer
+    TYPE_STRING,      // raw string
+    TYPE_REF,         // ref
 };
 
 constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }

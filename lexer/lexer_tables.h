@@ -17,46 +17,46 @@ namespace zel::lexer {
 // ---- Byte classes ---------------------------------------------------------------
 
 enum CharClass : uint8_t {
-    C_BLANK = 0,        // tab, CR, space
-    C_LINE = 1,         // LF
-    C_DIGIT = 2,        // 1-9
-    C_ZERO = 3,         // 0
-    C_BLOCK_OPEN = 4,   // [
-    C_BLOCK_CLOSE = 5,  // ]
-    C_PAREN_OPEN = 6,   // (
-    C_PAREN_CLOSE = 7,  // )
-    C_BRACE_OPEN = 8,   // {
-    C_BRACE_CLOSE = 9,  // }
-    C_DQUOTE = 10,      // "
-    C_HASH = 11,        // #
-    C_QUOTE = 12,       // '
-    C_COLON = 13,       // :
-    C_X = 14,           // x X
-    C_T = 15,           // T
-    C_H = 16,           // h
-    C_E_LOWER = 17,     // e
-    C_E_UPPER = 18,     // E
-    C_HEX_LOWER = 19,   // a b c d f
-    C_HEX_UPPER = 20,   // A B C D F
-    C_SLASH = 21,       // /
-    C_BACKSLASH = 22,   // backslash
-    C_LESS = 23,        // <
-    C_GREATER = 24,     // >
-    C_EQUAL = 25,       // =
-    C_PERCENT = 26,     // %
-    C_COMMA = 27,       // ,
-    C_SEMICOLON = 28,   // ;
-    C_AT = 29,          // @
-    C_POINT = 30,       // .
-    C_DOLLAR = 31,      // $
-    C_PLUS = 32,        // +
-    C_MINUS = 33,       // -
-    C_CARET = 34,       // ^
-    C_CONTROL = 35,     // control bytes other than tab, LF, CR and 0
+    C_BLANK = 0,          // tab, CR, space
+    C_LINE = 1,           // LF
+    C_DIGIT = 2,          // 1-9
+    C_ZERO = 3,           // 0
+    C_BLOCK_OPEN = 4,     // [
+    C_BLOCK_CLOSE = 5,    // ]
+    C_PAREN_OPEN = 6,     // (
+    C_PAREN_CLOSE = 7,    // )
+    C_BRACE_OPEN = 8,     // {
+    C_BRACE_CLOSE = 9,    // }
+    C_DQUOTE = 10,        // "
+    C_HASH = 11,          // #
+    C_QUOTE = 12,         // '
+    C_COLON = 13,         // :
+    C_X = 14,             // x X
+    C_T = 15,             // T
+    C_H = 16,             // h
+    C_E_LOWER = 17,       // e
+    C_E_UPPER = 18,       // E
+    C_HEX_LOWER = 19,     // a b c d f
+    C_HEX_UPPER = 20,     // A B C D F
+    C_SLASH = 21,         // /
+    C_BACKSLASH = 22,     // backslash
+    C_LESS = 23,          // <
+    C_GREATER = 24,       // >
+    C_EQUAL = 25,         // =
+    C_PERCENT = 26,       // %
+    C_COMMA = 27,         // ,
+    C_SEMICOLON = 28,     // ;
+    C_AT = 29,            // @
+    C_POINT = 30,         // .
+    C_DOLLAR = 31,        // $
+    C_PLUS = 32,          // +
+    C_MINUS = 33,         // -
+    C_CARET = 34,         // ^
+    C_CONTROL = 35,       // control bytes other than tab, LF, CR and 0
     C_CONTINUATION = 36,  // DEL and UTF-8 continuation bytes 128-191
-    C_WORD = 37,        // other letters and word characters, UTF-8 lead bytes 194-247
-    C_INVALID = 38,     // 192, 193, 248-255: never in UTF-8
-    C_EOF = 39,         // byte 0; also the column taken when the input runs out
+    C_WORD = 37,          // other letters and word characters, UTF-8 lead bytes 194-247
+    C_INVALID = 38,       // 192, 193, 248-255: never in UTF-8
+    C_EOF = 39,           // byte 0; also the column taken when the input runs out
 };
 constexpr int CLASS_COUNT = 40;
 constexpr uint32_t CLASS_MASK = 0xFF;
@@ -64,12 +64,13 @@ constexpr uint32_t CLASS_MASK = 0xFF;
 // Flag bits of a class word. A token's flags (the OR over its bytes, the
 // leading blanks and the ending byte included) tell its scanner and loader
 // what occurs in it without another pass over the text.
-constexpr uint32_t LEX_MULTI_LINE = 1u << 17;  // never in the table: set for brace strings over several lines
+constexpr uint32_t LEX_MULTI_LINE =
+    1u << 17;  // never in the table: set for brace strings over several lines
 constexpr uint32_t LEX_PERCENT = 1u << 18;
 constexpr uint32_t LEX_GREATER = 1u << 19;
 constexpr uint32_t LEX_LESS = 1u << 20;
-constexpr uint32_t LEX_SIGN = 1u << 21;      // + or -
-constexpr uint32_t LEX_NUL = 1u << 22;       // byte 0
+constexpr uint32_t LEX_SIGN = 1u << 21;  // + or -
+constexpr uint32_t LEX_NUL = 1u << 22;   // byte 0
 constexpr uint32_t LEX_HASH = 1u << 23;
 constexpr uint32_t LEX_EXPONENT = 1u << 24;  // e or E
 constexpr uint32_t LEX_QUOTE = 1u << 25;     // '
@@ -84,9 +85,9 @@ extern const std::array<uint32_t, 256> g_class_words;
 
 // ---- States and token types -----------------------------------------------------
 
-constexpr int SCANNING_STATES = 65;   // states 0-64
-constexpr int TERMINAL_BASE = 66;     // terminal state of token type 0
-constexpr int STATE_COUNT = 102;      // 0-101; 65 never occurs
+constexpr int SCANNING_STATES = 65;  // states 0-64
+constexpr int TERMINAL_BASE = 66;    // terminal state of token type 0
+constexpr int STATE_COUNT = 102;     // 0-101; 65 never occurs
 
 // Start states: the state in which the next token begins.
 constexpr int STATE_BETWEEN = 0;  // between tokens; the only state that skips bytes

@@ -13,11 +13,14 @@
 #include "lexer/lexer.h"
 #include "lexer/lexer_state.h"
 #include "tests/support/runtime_env.h"
+#include "tests/support/text.h"
 
 namespace zel::lexer {
 namespace {
 
-const uint8_t* bytes(std::string_view text) { return reinterpret_cast<const uint8_t*>(text.data()); }
+const uint8_t* bytes(std::string_view text) {
+    return reinterpret_cast<const uint8_t*>(text.data());
+}
 
 // ---- Observing tokens ------------------------------------------------------------
 
@@ -34,9 +37,9 @@ std::ostream& operator<<(std::ostream& out, const Seen& s) {
 
 void record(State* lex, int token, const uint8_t* start, uint32_t, void* context) {
     auto* seen = static_cast<std::vector<Seen>*>(context);
-    seen->push_back({token, std::string(reinterpret_cast<const char*>(start),
-                                        size_t(lex->token_end - start)),
-                     lex->line});
+    seen->push_back(
+        {token, std::string(reinterpret_cast<const char*>(start), size_t(lex->token_end - start)),
+         lex->line});
 }
 
 class Observer {
@@ -55,13 +58,13 @@ std::vector<Seen> tokens_of(std::string_view text, unsigned flags = 0) {
 
 TEST(LexerDriver, TokenStreamOfMixedText) {
     const std::vector<Seen> expected = {
-        {TOKEN_WORD, "a", 1},          {TOKEN_BLOCK_OPEN, "", 1},  {TOKEN_WORD, "b", 1},
-        {TOKEN_BLOCK_CLOSE, "", 1},    {TOKEN_PAREN_OPEN, "", 1},  {TOKEN_INTEGER, "1", 1},
-        {TOKEN_COMMA, "", 1},          {TOKEN_WORD, "c", 1},       {TOKEN_PAREN_CLOSE, "", 1},
-        {TOKEN_MAP_OPEN, "#", 1},      {TOKEN_WORD, "d", 1},       {TOKEN_STRING, "\"s", 1},
-        {TOKEN_BLOCK_CLOSE, "", 1},    {TOKEN_PATH_HEAD, "e", 1},  {TOKEN_WORD, "f", 1},
-        {TOKEN_BRACE_OPEN, "", 1},     {TOKEN_BRACE_OPEN, "x ", 1}, {TOKEN_BRACE_CLOSE, "y", 1},
-        {TOKEN_BRACE_CLOSE, " z", 1},  {TOKEN_COMMENT, "; note", 1}, {TOKEN_FILE, "%f", 2},
+        {TOKEN_WORD, "a", 1},         {TOKEN_BLOCK_OPEN, "", 1},    {TOKEN_WORD, "b", 1},
+        {TOKEN_BLOCK_CLOSE, "", 1},   {TOKEN_PAREN_OPEN, "", 1},    {TOKEN_INTEGER, "1", 1},
+        {TOKEN_COMMA, "", 1},         {TOKEN_WORD, "c", 1},         {TOKEN_PAREN_CLOSE, "", 1},
+        {TOKEN_MAP_OPEN, "#", 1},     {TOKEN_WORD, "d", 1},         {TOKEN_STRING, "\"s", 1},
+        {TOKEN_BLOCK_CLOSE, "", 1},   {TOKEN_PATH_HEAD, "e", 1},    {TOKEN_WORD, "f", 1},
+        {TOKEN_BRACE_OPEN, "", 1},    {TOKEN_BRACE_OPEN, "x ", 1},  {TOKEN_BRACE_CLOSE, "y", 1},
+        {TOKEN_BRACE_CLOSE, " z", 1}, {TOKEN_COMMENT, "; note", 1}, {TOKEN_FILE, "%f", 2},
         {TOKEN_EOF, "", 2},
     };
     EXPECT_EQ(tokens_of("a [b] (1, c) #[d \"s\"] e/f {x {y} z} ; note\n%f "), expected);
@@ -69,18 +72,19 @@ TEST(LexerDriver, TokenStreamOfMixedText) {
 
 TEST(LexerDriver, NumbersOfEveryFormOneAfterAnother) {
     const std::vector<Seen> expected = {
-        {TOKEN_INTEGER, "1", 1},        {TOKEN_FLOAT, "2.5", 1},     {TOKEN_PERCENT, "3", 1},
-        {TOKEN_HEX, "FFh", 1},          {TOKEN_PAIR, "4x5", 1},      {TOKEN_TUPLE, "1.2.3", 1},
-        {TOKEN_TIME, "10:30", 1},       {TOKEN_DATE, "2020-01-15", 1}, {TOKEN_MONEY, "$1.50", 1},
-        {TOKEN_SPECIAL_FLOAT, "1.#NaN", 1},
+        {TOKEN_INTEGER, "1", 1},   {TOKEN_FLOAT, "2.5", 1},
+        {TOKEN_PERCENT, "3", 1},   {TOKEN_HEX, "FFh", 1},
+        {TOKEN_PAIR, "4x5", 1},    {TOKEN_TUPLE, "1.2.3", 1},
+        {TOKEN_TIME, "10:30", 1},  {TOKEN_DATE, "2020-01-15", 1},
+        {TOKEN_MONEY, "$1.50", 1}, {TOKEN_SPECIAL_FLOAT, "1.#NaN", 1},
     };
     EXPECT_EQ(tokens_of("1 2.5 3% FFh 4x5 1.2.3 10:30 2020-01-15 $1.50 1.#NaN"), expected);
 }
 
 TEST(LexerDriver, LinesAreCountedAcrossBlanksCommentsAndBraceStrings) {
     const std::vector<Seen> expected = {
-        {TOKEN_WORD, "one", 1},        {TOKEN_WORD, "two", 2},     {TOKEN_COMMENT, ";c", 2},
-        {TOKEN_WORD, "three", 4},      {TOKEN_BRACE_OPEN, "", 4},  {TOKEN_BRACE_CLOSE, "a\nb", 5},
+        {TOKEN_WORD, "one", 1},   {TOKEN_WORD, "two", 2},    {TOKEN_COMMENT, ";c", 2},
+        {TOKEN_WORD, "three", 4}, {TOKEN_BRACE_OPEN, "", 4}, {TOKEN_BRACE_CLOSE, "a\nb", 5},
         {TOKEN_WORD, "four", 5},
     };
     EXPECT_EQ(tokens_of("one\ntwo ;c\n\nthree {a\nb} four"), expected);
@@ -119,7 +123,8 @@ TEST(LexerDriver, UnicodeBlankWordsAreSkipped) {
         {"\xC2\xA0x", TYPE_WORD},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(scan(nullptr, bytes(c.text), int64_t(c.text.size()), SCAN_ONLY | ONE_VALUE), c.type)
+        EXPECT_EQ(scan(nullptr, bytes(c.text), int64_t(c.text.size()), SCAN_ONLY | ONE_VALUE),
+                  c.type)
             << c.text;
 }
 
@@ -134,15 +139,33 @@ TEST(LexerDriver, ScanAndPrescanAnswerTheFirstTokensDatatype) {
         int64_t consumed;
     };
     const Case cases[] = {
-        {"123 x", TYPE_INTEGER, 3},   {"1.5", TYPE_FLOAT, 3},       {"50% x", TYPE_PERCENT, 3},
-        {"FFh", TYPE_INTEGER, 3},     {"1x2", TYPE_PAIR, 3},        {"1.2.3", TYPE_TUPLE, 5},
-        {"10:30", TYPE_TIME, 5},      {"2020-01-15", TYPE_DATE, 10}, {"$1", TYPE_MONEY, 2},
-        {"\"s\" x", TYPE_STRING, 3},  {"#\"c\"", TYPE_CHAR, 4},     {"%f x", TYPE_FILE, 2},
-        {"%{r}%", TYPE_STRING, 5},    {"#{00}", TYPE_BINARY, 5},    {"<t>", TYPE_TAG, 3},
-        {"a@b", TYPE_EMAIL, 3},       {"@r", TYPE_REF, 2},          {"http://a", TYPE_URL, 8},
-        {"#i", TYPE_ISSUE, 2},        {"/r", TYPE_REFINEMENT, 2},   {"  w x", TYPE_WORD, 3},
-        {"; c\nw", TYPE_WORD, 5},     {"1a", TYPE_ERROR, 1},        {"\xC0", TYPE_ERROR, 0},
-        {"\"abc", TYPE_ERROR, 4},     {"", 0, 0},                   {"  ", 0, 2},
+        {"123 x", TYPE_INTEGER, 3},
+        {"1.5", TYPE_FLOAT, 3},
+        {"50% x", TYPE_PERCENT, 3},
+        {"FFh", TYPE_INTEGER, 3},
+        {"1x2", TYPE_PAIR, 3},
+        {"1.2.3", TYPE_TUPLE, 5},
+        {"10:30", TYPE_TIME, 5},
+        {"2020-01-15", TYPE_DATE, 10},
+        {"$1", TYPE_MONEY, 2},
+        {"\"s\" x", TYPE_STRING, 3},
+        {"#\"c\"", TYPE_CHAR, 4},
+        {"%f x", TYPE_FILE, 2},
+        {"%{r}%", TYPE_STRING, 5},
+        {"#{00}", TYPE_BINARY, 5},
+        {"<t>", TYPE_TAG, 3},
+        {"a@b", TYPE_EMAIL, 3},
+        {"@r", TYPE_REF, 2},
+        {"http://a", TYPE_URL, 8},
+        {"#i", TYPE_ISSUE, 2},
+        {"/r", TYPE_REFINEMENT, 2},
+        {"  w x", TYPE_WORD, 3},
+        {"; c\nw", TYPE_WORD, 5},
+        {"1a", TYPE_ERROR, 1},
+        {"\xC0", TYPE_ERROR, 0},
+        {"\"abc", TYPE_ERROR, 4},
+        {"", 0, 0},
+        {"  ", 0, 2},
     };
     for (unsigned mode : {SCAN_ONLY | ONE_VALUE, PRESCAN}) {
         for (const Case& c : cases) {
@@ -187,8 +210,8 @@ TEST(LexerDriver, SyntaxErrorsAreRaisedOnlyWhenLoading) {
     };
     for (const Case& c : cases) {
         Cell result;
-        ErrorThrow e = test::caught_error(
-            [&] { scan(&result, bytes(c.text), int64_t(c.text.size()), 0); });
+        ErrorThrow e =
+            test::caught_error([&] { scan(&result, bytes(c.text), int64_t(c.text.size()), 0); });
         EXPECT_EQ(std::string(e.category_name()) + "/" + e.id_name(), c.error) << c.text;
         if (c.datatype) {
             EXPECT_EQ(type_of(&e.args[1]), TYPE_DATATYPE) << c.text;
@@ -196,7 +219,8 @@ TEST(LexerDriver, SyntaxErrorsAreRaisedOnlyWhenLoading) {
         }
         int64_t length = int64_t(c.text.size());
         EXPECT_EQ(scan(nullptr, bytes(c.text), length, SCAN_ONLY), TYPE_ERROR) << c.text;
-        EXPECT_EQ(scan(nullptr, bytes(c.text), length, SCAN_ONLY | ONE_VALUE) == TYPE_ERROR, c.first)
+        EXPECT_EQ(scan(nullptr, bytes(c.text), length, SCAN_ONLY | ONE_VALUE) == TYPE_ERROR,
+                  c.first)
             << c.text;
         EXPECT_EQ(scan(nullptr, bytes(c.text), length, PRESCAN) == TYPE_ERROR, c.first) << c.text;
     }
@@ -210,7 +234,8 @@ void load_test_integer(State* lex, const uint8_t* start, const uint8_t* end, uin
     if (!load) return;
     Cell* c = push_cell(lex);
     cell::set_type(c, TYPE_INTEGER);
-    c->data2 = uint32_t(std::stoi(std::string(reinterpret_cast<const char*>(start), size_t(end - start))));
+    c->data2 =
+        uint32_t(std::stoi(std::string(reinterpret_cast<const char*>(start), size_t(end - start))));
 }
 
 void open_test_block(State* lex, const uint8_t*, const uint8_t* end, uint32_t, bool) {
@@ -228,7 +253,8 @@ std::vector<Cell> cells_of(const Cell* block) {
 
 std::vector<int> integers_of(const Cell* block) {
     std::vector<int> values;
-    for (const Cell& c : cells_of(block)) values.push_back(type_of(&c) == TYPE_INTEGER ? cell::get_int(&c) : -1);
+    for (const Cell& c : cells_of(block))
+        values.push_back(type_of(&c) == TYPE_INTEGER ? cell::get_int(&c) : -1);
     return values;
 }
 
@@ -256,7 +282,8 @@ protected:
 
     int load(std::string_view text, Cell* result, unsigned flags = 0, int64_t* consumed = nullptr,
              Cell* into = nullptr) {
-        return scan(result, bytes(text), int64_t(text.size()), flags, consumed, nullptr, nullptr, into);
+        return scan(result, bytes(text), int64_t(text.size()), flags, consumed, nullptr, nullptr,
+                    into);
     }
 };
 
@@ -433,7 +460,8 @@ bool g_ranges_follow = false;
 
 // Loads an integer; the chosen one also loads the inner text while the outer
 // scan runs.
-void load_and_nest(State* lex, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load) {
+void load_and_nest(State* lex, const uint8_t* start, const uint8_t* end, uint32_t flags,
+                   bool load) {
     load_test_integer(lex, start, end, flags, load);
     if (cell::get_int(stack_cell(lex->tail - 1)) != g_nesting_value) return;
     g_loaders[TOKEN_INTEGER] = load_test_integer;
@@ -442,7 +470,8 @@ void load_and_nest(State* lex, const uint8_t* start, const uint8_t* end, uint32_
 }
 
 // Records the active scans from inside the inner one.
-void load_and_look(State* lex, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load) {
+void load_and_look(State* lex, const uint8_t* start, const uint8_t* end, uint32_t flags,
+                   bool load) {
     load_test_integer(lex, start, end, flags, load);
     g_scans_seen_inside = active_scans();
     g_ranges_follow = g_scans_seen_inside == 2 && g_range_starts[1] == g_range_ends[0];
@@ -510,21 +539,19 @@ TEST_F(LexerValues, FailedScanLeavesTheChain) {
 
 // ---- String sources -------------------------------------------------------------------
 
-Cell string_of(const void* units, size_t count, int unit, uint32_t head = 0) {
-    Node n = memory::alloc_chars(int64_t(count), unit);
-    Series* s = memory::series_of(n);
-    std::memcpy(s->data(), units, count * size_t(unit));
-    s->tail = uint32_t(count * size_t(unit));
-    Cell c;
-    cell::set(&c, TYPE_STRING, head, n);
-    return c;
+// A unit-1 string of the bytes of `text`, taken as Latin-1 code points.
+Cell latin1(std::string_view text) {
+    std::vector<uint32_t> cps;
+    for (char c : text) cps.push_back(uint8_t(c));
+    return test::chars(cps, 1);
 }
 
-Cell latin1(std::string_view text, uint32_t head = 0) { return string_of(text.data(), text.size(), 1, head); }
+Cell at_head(Cell string, uint32_t head) {
+    string.data1 = head;
+    return string;
+}
 
 TEST(LexerStrings, ConsumedCountsCharactersOfEveryUnitWidth) {
-    const uint16_t greek[] = {0x03B1, 0x03B2, ' ', 0x03B3};
-    const uint32_t emoji[] = {0x1F600, ' ', '1'};
     struct Case {
         Cell string;
         int type;
@@ -532,9 +559,9 @@ TEST(LexerStrings, ConsumedCountsCharactersOfEveryUnitWidth) {
     };
     const Case cases[] = {
         {latin1("\xE9t\xE9 1"), TYPE_WORD, 3},
-        {string_of(greek, 4, 2), TYPE_WORD, 2},
-        {string_of(emoji, 3, 4), TYPE_WORD, 1},
-        {latin1("abc def", 4), TYPE_WORD, 3},  // from the head index
+        {test::chars({0x03B1, 0x03B2, ' ', 0x03B3}, 2), TYPE_WORD, 2},
+        {test::chars({0x1F600, ' ', '1'}, 4), TYPE_WORD, 1},
+        {at_head(test::text("abc def"), 4), TYPE_WORD, 3},  // from the head index
     };
     for (const Case& c : cases) {
         int64_t consumed = -1;

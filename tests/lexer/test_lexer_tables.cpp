@@ -48,20 +48,18 @@ TEST(LexerTables, FlagBitsMarkTheirBytes) {
         std::string_view more;
     };
     const FlagCase cases[] = {
-        {LEX_PERCENT, '%', '%', ""},     {LEX_GREATER, '>', '>', ""},
-        {LEX_LESS, '<', '<', ""},        {LEX_SIGN, '+', '+', "-"},
-        {LEX_NUL, 0, 0, ""},             {LEX_HASH, '#', '#', ""},
-        {LEX_EXPONENT, 'e', 'e', "E"},   {LEX_QUOTE, '\'', '\'', ""},
-        {LEX_COLON, ':', ':', ""},       {LEX_COMMA, ',', ',', ""},
-        {LEX_POINT, '.', '.', ""},       {LEX_CARET, '^', '^', ""},
-        {LEX_UTF8_WIDE, 194, 239, ""},   {LEX_UTF8_4, 240, 247, ""},
+        {LEX_PERCENT, '%', '%', ""},   {LEX_GREATER, '>', '>', ""}, {LEX_LESS, '<', '<', ""},
+        {LEX_SIGN, '+', '+', "-"},     {LEX_NUL, 0, 0, ""},         {LEX_HASH, '#', '#', ""},
+        {LEX_EXPONENT, 'e', 'e', "E"}, {LEX_QUOTE, '\'', '\'', ""}, {LEX_COLON, ':', ':', ""},
+        {LEX_COMMA, ',', ',', ""},     {LEX_POINT, '.', '.', ""},   {LEX_CARET, '^', '^', ""},
+        {LEX_UTF8_WIDE, 194, 239, ""}, {LEX_UTF8_4, 240, 247, ""},
     };
     uint32_t all_flags = 0;
     for (const FlagCase& c : cases) {
         all_flags |= c.flag;
         for (int b = 0; b < 256; b++) {
-            bool expected = (b >= c.first && b <= c.last) ||
-                            c.more.find(char(b)) != std::string_view::npos;
+            bool expected =
+                (b >= c.first && b <= c.last) || c.more.find(char(b)) != std::string_view::npos;
             EXPECT_EQ((g_class_words[b] & c.flag) != 0, expected)
                 << "byte " << b << " flag 0x" << std::hex << c.flag;
         }
@@ -211,7 +209,8 @@ constexpr uint8_t EXPECTED_TRANSITIONS[SCANNING_STATES][CLASS_COUNT] = {
 TEST(LexerTables, EveryTransitionOfEveryState) {
     for (int s = 0; s < SCANNING_STATES; s++)
         for (int c = 0; c < CLASS_COUNT; c++)
-            EXPECT_EQ(g_transitions[s][c], EXPECTED_TRANSITIONS[s][c]) << "state " << s << " class " << c;
+            EXPECT_EQ(g_transitions[s][c], EXPECTED_TRANSITIONS[s][c])
+                << "state " << s << " class " << c;
 }
 
 TEST(LexerTables, GuessedTypesOfScanningStates) {
@@ -221,18 +220,18 @@ TEST(LexerTables, GuessedTypesOfScanningStates) {
         int first, last, type;
     };
     const Guess guesses[] = {
-        {2, 5, TYPE_STRING},      {6, 9, TYPE_FILE},     {10, 12, TYPE_STRING},
-        {13, 13, TYPE_WORD},      {14, 14, TYPE_REFINEMENT}, {15, 15, TYPE_WORD},
-        {16, 16, TYPE_ISSUE},     {17, 17, TYPE_BINARY}, {19, 20, TYPE_CHAR},
-        {22, 22, TYPE_ISSUE},     {23, 23, TYPE_INTEGER}, {24, 28, TYPE_FLOAT},
-        {29, 29, TYPE_TUPLE},     {30, 30, TYPE_DATE},   {31, 32, TYPE_TIME},
-        {33, 34, TYPE_PAIR},      {35, 35, TYPE_POINT2D}, {36, 38, TYPE_MONEY},
-        {40, 40, TYPE_INTEGER},   {41, 41, TYPE_WORD},   {42, 42, TYPE_INTEGER},
-        {43, 46, TYPE_TAG},       {47, 49, TYPE_WORD},   {50, 50, TYPE_FLOAT},
-        {51, 52, TYPE_WORD},      {53, 53, TYPE_SET_WORD}, {54, 54, TYPE_WORD},
-        {55, 55, TYPE_URL},       {56, 56, TYPE_EMAIL},  {57, 57, TYPE_REF},
-        {58, 58, TYPE_WORD},      {59, 59, TYPE_PATH},   {60, 60, TYPE_INTEGER},
-        {61, 62, TYPE_WORD},      {63, 63, TYPE_ISSUE},  {64, 64, TYPE_WORD},
+        {2, 5, TYPE_STRING},    {6, 9, TYPE_FILE},         {10, 12, TYPE_STRING},
+        {13, 13, TYPE_WORD},    {14, 14, TYPE_REFINEMENT}, {15, 15, TYPE_WORD},
+        {16, 16, TYPE_ISSUE},   {17, 17, TYPE_BINARY},     {19, 20, TYPE_CHAR},
+        {22, 22, TYPE_ISSUE},   {23, 23, TYPE_INTEGER},    {24, 28, TYPE_FLOAT},
+        {29, 29, TYPE_TUPLE},   {30, 30, TYPE_DATE},       {31, 32, TYPE_TIME},
+        {33, 34, TYPE_PAIR},    {35, 35, TYPE_POINT2D},    {36, 38, TYPE_MONEY},
+        {40, 40, TYPE_INTEGER}, {41, 41, TYPE_WORD},       {42, 42, TYPE_INTEGER},
+        {43, 46, TYPE_TAG},     {47, 49, TYPE_WORD},       {50, 50, TYPE_FLOAT},
+        {51, 52, TYPE_WORD},    {53, 53, TYPE_SET_WORD},   {54, 54, TYPE_WORD},
+        {55, 55, TYPE_URL},     {56, 56, TYPE_EMAIL},      {57, 57, TYPE_REF},
+        {58, 58, TYPE_WORD},    {59, 59, TYPE_PATH},       {60, 60, TYPE_INTEGER},
+        {61, 62, TYPE_WORD},    {63, 63, TYPE_ISSUE},      {64, 64, TYPE_WORD},
     };
     int expected[SCANNING_STATES];
     for (int& e : expected) e = -1;
@@ -247,11 +246,42 @@ TEST(LexerTables, GuessedTypesOfScanningStates) {
 
 TEST(LexerTables, TerminalStatesAreTokenTypesWithTheirDatatypes) {
     const int datatypes[TOKEN_COUNT] = {
-        0, TYPE_ERROR, 0, 0, 0, 0, 0, TYPE_STRING, 0, 0, 0, 0, 0,
-        TYPE_STRING, TYPE_WORD, TYPE_ISSUE, TYPE_INTEGER, TYPE_REFINEMENT, TYPE_CHAR,
-        TYPE_FILE, TYPE_BINARY, TYPE_PERCENT, TYPE_FLOAT, TYPE_FLOAT, TYPE_TUPLE, TYPE_DATE,
-        TYPE_PAIR, TYPE_POINT2D, TYPE_TIME, TYPE_MONEY, TYPE_TAG, TYPE_URL, TYPE_EMAIL,
-        TYPE_INTEGER, TYPE_STRING, TYPE_REF,
+        0,
+        TYPE_ERROR,
+        0,
+        0,
+        0,
+        0,
+        0,
+        TYPE_STRING,
+        0,
+        0,
+        0,
+        0,
+        0,
+        TYPE_STRING,
+        TYPE_WORD,
+        TYPE_ISSUE,
+        TYPE_INTEGER,
+        TYPE_REFINEMENT,
+        TYPE_CHAR,
+        TYPE_FILE,
+        TYPE_BINARY,
+        TYPE_PERCENT,
+        TYPE_FLOAT,
+        TYPE_FLOAT,
+        TYPE_TUPLE,
+        TYPE_DATE,
+        TYPE_PAIR,
+        TYPE_POINT2D,
+        TYPE_TIME,
+        TYPE_MONEY,
+        TYPE_TAG,
+        TYPE_URL,
+        TYPE_EMAIL,
+        TYPE_INTEGER,
+        TYPE_STRING,
+        TYPE_REF,
     };
     for (int t = 0; t < TOKEN_COUNT; t++)
         EXPECT_EQ(g_guessed_types[TERMINAL_BASE + t], datatypes[t]) << "token type " << t;
@@ -263,7 +293,8 @@ TEST(LexerTables, TargetsAreScanningOrTerminalStates) {
     for (int s = 0; s < SCANNING_STATES; s++)
         for (int c = 0; c < CLASS_COUNT; c++) {
             int target = g_transitions[s][c];
-            EXPECT_TRUE(target < SCANNING_STATES || (target >= TERMINAL_BASE && target < STATE_COUNT))
+            EXPECT_TRUE(target < SCANNING_STATES ||
+                        (target >= TERMINAL_BASE && target < STATE_COUNT))
                 << "state " << s << " class " << c << " -> " << target;
         }
 }

@@ -47,25 +47,11 @@ void grow_stack() {
     g_stack_cells = uint32_t(cells);
 }
 
-bool is_string_type(int type) {
-    switch (type) {
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // How far the scan got: characters for a text converted from a string, bytes
 // otherwise.
 int64_t consumed_count(const State* lex) {
     const uint8_t* end = lex->position < lex->input_end ? lex->position : lex->input_end;
-    if (!lex->has_source || !is_string_type(type_of(&lex->source))) return end - lex->input;
+    if (!(lex->flags & FROM_STRING)) return end - lex->input;
     return unicode::count_utf8_chars(lex->input, end);
 }
 
@@ -391,7 +377,7 @@ int scan_string(Cell* result, const Cell* string, int64_t length, unsigned flags
     Utf8Room room((unit == 4 ? length * 4 : length * (unit + 1)) + 1);
     int64_t bytes = unicode::to_utf8_buffer(&source, room.data(), int(length), true);
     room.hold(bytes + 1);
-    return scan(result, room.data(), bytes, flags, consumed, callback, &source, into);
+    return scan(result, room.data(), bytes, flags | FROM_STRING, consumed, callback, &source, into);
 }
 
 void mark_active(void (*mark_values)(const Cell* first, const Cell* end)) {

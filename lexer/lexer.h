@@ -34,10 +34,10 @@ void init();
 // error). Unless SCAN_ONLY is given, the values are delivered: appended to
 // `into` when given; else, with ONE_VALUE and without WHOLE_BLOCK, the first
 // value is copied into `result` when there is one; else `result` becomes a
-// new block! of them. `consumed` receives how far the scan got: characters
-// when `source` is a string, bytes otherwise. `callback` is the trace
-// callback (null: not traced); `source` the string or binary the text came
-// from (null for plain buffers). Syntax errors are raised in load mode only.
+// new block! of them. `consumed` receives how far the scan got, in bytes.
+// `callback` is the trace callback (null: not traced); `source` the binary
+// the text came from (null for plain buffers); strings go through
+// scan_string. Syntax errors are raised in load mode only.
 // A null `result` (and no `into`) asks for no values.
 int scan(Cell* result, const uint8_t* text, int64_t length, unsigned flags,
          int64_t* consumed = nullptr, const Cell* callback = nullptr, const Cell* source = nullptr,
@@ -45,8 +45,8 @@ int scan(Cell* result, const uint8_t* text, int64_t length, unsigned flags,
 
 // Scans the text of a string value from its head: `length` characters, or
 // -1 for all. The text is converted to UTF-8 in the lexer's buffer (after
-// the text of any scan still running), and the string becomes the scan's
-// source, so `consumed` counts characters.
+// the text of any scan still running); the string becomes the scan's
+// source, and `consumed` counts characters.
 int scan_string(Cell* result, const Cell* string, int64_t length, unsigned flags,
                 int64_t* consumed = nullptr, const Cell* callback = nullptr, Cell* into = nullptr);
 

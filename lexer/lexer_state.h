@@ -37,6 +37,11 @@ constexpr int KIND_MALCONSTRUCT = -2;
 constexpr int KIND_MISSING = -3;         // a closing delimiter with no or the wrong open one
 constexpr int KIND_MISSING_AT_END = -4;  // the text ended with a delimiter open
 
+// A scan flag beside those of lexer.h, set by scan_string: the text was
+// converted from a string, so positions reported outside count characters.
+constexpr unsigned FROM_STRING = 16;
+static_assert((FROM_STRING & (ONE_VALUE | PRESCAN | SCAN_ONLY | WHOLE_BLOCK)) == 0);
+
 // Trace events, as mask bits.
 constexpr uint32_t EVENT_PRESCAN = 1;
 constexpr uint32_t EVENT_SCAN = 2;
@@ -84,7 +89,7 @@ struct State {
     bool has_source;
     Cell source;     // the string or binary the text came from
     bool load;       // values are made (neither prescan nor scan-only)
-    unsigned flags;  // the scan flags (lexer.h)
+    unsigned flags;  // the scan flags (lexer.h and FROM_STRING)
 
     // The last position converted to a character index, and that index.
     const uint8_t* cached_at;

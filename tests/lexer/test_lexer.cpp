@@ -572,6 +572,14 @@ TEST(LexerStrings, ConsumedCountsCharactersOfEveryUnitWidth) {
     int64_t consumed = -1;
     EXPECT_EQ(scan_string(nullptr, &text, 3, SCAN_ONLY, &consumed), TYPE_WORD);
     EXPECT_EQ(consumed, 3);  // the length limits the text
+
+    // The same text as bytes of a binary counts bytes.
+    Cell binary;
+    cell::set(&binary, TYPE_BINARY);
+    std::string_view greek = "\xCE\xB1\xCE\xB2 \xCE\xB3";
+    scan(nullptr, bytes(greek), int64_t(greek.size()), SCAN_ONLY | ONE_VALUE, &consumed, nullptr,
+         &binary);
+    EXPECT_EQ(consumed, 4);
     EXPECT_EQ(utf8_buffer_used(), 0);
 }
 

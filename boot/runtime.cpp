@@ -1,8 +1,8 @@
 // Run-time init, in the order the parts rely on: output first (so anything
 // can report), the floating-point mode, the random generator (its seed
 // fixes hashing), memory, the datatypes (parents before children), the
-// first frames, the stacks, the case-folding tables, then the symbol table,
-// the global context and the predefined words.
+// first frames, the stacks, the case-folding tables, the symbol table, the
+// global context and the predefined words, then the lexer.
 #include "boot/runtime.h"
 
 #include "core/context.h"
@@ -20,6 +20,7 @@
 #include "core/typeset.h"
 #include "core/word.h"
 #include "core/words.h"
+#include "lexer/lexer.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"
 #include "scalars/percent.h"
@@ -85,6 +86,7 @@ void init() {
     stack::set_frame_names(words::symbol(words::Word::body), words::symbol(words::Word::anon));
     stack::set_global_context(context::g_global);
     natives::init();
+    lexer::init();
     interpreter::init();
     g_initialized = true;
 }

@@ -13,6 +13,7 @@
 #include "core/memory.h"
 #include "core/native.h"
 #include "core/natives.h"
+#include "core/path.h"
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -55,6 +56,10 @@ void (*const g_type_inits[])() = {
     native::init,
     action::init,
     op::init,
+    path::init,
+    path::init_lit_path,
+    path::init_set_path,
+    path::init_get_path,
     paren::init,
     issue::init,
     float_::init,

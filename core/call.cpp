@@ -340,6 +340,8 @@ Cell arg_word(const Cell* callable, int index) {
 
 Next fetch_args(const Cell* callable, const Cell* name, const Cell* code, int32_t position, int32_t end,
                 const Cell* path, int32_t path_position, int mode, bool infix) {
+    // The left operand of an infix call is already at the top.
+    if (infix) stack::g_top++;
     Node cache = arg_cache(callable);
     const bool function = function_type(type_of(callable));
     const bool apply = mode != MODE_CALL;
@@ -358,7 +360,6 @@ Next fetch_args(const Cell* callable, const Cell* name, const Cell* code, int32_
     }
     int count = 0;
     bool active = true, left_pending = infix;
-    if (infix) stack::g_top++;
     for (int32_t k = 0; k < length; k++) {
         Cell item = cache_cells(cache)[k];
         switch (type_of(&item)) {

@@ -329,7 +329,7 @@ Cell arg_word(const Cell* callable, int index) {
         if (t == TYPE_REFINEMENT && canonical(item.data2) == local) break;
         if (!word::any_word_type_q(t) || t == TYPE_ISSUE) continue;
         if (k++ == index) {
-            if (t != TYPE_REFINEMENT) cell::set_type(&item, TYPE_WORD);
+            if (t == TYPE_LIT_WORD || t == TYPE_GET_WORD) cell::set_type(&item, TYPE_WORD);
             return item;
         }
     }

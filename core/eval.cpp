@@ -8,6 +8,7 @@
 #include "core/error.h"
 #include "core/frames.h"
 #include "core/native.h"
+#include "core/natives.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "core/symbol.h"
@@ -57,6 +58,53 @@ inline const Cell* value_if_any(const Cell* word) {
     return values ? values + index : nullptr;
 }
 
+// The integer value of a right operand that is a single integer term: an
+// integer! literal, or a word holding one.
+inline bool integer_term(const Cell* term, int32_t* value) {
+    if (type_of(term) == TYPE_WORD) {
+        term = value_if_any(term);
+        if (!term) return false;
+    }
+    if (type_of(term) != TYPE_INTEGER) return false;
+    *value = cell::get_int(term);
+    return true;
+}
+
+// The operators over two integers that nothing can make fail or look
+// different: add, subtract and multiply without overflow and the
+// comparisons. Computed in place of the call, which would give the same
+// value after pushing a frame, fetching and dispatching; false when the call
+// must run (another operator, an overflow).
+inline bool integer_operator(const Cell* op, int32_t left, int32_t right, Cell* result) {
+    int32_t n;
+    int wrapped = op::wrapped_type(op);
+    if (wrapped == TYPE_ACTION) {
+        bool overflow;
+        switch (op->data1) {
+            case ACT_ADD: overflow = __builtin_add_overflow(left, right, &n); break;
+            case ACT_SUBTRACT: overflow = __builtin_sub_overflow(left, right, &n); break;
+            case ACT_MULTIPLY: overflow = __builtin_mul_overflow(left, right, &n); break;
+            default: return false;
+        }
+        if (overflow) return false;
+        cell::set(result, TYPE_INTEGER, 0, uint32_t(n));
+        return true;
+    }
+    if (wrapped != TYPE_NATIVE) return false;
+    bool truth;
+    switch (natives::Native(op->data1)) {
+        case natives::Native::equal_q: case natives::Native::strict_equal_q: truth = left == right; break;
+        case natives::Native::not_equal_q: truth = left != right; break;
+        case natives::Native::lesser_q: truth = left < right; break;
+        case natives::Native::greater_q: truth = left > right; break;
+        case natives::Native::lesser_or_equal_q: truth = left <= right; break;
+        case natives::Native::greater_or_equal_q: truth = left >= right; break;
+        default: return false;
+    }
+    logic::set(result, truth);
+    return true;
+}
+
 // An op! after an expression takes it as its left operand, again and again
 // while operators follow. `entry_top` is the argument top when the
 // expression began: the left operand sits there.
@@ -66,6 +114,13 @@ Next infix_chain(const Cell* code, int32_t i, int32_t end, bool sub, Cell* entry
         if (type_of(next) != TYPE_WORD) break;
         const Cell* value = value_if_any(next);
         if (!value || type_of(value) != TYPE_OP) break;
+        int32_t right;
+        if (!g_tracing && type_of(entry_top) == TYPE_INTEGER && i + 1 < end && integer_term(next + 1, &right) &&
+            integer_operator(value, cell::get_int(entry_top), right, entry_top)) {
+            stack::g_top = entry_top + 1;
+            i += 2;
+            continue;
+        }
         trace_if(TRACE_FETCH, code, i, next);
         stack::g_top = entry_top;
         Cell callable = *value;
@@ -86,8 +141,19 @@ Next eval_set_word(const Cell* code, int32_t i, int32_t end, bool sub) {
     if (i + 1 >= end) fire(ERR_script_need_value, &word);
     Next n = eval_expression(code, i + 1, end, false, true, false);
     if (n.exit) return n;
-    trace_if(TRACE_SET, code, n.position, stack::arguments() + 1, &word);
-    word::set_checked();
+    Cell* value = stack::arguments() + 1;
+    trace_if(TRACE_SET, code, n.position, value, &word);
+    if (type_of(value) == TYPE_UNSET) fire(ERR_script_need_value, &word);
+    // A word with its slot known, outside objects (whose fields report
+    // changes), is stored at once.
+    Node ctx = word.data1;
+    int32_t index = int32_t(word.data3);
+    Cell* values = ctx && index >= 0 ? context::values_of(context::cell_of(ctx)) : nullptr;
+    if (values && (context::on_stack(ctx) || context::kind_of(ctx) != context::KIND_OBJECT))
+        values[index] = *value;
+    else
+        context::set(&word, value);
+    *stack::arguments() = *value;
     if (sub) stack::unwind();
     else stack::unwind_last();
     return n;

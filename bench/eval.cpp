@@ -8,7 +8,7 @@
 // under `catching` at the loop level), with only the behaviour the programs
 // use. `data` holds the 1,000,000 integers foreach walks (i mod 100).
 //
-//   bench_eval <source dir> <name>...
+//   bench_eval <programs dir> <name>...     (programs: <dir>/<name>.zel)
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -126,7 +126,7 @@ void make_data() {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_eval <source dir> <name>...\n");
+        std::fprintf(stderr, "usage: bench_eval <programs dir> <name>...\n");
         return 2;
     }
     test::boot_environment();
@@ -134,7 +134,10 @@ int main(int argc, char** argv) {
     make_data();
     for (int k = 2; k < argc; k++) {
         std::string name = argv[k];
-        Cell code = test::load(test::read_source(("bench/eval/" + name + ".zel").c_str()));
+        std::ifstream in(std::string(argv[1]) + "/" + name + ".zel");
+        std::stringstream text;
+        text << in.rdbuf();
+        Cell code = test::load(text.str());
         double best = 1e300;
         std::string result;
         for (int round = 0; round < 3; round++) {

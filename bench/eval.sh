@@ -30,7 +30,7 @@ best_of_three() {  # command...
 }
 
 printf "%-10s %10s %10s %10s %10s %10s\n" "" "zel s" "lua s" "python s" "zel/lua" "zel/py"
-"$build/bench/bench_eval" "$PWD" "${names[@]}" | while read -r name seconds result; do
+"$build/bench/bench_eval" bench/eval "${names[@]}" | while read -r name seconds result; do
   zel=${seconds#seconds=}
   lua=$(best_of_three lua5.4 "bench/eval/$name.lua")
   py=$(best_of_three python3 "bench/eval/$name.py")

@@ -35,13 +35,20 @@ constexpr uint32_t KIND_SHIFT = 20;
 constexpr uint32_t FLAG_TRACE = 0x400;
 constexpr uint32_t FLAG_NO_TRACE = 0x200;
 
-inline Cell* cells_of(const Cell* code) { return memory::series_of(code->data2)->cells(); }
-inline int32_t tail_of(const Cell* code) {
-    return int32_t(memory::series_of(code->data2)->used() / sizeof(Cell));
+inline Cell* cells_of(const Cell* block) { return memory::series_of(block->data2)->cells(); }
+inline int32_t tail_of(const Cell* block) {
+    return int32_t(memory::series_of(block->data2)->used() / sizeof(Cell));
 }
-inline Cell* cache_cells(Node cache) { return memory::series_of(cache)->cells(); }
-inline int32_t cache_length(Node cache) {
-    return int32_t(memory::series_of(cache)->used() / sizeof(Cell));
+// The argument cache lives in the callable's more block after the block's
+// own cells, so that a call reaches it through one node: more cell 1 is a
+// block! of that same buffer at the cache's first cell. `more` names it.
+inline Cell* cache_cells(Node more) {
+    Cell* cells = memory::series_of(more)->cells();
+    return cells + int32_t(cells[1].data1);
+}
+inline int32_t cache_length(Node more) {
+    Series* s = memory::series_of(more);
+    return int32_t(s->used() / sizeof(Cell)) - int32_t(s->cells()[1].data1);
 }
 
 inline bool function_type(int type) { return type == TYPE_FUNCTION || type == TYPE_ROUTINE; }
@@ -80,15 +87,21 @@ struct TracingScope {
 // and what they were before afterwards, however the body ends.
 struct ValuesScope {
     Node context;
+    Cell* cell;  // the context cell, while no buffer moves
+    uint32_t moves;
     uint32_t saved;
-    ValuesScope(Node ctx, const Cell* first) : context(ctx), saved(context::frame_of(ctx)) {
-        context::set_frame(ctx, first);
+    ValuesScope(Node ctx, const Cell* first)
+        : context(ctx), cell(context::cell_of(ctx)), moves(memory::g_buffer_moves), saved(cell->data2) {
+        cell->data2 = stack::values_ref(first);
     }
-    ~ValuesScope() { context::restore_frame(context, saved); }
+    ~ValuesScope() {
+        if (moves != memory::g_buffer_moves) cell = context::cell_of(context);
+        cell->data2 = saved;
+    }
 };
 
 // Fetches one argument at `position`, by the cache cell's kind.
-Next fetch_arg(const Cell* code, int32_t position, int32_t end, const Cell* item, bool infix, bool safer,
+Next fetch_arg(const Code& code, int32_t position, int32_t end, const Cell* item, bool infix, bool safer,
                const Cell* name, const Cell* callable, int index) {
     if (position >= end) {
         Cell word = arg_word(callable, index);
@@ -96,15 +109,15 @@ Next fetch_arg(const Cell* code, int32_t position, int32_t end, const Cell* item
     }
     int kind = arg_kind(item);
     if (kind == 0) return eval_expression(code, position, safer ? position + 1 : end, infix, true, false);
-    Cell value = cells_of(code)[position];
-    trace_if(TRACE_FETCH, code, position, &value);
+    Cell value = code.cells()[position];
+    trace_if(TRACE_FETCH, code.block(), position, &value);
     if (kind == 2) {
         switch (type_of(&value)) {
             case TYPE_PAREN:
                 stack::mark_interp_native(&anon_word());
                 if (Exit e = eval_block(&value, true)) return exiting(e);
                 stack::unwind();
-                trace_if(TRACE_PUSH, code, position, stack::get_top());
+                trace_if(TRACE_PUSH, code.block(), position, stack::get_top());
                 return Next{position + 1, 0};
             case TYPE_GET_WORD:
                 value = *context::get(&value);
@@ -112,7 +125,7 @@ Next fetch_arg(const Cell* code, int32_t position, int32_t end, const Cell* item
             case TYPE_GET_PATH: {
                 Next n = eval_path(&value, nullptr, 0, 0, false, true, true, nullptr);
                 if (n.exit) return n;
-                trace_if(TRACE_PUSH, code, position, stack::get_top());
+                trace_if(TRACE_PUSH, code.block(), position, stack::get_top());
                 return Next{position + 1, 0};
             }
             default:
@@ -120,7 +133,7 @@ Next fetch_arg(const Cell* code, int32_t position, int32_t end, const Cell* item
         }
     }
     stack::push(&value);
-    trace_if(TRACE_PUSH, code, position, &value);
+    trace_if(TRACE_PUSH, code.block(), position, &value);
     return Next{position + 1, 0};
 }
 
@@ -128,7 +141,7 @@ Next fetch_arg(const Cell* code, int32_t position, int32_t end, const Cell* item
 struct Refiner {
     const Cell* callable;
     const Cell* name;
-    const Cell* code;
+    const Code* code;
     int32_t end;
     Node cache;
     bool function;
@@ -178,7 +191,7 @@ struct Refiner {
             if (apply && position >= end) {
                 none::push();
             } else {
-                Next f = fetch_arg(code, position, end, &item, false, safer, name, callable, j);
+                Next f = fetch_arg(*code, position, end, &item, false, safer, name, callable, j);
                 if (f.exit) return f;
                 position = f.position;
                 check_type(&item, stack::top() - 1, name, callable, j);
@@ -219,9 +232,9 @@ Next path_refinements(Refiner& r, const Cell* path, int32_t from, int32_t positi
 
 // Refinements from the rest of an apply block: a refinement!, the
 // expression that activates it, then its arguments.
-Next list_refinements(Refiner& r, const Cell* args, int32_t position, int32_t end) {
+Next list_refinements(Refiner& r, const Code& args, int32_t position, int32_t end) {
     while (position < end) {
-        Cell element = cells_of(args)[position];
+        Cell element = args.cells()[position];
         if (type_of(&element) != TYPE_REFINEMENT) fire(ERR_script_bad_refine, &element);
         position++;
         if (position >= end) fire(ERR_script_no_arg, r.name, &element);
@@ -229,7 +242,7 @@ Next list_refinements(Refiner& r, const Cell* args, int32_t position, int32_t en
         if (c.exit) return c;
         bool active = !logic::is_false(stack::top() - 1);
         stack::g_top--;
-        Next n = r.use(&element, active, c.position, args);
+        Next n = r.use(&element, active, c.position, args.block());
         if (n.exit) return n;
         position = n.position;
     }
@@ -244,22 +257,71 @@ void push_locals(int32_t count) {
     for (int32_t i = 1; i < count; i++) stack::push(&none::g_none);
 }
 
+// The cache cell's fourth word: PLAIN | n when the cache holds nothing but n
+// evaluated arguments (and a return: type), the shape of most calls, which
+// fetch_args then takes on its short path.
+constexpr uint32_t PLAIN = 0x80000000;
+
+uint32_t plain_summary(Node cache) {
+    uint32_t n = 0;
+    for (int32_t k = 0; k < cache_length(cache); k++) {
+        const Cell* c = cache_cells(cache) + k;
+        if (type_of(c) != TYPE_TYPESET || arg_kind(c) == 1 || arg_kind(c) == 2) return 0;
+        if (arg_kind(c) == 0) n++;
+    }
+    return PLAIN | n;
+}
+
+// Runs a native's or action's entry routine on the call's cells.
+inline Exit run_entry(const Cell* callable, const int32_t* slots) {
+    natives::Entry entry = type_of(callable) == TYPE_ACTION ? actions::entry(int(callable->data1))
+                                                             : natives::entry(native::callable_number(callable));
+    if (!entry) fire(ERR_internal_not_done);
+    return entry(false, slots);
+}
+
+// The short path: n evaluated arguments, no refinements, no locals.
+Next fetch_plain(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, Node cache,
+                 const Cell* items, uint32_t n, bool infix) {
+    uint32_t moves = memory::g_buffer_moves;
+    for (uint32_t k = 0; k < n; k++) {
+        if (!(infix && k == 0)) {
+            if (position >= end) {
+                Cell word = arg_word(callable, int(k));
+                fire(ERR_script_no_arg, name, &word);
+            }
+            Next f = eval_expression(code, position, end, infix, true, false);
+            if (f.exit) return f;
+            position = f.position;
+        }
+        // The cache's buffer is read again when the argument's code moved buffers.
+        if (moves != memory::g_buffer_moves) {
+            items = cache_cells(cache);
+            moves = memory::g_buffer_moves;
+        }
+        const Cell* item = items + k;
+        if (!typeset::has(item, type_of(stack::top() - 1))) expect_arg(name, stack::top() - 1, callable, int(k));
+    }
+    return Next{position, 0};
+}
+
 }  // namespace
 
 // ---- The argument cache ------------------------------------------------------------------
 
-Node arg_cache(const Cell* callable) {
+Cell arg_cache(const Cell* callable) {
     const Cell* slot = memory::series_of(callable->data3)->cells() + 1;
-    if (type_of(slot) == TYPE_BLOCK) return slot->data2;
-    return build_arg_cache(callable);
+    if (type_of(slot) != TYPE_BLOCK) build_arg_cache(callable);
+    return memory::series_of(callable->data3)->cells()[1];
 }
 
 Node build_arg_cache(const Cell* callable) {
     bool function = function_type(type_of(callable));
     Cell spec = block_of(callable->data2);
     int32_t n = tail_of(&spec);
+    Node more = callable->data3;
     Cell* cache = stack::push(&none::g_none);
-    block::make_at(cache, n + 1);
+    cell::set(cache, TYPE_BLOCK, memory::series_of(more)->used() / sizeof(Cell), more);
     uint32_t local = canonical(words::refinement(words::Ref::local).data2);
     uint32_t return_ = canonical(words::symbol(words::Sym::return_));
     int ordinal = 0, context_index = 0, locals = 0;
@@ -313,10 +375,11 @@ Node build_arg_cache(const Cell* callable) {
         cell::set(&count, TYPE_INTEGER, 0, uint32_t(locals));
         block::append_cell(cache, &count);
     }
-    Node node = cache->data2;
-    copy_cell(cache, memory::series_of(callable->data3)->cells() + 1);
+    Cell made = *cache;
     stack::g_top--;
-    return node;
+    copy_cell(&made, memory::series_of(more)->cells() + 1);
+    memory::series_of(more)->cells()[1].data3 = plain_summary(more);
+    return more;
 }
 
 Cell arg_word(const Cell* callable, int index) {
@@ -338,11 +401,29 @@ Cell arg_word(const Cell* callable, int index) {
 
 // ---- Fetching arguments --------------------------------------------------------------------
 
-Next fetch_args(const Cell* callable, const Cell* name, const Cell* code, int32_t position, int32_t end,
+Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end,
                 const Cell* path, int32_t path_position, int mode, bool infix) {
     // The left operand of an infix call is already at the top.
     if (infix) stack::g_top++;
-    Node cache = arg_cache(callable);
+    Node cache = callable->data3;
+    Cell* more = memory::series_of(cache)->cells();
+    if (type_of(more + 1) != TYPE_BLOCK) {
+        build_arg_cache(callable);
+        more = memory::series_of(cache)->cells();
+    }
+    if (mode == MODE_CALL && !path) {
+        uint32_t summary = more[1].data3;
+        if (summary & PLAIN) {
+            Next n = fetch_plain(callable, name, code, position, end, cache, more + int32_t(more[1].data1),
+                                 summary & ~PLAIN, infix);
+            if (n.exit) return n;
+            position = n.position;
+            trace_if(TRACE_CALL, code.block(), position, callable, name);
+            if (type_of(callable) == TYPE_FUNCTION) return n;
+            if (Exit e = run_entry(callable, nullptr)) return exiting(e);
+            return n;
+        }
+    }
     const bool function = function_type(type_of(callable));
     const bool apply = mode != MODE_CALL;
     const bool all = apply && (mode & MODE_APPLY_ALL) && !path;
@@ -423,32 +504,29 @@ Next fetch_args(const Cell* callable, const Cell* name, const Cell* code, int32_
         }
     }
     if (path || (apply && !all)) {
-        Refiner r{callable, name, code, end, cache, function, safer, apply, slots, &count, {}, 0};
+        Refiner r{callable, name, &code, end, cache, function, safer, apply, slots, &count, {}, 0};
         Next n = path ? path_refinements(r, path, path_position, position)
                       : list_refinements(r, code, position, end);
         if (n.exit) return n;
         position = n.position;
     }
-    trace_if(TRACE_CALL, code, apply ? -1 : position, callable, name);
+    trace_if(TRACE_CALL, code.block(), apply ? -1 : position, callable, name);
     if (function) {
         push_locals(locals);
         return Next{position, 0};
     }
-    natives::Entry entry = type_of(callable) == TYPE_ACTION ? actions::entry(int(callable->data1))
-                                                             : natives::entry(native::callable_number(callable));
-    if (!entry) fire(ERR_internal_not_done);
-    if (Exit e = entry(false, slots)) return exiting(e);
+    if (Exit e = run_entry(callable, slots)) return exiting(e);
     return Next{position, 0};
 }
 
 // ---- Calls ---------------------------------------------------------------------------------------
 
-Next call(const Cell* callable_in, const Cell* name, const Cell* code, int32_t position, int32_t end, bool sub,
+Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
           const Cell* path, int32_t path_position, int mode, bool infix) {
     const Cell* call_name = name && type_of(name) == TYPE_WORD ? name : &anon_word();
     Cell callable = *callable_in;
     if (type_of(&callable) == TYPE_OP) callable.header = uint32_t(op::wrapped_type(callable_in));
-    trace_if(TRACE_OPEN, code, position, &callable, call_name);
+    trace_if(TRACE_OPEN, code.block(), position, &callable, call_name);
     if (!infix) stack::push(&callable);
     Next n;
     switch (type_of(&callable)) {
@@ -470,7 +548,7 @@ Next call(const Cell* callable_in, const Cell* name, const Cell* code, int32_t p
     }
     if (sub) stack::unwind();
     else stack::unwind_last();
-    trace_if(TRACE_RETURN, code, n.position, stack::get_top(), call_name);
+    trace_if(TRACE_RETURN, code.block(), n.position, stack::get_top(), call_name);
     if (!infix) stack::drop_under();
     return n;
 }
@@ -507,7 +585,7 @@ Exit run_body(const Cell* function, const Cell* body) {
 // ---- From C++ ----------------------------------------------------------------------------------
 
 void check_args(const Cell* callable, const int32_t* refinements) {
-    Node cache = arg_cache(callable);
+    Node cache = arg_cache(callable).data2;
     Cell name = stack::get_call_word();
     int32_t length = cache_length(cache);
     int position = 0;
@@ -535,7 +613,7 @@ Exit call_with(const Cell* callable_in, const Cell* arguments, int count, const 
     stack::push(&callable);
     if (function) stack::mark_interp_func(call_name);
     else stack::mark_interp_native(call_name);
-    Node cache = arg_cache(&callable);
+    Node cache = arg_cache(&callable).data2;
     int32_t slots[MAX_SLOTS];
     for (int32_t& s : slots) s = -1;
     int32_t length = cache_length(cache);
@@ -562,10 +640,7 @@ Exit call_with(const Cell* callable_in, const Cell* arguments, int count, const 
     if (function) {
         if (Exit e = call_function(&callable)) return e;
     } else {
-        natives::Entry entry = type_of(&callable) == TYPE_ACTION ? actions::entry(int(callable.data1))
-                                                                 : natives::entry(native::callable_number(&callable));
-        if (!entry) fire(ERR_internal_not_done);
-        if (Exit e = entry(false, slots)) return e;
+        if (Exit e = run_entry(&callable, slots)) return e;
     }
     stack::unwind();
     stack::drop_under();

@@ -70,6 +70,24 @@ Exit stack_entry(bool, const int32_t*) {
     return answer(handler<A>(a(0))());
 }
 
+// add, subtract and multiply: two integers that do not overflow are summed
+// here, as their handler would; anything else goes to it.
+template <int A>
+Exit math_entry(bool, const int32_t*) {
+    Cell* args = stack::arguments();
+    if (type_of(args) == TYPE_INTEGER && type_of(args + 1) == TYPE_INTEGER) {
+        int32_t x = cell::get_int(args), y = cell::get_int(args + 1), n;
+        bool overflow = A == ACT_ADD        ? __builtin_add_overflow(x, y, &n)
+                        : A == ACT_SUBTRACT ? __builtin_sub_overflow(x, y, &n)
+                                            : __builtin_mul_overflow(x, y, &n);
+        if (!overflow) {
+            cell::set(args, TYPE_INTEGER, 0, uint32_t(n));
+            return Exit{};
+        }
+    }
+    return answer(handler<A>(args)());
+}
+
 // ---- Class W ---------------------------------------------------------------------------------
 
 Exit make_(bool, const int32_t*) { return answer(make(a(0), a(0), a(1))); }
@@ -314,14 +332,14 @@ const EntryRow g_rows[] = {
     {ACT_EVAL_PATH, eval_path_},
     {ACT_COMPARE, compare_},
     {ACT_ABSOLUTE, stack_entry<ACT_ABSOLUTE>},
-    {ACT_ADD, stack_entry<ACT_ADD>},
+    {ACT_ADD, math_entry<ACT_ADD>},
     {ACT_DIVIDE, stack_entry<ACT_DIVIDE>},
-    {ACT_MULTIPLY, stack_entry<ACT_MULTIPLY>},
+    {ACT_MULTIPLY, math_entry<ACT_MULTIPLY>},
     {ACT_NEGATE, negate_},
     {ACT_POWER, stack_entry<ACT_POWER>},
     {ACT_REMAINDER, stack_entry<ACT_REMAINDER>},
     {ACT_ROUND, round_},
-    {ACT_SUBTRACT, stack_entry<ACT_SUBTRACT>},
+    {ACT_SUBTRACT, math_entry<ACT_SUBTRACT>},
     {ACT_EVEN_Q, predicate_entry<ACT_EVEN_Q>},
     {ACT_ODD_Q, predicate_entry<ACT_ODD_Q>},
     {ACT_AND_T, stack_entry<ACT_AND_T>},

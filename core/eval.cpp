@@ -25,9 +25,9 @@ void init() { cell::set(&g_code_position, TYPE_UNSET); }
 
 namespace {
 
-inline Cell* cells_of(const Cell* code) { return memory::series_of(code->data2)->cells(); }
-inline int32_t tail_of(const Cell* code) {
-    return int32_t(memory::series_of(code->data2)->used() / sizeof(Cell));
+inline Cell* cells_of(const Cell* block) { return memory::series_of(block->data2)->cells(); }
+inline int32_t tail_of(const Cell* block) {
+    return int32_t(memory::series_of(block->data2)->used() / sizeof(Cell));
 }
 
 // The value goes to the result cell (sub clear) or is pushed.
@@ -54,7 +54,7 @@ inline const Cell* value_if_any(const Cell* word) {
     Node ctx = word->data1;
     int32_t index = int32_t(word->data3);
     if (ctx == 0 || index < 0) return nullptr;
-    Cell* values = context::values_of(context::cell_of(ctx));
+    Cell* values = context::values_in(ctx);
     return values ? values + index : nullptr;
 }
 
@@ -108,9 +108,9 @@ inline bool integer_operator(const Cell* op, int32_t left, int32_t right, Cell* 
 // An op! after an expression takes it as its left operand, again and again
 // while operators follow. `entry_top` is the argument top when the
 // expression began: the left operand sits there.
-Next infix_chain(const Cell* code, int32_t i, int32_t end, bool sub, Cell* entry_top) {
+Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry_top) {
     while (i < end) {
-        const Cell* next = cells_of(code) + i;
+        const Cell* next = code.cells() + i;
         if (type_of(next) != TYPE_WORD) break;
         const Cell* value = value_if_any(next);
         if (!value || type_of(value) != TYPE_OP) break;
@@ -121,7 +121,7 @@ Next infix_chain(const Cell* code, int32_t i, int32_t end, bool sub, Cell* entry
             i += 2;
             continue;
         }
-        trace_if(TRACE_FETCH, code, i, next);
+        trace_if(TRACE_FETCH, code.block(), i, next);
         stack::g_top = entry_top;
         Cell callable = *value;
         callable.header = uint32_t(op::wrapped_type(value));
@@ -133,23 +133,23 @@ Next infix_chain(const Cell* code, int32_t i, int32_t end, bool sub, Cell* entry
     return Next{i, 0};
 }
 
-Next eval_set_word(const Cell* code, int32_t i, int32_t end, bool sub) {
-    Cell word = cells_of(code)[i];
+Next eval_set_word(const Code& code, int32_t i, int32_t end, bool sub) {
+    Cell word = code.cells()[i];
     stack::mark_interp_native(&word);
     stack::push(&word);
-    trace_if(TRACE_PUSH, code, i, &word);
+    trace_if(TRACE_PUSH, code.block(), i, &word);
     if (i + 1 >= end) fire(ERR_script_need_value, &word);
     Next n = eval_expression(code, i + 1, end, false, true, false);
     if (n.exit) return n;
     Cell* value = stack::arguments() + 1;
-    trace_if(TRACE_SET, code, n.position, value, &word);
+    trace_if(TRACE_SET, code.block(), n.position, value, &word);
     if (type_of(value) == TYPE_UNSET) fire(ERR_script_need_value, &word);
     // A word with its slot known, outside objects (whose fields report
     // changes), is stored at once.
     Node ctx = word.data1;
     int32_t index = int32_t(word.data3);
-    Cell* values = ctx && index >= 0 ? context::values_of(context::cell_of(ctx)) : nullptr;
-    if (values && (context::on_stack(ctx) || context::kind_of(ctx) != context::KIND_OBJECT))
+    Cell* values = ctx && index >= 0 ? context::values_in(ctx) : nullptr;
+    if (values && (ctx == context::g_global || context::on_stack(ctx) || context::kind_of(ctx) != context::KIND_OBJECT))
         values[index] = *value;
     else
         context::set(&word, value);
@@ -159,14 +159,14 @@ Next eval_set_word(const Cell* code, int32_t i, int32_t end, bool sub) {
     return n;
 }
 
-Next eval_set_path(const Cell* code, int32_t i, int32_t end, bool sub) {
-    Cell path = cells_of(code)[i];
-    trace_if(TRACE_FETCH, code, i, &path);
+Next eval_set_path(const Code& code, int32_t i, int32_t end, bool sub) {
+    Cell path = code.cells()[i];
+    trace_if(TRACE_FETCH, code.block(), i, &path);
     if (i + 1 >= end) fire(ERR_script_need_value, &path);
     stack::mark_interp_native(&words::word(words::Word::set_path));
     Next n = eval_expression(code, i + 1, end, false, true, false);
     if (n.exit) return n;
-    trace_if(TRACE_SET, code, n.position, stack::arguments(), &path);
+    trace_if(TRACE_SET, code.block(), n.position, stack::arguments(), &path);
     Cell value = *stack::arguments();
     Next p = eval_path(&path, code, n.position, end, true, false, false, &value);
     if (p.exit) return p;
@@ -175,8 +175,8 @@ Next eval_set_path(const Cell* code, int32_t i, int32_t end, bool sub) {
     return n;
 }
 
-Next eval_paren(const Cell* code, int32_t i, bool sub) {
-    Cell paren = cells_of(code)[i];
+Next eval_paren(const Code& code, int32_t i, bool sub) {
+    Cell paren = code.cells()[i];
     stack::mark_interp_native(&body_word());
     if (Exit e = eval_block(&paren, true)) return exiting(e);
     if (sub) stack::unwind();
@@ -193,23 +193,24 @@ bool system_marker(const Cell* issue) {
 }  // namespace
 
 Exit eval_block(const Cell* block, bool chain) {
-    Cell code = *block;
-    int32_t i = int32_t(code.data1) < 0 ? 0 : int32_t(code.data1);
-    int32_t end = tail_of(&code);
+    Cell block_cell = *block;
+    Code code(&block_cell);
+    int32_t i = int32_t(block_cell.data1) < 0 ? 0 : int32_t(block_cell.data1);
+    int32_t end = code.tail();
     CodePositionScope saved;
     stack::mark_eval(&body_word());
-    trace_if(TRACE_ENTER, &code, i, nullptr);
+    trace_if(TRACE_ENTER, &block_cell, i, nullptr);
     if (i >= end) {
         stack::set_last_only(&unset::g_unset);
     } else {
-        g_code_position = code;
+        g_code_position = block_cell;
         for (;;) {
             g_code_position.data1 = uint32_t(i);
-            Next n = eval_expression(&code, i, end, false, false, false);
+            Next n = eval_expression(code, i, end, false, false, false);
             if (n.exit) return Exit{n.exit};
             i = n.position;
             // The code may have cut its own block short.
-            int32_t tail = tail_of(&code);
+            int32_t tail = code.tail();
             if (tail < end) end = tail;
             if (i >= end) break;
             // The safe point: every value of the block's previous expression
@@ -217,43 +218,19 @@ Exit eval_block(const Cell* block, bool chain) {
             stack::reset();
         }
     }
-    trace_if(TRACE_EXIT, &code, end, stack::arguments());
+    trace_if(TRACE_EXIT, &block_cell, end, stack::arguments());
     if (chain) stack::unwind_last();
     else stack::unwind();
     return Exit{};
 }
 
-Next eval_expression(const Cell* code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive) {
-    Cell* entry_top = stack::top();
-    const Cell* value = cells_of(code) + i;
-    trace_if(TRACE_FETCH, code, i, value);
+namespace {
+
+// The kinds of values that are rarer in code than words, set-words and
+// literals, out of the evaluator's hot path.
+[[gnu::noinline]] Next eval_other(const Code& code, int32_t i, int32_t end, bool sub, bool passive) {
+    const Cell* value = code.cells() + i;
     switch (type_of(value)) {
-        case TYPE_WORD: {
-            const Cell* v = context::get(value);
-            int t = type_of(v);
-            if (callable_type(t)) {
-                Cell callable = *v, name = *value;
-                Next n = call(&callable, &name, code, i + 1, end, sub, nullptr, 0, MODE_CALL, false);
-                if (n.exit) return n;
-                i = n.position;
-            } else if (t == TYPE_UNSET) {
-                fire(ERR_script_no_value, value);
-            } else if (t == TYPE_OP) {
-                fire(ERR_script_no_op_arg, value);
-            } else {
-                trace_if(TRACE_PUSH, code, i, v);
-                if (t == TYPE_LIT_WORD) stack::push(v);
-                else place(v, sub);
-                i++;
-            }
-            break;
-        }
-        case TYPE_SET_WORD: {
-            Next n = eval_set_word(code, i, end, sub);
-            if (n.exit) return n;
-            i = n.position;
-            break;
-        }
         case TYPE_PAREN: {
             Next n = eval_paren(code, i, sub);
             if (n.exit) return n;
@@ -262,7 +239,7 @@ Next eval_expression(const Cell* code, int32_t i, int32_t end, bool no_infix, bo
         }
         case TYPE_GET_WORD: {
             const Cell* v = context::get(value);
-            trace_if(TRACE_PUSH, code, i, v);
+            trace_if(TRACE_PUSH, code.block(), i, v);
             place(v, sub);
             i++;
             break;
@@ -270,7 +247,7 @@ Next eval_expression(const Cell* code, int32_t i, int32_t end, bool no_infix, bo
         case TYPE_LIT_WORD: {
             Cell w = *value;
             cell::set_type(&w, TYPE_WORD);
-            trace_if(TRACE_PUSH, code, i, &w);
+            trace_if(TRACE_PUSH, code.block(), i, &w);
             place(&w, sub);
             i++;
             break;
@@ -279,7 +256,7 @@ Next eval_expression(const Cell* code, int32_t i, int32_t end, bool no_infix, bo
             Cell path = *value;
             Next n = eval_path(&path, code, i + 1, end, false, type_of(&path) == TYPE_GET_PATH, sub, nullptr);
             if (n.exit) return n;
-            trace_if(TRACE_PUSH, code, n.position, stack::get_top());
+            trace_if(TRACE_PUSH, code.block(), n.position, stack::get_top());
             i = n.position;
             break;
         }
@@ -293,7 +270,7 @@ Next eval_expression(const Cell* code, int32_t i, int32_t end, bool no_infix, bo
             Cell path = *value;
             cell::set_type(&path, TYPE_PATH);
             path.data3 = 0;
-            trace_if(TRACE_PUSH, code, i, &path);
+            trace_if(TRACE_PUSH, code.block(), i, &path);
             place(&path, sub);
             i++;
             break;
@@ -320,21 +297,71 @@ Next eval_expression(const Cell* code, int32_t i, int32_t end, bool no_infix, bo
             i++;
             break;
         default:
-            trace_if(TRACE_PUSH, code, i, value);
-            place(value, sub);
-            i++;
             break;
     }
-    if (!no_infix) {
+    return Next{i, 0};
+}
+
+bool other_type(int type) {
+    switch (type) {
+        case TYPE_PAREN: case TYPE_GET_WORD: case TYPE_LIT_WORD: case TYPE_PATH: case TYPE_GET_PATH:
+        case TYPE_SET_PATH: case TYPE_LIT_PATH: case TYPE_OP: case TYPE_FUNCTION: case TYPE_NATIVE:
+        case TYPE_ACTION: case TYPE_ROUTINE: case TYPE_ISSUE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+Next eval_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive) {
+    Cell* entry_top = stack::top();
+    const Cell* value = code.cells() + i;
+    trace_if(TRACE_FETCH, code.block(), i, value);
+    int type = type_of(value);
+    if (type == TYPE_WORD) {
+        const Cell* v = context::get(value);
+        int t = type_of(v);
+        if (callable_type(t)) {
+            Cell callable = *v, name = *value;
+            Next n = call(&callable, &name, code, i + 1, end, sub, nullptr, 0, MODE_CALL, false);
+            if (n.exit) return n;
+            i = n.position;
+        } else if (t == TYPE_UNSET) {
+            fire(ERR_script_no_value, value);
+        } else if (t == TYPE_OP) {
+            fire(ERR_script_no_op_arg, value);
+        } else {
+            trace_if(TRACE_PUSH, code.block(), i, v);
+            if (t == TYPE_LIT_WORD) stack::push(v);
+            else place(v, sub);
+            i++;
+        }
+    } else if (type == TYPE_SET_WORD) {
+        Next n = eval_set_word(code, i, end, sub);
+        if (n.exit) return n;
+        i = n.position;
+    } else if (other_type(type)) {
+        Next n = eval_other(code, i, end, sub, passive);
+        if (n.exit) return n;
+        i = n.position;
+    } else {
+        trace_if(TRACE_PUSH, code.block(), i, value);
+        place(value, sub);
+        i++;
+    }
+    // The infix check: one type test when no word follows.
+    if (!no_infix && i < end && type_of(code.cells() + i) == TYPE_WORD) {
         Next n = infix_chain(code, i, end, sub, entry_top);
         if (n.exit) return n;
         i = n.position;
     }
-    if (!sub) trace_if(TRACE_EXPR, code, i, stack::arguments());
+    if (!sub) trace_if(TRACE_EXPR, code.block(), i, stack::arguments());
     return Next{i, 0};
 }
 
-Next eval_one(const Cell* code, int32_t position, int32_t end, bool sub) {
+Next eval_one(const Code& code, int32_t position, int32_t end, bool sub) {
     stack::mark_interp_native(&body_word());
     Next n = eval_expression(code, position, end, false, false, false);
     if (n.exit) return n;
@@ -344,13 +371,14 @@ Next eval_one(const Cell* code, int32_t position, int32_t end, bool sub) {
 }
 
 Next eval_next(const Cell* block) {
-    Cell code = *block;
-    int32_t head = int32_t(code.data1) < 0 ? 0 : int32_t(code.data1);
-    if (head >= tail_of(&code)) {
+    Cell block_cell = *block;
+    Code code(&block_cell);
+    int32_t head = int32_t(block_cell.data1) < 0 ? 0 : int32_t(block_cell.data1);
+    if (head >= code.tail()) {
         stack::set_last_only(&unset::g_unset);
         return Next{head, 0};
     }
-    return eval_one(&code, head, tail_of(&code), false);
+    return eval_one(code, head, code.tail(), false);
 }
 
 // ---- Paths -------------------------------------------------------------------------------
@@ -372,7 +400,7 @@ bool notifies(const Cell* owner) {
 
 }  // namespace
 
-Next eval_path(const Cell* path_in, const Cell* code, int32_t position, int32_t end, bool set, bool get,
+Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t end, bool set, bool get,
                bool sub, const Cell* new_value) {
     Cell path = *path_in;
     int32_t head = int32_t(path.data1) < 0 ? 0 : int32_t(path.data1);

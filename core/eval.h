@@ -58,6 +58,33 @@ struct [[nodiscard]] Next {
 
 inline Next exiting(Exit e) { return Next{0, e.code}; }
 
+// Code being run: a block cell the caller keeps in a stable place, and the
+// address of its buffer, taken again only when some buffer has moved since
+// (memory::g_buffer_moves). A block cell converts to it, so every entry
+// below takes a block cell where it takes Code.
+class Code {
+public:
+    Code(const Cell* block) : block_(block) {}
+    const Cell* block() const { return block_; }
+    Cell* cells() const {
+        if (moves_ != memory::g_buffer_moves) refresh();
+        return series_->cells();
+    }
+    int32_t tail() const {
+        cells();
+        return int32_t(series_->used() / sizeof(Cell));
+    }
+
+private:
+    void refresh() const {
+        series_ = memory::series_of(block_->data2);
+        moves_ = memory::g_buffer_moves;
+    }
+    const Cell* block_;
+    mutable Series* series_ = nullptr;
+    mutable uint32_t moves_ = ~0u;
+};
+
 // The interpreter's code-position cell: a copy of the block being evaluated,
 // its head at the expression running; saved and restored by each block
 // evaluation. Error construction copies it (near); the collector marks it.
@@ -74,19 +101,19 @@ void init();
 Exit eval_block(const Cell* block, bool chain);
 // One expression at `position` (before `end`); the infix check follows
 // unless `no_infix`. A function value met directly is called unless `passive`.
-Next eval_expression(const Cell* code, int32_t position, int32_t end, bool no_infix, bool sub,
+Next eval_expression(const Code& code, int32_t position, int32_t end, bool no_infix, bool sub,
                      bool passive);
 // The expression at the block's head, into the result cell; answers the
 // index after it, or at the tail unset! and the head unchanged (do/next).
 Next eval_next(const Cell* block);
 // One expression under a frame of its own named <body>: its value into the
 // caller's result cell (sub clear) or pushed (any, all, case, reduce).
-Next eval_one(const Cell* code, int32_t position, int32_t end, bool sub);
+Next eval_one(const Code& code, int32_t position, int32_t end, bool sub);
 // A path (get: a get-path; set: a set-path storing `new_value`). A function
 // at its head, or reached by it, is called with the elements after it as
 // refinements and the arguments that follow at `position` in `code` (null
 // when there is no code: none can be fetched).
-Next eval_path(const Cell* path, const Cell* code, int32_t position, int32_t end, bool set, bool get,
+Next eval_path(const Cell* path, const Code& code, int32_t position, int32_t end, bool set, bool get,
                bool sub, const Cell* new_value);
 
 // ---- Calls -------------------------------------------------------------------------------
@@ -104,11 +131,11 @@ enum FetchMode : int { MODE_CALL = 0, MODE_APPLY_ALL = 1, MODE_APPLY = 2, MODE_S
 // name word `name` (anything but a word! names the call <anon>). With
 // `infix` the left operand is the last pushed cell. The result ends where the
 // callable was pushed (in the result cell too unless `sub`).
-Next call(const Cell* callable, const Cell* name, const Cell* code, int32_t position, int32_t end, bool sub,
+Next call(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
           const Cell* path, int32_t path_position, int mode, bool infix);
 // Fetches the arguments of the call whose frame is on top, and runs a
 // native's or action's entry. Answers the position after the arguments.
-Next fetch_args(const Cell* callable, const Cell* name, const Cell* code, int32_t position, int32_t end,
+Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end,
                 const Cell* path, int32_t path_position, int mode, bool infix);
 // Runs a function whose arguments are in place (its frame on top).
 Exit call_function(const Cell* function);
@@ -116,8 +143,10 @@ Exit call_function(const Cell* function);
 // stack, its frame the target of return and exit.
 Exit run_body(const Cell* function, const Cell* body);
 
-// The argument cache of a callable (built on its first call and kept in the
-// second cell of its more block), and its construction from the spec:
+// The argument cache of a callable, built on its first call from its spec:
+// a block! (kept in the second cell of the callable's more block) whose
+// cells are those of the more block after the block's own cells, its fourth
+// word a summary for the calls' short path. Its cells, in spec order:
 //   argument word   typeset!, header bits 20-21 the kind: 0 evaluated
 //                   (word), 1 taken as it stands (get-word), 2 as it stands
 //                   but parens, get-words and get-paths evaluated (lit-word),
@@ -127,7 +156,8 @@ Exit run_body(const Cell* function, const Cell* body);
 //   integer!        last: the number of refinements (natives and actions
 //                   with refinements) or of /local and its words (functions)
 // A set-word other than return: raises script bad-func-def.
-Node arg_cache(const Cell* callable);
+Cell arg_cache(const Cell* callable);
+// Builds it; answers the more block's node.
 Node build_arg_cache(const Cell* callable);
 inline int arg_kind(const Cell* cache_cell) { return int((cache_cell->header >> 20) & 3); }
 

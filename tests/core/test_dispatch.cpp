@@ -81,10 +81,10 @@ std::string call_code(int id) {
     Cell action = *context::get_by_symbol(word::load(ACTION_NAMES[id]).data2, context::g_global);
     std::string code = ACTION_NAMES[id];
     code += id == ACT_MAKE || id == ACT_TO ? " child-type" : " v";
-    Node cache = interpreter::arg_cache(&action);
-    Series* s = memory::series_of(cache);
+    Cell cache = interpreter::arg_cache(&action);
+    Series* s = memory::series_of(cache.data2);
     bool first = true;
-    for (Cell* c = s->cells(); c < s->cell_tail(); c++) {
+    for (Cell* c = s->cells() + cache.data1; c < s->cell_tail(); c++) {
         if (type_of(c) == TYPE_REFINEMENT || type_of(c) == TYPE_INTEGER) break;
         if (interpreter::arg_kind(c) == 3) continue;
         if (first) {
@@ -98,7 +98,8 @@ std::string call_code(int id) {
 
 bool first_takes_stub(int id) {
     Cell action = *context::get_by_symbol(word::load(ACTION_NAMES[id]).data2, context::g_global);
-    Cell first = *memory::series_of(interpreter::arg_cache(&action))->cells();
+    Cell cache = interpreter::arg_cache(&action);
+    Cell first = memory::series_of(cache.data2)->cells()[cache.data1];
     return id == ACT_MAKE || id == ACT_TO || typeset::has(&first, STUB_CHILD);
 }
 

@@ -3,6 +3,7 @@
 // and the stacks they leave.
 #include "core/eval.h"
 #include "core/natives.h"
+#include "tests/support/control_stand_ins.h"
 #include "tests/support/eval_env.h"
 
 namespace zel::test {
@@ -170,6 +171,43 @@ TEST_F(FastExitTest, CallsFromCxx) {
     EXPECT_EQ(stack::top_frame(), loop);
     EXPECT_EQ(mold_of(*stack::arguments()), "1");
     empty_both_stacks();
+}
+
+// The fetch modes of apply: the arguments come from a block.
+std::string applied(const char* function, const char* args, int mode) {
+    Cell f = eval_value(std::string(":") + function);
+    Cell block = load_block(args);
+    empty_both_stacks();
+    stack::mark_try_all(&words::word(words::Word::body));
+    Cell name = word::load(function);
+    interpreter::Code code(&block);
+    Next n = interpreter::call(&f, &name, code, int32_t(block.data1), code.tail(), true, nullptr, 0, mode, false);
+    EXPECT_EQ(n.exit, 0u);
+    std::string result = mold_of(*(stack::top() - 1));
+    empty_both_stacks();
+    return result;
+}
+
+TEST_F(FastExitTest, ApplyModes) {
+    ControlStandIns stand_ins;
+    define_function("add3r", "[a b c /twice /scale k]",
+                    "[t: a + b + c if twice [t: t * 2] either scale [t * k] [t]]");
+    using interpreter::MODE_APPLY;
+    using interpreter::MODE_APPLY_ALL;
+    using interpreter::MODE_SAFER;
+    EXPECT_EQ(applied("add3r", "[1 2 3]", MODE_APPLY), "6");
+    EXPECT_EQ(applied("add3r", "[1 2 3 /twice true]", MODE_APPLY), "12");
+    EXPECT_EQ(applied("add3r", "[1 2 3 /scale 1 = 1 10]", MODE_APPLY), "60");
+    EXPECT_EQ(applied("add3r", "[1 2 3 /scale false 10 /twice true]", MODE_APPLY), "12");
+    EXPECT_EQ(applied("add3r", "[1 + 1 2 3]", MODE_APPLY), "7");
+    EXPECT_EQ(applied("add3r", "[1 2 3 true false 5]", MODE_APPLY_ALL), "12");
+    EXPECT_EQ(applied("add3r", "[1 2 3 true true 5]", MODE_APPLY_ALL), "60");
+    EXPECT_EQ(applied("add3r", "[1 2 3 false true 5]", MODE_APPLY_ALL | MODE_SAFER), "30");
+    EXPECT_EQ(applied("add3r", "[1 2 3 /scale false (print 1) /twice true]", MODE_APPLY | MODE_SAFER), "12");
+    EXPECT_EQ(applied("copy", "[[1 2 3] /part true 2]", MODE_APPLY), "[1 2]");
+    EXPECT_EQ(applied("copy", "[[1 2 3] true 1 false false]", MODE_APPLY_ALL), "[1]");
+    EXPECT_EQ(error_of([] { applied("add3r", "[1 2 3 5]", MODE_APPLY_ALL); }), "script/expect-arg");
+    EXPECT_EQ(error_of([] { applied("add3r", "[1 2 3 twice true]", MODE_APPLY); }), "script/bad-refine");
 }
 
 }  // namespace

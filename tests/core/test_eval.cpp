@@ -4,6 +4,7 @@
 #include "core/compare.h"
 #include "core/eval.h"
 #include "core/natives.h"
+#include "tests/support/control_stand_ins.h"
 #include "tests/support/eval_env.h"
 
 namespace zel::test {
@@ -22,48 +23,10 @@ void expect_errors(std::initializer_list<Case> cases) {
     for (const Case& c : cases) EXPECT_EQ(eval_error(c.code), c.expected) << c.code;
 }
 
-// Stand-ins for if, either and reduce, whose natives are not built yet:
-// C++ entries over the evaluator's entry points, installed in their slots
-// while these tests run.
-stack::Exit test_if(bool, const int32_t*) {
-    if (logic::is_false(natives::arg(0))) {
-        stack::set_last(&none::g_none);
-        return {};
-    }
-    Cell body = *natives::arg(1);
-    return interpreter::eval_block(&body, true);
-}
-
-stack::Exit test_either(bool, const int32_t*) {
-    Cell body = *natives::arg(logic::is_false(natives::arg(0)) ? 2 : 1);
-    return interpreter::eval_block(&body, true);
-}
-
-stack::Exit test_reduce(bool, const int32_t*) {
-    Cell source = *natives::arg(0);
-    Cell* out = stack::push(&none::g_none);
-    block::make_at(out, 4);
-    int32_t i = int32_t(source.data1);
-    while (i < block::length_q(&source) + int32_t(source.data1)) {
-        interpreter::Next n = interpreter::eval_one(&source, i, block::length_q(&source) + int32_t(source.data1), true);
-        if (n.exit) return stack::Exit{n.exit};
-        block::append_cell(out, stack::top() - 1);
-        stack::g_top--;
-        i = n.position;
-    }
-    stack::set_last(out);
-    return {};
-}
-
 class EvalTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        saved_[0] = natives::g_table[int(natives::Native::if_)];
-        saved_[1] = natives::g_table[int(natives::Native::either)];
-        saved_[2] = natives::g_table[int(natives::Native::reduce_)];
-        natives::set(natives::Native::if_, test_if);
-        natives::set(natives::Native::either, test_either);
-        natives::set(natives::Native::reduce_, test_reduce);
+        stand_ins_ = new ControlStandIns;
         define_function("f1", "[a]", "[a]");
         define_function("add3", "[a b c /twice /scale k [integer!] /local t]",
                         "[t: a + b + c if twice [t: t * 2] either scale [t * k] [t]]");
@@ -76,12 +39,8 @@ protected:
         define_function("fact", "[n]", "[either n = 0 [1] [n * fact n - 1]]");
         define_function("deep-return", "[]", "[reduce [1 (if true [return 7]) 3]]");
     }
-    static void TearDownTestSuite() {
-        natives::set(natives::Native::if_, saved_[0]);
-        natives::set(natives::Native::either, saved_[1]);
-        natives::set(natives::Native::reduce_, saved_[2]);
-    }
-    static inline natives::Entry saved_[3];
+    static void TearDownTestSuite() { delete stand_ins_; }
+    static inline ControlStandIns* stand_ins_ = nullptr;
 };
 
 TEST_F(EvalTest, OperatorsChainLeftToRight) {

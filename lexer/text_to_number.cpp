@@ -1,14 +1,14 @@
 // Text-to-number converters of `to`.
 //
-// Relies on the float validation automaton and the string module's decimal
-// to double conversion; money! construction is not built yet (not_built.h).
+// Relies on the float validation automaton, the string module's decimal
+// to double conversion and tuple! construction; money! construction is not
+// built yet (not_built.h).
 #include "lexer/text_to_number.h"
-
-#include <cstring>
 
 #include "lexer/float_scan.h"
 #include "scalars/float.h"
 #include "scalars/not_built.h"
+#include "scalars/tuple.h"
 #include "series/string.h"
 
 namespace zel::lexer {
@@ -183,11 +183,7 @@ Cell* text_to_tuple(const uint8_t* text, int length, int unit, int& error, Cell*
         error = TEXT_INVALID;
         return result;
     }
-    if (count < 3) count = 3;
-    cell::set(result, TYPE_TUPLE);
-    result->header |= uint32_t(count) << 19;
-    std::memcpy(&result->data1, bytes, sizeof bytes);
-    return result;
+    return tuple::make_at(result, bytes, count < tuple::MIN_LENGTH ? tuple::MIN_LENGTH : count);
 }
 
 int hex_digit(uint32_t c) {

@@ -34,6 +34,9 @@ Cell* make_at(Cell* cell, float x, float y);
 Cell* push(float x, float y);
 Cell* make_in(Cell* block, float x, float y);
 
+// The compare handler; a pair! value2 compares as a point2D!.
+int compare(Cell* value1, Cell* value2, int op);
+
 void init();
 
 }  // namespace zel::point2d

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/datatype.h"
+#include "core/error.h"
 #include "core/memory.h"
 #include "core/stack.h"
 #include "series/string.h"
@@ -31,6 +32,7 @@ inline Cell float_cell(double d, int type = TYPE_FLOAT) {
 }
 
 inline Cell percent_cell(double fraction) { return float_cell(fraction, TYPE_PERCENT); }
+
 
 // A block (or paren, hash) of copies of the items.
 inline Cell block_of(const std::vector<Cell>& items, int type = TYPE_BLOCK) {
@@ -92,12 +94,36 @@ inline Written molded(Cell value, bool all = false) {
     return {utf8_of(buffer), budget};
 }
 
+// The text of a type whose form and mold write the same: that text when
+// both wrote it and took its length off the budget, else what each wrote.
+inline std::string form_and_mold(Cell value) {
+    Written f = formed(value), m = molded(value);
+    int expected = 1000 - int(f.text.size());
+    if (f.text == m.text && f.budget == expected && m.budget == expected) return f.text;
+    return "form " + f.text + " (" + std::to_string(f.budget) + "), mold " + m.text + " (" +
+           std::to_string(m.budget) + ")";
+}
+
 // The type name and the molded text of a value: "float! 3.5"; only the type
 // id for a type that cannot mold yet: "type 43".
 inline std::string shown(Cell value) {
     int type = type_of(&value);
     if (!datatype::raw_handler(type, ACT_MOLD)) return "type " + std::to_string(type);
     return std::string(datatype::type_name(type)) + " " + molded(value).text;
+}
+
+// make (ACT_MAKE) or to (ACT_TO) of the spec into the type: the result as
+// shown() writes it, or the error's "category/id".
+inline std::string made(int action, int type, Cell spec) {
+    auto handler = reinterpret_cast<action::MakeFn>(datatype::raw_handler(type, action));
+    Cell result = value_of(TYPE_DATATYPE, uint32_t(type));
+    std::string got;
+    try {
+        got = shown(*handler(&result, &spec, type));
+    } catch (const ErrorThrow& e) {
+        return std::string(e.category_name()) + "/" + e.id_name();
+    }
+    return got;
 }
 
 }  // namespace zel::test

@@ -19,6 +19,7 @@
 #include "core/words.h"
 #include "lexer/lexer.h"
 #include "scalars/char.h"
+#include "scalars/date.h"
 #include "scalars/float.h"
 #include "scalars/handle.h"
 #include "scalars/integer.h"
@@ -26,6 +27,7 @@
 #include "scalars/percent.h"
 #include "scalars/point.h"
 #include "scalars/random.h"
+#include "scalars/time.h"
 #include "scalars/triple.h"
 #include "scalars/tuple.h"
 #include "series/block.h"
@@ -67,7 +69,9 @@ void (*const g_type_inits[])() = {
     pair::init,
     percent::init,
     tuple::init,
+    time::init,
     handle::init,
+    date::init,
     point2d::init,
     point3d::init,
 };

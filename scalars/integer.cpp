@@ -16,6 +16,7 @@
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "lexer/text_to_number.h"
+#include "scalars/date.h"
 #include "scalars/float.h"
 #include "scalars/not_built.h"
 #include "scalars/random.h"
@@ -224,7 +225,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
             v = from_hex_name(name, length, spec);
             break;
         }
-        case TYPE_DATE: v = not_built::date_to_integer(spec); break;
+        case TYPE_DATE: v = date::epoch_seconds(spec); break;
         case TYPE_STRING:
         case TYPE_FILE:
         case TYPE_URL:

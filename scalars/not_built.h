@@ -32,7 +32,6 @@ Cell* vector_do_math_scalar(int op, Cell* vector, Cell* scalar);
 int money_compare(const Cell* number, const Cell* money, int op);
 int32_t money_to_integer(const Cell* money);
 double money_to_float(const Cell* money);
-int32_t date_to_integer(const Cell* date);
 
 // The money! built from scanned text (text_to_number.h); false when the
 // construction refuses the digits.

@@ -332,7 +332,9 @@ TEST(IntegerMakeAndTo, FromEveryKindOfValue) {
         {"block", block_of({int_cell(1)}), "script/bad-to-arg"},
         {"logic", logic::g_true, "script/bad-to-arg"},
         {"money", value_of(TYPE_MONEY), "internal/not-done"},
-        {"date", value_of(TYPE_DATE), "internal/not-done"},
+        // 2-Jan-1970/0:00:01
+        {"date", value_of(TYPE_DATE, 1970 << 17 | 1 << 12 | 2 << 7 | 0x10000, 0, 0x3FF00000),
+         "integer! 86401"},
         {"issue", value_of(TYPE_ISSUE), "internal/not-done"},
     };
     auto to = datatype::handler<ACT_TO>(TYPE_INTEGER);

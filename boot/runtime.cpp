@@ -23,6 +23,7 @@
 #include "scalars/float.h"
 #include "scalars/handle.h"
 #include "scalars/integer.h"
+#include "scalars/money.h"
 #include "scalars/pair.h"
 #include "scalars/percent.h"
 #include "scalars/point.h"
@@ -72,6 +73,7 @@ void (*const g_type_inits[])() = {
     time::init,
     handle::init,
     date::init,
+    money::init,
     point2d::init,
     point3d::init,
 };

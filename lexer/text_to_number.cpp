@@ -1,13 +1,12 @@
 // Text-to-number converters of `to`.
 //
 // Relies on the float validation automaton, the string module's decimal
-// to double conversion and tuple! construction; money! construction is not
-// built yet (not_built.h).
+// to double conversion and money! construction.
 #include "lexer/text_to_number.h"
 
 #include "lexer/float_scan.h"
 #include "scalars/float.h"
-#include "scalars/not_built.h"
+#include "scalars/money.h"
 #include "scalars/tuple.h"
 #include "series/string.h"
 
@@ -155,7 +154,7 @@ int scan_money_text(const uint8_t* text, int length, int unit, MoneyText& out) {
 Cell* text_to_money(const uint8_t* text, int length, int unit, int& error, Cell* result) {
     MoneyText parts;
     if (scan_money_text(text, length, unit, parts) != TEXT_OK ||
-        !not_built::money_from_text(parts, result))
+        !money::from_text(parts, result))
         error = TEXT_INVALID;
     return result;
 }

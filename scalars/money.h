@@ -87,7 +87,7 @@ int compare_values(const Cell* a, const Cell* b);
 // The compare handler: money against money!, integer! or float!.
 int compare(Cell* value1, Cell* value2, int op);
 // An integer! or float! against a money!: the number made money first.
-int compare_number(const Cell* number, Cell* money, int op);
+int compare_number(const Cell* number, const Cell* money, int op);
 
 // Appends the text: sign, code, "$", the integral digits (grouped by "'"
 // with `group`), the decimal places shown (all five with `all`). Answers

@@ -12,6 +12,7 @@
 #include "core/error.h"
 #include "core/memory.h"
 #include "core/stack.h"
+#include "lexer/text_to_number.h"
 #include "series/string.h"
 #include "tests/support/text.h"
 
@@ -33,6 +34,14 @@ inline Cell float_cell(double d, int type = TYPE_FLOAT) {
 
 inline Cell percent_cell(double fraction) { return float_cell(fraction, TYPE_PERCENT); }
 
+// The money! of money text ("-USD$1'000.25"), as `to money!` reads it; none!
+// when the text is refused.
+inline Cell money_cell(const char* money_text) {
+    Cell m = value_of(TYPE_NONE);
+    int error = lexer::TEXT_OK;
+    lexer::text_to_money(bytes(money_text), int(std::strlen(money_text)), 1, error, &m);
+    return m;
+}
 
 // A block (or paren, hash) of copies of the items.
 inline Cell block_of(const std::vector<Cell>& items, int type = TYPE_BLOCK) {

@@ -153,8 +153,7 @@ int scan_money_text(const uint8_t* text, int length, int unit, MoneyText& out) {
 
 Cell* text_to_money(const uint8_t* text, int length, int unit, int& error, Cell* result) {
     MoneyText parts;
-    if (scan_money_text(text, length, unit, parts) != TEXT_OK ||
-        !money::from_text(parts, result))
+    if (scan_money_text(text, length, unit, parts) != TEXT_OK || !money::from_text(parts, result))
         error = TEXT_INVALID;
     return result;
 }

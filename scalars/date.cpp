@@ -37,9 +37,9 @@ constexpr int SECONDS_PER_HOUR = 3600;
 
 // Month names for the text form. Gap: these become the entries of
 // system/locale/months once the system object exists.
-constexpr const char* MONTH_NAMES[] = {"January", "February", "March",     "April",
-                                       "May",     "June",     "July",      "August",
-                                       "September", "October", "November", "December"};
+constexpr const char* MONTH_NAMES[] = {"January",   "February", "March",    "April",
+                                       "May",       "June",     "July",     "August",
+                                       "September", "October",  "November", "December"};
 
 int64_t floor_div(int64_t a, int64_t b) {
     int64_t q = a / b;
@@ -206,8 +206,10 @@ Cell* start_at(Cell* cell, int year, int month, int day, int zone_hours, int zon
 // The local time of day goes in, moving the day when it lies outside one;
 // without a time only the day is brought into its month.
 Cell* finish_at(Cell* cell, double time_of_day, bool has_time) {
-    if (has_time) set_time(cell, time_of_day, true);
-    else set_day_number(cell, to_days(word_of(cell)));
+    if (has_time)
+        set_time(cell, time_of_day, true);
+    else
+        set_day_number(cell, to_days(word_of(cell)));
     return cell;
 }
 
@@ -381,7 +383,8 @@ Cell* from_block(Cell* result, Cell* block, bool check) {
     set_month(&date, month);
     date.data1 = from_days(day_number(int64_t(to_days(word_of(&date))) + day), 0, time);
     set_time(&date, t, false);
-    if (check && rolled_over(&date, year, month, day, t, f)) error::raise_bad_to_arg(TYPE_DATE, block);
+    if (check && rolled_over(&date, year, month, day, t, f))
+        error::raise_bad_to_arg(TYPE_DATE, block);
     date.data1 |= zone_of_fields(f);
     set_time(&date, time_of(&date), true);
     return copy_cell(&date, result);
@@ -426,7 +429,8 @@ int append_padded(Cell* buffer, int32_t n, int width, int part) {
 int append_month(Cell* buffer, int month, int part) {
     if (month < 1 || month > 12) fire(ERR_script_invalid_months);
     char abbreviation[4] = {};
-    for (int i = 0; i < 3 && MONTH_NAMES[month - 1][i]; i++) abbreviation[i] = MONTH_NAMES[month - 1][i];
+    for (int i = 0; i < 3 && MONTH_NAMES[month - 1][i]; i++)
+        abbreviation[i] = MONTH_NAMES[month - 1][i];
     return cell::mold_literal(buffer, abbreviation, false, part);
 }
 
@@ -456,7 +460,9 @@ int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
     return zone_of(w) ? append_zone(buffer, zone_of(w), part) : part;
 }
 
-int form(Cell* value, Cell* buffer, int part) { return mold(value, buffer, false, false, false, part, 0); }
+int form(Cell* value, Cell* buffer, int part) {
+    return mold(value, buffer, false, false, false, part, 0);
+}
 
 // Dates compare by their stored day and time; the zone takes no part.
 int compare(Cell* value1, Cell* value2, int op) {

@@ -74,9 +74,9 @@ void set_month(Cell* date, int32_t month);
 // With `local` the time is first converted to UTC; then the day moves as the
 // time asks.
 void set_time(Cell* date, double t, bool local);
-void set_weekday(Cell* date, int32_t k);   // 1 Monday .. 7 Sunday, in the same week
-void set_yearday(Cell* date, int32_t k);   // day k of the year, rolling on past its end
-void set_isoweek(Cell* date, int32_t k);   // the Monday of ISO week k
+void set_weekday(Cell* date, int32_t k);  // 1 Monday .. 7 Sunday, in the same week
+void set_yearday(Cell* date, int32_t k);  // day k of the year, rolling on past its end
+void set_isoweek(Cell* date, int32_t k);  // the Monday of ISO week k
 
 // ---- Making ------------------------------------------------------------------------------
 

@@ -107,7 +107,8 @@ int currency_index(const char* code, int length) {
     if (length != 3) return -1;
     for (int i = 0; i < CURRENCY_COUNT; i++) {
         const char* c = CURRENCIES[i];
-        if (upper(code[0]) == c[0] && upper(code[1]) == c[1] && upper(code[2]) == c[2]) return i + 1;
+        if (upper(code[0]) == c[0] && upper(code[1]) == c[1] && upper(code[2]) == c[2])
+            return i + 1;
     }
     return -1;
 }
@@ -228,7 +229,8 @@ double to_float(const Cell* money) {
 int compare_values(const Cell* a, const Cell* b) {
     int sa = sign(a), sb = sign(b);
     if (sa != sb || sa == 0) return (sa > sb) - (sa < sb);
-    int order = std::memcmp(bytes_of(a) + FIRST_DIGIT_BYTE, bytes_of(b) + FIRST_DIGIT_BYTE, DIGIT_BYTES);
+    int order =
+        std::memcmp(bytes_of(a) + FIRST_DIGIT_BYTE, bytes_of(b) + FIRST_DIGIT_BYTE, DIGIT_BYTES);
     order = (order > 0) - (order < 0);
     return sa < 0 ? -order : order;
 }
@@ -301,8 +303,10 @@ int compare(Cell* value1, Cell* value2, int op) {
 
 int compare_number(const Cell* number, const Cell* money, int op) {
     Cell converted, other = *money;
-    if (type_of(number) == TYPE_INTEGER) from_integer(&converted, integer::get(number));
-    else from_float(&converted, cell::get_float(number), false);
+    if (type_of(number) == TYPE_INTEGER)
+        from_integer(&converted, integer::get(number));
+    else
+        from_float(&converted, cell::get_float(number), false);
     return compare(&converted, &other, op);
 }
 
@@ -420,7 +424,9 @@ Cell* make(Cell* proto, Cell* spec, int type) {
 }
 
 // form groups the integral digits: "USD$1'234.00".
-int form(Cell* value, Cell* buffer, int part) { return serialize(value, buffer, part, false, true); }
+int form(Cell* value, Cell* buffer, int part) {
+    return serialize(value, buffer, part, false, true);
+}
 
 // mold: "USD$1234.00"; with /all every decimal place.
 int mold(Cell* value, Cell* buffer, bool, bool all, bool, int part, int) {

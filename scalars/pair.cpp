@@ -26,9 +26,7 @@ Cell* make_at(Cell* cell, int32_t x, int32_t y) {
 Cell* push(int32_t x, int32_t y) { return make_at(stack::push_new(), x, y); }
 Cell* make_in(Cell* block, int32_t x, int32_t y) { return make_at(cell::alloc_tail(block), x, y); }
 
-Cell* to_point(Cell* cell) {
-    return point2d::make_at(cell, float(x_of(cell)), float(y_of(cell)));
-}
+Cell* to_point(Cell* cell) { return point2d::make_at(cell, float(x_of(cell)), float(y_of(cell))); }
 
 namespace {
 

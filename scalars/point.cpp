@@ -113,9 +113,11 @@ int compare_points(const Cell* a, const Cell* b, int op) {
         case COMP_STRICT_EQUAL:
             return all_coordinates(a, b, [](float x, float y) { return x == y; }) ? 0 : 1;
         case COMP_SAME:
-            return all_coordinates(a, b, [](float x, float y) {
-                       return std::bit_cast<uint32_t>(x) == std::bit_cast<uint32_t>(y);
-                   })
+            return all_coordinates(a, b,
+                                   [](float x, float y) {
+                                       return std::bit_cast<uint32_t>(x) ==
+                                              std::bit_cast<uint32_t>(y);
+                                   })
                        ? 0
                        : 1;
         default: break;

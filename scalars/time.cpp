@@ -69,7 +69,8 @@ int serialize(double seconds, Cell* buffer, int part) {
     double s = std::fmod(t, 60.0);
     if (s < 1e-6) return cell::mold_literal(buffer, "00", false, part);
     dtoa::FloatText text = float_::to_text(s, float_::TEXT_SECONDS);
-    if (text.length == 1 || text.chars[1] == '.') part = cell::mold_literal(buffer, "0", false, part);
+    if (text.length == 1 || text.chars[1] == '.')
+        part = cell::mold_literal(buffer, "0", false, part);
     return cell::mold_literal(buffer, text.c_str(), false, part);
 }
 
@@ -89,9 +90,12 @@ double from_block(Cell* block) {
     for (int i = 0; i < n; i++) {
         Cell item = block::head(block)[i];
         double v;
-        if (type_of(&item) == TYPE_INTEGER) v = integer::get(&item);
-        else if (type_of(&item) == TYPE_FLOAT && i == 2) v = cell::get_float(&item);
-        else error::raise_bad_to_arg(TYPE_TIME, block);
+        if (type_of(&item) == TYPE_INTEGER)
+            v = integer::get(&item);
+        else if (type_of(&item) == TYPE_FLOAT && i == 2)
+            v = cell::get_float(&item);
+        else
+            error::raise_bad_to_arg(TYPE_TIME, block);
         if (v < 0.0) {
             if (i > 0) error::raise_bad_to_arg(TYPE_TIME, block);
             negative = true;

@@ -21,7 +21,8 @@ int form(Cell* value, Cell* buffer, int part) {
     part = cell::mold_literal(buffer, "make triple! [", false, part);
     for (int i = 0; i < 3; i++) {
         if (i > 0) part = cell::mold_literal(buffer, " ", false, part);
-        part = cell::mold_literal(buffer, integer::to_decimal(int32_t(items[i])).c_str(), false, part);
+        part =
+            cell::mold_literal(buffer, integer::to_decimal(int32_t(items[i])).c_str(), false, part);
     }
     return cell::mold_literal(buffer, "]", false, part);
 }

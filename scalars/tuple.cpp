@@ -91,7 +91,8 @@ Cell* from_issue(Cell* result, Cell* issue) {
     uint8_t bytes[4];
     int count = length == 3 ? 3 : length / 2;
     for (int i = 0; i < count; i++)
-        bytes[i] = length == 3 ? uint8_t(digits[i] * 17) : uint8_t(digits[2 * i] << 4 | digits[2 * i + 1]);
+        bytes[i] =
+            length == 3 ? uint8_t(digits[i] * 17) : uint8_t(digits[2 * i] << 4 | digits[2 * i + 1]);
     return make_at(result, bytes, count);
 }
 

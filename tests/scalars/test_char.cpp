@@ -58,10 +58,8 @@ TEST(CharMakeAndTo, FromEveryKindOfValue) {
         {value_of(TYPE_NONE), "script/bad-to-arg"},
         {block_of({int_cell(65)}), "script/bad-to-arg"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(made(ACT_TO, TYPE_CHAR, c.spec), c.result) << shown(c.spec);
-        EXPECT_EQ(made(ACT_MAKE, TYPE_CHAR, c.spec), c.result) << shown(c.spec);
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(make_and_to(TYPE_CHAR, c.spec), c.result) << shown(c.spec);
 
     Cell file = text("ab");
     cell::set_type(&file, TYPE_FILE);
@@ -69,7 +67,8 @@ TEST(CharMakeAndTo, FromEveryKindOfValue) {
     EXPECT_EQ(made(ACT_TO, TYPE_CHAR, file), "char! #\"b\"");
 
     Cell big = int_cell(0x110000), result, empty = text("");
-    ErrorThrow e = caught_error([&] { datatype::handler<ACT_TO>(TYPE_CHAR)(&result, &big, TYPE_CHAR); });
+    ErrorThrow e =
+        caught_error([&] { datatype::handler<ACT_TO>(TYPE_CHAR)(&result, &big, TYPE_CHAR); });
     EXPECT_EQ(integer::get(&e.args[0]), 0x110000);
     e = caught_error([&] { datatype::handler<ACT_TO>(TYPE_CHAR)(&result, &empty, TYPE_CHAR); });
     EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_CHAR));
@@ -115,15 +114,11 @@ TEST(CharCompare, ByCodePointAgainstCharsAndIntegers) {
         int result;
     };
     const Case cases[] = {
-        {char_cell('a'), COMP_EQUAL, 0},
-        {char_cell('b'), COMP_LESSER, -1},
+        {char_cell('a'), COMP_EQUAL, 0},   {char_cell('b'), COMP_LESSER, -1},
         {char_cell('A'), COMP_GREATER, 1},  // case matters
-        {int_cell('a'), COMP_EQUAL, 0},
-        {int_cell('a'), COMP_STRICT_EQUAL, 1},
-        {int_cell('a'), COMP_FIND, 1},
-        {char_cell('a'), COMP_STRICT_EQUAL, 0},
-        {int_cell(-5), COMP_GREATER, 1},
-        {float_cell(97.0), COMP_EQUAL, -2},
+        {int_cell('a'), COMP_EQUAL, 0},    {int_cell('a'), COMP_STRICT_EQUAL, 1},
+        {int_cell('a'), COMP_FIND, 1},     {char_cell('a'), COMP_STRICT_EQUAL, 0},
+        {int_cell(-5), COMP_GREATER, 1},   {float_cell(97.0), COMP_EQUAL, -2},
         {text("a"), COMP_EQUAL, -2},
     };
     for (const Case& c : cases) {

@@ -32,11 +32,6 @@ Cell timed(int year, int month, int day, double time_of_day, int zone_hours = 0,
 
 std::string text_of(Cell date) { return molded(date).text; }
 
-Cell time_cell(double seconds) {
-    Cell c;
-    return *time::make_at(&c, seconds);
-}
-
 // Blocks of integers, times and floats.
 Cell items(std::vector<Cell> cells) { return block_of(cells); }
 Cell i(int32_t v) { return int_cell(v); }
@@ -167,16 +162,17 @@ TEST(DateMakeFromYearday, DaysOfTheYearAndTheirBounds) {
         const char* text;
     };
     const Case cases[] = {
-        {2020, 1, "1-Jan-2020"},    {2020, 15, "15-Jan-2020"},  {2020, 60, "29-Feb-2020"},
-        {2021, 60, "1-Mar-2021"},   {2020, 366, "31-Dec-2020"}, {2021, 365, "31-Dec-2021"},
-        {2021, 366, "1-Jan-2022"},  {2000, 366, "31-Dec-2000"}, {1900, 366, "1-Jan-1901"},
+        {2020, 1, "1-Jan-2020"},   {2020, 15, "15-Jan-2020"},  {2020, 60, "29-Feb-2020"},
+        {2021, 60, "1-Mar-2021"},  {2020, 366, "31-Dec-2020"}, {2021, 365, "31-Dec-2021"},
+        {2021, 366, "1-Jan-2022"}, {2000, 366, "31-Dec-2000"}, {1900, 366, "1-Jan-1901"},
         {-4, 366, "31/Dec/-0004"},
     };
     for (const Case& c : cases) {
         Cell d;
         date::make_from_yearday(&d, c.year, c.yearday, 0.0, 0, 0, false);
         EXPECT_EQ(text_of(d), c.text) << c.year << "-" << c.yearday;
-        EXPECT_EQ(date::year_day(date::word_of(&d)), c.yearday > 365 && !leap(c.year) ? 1 : c.yearday);
+        EXPECT_EQ(date::year_day(date::word_of(&d)),
+                  c.yearday > 365 && !leap(c.year) ? 1 : c.yearday);
     }
     Cell d;
     date::make_from_yearday(&d, 2020, 32, 8 * HOUR, 1, 15, true);
@@ -196,7 +192,7 @@ TEST(DateSetMonth, YearCarriesAndDaysRollOn) {
         const char* text;
     };
     const Case cases[] = {
-        {0, "15-Dec-1999"},  {13, "15-Jan-2001"}, {-11, "15-Jan-1999"},
+        {0, "15-Dec-1999"},   {13, "15-Jan-2001"}, {-11, "15-Jan-1999"},
         {-12, "15-Dec-1998"}, {24, "15-Dec-2001"}, {6, "15-Jun-2000"},
     };
     for (const Case& c : cases) {
@@ -235,8 +231,8 @@ TEST(DateMakeAndTo, FromEveryKindOfValue) {
          "date! 1-Jan-2000/10:30:00"},
         {items({i(1), i(1), i(2000), t(10 * HOUR), i(2)}), "date! 1-Jan-2000/10:00:00+02:00",
          "date! 1-Jan-2000/10:00:00+02:00"},
-        {items({i(1), i(1), i(2000), t(10 * HOUR), i(5), i(30)}),
-         "date! 1-Jan-2000/10:00:00+05:30", "date! 1-Jan-2000/10:00:00+05:30"},
+        {items({i(1), i(1), i(2000), t(10 * HOUR), i(5), i(30)}), "date! 1-Jan-2000/10:00:00+05:30",
+         "date! 1-Jan-2000/10:00:00+05:30"},
         {items({i(1), i(1), i(2000), i(10), i(0), i(0), i(-5), i(30)}),
          "date! 1-Jan-2000/10:00:00-05:30", "date! 1-Jan-2000/10:00:00-05:30"},
         {items({i(1), i(1), i(2000), t(10 * HOUR), t(-5.5 * HOUR)}),
@@ -299,7 +295,8 @@ TEST(DateEpochSeconds, NearestSecondWithinThirtyTwoBits) {
         {timed(2038, 1, 19, 3 * HOUR + 14 * 60 + 7), INT32_MAX},
         {timed(1901, 12, 13, 20 * HOUR + 45 * 60 + 52), INT32_MIN},
     };
-    for (const Case& c : cases) EXPECT_EQ(date::epoch_seconds(&c.date), c.seconds) << text_of(c.date);
+    for (const Case& c : cases)
+        EXPECT_EQ(date::epoch_seconds(&c.date), c.seconds) << text_of(c.date);
     Cell late = timed(2038, 1, 19, 3 * HOUR + 14 * 60 + 8);
     EXPECT_EQ(error_of([&] { date::epoch_seconds(&late); }), "script/type-limit");
 }

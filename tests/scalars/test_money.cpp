@@ -128,8 +128,11 @@ TEST(MoneyToInteger, IntegralPartWithinThirtyTwoBits) {
         int32_t value;
     };
     const Case cases[] = {
-        {"$2147483647.99999", INT32_MAX}, {"-$2147483648", INT32_MIN}, {"-$0.5", 0},
-        {"USD$12.9", 12},                 {"$0", 0},
+        {"$2147483647.99999", INT32_MAX},
+        {"-$2147483648", INT32_MIN},
+        {"-$0.5", 0},
+        {"USD$12.9", 12},
+        {"$0", 0},
     };
     for (const Case& c : cases) {
         Cell m = money_cell(c.text);
@@ -174,7 +177,7 @@ TEST(MoneyText, DecimalPlacesFollowTheSetting) {
         const char* mold_all;
     };
     const Case cases[] = {
-        {0, "$1", "$1.23456"},      {1, "$1.2", "$1.23456"},   {5, "$1.23456", "$1.23456"},
+        {0, "$1", "$1.23456"},       {1, "$1.2", "$1.23456"}, {5, "$1.23456", "$1.23456"},
         {7, "$1.23456", "$1.23456"}, {-3, "$1", "$1.23456"},
     };
     for (const Case& c : cases) {

@@ -14,25 +14,6 @@ using namespace zel;
 using namespace zel::test;
 using namespace zel::actions;
 
-namespace {
-
-Cell point2(float x, float y) {
-    Cell c;
-    return *point2d::make_at(&c, x, y);
-}
-
-Cell point3(float x, float y, float z) {
-    Cell c;
-    return *point3d::make_at(&c, x, y, z);
-}
-
-Cell pair_cell(int32_t x, int32_t y) {
-    Cell c;
-    return *pair::make_at(&c, x, y);
-}
-
-}  // namespace
-
 TEST(PointMakeAndTo, FromEveryKindOfValue) {
     struct Case {
         int type;
@@ -55,15 +36,14 @@ TEST(PointMakeAndTo, FromEveryKindOfValue) {
         {TYPE_POINT3D, point2(1.0f, 2.0f), "point3D! (1, 2, 0)"},
         {TYPE_POINT3D, point3(1.0f, 2.0f, 3.0f), "point3D! (1, 2, 3)"},
         {TYPE_POINT3D, block_of({int_cell(1), int_cell(2)}), "syntax/malconstruct"},
-        {TYPE_POINT3D, block_of({int_cell(1), int_cell(2), float_cell(0.5)}), "point3D! (1, 2, 0.5)"},
+        {TYPE_POINT3D, block_of({int_cell(1), int_cell(2), float_cell(0.5)}),
+         "point3D! (1, 2, 0.5)"},
         {TYPE_POINT3D, logic::g_true, "script/bad-to-arg"},
         // Text is loaded as one value, which the loader does not do yet.
         {TYPE_POINT3D, text("(1, 2, 3)"), "internal/not-done"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(made(ACT_TO, c.type, c.spec), c.result) << shown(c.spec) << " to " << c.type;
-        EXPECT_EQ(made(ACT_MAKE, c.type, c.spec), c.result) << shown(c.spec) << " to " << c.type;
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(make_and_to(c.type, c.spec), c.result) << shown(c.spec) << " to " << c.type;
 }
 
 TEST(PointMakeAndTo, CoordinatesKeepSinglePrecision) {

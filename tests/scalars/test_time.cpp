@@ -12,21 +12,6 @@ using namespace zel;
 using namespace zel::test;
 using namespace zel::actions;
 
-namespace {
-
-Cell time_cell(double seconds) {
-    Cell c;
-    return *time::make_at(&c, seconds);
-}
-
-Cell ints(const std::vector<int32_t>& values, int type = TYPE_BLOCK) {
-    std::vector<Cell> items;
-    for (int32_t v : values) items.push_back(int_cell(v));
-    return block_of(items, type);
-}
-
-}  // namespace
-
 TEST(TimeMakeAndTo, FromEveryKindOfValue) {
     struct Case {
         Cell spec;
@@ -58,10 +43,8 @@ TEST(TimeMakeAndTo, FromEveryKindOfValue) {
         // Text is loaded as one value, which the loader does not do yet.
         {text("1:30"), "internal/not-done"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(made(ACT_TO, TYPE_TIME, c.spec), c.result) << shown(c.spec);
-        EXPECT_EQ(made(ACT_MAKE, TYPE_TIME, c.spec), c.result) << shown(c.spec);
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(make_and_to(TYPE_TIME, c.spec), c.result) << shown(c.spec);
 }
 
 TEST(TimeText, HoursMinutesAndSecondsToSixDigits) {

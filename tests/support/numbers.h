@@ -13,6 +13,9 @@
 #include "core/memory.h"
 #include "core/stack.h"
 #include "lexer/text_to_number.h"
+#include "scalars/pair.h"
+#include "scalars/point.h"
+#include "scalars/time.h"
 #include "series/string.h"
 #include "tests/support/text.h"
 
@@ -34,6 +37,26 @@ inline Cell float_cell(double d, int type = TYPE_FLOAT) {
 
 inline Cell percent_cell(double fraction) { return float_cell(fraction, TYPE_PERCENT); }
 
+inline Cell pair_cell(int32_t x, int32_t y) {
+    Cell c;
+    return *pair::make_at(&c, x, y);
+}
+
+inline Cell point2(float x, float y) {
+    Cell c;
+    return *point2d::make_at(&c, x, y);
+}
+
+inline Cell point3(float x, float y, float z) {
+    Cell c;
+    return *point3d::make_at(&c, x, y, z);
+}
+
+inline Cell time_cell(double seconds) {
+    Cell c;
+    return *time::make_at(&c, seconds);
+}
+
 // The money! of money text ("-USD$1'000.25"), as `to money!` reads it; none!
 // when the text is refused.
 inline Cell money_cell(const char* money_text) {
@@ -49,6 +72,13 @@ inline Cell block_of(const std::vector<Cell>& items, int type = TYPE_BLOCK) {
     Cell b = value_of(type, 0, node);
     for (const Cell& item : items) *cell::alloc_tail(&b) = item;
     return b;
+}
+
+// A block (or paren, hash) of integer! values.
+inline Cell ints(const std::vector<int32_t>& values, int type = TYPE_BLOCK) {
+    std::vector<Cell> items;
+    for (int32_t v : values) items.push_back(int_cell(v));
+    return block_of(items, type);
 }
 
 inline Cell binary_of(const std::vector<uint8_t>& bytes) {
@@ -133,6 +163,12 @@ inline std::string made(int action, int type, Cell spec) {
         return std::string(e.category_name()) + "/" + e.id_name();
     }
     return got;
+}
+
+// What make and to both make of the spec, or both answers when they differ.
+inline std::string make_and_to(int type, Cell spec) {
+    std::string make = made(ACT_MAKE, type, spec), to = made(ACT_TO, type, spec);
+    return make == to ? make : "make " + make + ", to " + to;
 }
 
 }  // namespace zel::test

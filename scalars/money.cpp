@@ -139,15 +139,24 @@ bool from_text(const lexer::MoneyText& text, Cell* result) {
         currency = currency_index(text.currency, int(std::strlen(text.currency)));
         if (currency < 0) return false;
     }
-    if (text.integer_length > INTEGRAL_DIGITS) return false;
+    // The integral digits end at digit 17, "'" separators and leading zeros
+    // aside; decimal places past the fifth are dropped.
+    const char* digits = text.integer_digits;
+    int length = text.integer_length;
+    while (length > 0 && (*digits == '0' || *digits == '\'')) {
+        ++digits;
+        --length;
+    }
+    int count = 0;
+    for (int i = 0; i < length; i++) count += digits[i] != '\'';
+    if (count > INTEGRAL_DIGITS) return false;
     Cell m;
     clear_at(&m);
     set_sign(&m, text.negative);
     set_currency(&m, currency);
-    // The integral digits end at digit 17; decimal places past the fifth are dropped.
     int k = INTEGRAL_DIGITS;
-    for (int i = text.integer_length - 1; i >= 0; i--)
-        if (text.integer_digits[i] != '\'') set_digit(&m, k--, text.integer_digits[i] - '0');
+    for (int i = length - 1; i >= 0; i--)
+        if (digits[i] != '\'') set_digit(&m, k--, digits[i] - '0');
     for (int i = 0; i < text.fraction_length && i < SCALE; i++)
         set_digit(&m, INTEGRAL_DIGITS + 1 + i, text.fraction_digits[i] - '0');
     copy_cell(&m, result);

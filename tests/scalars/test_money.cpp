@@ -89,6 +89,29 @@ TEST(MoneyFromText, RefusalLeavesTheResultAlone) {
     EXPECT_EQ(shown(result), "integer! 7");
 }
 
+TEST(MoneyFromText, SeparatorsAndLeadingZerosAreNoDigits) {
+    struct Case {
+        const char* integer;
+        const char* mold;  // "" when refused
+    };
+    const Case cases[] = {
+        {"12'345'678'901'234'567", "$12345678901234567.00"},
+        {"0000012345678901234567", "$12345678901234567.00"},
+        {"0'000'012'345'678'901'234'567", "$12345678901234567.00"},
+        {"123'456'789'012'345'678", ""},
+        {"000", "$0.00"},
+        {"", "$0.00"},
+    };
+    for (const Case& c : cases) {
+        lexer::MoneyText text{};
+        std::strcpy(text.integer_digits, c.integer);
+        text.integer_length = int(std::strlen(c.integer));
+        Cell result = value_of(TYPE_NONE);
+        bool made = money::from_text(text, &result);
+        EXPECT_EQ(made ? molded(result).text : "", c.mold) << c.integer;
+    }
+}
+
 TEST(MoneyFromNumbers, IntegersAndTheShortestDigitsOfFloats) {
     struct Case {
         Cell money;

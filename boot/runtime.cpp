@@ -22,10 +22,19 @@
 #include "core/word.h"
 #include "core/words.h"
 #include "lexer/lexer.h"
+#include "scalars/char.h"
+#include "scalars/date.h"
 #include "scalars/float.h"
+#include "scalars/handle.h"
 #include "scalars/integer.h"
+#include "scalars/money.h"
+#include "scalars/pair.h"
 #include "scalars/percent.h"
+#include "scalars/point.h"
 #include "scalars/random.h"
+#include "scalars/time.h"
+#include "scalars/triple.h"
+#include "scalars/tuple.h"
 #include "series/block.h"
 #include "series/case_folding.h"
 #include "series/series.h"
@@ -53,6 +62,7 @@ void (*const g_type_inits[])() = {
     set_word::init,
     get_word::init,
     refinement::init,
+    char_::init,
     native::init,
     action::init,
     op::init,
@@ -62,9 +72,18 @@ void (*const g_type_inits[])() = {
     path::init_get_path,
     paren::init,
     issue::init,
+    triple::init,
     float_::init,
     typeset::init,
+    pair::init,
     percent::init,
+    tuple::init,
+    time::init,
+    handle::init,
+    date::init,
+    money::init,
+    point2d::init,
+    point3d::init,
 };
 }  // namespace
 

@@ -8,10 +8,6 @@
 
 #include "core/cell.h"
 
-namespace zel::lexer {
-struct MoneyText;
-}
-
 namespace zel::not_built {
 
 // ---- Math cores of other scalar types, on the first two argument cells ----------------
@@ -25,18 +21,6 @@ Cell* date_add();             // date! + integer!, the date moved into the first
 // vector/do-math-scalar: every element of the vector with the scalar, in
 // place; the vector replaces the first argument cell.
 Cell* vector_do_math_scalar(int op, Cell* vector, Cell* scalar);
-
-// ---- Conversions and comparisons of other types ----------------------------------------
-
-// The money! compare of an integer! or float! made money, against a money!.
-int money_compare(const Cell* number, const Cell* money, int op);
-int32_t money_to_integer(const Cell* money);
-double money_to_float(const Cell* money);
-int32_t date_to_integer(const Cell* date);
-
-// The money! built from scanned text (text_to_number.h); false when the
-// construction refuses the digits.
-bool money_from_text(const lexer::MoneyText& text, Cell* result);
 
 // ---- Symbols and the lexer --------------------------------------------------------------
 

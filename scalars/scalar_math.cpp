@@ -45,6 +45,13 @@ uint64_t binary_head_bits(Cell* binary, int count) {
     return bits;
 }
 
+Cell* load_typed(Cell* text, int type, Cell* result) {
+    Cell loaded;
+    not_built::load_value(text, &loaded);
+    if (type_of(&loaded) != type) error::raise_bad_to_arg(type, text);
+    return copy_cell(&loaded, result);
+}
+
 Cell* exchange_into_coordinates(int op) {
     Cell* args = stack::arguments();
     Cell number = args[0];

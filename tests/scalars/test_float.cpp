@@ -362,7 +362,9 @@ TEST(FloatMakeAndTo, FromEveryKindOfValue) {
         {chars({'2', 0x012E, '5'}, 4), TYPE_FLOAT, "script/bad-to-arg"},
         {value_of(TYPE_NONE), TYPE_FLOAT, "script/bad-to-arg"},
         {logic::g_true, TYPE_PERCENT, "script/bad-to-arg"},
-        {value_of(TYPE_MONEY), TYPE_FLOAT, "internal/not-done"},
+        {money_cell("-USD$1'234.5"), TYPE_FLOAT, "float! -1234.5"},
+        {money_cell("$0.1"), TYPE_FLOAT, "float! 0.1"},
+        {money_cell("$0"), TYPE_FLOAT, "float! 0.0"},
         {text("50%"), TYPE_PERCENT, "internal/not-done"},
     };
     auto to = datatype::handler<ACT_TO>(TYPE_FLOAT);

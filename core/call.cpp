@@ -584,6 +584,25 @@ Exit run_body(const Cell* function, const Cell* body) {
 
 // ---- From C++ ----------------------------------------------------------------------------------
 
+const Cell* running_callable(const Cell* word) {
+    if (type_of(word) != TYPE_WORD) return nullptr;
+    Node ctx = word->data1;
+    if (ctx == 0 || context::on_stack(ctx)) ctx = context::g_global;
+    int32_t found = context::find_word(ctx, word->data2, true);
+    Cell* values = context::values_of(context::cell_of(ctx));
+    if (found < 0 || !values) return nullptr;
+    const Cell* v = values + context::word_at(ctx, found)->data3;
+    int t = type_of(v);
+    bool callable = t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_OP || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
+    return callable ? v : nullptr;
+}
+
+void expect_arg_words(int index, Cell* function, Cell* argument) {
+    *function = stack::get_call_word();
+    *argument = none::g_none;
+    if (const Cell* callable = running_callable(function)) *argument = arg_word(callable, index);
+}
+
 void check_args(const Cell* callable, const int32_t* refinements) {
     Node cache = arg_cache(callable).data2;
     Cell name = stack::get_call_word();

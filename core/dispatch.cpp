@@ -32,27 +32,10 @@ inline Exit answer(const Cell* value) {
     return Exit{};
 }
 
-// The value of the word naming the running call, when it has one now.
-const Cell* running_callable(const Cell* word) {
-    if (type_of(word) != TYPE_WORD) return nullptr;
-    Node ctx = word->data1;
-    if (ctx == 0 || context::on_stack(ctx)) ctx = context::g_global;
-    int32_t found = context::find_word(ctx, word->data2, true);
-    if (found < 0) return nullptr;
-    Cell* values = context::values_of(context::cell_of(ctx));
-    if (!values) return nullptr;
-    const Cell* v = values + context::word_at(ctx, found)->data3;
-    int t = type_of(v);
-    bool callable = t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_OP || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
-    return callable ? v : nullptr;
-}
-
 [[noreturn]] void no_handler(int type) {
-    Cell name = stack::get_call_word();
-    Cell datatype = error::datatype_arg(type);
-    Cell argument = none::g_none;
-    if (const Cell* callable = running_callable(&name)) argument = interpreter::arg_word(callable, 0);
-    fire(ERR_script_expect_arg, &name, &datatype, &argument);
+    Cell value;
+    cell::set(&value, type);
+    error::raise_expect_arg(&value, 0);
 }
 
 // The third field of a port's object: its actor.
@@ -229,17 +212,13 @@ Exit clear_(bool, const int32_t*) {
     return Exit{};
 }
 
-// copy's cache: value /part length /deep /types kind.
+// copy's spec: value /part length /deep /types kind.
 constexpr int COPY_KIND_ARG = 5;
 
 Exit copy_(bool, const int32_t* r) {
     Cell* types = opt(r, 2);
     if (types && type_of(types) != TYPE_DATATYPE && type_of(types) != TYPE_TYPESET) {
-        Cell name = stack::get_call_word();
-        Cell datatype = error::datatype_arg(type_of(types));
-        Cell word = none::g_none;
-        if (const Cell* callable = running_callable(&name)) word = interpreter::arg_word(callable, COPY_KIND_ARG);
-        fire(ERR_script_expect_arg, &name, &datatype, &word);
+        error::raise_expect_arg(types, COPY_KIND_ARG);
     }
     Cell* result = stack::push(&unset::g_unset);
     return answer(handler<ACT_COPY>(a(0))(a(0), result, opt(r, 0), flag(r, 1), types));

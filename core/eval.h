@@ -164,6 +164,12 @@ inline int arg_kind(const Cell* cache_cell) { return int((cache_cell->header >> 
 // The spec word of cache cell `index` (for messages), or none.
 Cell arg_word(const Cell* callable, int index);
 
+// The value of the word naming a running call, when it holds a callable now.
+const Cell* running_callable(const Cell* word);
+// The words an expect-arg error names: the running call's word and the
+// word of its spec's argument `index` (cache order), none when unknown.
+void expect_arg_words(int index, Cell* function, Cell* argument);
+
 // Checks the call's argument cells against the callable's argument cache:
 // what a native does when its check flag is set. A mismatch raises script
 // expect-arg.

@@ -385,17 +385,17 @@ datatype::AnyHandler get_handler_in(int type, const Cell* value, int id) {
 
 // ---- Workers -----------------------------------------------------------------------------------
 
-Cell* make(Cell* result, Cell* type, Cell* spec) {
+namespace {
+// make and to: the handler of the type a datatype! names, given that type.
+Cell* made(int action, Cell* result, Cell* type, Cell* spec) {
     int t = make_type(type);
-    auto h = reinterpret_cast<action::MakeFn>(get_handler_in(t, type, ACT_MAKE));
+    auto h = reinterpret_cast<action::MakeFn>(get_handler_in(t, type, action));
     return copy_cell(h(type, spec, t), result);
 }
+}  // namespace
 
-Cell* to(Cell* result, Cell* type, Cell* spec) {
-    int t = make_type(type);
-    auto h = reinterpret_cast<action::MakeFn>(get_handler_in(t, type, ACT_TO));
-    return copy_cell(h(type, spec, t), result);
-}
+Cell* make(Cell* result, Cell* type, Cell* spec) { return made(ACT_MAKE, result, type, spec); }
+Cell* to(Cell* result, Cell* type, Cell* spec) { return made(ACT_TO, result, type, spec); }
 
 int form(Cell* value, Cell* buffer, int part) { return handler<ACT_FORM>(value)(value, buffer, part); }
 

@@ -393,6 +393,17 @@ Cell path_cut_after(const Cell* path, int32_t last) {
     return cut;
 }
 
+// A function met in a path: called with the elements from `from` on as its
+// refinements and the arguments that follow the path in the code.
+Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
+                  const Cell* path, int32_t from) {
+    Next n = call(callable, name, code, position, end, sub, path, from, MODE_CALL, false);
+    if (n.exit) return n;
+    if (!sub) stack::set_last_only(stack::get_top());
+    trace_if(TRACE_EXIT, path, tail_of(path), stack::get_top());
+    return n;
+}
+
 bool notifies(const Cell* owner) {
     int t = type_of(owner);
     return (t == TYPE_OBJECT && owner->data3 != 0) || series::any_block(t);
@@ -423,11 +434,7 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
         if (get) fire(ERR_script_invalid_path_get, &path);
         Cell callable = *cur;
         stack::g_top = base;
-        Next n = call(&callable, &first, code, position, end, sub, &path, head + 1, MODE_CALL, false);
-        if (n.exit) return n;
-        if (!sub) stack::set_last_only(stack::get_top());
-        trace_if(TRACE_EXIT, &path, tail, stack::get_top());
-        return n;
+        return call_in_path(&callable, &first, code, position, end, sub, &path, head + 1);
     }
     if (t == TYPE_UNSET) fire(ERR_script_unset_path, &path, &first);
     for (int32_t k = head + 1; k < tail; k++) {
@@ -461,11 +468,7 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
         *cur = step;
         if (!set && !get && callable_type(type_of(&step))) {
             stack::g_top = base;
-            Next n = call(&step, &element, code, position, end, sub, &path, k + 1, MODE_CALL, false);
-            if (n.exit) return n;
-            if (!sub) stack::set_last_only(stack::get_top());
-            trace_if(TRACE_EXIT, &path, tail, stack::get_top());
-            return n;
+            return call_in_path(&step, &element, code, position, end, sub, &path, k + 1);
         }
     }
     Cell result = *cur;

@@ -56,10 +56,8 @@ Exit opaque_entry(bool, const int32_t*) {
 class FastExitTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        saved_loop_ = natives::entry(int(natives::Native::loop_));
-        saved_opaque_ = natives::entry(int(natives::Native::forever));
-        natives::set(natives::Native::loop_, loop_entry);
-        natives::set(natives::Native::forever, opaque_entry);
+        loop_ = new ScopedNative(natives::Native::loop_, loop_entry);
+        opaque_ = new ScopedNative(natives::Native::forever, opaque_entry);
         define_function("ret", "[x]", "[loop 3 [return x + 1] 0]");
         define_function("stop", "[]", "[break/return 5]");
         define_function("skip-it", "[]", "[continue]");
@@ -69,11 +67,11 @@ protected:
         define_function("deep2", "[n]", "[loop 1 [return n * 2]]");
     }
     static void TearDownTestSuite() {
-        natives::set(natives::Native::loop_, saved_loop_);
-        natives::set(natives::Native::forever, saved_opaque_);
+        delete loop_;
+        delete opaque_;
     }
     void SetUp() override { g_iterations = 0; }
-    static inline natives::Entry saved_loop_, saved_opaque_;
+    static inline ScopedNative *loop_ = nullptr, *opaque_ = nullptr;
 };
 
 TEST_F(FastExitTest, BreakAndContinueReachTheLoop) {

@@ -1,10 +1,12 @@
 // The natives table and calling convention, the boot source of the natives,
 // the comparison natives and the switch lookup.
 #include <map>
+#include <optional>
 
 #include "core/eval.h"
 #include "core/native.h"
 #include "core/natives.h"
+#include "tests/support/control_stand_ins.h"
 #include "tests/support/eval_env.h"
 
 namespace zel::test {
@@ -73,14 +75,10 @@ stack::Exit record_slots(bool, const int32_t* slots) {
 class SlotTest : public ::testing::Test {
 protected:
     void install(Native n, int count) {
-        saved_ = n;
-        saved_entry_ = natives::entry(int(n));
         g_slot_count = count;
-        natives::set(n, record_slots);
+        recorder_.emplace(n, record_slots);
     }
-    void TearDown() override { natives::set(saved_, saved_entry_); }
-    Native saved_{};
-    natives::Entry saved_entry_ = nullptr;
+    std::optional<ScopedNative> recorder_;
 };
 
 TEST_F(SlotTest, RefinementPositionsOfNow) {

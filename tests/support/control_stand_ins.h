@@ -41,31 +41,33 @@ inline stack::Exit test_reduce(bool, const int32_t*) {
     return {};
 }
 
+// An entry in a native's slot while it lives; the slot's entry before it
+// comes back afterwards.
+class ScopedNative {
+public:
+    ScopedNative(natives::Native number, natives::Entry entry)
+        : number_(number), saved_(natives::entry(int(number))) {
+        natives::set(number, entry);
+    }
+    ~ScopedNative() { natives::set(number_, saved_); }
+    ScopedNative(const ScopedNative&) = delete;
+    ScopedNative& operator=(const ScopedNative&) = delete;
+
+private:
+    natives::Native number_;
+    natives::Entry saved_;
+};
+
 // Installs the stand-ins while it lives.
 class ControlStandIns {
 public:
-    ControlStandIns() {
-        install(natives::Native::if_, test_if);
-        install(natives::Native::either, test_either);
-        install(natives::Native::reduce_, test_reduce);
-    }
-    ~ControlStandIns() {
-        for (int i = 0; i < count_; i++) natives::set(saved_[i].number, saved_[i].entry);
-    }
-    ControlStandIns(const ControlStandIns&) = delete;
-    ControlStandIns& operator=(const ControlStandIns&) = delete;
+    ControlStandIns()
+        : if_(natives::Native::if_, test_if),
+          either_(natives::Native::either, test_either),
+          reduce_(natives::Native::reduce_, test_reduce) {}
 
 private:
-    struct Saved {
-        natives::Native number;
-        natives::Entry entry;
-    };
-    void install(natives::Native number, natives::Entry entry) {
-        saved_[count_++] = {number, natives::entry(int(number))};
-        natives::set(number, entry);
-    }
-    Saved saved_[3];
-    int count_ = 0;
+    ScopedNative if_, either_, reduce_;
 };
 
 }  // namespace zel::test

@@ -114,9 +114,7 @@ Next fetch_arg(const Code& code, int32_t position, int32_t end, const Cell* item
     if (kind == 2) {
         switch (type_of(&value)) {
             case TYPE_PAREN:
-                stack::mark_interp_native(&anon_word());
-                if (Exit e = eval_block(&value, true)) return exiting(e);
-                stack::unwind();
+                if (Exit e = eval_block(&value, false)) return exiting(e);
                 trace_if(TRACE_PUSH, code.block(), position, stack::get_top());
                 return Next{position + 1, 0};
             case TYPE_GET_WORD:

@@ -175,12 +175,11 @@ Next eval_set_path(const Code& code, int32_t i, int32_t end, bool sub) {
     return n;
 }
 
+// A paren is a block evaluated under its own frame (named <body>, like the
+// block's): its value goes to the result cell (chain) or is pushed.
 Next eval_paren(const Code& code, int32_t i, bool sub) {
     Cell paren = code.cells()[i];
-    stack::mark_interp_native(&body_word());
-    if (Exit e = eval_block(&paren, true)) return exiting(e);
-    if (sub) stack::unwind();
-    else stack::unwind_last();
+    if (Exit e = eval_block(&paren, !sub)) return exiting(e);
     return Next{i + 1, 0};
 }
 
@@ -442,9 +441,7 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
         if (type_of(&element) == TYPE_GET_WORD) {
             element = *context::get(&element);
         } else if (type_of(&element) == TYPE_PAREN) {
-            stack::mark_interp_native(&body_word());
-            if (Exit e = eval_block(&element, true)) return exiting(e);
-            stack::unwind();
+            if (Exit e = eval_block(&element, false)) return exiting(e);
             element = *stack::get_top();
             stack::g_top = prev_element + 1;
         }

@@ -242,6 +242,21 @@ TEST_F(DispatchTest, ComparisonRaisesOnlyForOrderings) {
     EXPECT_EQ(mold_of(e.args[1]), "\"a\"");
 }
 
+// A port! whose actor (its object's third field) is a handle! is never run
+// through the handle: every action from append on raises invalid-port.
+TEST_F(DispatchTest, PortActionsThroughAHandleAreRefused) {
+    Cell words = load("spec scheme actor");
+    Node ctx = context::create(3, false, false, &words, context::KIND_OBJECT);
+    cell::set(context::values_in(ctx) + 2, TYPE_HANDLE, 0, 1);
+    Cell port;
+    cell::set(&port, TYPE_PORT, ctx);
+    EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_READ); }), "access/invalid-port");
+    EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_APPEND); }), "access/invalid-port");
+    EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_FORM); }), "script/expect-arg");
+    cell::set(context::values_in(ctx) + 2, TYPE_NONE);
+    EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_READ); }), "script/expect-arg");
+}
+
 TEST_F(DispatchTest, PathStepOnATypeWithoutEvalPath) {
     Cell element;
     cell::set(&element, TYPE_INTEGER, 0, 1);

@@ -80,6 +80,7 @@ struct State {
     const uint8_t* brace_start;  // the outermost "{" of the open brace string
     int brace_depth;
     uint32_t brace_flags;  // OR of the flags of the whole brace string
+    int32_t brace_lines;   // token lines of the outermost "{", for the string's new-line flag
     int32_t point_lines;   // token lines saved when a point literal starts
 
     bool traced;
@@ -144,7 +145,9 @@ bool is_unicode_blank(uint32_t cp);
 
 // Raises the syntax error of `kind` for the text from `start` (null: the
 // innermost open delimiter) to `end`. Outside load mode it only sets the
-// type to error! and stops the scan. Never returns.
+// type to error! and stops the scan. A trace callback may absorb the error:
+// the scan then goes on where the callback left the position, and at least
+// one character past the start of the error. Never returns.
 [[noreturn]] void raise_error(State* lex, const uint8_t* start, const uint8_t* end, int kind);
 
 // Sends a trace event; answers false when the callback said no.

@@ -22,6 +22,12 @@ Cell* point_do_math(int op);  // the point2D!/point3D! core, the point on the le
 Cell* tuple_do_math(int op);  // tuple/do-math: exchanges a number left operand itself
 Cell* money_do_math(int op);  // money/do-math, either side money!
 Cell* date_add();             // date! + integer!, the date moved into the first cell
+// date! from an ISO week and weekday, or from a day of the year, with a
+// time of day in seconds and a zone (the lexer's week and ordinal forms).
+Cell* date_from_week(Cell* cell, int year, int week, int weekday, double time_of_day,
+                     int zone_hours, int zone_minutes, bool has_time);
+Cell* date_from_yearday(Cell* cell, int year, int yearday, double time_of_day, int zone_hours,
+                        int zone_minutes, bool has_time);
 // vector/do-math-scalar: every element of the vector with the scalar, in
 // place; the vector replaces the first argument cell.
 Cell* vector_do_math_scalar(int op, Cell* vector, Cell* scalar);
@@ -38,11 +44,9 @@ int32_t date_to_integer(const Cell* date);
 // construction refuses the digits.
 bool money_from_text(const lexer::MoneyText& text, Cell* result);
 
-// ---- Symbols and the lexer --------------------------------------------------------------
+// ---- Symbols ------------------------------------------------------------------------------
 
 // The UTF-8 spelling of an issue!'s name, `length` bytes.
 const uint8_t* issue_name(const Cell* issue, int& length);
-// Loads text as one value into `result` (cell/load-result-from-string).
-Cell* load_value(const Cell* text, Cell* result);
 
 }  // namespace zel::not_built

@@ -363,7 +363,11 @@ TEST(FloatMakeAndTo, FromEveryKindOfValue) {
         {value_of(TYPE_NONE), TYPE_FLOAT, "script/bad-to-arg"},
         {logic::g_true, TYPE_PERCENT, "script/bad-to-arg"},
         {value_of(TYPE_MONEY), TYPE_FLOAT, "internal/not-done"},
-        {text("50%"), TYPE_PERCENT, "internal/not-done"},
+        {text("50%"), TYPE_PERCENT, "percent! 50%"},
+        {text("0.5"), TYPE_PERCENT, "percent! 50%"},
+        {text("2"), TYPE_PERCENT, "percent! 200%"},
+        {text("1 2"), TYPE_PERCENT, "script/bad-to-arg"},
+        {text("abc"), TYPE_PERCENT, "script/bad-to-arg"},
     };
     auto to = datatype::handler<ACT_TO>(TYPE_FLOAT);
     EXPECT_EQ(datatype::handler<ACT_MAKE>(TYPE_FLOAT), to);

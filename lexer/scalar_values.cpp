@@ -51,7 +51,7 @@ Cell* make_time(Cell* cell, double seconds) {
 Cell* make_date(Cell* cell, const DateFields& d) {
     uint32_t zone = 0;
     if (d.has_time) {
-        int minutes = d.zone_hours * 60 + (d.zone_hours < 0 ? -d.zone_minutes : d.zone_minutes);
+        int minutes = d.zone_hours * 60 + d.zone_minutes;  // both carry the zone's sign
         int quarters = (minutes < 0 ? -minutes : minutes) / 15;
         zone = uint32_t(quarters & 0x3F) | (minutes < 0 ? 0x40u : 0u);
     }

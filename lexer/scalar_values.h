@@ -29,7 +29,7 @@ struct DateFields {
     int weekday;
     int yearday;  // ordinal form: 1..366
     double time_of_day;
-    int zone_hours;
+    int zone_hours;    // both negative for a zone west of UTC
     int zone_minutes;
     bool has_time;
 };

@@ -198,6 +198,7 @@ void scan_path_head(State* lex, const uint8_t* start, const uint8_t* end, uint32
     lex->position = end + 1;
     int type = *start == '\'' ? TYPE_LIT_PATH : *start == ':' ? TYPE_GET_PATH : TYPE_PATH;
     const uint8_t* name = type == TYPE_PATH ? start : start + 1;
+    if (end + 1 == lex->input_end) raise_error(lex, start, lex->input_end, TYPE_PATH);
     if (!open_series(lex, type, start, end)) return;
     lex->state = STATE_PATH;
     lex->scanner_type = TYPE_WORD;

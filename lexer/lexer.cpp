@@ -172,6 +172,7 @@ void run_tokens(State* lex) {
         const TokenRead read = read_token(start_state, cycle, lex->input_end);
         const uint8_t* start = cycle + read.skipped;
         lex->line += read.lines;
+        lex->token_start = start;
         lex->position = lex->token_end = read.end;
         // Only line feeds before the token put its value on a new line.
         lex->token_lines = read.skipped > 0 ? count_lines(cycle, start) : 0;
@@ -358,7 +359,7 @@ void init() {
 int scan(Cell* result, const uint8_t* text, int64_t length, unsigned flags, int64_t* consumed,
          const Cell* callback, const Cell* source, Cell* into) {
     State lex{};
-    lex.input = lex.position = lex.token_end = text;
+    lex.input = lex.position = lex.token_start = lex.token_end = text;
     lex.input_end = text + (length > 0 ? length : 0);
     lex.line = 1;
     lex.scanner_type = -1;

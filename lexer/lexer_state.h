@@ -65,7 +65,8 @@ struct State {
     const uint8_t* input;
     const uint8_t* input_end;
     const uint8_t* position;   // where the next token starts
-    const uint8_t* token_end;  // where the last token stopped
+    const uint8_t* token_start;  // where the last token began (after its leading blanks)
+    const uint8_t* token_end;    // where the last token stopped
 
     int32_t line;         // current line, 1 at the start of the text
     int32_t token_lines;  // line feeds read since the previous token ended

@@ -107,8 +107,9 @@ void raise_error(State* lex, const uint8_t* start, const uint8_t* end, int kind)
         if (!send_event(lex, EVENT_ERROR, type, nullptr, start, end)) {
             // Absorbed: go on where the callback left the scan, but never
             // read the same bad text again.
-            if (lex->position <= start && start < lex->input_end)
-                lex->position = unicode::skip_utf8_chars(start, lex->input_end, 1);
+            const uint8_t* token = lex->token_start;
+            if (token && lex->position <= token && token < lex->input_end)
+                lex->position = unicode::skip_utf8_chars(token, lex->input_end, 1);
             lex->missing_type = 0;
             stop();
         }

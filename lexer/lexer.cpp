@@ -53,7 +53,7 @@ void grow_stack() {
 int64_t consumed_count(const State* lex) {
     const uint8_t* end = lex->position < lex->input_end ? lex->position : lex->input_end;
     if (!(lex->flags & FROM_STRING)) return end - lex->input;
-    return unicode::count_utf8_chars(lex->input, end);
+    return count_string_chars(lex->input, end);
 }
 
 // Keeps a scan in the chain of running scans for the lifetime of its call,
@@ -331,6 +331,21 @@ Cell* innermost_marker(State* lex) {
 
 bool is_unicode_blank(uint32_t cp) {
     return cp < uint32_t(BLANK_SET_BYTES) * 8 && (g_blank_set[cp / 8] & (128 >> (cp % 8)));
+}
+
+int64_t count_string_chars(const uint8_t* p, const uint8_t* end) {
+    int64_t n = 0;
+    for (; p < end; p++) n += (*p & 0xC0) != 0x80;
+    return n;
+}
+
+const uint8_t* skip_string_chars(const uint8_t* p, const uint8_t* end, int64_t n) {
+    while (p < end && n > 0) {
+        p++;
+        while (p < end && (*p & 0xC0) == 0x80) p++;
+        n--;
+    }
+    return p;
 }
 
 // ---- Observation --------------------------------------------------------------------

@@ -137,6 +137,13 @@ Cell* innermost_marker(State* lex);
 
 // ---- Text -------------------------------------------------------------------------
 
+// Characters of text converted from a string, counted by their first bytes:
+// such text may hold surrogate code points, which the string kept as
+// characters but a validating decoder would split.
+int64_t count_string_chars(const uint8_t* start, const uint8_t* end);
+// The byte after n such characters, at most `end`.
+const uint8_t* skip_string_chars(const uint8_t* p, const uint8_t* end, int64_t n);
+
 // Whether a code point is one of the Unicode blank characters that separate
 // tokens like spaces (no-break space, the typographic spaces, ideographic
 // space ...).

@@ -233,20 +233,29 @@ void path_continue(State* lex) {
 
 // Every "{" inside goes one level deeper; the automaton reads the text in
 // the brace states until the depth returns to 0.
-void scan_brace_open(State* lex, const uint8_t*, const uint8_t* end, uint32_t flags, bool) {
+namespace {
+// Flags of a piece of brace-string text, with the mark of text over
+// several lines.
+uint32_t brace_text_flags(const uint8_t* start, const uint8_t* end, uint32_t flags) {
+    bool lines = end > start && std::memchr(start, '\n', size_t(end - start)) != nullptr;
+    return flags | (lines ? LEX_MULTI_LINE : 0);
+}
+}  // namespace
+
+void scan_brace_open(State* lex, const uint8_t* start, const uint8_t* end, uint32_t flags, bool) {
     if (lex->brace_depth == 0) {
         lex->brace_start = end;
         lex->brace_lines = lex->token_lines;
         if (lex->traced) send_event(lex, EVENT_OPEN, TYPE_STRING, nullptr, end, end + 1);
     }
     lex->brace_depth++;
-    lex->brace_flags |= flags | (lex->token_lines > 0 ? LEX_MULTI_LINE : 0);
+    lex->brace_flags |= brace_text_flags(start, end, flags);
     lex->state = STATE_BRACE;
     lex->position = end + 1;
 }
 
 void scan_brace_close(State* lex, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load) {
-    lex->brace_flags |= flags;
+    lex->brace_flags |= brace_text_flags(start, end, flags);
     lex->position = end + 1;
     if (--lex->brace_depth > 0) {
         if (end + 1 == lex->input_end) raise_error(lex, lex->brace_start, lex->input_end, TYPE_STRING);
@@ -264,7 +273,6 @@ void scan_brace_close(State* lex, const uint8_t* start, const uint8_t* end, uint
     lex->token_lines = lex->brace_lines;
     load_text(lex, open + 1, end, text_flags, TYPE_STRING, true, load, open);
     if (load && lex->traced) send_event(lex, EVENT_LOAD, TYPE_STRING, stack_cell(at), open, end + 1);
-    (void)start;
 }
 
 // ---- Constructions, comments, the end and errors ----------------------------------------------

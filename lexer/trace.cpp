@@ -73,7 +73,7 @@ int64_t source_index(State* lex, const uint8_t* at) {
         lex->cached_at = lex->input;
         lex->cached_index = 0;
     }
-    lex->cached_index += unicode::count_utf8_chars(lex->cached_at, at);
+    lex->cached_index += count_string_chars(lex->cached_at, at);
     lex->cached_at = at;
     return head + lex->cached_index;
 }
@@ -84,7 +84,7 @@ const uint8_t* byte_at(const State* lex, int64_t index) {
     if (offset <= 0) return lex->input;
     if (!(lex->flags & FROM_STRING))
         return offset < lex->input_end - lex->input ? lex->input + offset : lex->input_end;
-    return unicode::skip_utf8_chars(lex->input, lex->input_end, int(offset));
+    return skip_string_chars(lex->input, lex->input_end, offset);
 }
 
 // Pops the callback's arguments whichever way the call ends.

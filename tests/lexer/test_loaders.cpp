@@ -319,6 +319,19 @@ TEST(Loaders, NameCheckOfWords) {
             << c.text;
 }
 
+// A string may hold surrogate code points: each is one character of the
+// count, though it is no valid UTF-8 once converted.
+TEST(Loaders, ConsumedCountsSurrogatesAsCharacters) {
+    Cell text = test::chars({'a', 0xDD71, ' ', 'b'}, 2);
+    int64_t consumed = -1;
+    EXPECT_EQ(scan_string(nullptr, &text, -1, SCAN_ONLY | ONE_VALUE, &consumed), TYPE_WORD);
+    EXPECT_EQ(consumed, 2);
+    // Loaded, such a name is no valid word.
+    Cell tail = test::chars({'1', ' ', 0xD800, 0xDC00}, 2);
+    EXPECT_EQ(scan_string(nullptr, &tail, -1, SCAN_ONLY, &consumed), TYPE_ERROR);
+    EXPECT_EQ(consumed, 4);
+}
+
 TEST(Loaders, LoadValueOfAString) {
     Cell result;
     Cell one = test::text("50%"), blank = test::text(" "), two = test::text("1 2");

@@ -333,7 +333,7 @@ bool read_money(const uint8_t* p, const uint8_t* end, MoneyText& m) {
 // ---- Point literals -------------------------------------------------------------------
 
 // One component: blanks, a number (or a special float), blanks.
-bool read_component(State* lex, const uint8_t* p, const uint8_t* end, int type, float& out) {
+bool read_component(State* lex, const uint8_t* p, const uint8_t* end, float& out) {
     while (p < end && (*p == ' ' || *p == '\t')) p++;
     while (end > p && (end[-1] == ' ' || end[-1] == '\t')) end--;
     if (p == end) return false;
@@ -341,7 +341,6 @@ bool read_component(State* lex, const uint8_t* p, const uint8_t* end, int type, 
     bool special = std::memchr(p, '#', size_t(end - p)) != nullptr;
     if (special ? !read_special_float(p, end, d) : !read_float(p, end, 0, d))
         raise_error(lex, p, end, TYPE_FLOAT);
-    (void)type;
     out = float(d);
     return true;
 }
@@ -476,13 +475,14 @@ void load_point(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, 
         const uint8_t* comma = p;
         while (comma < end && *comma != ',') comma++;
         if (count == 3) raise_error(lex, open, end + 1, TYPE_POINT3D);
-        if (!read_component(lex, p, comma, TYPE_POINT2D, xyz[count]))
+        if (!read_component(lex, p, comma, xyz[count]))
             raise_error(lex, open, end + 1, count == 2 ? TYPE_POINT3D : TYPE_POINT2D);
         count++;
         if (comma == end) break;
         p = comma + 1;
     }
     if (count < 2) raise_error(lex, open, end + 1, TYPE_POINT2D);
+    lex->type = count == 2 ? TYPE_POINT2D : TYPE_POINT3D;
     if (!load) return;
     Cell c;
     if (count == 2)

@@ -76,6 +76,11 @@ void load_binary(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
 
 // ---- Shared ------------------------------------------------------------------------------
 
+inline bool path_type_q(int type) {
+    return type == TYPE_PATH || type == TYPE_LIT_PATH || type == TYPE_SET_PATH ||
+           type == TYPE_GET_PATH;
+}
+
 // Pushes a copy of the value for this scan, with the new-line flag of the
 // current token.
 void push_value(State* lex, const Cell& value);

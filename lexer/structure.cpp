@@ -22,11 +22,6 @@ namespace zel::lexer {
 
 namespace {
 
-bool path_type_q(int type) {
-    return type == TYPE_PATH || type == TYPE_LIT_PATH || type == TYPE_SET_PATH ||
-           type == TYPE_GET_PATH;
-}
-
 // Bytes that may stand in a point literal before its first comma.
 bool point_byte_q(uint8_t c) {
     if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == ' ' || c == '\t' || c == '#')

@@ -53,11 +53,6 @@ Cell line_text(const State* lex) {
     return text;
 }
 
-bool path_type_q(int type) {
-    return type == TYPE_PATH || type == TYPE_LIT_PATH || type == TYPE_SET_PATH ||
-           type == TYPE_GET_PATH;
-}
-
 // The delimiter reported missing, chosen by the byte the scan stopped at.
 uint32_t missing_delimiter(const State* lex, int kind, int missing) {
     uint8_t byte = '_';

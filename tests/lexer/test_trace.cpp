@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/datatype.h"
 #include "core/symbol.h"
 #include "core/word.h"
 #include "lexer/lexer.h"
@@ -33,7 +34,9 @@ bool g_has_body = false;
 
 std::string type_text(const Cell& type) {
     switch (type_of(&type)) {
-        case TYPE_DATATYPE: return test::shown(type);
+        case TYPE_DATATYPE:  // a datatype not registered yet shows its id
+            return datatype::registered(int(type.data1)) ? test::shown(type)
+                                                         : "#" + std::to_string(type.data1);
         case TYPE_NONE: return "none";
         default: return symbol::c_string(type.data2);
     }
@@ -121,6 +124,15 @@ TEST_F(Trace, BodyBlockChoosesTheEvents) {
     g_body = test::loaded("print 1");  // a body not starting with a block wants everything
     load("x");
     EXPECT_EQ(events(), (std::vector<std::string>{"prescan word! 1 1x2", "scan word! 1 1x2", "load word! 1 x"}));
+}
+
+// A point literal is reported from its "(" to after its ")".
+TEST_F(Trace, PointLiteralsAreWholeTokens) {
+    ask_for("scan load");
+    load("(1, 2) (1, 2, 3)");
+    const std::vector<std::string> expected = {
+        "scan #51 1 1x7", "load #51 1 point 1,2", "scan #52 1 8x17", "load #52 1 point 1,2,3"};
+    EXPECT_EQ(events(), expected);
 }
 
 TEST_F(Trace, AnswersSkipAndDrop) {

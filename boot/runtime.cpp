@@ -18,10 +18,19 @@
 #include "core/word.h"
 #include "core/words.h"
 #include "lexer/lexer.h"
+#include "scalars/char.h"
+#include "scalars/date.h"
 #include "scalars/float.h"
+#include "scalars/handle.h"
 #include "scalars/integer.h"
+#include "scalars/money.h"
+#include "scalars/pair.h"
 #include "scalars/percent.h"
+#include "scalars/point.h"
 #include "scalars/random.h"
+#include "scalars/time.h"
+#include "scalars/triple.h"
+#include "scalars/tuple.h"
 #include "series/block.h"
 #include "series/case_folding.h"
 #include "series/series.h"
@@ -49,14 +58,24 @@ void (*const g_type_inits[])() = {
     set_word::init,
     get_word::init,
     refinement::init,
+    char_::init,
     native::init,
     action::init,
     op::init,
     paren::init,
     issue::init,
+    triple::init,
     float_::init,
     typeset::init,
+    pair::init,
     percent::init,
+    tuple::init,
+    time::init,
+    handle::init,
+    date::init,
+    money::init,
+    point2d::init,
+    point3d::init,
 };
 }  // namespace
 

@@ -92,7 +92,7 @@ bool read_special_float(const uint8_t* p, const uint8_t* end, double& value) {
 }
 
 void push_float(State* lex, double d) {
-    Cell c;
+    Cell c{};
     push_value(lex, *float_::make_at(&c, d));
 }
 
@@ -362,7 +362,7 @@ void load_integer(State* lex, const uint8_t* start, const uint8_t* end, uint32_t
         case Number::ok: break;
     }
     if (!load) return;
-    Cell c;
+    Cell c{};
     cell::set(&c, TYPE_INTEGER);
     push_value(lex, *integer::make_at(&c, value));
 }
@@ -382,7 +382,7 @@ void load_hex(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, bo
         value = value << 4 | uint32_t(d);
     }
     if (!load) return;
-    Cell c;
+    Cell c{};
     cell::set(&c, TYPE_INTEGER);
     push_value(lex, *integer::make_at(&c, int32_t(value)));
 }
@@ -407,7 +407,7 @@ void load_percent(State* lex, const uint8_t* start, const uint8_t* end, uint32_t
     double d;
     if (!read_float(start, end, -2, d)) raise_error(lex, start, end, TYPE_FLOAT);
     if (!load) return;
-    Cell c;
+    Cell c{};
     push_value(lex, *percent::make_at(&c, d));
 }
 
@@ -433,7 +433,7 @@ void load_tuple(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, 
     }
     if (count < 3) raise_error(lex, start, end, TYPE_TUPLE);
     if (!load) return;
-    Cell c;
+    Cell c{};
     push_value(lex, *value::make_tuple(&c, bytes, count));
 }
 
@@ -458,7 +458,7 @@ void load_pair(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, b
         }
     }
     if (!load) return;
-    Cell c;
+    Cell c{};
     push_value(lex, *value::make_pair(&c, parts[0], parts[1]));
 }
 
@@ -484,7 +484,7 @@ void load_point(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, 
     if (count < 2) raise_error(lex, open, end + 1, TYPE_POINT2D);
     lex->type = count == 2 ? TYPE_POINT2D : TYPE_POINT3D;
     if (!load) return;
-    Cell c;
+    Cell c{};
     if (count == 2)
         value::make_point2d(&c, xyz[0], xyz[1]);
     else
@@ -531,7 +531,7 @@ void load_time(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, b
     if (!load) return;
     double total = double(hours < 0 ? -int64_t(hours) : hours) * 3600.0 + double(minutes) * 60.0 + seconds;
     if (negative || hours < 0) total = -total;
-    Cell c;
+    Cell c{};
     push_value(lex, *value::make_time(&c, total));
 }
 
@@ -543,7 +543,7 @@ void load_date(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, b
     if (!read_date(t, d, form) || t.p != end || !valid_date(d, form))
         raise_error(lex, start, end, TYPE_DATE);
     if (!load) return;
-    Cell c;
+    Cell c{};
     switch (form) {
         case DateForm::calendar: value::make_date(&c, d); break;
         case DateForm::week: value::make_date_from_week(&c, d); break;
@@ -557,7 +557,7 @@ void load_money(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, 
     MoneyText text;
     if (!read_money(start, end, text)) raise_error(lex, start, end, TYPE_MONEY);
     if (!load) return;
-    Cell c;
+    Cell c{};
     if (!value::make_money(&c, text)) raise_error(lex, start, end, TYPE_MONEY);
     push_value(lex, c);
 }
@@ -588,7 +588,7 @@ void load_binary(State* lex, const uint8_t* start, const uint8_t* end, uint32_t,
                              : binary::decode_base64(text, count, 1, DecodeRules::literal, &bad);
     if (!node) raise_error(lex, text + bad, end, TYPE_BINARY);
     if (!load) return;
-    Cell c;
+    Cell c{};
     c.header = 0;
     push_value(lex, *binary::make_over(&c, node));
 }

@@ -116,7 +116,7 @@ Cell text_value(int type, const std::vector<uint32_t>& cps) {
     uint32_t widest = 0;
     for (uint32_t cp : cps) widest = cp > widest ? cp : widest;
     int unit = unit_for(widest);
-    Cell c;
+    Cell c{};
     string::make_at_unit(&c, int(cps.size()), unit);
     Series* s = string::buffer_of(&c);
     uint8_t* out = s->head();
@@ -245,7 +245,7 @@ void load_text(State* lex, const uint8_t* start, const uint8_t* end, uint32_t fl
     if (raw && !escapes) {
         if (!load) return;
         int64_t n = end - start;
-        Cell c;
+        Cell c{};
         string::make_at_unit(&c, int(n), 1);
         Series* s = string::buffer_of(&c);
         if (n > 0) std::memcpy(s->head(), start, size_t(n));
@@ -262,7 +262,7 @@ void load_text(State* lex, const uint8_t* start, const uint8_t* end, uint32_t fl
         if (unit_for(uint32_t(cp)) > unit) unit = unit_for(uint32_t(cp));
     }
     if (!load) return;
-    Cell c;
+    Cell c{};
     string::make_at_unit(&c, int(count), unit);
     Series* s = string::buffer_of(&c);
     uint8_t* out = s->head();
@@ -275,7 +275,7 @@ void load_text(State* lex, const uint8_t* start, const uint8_t* end, uint32_t fl
 
 void push_word(State* lex, const uint8_t* start, const uint8_t* end, int type) {
     uint32_t symbol = symbol::make_from_buffer(start, int32_t(end - start));
-    Cell c;
+    Cell c{};
     if (type == TYPE_ISSUE) {
         issue::make_at(&c, symbol);
     } else {
@@ -349,7 +349,7 @@ void load_char(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, b
     if (cp < 0 || cp > int64_t(unicode::MAX_CODE_POINT) || p != end)
         raise_error(lex, start, end, TYPE_CHAR);
     if (!load) return;
-    Cell c;
+    Cell c{};
     push_value(lex, *value::make_char(&c, uint32_t(cp)));
 }
 

@@ -159,7 +159,7 @@ void close_series(State* lex, int type, const uint8_t* at, bool silent) {
     Series* s = memory::series_of(node);
     if (count > 0) std::memcpy(s->data(), stack_cell(first), count * sizeof(Cell));
     s->tail = count * uint32_t(sizeof(Cell));
-    Cell value;
+    Cell value{};
     cell::set(&value, made == TYPE_MAP ? TYPE_BLOCK : made, 0, node);
     if (made == TYPE_MAP) map::make_at(&value, &value, 0);
     Cell* slot = stack_cell(index);
@@ -278,7 +278,7 @@ void scan_construction(State* lex, const uint8_t* start, const uint8_t* end, uin
     lex->position = end + 1;
     const uint8_t* text = start + 2;
     size_t n = size_t(end - text);
-    Cell value;
+    Cell value{};
     bool found = false;
     if (n > 0) {
         for (const ConstructName& c : CONSTRUCT_NAMES) {

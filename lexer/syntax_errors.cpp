@@ -120,7 +120,7 @@ void raise_error(State* lex, const uint8_t* start, const uint8_t* end, int kind)
         case KIND_MALCONSTRUCT: fire(ERR_syntax_malconstruct, &line, &near);
         case KIND_MISSING:
         case KIND_MISSING_AT_END: {
-            Cell delimiter;
+            Cell delimiter{};
             value::make_char(&delimiter, missing_delimiter(lex, kind, missing));
             fire(ERR_syntax_missing, &line, &delimiter, &near);
         }

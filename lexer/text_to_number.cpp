@@ -1,14 +1,13 @@
 // Text-to-number converters of `to`.
 //
-// Relies on the float validation automaton and the string module's decimal
-// to double conversion; money! construction is not built yet (not_built.h).
+// Relies on the float validation automaton, the string module's decimal
+// to double conversion and money! construction.
 #include "lexer/text_to_number.h"
-
-#include <cstring>
 
 #include "lexer/float_scan.h"
 #include "scalars/float.h"
-#include "scalars/not_built.h"
+#include "scalars/money.h"
+#include "scalars/tuple.h"
 #include "series/string.h"
 
 namespace zel::lexer {
@@ -154,8 +153,7 @@ int scan_money_text(const uint8_t* text, int length, int unit, MoneyText& out) {
 
 Cell* text_to_money(const uint8_t* text, int length, int unit, int& error, Cell* result) {
     MoneyText parts;
-    if (scan_money_text(text, length, unit, parts) != TEXT_OK ||
-        !not_built::money_from_text(parts, result))
+    if (scan_money_text(text, length, unit, parts) != TEXT_OK || !money::from_text(parts, result))
         error = TEXT_INVALID;
     return result;
 }
@@ -183,11 +181,7 @@ Cell* text_to_tuple(const uint8_t* text, int length, int unit, int& error, Cell*
         error = TEXT_INVALID;
         return result;
     }
-    if (count < 3) count = 3;
-    cell::set(result, TYPE_TUPLE);
-    result->header |= uint32_t(count) << 19;
-    std::memcpy(&result->data1, bytes, sizeof bytes);
-    return result;
+    return tuple::make_at(result, bytes, count < tuple::MIN_LENGTH ? tuple::MIN_LENGTH : count);
 }
 
 int hex_digit(uint32_t c) {

@@ -49,7 +49,7 @@ constexpr ExitState EXIT_STATES[] = {
 constexpr int EXIT_STATE_COUNT = int(sizeof EXIT_STATES / sizeof EXIT_STATES[0]);
 
 Cell type_argument(int type) {
-    Cell c;
+    Cell c{};
     if (type < 0 && -type - 1 < EXIT_STATE_COUNT) {
         const ExitState& e = EXIT_STATES[-type - 1];
         if (e.word) return word::load(e.word);

@@ -19,6 +19,7 @@
 #include "lexer/text_to_number.h"
 #include "scalars/float_text.h"
 #include "scalars/integer.h"
+#include "scalars/money.h"
 #include "scalars/not_built.h"
 #include "scalars/random.h"
 #include "scalars/scalar_math.h"
@@ -200,7 +201,7 @@ int compare(Cell* value1, Cell* value2, int op) {
             double m = abs(a);
             if (m > 0.0 && m < 1e-5) return -1;
             if (m >= 1e17) return 1;
-            return not_built::money_compare(value1, value2, op);
+            return money::compare_number(value1, value2, op);
         }
         default: return -2;
     }
@@ -363,7 +364,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
         case TYPE_FLOAT:
         case TYPE_PERCENT:
         case TYPE_TIME: d = get(spec); break;
-        case TYPE_MONEY: d = not_built::money_to_float(spec); break;
+        case TYPE_MONEY: d = money::to_float(spec); break;
         // Up to 8 bytes as the bit pattern; fewer fill the low-order end.
         case TYPE_BINARY: d = std::bit_cast<double>(binary_head_bits(spec, 8)); break;
         case TYPE_BLOCK:

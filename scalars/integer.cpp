@@ -16,7 +16,9 @@
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "lexer/text_to_number.h"
+#include "scalars/date.h"
 #include "scalars/float.h"
+#include "scalars/money.h"
 #include "scalars/not_built.h"
 #include "scalars/random.h"
 #include "scalars/scalar_math.h"
@@ -216,7 +218,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
         case TYPE_PERCENT: v = from_float_checked(float_::get(spec)); break;
         // Half a second added, then truncated: the nearest second of a positive time.
         case TYPE_TIME: v = from_float_checked(float_::get(spec) + 0.5); break;
-        case TYPE_MONEY: v = not_built::money_to_integer(spec); break;
+        case TYPE_MONEY: v = money::to_integer(spec); break;
         case TYPE_BINARY: v = int32_t(binary_head_bits(spec, 4)); break;
         case TYPE_ISSUE: {
             int length = 0;
@@ -224,7 +226,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
             v = from_hex_name(name, length, spec);
             break;
         }
-        case TYPE_DATE: v = not_built::date_to_integer(spec); break;
+        case TYPE_DATE: v = date::epoch_seconds(spec); break;
         case TYPE_STRING:
         case TYPE_FILE:
         case TYPE_URL:
@@ -267,7 +269,7 @@ int compare(Cell* value1, Cell* value2, int op) {
             int32_t a = get(value1), b = get(value2);
             return (a > b) - (a < b);
         }
-        case TYPE_MONEY: return not_built::money_compare(value1, value2, op);
+        case TYPE_MONEY: return money::compare_number(value1, value2, op);
         case TYPE_FLOAT:
         case TYPE_PERCENT:
         case TYPE_TIME: {

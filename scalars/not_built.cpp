@@ -14,14 +14,7 @@ Cell* point_do_math(int) { missing(); }
 Cell* tuple_do_math(int) { missing(); }
 Cell* money_do_math(int) { missing(); }
 Cell* date_add() { missing(); }
-Cell* date_from_week(Cell*, int, int, int, double, int, int, bool) { missing(); }
-Cell* date_from_yearday(Cell*, int, int, double, int, int, bool) { missing(); }
 Cell* vector_do_math_scalar(int, Cell*, Cell*) { missing(); }
-int money_compare(const Cell*, const Cell*, int) { missing(); }
-int32_t money_to_integer(const Cell*) { missing(); }
-double money_to_float(const Cell*) { missing(); }
-int32_t date_to_integer(const Cell*) { missing(); }
-bool money_from_text(const lexer::MoneyText&, Cell*) { missing(); }
 const uint8_t* issue_name(const Cell*, int&) { missing(); }
 
 }  // namespace zel::not_built

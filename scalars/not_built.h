@@ -8,10 +8,6 @@
 
 #include "core/cell.h"
 
-namespace zel::lexer {
-struct MoneyText;
-}
-
 namespace zel::not_built {
 
 // ---- Math cores of other scalar types, on the first two argument cells ----------------
@@ -22,27 +18,9 @@ Cell* point_do_math(int op);  // the point2D!/point3D! core, the point on the le
 Cell* tuple_do_math(int op);  // tuple/do-math: exchanges a number left operand itself
 Cell* money_do_math(int op);  // money/do-math, either side money!
 Cell* date_add();             // date! + integer!, the date moved into the first cell
-// date! from an ISO week and weekday, or from a day of the year, with a
-// time of day in seconds and a zone (the lexer's week and ordinal forms).
-Cell* date_from_week(Cell* cell, int year, int week, int weekday, double time_of_day,
-                     int zone_hours, int zone_minutes, bool has_time);
-Cell* date_from_yearday(Cell* cell, int year, int yearday, double time_of_day, int zone_hours,
-                        int zone_minutes, bool has_time);
 // vector/do-math-scalar: every element of the vector with the scalar, in
 // place; the vector replaces the first argument cell.
 Cell* vector_do_math_scalar(int op, Cell* vector, Cell* scalar);
-
-// ---- Conversions and comparisons of other types ----------------------------------------
-
-// The money! compare of an integer! or float! made money, against a money!.
-int money_compare(const Cell* number, const Cell* money, int op);
-int32_t money_to_integer(const Cell* money);
-double money_to_float(const Cell* money);
-int32_t date_to_integer(const Cell* date);
-
-// The money! built from scanned text (text_to_number.h); false when the
-// construction refuses the digits.
-bool money_from_text(const lexer::MoneyText& text, Cell* result);
 
 // ---- Symbols ------------------------------------------------------------------------------
 

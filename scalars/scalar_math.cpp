@@ -6,6 +6,7 @@
 #include "core/actions.h"
 #include "core/datatype.h"
 #include "core/stack.h"
+#include "lexer/lexer.h"
 #include "scalars/not_built.h"
 #include "series/string.h"
 
@@ -43,6 +44,13 @@ uint64_t binary_head_bits(Cell* binary, int count) {
     uint64_t bits = 0;
     for (int i = 0; i < n; i++) bits = bits << 8 | p[i];
     return bits;
+}
+
+Cell* load_typed(Cell* text, int type, Cell* result) {
+    Cell loaded;
+    lexer::load_value(text, &loaded);
+    if (type_of(&loaded) != type) error::raise_bad_to_arg(type, text);
+    return copy_cell(&loaded, result);
 }
 
 Cell* exchange_into_coordinates(int op) {

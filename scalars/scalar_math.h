@@ -1,7 +1,7 @@
 // What the scalar math cores share: the operation codes the binary actions
 // pass to them, the errors about types and actions they raise, and the
 // exchange of operands that hands a number-and-coordinates operation to the
-// coordinate type's core.
+// coordinate type's core; and what the scalar make and to handlers share.
 //
 // A binary action's core is chosen by its right operand: integer! and float!
 // hand a pair, point, tuple, money, date or vector operand over to that
@@ -64,6 +64,10 @@ Cell action_word(int action);
 // The first min(length, count) bytes from a binary!'s head, big-endian
 // (count <= 8): integer! and float! made from a binary.
 uint64_t binary_head_bits(Cell* binary, int count);
+
+// The text loaded as one value into `result`, which must be of the type;
+// anything else raises script bad-to-arg with the type and the text.
+Cell* load_typed(Cell* text, int type, Cell* result);
 
 // integer! or float! on the left, a pair! or point on the right: the two
 // argument cells are exchanged, a subtraction negates the coordinate value

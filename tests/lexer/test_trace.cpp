@@ -131,7 +131,8 @@ TEST_F(Trace, PointLiteralsAreWholeTokens) {
     ask_for("scan load");
     load("(1, 2) (1, 2, 3)");
     const std::vector<std::string> expected = {
-        "scan #51 1 1x7", "load #51 1 point 1,2", "scan #52 1 8x17", "load #52 1 point 1,2,3"};
+        "scan point2D! 1 1x7", "load point2D! 1 (1, 2)", "scan point3D! 1 8x17",
+        "load point3D! 1 (1, 2, 3)"};
     EXPECT_EQ(events(), expected);
 }
 

@@ -331,8 +331,14 @@ TEST(IntegerMakeAndTo, FromEveryKindOfValue) {
         {"none", value_of(TYPE_NONE), "script/bad-to-arg"},
         {"block", block_of({int_cell(1)}), "script/bad-to-arg"},
         {"logic", logic::g_true, "script/bad-to-arg"},
-        {"money", value_of(TYPE_MONEY), "internal/not-done"},
-        {"date", value_of(TYPE_DATE), "internal/not-done"},
+        {"money", money_cell("-USD$12.99999"), "integer! -12"},
+        {"money", money_cell("$2147483647.99999"), "integer! 2147483647"},
+        {"money", money_cell("-$2147483648"), "integer! -2147483648"},
+        {"money", money_cell("$2147483648"), "script/type-limit"},
+        {"money", money_cell("-$2147483649"), "script/type-limit"},
+        // 2-Jan-1970/0:00:01
+        {"date", value_of(TYPE_DATE, 1970 << 17 | 1 << 12 | 2 << 7 | 0x10000, 0, 0x3FF00000),
+         "integer! 86401"},
         {"issue", value_of(TYPE_ISSUE), "internal/not-done"},
     };
     auto to = datatype::handler<ACT_TO>(TYPE_INTEGER);

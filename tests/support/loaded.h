@@ -49,13 +49,10 @@ inline std::string shown_items(const Cell& series, const char* separator) {
     return out;
 }
 
-inline std::string shown(const Cell& value) {
+// What a value holds, for types that do not mold yet.
+inline std::string contents(const Cell& value) {
     Cell v = value;
     switch (type_of(&v)) {
-        case TYPE_INTEGER: case TYPE_FLOAT: case TYPE_PERCENT: case TYPE_STRING: case TYPE_WORD:
-        case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_LIT_WORD: case TYPE_REFINEMENT:
-        case TYPE_ISSUE:
-            return molded(v);
         case TYPE_BLOCK: return "[" + shown_items(v, " ") + "]";
         case TYPE_PAREN: return "(" + shown_items(v, " ") + ")";
         case TYPE_PATH: return "path " + shown_items(v, "/");
@@ -105,6 +102,18 @@ inline std::string shown(const Cell& value) {
         case TYPE_UNSET: return "unset";
         case TYPE_DATATYPE: return datatype::type_name(int(v.data1));
         default: return "type " + std::to_string(type_of(&v));
+    }
+}
+
+inline std::string shown(const Cell& value) {
+    Cell v = value;
+    switch (type_of(&v)) {
+        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_GET_PATH:
+        case TYPE_SET_PATH: case TYPE_MAP:
+            return contents(v);  // nested values shown the same way, on one line
+        default:
+            if (datatype::registered(type_of(&v)) && datatype::handler<ACT_MOLD>(type_of(&v))) return molded(v);
+            return contents(v);
     }
 }
 

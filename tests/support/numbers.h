@@ -9,8 +9,13 @@
 #include <vector>
 
 #include "core/datatype.h"
+#include "core/error.h"
 #include "core/memory.h"
 #include "core/stack.h"
+#include "lexer/text_to_number.h"
+#include "scalars/pair.h"
+#include "scalars/point.h"
+#include "scalars/time.h"
 #include "series/string.h"
 #include "tests/support/text.h"
 
@@ -32,12 +37,48 @@ inline Cell float_cell(double d, int type = TYPE_FLOAT) {
 
 inline Cell percent_cell(double fraction) { return float_cell(fraction, TYPE_PERCENT); }
 
+inline Cell pair_cell(int32_t x, int32_t y) {
+    Cell c;
+    return *pair::make_at(&c, x, y);
+}
+
+inline Cell point2(float x, float y) {
+    Cell c;
+    return *point2d::make_at(&c, x, y);
+}
+
+inline Cell point3(float x, float y, float z) {
+    Cell c;
+    return *point3d::make_at(&c, x, y, z);
+}
+
+inline Cell time_cell(double seconds) {
+    Cell c;
+    return *time::make_at(&c, seconds);
+}
+
+// The money! of money text ("-USD$1'000.25"), as `to money!` reads it; none!
+// when the text is refused.
+inline Cell money_cell(const char* money_text) {
+    Cell m = value_of(TYPE_NONE);
+    int error = lexer::TEXT_OK;
+    lexer::text_to_money(bytes(money_text), int(std::strlen(money_text)), 1, error, &m);
+    return m;
+}
+
 // A block (or paren, hash) of copies of the items.
 inline Cell block_of(const std::vector<Cell>& items, int type = TYPE_BLOCK) {
     Node node = memory::alloc_cells(int64_t(items.size()) + 1);
     Cell b = value_of(type, 0, node);
     for (const Cell& item : items) *cell::alloc_tail(&b) = item;
     return b;
+}
+
+// A block (or paren, hash) of integer! values.
+inline Cell ints(const std::vector<int32_t>& values, int type = TYPE_BLOCK) {
+    std::vector<Cell> items;
+    for (int32_t v : values) items.push_back(int_cell(v));
+    return block_of(items, type);
 }
 
 inline Cell binary_of(const std::vector<uint8_t>& bytes) {
@@ -92,12 +133,42 @@ inline Written molded(Cell value, bool all = false) {
     return {utf8_of(buffer), budget};
 }
 
+// The text of a type whose form and mold write the same: that text when
+// both wrote it and took its length off the budget, else what each wrote.
+inline std::string form_and_mold(Cell value) {
+    Written f = formed(value), m = molded(value);
+    int expected = 1000 - int(f.text.size());
+    if (f.text == m.text && f.budget == expected && m.budget == expected) return f.text;
+    return "form " + f.text + " (" + std::to_string(f.budget) + "), mold " + m.text + " (" +
+           std::to_string(m.budget) + ")";
+}
+
 // The type name and the molded text of a value: "float! 3.5"; only the type
 // id for a type that cannot mold yet: "type 43".
 inline std::string shown(Cell value) {
     int type = type_of(&value);
     if (!datatype::raw_handler(type, ACT_MOLD)) return "type " + std::to_string(type);
     return std::string(datatype::type_name(type)) + " " + molded(value).text;
+}
+
+// make (ACT_MAKE) or to (ACT_TO) of the spec into the type: the result as
+// shown() writes it, or the error's "category/id".
+inline std::string made(int action, int type, Cell spec) {
+    auto handler = reinterpret_cast<action::MakeFn>(datatype::raw_handler(type, action));
+    Cell result = value_of(TYPE_DATATYPE, uint32_t(type));
+    std::string got;
+    try {
+        got = shown(*handler(&result, &spec, type));
+    } catch (const ErrorThrow& e) {
+        return std::string(e.category_name()) + "/" + e.id_name();
+    }
+    return got;
+}
+
+// What make and to both make of the spec, or both answers when they differ.
+inline std::string make_and_to(int type, Cell spec) {
+    std::string make = made(ACT_MAKE, type, spec), to = made(ACT_TO, type, spec);
+    return make == to ? make : "make " + make + ", to " + to;
 }
 
 }  // namespace zel::test

@@ -1,0 +1,24 @@
+// char!: one Unicode code point, kept where integer! keeps its number so
+// that the integer helpers read it too (its parent is integer!).
+//
+// Cell: {header (type 10), unused, the code point 0..0x10FFFF, unused}.
+#pragma once
+
+#include <cstdint>
+
+#include "core/cell.h"
+
+namespace zel::char_ {
+
+constexpr uint32_t MAX_CODE_POINT = 0x10FFFF;
+
+inline uint32_t get(const Cell* c) { return c->data2; }
+
+// The cell becomes a char! (the whole header written).
+Cell* make_at(Cell* cell, uint32_t cp);
+Cell* push(uint32_t cp);
+Cell* make_in(Cell* block, uint32_t cp);
+
+void init();
+
+}  // namespace zel::char_

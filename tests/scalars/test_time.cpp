@@ -1,0 +1,105 @@
+// time!: construction from numbers and blocks, the h:mm:ss text with its
+// seconds precision, the hour and minute fields, and what time! takes over
+// from float!.
+#include <cmath>
+
+#include "core/compare.h"
+#include "scalars/time.h"
+#include "tests/support/numbers.h"
+#include "tests/support/runtime_env.h"
+
+using namespace zel;
+using namespace zel::test;
+using namespace zel::actions;
+
+TEST(TimeMakeAndTo, FromEveryKindOfValue) {
+    struct Case {
+        Cell spec;
+        const char* result;
+    };
+    const Case cases[] = {
+        {time_cell(5.25), "time! 0:00:05.25"},
+        {int_cell(90), "time! 0:01:30"},
+        {int_cell(-90), "time! -0:01:30"},
+        {float_cell(1.5), "time! 0:00:01.5"},
+        {percent_cell(0.5), "time! 0:00:00.5"},
+        {ints({1, 30}), "time! 1:30:00"},
+        {ints({-1, 30}), "time! -1:30:00"},
+        {ints({1, 2, 3}, TYPE_PAREN), "time! 1:02:03"},
+        {ints({25}, TYPE_HASH), "time! 25:00:00"},
+        {ints({}), "time! 0:00:00"},
+        {ints({0, 90}), "time! 1:30:00"},
+        {ints({INT32_MIN}), "time! -2147483648:00:00"},
+        {block_of({int_cell(0), int_cell(0), float_cell(1.5)}), "time! 0:00:01.5"},
+        {block_of({int_cell(-1), int_cell(2), float_cell(3.5)}), "time! -1:02:03.5"},
+        {ints({1, -30}), "script/bad-to-arg"},
+        {ints({0, 0, -1}), "script/bad-to-arg"},
+        {block_of({int_cell(0), int_cell(0), float_cell(-1.5)}), "script/bad-to-arg"},
+        {ints({1, 2, 3, 4}), "script/bad-to-arg"},
+        {block_of({float_cell(1.5)}), "script/bad-to-arg"},
+        {block_of({int_cell(0), float_cell(1.5)}), "script/bad-to-arg"},
+        {block_of({text("1")}), "script/bad-to-arg"},
+        {value_of(TYPE_NONE), "script/bad-to-arg"},
+        // Text is loaded as one value, which the loader does not do yet.
+        {text("1:30"), "time! 1:30:00"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(make_and_to(TYPE_TIME, c.spec), c.result) << shown(c.spec);
+}
+
+TEST(TimeText, HoursMinutesAndSecondsToSixDigits) {
+    struct Case {
+        double seconds;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0.0, "0:00:00"},
+        {-0.0, "0:00:00"},
+        {3723.0, "1:02:03"},
+        {-5.0, "-0:00:05"},
+        {360000.0, "100:00:00"},
+        {3.0 * 86400 + 1, "72:00:01"},
+        {1.5, "0:00:01.5"},
+        {10.5, "0:00:10.5"},
+        {59.0, "0:00:59"},
+        {12.3456789, "0:00:12.3457"},
+        {1e-7, "0:00:00"},
+        {1e-6, "0:00:00.000001"},
+        {-3599.5, "-0:59:59.5"},
+        // Hours past 32 bits are written all the same.
+        {3.6e13, "10000000000:00:00"},
+        {INFINITY, "1.#INF"},
+        {-INFINITY, "-1.#INF"},
+        {NAN, "1.#NaN"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(form_and_mold(time_cell(c.seconds)), c.text) << c.seconds;
+}
+
+TEST(TimeFields, HoursTowardZeroMinutesNeverNegative) {
+    struct Case {
+        double seconds;
+        int32_t hours, minutes;
+    };
+    const Case cases[] = {
+        {5400.0, 1, 30}, {-5400.0, -1, 30}, {-59.0, 0, 0}, {86399.0, 23, 59}, {90000.0, 25, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(time::hours(c.seconds), c.hours) << c.seconds;
+        EXPECT_EQ(time::minutes(c.seconds), c.minutes) << c.seconds;
+    }
+    EXPECT_EQ(error_of([] { time::hours(1e20); }), "script/out-of-range");
+}
+
+TEST(TimeRegistration, FloatHandlersWhereTimeHasNone) {
+    EXPECT_EQ(datatype::parent_of(TYPE_TIME), TYPE_FLOAT);
+    for (int action : {ACT_RANDOM, ACT_COMPARE, ACT_ABSOLUTE, ACT_NEGATE, ACT_REMAINDER})
+        EXPECT_EQ(datatype::raw_handler(TYPE_TIME, action),
+                  datatype::raw_handler(TYPE_FLOAT, action))
+            << ACTION_NAMES[action];
+    EXPECT_EQ(datatype::raw_handler(TYPE_TIME, ACT_POWER), nullptr);
+    Cell a = time_cell(60.0), b = time_cell(std::nextafter(60.0, 61.0)), c = int_cell(60);
+    auto compare = datatype::handler<ACT_COMPARE>(TYPE_TIME);
+    EXPECT_EQ(compare(&a, &b, COMP_EQUAL), 0);
+    EXPECT_EQ(compare(&a, &b, COMP_STRICT_EQUAL), 1);
+    EXPECT_EQ(compare(&a, &c, COMP_EQUAL), 0);
+}

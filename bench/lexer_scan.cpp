@@ -30,7 +30,7 @@ const char* const SAMPLE =
     "    foreach v values [total: total + v]  ; sum first\n"
     "    either empty? values [none][total / length? values]\n"
     "]\n"
-    "prices: #[apple 1.50 pear 2.25 plum -0.75]\n"
+    "prices: #[apple $1.50 pear $2.25 plum -USD$0.75]\n"
     "limits: [0 255 FFh 1'000'000 1e10 -2.5 50% 10:30:00 1x2 #\"a\"]\n"
     "read-config: func [file [file!]][load %config/settings.zel]\n"
     "site: http://example.org/path?q=1  mail: someone@example.org\n"

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/memory.h"
+#include "core/word.h"
 #include "lexer/lexer_state.h"
 #include "series/string.h"
 #include "series/unicode.h"
@@ -52,7 +53,7 @@ void grow_stack() {
 int64_t consumed_count(const State* lex) {
     const uint8_t* end = lex->position < lex->input_end ? lex->position : lex->input_end;
     if (!(lex->flags & FROM_STRING)) return end - lex->input;
-    return unicode::count_utf8_chars(lex->input, end);
+    return count_string_chars(lex->input, end);
 }
 
 // Keeps a scan in the chain of running scans for the lifetime of its call,
@@ -87,17 +88,25 @@ private:
     int64_t* consumed_;
 };
 
-// A word token made only of Unicode blanks is blank space. Every such
-// character takes several bytes, so a token without a multi-byte lead byte
-// is never one.
-bool is_blank_word(const uint8_t* p, const uint8_t* end, uint32_t flags) {
-    if (!(flags & (LEX_UTF8_WIDE | LEX_UTF8_4))) return false;
+// The Unicode blanks a word token begins with are blank space: the bytes
+// they take. Every such character takes several bytes, so a token without a
+// multi-byte lead byte has none.
+int64_t blank_prefix(const uint8_t* start, const uint8_t* end, uint32_t flags) {
+    if (!(flags & (LEX_UTF8_WIDE | LEX_UTF8_4))) return 0;
+    const uint8_t* p = start;
     while (p < end) {
         int32_t cp;
-        p = unicode::fast_decode_utf8_char(p, cp, end);
-        if (cp < 0 || !is_unicode_blank(uint32_t(cp))) return false;
+        const uint8_t* next = unicode::fast_decode_utf8_char(p, cp, end);
+        if (cp < 0 || !is_unicode_blank(uint32_t(cp))) break;
+        p = next;
     }
-    return true;
+    return p - start;
+}
+
+int count_lines(const uint8_t* p, const uint8_t* end) {
+    int lines = 0;
+    for (; p < end; p++) lines += *p == '\n';
+    return lines;
 }
 
 // Runs a routine; answers true when the stop signal ended it.
@@ -142,7 +151,8 @@ bool handle_token(State* lex, int token, const uint8_t* start, uint32_t flags) {
                 !stopped && send_event(lex, EVENT_SCAN, lex->type, nullptr, start, lex->position);
     }
     if (keep && loader) {
-        bool stopped = run(loader, lex, start, end, flags, true);
+        // A scanner may have cut the token short.
+        bool stopped = run(loader, lex, start, lex->token_end, flags, true);
         if (stopped && !lex->load) return true;
         if (lex->traced && !stopped &&
             !send_event(lex, EVENT_LOAD, lex->type, g_stack + lex->tail - 1, start, lex->position))
@@ -162,8 +172,10 @@ void run_tokens(State* lex) {
         const TokenRead read = read_token(start_state, cycle, lex->input_end);
         const uint8_t* start = cycle + read.skipped;
         lex->line += read.lines;
+        lex->token_start = start;
         lex->position = lex->token_end = read.end;
-        lex->token_lines = read.lines;
+        // Only line feeds before the token put its value on a new line.
+        lex->token_lines = read.skipped > 0 ? count_lines(cycle, start) : 0;
         lex->previous_state = read.previous;
         lex->scanner_type = -1;
         lex->type = g_guessed_types[read.state];
@@ -172,10 +184,17 @@ void run_tokens(State* lex) {
         if (prescan && token <= TOKEN_STRING &&
             run(g_scanners[token], lex, start, read.end, read.flags, false))
             return;
-        if (token == TOKEN_WORD && is_blank_word(start, read.end, read.flags)) {
-            if (lex->position < lex->input_end) continue;
-            token = TOKEN_EOF;
-            lex->type = 0;
+        if (token == TOKEN_WORD) {
+            int64_t blanks = blank_prefix(start, read.end, read.flags);
+            if (blanks > 0 && start + blanks < read.end) {
+                lex->position = start + blanks;  // the word proper is read again after them
+                continue;
+            }
+            if (blanks > 0) {
+                if (lex->position < lex->input_end) continue;
+                token = TOKEN_EOF;
+                lex->type = 0;
+            }
         }
         if (g_observer) g_observer(lex, token, start, read.flags, g_observer_context);
 
@@ -314,6 +333,21 @@ bool is_unicode_blank(uint32_t cp) {
     return cp < uint32_t(BLANK_SET_BYTES) * 8 && (g_blank_set[cp / 8] & (128 >> (cp % 8)));
 }
 
+int64_t count_string_chars(const uint8_t* p, const uint8_t* end) {
+    int64_t n = 0;
+    for (; p < end; p++) n += (*p & 0xC0) != 0x80;
+    return n;
+}
+
+const uint8_t* skip_string_chars(const uint8_t* p, const uint8_t* end, int64_t n) {
+    while (p < end && n > 0) {
+        p++;
+        while (p < end && (*p & 0xC0) == 0x80) p++;
+        n--;
+    }
+    return p;
+}
+
 // ---- Observation --------------------------------------------------------------------
 
 void set_token_observer(TokenObserver observer, void* context) {
@@ -334,12 +368,13 @@ void init() {
     for (uint32_t cp : BLANK_CODE_POINTS) g_blank_set[cp / 8] |= uint8_t(128 >> (cp % 8));
     g_first = g_last = nullptr;
     init_routines();
+    word::g_name_check = name_type;
 }
 
 int scan(Cell* result, const uint8_t* text, int64_t length, unsigned flags, int64_t* consumed,
          const Cell* callback, const Cell* source, Cell* into) {
     State lex{};
-    lex.input = lex.position = lex.token_end = text;
+    lex.input = lex.position = lex.token_start = lex.token_end = text;
     lex.input_end = text + (length > 0 ? length : 0);
     lex.line = 1;
     lex.scanner_type = -1;
@@ -386,6 +421,31 @@ void mark_active(void (*mark_values)(const Cell* first, const Cell* end)) {
         if (lex->has_source) mark_values(&lex->source, &lex->source + 1);
         if (lex->traced) mark_values(&lex->callback, &lex->callback + 1);
     }
+}
+
+int name_type(const uint8_t* text, int32_t length) {
+    if (length <= 0) return 0;
+    switch (g_class_words[text[0]] & CLASS_MASK) {
+        case C_BLANK: case C_LINE: case C_CONTROL: case C_EOF: return 0;
+        default: break;
+    }
+    int64_t consumed = 0;
+    int type = scan(nullptr, text, length, SCAN_ONLY | ONE_VALUE, &consumed);
+    return type > 0 && type != TYPE_ERROR && consumed == length ? type : 0;
+}
+
+Cell* load_value(const Cell* text, Cell* result) {
+    Cell block;
+    scan_string(&block, text, -1, 0);
+    Series* s = memory::series_of(block.data2);
+    uint32_t count = s->used() / uint32_t(sizeof(Cell));
+    if (count == 0)
+        cell::set(result, TYPE_UNSET);
+    else if (count > 1)
+        cell::set(result, TYPE_NONE);
+    else
+        *result = s->cells()[0];
+    return result;
 }
 
 }  // namespace zel::lexer

@@ -50,6 +50,30 @@ int scan(Cell* result, const uint8_t* text, int64_t length, unsigned flags,
 int scan_string(Cell* result, const Cell* string, int64_t length, unsigned flags,
                 int64_t* consumed = nullptr, const Cell* callback = nullptr, Cell* into = nullptr);
 
+// Loads the text of a string: `result` receives the one value it holds,
+// unset! when it holds none, none! when more follows the first.
+Cell* load_value(const Cell* text, Cell* result);
+
+// The datatype of the single value that `length` bytes of UTF-8 text load
+// as; 0 when the text is not exactly one value or has a syntax error. The
+// words module checks names with it (word::g_name_check).
+int name_type(const uint8_t* text, int32_t length);
+
+// ---- Trace callbacks ------------------------------------------------------------------
+
+// Calls a trace callback with its five argument cells, which lie on the
+// argument stack: the event word, the input (the source with its index at
+// the token), the type (datatype!, word! or none!), the line (integer!) and
+// the token (the loaded value, or a pair! of 1-based positions); the
+// callback's answer goes to `result`, and it may move the input's index.
+using CallbackRunner = void (*)(const Cell* callback, Cell* arguments, Cell* result);
+// The callback's body block, into `body`; false when it has none. A body
+// beginning with a block of event words asks for those events only.
+using CallbackBody = bool (*)(const Cell* callback, Cell* body);
+// The evaluator installs these for function! and routine! callbacks; until
+// a runner is installed a traced scan raises internal not-done.
+void set_callback_runner(CallbackRunner run, CallbackBody body);
+
 // Collector hook: hands every range of cells that running scans hold (their
 // value-stack cells, their source and their callback) to `mark_values`.
 void mark_active(void (*mark_values)(const Cell* first, const Cell* end));

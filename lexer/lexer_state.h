@@ -65,7 +65,8 @@ struct State {
     const uint8_t* input;
     const uint8_t* input_end;
     const uint8_t* position;   // where the next token starts
-    const uint8_t* token_end;  // where the last token stopped
+    const uint8_t* token_start;  // where the last token began (after its leading blanks)
+    const uint8_t* token_end;    // where the last token stopped
 
     int32_t line;         // current line, 1 at the start of the text
     int32_t token_lines;  // line feeds read since the previous token ended
@@ -80,6 +81,7 @@ struct State {
     const uint8_t* brace_start;  // the outermost "{" of the open brace string
     int brace_depth;
     uint32_t brace_flags;  // OR of the flags of the whole brace string
+    int32_t brace_lines;   // token lines of the outermost "{", for the string's new-line flag
     int32_t point_lines;   // token lines saved when a point literal starts
 
     bool traced;
@@ -135,6 +137,13 @@ Cell* innermost_marker(State* lex);
 
 // ---- Text -------------------------------------------------------------------------
 
+// Characters of text converted from a string, counted by their first bytes:
+// such text may hold surrogate code points, which the string kept as
+// characters but a validating decoder would split.
+int64_t count_string_chars(const uint8_t* start, const uint8_t* end);
+// The byte after n such characters, at most `end`.
+const uint8_t* skip_string_chars(const uint8_t* p, const uint8_t* end, int64_t n);
+
 // Whether a code point is one of the Unicode blank characters that separate
 // tokens like spaces (no-break space, the typographic spaces, ideographic
 // space ...).
@@ -144,7 +153,9 @@ bool is_unicode_blank(uint32_t cp);
 
 // Raises the syntax error of `kind` for the text from `start` (null: the
 // innermost open delimiter) to `end`. Outside load mode it only sets the
-// type to error! and stops the scan. Never returns.
+// type to error! and stops the scan. A trace callback may absorb the error:
+// the scan then goes on where the callback left the position, and at least
+// one character past the start of the error. Never returns.
 [[noreturn]] void raise_error(State* lex, const uint8_t* start, const uint8_t* end, int kind);
 
 // Sends a trace event; answers false when the callback said no.

@@ -15,6 +15,7 @@
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/stack.h"
+#include "lexer/lexer.h"
 #include "lexer/text_to_number.h"
 #include "scalars/float_text.h"
 #include "scalars/integer.h"
@@ -343,7 +344,7 @@ double from_text(Cell* text, int type) {
 // percent! reads its text as a loaded value: "50%", "0.5" and "50" all work.
 double percent_from_text(const Cell* text) {
     Cell loaded;
-    not_built::load_value(text, &loaded);
+    lexer::load_value(text, &loaded);
     switch (type_of(&loaded)) {
         case TYPE_INTEGER: return integer::get(&loaded);
         case TYPE_FLOAT:

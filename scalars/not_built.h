@@ -22,11 +22,9 @@ Cell* date_add();             // date! + integer!, the date moved into the first
 // place; the vector replaces the first argument cell.
 Cell* vector_do_math_scalar(int op, Cell* vector, Cell* scalar);
 
-// ---- Symbols and the lexer --------------------------------------------------------------
+// ---- Symbols ------------------------------------------------------------------------------
 
 // The UTF-8 spelling of an issue!'s name, `length` bytes.
 const uint8_t* issue_name(const Cell* issue, int& length);
-// Loads text as one value into `result` (cell/load-result-from-string).
-Cell* load_value(const Cell* text, Cell* result);
 
 }  // namespace zel::not_built

@@ -6,6 +6,7 @@
 #include "core/actions.h"
 #include "core/datatype.h"
 #include "core/stack.h"
+#include "lexer/lexer.h"
 #include "scalars/not_built.h"
 #include "series/string.h"
 
@@ -47,7 +48,7 @@ uint64_t binary_head_bits(Cell* binary, int count) {
 
 Cell* load_typed(Cell* text, int type, Cell* result) {
     Cell loaded;
-    not_built::load_value(text, &loaded);
+    lexer::load_value(text, &loaded);
     if (type_of(&loaded) != type) error::raise_bad_to_arg(type, text);
     return copy_cell(&loaded, result);
 }

@@ -365,7 +365,11 @@ TEST(FloatMakeAndTo, FromEveryKindOfValue) {
         {money_cell("-USD$1'234.5"), TYPE_FLOAT, "float! -1234.5"},
         {money_cell("$0.1"), TYPE_FLOAT, "float! 0.1"},
         {money_cell("$0"), TYPE_FLOAT, "float! 0.0"},
-        {text("50%"), TYPE_PERCENT, "internal/not-done"},
+        {text("50%"), TYPE_PERCENT, "percent! 50%"},
+        {text("0.5"), TYPE_PERCENT, "percent! 50%"},
+        {text("2"), TYPE_PERCENT, "percent! 200%"},
+        {text("1 2"), TYPE_PERCENT, "script/bad-to-arg"},
+        {text("abc"), TYPE_PERCENT, "script/bad-to-arg"},
     };
     auto to = datatype::handler<ACT_TO>(TYPE_FLOAT);
     EXPECT_EQ(datatype::handler<ACT_MAKE>(TYPE_FLOAT), to);

@@ -37,7 +37,8 @@ TEST(PairMakeAndTo, FromEveryKindOfValue) {
         {point2(3e9f, 0.0f), "script/invalid-arg"},
         {value_of(TYPE_NONE), "script/bad-to-arg"},
         // Text is loaded as one value, which the loader does not do yet.
-        {text("5x6"), "internal/not-done"},
+        {text("5x6"), "pair! 5x6"},
+        {text("5x6 7"), "script/bad-to-arg"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(make_and_to(TYPE_PAIR, c.spec), c.result) << shown(c.spec);

@@ -40,7 +40,8 @@ TEST(PointMakeAndTo, FromEveryKindOfValue) {
          "point3D! (1, 2, 0.5)"},
         {TYPE_POINT3D, logic::g_true, "script/bad-to-arg"},
         // Text is loaded as one value, which the loader does not do yet.
-        {TYPE_POINT3D, text("(1, 2, 3)"), "internal/not-done"},
+        {TYPE_POINT3D, text("(1, 2, 3)"), "point3D! (1, 2, 3)"},
+        {TYPE_POINT3D, text("(1, 2)"), "script/bad-to-arg"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(make_and_to(c.type, c.spec), c.result) << shown(c.spec) << " to " << c.type;

@@ -41,7 +41,7 @@ TEST(TimeMakeAndTo, FromEveryKindOfValue) {
         {block_of({text("1")}), "script/bad-to-arg"},
         {value_of(TYPE_NONE), "script/bad-to-arg"},
         // Text is loaded as one value, which the loader does not do yet.
-        {text("1:30"), "internal/not-done"},
+        {text("1:30"), "time! 1:30:00"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(make_and_to(TYPE_TIME, c.spec), c.result) << shown(c.spec);

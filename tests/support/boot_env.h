@@ -1,10 +1,10 @@
 // The boot environment of evaluating tests and benchmarks, without the test
 // framework: the datatype words, none/true/false, the natives and actions of
-// boot/base/natives.zel and actions.zel, the typesets and the operators
-// (records `word: make native! [[spec] number]` and the like, defined the way
-// start-up defines them); running code on empty stacks under a barrier, as
-// the console's evaluation does; and function! values made from text until
-// the function module makes them.
+// boot/base/natives.zel and actions.zel and the typesets (records `word: make
+// native! [[spec] number]` and the like) and the operators (pairs of words),
+// defined the way start-up defines them; text loaded by the lexer; code run
+// on empty stacks under a barrier, as the console's evaluation does; and
+// function! values made from text until the function module makes them.
 #pragma once
 
 #include <climits>
@@ -22,10 +22,11 @@
 #include "core/native.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "series/block.h"
 #include "series/string.h"
-#include "tests/support/reader.h"
+#include "lexer/lexer.h"
 #include "tests/support/text.h"
 
 #ifndef ZEL_SOURCE_DIR
@@ -44,6 +45,13 @@ inline const char* const DATATYPE_NAMES[] = {
     "map!",      "binary!",   "series!",   "time!",     "tag!",      "email!",    "handle!",   "date!",
     "port!",     "money!",    "ref!",      "point2D!",  "point3D!",  "image!",    "event!",
 };
+
+// The values of the text, as a block!, loaded by the lexer.
+inline Cell load_text(const std::string& text) {
+    Cell block;
+    lexer::scan(&block, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()), 0);
+    return block;
+}
 
 inline Cell load(const std::string& text) { return load_text(text); }
 
@@ -92,6 +100,21 @@ inline void define_records(const char* relative) {
     }
 }
 
+// Pairs `operator target`: each operator word is set to an op! made from
+// the target word's value.
+inline void define_operators(const char* relative) {
+    Cell source = load_text(read_source(relative));
+    int32_t n = block::length_q(&source);
+    for (int32_t i = body_start(source); i < n; i += 2) {
+        if (i + 1 >= n) throw std::runtime_error(std::string("operator without target in ") + relative);
+        const Cell* cells = memory::series_of(source.data2)->cells();
+        Cell word = cells[i], target = *context::get(cells + i + 1), type, value;
+        cell::set(&type, TYPE_DATATYPE, TYPE_OP);
+        actions::make(&value, &type, &target);
+        context::set(&word, &value);
+    }
+}
+
 // Runs the code on empty stacks under a barrier; answers the result.
 inline Cell run(const Cell& code) {
     empty_both_stacks();
@@ -121,7 +144,7 @@ inline void boot_environment() {
     define_records("boot/base/natives.zel");
     define_records("boot/base/actions.zel");
     define_records("boot/base/typesets.zel");
-    define_records("boot/base/operators.zel");
+    define_operators("boot/base/operators.zel");
 }
 
 inline std::string mold_of(Cell value) {

@@ -12,6 +12,7 @@
 #include "core/frames.h"
 #include "core/native.h"
 #include "core/natives.h"
+#include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/symbol.h"
 #include "core/trace.h"
@@ -521,6 +522,7 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
 
 Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
           const Cell* path, int32_t path_position, int mode, bool infix) {
+    platform::check_native_stack();
     const Cell* call_name = name && type_of(name) == TYPE_WORD ? name : &anon_word();
     Cell callable = *callable_in;
     if (type_of(&callable) == TYPE_OP) callable.header = uint32_t(op::wrapped_type(callable_in));

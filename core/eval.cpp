@@ -9,6 +9,7 @@
 #include "core/frames.h"
 #include "core/native.h"
 #include "core/natives.h"
+#include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "core/symbol.h"
@@ -192,6 +193,9 @@ bool system_marker(const Cell* issue) {
 }  // namespace
 
 Exit eval_block(const Cell* block, bool chain) {
+    // Every nesting of code passes here or through a call: the native
+    // stack's guard is checked at both.
+    platform::check_native_stack();
     Cell block_cell = *block;
     Code code(&block_cell);
     int32_t i = int32_t(block_cell.data1) < 0 ? 0 : int32_t(block_cell.data1);

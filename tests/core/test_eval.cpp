@@ -4,6 +4,7 @@
 #include "core/compare.h"
 #include "core/eval.h"
 #include "core/natives.h"
+#include "core/platform.h"
 #include "tests/support/control_stand_ins.h"
 #include "tests/support/eval_env.h"
 
@@ -237,6 +238,24 @@ TEST_F(EvalTest, FastExitsFromNestedExpressions) {
         {"break", "throw/break"},
         {"continue", "throw/continue"},
     });
+}
+
+// On the interpreter's thread (a big stack with its depth guard armed), as
+// scripts run: the frames or the native stack run out first, either way
+// with the error.
+TEST_F(EvalTest, EndlessRecursionRaisesStackOverflow) {
+    define_function("endless", "[n]", "[endless n + 1]");
+    define_function("endless-paren", "[n]", "[(endless-paren (n + 1))]");
+    int failures = platform::run_on_big_stack(
+        [](void*) {
+            int bad = 0;
+            bad += eval_error("endless 1") != "internal/stack-overflow";
+            bad += eval_error("endless-paren 1") != "internal/stack-overflow";
+            bad += eval("1 + 1") != "2";  // the stacks are usable afterwards
+            return bad;
+        },
+        nullptr);
+    EXPECT_EQ(failures, 0);
 }
 
 }  // namespace

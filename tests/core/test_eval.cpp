@@ -175,6 +175,16 @@ TEST_F(EvalTest, FunctionsWithRefinements) {
     });
 }
 
+TEST_F(EvalTest, OperatorsMadeFromFunctions) {
+    define_function("tens", "[a b [integer!]]", "[a * 10 + b]");
+    expect_results({
+        {"x: make op! :tens 1 x 2", "12"},
+        {"x: make op! :tens 1 x 2 x 3", "123"},
+        {"x: make op! :tens 1 + 1 x 2", "22"},
+    });
+    EXPECT_EQ(eval_error("x: make op! :tens 1 x \"a\""), "script/expect-arg");
+}
+
 TEST_F(EvalTest, PathHeadedByAnActionCallsItWithRefinements) {
     expect_results({
         {"copy/part [1 2 3] 2", "[1 2]"},

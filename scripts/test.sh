@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the optimised build, then the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds and runs every test: the optimised build, the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz targets
+# (clang, libFuzzer) over their committed corpora.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+ZEL_EXTRA_PACKAGES="clang libclang-rt-14-dev" bash scripts/deps.sh
 jobs=$(nproc)
 
 run_suite() {  # name, cmake options...
@@ -17,3 +18,5 @@ run_suite() {  # name, cmake options...
 
 run_suite release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_suite sanitize -DCMAKE_BUILD_TYPE=Debug -DZEL_SANITIZE=ON
+run_suite fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+  -DZEL_FUZZ=ON -DZEL_TESTS=OFF

@@ -32,7 +32,10 @@
 // built once from its spec), runs it and leaves its result where the callable
 // was. Natives and actions are C++ entries (natives.h) taking the refinement
 // slots; function bodies are evaluated with the function context's values on
-// the argument stack.
+// the argument stack. While nothing traces, an operator between two integers
+// that cannot fail (add, subtract and multiply without overflow, the
+// comparisons) is computed in place of its call, which would give the same
+// value and stacks.
 //
 // Relies on: the stacks and exits, contexts and words, the datatype registry
 // and the action entries (dispatch.h), the natives table, typesets (argument

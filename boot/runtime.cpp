@@ -10,11 +10,13 @@
 #include "core/dispatch.h"
 #include "core/eval.h"
 #include "core/frames.h"
+#include "core/function.h"
 #include "core/memory.h"
 #include "core/native.h"
 #include "core/natives.h"
 #include "core/path.h"
 #include "core/platform.h"
+#include "core/routine.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "core/symbol.h"
@@ -70,6 +72,8 @@ void (*const g_type_inits[])() = {
     path::init_lit_path,
     path::init_set_path,
     path::init_get_path,
+    function::init,
+    routine::init,
     paren::init,
     issue::init,
     triple::init,

@@ -10,9 +10,11 @@
 #include "core/error.h"
 #include "core/eval.h"
 #include "core/frames.h"
+#include "core/function.h"
 #include "core/native.h"
 #include "core/natives.h"
 #include "core/platform.h"
+#include "core/routine.h"
 #include "core/simple_types.h"
 #include "core/symbol.h"
 #include "core/trace.h"
@@ -248,14 +250,6 @@ Next list_refinements(Refiner& r, const Code& args, int32_t position, int32_t en
     return Next{position, 0};
 }
 
-// The cells of a function's call that the code does not give: false for
-// each refinement, none for its arguments, and the locals.
-void push_locals(int32_t count) {
-    if (count <= 0) return;
-    stack::push(&logic::g_false);
-    for (int32_t i = 1; i < count; i++) stack::push(&none::g_none);
-}
-
 // The cache cell's fourth word: PLAIN | n when the cache holds nothing but n
 // evaluated arguments (and a return: type), the shape of most calls, which
 // fetch_args then takes on its short path.
@@ -418,7 +412,7 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
             if (n.exit) return n;
             position = n.position;
             trace_if(TRACE_CALL, code.block(), position, callable, name);
-            if (type_of(callable) == TYPE_FUNCTION) return n;
+            if (function_type(type_of(callable))) return n;
             if (Exit e = run_entry(callable, nullptr)) return exiting(e);
             return n;
         }
@@ -511,7 +505,7 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
     }
     trace_if(TRACE_CALL, code.block(), apply ? -1 : position, callable, name);
     if (function) {
-        push_locals(locals);
+        function::init_locals(locals);
         return Next{position, 0};
     }
     if (Exit e = run_entry(callable, slots)) return exiting(e);
@@ -534,16 +528,20 @@ Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t p
             stack::mark_interp_func(call_name);
             n = fetch_args(&callable, call_name, code, position, end, path, path_position, mode, infix);
             if (n.exit) return n;
-            if (Exit e = call_function(&callable)) return exiting(e);
+            if (Exit e = call_function(&callable, call_name)) return exiting(e);
             break;
         case TYPE_NATIVE: case TYPE_ACTION:
             stack::mark_interp_native(call_name);
             n = fetch_args(&callable, call_name, code, position, end, path, path_position, mode, infix);
             if (n.exit) return n;
             break;
+        case TYPE_ROUTINE:
+            stack::mark_interp_native(call_name);
+            n = fetch_args(&callable, call_name, code, position, end, path, path_position, mode, infix);
+            if (n.exit) return n;
+            routine::exec(&callable);
+            break;
         default:
-            // GAP(routines): routine! values run C++ code from the routine
-            // table, which start-up builds; until it exists they cannot run.
             fire(ERR_internal_not_done);
     }
     if (sub) stack::unwind();
@@ -553,20 +551,35 @@ Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t p
     return n;
 }
 
-Exit call_function(const Cell* function) {
+Exit call_function(const Cell* function, const Cell* name) {
     Cell body = memory::series_of(function->data3)->cells()[0];
     if (type_of(&body) != TYPE_BLOCK) {
         stack::set_last(&unset::g_unset);
         return Exit{};
     }
-    return run_body(function, &body);
+    return run_body(function, &body, name);
 }
 
-Exit run_body(const Cell* function, const Cell* body) {
+namespace {
+
+// The prolog and epilog events of a traced body: the call-back runs with
+// the pending throw code put aside and back.
+void trace_body(uint32_t event, const Cell* body, const Cell* function, const Cell* name) {
+    uint32_t pending = stack::g_throw_code;
+    stack::g_throw_code = 0;
+    trace(event, body, int32_t(body->data1), function, name);
+    stack::g_throw_code = pending;
+}
+
+}  // namespace
+
+Exit run_body(const Cell* function, const Cell* body, const Cell* name) {
     ValuesScope values(function->data1, stack::arguments());
     stack::set_body_flag(true);
     stack::CallFrame* frame = stack::top_frame();
     TracingScope tracing(function->header);
+    if (g_tracing) [[unlikely]]
+        trace_body(TRACE_PROLOG, body, function, name);
     Exit e;
     try {
         e = eval_block(body, true);
@@ -578,7 +591,11 @@ Exit run_body(const Cell* function, const Cell* body) {
         stack::end_throw();
         e.code = 0;
     }
-    if (!e.code) stack::clear_body_flag(frame);
+    if (!e.code) {
+        if (g_tracing) [[unlikely]]
+            trace_body(TRACE_EPILOG, body, function, name);
+        stack::clear_body_flag(frame);
+    }
     return e;
 }
 
@@ -622,23 +639,23 @@ void check_args(const Cell* callable, const int32_t* refinements) {
     }
 }
 
-Exit call_with(const Cell* callable_in, const Cell* arguments, int count, const Cell* name) {
-    const Cell* call_name = name && type_of(name) == TYPE_WORD ? name : &anon_word();
-    Cell callable = *callable_in;
-    if (type_of(&callable) == TYPE_OP) callable.header = uint32_t(op::wrapped_type(callable_in));
-    bool function = type_of(&callable) == TYPE_FUNCTION;
-    if (!function && type_of(&callable) != TYPE_NATIVE && type_of(&callable) != TYPE_ACTION)
-        fire(ERR_internal_not_done);
-    stack::push(&callable);
-    if (function) stack::mark_interp_func(call_name);
-    else stack::mark_interp_native(call_name);
-    Node cache = arg_cache(&callable).data2;
-    int32_t slots[MAX_SLOTS];
-    for (int32_t& s : slots) s = -1;
-    int32_t length = cache_length(cache);
+int32_t call_cells(const Cell* callable) {
+    Node cache = arg_cache(callable).data2;
+    int32_t cells = 0;
+    for (int32_t k = 0; k < cache_length(cache); k++) {
+        const Cell* item = cache_cells(cache) + k;
+        if (type_of(item) == TYPE_REFINEMENT || (type_of(item) == TYPE_TYPESET && arg_kind(item) != 3)) cells++;
+        else if (type_of(item) == TYPE_INTEGER && function_type(type_of(callable))) cells += cell::get_int(item);
+    }
+    return cells;
+}
+
+void push_call_cells(const Cell* callable, const Cell* arguments, int count, const Cell* name, bool check) {
+    const bool function = function_type(type_of(callable));
+    Node cache = arg_cache(callable).data2;
     int given = 0;
     bool active = true;
-    for (int32_t k = 0; k < length; k++) {
+    for (int32_t k = 0; k < cache_length(cache); k++) {
         Cell item = cache_cells(cache)[k];
         if (type_of(&item) == TYPE_REFINEMENT) {
             active = false;
@@ -646,19 +663,39 @@ Exit call_with(const Cell* callable_in, const Cell* arguments, int count, const 
         } else if (type_of(&item) == TYPE_TYPESET && arg_kind(&item) != 3) {
             if (!active) {
                 if (function) stack::push(&none::g_none);
-                continue;
+            } else if (given < count) {
+                Cell* a = stack::push(arguments + given++);
+                if (check) check_type(&item, a, name, callable, k);
+            } else if (function) {
+                stack::push(&none::g_none);
+            } else {
+                Cell word = arg_word(callable, k);
+                fire(ERR_script_no_arg, name, &word);
             }
-            if (given >= count) fire(ERR_script_no_arg, call_name, &none::g_none);
-            Cell* a = stack::push(arguments + given);
-            check_type(&item, a, call_name, &callable, k);
-            given++;
         } else if (type_of(&item) == TYPE_INTEGER && function) {
-            push_locals(cell::get_int(&item));
+            function::init_locals(cell::get_int(&item));
         }
     }
-    if (function) {
-        if (Exit e = call_function(&callable)) return e;
+}
+
+Exit call_with(const Cell* callable_in, const Cell* arguments, int count, const Cell* name) {
+    const Cell* call_name = name && type_of(name) == TYPE_WORD ? name : &anon_word();
+    Cell callable = *callable_in;
+    if (type_of(&callable) == TYPE_OP) callable.header = uint32_t(op::wrapped_type(callable_in));
+    int type = type_of(&callable);
+    if (type != TYPE_FUNCTION && type != TYPE_ROUTINE && type != TYPE_NATIVE && type != TYPE_ACTION)
+        fire(ERR_internal_not_done);
+    stack::push(&callable);
+    if (type == TYPE_FUNCTION) stack::mark_interp_func(call_name);
+    else stack::mark_interp_native(call_name);
+    push_call_cells(&callable, arguments, count, call_name, true);
+    if (type == TYPE_FUNCTION) {
+        if (Exit e = call_function(&callable, call_name)) return e;
+    } else if (type == TYPE_ROUTINE) {
+        routine::exec(&callable);
     } else {
+        int32_t slots[MAX_SLOTS];
+        for (int32_t& s : slots) s = -1;
         if (Exit e = run_entry(&callable, slots)) return e;
     }
     stack::unwind();

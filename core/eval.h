@@ -140,11 +140,13 @@ Next call(const Cell* callable, const Cell* name, const Code& code, int32_t posi
 // native's or action's entry. Answers the position after the arguments.
 Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end,
                 const Cell* path, int32_t path_position, int mode, bool infix);
-// Runs a function whose arguments are in place (its frame on top).
-Exit call_function(const Cell* function);
+// Runs a function whose arguments are in place (its frame on top), called
+// by the word `name` (null: none), which trace events name.
+Exit call_function(const Cell* function, const Cell* name = nullptr);
 // Evaluates a function's body with its context's values on the argument
-// stack, its frame the target of return and exit.
-Exit run_body(const Cell* function, const Cell* body);
+// stack, its frame the target of return and exit; traced, it sends the
+// prolog and epilog events around the body.
+Exit run_body(const Cell* function, const Cell* body, const Cell* name = nullptr);
 
 // The argument cache of a callable, built on its first call from its spec:
 // a block! (kept in the second cell of the callable's more block) whose
@@ -160,8 +162,12 @@ Exit run_body(const Cell* function, const Cell* body);
 //                   with refinements) or of /local and its words (functions)
 // A set-word other than return: raises script bad-func-def.
 Cell arg_cache(const Cell* callable);
-// Builds it; answers the more block's node.
+// Builds it; answers the more block's node. Functions and routines build
+// theirs when they are made, from the spec their context was made from.
 Node build_arg_cache(const Cell* callable);
+// The cells a call of the callable pushes after it: arguments, for a
+// function or routine also its refinements, their arguments and its locals.
+int32_t call_cells(const Cell* callable);
 inline int arg_kind(const Cell* cache_cell) { return int((cache_cell->header >> 20) & 3); }
 
 // The spec word of cache cell `index` (for messages), or none.
@@ -178,6 +184,13 @@ void expect_arg_words(int index, Cell* function, Cell* argument);
 // expect-arg.
 void check_args(const Cell* callable, const int32_t* refinements);
 
+// Pushes the cells of a call from C++ of the callable (its frame on top):
+// the `count` given arguments, checked against its argument types when
+// `check` is set. A function or routine gets exactly one cell per word of
+// its context: arguments beyond those given are none, every refinement is
+// false and its arguments none, then its locals. A native or action short
+// of arguments raises script no-arg.
+void push_call_cells(const Cell* callable, const Cell* arguments, int count, const Cell* name, bool check);
 // Calls a callable from C++ with `count` argument cells (no refinements),
 // under the name word (null: <anon>); the result is pushed. For call-backs
 // of natives and handlers.

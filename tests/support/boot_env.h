@@ -3,8 +3,9 @@
 // boot/base/natives.zel and actions.zel and the typesets (records `word: make
 // native! [[spec] number]` and the like) and the operators (pairs of words),
 // defined the way start-up defines them; text loaded by the lexer; code run
-// on empty stacks under a barrier, as the console's evaluation does; and
-// function! values made from text until the function module makes them.
+// on empty stacks under a barrier, as the console's evaluation does; the
+// boot-only `_boot-routine` (left set, for tests of routines); and function!
+// values made from text, as `func` makes them.
 #pragma once
 
 #include <climits>
@@ -19,7 +20,9 @@
 #include "core/dispatch.h"
 #include "core/eval.h"
 #include "core/frames.h"
+#include "core/function.h"
 #include "core/native.h"
+#include "core/routine.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "core/word.h"
@@ -145,6 +148,7 @@ inline void boot_environment() {
     define_records("boot/base/actions.zel");
     define_records("boot/base/typesets.zel");
     define_operators("boot/base/operators.zel");
+    routine::define_boot_intrinsic();
 }
 
 inline std::string mold_of(Cell value) {
@@ -163,19 +167,14 @@ inline Cell load_block(const std::string& text) {
     return first;
 }
 
-// A function! over a spec and a body, as the function module will make them
-// (until it exists): its context made from the spec, its body bound to it,
-// a more block of five cells. Spec and body are written "[...]".
+// A function! over a spec and a body ("[...]" texts below), as `func`
+// makes it: the spec checked, the body copied and bound to a context of
+// its own.
 inline Cell make_function_of(Cell spec, Cell body) {
-    Node ctx = context::make_from_spec(&spec, true, false, context::KIND_FUNCTION);
-    context::bind(&body, ctx, false);
-    Cell fn;
-    cell::set(&fn, TYPE_FUNCTION, ctx, spec.data2, memory::alloc_cells(5));
-    Series* more = memory::series_of(fn.data3);
-    for (int i = 0; i < 5; i++) cell::set(more->cells() + i, TYPE_UNSET);
-    more->tail = 5 * sizeof(Cell);
-    more->cells()[0] = body;
-    *context::owner_of(ctx) = fn;
+    uint32_t flags = function::validate_spec(&spec);
+    function::push(&spec, &body, 0, 0, flags);
+    Cell fn = *(stack::top() - 1);
+    stack::pop(1);
     return fn;
 }
 

@@ -153,6 +153,12 @@ int64_t heap_asked_size(const void* p) {
 
 size_t heap_block_count() { return g_heap_count; }
 
+int64_t heap_total_bytes() {
+    int64_t sum = 0;
+    for (HeapBlock* b = g_heap_first; b; b = b->next) sum += b->asked + int64_t(sizeof(HeapBlock));
+    return sum;
+}
+
 void heap_dump() {
     platform::print_line({"-- Heap-allocations --"});
     platform::print_line({"Asked   Real"});

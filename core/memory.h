@@ -150,6 +150,9 @@ void heap_dump();
 int64_t heap_asked_size(const void* p);
 size_t heap_block_count();
 
+// Bytes the tracked heap holds: what was asked for plus each block's header.
+int64_t heap_total_bytes();
+
 // ---- OS pages ---------------------------------------------------------------
 
 void* alloc_virtual(size_t size, bool executable);
@@ -202,6 +205,21 @@ void sweep_big_series();
 // Advances the tail by n bytes, expanding the buffer when needed; answers
 // the byte offset (from the data start) where the n bytes begin.
 uint32_t alloc_tail_bytes(Node node, int64_t n);
+
+// ---- Usage statistics (memory_stats.cpp) -------------------------------------
+
+// USAGE_BYTES answers the bytes in use: the node slots in use, the used part
+// of every series frame, every big series. USAGE_REPORT appends to the block
+// a report and answers 0: a block of rows [free used capacity] per node
+// frame, a block of rows [free used total] bytes per series frame (each row
+// starting a new line when molded), a block of big series sizes, the total
+// bytes held (node and series frames with their headers, big series, the
+// tracked heap) and the tracked heap's bytes. No collection runs meanwhile.
+enum UsageMode : int { USAGE_BYTES = 1, USAGE_REPORT = 2 };
+double usage_stats(Cell* block, int mode);
+// The cell becomes an integer! of the byte count, or a float! above
+// 2,147,483,647.
+Cell* byte_count_at(Cell* cell, double bytes);
 
 // Small helpers.
 inline int64_t round_up(int64_t value, int64_t alignment) {

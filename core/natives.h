@@ -108,6 +108,35 @@ inline Cell* refinement_arg(const int32_t* refinements, int k) {
 }
 inline bool has(const int32_t* refinements, int k) { return refinements[k] >= 0; }
 
+// ---- Families registered from their own modules -------------------------------------------
+
+void register_evaluation();  // do reduce compose get set bind in parse (natives_eval.cpp)
+void register_definition();  // func function does has type? (natives_define.cpp)
+void register_output();      // print prin stats (natives_output.cpp)
+
+// ---- Evaluation natives' services ------------------------------------------------------------
+
+// Reduces `value` into the block `target` (a cell that stays in place: on the
+// argument stack or a global): a block! gives the value of each expression
+// of it, a function value itself, any other value the value of the one
+// expression it makes. Results are appended when the target is at its tail
+// (it keeps its position; its owner is told once), else inserted at its
+// position, which moves past each. Answers the exit of the evaluation.
+Exit reduce_into(const Cell* value, Cell* target);
+// Assigns the words of the block (from its head, `count` of them) from the
+// value: spread element by element when it is a block, paren, path, hash! or
+// map! (none past its end) unless `only`, else the whole value to each word.
+// Every word is checked (script invalid-arg) and, unless `any`, every value
+// (script need-value) before anything is set; with `some` none values are
+// skipped.
+void set_many(const Cell* words, const Cell* value, int count, bool any, bool only, bool some);
+
+// The newline flag of the last print (true) or prin (false).
+extern bool g_last_lf;
+// The block print and prin reduce into, shared by nested prints: each
+// appends past the tail it found and cuts back to it. A collector root.
+extern Cell g_print_buffer;
+
 // ---- Comparison natives (25-33) and the fast exits (77-80) ---------------------------------
 
 // Identity: same type, then the payload words that make two values the same

@@ -1,13 +1,135 @@
-// The tracing flags. Delivering events to a call-back is the tracing
-// module's; until it is built no call-back is ever installed, the flag stays
-// clear and no hook calls `trace`.
+// Evaluation tracing: the installed call-back, its event mask, and the
+// delivery of one event on top of the stacks.
 #include "core/trace.h"
+
+#include "core/context.h"
+#include "core/eval.h"
+#include "core/exits.h"
+#include "core/frames.h"
+#include "core/function.h"
+#include "core/simple_types.h"
+#include "core/stack.h"
+#include "core/symbol.h"
+#include "core/word.h"
+#include "core/words.h"
+#include "scalars/pair.h"
+#include "series/block.h"
 
 namespace zel::interpreter {
 
 bool g_tracing = false;
 bool g_tracer_installed = false;
 
-void trace(uint32_t, const Cell*, int32_t, const Cell*, const Cell*) {}
+namespace {
+
+Cell g_callback{TYPE_UNSET, 0, 0, 0};
+uint32_t g_mask = 0;
+
+// The word of an event.
+const Cell& event_word(uint32_t event) {
+    using words::Word;
+    switch (event) {
+        case TRACE_INIT: return words::word(Word::init);
+        case TRACE_END: return words::global_word(words::Sym::end);
+        case TRACE_PROLOG: return words::word(Word::prolog);
+        case TRACE_EPILOG: return words::word(Word::epilog);
+        case TRACE_ENTER: return words::word(Word::enter);
+        case TRACE_EXIT: return words::word(Word::exit);
+        case TRACE_OPEN: return words::word(Word::open);
+        case TRACE_RETURN: return words::word(Word::return_);
+        case TRACE_FETCH: return words::word(Word::fetch);
+        case TRACE_PUSH: return words::word(Word::push);
+        case TRACE_SET: return words::global_word(words::Sym::set);
+        case TRACE_CALL: return words::word(Word::call);
+        case TRACE_ERROR: return words::word(Word::error);
+        case TRACE_THROW: return words::word(Word::throw_);
+        case TRACE_CATCH: return words::word(Word::catch_);
+        case TRACE_EXPR: return words::word(Word::expr);
+        default: return none::g_none;
+    }
+}
+
+// Tracing is off while the call-back runs, and on again however it ends.
+struct Untraced {
+    Untraced() { g_tracing = false; }
+    ~Untraced() { g_tracing = true; }
+};
+
+// The index of a position in the code block, -1 outside it.
+int32_t index_in(const Cell* code, int32_t position) {
+    if (!code || position < 0) return -1;
+    int32_t head = int32_t(code->data1);
+    int32_t tail = int32_t(memory::series_of(code->data2)->used() / sizeof(Cell));
+    return position >= head && position <= tail ? position - head : -1;
+}
+
+}  // namespace
+
+uint32_t trace_mask(const Cell* callback) {
+    Cell events;
+    if (!function::event_block(callback, &events)) return TRACE_ALL;
+    uint32_t mask = 0;
+    for (int32_t i = 0; i < block::length_q(&events); i++) {
+        const Cell* w = block::head(&events) + i;
+        if (!word::any_word_type_q(type_of(w))) continue;
+        for (uint32_t bit = TRACE_INIT; bit <= TRACE_EXPR; bit <<= 1)
+            if (symbol::resolve(w->data2) == symbol::resolve(event_word(bit).data2)) mask |= bit;
+    }
+    return mask;
+}
+
+void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value, const Cell* ref) {
+    if (!(g_mask & event)) return;
+    Cell* arguments = stack::arguments();
+    Cell* top = stack::top();
+    stack::CallFrame* frames = stack::g_frame_top;
+    // Copies first: the cells given may lie where the call-back's cells go.
+    Cell given[6];
+    given[0] = event_word(event);
+    given[1] = code ? *code : none::g_none;
+    cell::set(given + 2, TYPE_INTEGER, 0, uint32_t(index_in(code, position)));
+    given[3] = value ? *value : none::g_none;
+    given[4] = ref ? *ref : none::g_none;
+    pair::make_at(given + 5, int32_t(arguments - stack::bottom()), int32_t(top - stack::bottom()));
+    Cell callback = g_callback;
+    const Cell& name = words::word(words::Word::interp_callback);
+    stack::push(&unset::g_unset);
+    stack::mark_func(&name, callback.data1);
+    push_call_cells(&callback, given, 6, &name, false);
+    {
+        Untraced untraced;
+        if (Exit e = call_function(&callback, &name)) stack::raise_exit(e);
+    }
+    stack::unwind_func();
+    stack::set_frame_top(frames);
+    stack::g_arguments = arguments;
+    stack::g_top = top;
+}
+
+bool install_tracer(const Cell* callback, const Cell* code) {
+    if (g_tracer_installed) return false;
+    g_mask = trace_mask(callback);
+    g_callback = *callback;
+    g_tracer_installed = true;
+    g_tracing = true;
+    trace(TRACE_INIT, code, code ? int32_t(code->data1) : -1, nullptr, nullptr);
+    return true;
+}
+
+void remove_tracer(const Cell* code) {
+    struct Removed {
+        ~Removed() {
+            g_tracing = false;
+            g_tracer_installed = false;
+            cell::set(&g_callback, TYPE_UNSET);
+            g_mask = 0;
+        }
+    } removed;
+    uint32_t pending = stack::g_throw_code;
+    stack::g_throw_code = 0;
+    g_tracing = true;
+    trace(TRACE_END, code, code ? int32_t(code->data1) : -1, nullptr, nullptr);
+    stack::g_throw_code = pending;
+}
 
 }  // namespace zel::interpreter

@@ -2,10 +2,24 @@
 // (a function! installed by do/trace), and the one flag every hook tests.
 //
 // Each hook in the evaluator is `if (g_tracing) trace(...)`: evaluation
-// without a tracer pays one load and branch per hook. Delivering the events
-// to the call-back (its frame, its six arguments, the mask of the events it
-// asked for) belongs to the tracing module; until it exists nothing turns the
-// flag on and `trace` delivers nothing.
+// without a tracer pays one load and branch per hook. `trace` first tests the
+// event against the mask of events the call-back asked for, then calls it
+// with six arguments: the event word, the code block (or none), the index of
+// the position in it (-1 when there is none or it lies outside the block),
+// the value (or none), the ref (the word or path of a call, set, prolog or
+// epilog, or none) and the frame, a pair! of the argument-stack indexes of
+// the running call's base and of the top. The call-back runs untraced, on
+// top of the stacks, which are as they were afterwards.
+//
+// A call-back chooses its events by an event block: the first value of its
+// spec when that is a block, else the first value of its body when that is a
+// block (function::event_block); with neither it takes every event.
+//
+// An error, throw, break, continue, return or exit that escapes the
+// call-back goes on from the point where the event was fired.
+//
+// Relies on: the call machinery (the call-back's cells and body), the
+// stacks, the predefined event words.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +46,7 @@ enum TraceEvent : uint32_t {
     TRACE_CATCH = 16384,
     TRACE_EXPR = 32768,
 };
+constexpr uint32_t TRACE_ALL = 0x0001FFFF;
 
 // Non-zero while events are delivered.
 extern bool g_tracing;
@@ -39,13 +54,30 @@ extern bool g_tracing;
 // runs traced inside an untraced region only then).
 extern bool g_tracer_installed;
 
-// Delivers one event: the code block (or null), the index of the position
-// in it (-1 when none), the value and the ref (null when absent).
+// Delivers one event: the code block (or null), the position in it (a cell
+// index counted from its buffer's first cell, like a block's head), the
+// value and the ref (null when absent).
 void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value, const Cell* ref);
 
 inline void trace_if(uint32_t event, const Cell* code, int32_t position, const Cell* value,
                      const Cell* ref = nullptr) {
     if (g_tracing) trace(event, code, position, value, ref);
 }
+
+// The events a call-back takes: the bits of the event words of its event
+// block, or every event.
+uint32_t trace_mask(const Cell* callback);
+
+// do/trace: when no call-back is installed, installs this one, turns
+// tracing on and sends `init` with the code about to run; answers whether it
+// installed it. A call-back already installed stays.
+bool install_tracer(const Cell* callback, const Cell* code);
+// Sends `end` and removes the call-back; tracing is off again. The pending
+// throw code is put aside while `end` runs.
+void remove_tracer(const Cell* code);
+
+// The throw and catch natives' events: the value thrown or caught.
+inline void trace_throw(const Cell* value) { trace_if(TRACE_THROW, nullptr, -1, value); }
+inline void trace_catch(const Cell* value) { trace_if(TRACE_CATCH, nullptr, -1, value); }
 
 }  // namespace zel::interpreter

@@ -22,6 +22,13 @@ Cell* date_add();             // date! + integer!, the date moved into the first
 // place; the vector replaces the first argument cell.
 Cell* vector_do_math_scalar(int op, Cell* vector, Cell* scalar);
 
+// ---- PARSE ---------------------------------------------------------------------------------
+
+// parser/process: the PARSE engine over the input from its head, with the
+// comparison mode (0, or 2 for /case), the limit (0: none, else a head index)
+// and the trace callback (null: none); answers the match result.
+Cell* parser_process(const Cell* input, const Cell* rules, int mode, int32_t limit, const Cell* callback);
+
 // ---- Symbols ------------------------------------------------------------------------------
 
 // The UTF-8 spelling of an issue!'s name, `length` bytes.

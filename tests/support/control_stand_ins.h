@@ -1,5 +1,5 @@
-// Stand-ins for the conditionals if and either and for reduce, whose
-// natives are not built yet: C++ entries over the evaluator's entry points,
+// Stand-ins for the conditionals if and either, whose natives are not
+// built yet: C++ entries over the evaluator's entry points,
 // as those natives will be, installed in their slots while a test suite
 // that needs them runs (ControlStandIns).
 #pragma once
@@ -7,7 +7,6 @@
 #include "core/eval.h"
 #include "core/natives.h"
 #include "core/simple_types.h"
-#include "series/block.h"
 
 namespace zel::test {
 
@@ -23,22 +22,6 @@ inline stack::Exit test_if(bool, const int32_t*) {
 inline stack::Exit test_either(bool, const int32_t*) {
     Cell body = *natives::arg(logic::is_false(natives::arg(0)) ? 2 : 1);
     return interpreter::eval_block(&body, true);
-}
-
-inline stack::Exit test_reduce(bool, const int32_t*) {
-    Cell source = *natives::arg(0);
-    Cell* out = stack::push(&none::g_none);
-    block::make_at(out, 4);
-    int32_t i = int32_t(source.data1);
-    while (i < block::length_q(&source) + int32_t(source.data1)) {
-        interpreter::Next n = interpreter::eval_one(&source, i, block::length_q(&source) + int32_t(source.data1), true);
-        if (n.exit) return stack::Exit{n.exit};
-        block::append_cell(out, stack::top() - 1);
-        stack::g_top--;
-        i = n.position;
-    }
-    stack::set_last(out);
-    return {};
 }
 
 // An entry in a native's slot while it lives; the slot's entry before it
@@ -63,11 +46,10 @@ class ControlStandIns {
 public:
     ControlStandIns()
         : if_(natives::Native::if_, test_if),
-          either_(natives::Native::either, test_either),
-          reduce_(natives::Native::reduce_, test_reduce) {}
+          either_(natives::Native::either, test_either) {}
 
 private:
-    ScopedNative if_, either_, reduce_;
+    ScopedNative if_, either_;
 };
 
 }  // namespace zel::test

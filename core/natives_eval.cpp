@@ -1,0 +1,428 @@
+// The natives that evaluate code and bind words: do, reduce, compose, get,
+// set, bind, in and the entry of parse; and the multi-word assignment that
+// set shares with foreach.
+//
+// Relies on: the evaluator and its trace hooks, contexts and words, blocks
+// (and hash! upkeep), the insert action, the lexer (do of a string), the
+// ownership check (reduce/into).
+#include <algorithm>
+
+#include "core/context.h"
+#include "core/dispatch.h"
+#include "core/error.h"
+#include "core/eval.h"
+#include "core/frames.h"
+#include "core/natives.h"
+#include "core/ownership.h"
+#include "core/simple_types.h"
+#include "core/trace.h"
+#include "core/word.h"
+#include "core/words.h"
+#include "lexer/lexer.h"
+#include "scalars/not_built.h"
+#include "series/block.h"
+#include "series/series.h"
+
+namespace zel::natives {
+
+namespace {
+
+using interpreter::Next;
+
+bool path_type(int t) { return t == TYPE_PATH || t == TYPE_LIT_PATH || t == TYPE_SET_PATH || t == TYPE_GET_PATH; }
+bool function_value(int t) {
+    return t == TYPE_FUNCTION || t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_OP || t == TYPE_ROUTINE;
+}
+bool spread_type(int t) { return t == TYPE_BLOCK || t == TYPE_PAREN || path_type(t) || t == TYPE_HASH || t == TYPE_MAP; }
+bool settable_word(int t) { return t >= TYPE_WORD && t <= TYPE_GET_WORD; }
+
+int32_t total_of(const Cell* block) { return int32_t(memory::series_of(block->data2)->used() / sizeof(Cell)); }
+int32_t head_of(const Cell* block) { return std::clamp(int32_t(block->data1), 0, total_of(block)); }
+Cell item_at(const Cell* block, int32_t i) { return memory::series_of(block->data2)->cells()[i]; }
+
+// ---- Adding results to a target block --------------------------------------------------------
+
+// Appends when the target was at its tail (keeping a hash!'s table in
+// step), else inserts at its position through the insert action, moving past.
+struct Adder {
+    Cell* target;
+    bool append = int32_t(target->data1) >= total_of(target);
+    int32_t first = total_of(target);
+    int32_t added = 0;
+
+    void add(const Cell* value) {
+        Cell v = *value;
+        if (append) {
+            int32_t at = total_of(target);
+            block::append_cell(target, &v);
+            if (Node table = series::hash_table_of(target)) series::hash_put_cells(table, target->data2, at, 1);
+        } else {
+            Cell* moved = actions::handler<ACT_INSERT>(target)(target, &v, -1, true, 1);
+            copy_cell(moved, target);
+        }
+        added++;
+    }
+};
+
+// The value of one expression made of the value alone (a word its value, a
+// function called with no arguments), pushed.
+Next eval_alone(const Cell* value) {
+    Cell* code = block::push_only(1);
+    block::append_cell(code, value);
+    Next n = interpreter::eval_one(code, 0, 1, true);
+    if (n.exit) return n;
+    stack::drop_under();
+    return n;
+}
+
+// ---- Gaps: services of modules that come later ------------------------------------------------
+
+// GAP(base library): do of a file! or url! runs the library's do-file in a
+// function call frame; until the base library exists, not done.
+[[noreturn]] void do_file(const Cell*, const Cell*) { fire(ERR_internal_not_done); }
+// GAP(preprocessor): do/expand hands the block to the preprocessor first.
+[[noreturn]] void expand_block(const Cell*) { fire(ERR_internal_not_done); }
+// GAP(error!): do of an error! raises it; error! values come with objects.
+[[noreturn]] void raise_error_value(const Cell*) { fire(ERR_internal_not_done); }
+// GAP(object!): get of an object gives a block of its values, set of an
+// object assigns its fields; both come with objects.
+[[noreturn]] void object_values(const Cell*) { fire(ERR_internal_not_done); }
+[[noreturn]] void set_object(const Cell*, const Cell*, bool, bool, bool) { fire(ERR_internal_not_done); }
+
+// ---- do ---------------------------------------------------------------------------------------
+
+// do's refinement slots: /expand, /args arg, /next position, /trace callback.
+enum DoRefinement { DO_EXPAND, DO_ARGS, DO_NEXT, DO_TRACE };
+
+Exit do_block(Cell* block, bool expand, const Cell* next_word) {
+    block->data1 = uint32_t(head_of(block));
+    if (expand) expand_block(block);
+    if (!next_word) return interpreter::eval_block(block, true);
+    Cell word = *next_word;
+    Cell code = *block;
+    stack::set_last_only(&code);
+    Next n = interpreter::eval_next(&code);
+    if (n.exit) return Exit{n.exit};
+    code.data1 = uint32_t(n.position);
+    context::set(&word, &code);
+    return Exit{};
+}
+
+Exit do_value(const int32_t* r) {
+    Cell* value = arg(0);
+    const Cell* next_word = refinement_arg(r, DO_NEXT);
+    int t = type_of(value);
+    if (t == TYPE_STRING) {
+        Cell text = *value;
+        lexer::scan_string(value, &text, -1, 0);
+        t = TYPE_BLOCK;
+    }
+    switch (t) {
+        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH:
+            return do_block(value, has(r, DO_EXPAND), next_word);
+        case TYPE_FILE: case TYPE_URL:
+            do_file(value, refinement_arg(r, DO_ARGS));
+        case TYPE_ERROR:
+            raise_error_value(value);
+        default:
+            break;
+    }
+    Next n;
+    if (path_type(t)) {
+        Cell path = *value;
+        n = interpreter::eval_path(&path, nullptr, 0, 0, false, t == TYPE_GET_PATH, false, nullptr);
+        if (n.exit) return Exit{n.exit};
+        return Exit{};
+    }
+    Cell alone = *value;
+    n = eval_alone(&alone);
+    if (n.exit) return Exit{n.exit};
+    stack::set_last_only(stack::top() - 1);
+    return Exit{};
+}
+
+// do/trace: the caller's frame is made a function body while the code runs,
+// so that return and exit in it stop there, once the trace has ended; the
+// call-back is installed unless one already is.
+Exit do_traced(const int32_t* r) {
+    Cell callback = *refinement_arg(r, DO_TRACE);
+    Cell code = *arg(0);
+    stack::CallFrame* claimed = stack::claim_body_flag();
+    bool installed = interpreter::install_tracer(&callback, &code);
+    uint32_t thrown = stack::catching(CATCH_TRY, [&] { return do_value(r); });
+    if (installed) interpreter::remove_tracer(&code);
+    if (claimed) stack::clear_body_flag(claimed);
+    if (!thrown) return Exit{};
+    if (claimed && (thrown == THROW_RETURN || thrown == THROW_EXIT)) {
+        // The exit landed on the caller's frame, which is no body of its own:
+        // it goes on from there to the function it belongs to.
+        stack::end_throw();
+        return stack::start_return(thrown == THROW_RETURN, true);
+    }
+    return stack::pass_on(thrown);
+}
+
+Exit do_(bool, const int32_t* r) {
+    if (has(r, DO_TRACE)) return do_traced(r);
+    return do_value(r);
+}
+
+// ---- reduce and compose -------------------------------------------------------------------------
+
+Exit reduce_(bool, const int32_t* r) {
+    Cell* out = refinement_arg(r, 0);
+    Cell* target;
+    if (out) {
+        target = stack::push(out);
+    } else {
+        int t = type_of(arg(0));
+        target = block::push_only(t == TYPE_BLOCK ? std::max(block::length_q(arg(0)), 1) : 1);
+    }
+    Cell value = *arg(0);
+    if (Exit e = reduce_into(&value, target)) return e;
+    stack::set_last(target);
+    return Exit{};
+}
+
+struct Compose {
+    bool deep, only;
+
+    Exit into(const Cell* source_in, Cell* target) {
+        Cell* source = stack::push(source_in);
+        Cell* mark = stack::top();
+        Adder adder{target};
+        for (int32_t i = head_of(source); i < total_of(source); i++) {
+            Cell item = item_at(source, i);
+            switch (type_of(&item)) {
+                case TYPE_BLOCK:
+                    if (deep) {
+                        Cell* inner = block::push_only(std::max(block::length_q(&item), 1));
+                        if (Exit e = into(&item, inner)) return e;
+                        inner->header = (inner->header & ~HEADER_TYPE_MASK) | (item.header & ~HEADER_TYPE_MASK);
+                        adder.add(inner);
+                    } else {
+                        adder.add(&item);
+                    }
+                    break;
+                case TYPE_PAREN: {
+                    if (block::length_q(&item) <= 0) break;
+                    if (Exit e = interpreter::eval_block(&item, false)) return e;
+                    Cell result = *(stack::top() - 1);
+                    if (type_of(&result) == TYPE_UNSET) break;
+                    if (type_of(&result) == TYPE_BLOCK && !only) {
+                        for (int32_t k = head_of(&result); k < total_of(&result); k++) {
+                            Cell element = item_at(&result, k);
+                            adder.add(&element);
+                        }
+                    } else {
+                        adder.add(&result);
+                    }
+                    break;
+                }
+                default:
+                    adder.add(&item);
+            }
+            stack::g_top = mark;
+        }
+        stack::g_top = source;
+        return Exit{};
+    }
+};
+
+// compose's refinement slots: /deep, /only, /into out.
+Exit compose_(bool, const int32_t* r) {
+    Cell value = *arg(0);
+    if (type_of(&value) != TYPE_BLOCK) {
+        Cell block_type = error::datatype_arg(TYPE_BLOCK), type = error::datatype_arg(type_of(&value));
+        fire(ERR_script_expect_val, &block_type, &type);
+    }
+    Cell* out = refinement_arg(r, 2);
+    Cell* target = out ? stack::push(out) : block::push_only(std::max(block::length_q(&value), 1));
+    Compose compose{has(r, 0), has(r, 1)};
+    if (Exit e = compose.into(&value, target)) return e;
+    stack::set_last(target);
+    return Exit{};
+}
+
+// ---- get and set ---------------------------------------------------------------------------------
+
+// get's refinement slots: /any, /case.
+Exit get_(bool, const int32_t* r) {
+    Cell target = *arg(0);
+    int t = type_of(&target);
+    if (path_type(t)) {
+        Next n = interpreter::eval_path(&target, nullptr, 0, 0, false, true, false, nullptr);
+        return Exit{n.exit};
+    }
+    if (t == TYPE_OBJECT) object_values(&target);
+    const Cell* value = context::get(&target);
+    if (type_of(value) == TYPE_UNSET && !has(r, 0)) fire(ERR_script_no_value, &target);
+    stack::set_last(value);
+    return Exit{};
+}
+
+// set's refinement slots: /any, /case, /only, /some.
+Exit set_(bool, const int32_t* r) {
+    Cell target = *arg(0), value = *arg(1);
+    bool any = has(r, 0), only = has(r, 2), some = has(r, 3);
+    if (type_of(&value) == TYPE_UNSET && !any) fire(ERR_script_need_value, &target);
+    int t = type_of(&target);
+    if (t == TYPE_BLOCK) {
+        set_many(&target, &value, std::max(block::length_q(&target), 0), any, only, some);
+    } else if (path_type(t)) {
+        Next n = interpreter::eval_path(&target, nullptr, 0, 0, true, false, true, &value);
+        if (n.exit) return Exit{n.exit};
+    } else if (t == TYPE_OBJECT) {
+        set_object(&target, &value, any, only, some);
+    } else {
+        context::set(&target, &value);
+    }
+    stack::set_last_only(&value);
+    return Exit{};
+}
+
+// ---- bind and in ---------------------------------------------------------------------------------
+
+// The context a value stands for: a function's or an object's own, a word's
+// binding, or the one its last payload word holds (natives and actions:
+// their spec's).
+Node context_of(const Cell* value) {
+    int t = type_of(value);
+    if (word::any_word_type_q(t) || t == TYPE_FUNCTION || t == TYPE_ROUTINE || t == TYPE_OBJECT ||
+        t == TYPE_ERROR || t == TYPE_PORT)
+        return value->data1;
+    return value->data3;
+}
+
+// bind's refinement slot: /copy.
+Exit bind_(bool, const int32_t* r) {
+    Cell target = *arg(0);
+    Node ctx = context_of(arg(1));
+    if (ctx == 0) return Exit{};
+    if (type_of(&target) == TYPE_BLOCK) {
+        Cell* block = has(r, 0) ? block::clone(&target, true, true) : stack::push(&target);
+        bool self = type_of(context::owner_of(ctx)) == TYPE_OBJECT;
+        context::bind(block, ctx, self);
+        stack::set_last(block);
+        return Exit{};
+    }
+    context::bind_word(ctx, &target);
+    stack::set_last(&target);
+    return Exit{};
+}
+
+Exit in_(bool, const int32_t*) {
+    Node ctx = context_of(arg(0));
+    Cell word = *arg(1);
+    int32_t found = ctx ? context::find_word(ctx, word.data2, true) : -1;
+    if (found < 0) {
+        stack::set_last(&none::g_none);
+        return Exit{};
+    }
+    word.data1 = ctx;
+    word.data3 = context::word_at(ctx, found)->data3;
+    if (type_of(&word) == TYPE_REFINEMENT) cell::set_type(&word, TYPE_WORD);
+    stack::set_last(&word);
+    return Exit{};
+}
+
+// ---- parse ------------------------------------------------------------------------------------------
+
+// parse's refinement slots: /case, /part length, /trace callback.
+Exit parse_(bool, const int32_t* r) {
+    Cell input = *arg(0);
+    int mode = has(r, 0) ? 2 : 0;
+    int32_t limit = 0;
+    if (const Cell* part = refinement_arg(r, 1)) {
+        if (type_of(part) == TYPE_INTEGER || type_of(part) == TYPE_FLOAT) {
+            limit = int32_t(input.data1) + cell::number_to_int(part);
+        } else if (type_of(part) == type_of(&input) && part->data2 == input.data2) {
+            limit = int32_t(part->data1);
+        } else {
+            Cell word = words::refinement(words::Ref::part);
+            cell::set_type(&word, TYPE_WORD);
+            fire(ERR_script_invalid_refine_arg, &word, part);
+        }
+        if (limit < 1) {
+            logic::set(arg(0), series::at_tail_q(&input));
+            return Exit{};
+        }
+    }
+    Cell rules = *arg(1);
+    Cell result = *not_built::parser_process(&input, &rules, mode, limit, refinement_arg(r, 2));
+    stack::set_last(&result);
+    return Exit{};
+}
+
+}  // namespace
+
+// ---- Services ---------------------------------------------------------------------------------------
+
+Exit reduce_into(const Cell* value, Cell* target) {
+    Cell* mark = stack::top();
+    Adder adder{target};
+    int t = type_of(value);
+    if (t == TYPE_BLOCK) {
+        Cell* source = stack::push(value);
+        interpreter::Code code(source);
+        int32_t position = head_of(source);
+        Cell* above = stack::top();
+        while (position < code.tail()) {
+            Next n = interpreter::eval_one(code, position, code.tail(), true);
+            if (n.exit) return Exit{n.exit};
+            adder.add(stack::top() - 1);
+            stack::g_top = above;
+            position = n.position;
+        }
+    } else if (function_value(t)) {
+        adder.add(value);
+    } else {
+        Next n = eval_alone(value);
+        if (n.exit) return Exit{n.exit};
+        adder.add(stack::top() - 1);
+    }
+    stack::g_top = mark;
+    if (adder.append && adder.added > 0) ownership::check(target, ownership::INSERT, nullptr, adder.first, adder.added);
+    return Exit{};
+}
+
+void set_many(const Cell* words, const Cell* value, int count, bool any, bool only, bool some) {
+    bool spread = !only && spread_type(type_of(value));
+    int32_t first = head_of(words);
+    auto word_at = [&](int i) {
+        Cell w = item_at(words, first + i);
+        if (!settable_word(type_of(&w))) fire(ERR_script_invalid_arg, &w);
+        return w;
+    };
+    auto value_at = [&](int i) {
+        if (!spread) return *value;
+        int32_t at = head_of(value) + i;
+        return at < total_of(value) ? item_at(value, at) : none::g_none;
+    };
+    if (spread) {
+        for (int i = 0; i < count; i++) {
+            Cell w = word_at(i);
+            Cell v = value_at(i);
+            if (!any && type_of(&v) == TYPE_UNSET) fire(ERR_script_need_value, &w);
+        }
+    }
+    for (int i = 0; i < count; i++) {
+        Cell v = value_at(i);
+        if (some && type_of(&v) == TYPE_NONE) continue;
+        Cell w = word_at(i);
+        context::set(&w, &v);
+    }
+}
+
+void register_evaluation() {
+    set(Native::do_, do_);
+    set(Native::reduce_, reduce_);
+    set(Native::compose, compose_);
+    set(Native::get_, get_);
+    set(Native::set_, set_);
+    set(Native::bind_, bind_);
+    set(Native::in_, in_);
+    set(Native::parse, parse_);
+}
+
+}  // namespace zel::natives

@@ -21,6 +21,7 @@
 #include "core/typeset.h"
 #include "core/word.h"
 #include "core/words.h"
+#include "lexer/lexer.h"
 #include "series/block.h"
 
 namespace zel::interpreter {
@@ -677,6 +678,64 @@ void push_call_cells(const Cell* callable, const Cell* arguments, int count, con
         }
     }
 }
+
+namespace {
+
+// Cells of a call's arguments before its first refinement.
+int32_t leading_arguments(const Cell* callable) {
+    Node cache = arg_cache(callable).data2;
+    int32_t n = 0;
+    for (int32_t k = 0; k < cache_length(cache); k++) {
+        const Cell* item = cache_cells(cache) + k;
+        if (type_of(item) != TYPE_TYPESET) break;
+        if (arg_kind(item) != 3) n++;
+    }
+    return n;
+}
+
+// The lexer's call-backs: a function! through the evaluator, a routine!
+// straight on its argument cells. The input argument as the call-back left
+// it goes back to the lexer, which moves the scan by it.
+void run_lexer_callback(const Cell* callback, Cell* arguments, Cell* result) {
+    constexpr int COUNT = 5;
+    const Cell& name = words::word(words::Word::lexer_callback);
+    Cell* top = stack::top();
+    Cell callable = *callback;
+    int type = type_of(&callable);
+    if (type != TYPE_FUNCTION && type != TYPE_ROUTINE) fire(ERR_internal_not_done);
+    stack::push(&callable);
+    if (type == TYPE_FUNCTION) stack::mark_interp_func(&name);
+    else stack::mark_interp_native(&name);
+    Cell* base = stack::arguments();
+    push_call_cells(&callable, arguments, COUNT, &name, false);
+    Cell input = arguments[1];
+    if (type == TYPE_FUNCTION) {
+        if (Exit e = call_function(&callable, &name)) stack::raise_exit(e);
+        if (leading_arguments(&callable) > 1) input = base[1];
+    } else {
+        routine::exec(&callable);
+    }
+    *result = base[0];
+    arguments[1] = input;
+    stack::unwind();
+    stack::g_top = top;
+}
+
+// A lexer call-back's events come from its event block: the block answered
+// here begins with it.
+bool lexer_callback_body(const Cell* callback, Cell* body) {
+    int type = type_of(callback);
+    if (type != TYPE_FUNCTION && type != TYPE_ROUTINE) return false;
+    Cell events;
+    if (!function::event_block(callback, &events)) return false;
+    block::make_at(body, 1);
+    block::append_cell(body, &events);
+    return true;
+}
+
+}  // namespace
+
+void install_lexer_callbacks() { lexer::set_callback_runner(run_lexer_callback, lexer_callback_body); }
 
 Exit call_with(const Cell* callable_in, const Cell* arguments, int count, const Cell* name) {
     const Cell* call_name = name && type_of(name) == TYPE_WORD ? name : &anon_word();

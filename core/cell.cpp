@@ -9,6 +9,7 @@
 #include "core/eval.h"
 #include "core/exits.h"
 #include "core/memory.h"
+#include "core/trace.h"
 #include "scalars/integer.h"
 
 namespace zel {
@@ -109,6 +110,7 @@ void fire(ErrorId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
     }
     cell::set(&e.where, TYPE_NONE);
     cell::set(&e.stack_position, TYPE_NONE);
+    interpreter::trace_error();
     stack::throw_error(e);
 }
 

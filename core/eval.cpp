@@ -22,7 +22,10 @@ namespace zel::interpreter {
 
 Cell g_code_position;
 
-void init() { cell::set(&g_code_position, TYPE_UNSET); }
+void init() {
+    cell::set(&g_code_position, TYPE_UNSET);
+    install_lexer_callbacks();
+}
 
 namespace {
 

@@ -191,6 +191,8 @@ void check_args(const Cell* callable, const int32_t* refinements);
 // false and its arguments none, then its locals. A native or action short
 // of arguments raises script no-arg.
 void push_call_cells(const Cell* callable, const Cell* arguments, int count, const Cell* name, bool check);
+// Start-up: the lexer calls transcode's trace call-backs through here.
+void install_lexer_callbacks();
 // Calls a callable from C++ with `count` argument cells (no refinements),
 // under the name word (null: <anon>); the result is pushed. For call-backs
 // of natives and handlers.

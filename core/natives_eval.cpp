@@ -141,6 +141,27 @@ Exit do_value(const int32_t* r) {
     return Exit{};
 }
 
+// An error has taken the stacks to the try that catches it, and taken that
+// try's frame away: the end event's call-back runs under a try of its own,
+// and an error it raises gives way to the error on its way.
+void end_trace_after_error(const Cell* code) {
+    ErrorThrow error = stack::pending_error();
+    Cell* top = stack::top();
+    Cell* arguments = stack::arguments();
+    stack::CallFrame* frames = stack::g_frame_top;
+    stack::mark_try(&words::word(words::Word::body));
+    uint32_t thrown = stack::catching(CATCH_TRY, [&] {
+        interpreter::remove_tracer(code);
+        return Exit{};
+    });
+    if (thrown && thrown != THROW_ERROR) stack::rethrow(thrown);
+    stack::set_frame_top(frames);
+    stack::g_arguments = arguments;
+    stack::g_top = top;
+    stack::end_throw();
+    throw error;
+}
+
 // do/trace: the caller's frame is made a function body while the code runs,
 // so that return and exit in it stop there, once the trace has ended; the
 // call-back is installed unless one already is.
@@ -148,9 +169,15 @@ Exit do_traced(const int32_t* r) {
     Cell callback = *refinement_arg(r, DO_TRACE);
     Cell code = *arg(0);
     stack::CallFrame* claimed = stack::claim_body_flag();
-    bool installed = interpreter::install_tracer(&callback, &code);
-    uint32_t thrown = stack::catching(CATCH_TRY, [&] { return do_value(r); });
-    if (installed) interpreter::remove_tracer(&code);
+    bool installed = interpreter::install_tracer(&callback);
+    uint32_t thrown = stack::catching(CATCH_TRY, [&] {
+        if (installed) interpreter::trace_init(&code);
+        return do_value(r);
+    });
+    if (installed) {
+        if (thrown == THROW_ERROR) end_trace_after_error(&code);
+        else interpreter::remove_tracer(&code);
+    }
     if (claimed) stack::clear_body_flag(claimed);
     if (!thrown) return Exit{};
     if (claimed && (thrown == THROW_RETURN || thrown == THROW_EXIT)) {
@@ -198,7 +225,7 @@ struct Compose {
                     if (deep) {
                         Cell* inner = block::push_only(std::max(block::length_q(&item), 1));
                         if (Exit e = into(&item, inner)) return e;
-                        inner->header = (inner->header & ~HEADER_TYPE_MASK) | (item.header & ~HEADER_TYPE_MASK);
+                        inner->header = (inner->header & HEADER_TYPE_MASK) | (item.header & ~HEADER_TYPE_MASK);
                         adder.add(inner);
                     } else {
                         adder.add(&item);

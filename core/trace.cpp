@@ -93,7 +93,9 @@ void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value
     pair::make_at(given + 5, int32_t(arguments - stack::bottom()), int32_t(top - stack::bottom()));
     Cell callback = g_callback;
     const Cell& name = words::word(words::Word::interp_callback);
-    stack::push(&unset::g_unset);
+    // The cell at the top is skipped, not written: the left operand of an
+    // infix call waits there while its call opens.
+    stack::push_new();
     stack::mark_func(&name, callback.data1);
     push_call_cells(&callback, given, 6, &name, false);
     {
@@ -106,13 +108,20 @@ void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value
     stack::g_top = top;
 }
 
-bool install_tracer(const Cell* callback, const Cell* code) {
+void trace_error() {
+    if (!g_tracing) return;
+    uint32_t pending = stack::g_throw_code;
+    // GAP(error!): the event's value is the error! once errors are values.
+    trace(TRACE_ERROR, nullptr, -1, nullptr, nullptr);
+    stack::g_throw_code = pending;
+}
+
+bool install_tracer(const Cell* callback) {
     if (g_tracer_installed) return false;
     g_mask = trace_mask(callback);
     g_callback = *callback;
     g_tracer_installed = true;
     g_tracing = true;
-    trace(TRACE_INIT, code, code ? int32_t(code->data1) : -1, nullptr, nullptr);
     return true;
 }
 

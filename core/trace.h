@@ -68,14 +68,18 @@ inline void trace_if(uint32_t event, const Cell* code, int32_t position, const C
 // block, or every event.
 uint32_t trace_mask(const Cell* callback);
 
-// do/trace: when no call-back is installed, installs this one, turns
-// tracing on and sends `init` with the code about to run; answers whether it
-// installed it. A call-back already installed stays.
-bool install_tracer(const Cell* callback, const Cell* code);
+// do/trace: when no call-back is installed, installs this one and turns
+// tracing on; answers whether it installed it. A call-back already installed
+// stays. Then trace_init sends `init` with the code about to run.
+bool install_tracer(const Cell* callback);
+inline void trace_init(const Cell* code) { trace_if(TRACE_INIT, code, int32_t(code->data1), nullptr); }
 // Sends `end` and removes the call-back; tracing is off again. The pending
 // throw code is put aside while `end` runs.
 void remove_tracer(const Cell* code);
 
+// The error event, sent as an error is raised, the pending throw code put
+// aside meanwhile.
+void trace_error();
 // The throw and catch natives' events: the value thrown or caught.
 inline void trace_throw(const Cell* value) { trace_if(TRACE_THROW, nullptr, -1, value); }
 inline void trace_catch(const Cell* value) { trace_if(TRACE_CATCH, nullptr, -1, value); }

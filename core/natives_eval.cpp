@@ -197,15 +197,17 @@ Exit do_(bool, const int32_t* r) {
 // ---- reduce and compose -------------------------------------------------------------------------
 
 Exit reduce_(bool, const int32_t* r) {
-    Cell* out = refinement_arg(r, 0);
-    Cell* target;
-    if (out) {
-        target = stack::push(out);
-    } else {
-        int t = type_of(arg(0));
-        target = block::push_only(t == TYPE_BLOCK ? std::max(block::length_q(arg(0)), 1) : 1);
-    }
     Cell value = *arg(0);
+    Cell* out = refinement_arg(r, 0);
+    int t = type_of(&value);
+    if (!out && t != TYPE_BLOCK) {
+        if (function_value(t)) return Exit{};
+        Next n = eval_alone(&value);
+        if (n.exit) return Exit{n.exit};
+        stack::set_last_only(stack::top() - 1);
+        return Exit{};
+    }
+    Cell* target = out ? stack::push(out) : block::push_only(std::max(block::length_q(&value), 1));
     if (Exit e = reduce_into(&value, target)) return e;
     stack::set_last(target);
     return Exit{};

@@ -51,6 +51,13 @@ inline Cell sought(const std::string& text) {
     return cells_of(loaded(text))[0];
 }
 
+// Every cell of a block or hash!, from its first cell, molded as a block.
+inline std::string all_cells(Cell series) {
+    series.data1 = 0;
+    cell::set_type(&series, TYPE_BLOCK);
+    return shown(series);
+}
+
 inline std::string shown_or_none(const Cell& value) { return type_of(&value) == TYPE_NONE ? "none" : shown(value); }
 
 // Every cell is found at its own place from its own index under equal?,

@@ -18,9 +18,12 @@
 
 #include "core/compare.h"
 #include "core/error.h"
+#include "core/eval.h"
+#include "core/exits.h"
 #include "core/ownership.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/words.h"
 #include "series/block.h"
 #include "series/block_cells.h"
 #include "series/hash_table.h"
@@ -37,9 +40,16 @@ using cells::total_of;
 namespace {
 
 // Calls the comparator function with two arguments under the
-// <compare-callback> frame word and answers its result. The evaluator that
-// runs functions does not exist yet.
-Cell run_comparator(const Cell*, const Cell&, const Cell&) { fire(ERR_internal_not_done); }
+// <compare-callback> frame word and answers its result. A break or the
+// like leaving the function goes on as an exception through the sort.
+Cell run_comparator(const Cell* function, const Cell& first, const Cell& second) {
+    const Cell arguments[2] = {first, second};
+    const Cell& name = words::word(words::Word::compare_callback);
+    if (stack::Exit e = interpreter::call_with(function, arguments, 2, &name)) stack::raise_exit(e);
+    Cell result = *(stack::top() - 1);
+    stack::pop(1);
+    return result;
+}
 
 int records_order(const void* a, const void* b, intptr_t mode, intptr_t flags) {
     return compare_records(static_cast<const Cell*>(a), static_cast<const Cell*>(b), int(mode), int(flags));

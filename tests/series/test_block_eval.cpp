@@ -78,6 +78,8 @@ TEST_F(BlockEval, HashValues) {
         {"select make hash! [k 1 j 2] 'j", "2"},
         {"h: make hash! [k 1] put h 'j 2 h", "make hash! [k 1 j 2]"},
         {"h: make hash! [a b] c: copy h append c 'x find h 'x", "none"},
+        {"h: make hash! [3 1 2] sort/compare h :lt index? find h 1", "1"},
+        {"h: make hash! [3 1 2] sort/compare/reverse h :lt index? find h 1", "3"},
         {"random make hash! [1 2]", "error script/expect-arg"},
         {"add make hash! [1] 1", "error script/expect-arg"},
         {"open make hash! []", "error script/expect-arg"},

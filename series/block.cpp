@@ -24,11 +24,6 @@ namespace zel::block {
 
 namespace {
 
-using cells::buffer_of;
-using cells::first_cell;
-using cells::head_index;
-using cells::total_of;
-
 // The cell answered when a lookup finds nothing. Callers copy what they are
 // answered, so it is set again before each use.
 Cell g_none_result;

@@ -10,7 +10,7 @@
 #include "core/cell.h"
 #include "core/memory.h"
 
-namespace zel::block::cells {
+namespace zel::block {
 
 inline Series* buffer_of(const Cell* block) { return memory::series_of(block->data2); }
 inline int64_t total_of(const Cell* block) { return buffer_of(block)->used() / sizeof(Cell); }
@@ -20,4 +20,4 @@ inline int64_t head_index(const Cell* block) {
     return std::clamp<int64_t>(int32_t(block->data1), 0, total_of(block));
 }
 
-}  // namespace zel::block::cells
+}  // namespace zel::block

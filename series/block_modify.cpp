@@ -22,11 +22,6 @@
 
 namespace zel::block {
 
-using cells::buffer_of;
-using cells::first_cell;
-using cells::head_index;
-using cells::total_of;
-
 namespace {
 
 constexpr int64_t CELL = int64_t(sizeof(Cell));

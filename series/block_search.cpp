@@ -24,10 +24,6 @@
 
 namespace zel::block {
 
-using cells::first_cell;
-using cells::head_index;
-using cells::total_of;
-
 namespace {
 
 enum class Sought { value, type, typeset, run };

@@ -28,10 +28,6 @@
 
 namespace zel::block {
 
-using cells::first_cell;
-using cells::head_index;
-using cells::total_of;
-
 namespace {
 
 // Drops the cells pushed since it was made, on every way out; an error that

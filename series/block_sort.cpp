@@ -32,11 +32,6 @@
 
 namespace zel::block {
 
-using cells::buffer_of;
-using cells::first_cell;
-using cells::head_index;
-using cells::total_of;
-
 namespace {
 
 // Calls the comparator function with two arguments under the

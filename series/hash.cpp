@@ -26,7 +26,7 @@ Cell* index_block(Cell* result, int64_t size) {
     return result;
 }
 
-int64_t cells_of(const Cell* block) { return block::cells::total_of(block); }
+int64_t cells_of(const Cell* block) { return block::total_of(block); }
 
 }  // namespace
 

@@ -136,7 +136,7 @@ Cell* change(Cell* series, Cell* value, int part, bool only, int dup) {
     written = source.count() * dup;
     total = total_of(series);
     head = head_index(series);
-    replaced = std::min(replaced, total - head);
+    replaced = std::min<int64_t>(part >= 0 ? part : written, total - head);
     int64_t grown = total + written - replaced;
     if (written > 0 || replaced > 0) {
         Series* s = grown > total ? make_room(series, grown - total, false) : buffer_of(series);

@@ -94,24 +94,6 @@ Cell word_named(const char* name) {
     return w;
 }
 
-[[noreturn]] void bad_refinement(const char* refinement, const Cell* value) {
-    Cell word = word_named(refinement);
-    fire(ERR_script_invalid_refine_arg, &word, value);
-}
-
-// The head of a /part position, which must lie in the same series.
-int64_t part_position(const Cell* series, const Cell* part) {
-    if (type_of(part) != type_of(series) || part->data2 != series->data2) bad_refinement("part", part);
-    return int32_t(part->data1);
-}
-
-// The count a /part argument gives: an integer!, or the distance from the
-// head to a position in the same series.
-int64_t part_count(const Cell* series, const Cell* part) {
-    if (type_of(part) == TYPE_INTEGER) return cell::get_int(part);
-    return part_position(series, part) - int32_t(series->data1);
-}
-
 void delete_cells(Node table, Node block, int64_t first, int64_t count) {
     for (int64_t i = first; i < first + count; i++)
         hash_table::delete_(table, memory::series_of(block)->cells() + i);
@@ -200,6 +182,21 @@ Node take_buffer_for(int unit) {
 }
 
 }  // namespace
+
+[[noreturn]] void bad_refinement(const char* refinement, const Cell* value) {
+    Cell word = word_named(refinement);
+    fire(ERR_script_invalid_refine_arg, &word, value);
+}
+
+int64_t part_position(const Cell* series, const Cell* part) {
+    if (type_of(part) != type_of(series) || part->data2 != series->data2) bad_refinement("part", part);
+    return int32_t(part->data1);
+}
+
+int64_t part_count(const Cell* series, const Cell* part) {
+    if (type_of(part) == TYPE_INTEGER) return cell::get_int(part);
+    return part_position(series, part) - int32_t(series->data1);
+}
 
 int abs_length_q(const Cell* series) { return int(view_of(series).total); }
 

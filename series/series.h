@@ -58,6 +58,17 @@ int get_position(const Cell* series, const Cell* offset, bool at);
 // and 0 results.
 int get_length(Cell* series, bool absolute);
 
+// ---- Refinement arguments ------------------------------------------------------------------
+
+// Script invalid-refine-arg naming the refinement (a word) and the value.
+[[noreturn]] void bad_refinement(const char* refinement, const Cell* value);
+// The head of a /part position, which must lie in the same series (same
+// type and buffer), else invalid-refine-arg.
+int64_t part_position(const Cell* series, const Cell* part);
+// The count a /part argument gives: an integer!, or the distance from the
+// head to a position in the same series.
+int64_t part_count(const Cell* series, const Cell* part);
+
 // ---- hash! upkeep -------------------------------------------------------------------------
 
 // The table of a hash!, 0 for every other type.

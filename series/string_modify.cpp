@@ -289,7 +289,8 @@ void trim_lines(InPlace t, int64_t head) {
 // Leading and trailing whitespace; with neither /head nor /tail also the
 // indentation and trailing blanks of every line, one line feed kept at the
 // end when the dropped tail held one.
-void trim_head_tail(InPlace t, int64_t head, bool head_only, bool tail_only) {
+void trim_head_tail(InPlace t, int64_t head, bool head_, bool tail_) {
+    bool head_only = head_ && !tail_, tail_only = tail_ && !head_, lines = !head_ && !tail_;
     int64_t start = head, end = total_of(t.s);
     if (!tail_only)
         while (start < end && white(t.at(start))) start++;
@@ -297,7 +298,6 @@ void trim_head_tail(InPlace t, int64_t head, bool head_only, bool tail_only) {
     if (!head_only)
         while (end > start && white(t.at(end - 1))) line_feed |= t.at(--end) == '\n';
     int64_t w = head;
-    bool lines = !head_only && !tail_only;
     bool after_line_feed = false;
     for (int64_t i = start; i < end;) {
         uint32_t c = t.at(i);
@@ -415,7 +415,7 @@ Cell* trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all,
     InPlace t{buffer_of(series), buffer_of(series)->unit()};
     if (all || with) remove_each(t, at, set);
     else if (lines) trim_lines(t, at);
-    else trim_head_tail(t, at, head && !tail, tail && !head);
+    else trim_head_tail(t, at, head, tail);
     if (notified) ownership::check(series, ownership::TRIMMED, nullptr, int(at), int(total_of(t.s) - at));
     return series;
 }

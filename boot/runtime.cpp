@@ -7,9 +7,13 @@
 
 #include "core/context.h"
 #include "core/datatype.h"
+#include "core/dispatch.h"
+#include "core/eval.h"
 #include "core/frames.h"
 #include "core/memory.h"
 #include "core/native.h"
+#include "core/natives.h"
+#include "core/path.h"
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -62,6 +66,10 @@ void (*const g_type_inits[])() = {
     native::init,
     action::init,
     op::init,
+    path::init,
+    path::init_lit_path,
+    path::init_set_path,
+    path::init_get_path,
     paren::init,
     issue::init,
     triple::init,
@@ -88,6 +96,7 @@ void init() {
     memory::init();
     datatype::reset();
     for (auto type_init : g_type_inits) type_init();
+    actions::init();
     memory::new_node_frame(memory::NODE_FRAME_SLOTS);
     memory::new_series_frame();
     stack::init();
@@ -100,7 +109,9 @@ void init() {
     words::init_ooo();
     stack::set_frame_names(words::symbol(words::Word::body), words::symbol(words::Word::anon));
     stack::set_global_context(context::g_global);
+    natives::init();
     lexer::init();
+    interpreter::init();
     g_initialized = true;
 }
 

@@ -3,8 +3,10 @@
 #include <string>
 
 #include "core/cell.h"
+
 #include "core/datatype.h"
 #include "core/error.h"
+#include "core/eval.h"
 #include "core/exits.h"
 #include "core/memory.h"
 #include "scalars/integer.h"
@@ -129,11 +131,9 @@ void raise_bad_to_arg(int type, const Cell* value) {
 }
 
 void raise_expect_arg(const Cell* value, int position) {
-    (void)position;
     Cell function, type, argument;
-    cell::set(&function, TYPE_NONE);
+    interpreter::expect_arg_words(position, &function, &argument);
     cell::set(&type, TYPE_DATATYPE, uint32_t(type_of(value)));
-    cell::set(&argument, TYPE_NONE);
     fire(ERR_script_expect_arg, &function, &type, &argument);
 }
 

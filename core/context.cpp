@@ -228,6 +228,15 @@ Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind) {
 
 // ---- Values -----------------------------------------------------------------------------
 
+GlobalValues g_global_values;
+
+Cell* refresh_global_values() {
+    Cell* values = values_of(cell_of(g_global));
+    g_global_values.series = memory::series_of(cell_of(g_global)->data2);
+    g_global_values.moves = memory::g_buffer_moves;
+    return values;
+}
+
 Cell* missing_value(const Cell* word, Node) {
     if (int32_t(word->data3) < 0) {
         if (word->data2 == words::symbol(words::Sym::self) && word->data1 != 0) return owner_of(word->data1);

@@ -138,6 +138,25 @@ Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind);
 // The cold path of get_in: `self` words, unbound words and missing values.
 Cell* missing_value(const Cell* word, Node ctx);
 
+// The global context's values buffer, kept between lookups while no buffer
+// moved (memory::g_buffer_moves): most words are global, and this saves
+// walking from the context's node to its values' node at every lookup.
+struct GlobalValues {
+    uint32_t moves = ~0u;
+    Series* series = nullptr;
+};
+extern GlobalValues g_global_values;
+Cell* refresh_global_values();
+
+// The first value cell of a context, or null when it has none now.
+inline Cell* values_in(Node ctx) {
+    if (ctx == g_global) {
+        if (g_global_values.moves == memory::g_buffer_moves) return g_global_values.series->cells();
+        return refresh_global_values();
+    }
+    return values_of(cell_of(ctx));
+}
+
 // The word's value cell in the context: on the argument stack for a running
 // function, in the values series otherwise. Index -1 reads the owner of the
 // word's own context for `self`, and raises script no-value for any other
@@ -145,7 +164,7 @@ Cell* missing_value(const Cell* word, Node ctx);
 inline Cell* get_in(const Cell* word, Node ctx) {
     int32_t i = int32_t(word->data3);
     if (i >= 0 && ctx != 0) {
-        Cell* values = values_of(cell_of(ctx));
+        Cell* values = values_in(ctx);
         if (values) return values + i;
     }
     return missing_value(word, ctx);

@@ -85,9 +85,8 @@ Cell datatype_arg(int type);
 // Script bad-to-arg: the target datatype and the value `to` refused.
 [[noreturn]] void raise_bad_to_arg(int type, const Cell* value);
 // Script expect-arg for the running function's argument number `position`
-// (0-based) holding `value`: names the function, the value's datatype and the
-// argument word. Until call frames and function specs exist the function and
-// argument words are none.
+// (0-based, in the order of its spec's words) holding `value`: names the
+// running call's word, the value's datatype and the argument word.
 [[noreturn]] void raise_expect_arg(const Cell* value, int position);
 // One-line description of an error in flight, for reports and test failures:
 // "script/out-of-range" followed by the argument types.

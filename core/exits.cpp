@@ -63,6 +63,7 @@ void end_throw() {
 
 void rethrow(uint32_t code) {
     if (code == THROW_ERROR) throw ErrorThrow(g_pending_error);
+    if (fast_code(code)) throw ExitThrow{{code}};
     throw Throw{code};
 }
 
@@ -90,7 +91,7 @@ void throw_error(ErrorThrow& error) {
     throw error;
 }
 
-void throw_break(bool with_value, bool is_continue) {
+Exit start_break(bool with_value, bool is_continue) {
     Cell* args = g_arguments;
     ErrorId no_loop = is_continue ? ERR_throw_continue : ERR_throw_break;
     int target = find_target(
@@ -98,10 +99,10 @@ void throw_break(bool with_value, bool is_continue) {
     if (target < 0) fire(no_loop);
     Cell* result = land_on(target);
     set_result(result, with_value && !is_continue ? args : nullptr);
-    throw Throw{is_continue ? THROW_CONTINUE : THROW_BREAK};
+    return Exit{is_continue ? THROW_CONTINUE : THROW_BREAK};
 }
 
-void throw_return(bool is_return, bool top_is_target) {
+Exit start_return(bool is_return, bool top_is_target) {
     Cell* args = g_arguments;
     int target = find_target(
         frame_count() - (top_is_target ? 1 : 2), [](const CallFrame* f) { return f->body(); },
@@ -109,8 +110,14 @@ void throw_return(bool is_return, bool top_is_target) {
     if (target < 0) fire(ERR_throw_return);
     Cell* result = land_on(target);
     set_result(result, is_return ? args : nullptr);
-    throw Throw{is_return ? THROW_RETURN : THROW_EXIT};
+    return Exit{is_return ? THROW_RETURN : THROW_EXIT};
 }
+
+void raise_exit(Exit exit) { throw ExitThrow{{exit.code}}; }
+
+void throw_break(bool with_value, bool is_continue) { raise_exit(start_break(with_value, is_continue)); }
+
+void throw_return(bool is_return, bool top_is_target) { raise_exit(start_return(is_return, top_is_target)); }
 
 void throw_value(uint32_t code) {
     Cell* args = g_arguments;

@@ -70,6 +70,86 @@ void end_throw();
 // Passes a caught code on, an error with its content.
 [[noreturn]] void rethrow(uint32_t code);
 
+// ---- The fast path of break, continue, return and exit --------------------------------
+//
+// These four exits are frequent (every `return` of a function, every `break`
+// of a loop), and a C++ exception costs microseconds. So they do not travel as
+// exceptions: the exit native walks to its target frame and moves both stacks
+// there at once, exactly as the throwing forms below do (the target's result
+// cell holds the value, the frames above it are gone), and then answers an
+// Exit carrying the code. Every evaluator entry answers an Exit (or a Next,
+// eval.h): each C++ caller on the way back returns at once when it holds a
+// non-zero one, without touching the stacks again, putting back only its own
+// C++-side state (function context values, the code-position cell: RAII
+// guards, which also run for exceptions). The site whose catch level takes the
+// code (a loop for break and continue, a function body for return and exit)
+// handles it; every other site passes it on by returning it.
+//
+// Exit is [[nodiscard]]: ignoring one is a compiler warning, so no caller can
+// drop an exit by accident. C++ code that runs Zel code and cannot hand an
+// Exit back (a comparison inside a sort, a handler deep in C++) turns it into
+// the exception form with raise_exit; the stacks are already at the target,
+// so the result is the same. Catching sites therefore take codes both ways,
+// through `catching`:
+//
+//     loop frame pushed ...
+//     uint32_t code = stack::catching(CATCH_LOOP, [&] { return interpreter::eval_block(&body, true); });
+//     if (code == THROW_BREAK) { stack::end_throw(); ... leave the loop }
+//     else if (code == THROW_CONTINUE) { stack::end_throw(); ... next iteration }
+//     else if (code) return stack::pass_on(code);
+//
+// Errors and `throw` stay C++ exceptions (throw_error, throw_value).
+
+// The exception form of the fast codes, a type of its own so that the
+// sites that take only these codes let errors pass without stopping them.
+struct ExitThrow : Throw {};
+
+struct [[nodiscard]] Exit {
+    uint32_t code = 0;
+    explicit operator bool() const { return code != 0; }
+};
+
+// The codes that travel as an Exit.
+inline bool fast_code(uint32_t code) { return code >= THROW_EXIT && code <= THROW_BREAK; }
+
+// break (with_value: the first argument of the call is the loop's value) and
+// continue: the stacks land on the nearest loop frame. No loop, or a barrier
+// first: throw error break or continue.
+Exit start_break(bool with_value, bool is_continue);
+// return (with its first argument) and exit: the stacks land on the nearest
+// function body (the top frame itself when `top_is_target`). None, or a
+// barrier first: throw error return.
+Exit start_return(bool is_return, bool top_is_target);
+// The exception form of an Exit, for C++ code that cannot hand one back.
+[[noreturn]] void raise_exit(Exit exit);
+
+// Runs `body` (answering an Exit) under `level` and answers the code that
+// ended it: 0 for a normal end, else the code, whether it came back as an
+// Exit or as an exception. Codes above the level that come as exceptions go
+// on as exceptions; those that come back as an Exit are answered too (the
+// site passes them on). A code the level takes is also in throw_code(), and
+// when its target was inside the site the site is back at its own base.
+template <typename Body>
+uint32_t catching(uint32_t level, Body&& body) {
+    const detail::CatchEntry entry{g_frame_top, g_arguments};
+    Exit exit;
+    try {
+        exit = body();
+    } catch (const Throw& t) {
+        if (!t.caught_by(level)) throw;
+        return detail::caught(t, entry);
+    }
+    if (exit.code && level >= exit.code) return detail::caught(Throw{exit.code}, entry);
+    return exit.code;
+}
+
+// Passes on a code a site does not handle: an Exit for the fast codes (the
+// caller returns it), the exception for the others.
+inline Exit pass_on(uint32_t code) {
+    if (!fast_code(code)) rethrow(code);
+    return Exit{code};
+}
+
 // Raises an error: names the failing function in its `where`, records the
 // frame position, unwinds to the nearest try or barrier (which is popped
 // too) and throws THROW_ERROR. With no try at all the error is reported and

@@ -17,11 +17,6 @@ void restore_context(const CallFrame* frame) {
     if (frame->function_context) context_values(frame->function_context) = frame->saved_values;
 }
 
-[[noreturn]] void frame_overflow() {
-    g_top = g_top - g_bottom > OVERFLOW_HEADROOM ? g_top - OVERFLOW_HEADROOM : g_bottom;
-    cell::cycle_reset();
-    fire(ERR_internal_stack_overflow);
-}
 
 Cell word_cell(Node context, uint32_t symbol) {
     Cell w;
@@ -34,6 +29,12 @@ Cell word_cell(Node context, uint32_t symbol) {
 // one, so only depths above 1 list calls.
 bool names_function(const CallFrame*) { return false; }
 }  // namespace
+
+void frame_overflow() {
+    g_top = g_top - g_bottom > OVERFLOW_HEADROOM ? g_top - OVERFLOW_HEADROOM : g_bottom;
+    cell::cycle_reset();
+    fire(ERR_internal_stack_overflow);
+}
 
 CallFrame* g_frame_bottom = nullptr;
 CallFrame* g_frame_top = nullptr;
@@ -59,18 +60,6 @@ bool is_unnamed(const CallFrame* frame) {
 
 // ---- Pushing ------------------------------------------------------------------------
 
-CallFrame* mark(const Cell* word, uint32_t header) {
-    if (g_frame_top >= g_frame_end) frame_overflow();
-    CallFrame* f = g_frame_top++;
-    f->header = header;
-    f->symbol = word->data2;
-    f->saved_base = g_arguments;
-    f->word_context = word->data1;
-    f->function_context = 0;
-    f->saved_values = 0;
-    g_arguments = g_top;
-    return f;
-}
 
 CallFrame* mark_func(const Cell* word, Node function_context) {
     CallFrame* f = mark(word, FRAME_FUNCTION << FRAME_KIND_SHIFT);
@@ -81,23 +70,9 @@ CallFrame* mark_func(const Cell* word, Node function_context) {
     return f;
 }
 
-CallFrame* mark_native(const Cell* word) { return mark(word, FRAME_NATIVE << FRAME_KIND_SHIFT); }
-CallFrame* mark_try(const Cell* word) { return mark(word, FRAME_TRY << FRAME_KIND_SHIFT); }
-CallFrame* mark_try_all(const Cell* word) { return mark(word, FRAME_TRY_ALL << FRAME_KIND_SHIFT); }
-CallFrame* mark_catch(const Cell* word) { return mark(word, FRAME_CATCH << FRAME_KIND_SHIFT); }
-CallFrame* mark_loop(const Cell* word) { return mark(word, FRAME_LOOP << FRAME_KIND_SHIFT); }
 
-CallFrame* mark_eval(const Cell* word) {
-    return mark(word, FRAME_EVAL << FRAME_KIND_SHIFT | FRAME_INTERP);
-}
 
-CallFrame* mark_interp_native(const Cell* word) {
-    return mark(word, FRAME_NATIVE << FRAME_KIND_SHIFT | FRAME_INTERP);
-}
 
-CallFrame* mark_interp_func(const Cell* word) {
-    return mark(word, FRAME_FUNCTION << FRAME_KIND_SHIFT | FRAME_INTERP);
-}
 
 void set_body_flag(bool on) {
     uint32_t& header = top_frame()->header;
@@ -125,11 +100,6 @@ void pop_frame() {
     restore_context(f);
 }
 
-void unwind() {
-    const CallFrame* f = --g_frame_top;
-    g_top = g_arguments + 1;
-    g_arguments = f->saved_base;
-}
 
 void unwind_func() {
     restore_context(top_frame());
@@ -147,11 +117,6 @@ void unwind_reset() {
     g_arguments = g_top = f->saved_base;
 }
 
-Cell* unwind_last() {
-    Cell* result = g_arguments;
-    unwind();
-    return copy_cell(result, g_arguments);
-}
 
 Cell* unwind_func_last() {
     Cell* result = g_arguments;

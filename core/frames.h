@@ -87,17 +87,34 @@ inline uint32_t& context_values(Node context) { return memory::series_of(context
 // The common push: records the word and the caller's base, then the call's
 // own base starts at the top. A full frame stack gives back
 // OVERFLOW_HEADROOM argument cells and raises internal stack-overflow.
-CallFrame* mark(const Cell* word, uint32_t header);
+[[noreturn]] void frame_overflow();
+inline CallFrame* mark(const Cell* word, uint32_t header) {
+    if (g_frame_top >= g_frame_end) [[unlikely]]
+        frame_overflow();
+    CallFrame* f = g_frame_top++;
+    f->header = header;
+    f->symbol = word->data2;
+    f->saved_base = g_arguments;
+    f->word_context = word->data1;
+    f->function_context = 0;
+    f->saved_values = 0;
+    g_arguments = g_top;
+    return f;
+}
 // A function call; with a context, its values word is restored on pop.
 CallFrame* mark_func(const Cell* word, Node function_context = 0);
-CallFrame* mark_native(const Cell* word);
-CallFrame* mark_try(const Cell* word);
-CallFrame* mark_try_all(const Cell* word);
-CallFrame* mark_catch(const Cell* word);
-CallFrame* mark_loop(const Cell* word);
-CallFrame* mark_eval(const Cell* word);
-CallFrame* mark_interp_native(const Cell* word);
-CallFrame* mark_interp_func(const Cell* word);
+inline CallFrame* mark_native(const Cell* word) { return mark(word, FRAME_NATIVE << FRAME_KIND_SHIFT); }
+inline CallFrame* mark_try(const Cell* word) { return mark(word, FRAME_TRY << FRAME_KIND_SHIFT); }
+inline CallFrame* mark_try_all(const Cell* word) { return mark(word, FRAME_TRY_ALL << FRAME_KIND_SHIFT); }
+inline CallFrame* mark_catch(const Cell* word) { return mark(word, FRAME_CATCH << FRAME_KIND_SHIFT); }
+inline CallFrame* mark_loop(const Cell* word) { return mark(word, FRAME_LOOP << FRAME_KIND_SHIFT); }
+inline CallFrame* mark_eval(const Cell* word) { return mark(word, FRAME_EVAL << FRAME_KIND_SHIFT | FRAME_INTERP); }
+inline CallFrame* mark_interp_native(const Cell* word) {
+    return mark(word, FRAME_NATIVE << FRAME_KIND_SHIFT | FRAME_INTERP);
+}
+inline CallFrame* mark_interp_func(const Cell* word) {
+    return mark(word, FRAME_FUNCTION << FRAME_KIND_SHIFT | FRAME_INTERP);
+}
 
 void set_body_flag(bool on);
 void set_interp_flag();
@@ -120,11 +137,19 @@ void clear_body_flag(CallFrame* frame);
 // (1) when the frame stack becomes empty, both are the bottom.
 
 void pop_frame();
-void unwind();
+inline void unwind() {
+    const CallFrame* f = --g_frame_top;
+    g_top = g_arguments + 1;
+    g_arguments = f->saved_base;
+}
 void unwind_func();
 void unwind_func_reset();
 void unwind_reset();
-Cell* unwind_last();
+inline Cell* unwind_last() {
+    Cell* result = g_arguments;
+    unwind();
+    return copy_cell(result, g_arguments);
+}
 Cell* unwind_func_last();
 
 // Pops frames, restoring the function contexts of kind-1 frames, down to the

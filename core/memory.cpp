@@ -455,6 +455,8 @@ Node alloc_bytes_filled(int64_t count, uint8_t byte) {
 
 void set_series_flags(Node node, uint32_t bits) { series_of(node)->flags |= bits; }
 
+uint32_t g_buffer_moves = 0;
+
 Series* replace_series_buffer(Series* s, int64_t capacity) {
     if (capacity == 0) capacity = s->capacity == 0 ? 16 : int64_t(s->capacity) * 2;
     if (capacity < 1) fire(ERR_internal_no_memory);
@@ -469,6 +471,7 @@ Series* replace_series_buffer(Series* s, int64_t capacity) {
     if (used > uint32_t(fresh->capacity)) used = uint32_t(fresh->capacity);
     fresh->tail = fresh->offset + used;
     if (node) set_node(node, fresh);
+    g_buffer_moves++;
     s->node = 0;
     s->flags &= ~SERIES_IN_USE;
     return fresh;

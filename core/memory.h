@@ -182,6 +182,11 @@ Node alloc_chars(int64_t count, int unit);
 Node alloc_bytes_filled(int64_t count, uint8_t byte);
 void set_series_flags(Node node, uint32_t bits);
 
+// Counts the times a live node was given another buffer (here, and by
+// compaction when it moves buffers): a C++ cache of a buffer address is
+// valid while the count it was taken at still holds.
+extern uint32_t g_buffer_moves;
+
 // capacity 0 doubles the current capacity (a zero-capacity buffer becomes
 // 16 bytes). The node keeps pointing at the live buffer.
 Series* replace_series_buffer(Series* s, int64_t capacity);

@@ -29,9 +29,6 @@ const char* g_no_args[] = {nullptr};
 
 void (*g_terminal_restore)() = nullptr;
 
-// Depth guard of the thread running the interpreter: the lowest stack
-// address it may reach before raising stack-overflow.
-thread_local uintptr_t g_stack_limit = 0;
 constexpr size_t STACK_HEADROOM = size_t(4) << 20;
 
 // Alternate stack for the fault handlers, one per thread that runs Zel.
@@ -172,15 +169,9 @@ int run_on_big_stack(int (*fn)(void*), void* arg) {
     return start.result;
 }
 
-bool stack_has_room() {
-    if (g_stack_limit == 0) return true;
-    char probe;
-    return reinterpret_cast<uintptr_t>(&probe) > g_stack_limit;
-}
+thread_local uintptr_t g_stack_limit = 0;
 
-void check_native_stack() {
-    if (!stack_has_room()) fire(ERR_internal_stack_overflow);
-}
+void native_stack_overflow() { fire(ERR_internal_stack_overflow); }
 
 void set_terminal_restore(void (*restore)()) { g_terminal_restore = restore; }
 

@@ -34,10 +34,21 @@ const char* const* arguments();
 int run_on_big_stack(int (*fn)(void*), void* arg);
 constexpr size_t BIG_STACK_SIZE = size_t(512) << 20;
 
+// Depth guard of the thread running the interpreter: the lowest stack
+// address it may reach before raising stack-overflow (0: no guard).
+extern thread_local uintptr_t g_stack_limit;
+[[noreturn]] void native_stack_overflow();
+
 // The depth guard: true while the current thread's native stack has headroom.
-bool stack_has_room();
+// Inline: the evaluator checks it at every block and call.
+inline bool stack_has_room() {
+    return g_stack_limit == 0 || reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) > g_stack_limit;
+}
 // Raises internal stack-overflow when the native stack is nearly used up.
-void check_native_stack();
+inline void check_native_stack() {
+    if (!stack_has_room()) [[unlikely]]
+        native_stack_overflow();
+}
 
 // Called by the OS-facing parts that change the terminal (raw mode): the
 // routine runs on every exit path, faults and interrupts included.

@@ -20,20 +20,10 @@ void init() {
     init_frames();
 }
 
-Cell* push_new() {
-    Cell* c = g_top++;
-    if (g_top > g_end) {
-        g_top -= OVERFLOW_HEADROOM;
-        cell::cycle_reset();
-        fire(ERR_internal_stack_overflow);
-    }
-    return c;
-}
-
-Cell* push(const Cell* value) {
-    Cell* c = push_new();
-    *c = *value;
-    return c;
+void overflow() {
+    g_top -= OVERFLOW_HEADROOM;
+    cell::cycle_reset();
+    fire(ERR_internal_stack_overflow);
 }
 
 void pop(int n) { g_top = n >= g_top - g_bottom ? g_bottom : g_top - n; }
@@ -42,17 +32,6 @@ Cell* get_top() { return g_top > g_bottom ? g_top - 1 : g_bottom; }
 
 int top_type() { return type_of(get_top()); }
 
-Cell* set_last(const Cell* value) { return copy_cell(value, g_arguments); }
-
-Cell* set_last_only(const Cell* value) {
-    g_top = g_arguments + 1;
-    return copy_cell(value, g_arguments);
-}
-
-Cell* reset() {
-    g_top = g_arguments;
-    return g_arguments;
-}
 
 void keep() { g_top = g_arguments + 1; }
 
@@ -62,9 +41,5 @@ void keep_error_result() {
     g_top = g_arguments + 1;
 }
 
-void drop_under() {
-    g_top--;
-    copy_cell(g_top, g_top - 1);
-}
 
 }  // namespace zel::stack

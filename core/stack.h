@@ -31,24 +31,45 @@ inline Cell* top() { return g_top; }
 inline Cell* bottom() { return g_bottom; }
 inline int depth() { return int(g_top - g_bottom); }
 
+// Gives back OVERFLOW_HEADROOM cells and raises internal stack-overflow.
+[[noreturn]] void overflow();
+
 // Reserves the cell at the top. Every one of the ARGUMENT_CELLS cells can be
 // pushed; one more gives back OVERFLOW_HEADROOM cells and raises internal
-// stack-overflow.
-Cell* push_new();
-Cell* push(const Cell* value);
+// stack-overflow. Inline: the evaluator pushes at every step.
+inline Cell* push_new() {
+    Cell* c = g_top++;
+    if (g_top > g_end) [[unlikely]]
+        overflow();
+    return c;
+}
+inline Cell* push(const Cell* value) {
+    Cell* c = push_new();
+    *c = *value;
+    return c;
+}
 // Drops n cells, never below the bottom.
 void pop(int n);
 // The last pushed cell, or the bottom cell when the stack is empty.
 Cell* get_top();
 int top_type();
-Cell* set_last(const Cell* value);
-Cell* set_last_only(const Cell* value);
-Cell* reset();
+inline Cell* set_last(const Cell* value) { return copy_cell(value, g_arguments); }
+inline Cell* set_last_only(const Cell* value) {
+    g_top = g_arguments + 1;
+    return copy_cell(value, g_arguments);
+}
+inline Cell* reset() {
+    g_top = g_arguments;
+    return g_arguments;
+}
 void keep();
 // An error! on top becomes the result; the call keeps only its result cell.
 void keep_error_result();
 // Drops the top cell by copying it over the one below.
-void drop_under();
+inline void drop_under() {
+    g_top--;
+    copy_cell(g_top, g_top - 1);
+}
 
 // A running function's context keeps where its values start on this stack
 // as a reference: the cell's index from the bottom plus one, so that 0 still

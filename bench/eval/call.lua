@@ -1,0 +1,9 @@
+local function f(a, b, c, neg)
+  if neg then return a - b - c else return a + b + c end
+end
+local function run()
+  local i, s = 0, 0
+  while i < 1000000 do i = i + 1; s = s + f(7, 2, 3, true) end
+  return s
+end
+local t = os.clock(); run(); print(os.clock() - t)

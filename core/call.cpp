@@ -1,0 +1,669 @@
+// Calls: framing a call, the argument cache, fetching and checking arguments
+// (from the code, a path's refinements or an apply block), running native and
+// action entries and function bodies. Relies on the evaluator (eval.cpp), the
+// stacks and exits, contexts, typesets, the natives table and the action
+// entries.
+#include <cstring>
+
+#include "core/context.h"
+#include "core/dispatch.h"
+#include "core/error.h"
+#include "core/eval.h"
+#include "core/frames.h"
+#include "core/native.h"
+#include "core/natives.h"
+#include "core/platform.h"
+#include "core/simple_types.h"
+#include "core/symbol.h"
+#include "core/trace.h"
+#include "core/typeset.h"
+#include "core/word.h"
+#include "core/words.h"
+#include "series/block.h"
+
+namespace zel::interpreter {
+
+namespace {
+
+// More refinements than any native or action has; functions with more than
+// this many can still be called, their refinements beyond it only through
+// ordinary calls.
+constexpr int MAX_SLOTS = 16;
+// Distinct refinements one call can be given.
+constexpr int MAX_USED = 32;
+
+constexpr uint32_t KIND_SHIFT = 20;
+constexpr uint32_t FLAG_TRACE = 0x400;
+constexpr uint32_t FLAG_NO_TRACE = 0x200;
+
+inline Cell* cells_of(const Cell* block) { return memory::series_of(block->data2)->cells(); }
+inline int32_t tail_of(const Cell* block) {
+    return int32_t(memory::series_of(block->data2)->used() / sizeof(Cell));
+}
+// The argument cache lives in the callable's more block after the block's
+// own cells, so that a call reaches it through one node: more cell 1 is a
+// block! of that same buffer at the cache's first cell. `more` names it.
+inline Cell* cache_cells(Node more) {
+    Cell* cells = memory::series_of(more)->cells();
+    return cells + int32_t(cells[1].data1);
+}
+inline int32_t cache_length(Node more) {
+    Series* s = memory::series_of(more);
+    return int32_t(s->used() / sizeof(Cell)) - int32_t(s->cells()[1].data1);
+}
+
+inline bool function_type(int type) { return type == TYPE_FUNCTION || type == TYPE_ROUTINE; }
+
+const Cell& anon_word() { return words::word(words::Word::anon); }
+
+uint32_t canonical(uint32_t symbol) { return symbol::resolve(symbol); }
+
+Cell block_of(Node node) {
+    Cell b;
+    cell::set(&b, TYPE_BLOCK, 0, node);
+    return b;
+}
+
+[[noreturn]] void expect_arg(const Cell* name, const Cell* value, const Cell* callable, int index) {
+    Cell type = error::datatype_arg(type_of(value));
+    Cell word = arg_word(callable, index);
+    fire(ERR_script_expect_arg, name, &type, &word);
+}
+
+inline void check_type(const Cell* item, const Cell* value, const Cell* name, const Cell* callable, int index) {
+    if (!typeset::has(item, type_of(value))) expect_arg(name, value, callable, index);
+}
+
+// Spec attributes trace and no-trace switch tracing for one body.
+struct TracingScope {
+    bool saved = g_tracing;
+    explicit TracingScope(uint32_t header) {
+        if (header & FLAG_TRACE) g_tracing = g_tracer_installed;
+        else if (header & FLAG_NO_TRACE) g_tracing = false;
+    }
+    ~TracingScope() { g_tracing = saved; }
+};
+
+// The function context's values are the call's cells while its body runs,
+// and what they were before afterwards, however the body ends.
+struct ValuesScope {
+    Node context;
+    Cell* cell;  // the context cell, while no buffer moves
+    uint32_t moves;
+    uint32_t saved;
+    ValuesScope(Node ctx, const Cell* first)
+        : context(ctx), cell(context::cell_of(ctx)), moves(memory::g_buffer_moves), saved(cell->data2) {
+        cell->data2 = stack::values_ref(first);
+    }
+    ~ValuesScope() {
+        if (moves != memory::g_buffer_moves) cell = context::cell_of(context);
+        cell->data2 = saved;
+    }
+};
+
+// Fetches one argument at `position`, by the cache cell's kind.
+Next fetch_arg(const Code& code, int32_t position, int32_t end, const Cell* item, bool infix, bool safer,
+               const Cell* name, const Cell* callable, int index) {
+    if (position >= end) {
+        Cell word = arg_word(callable, index);
+        fire(ERR_script_no_arg, name, &word);
+    }
+    int kind = arg_kind(item);
+    if (kind == 0) return eval_expression(code, position, safer ? position + 1 : end, infix, true, false);
+    Cell value = code.cells()[position];
+    trace_if(TRACE_FETCH, code.block(), position, &value);
+    if (kind == 2) {
+        switch (type_of(&value)) {
+            case TYPE_PAREN:
+                if (Exit e = eval_block(&value, false)) return exiting(e);
+                trace_if(TRACE_PUSH, code.block(), position, stack::get_top());
+                return Next{position + 1, 0};
+            case TYPE_GET_WORD:
+                value = *context::get(&value);
+                break;
+            case TYPE_GET_PATH: {
+                Next n = eval_path(&value, nullptr, 0, 0, false, true, true, nullptr);
+                if (n.exit) return n;
+                trace_if(TRACE_PUSH, code.block(), position, stack::get_top());
+                return Next{position + 1, 0};
+            }
+            default:
+                break;
+        }
+    }
+    stack::push(&value);
+    trace_if(TRACE_PUSH, code.block(), position, &value);
+    return Next{position + 1, 0};
+}
+
+// Where a call's refinements come from and how they are checked.
+struct Refiner {
+    const Cell* callable;
+    const Cell* name;
+    const Code* code;
+    int32_t end;
+    Node cache;
+    bool function;
+    bool safer;
+    bool apply;
+    int32_t* slots;
+    int* count;  // argument cells fetched so far (natives' positions)
+    int32_t used[MAX_USED] = {};
+    int nused = 0;
+
+    // The cache index of the refinement named by `element`.
+    int32_t find(const Cell* element) const {
+        uint32_t s = canonical(element->data2);
+        int32_t n = cache_length(cache);
+        for (int32_t k = 0; k < n; k++) {
+            const Cell* c = cache_cells(cache) + k;
+            if (type_of(c) == TYPE_REFINEMENT && canonical(c->data2) == s) return k;
+        }
+        fire(ERR_script_no_refine, name, element);
+    }
+
+    // Activates (or not) the refinement and fetches its arguments at `position`.
+    Next use(const Cell* element, bool active, int32_t position, const Cell* dup_arg) {
+        int32_t k = find(element);
+        for (int i = 0; i < nused; i++)
+            if (used[i] == k) fire(ERR_script_dup_refine, dup_arg);
+        if (nused < MAX_USED) used[nused++] = k;
+        Cell refinement = cache_cells(cache)[k];
+        Cell* logic_cell = nullptr;
+        if (function) {
+            logic_cell = stack::arguments() + refinement.data3;
+            logic::set(logic_cell, active);
+        } else if (active && int(refinement.data3) <= MAX_SLOTS) {
+            slots[refinement.data3 - 1] = *count;
+        }
+        int32_t n = cache_length(cache);
+        int argument = 0;
+        for (int32_t j = k + 1; j < n; j++) {
+            Cell item = cache_cells(cache)[j];
+            if (type_of(&item) != TYPE_TYPESET) break;
+            if (arg_kind(&item) == 3) continue;
+            argument++;
+            if (safer && !active) {
+                if (position < end) position++;
+                continue;
+            }
+            if (apply && position >= end) {
+                none::push();
+            } else {
+                Next f = fetch_arg(*code, position, end, &item, false, safer, name, callable, j);
+                if (f.exit) return f;
+                position = f.position;
+                check_type(&item, stack::top() - 1, name, callable, j);
+            }
+            if (!active) {
+                stack::g_top--;
+            } else if (function) {
+                copy_cell(stack::top() - 1, logic_cell + argument);
+                stack::g_top--;
+            } else {
+                (*count)++;
+            }
+        }
+        return Next{position, 0};
+    }
+};
+
+// Refinements from a path: each element a word (active) or a get-word
+// (active when its value is truthy).
+Next path_refinements(Refiner& r, const Cell* path, int32_t from, int32_t position) {
+    int32_t tail = tail_of(path);
+    for (int32_t k = from; k < tail; k++) {
+        Cell element = cells_of(path)[k];
+        bool active = true;
+        if (type_of(&element) == TYPE_GET_WORD) {
+            const Cell* v = context::get(&element);
+            if (type_of(v) == TYPE_UNSET) fire(ERR_script_no_value, &element);
+            active = !logic::is_false(v);
+        } else if (type_of(&element) != TYPE_WORD) {
+            fire(ERR_script_bad_refine, &element);
+        }
+        Next n = r.use(&element, active, position, path);
+        if (n.exit) return n;
+        position = n.position;
+    }
+    return Next{position, 0};
+}
+
+// Refinements from the rest of an apply block: a refinement!, the
+// expression that activates it, then its arguments.
+Next list_refinements(Refiner& r, const Code& args, int32_t position, int32_t end) {
+    while (position < end) {
+        Cell element = args.cells()[position];
+        if (type_of(&element) != TYPE_REFINEMENT) fire(ERR_script_bad_refine, &element);
+        position++;
+        if (position >= end) fire(ERR_script_no_arg, r.name, &element);
+        Next c = eval_expression(args, position, end, false, true, false);
+        if (c.exit) return c;
+        bool active = !logic::is_false(stack::top() - 1);
+        stack::g_top--;
+        Next n = r.use(&element, active, c.position, args.block());
+        if (n.exit) return n;
+        position = n.position;
+    }
+    return Next{position, 0};
+}
+
+// The cells of a function's call that the code does not give: false for
+// each refinement, none for its arguments, and the locals.
+void push_locals(int32_t count) {
+    if (count <= 0) return;
+    stack::push(&logic::g_false);
+    for (int32_t i = 1; i < count; i++) stack::push(&none::g_none);
+}
+
+// The cache cell's fourth word: PLAIN | n when the cache holds nothing but n
+// evaluated arguments (and a return: type), the shape of most calls, which
+// fetch_args then takes on its short path.
+constexpr uint32_t PLAIN = 0x80000000;
+
+uint32_t plain_summary(Node cache) {
+    uint32_t n = 0;
+    for (int32_t k = 0; k < cache_length(cache); k++) {
+        const Cell* c = cache_cells(cache) + k;
+        if (type_of(c) != TYPE_TYPESET || arg_kind(c) == 1 || arg_kind(c) == 2) return 0;
+        if (arg_kind(c) == 0) n++;
+    }
+    return PLAIN | n;
+}
+
+// Runs a native's or action's entry routine on the call's cells.
+inline Exit run_entry(const Cell* callable, const int32_t* slots) {
+    natives::Entry entry = type_of(callable) == TYPE_ACTION ? actions::entry(int(callable->data1))
+                                                             : natives::entry(native::callable_number(callable));
+    if (!entry) fire(ERR_internal_not_done);
+    return entry(false, slots);
+}
+
+// The short path: n evaluated arguments, no refinements, no locals.
+Next fetch_plain(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, Node cache,
+                 const Cell* items, uint32_t n, bool infix) {
+    uint32_t moves = memory::g_buffer_moves;
+    for (uint32_t k = 0; k < n; k++) {
+        if (!(infix && k == 0)) {
+            if (position >= end) {
+                Cell word = arg_word(callable, int(k));
+                fire(ERR_script_no_arg, name, &word);
+            }
+            Next f = eval_expression(code, position, end, infix, true, false);
+            if (f.exit) return f;
+            position = f.position;
+        }
+        // The cache's buffer is read again when the argument's code moved buffers.
+        if (moves != memory::g_buffer_moves) {
+            items = cache_cells(cache);
+            moves = memory::g_buffer_moves;
+        }
+        const Cell* item = items + k;
+        if (!typeset::has(item, type_of(stack::top() - 1))) expect_arg(name, stack::top() - 1, callable, int(k));
+    }
+    return Next{position, 0};
+}
+
+}  // namespace
+
+// ---- The argument cache ------------------------------------------------------------------
+
+Cell arg_cache(const Cell* callable) {
+    const Cell* slot = memory::series_of(callable->data3)->cells() + 1;
+    if (type_of(slot) != TYPE_BLOCK) build_arg_cache(callable);
+    return memory::series_of(callable->data3)->cells()[1];
+}
+
+Node build_arg_cache(const Cell* callable) {
+    bool function = function_type(type_of(callable));
+    Cell spec = block_of(callable->data2);
+    int32_t n = tail_of(&spec);
+    Node more = callable->data3;
+    Cell* cache = stack::push(&none::g_none);
+    cell::set(cache, TYPE_BLOCK, memory::series_of(more)->used() / sizeof(Cell), more);
+    uint32_t local = canonical(words::refinement(words::Ref::local).data2);
+    uint32_t return_ = canonical(words::symbol(words::Sym::return_));
+    int ordinal = 0, context_index = 0, locals = 0;
+    for (int32_t i = 0; i < n; i++) {
+        Cell item = cells_of(&spec)[i];
+        Cell next;
+        cell::set(&next, TYPE_NONE);
+        if (i + 1 < n) next = cells_of(&spec)[i + 1];
+        bool typed = type_of(&next) == TYPE_BLOCK && block::length_q(&next) > 0;
+        switch (type_of(&item)) {
+            case TYPE_WORD: case TYPE_GET_WORD: case TYPE_LIT_WORD: {
+                uint32_t kind = type_of(&item) == TYPE_WORD ? 0 : type_of(&item) == TYPE_GET_WORD ? 1 : 2;
+                Cell* ts = typed ? typeset::make_from_spec_in(cache, &next) : typeset::make_default_in(cache);
+                ts->header |= kind << KIND_SHIFT;
+                if (type_of(&next) == TYPE_BLOCK) i++;
+                context_index++;
+                break;
+            }
+            case TYPE_REFINEMENT: {
+                if (canonical(item.data2) == local) {
+                    locals = 1;
+                    while (i + 1 < n && type_of(cells_of(&spec) + i + 1) != TYPE_SET_WORD) {
+                        if (type_of(cells_of(&spec) + i + 1) == TYPE_WORD) locals++;
+                        i++;
+                    }
+                    break;
+                }
+                ordinal++;
+                Cell* r = block::append_cell(cache, &item);
+                r->data1 = uint32_t(ordinal);
+                r->data3 = uint32_t(function ? context_index : ordinal);
+                context_index++;
+                break;
+            }
+            case TYPE_SET_WORD: {
+                if (canonical(item.data2) != return_) fire(ERR_script_bad_func_def, &item);
+                Cell* ts = typed ? typeset::make_from_spec_in(cache, &next) : typeset::make_default_in(cache);
+                ts->header |= 3u << KIND_SHIFT;
+                if (type_of(&next) == TYPE_BLOCK) i++;
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    Cell count;
+    if (!function && ordinal > 0) {
+        cell::set(&count, TYPE_INTEGER, 0, uint32_t(ordinal));
+        block::append_cell(cache, &count);
+    } else if (function && locals > 0) {
+        cell::set(&count, TYPE_INTEGER, 0, uint32_t(locals));
+        block::append_cell(cache, &count);
+    }
+    Cell made = *cache;
+    stack::g_top--;
+    copy_cell(&made, memory::series_of(more)->cells() + 1);
+    memory::series_of(more)->cells()[1].data3 = plain_summary(more);
+    return more;
+}
+
+Cell arg_word(const Cell* callable, int index) {
+    Cell spec = block_of(callable->data2);
+    uint32_t local = canonical(words::refinement(words::Ref::local).data2);
+    int k = 0;
+    for (int32_t i = 0; i < tail_of(&spec); i++) {
+        Cell item = cells_of(&spec)[i];
+        int t = type_of(&item);
+        if (t == TYPE_REFINEMENT && canonical(item.data2) == local) break;
+        if (!word::any_word_type_q(t) || t == TYPE_ISSUE) continue;
+        if (k++ == index) {
+            if (t == TYPE_LIT_WORD || t == TYPE_GET_WORD) cell::set_type(&item, TYPE_WORD);
+            return item;
+        }
+    }
+    return none::g_none;
+}
+
+// ---- Fetching arguments --------------------------------------------------------------------
+
+Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end,
+                const Cell* path, int32_t path_position, int mode, bool infix) {
+    // The left operand of an infix call is already at the top.
+    if (infix) stack::g_top++;
+    Node cache = callable->data3;
+    Cell* more = memory::series_of(cache)->cells();
+    if (type_of(more + 1) != TYPE_BLOCK) {
+        build_arg_cache(callable);
+        more = memory::series_of(cache)->cells();
+    }
+    if (mode == MODE_CALL && !path) {
+        uint32_t summary = more[1].data3;
+        if (summary & PLAIN) {
+            Next n = fetch_plain(callable, name, code, position, end, cache, more + int32_t(more[1].data1),
+                                 summary & ~PLAIN, infix);
+            if (n.exit) return n;
+            position = n.position;
+            trace_if(TRACE_CALL, code.block(), position, callable, name);
+            if (type_of(callable) == TYPE_FUNCTION) return n;
+            if (Exit e = run_entry(callable, nullptr)) return exiting(e);
+            return n;
+        }
+    }
+    const bool function = function_type(type_of(callable));
+    const bool apply = mode != MODE_CALL;
+    const bool all = apply && (mode & MODE_APPLY_ALL) && !path;
+    const bool safer = (mode & MODE_SAFER) != 0;
+    int32_t slots[MAX_SLOTS];
+    int32_t length = cache_length(cache);
+    int32_t locals = 0;
+    if (length > 0) {
+        const Cell* last = cache_cells(cache) + length - 1;
+        if (type_of(last) == TYPE_INTEGER) {
+            locals = cell::get_int(last);
+            if (!function)
+                for (int i = 0; i < locals && i < MAX_SLOTS; i++) slots[i] = -1;
+        }
+    }
+    int count = 0;
+    bool active = true, left_pending = infix;
+    for (int32_t k = 0; k < length; k++) {
+        Cell item = cache_cells(cache)[k];
+        switch (type_of(&item)) {
+            case TYPE_TYPESET: {
+                if (arg_kind(&item) == 3) break;
+                if (!active) {
+                    if (all && position < end) {
+                        Next f = fetch_arg(code, position, end, &item, false, safer, name, callable, k);
+                        if (f.exit) return f;
+                        position = f.position;
+                        stack::g_top--;
+                    }
+                    if (function) stack::push(&none::g_none);
+                    break;
+                }
+                if (left_pending) {
+                    left_pending = false;
+                } else if (apply && position >= end) {
+                    stack::push(&none::g_none);
+                } else if (arg_kind(&item) == 2 && position >= end && typeset::has(&item, TYPE_UNSET)) {
+                    stack::push(&unset::g_unset);
+                } else {
+                    Next f = fetch_arg(code, position, end, &item, infix, safer, name, callable, k);
+                    if (f.exit) return f;
+                    position = f.position;
+                }
+                check_type(&item, stack::top() - 1, name, callable, k);
+                count++;
+                break;
+            }
+            case TYPE_REFINEMENT: {
+                if (!all) {
+                    active = false;
+                    if (function) {
+                        stack::push(&logic::g_false);
+                        count++;
+                    }
+                    break;
+                }
+                if (position >= end) {
+                    active = false;
+                    if (function) stack::push(&logic::g_false);
+                    break;
+                }
+                Next f = eval_expression(code, position, end, false, true, false);
+                if (f.exit) return f;
+                position = f.position;
+                Cell* flag = stack::top() - 1;
+                if (type_of(flag) != TYPE_LOGIC) expect_arg(name, flag, callable, k);
+                active = logic::get(flag);
+                if (function) {
+                    count++;
+                } else {
+                    stack::g_top--;
+                    if (active && int(item.data3) <= MAX_SLOTS) slots[item.data3 - 1] = count;
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    if (path || (apply && !all)) {
+        Refiner r{callable, name, &code, end, cache, function, safer, apply, slots, &count, {}, 0};
+        Next n = path ? path_refinements(r, path, path_position, position)
+                      : list_refinements(r, code, position, end);
+        if (n.exit) return n;
+        position = n.position;
+    }
+    trace_if(TRACE_CALL, code.block(), apply ? -1 : position, callable, name);
+    if (function) {
+        push_locals(locals);
+        return Next{position, 0};
+    }
+    if (Exit e = run_entry(callable, slots)) return exiting(e);
+    return Next{position, 0};
+}
+
+// ---- Calls ---------------------------------------------------------------------------------------
+
+Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
+          const Cell* path, int32_t path_position, int mode, bool infix) {
+    platform::check_native_stack();
+    const Cell* call_name = name && type_of(name) == TYPE_WORD ? name : &anon_word();
+    Cell callable = *callable_in;
+    if (type_of(&callable) == TYPE_OP) callable.header = uint32_t(op::wrapped_type(callable_in));
+    trace_if(TRACE_OPEN, code.block(), position, &callable, call_name);
+    if (!infix) stack::push(&callable);
+    Next n;
+    switch (type_of(&callable)) {
+        case TYPE_FUNCTION:
+            stack::mark_interp_func(call_name);
+            n = fetch_args(&callable, call_name, code, position, end, path, path_position, mode, infix);
+            if (n.exit) return n;
+            if (Exit e = call_function(&callable)) return exiting(e);
+            break;
+        case TYPE_NATIVE: case TYPE_ACTION:
+            stack::mark_interp_native(call_name);
+            n = fetch_args(&callable, call_name, code, position, end, path, path_position, mode, infix);
+            if (n.exit) return n;
+            break;
+        default:
+            // GAP(routines): routine! values run C++ code from the routine
+            // table, which start-up builds; until it exists they cannot run.
+            fire(ERR_internal_not_done);
+    }
+    if (sub) stack::unwind();
+    else stack::unwind_last();
+    trace_if(TRACE_RETURN, code.block(), n.position, stack::get_top(), call_name);
+    if (!infix) stack::drop_under();
+    return n;
+}
+
+Exit call_function(const Cell* function) {
+    Cell body = memory::series_of(function->data3)->cells()[0];
+    if (type_of(&body) != TYPE_BLOCK) {
+        stack::set_last(&unset::g_unset);
+        return Exit{};
+    }
+    return run_body(function, &body);
+}
+
+Exit run_body(const Cell* function, const Cell* body) {
+    ValuesScope values(function->data1, stack::arguments());
+    stack::set_body_flag(true);
+    stack::CallFrame* frame = stack::top_frame();
+    TracingScope tracing(function->header);
+    Exit e;
+    try {
+        e = eval_block(body, true);
+    } catch (const stack::ExitThrow& t) {
+        if (t.code != THROW_RETURN && t.code != THROW_EXIT) throw;
+        e.code = t.code;
+    }
+    if (e.code == THROW_RETURN || e.code == THROW_EXIT) {
+        stack::end_throw();
+        e.code = 0;
+    }
+    if (!e.code) stack::clear_body_flag(frame);
+    return e;
+}
+
+// ---- From C++ ----------------------------------------------------------------------------------
+
+const Cell* running_callable(const Cell* word) {
+    if (type_of(word) != TYPE_WORD) return nullptr;
+    Node ctx = word->data1;
+    if (ctx == 0 || context::on_stack(ctx)) ctx = context::g_global;
+    int32_t found = context::find_word(ctx, word->data2, true);
+    Cell* values = context::values_of(context::cell_of(ctx));
+    if (found < 0 || !values) return nullptr;
+    const Cell* v = values + context::word_at(ctx, found)->data3;
+    int t = type_of(v);
+    bool callable = t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_OP || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
+    return callable ? v : nullptr;
+}
+
+void expect_arg_words(int index, Cell* function, Cell* argument) {
+    *function = stack::get_call_word();
+    *argument = none::g_none;
+    if (const Cell* callable = running_callable(function)) *argument = arg_word(callable, index);
+}
+
+void check_args(const Cell* callable, const int32_t* refinements) {
+    Node cache = arg_cache(callable).data2;
+    Cell name = stack::get_call_word();
+    int32_t length = cache_length(cache);
+    int position = 0;
+    bool active = true;
+    for (int32_t k = 0; k < length; k++) {
+        Cell item = cache_cells(cache)[k];
+        if (type_of(&item) == TYPE_REFINEMENT) {
+            int32_t slot = refinements[item.data3 - 1];
+            active = slot >= 0;
+            if (active) position = slot;
+        } else if (type_of(&item) == TYPE_TYPESET && arg_kind(&item) != 3 && active) {
+            check_type(&item, stack::arguments() + position, &name, callable, k);
+            position++;
+        }
+    }
+}
+
+Exit call_with(const Cell* callable_in, const Cell* arguments, int count, const Cell* name) {
+    const Cell* call_name = name && type_of(name) == TYPE_WORD ? name : &anon_word();
+    Cell callable = *callable_in;
+    if (type_of(&callable) == TYPE_OP) callable.header = uint32_t(op::wrapped_type(callable_in));
+    bool function = type_of(&callable) == TYPE_FUNCTION;
+    if (!function && type_of(&callable) != TYPE_NATIVE && type_of(&callable) != TYPE_ACTION)
+        fire(ERR_internal_not_done);
+    stack::push(&callable);
+    if (function) stack::mark_interp_func(call_name);
+    else stack::mark_interp_native(call_name);
+    Node cache = arg_cache(&callable).data2;
+    int32_t slots[MAX_SLOTS];
+    for (int32_t& s : slots) s = -1;
+    int32_t length = cache_length(cache);
+    int given = 0;
+    bool active = true;
+    for (int32_t k = 0; k < length; k++) {
+        Cell item = cache_cells(cache)[k];
+        if (type_of(&item) == TYPE_REFINEMENT) {
+            active = false;
+            if (function) stack::push(&logic::g_false);
+        } else if (type_of(&item) == TYPE_TYPESET && arg_kind(&item) != 3) {
+            if (!active) {
+                if (function) stack::push(&none::g_none);
+                continue;
+            }
+            if (given >= count) fire(ERR_script_no_arg, call_name, &none::g_none);
+            Cell* a = stack::push(arguments + given);
+            check_type(&item, a, call_name, &callable, k);
+            given++;
+        } else if (type_of(&item) == TYPE_INTEGER && function) {
+            push_locals(cell::get_int(&item));
+        }
+    }
+    if (function) {
+        if (Exit e = call_function(&callable)) return e;
+    } else {
+        if (Exit e = run_entry(&callable, slots)) return e;
+    }
+    stack::unwind();
+    stack::drop_under();
+    return Exit{};
+}
+
+}  // namespace zel::interpreter

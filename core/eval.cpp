@@ -1,0 +1,482 @@
+// The evaluator: blocks, expressions, the infix check, parens and paths.
+// Calls are call.cpp's. Relies on the stacks, contexts, the registry's
+// eval-path handlers (through dispatch.h) and the trace hooks.
+#include "core/eval.h"
+
+#include "core/context.h"
+#include "core/dispatch.h"
+#include "core/error.h"
+#include "core/frames.h"
+#include "core/native.h"
+#include "core/natives.h"
+#include "core/platform.h"
+#include "core/simple_types.h"
+#include "core/stack.h"
+#include "core/symbol.h"
+#include "core/trace.h"
+#include "core/word.h"
+#include "core/words.h"
+#include "series/series.h"
+
+namespace zel::interpreter {
+
+Cell g_code_position;
+
+void init() { cell::set(&g_code_position, TYPE_UNSET); }
+
+namespace {
+
+inline Cell* cells_of(const Cell* block) { return memory::series_of(block->data2)->cells(); }
+inline int32_t tail_of(const Cell* block) {
+    return int32_t(memory::series_of(block->data2)->used() / sizeof(Cell));
+}
+
+// The value goes to the result cell (sub clear) or is pushed.
+inline void place(const Cell* value, bool sub) {
+    if (sub) stack::push(value);
+    else stack::set_last_only(value);
+}
+
+inline bool callable_type(int type) {
+    return type == TYPE_FUNCTION || type == TYPE_NATIVE || type == TYPE_ACTION || type == TYPE_ROUTINE;
+}
+
+const Cell& body_word() { return words::word(words::Word::body); }
+
+// Puts the code-position cell back however the evaluation ends.
+struct CodePositionScope {
+    Cell saved = g_code_position;
+    ~CodePositionScope() { g_code_position = saved; }
+};
+
+// A word's value without raising: null when the word has no value cell now
+// (unbound, `self`, or a function context whose call is not running).
+inline const Cell* value_if_any(const Cell* word) {
+    Node ctx = word->data1;
+    int32_t index = int32_t(word->data3);
+    if (ctx == 0 || index < 0) return nullptr;
+    Cell* values = context::values_in(ctx);
+    return values ? values + index : nullptr;
+}
+
+// The integer value of a right operand that is a single integer term: an
+// integer! literal, or a word holding one.
+inline bool integer_term(const Cell* term, int32_t* value) {
+    if (type_of(term) == TYPE_WORD) {
+        term = value_if_any(term);
+        if (!term) return false;
+    }
+    if (type_of(term) != TYPE_INTEGER) return false;
+    *value = cell::get_int(term);
+    return true;
+}
+
+// The operators over two integers that nothing can make fail or look
+// different: add, subtract and multiply without overflow and the
+// comparisons. Computed in place of the call, which would give the same
+// value after pushing a frame, fetching and dispatching; false when the call
+// must run (another operator, an overflow).
+inline bool integer_operator(const Cell* op, int32_t left, int32_t right, Cell* result) {
+    int32_t n;
+    int wrapped = op::wrapped_type(op);
+    if (wrapped == TYPE_ACTION) {
+        bool overflow;
+        switch (op->data1) {
+            case ACT_ADD: overflow = __builtin_add_overflow(left, right, &n); break;
+            case ACT_SUBTRACT: overflow = __builtin_sub_overflow(left, right, &n); break;
+            case ACT_MULTIPLY: overflow = __builtin_mul_overflow(left, right, &n); break;
+            default: return false;
+        }
+        if (overflow) return false;
+        cell::set(result, TYPE_INTEGER, 0, uint32_t(n));
+        return true;
+    }
+    if (wrapped != TYPE_NATIVE) return false;
+    bool truth;
+    switch (natives::Native(op->data1)) {
+        case natives::Native::equal_q: case natives::Native::strict_equal_q: truth = left == right; break;
+        case natives::Native::not_equal_q: truth = left != right; break;
+        case natives::Native::lesser_q: truth = left < right; break;
+        case natives::Native::greater_q: truth = left > right; break;
+        case natives::Native::lesser_or_equal_q: truth = left <= right; break;
+        case natives::Native::greater_or_equal_q: truth = left >= right; break;
+        default: return false;
+    }
+    logic::set(result, truth);
+    return true;
+}
+
+// An op! after an expression takes it as its left operand, again and again
+// while operators follow. `entry_top` is the argument top when the
+// expression began: the left operand sits there.
+Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry_top) {
+    while (i < end) {
+        const Cell* next = code.cells() + i;
+        if (type_of(next) != TYPE_WORD) break;
+        const Cell* value = value_if_any(next);
+        if (!value || type_of(value) != TYPE_OP) break;
+        int32_t right;
+        if (!g_tracing && type_of(entry_top) == TYPE_INTEGER && i + 1 < end && integer_term(next + 1, &right) &&
+            integer_operator(value, cell::get_int(entry_top), right, entry_top)) {
+            stack::g_top = entry_top + 1;
+            i += 2;
+            continue;
+        }
+        trace_if(TRACE_FETCH, code.block(), i, next);
+        stack::g_top = entry_top;
+        Cell callable = *value;
+        callable.header = uint32_t(op::wrapped_type(value));
+        Cell name = *next;
+        Next n = call(&callable, &name, code, i + 1, end, sub, nullptr, 0, MODE_CALL, true);
+        if (n.exit) return n;
+        i = n.position;
+    }
+    return Next{i, 0};
+}
+
+Next eval_set_word(const Code& code, int32_t i, int32_t end, bool sub) {
+    Cell word = code.cells()[i];
+    stack::mark_interp_native(&word);
+    stack::push(&word);
+    trace_if(TRACE_PUSH, code.block(), i, &word);
+    if (i + 1 >= end) fire(ERR_script_need_value, &word);
+    Next n = eval_expression(code, i + 1, end, false, true, false);
+    if (n.exit) return n;
+    Cell* value = stack::arguments() + 1;
+    trace_if(TRACE_SET, code.block(), n.position, value, &word);
+    if (type_of(value) == TYPE_UNSET) fire(ERR_script_need_value, &word);
+    // A word with its slot known, outside objects (whose fields report
+    // changes), is stored at once.
+    Node ctx = word.data1;
+    int32_t index = int32_t(word.data3);
+    Cell* values = ctx && index >= 0 ? context::values_in(ctx) : nullptr;
+    if (values && (ctx == context::g_global || context::on_stack(ctx) || context::kind_of(ctx) != context::KIND_OBJECT))
+        values[index] = *value;
+    else
+        context::set(&word, value);
+    *stack::arguments() = *value;
+    if (sub) stack::unwind();
+    else stack::unwind_last();
+    return n;
+}
+
+Next eval_set_path(const Code& code, int32_t i, int32_t end, bool sub) {
+    Cell path = code.cells()[i];
+    trace_if(TRACE_FETCH, code.block(), i, &path);
+    if (i + 1 >= end) fire(ERR_script_need_value, &path);
+    stack::mark_interp_native(&words::word(words::Word::set_path));
+    Next n = eval_expression(code, i + 1, end, false, true, false);
+    if (n.exit) return n;
+    trace_if(TRACE_SET, code.block(), n.position, stack::arguments(), &path);
+    Cell value = *stack::arguments();
+    Next p = eval_path(&path, code, n.position, end, true, false, false, &value);
+    if (p.exit) return p;
+    if (sub) stack::unwind();
+    else stack::unwind_last();
+    return n;
+}
+
+// A paren is a block evaluated under its own frame (named <body>, like the
+// block's): its value goes to the result cell (chain) or is pushed.
+Next eval_paren(const Code& code, int32_t i, bool sub) {
+    Cell paren = code.cells()[i];
+    if (Exit e = eval_block(&paren, !sub)) return exiting(e);
+    return Next{i + 1, 0};
+}
+
+bool system_marker(const Cell* issue) {
+    uint32_t s = symbol::resolve(issue->data2);
+    return s == symbol::resolve(words::symbol(words::Sym::system)) ||
+           s == symbol::resolve(words::symbol(words::Sym::system_global));
+}
+
+}  // namespace
+
+Exit eval_block(const Cell* block, bool chain) {
+    // Every nesting of code passes here or through a call: the native
+    // stack's guard is checked at both.
+    platform::check_native_stack();
+    Cell block_cell = *block;
+    Code code(&block_cell);
+    int32_t i = int32_t(block_cell.data1) < 0 ? 0 : int32_t(block_cell.data1);
+    int32_t end = code.tail();
+    CodePositionScope saved;
+    stack::mark_eval(&body_word());
+    trace_if(TRACE_ENTER, &block_cell, i, nullptr);
+    if (i >= end) {
+        stack::set_last_only(&unset::g_unset);
+    } else {
+        g_code_position = block_cell;
+        for (;;) {
+            g_code_position.data1 = uint32_t(i);
+            Next n = eval_expression(code, i, end, false, false, false);
+            if (n.exit) return Exit{n.exit};
+            i = n.position;
+            // The code may have cut its own block short.
+            int32_t tail = code.tail();
+            if (tail < end) end = tail;
+            if (i >= end) break;
+            // The safe point: every value of the block's previous expression
+            // is dropped, nothing refers into a buffer.
+            stack::reset();
+        }
+    }
+    trace_if(TRACE_EXIT, &block_cell, end, stack::arguments());
+    if (chain) stack::unwind_last();
+    else stack::unwind();
+    return Exit{};
+}
+
+namespace {
+
+// The kinds of values that are rarer in code than words, set-words and
+// literals, out of the evaluator's hot path.
+[[gnu::noinline]] Next eval_other(const Code& code, int32_t i, int32_t end, bool sub, bool passive) {
+    const Cell* value = code.cells() + i;
+    switch (type_of(value)) {
+        case TYPE_PAREN: {
+            Next n = eval_paren(code, i, sub);
+            if (n.exit) return n;
+            i = n.position;
+            break;
+        }
+        case TYPE_GET_WORD: {
+            const Cell* v = context::get(value);
+            trace_if(TRACE_PUSH, code.block(), i, v);
+            place(v, sub);
+            i++;
+            break;
+        }
+        case TYPE_LIT_WORD: {
+            Cell w = *value;
+            cell::set_type(&w, TYPE_WORD);
+            trace_if(TRACE_PUSH, code.block(), i, &w);
+            place(&w, sub);
+            i++;
+            break;
+        }
+        case TYPE_PATH: case TYPE_GET_PATH: {
+            Cell path = *value;
+            Next n = eval_path(&path, code, i + 1, end, false, type_of(&path) == TYPE_GET_PATH, sub, nullptr);
+            if (n.exit) return n;
+            trace_if(TRACE_PUSH, code.block(), n.position, stack::get_top());
+            i = n.position;
+            break;
+        }
+        case TYPE_SET_PATH: {
+            Next n = eval_set_path(code, i, end, sub);
+            if (n.exit) return n;
+            i = n.position;
+            break;
+        }
+        case TYPE_LIT_PATH: {
+            Cell path = *value;
+            cell::set_type(&path, TYPE_PATH);
+            path.data3 = 0;
+            trace_if(TRACE_PUSH, code.block(), i, &path);
+            place(&path, sub);
+            i++;
+            break;
+        }
+        case TYPE_OP:
+            fire(ERR_internal_not_done);
+        case TYPE_FUNCTION: case TYPE_NATIVE: case TYPE_ACTION: case TYPE_ROUTINE: {
+            Cell callable = *value;
+            if (passive) {
+                place(&callable, sub);
+                i++;
+                break;
+            }
+            Next n = call(&callable, &callable, code, i + 1, end < i + 1 ? i + 1 : end, sub, nullptr, 0,
+                          MODE_CALL, false);
+            if (n.exit) return n;
+            i = n.position;
+            break;
+        }
+        case TYPE_ISSUE:
+            if (i + 1 < end && type_of(value + 1) == TYPE_BLOCK && system_marker(value))
+                fire(ERR_internal_zel_system);
+            place(value, sub);
+            i++;
+            break;
+        default:
+            break;
+    }
+    return Next{i, 0};
+}
+
+bool other_type(int type) {
+    switch (type) {
+        case TYPE_PAREN: case TYPE_GET_WORD: case TYPE_LIT_WORD: case TYPE_PATH: case TYPE_GET_PATH:
+        case TYPE_SET_PATH: case TYPE_LIT_PATH: case TYPE_OP: case TYPE_FUNCTION: case TYPE_NATIVE:
+        case TYPE_ACTION: case TYPE_ROUTINE: case TYPE_ISSUE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+Next eval_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive) {
+    Cell* entry_top = stack::top();
+    const Cell* value = code.cells() + i;
+    trace_if(TRACE_FETCH, code.block(), i, value);
+    int type = type_of(value);
+    if (type == TYPE_WORD) {
+        const Cell* v = context::get(value);
+        int t = type_of(v);
+        if (callable_type(t)) {
+            Cell callable = *v, name = *value;
+            Next n = call(&callable, &name, code, i + 1, end, sub, nullptr, 0, MODE_CALL, false);
+            if (n.exit) return n;
+            i = n.position;
+        } else if (t == TYPE_UNSET) {
+            fire(ERR_script_no_value, value);
+        } else if (t == TYPE_OP) {
+            fire(ERR_script_no_op_arg, value);
+        } else {
+            trace_if(TRACE_PUSH, code.block(), i, v);
+            if (t == TYPE_LIT_WORD) stack::push(v);
+            else place(v, sub);
+            i++;
+        }
+    } else if (type == TYPE_SET_WORD) {
+        Next n = eval_set_word(code, i, end, sub);
+        if (n.exit) return n;
+        i = n.position;
+    } else if (other_type(type)) {
+        Next n = eval_other(code, i, end, sub, passive);
+        if (n.exit) return n;
+        i = n.position;
+    } else {
+        trace_if(TRACE_PUSH, code.block(), i, value);
+        place(value, sub);
+        i++;
+    }
+    // The infix check: one type test when no word follows.
+    if (!no_infix && i < end && type_of(code.cells() + i) == TYPE_WORD) {
+        Next n = infix_chain(code, i, end, sub, entry_top);
+        if (n.exit) return n;
+        i = n.position;
+    }
+    if (!sub) trace_if(TRACE_EXPR, code.block(), i, stack::arguments());
+    return Next{i, 0};
+}
+
+Next eval_one(const Code& code, int32_t position, int32_t end, bool sub) {
+    stack::mark_interp_native(&body_word());
+    Next n = eval_expression(code, position, end, false, false, false);
+    if (n.exit) return n;
+    if (sub) stack::unwind();
+    else stack::unwind_last();
+    return n;
+}
+
+Next eval_next(const Cell* block) {
+    Cell block_cell = *block;
+    Code code(&block_cell);
+    int32_t head = int32_t(block_cell.data1) < 0 ? 0 : int32_t(block_cell.data1);
+    if (head >= code.tail()) {
+        stack::set_last_only(&unset::g_unset);
+        return Next{head, 0};
+    }
+    return eval_one(code, head, code.tail(), false);
+}
+
+// ---- Paths -------------------------------------------------------------------------------
+
+namespace {
+
+// A copy of the path holding its elements up to `last` (for the message).
+Cell path_cut_after(const Cell* path, int32_t last) {
+    int32_t head = int32_t(path->data1);
+    Cell cut;
+    cell::set(&cut, type_of(path), 0, memory::copy_series_part(path->data2, head, last - head + 1));
+    return cut;
+}
+
+// A function met in a path: called with the elements from `from` on as its
+// refinements and the arguments that follow the path in the code.
+Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
+                  const Cell* path, int32_t from) {
+    Next n = call(callable, name, code, position, end, sub, path, from, MODE_CALL, false);
+    if (n.exit) return n;
+    if (!sub) stack::set_last_only(stack::get_top());
+    trace_if(TRACE_EXIT, path, tail_of(path), stack::get_top());
+    return n;
+}
+
+bool notifies(const Cell* owner) {
+    int t = type_of(owner);
+    return (t == TYPE_OBJECT && owner->data3 != 0) || series::any_block(t);
+}
+
+}  // namespace
+
+Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t end, bool set, bool get,
+               bool sub, const Cell* new_value) {
+    Cell path = *path_in;
+    int32_t head = int32_t(path.data1) < 0 ? 0 : int32_t(path.data1);
+    int32_t tail = tail_of(&path);
+    if (head >= tail) fire(ERR_script_empty_path);
+    trace_if(TRACE_ENTER, &path, head, nullptr);
+    Cell first = cells_of(&path)[head];
+    trace_if(TRACE_FETCH, &path, head, &first);
+    if (type_of(&first) != TYPE_WORD) fire(ERR_script_word_first, &path);
+    // The values walked stay on the argument stack, where the collector sees
+    // them while parens run: the current value, the one before it and its
+    // element.
+    Cell* base = stack::top();
+    Cell* cur = stack::push(context::get(&first));
+    Cell* prev = stack::push(&none::g_none);
+    Cell* prev_element = stack::push(&none::g_none);
+    int t = type_of(cur);
+    if (callable_type(t)) {
+        if (set) fire(ERR_script_invalid_path_set, &path);
+        if (get) fire(ERR_script_invalid_path_get, &path);
+        Cell callable = *cur;
+        stack::g_top = base;
+        return call_in_path(&callable, &first, code, position, end, sub, &path, head + 1);
+    }
+    if (t == TYPE_UNSET) fire(ERR_script_unset_path, &path, &first);
+    for (int32_t k = head + 1; k < tail; k++) {
+        Cell element = cells_of(&path)[k];
+        if (type_of(&element) == TYPE_GET_WORD) {
+            element = *context::get(&element);
+        } else if (type_of(&element) == TYPE_PAREN) {
+            if (Exit e = eval_block(&element, false)) return exiting(e);
+            element = *stack::get_top();
+            stack::g_top = prev_element + 1;
+        }
+        trace_if(TRACE_FETCH, &path, k, &element);
+        trace_if(TRACE_PUSH, &path, k, &element);
+        if (type_of(&element) == TYPE_UNSET) fire(ERR_script_unset_path, &path, &element);
+        bool last = k + 1 == tail;
+        Cell* store = set && last ? const_cast<Cell*>(new_value) : nullptr;
+        bool notify = set && last && tail - head >= 2 && notifies(prev);
+        Cell parent = *cur;
+        Cell step;
+        if (!datatype::raw_handler(type_of(&parent), ACT_EVAL_PATH)) {
+            Cell type = error::datatype_arg(type_of(&parent));
+            Cell cut = path_cut_after(&path, k);
+            fire(ERR_script_bad_path_type, &cut, &type, &element);
+        }
+        step = *actions::eval_path(&parent, &element, store, &path, prev, prev_element, k - head, get, last,
+                                   notify);
+        *prev = parent;
+        *prev_element = element;
+        *cur = step;
+        if (!set && !get && callable_type(type_of(&step))) {
+            stack::g_top = base;
+            return call_in_path(&step, &element, code, position, end, sub, &path, k + 1);
+        }
+    }
+    Cell result = *cur;
+    stack::g_top = base;
+    place(&result, sub);
+    trace_if(TRACE_EXIT, &path, tail, &result);
+    return Next{position, 0};
+}
+
+}  // namespace zel::interpreter

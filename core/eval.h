@@ -1,0 +1,194 @@
+// The evaluator: blocks of values turned into results, and calls.
+//
+// It walks a block one expression at a time on the stacks of frames.h:
+// literals evaluate to themselves, words are looked up and, when they hold a
+// function, native, action or routine, called with the arguments that follow;
+// set-words and set-paths assign; parens are nested blocks; a word holding an
+// op! after an expression takes that expression as its left operand (strictly
+// left to right: 1 + 2 * 3 is 9).
+//
+// Results. An expression evaluated with `sub` clear writes its value into the
+// current result cell (stack::arguments(), top just above it); with `sub` set
+// it pushes it. A block's value is its last expression's; eval_block leaves it
+// in the caller's result cell (chain) or pushed.
+//
+// Positions. Code is a block cell the caller keeps in a stable place (a C++
+// local or an argument-stack cell) and positions are cell indexes counted
+// from the first cell of its buffer, like a block's head. Nothing here keeps a
+// pointer into a block's buffer across an evaluation: the code being run may
+// change its own block, and compaction may move buffers at the safe point
+// between two expressions. A block cut short while it runs ends at its new
+// tail; cells appended to it are not run.
+//
+// Exits. Every entry answers an Exit (stack::Exit, exits.h) or a Next, whose
+// `exit` is non-zero when break, continue, return or exit is on its way to
+// its target: the stacks have already moved there, so the caller returns it
+// at once without touching them (see exits.h). Errors and throw are C++
+// exceptions. Natives that run Zel code re-derive every buffer pointer
+// afterwards.
+//
+// Calls. A call pushes a copy of the callable (unless infix), a frame named
+// by the calling word, its arguments (fetched by the callee's argument cache,
+// built once from its spec), runs it and leaves its result where the callable
+// was. Natives and actions are C++ entries (natives.h) taking the refinement
+// slots; function bodies are evaluated with the function context's values on
+// the argument stack. While nothing traces, an operator between two integers
+// that cannot fail (add, subtract and multiply without overflow, the
+// comparisons) is computed in place of its call, which would give the same
+// value and stacks.
+//
+// Relies on: the stacks and exits, contexts and words, the datatype registry
+// and the action entries (dispatch.h), the natives table, typesets (argument
+// checks), the trace hooks (trace.h).
+#pragma once
+
+#include <cstdint>
+
+#include "core/cell.h"
+#include "core/exits.h"
+#include "core/memory.h"
+
+namespace zel::interpreter {
+
+using stack::Exit;
+
+// A position after an evaluation. When `exit` is non-zero an exit is on its
+// way (position is then meaningless): return it.
+struct [[nodiscard]] Next {
+    int32_t position;
+    uint32_t exit;
+};
+
+inline Next exiting(Exit e) { return Next{0, e.code}; }
+
+// Code being run: a block cell the caller keeps in a stable place, and the
+// address of its buffer, taken again only when some buffer has moved since
+// (memory::g_buffer_moves). A block cell converts to it, so every entry
+// below takes a block cell where it takes Code.
+class Code {
+public:
+    Code(const Cell* block) : block_(block) {}
+    const Cell* block() const { return block_; }
+    Cell* cells() const {
+        if (moves_ != memory::g_buffer_moves) refresh();
+        return series_->cells();
+    }
+    int32_t tail() const {
+        cells();
+        return int32_t(series_->used() / sizeof(Cell));
+    }
+
+private:
+    void refresh() const {
+        series_ = memory::series_of(block_->data2);
+        moves_ = memory::g_buffer_moves;
+    }
+    const Cell* block_;
+    mutable Series* series_ = nullptr;
+    mutable uint32_t moves_ = ~0u;
+};
+
+// The interpreter's code-position cell: a copy of the block being evaluated,
+// its head at the expression running; saved and restored by each block
+// evaluation. Error construction copies it (near); the collector marks it.
+extern Cell g_code_position;
+
+// Start-up: the code-position cell becomes unset!.
+void init();
+
+// ---- Blocks and expressions ------------------------------------------------------------
+
+// Every expression of the block from its head, under a frame of its own
+// (kind 7, named <body>). An empty block gives unset!. The value goes to the
+// caller's result cell (chain) or stays pushed.
+Exit eval_block(const Cell* block, bool chain);
+// One expression at `position` (before `end`); the infix check follows
+// unless `no_infix`. A function value met directly is called unless `passive`.
+Next eval_expression(const Code& code, int32_t position, int32_t end, bool no_infix, bool sub,
+                     bool passive);
+// The expression at the block's head, into the result cell; answers the
+// index after it, or at the tail unset! and the head unchanged (do/next).
+Next eval_next(const Cell* block);
+// One expression under a frame of its own named <body>: its value into the
+// caller's result cell (sub clear) or pushed (any, all, case, reduce).
+Next eval_one(const Code& code, int32_t position, int32_t end, bool sub);
+// A path (get: a get-path; set: a set-path storing `new_value`). A function
+// at its head, or reached by it, is called with the elements after it as
+// refinements and the arguments that follow at `position` in `code` (null
+// when there is no code: none can be fetched).
+Next eval_path(const Cell* path, const Code& code, int32_t position, int32_t end, bool set, bool get,
+               bool sub, const Cell* new_value);
+
+// ---- Calls -------------------------------------------------------------------------------
+
+// Fetch modes: an ordinary call, or apply with an argument block (all: every
+// argument and every refinement in spec order, refinements as logic!; plain
+// apply: the arguments, then refinements each followed by the expression
+// that activates it and its arguments; safer: each argument is a single
+// value, and those of an inactive refinement are skipped unevaluated).
+enum FetchMode : int { MODE_CALL = 0, MODE_APPLY_ALL = 1, MODE_APPLY = 2, MODE_SAFER = 4 };
+
+// Calls a native!, action!, function! or routine! (an op! is retyped to the
+// type it wraps first) with the arguments at `position` in `code`, the
+// refinements of `path` from `path_position` (path null: none), under the
+// name word `name` (anything but a word! names the call <anon>). With
+// `infix` the left operand is the last pushed cell. The result ends where the
+// callable was pushed (in the result cell too unless `sub`).
+Next call(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
+          const Cell* path, int32_t path_position, int mode, bool infix);
+// Fetches the arguments of the call whose frame is on top, and runs a
+// native's or action's entry. Answers the position after the arguments.
+Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end,
+                const Cell* path, int32_t path_position, int mode, bool infix);
+// Runs a function whose arguments are in place (its frame on top).
+Exit call_function(const Cell* function);
+// Evaluates a function's body with its context's values on the argument
+// stack, its frame the target of return and exit.
+Exit run_body(const Cell* function, const Cell* body);
+
+// The argument cache of a callable, built on its first call from its spec:
+// a block! (kept in the second cell of the callable's more block) whose
+// cells are those of the more block after the block's own cells, its fourth
+// word a summary for the calls' short path. Its cells, in spec order:
+//   argument word   typeset!, header bits 20-21 the kind: 0 evaluated
+//                   (word), 1 taken as it stands (get-word), 2 as it stands
+//                   but parens, get-words and get-paths evaluated (lit-word),
+//                   3 the return: type (never fetched)
+//   refinement      a copy; data3 its ordinal (natives and actions) or the
+//                   index of its logic! cell among the call's cells (functions)
+//   integer!        last: the number of refinements (natives and actions
+//                   with refinements) or of /local and its words (functions)
+// A set-word other than return: raises script bad-func-def.
+Cell arg_cache(const Cell* callable);
+// Builds it; answers the more block's node.
+Node build_arg_cache(const Cell* callable);
+inline int arg_kind(const Cell* cache_cell) { return int((cache_cell->header >> 20) & 3); }
+
+// The spec word of cache cell `index` (for messages), or none.
+Cell arg_word(const Cell* callable, int index);
+
+// The value of the word naming a running call, when it holds a callable now.
+const Cell* running_callable(const Cell* word);
+// The words an expect-arg error names: the running call's word and the
+// word of its spec's argument `index` (cache order), none when unknown.
+void expect_arg_words(int index, Cell* function, Cell* argument);
+
+// Checks the call's argument cells against the callable's argument cache:
+// what a native does when its check flag is set. A mismatch raises script
+// expect-arg.
+void check_args(const Cell* callable, const int32_t* refinements);
+
+// Calls a callable from C++ with `count` argument cells (no refinements),
+// under the name word (null: <anon>); the result is pushed. For call-backs
+// of natives and handlers.
+Exit call_with(const Cell* callable, const Cell* arguments, int count, const Cell* name);
+
+// The `switch` lookup over the call's first two cells (the key, a block):
+// the cells of the block that have the key's type and are equal to it, in
+// steps of 1 (push) or 2. After a match: with to_block, the first block!
+// after it (no block!: no match); without, the cell after it, or the match
+// when it is last. No match (or a block! key) gives none. The answer is
+// pushed (push) or copied into the result cell, and answered.
+Cell* select_key(bool push, bool to_block);
+
+}  // namespace zel::interpreter

@@ -1,0 +1,212 @@
+// break, continue, return and exit on their fast path: what a loop native,
+// a C++ caller of a function and C++ code that cannot pass an exit on see,
+// and the stacks they leave.
+#include "core/eval.h"
+#include "core/natives.h"
+#include "tests/support/control_stand_ins.h"
+#include "tests/support/eval_env.h"
+
+namespace zel::test {
+namespace {
+
+using interpreter::Next;
+using stack::Exit;
+
+// A loop as the loop natives will run one: its frame, then its body under
+// `catching` at the loop level, `times` times; break ends it, continue goes
+// on; any other code is passed on. The loop's value ends in the result cell.
+Exit run_loop(const Cell& body, int times, int* iterations) {
+    stack::mark_loop(&words::word(words::Word::body));
+    stack::set_last(&unset::g_unset);
+    for (int i = 0; i < times; i++) {
+        stack::reset();
+        uint32_t code = stack::catching(CATCH_LOOP, [&] { return interpreter::eval_block(&body, true); });
+        if (code == THROW_BREAK) {
+            stack::end_throw();
+            break;
+        }
+        if (code == THROW_CONTINUE) {
+            stack::end_throw();
+        } else if (code) {
+            return stack::pass_on(code);
+        }
+        (*iterations)++;
+    }
+    stack::unwind_last();
+    return {};
+}
+
+int g_iterations = 0;
+
+// `loop-n count [body]`: the stand-in loop native of these tests.
+Exit loop_entry(bool, const int32_t*) {
+    Cell body = *natives::arg(1);
+    return run_loop(body, cell::get_int(natives::arg(0)), &g_iterations);
+}
+
+// A native standing for C++ code that cannot hand an Exit back (a sort's
+// comparison, a handler): it runs its block and raises any exit as an
+// exception.
+Exit opaque_entry(bool, const int32_t*) {
+    Cell body = *natives::arg(0);
+    if (Exit e = interpreter::eval_block(&body, true)) stack::raise_exit(e);
+    return {};
+}
+
+class FastExitTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        loop_ = new ScopedNative(natives::Native::loop_, loop_entry);
+        opaque_ = new ScopedNative(natives::Native::forever, opaque_entry);
+        define_function("ret", "[x]", "[loop 3 [return x + 1] 0]");
+        define_function("stop", "[]", "[break/return 5]");
+        define_function("skip-it", "[]", "[continue]");
+        define_function("opaque-return", "[x]", "[forever [return x * 10] 0]");
+        define_function("nested", "[n]", "[1 + (2 + (3 + (return n)))]");
+        define_function("deep", "[n]", "[loop 1 [loop 1 [(return deep2 n)]]]");
+        define_function("deep2", "[n]", "[loop 1 [return n * 2]]");
+    }
+    static void TearDownTestSuite() {
+        delete loop_;
+        delete opaque_;
+    }
+    void SetUp() override { g_iterations = 0; }
+    static inline ScopedNative *loop_ = nullptr, *opaque_ = nullptr;
+};
+
+TEST_F(FastExitTest, BreakAndContinueReachTheLoop) {
+    EXPECT_EQ(eval("loop 3 [break]"), "unset");
+    EXPECT_EQ(g_iterations, 0);
+    EXPECT_EQ(eval("loop 3 [1 + (break/return 7) 2]"), "7");
+    EXPECT_EQ(eval("n: 0 loop 5 [n: n + 1 continue n: 100] n"), "5");
+    EXPECT_EQ(eval("loop 3 [stop]"), "5");  // a break inside a function ends the caller's loop
+    EXPECT_EQ(eval("n: 0 loop 4 [n: n + 1 skip-it] n"), "4");
+    EXPECT_EQ(eval("loop 2 [loop 3 [break] 9]"), "9");
+    EXPECT_EQ(eval("n: 0 loop 2 [n: n + 1 forever [break] 8] n"), "1");  // an exit as an exception lands the same
+}
+
+TEST_F(FastExitTest, ReturnLeavesTheFunctionNotTheLoop) {
+    EXPECT_EQ(eval("ret 4"), "5");
+    EXPECT_EQ(eval("n: 0 loop 3 [n: n + ret 1] n"), "6");
+    EXPECT_EQ(eval("nested 9"), "9");
+    EXPECT_EQ(eval("deep 21"), "42");
+    EXPECT_EQ(eval("opaque-return 4"), "40");
+}
+
+TEST_F(FastExitTest, ExitsWithoutATargetAreErrors) {
+    EXPECT_EQ(eval_error("stop"), "throw/break");
+    EXPECT_EQ(eval_error("skip-it"), "throw/continue");
+    EXPECT_EQ(eval_error("loop 2 [return 1]"), "throw/return");
+    EXPECT_EQ(eval_error("forever [exit]"), "throw/return");
+}
+
+TEST_F(FastExitTest, ABarrierStopsEveryExit) {
+    // A barrier inside the loop (try/all, the console's evaluation): break
+    // cannot reach the loop below it.
+    Cell body = load("break");
+    empty_both_stacks();
+    stack::mark_try_all(&words::word(words::Word::body));
+    stack::mark_loop(&words::word(words::Word::body));
+    stack::mark_try_all(&words::word(words::Word::body));
+    EXPECT_EQ(error_of([&] { (void)interpreter::eval_block(&body, true); }), "throw/break");
+    empty_both_stacks();
+}
+
+TEST_F(FastExitTest, StacksAreBackAtTheLoopsBase) {
+    Cell code = load("loop 10 [1 + (2 * (break/return 3))] loop 10 [continue] 4");
+    empty_both_stacks();
+    stack::push(&code);
+    stack::mark_try_all(&words::word(words::Word::body));
+    int frames = stack::frame_count();
+    Cell* base = stack::arguments();
+    ASSERT_FALSE(interpreter::eval_block(base - 1, true));
+    EXPECT_EQ(stack::frame_count(), frames);
+    EXPECT_EQ(stack::arguments(), base);
+    EXPECT_EQ(stack::top(), base + 1);
+    EXPECT_EQ(mold_of(*base), "4");
+    empty_both_stacks();
+}
+
+TEST_F(FastExitTest, AFunctionsContextIsRestoredHoweverItEnds) {
+    Cell f = make_function("[a]", "[loop 1 [break] a]");
+    Node ctx = f.data1;
+    set_global("ctxf", f);
+    uint32_t before = context::frame_of(ctx);
+    EXPECT_EQ(eval("ctxf 3"), "3");
+    EXPECT_EQ(context::frame_of(ctx), before);
+    EXPECT_EQ(eval_error("ctxf"), "script/no-arg");
+    EXPECT_EQ(context::frame_of(ctx), before);
+    Cell g = make_function("[a]", "[stop]");
+    set_global("ctxg", g);
+    EXPECT_EQ(eval("loop 1 [ctxg 1]"), "5");
+    EXPECT_EQ(context::frame_of(g.data1), 0u);
+}
+
+TEST_F(FastExitTest, CallsFromCxx) {
+    Cell r = make_function("[a]", "[return a * 3 0]");
+    Cell args[3] = {eval_value("4"), eval_value("5"), eval_value("6")};
+    empty_both_stacks();
+    stack::mark_try_all(&words::word(words::Word::body));
+    Cell* base = stack::top();
+    ASSERT_FALSE(interpreter::call_with(&r, args, 1, nullptr));
+    EXPECT_EQ(mold_of(*base), "12");
+    EXPECT_EQ(stack::top(), base + 1);
+    Cell add = eval_value(":add");
+    empty_both_stacks();
+    stack::mark_try_all(&words::word(words::Word::body));
+    ASSERT_FALSE(interpreter::call_with(&add, args + 1, 2, nullptr));
+    EXPECT_EQ(mold_of(*(stack::top() - 1)), "11");
+    empty_both_stacks();
+    // A break from a function called by C++ comes back to it as an Exit,
+    // the stacks already at the loop.
+    Cell brk = make_function("[]", "[break/return 1]");
+    empty_both_stacks();
+    stack::mark_try_all(&words::word(words::Word::body));
+    stack::mark_loop(&words::word(words::Word::body));
+    stack::CallFrame* loop = stack::top_frame();
+    Exit e = interpreter::call_with(&brk, nullptr, 0, nullptr);
+    EXPECT_EQ(e.code, THROW_BREAK);
+    EXPECT_EQ(stack::top_frame(), loop);
+    EXPECT_EQ(mold_of(*stack::arguments()), "1");
+    empty_both_stacks();
+}
+
+// The fetch modes of apply: the arguments come from a block.
+std::string applied(const char* function, const char* args, int mode) {
+    Cell f = eval_value(std::string(":") + function);
+    Cell block = load_block(args);
+    empty_both_stacks();
+    stack::mark_try_all(&words::word(words::Word::body));
+    Cell name = word::load(function);
+    interpreter::Code code(&block);
+    Next n = interpreter::call(&f, &name, code, int32_t(block.data1), code.tail(), true, nullptr, 0, mode, false);
+    EXPECT_EQ(n.exit, 0u);
+    std::string result = mold_of(*(stack::top() - 1));
+    empty_both_stacks();
+    return result;
+}
+
+TEST_F(FastExitTest, ApplyModes) {
+    ControlStandIns stand_ins;
+    define_function("add3r", "[a b c /twice /scale k]",
+                    "[t: a + b + c if twice [t: t * 2] either scale [t * k] [t]]");
+    using interpreter::MODE_APPLY;
+    using interpreter::MODE_APPLY_ALL;
+    using interpreter::MODE_SAFER;
+    EXPECT_EQ(applied("add3r", "[1 2 3]", MODE_APPLY), "6");
+    EXPECT_EQ(applied("add3r", "[1 2 3 /twice true]", MODE_APPLY), "12");
+    EXPECT_EQ(applied("add3r", "[1 2 3 /scale 1 = 1 10]", MODE_APPLY), "60");
+    EXPECT_EQ(applied("add3r", "[1 2 3 /scale false 10 /twice true]", MODE_APPLY), "12");
+    EXPECT_EQ(applied("add3r", "[1 + 1 2 3]", MODE_APPLY), "7");
+    EXPECT_EQ(applied("add3r", "[1 2 3 true false 5]", MODE_APPLY_ALL), "12");
+    EXPECT_EQ(applied("add3r", "[1 2 3 true true 5]", MODE_APPLY_ALL), "60");
+    EXPECT_EQ(applied("add3r", "[1 2 3 false true 5]", MODE_APPLY_ALL | MODE_SAFER), "30");
+    EXPECT_EQ(applied("add3r", "[1 2 3 /scale false (print 1) /twice true]", MODE_APPLY | MODE_SAFER), "12");
+    EXPECT_EQ(applied("copy", "[[1 2 3] /part true 2]", MODE_APPLY), "[1 2]");
+    EXPECT_EQ(applied("copy", "[[1 2 3] true 1 false false]", MODE_APPLY_ALL), "[1]");
+    EXPECT_EQ(error_of([] { applied("add3r", "[1 2 3 5]", MODE_APPLY_ALL); }), "script/expect-arg");
+    EXPECT_EQ(error_of([] { applied("add3r", "[1 2 3 twice true]", MODE_APPLY); }), "script/bad-refine");
+}
+
+}  // namespace
+}  // namespace zel::test

@@ -1,0 +1,190 @@
+// The boot environment of evaluating tests and benchmarks, without the test
+// framework: the datatype words, none/true/false, the natives and actions of
+// boot/base/natives.zel and actions.zel and the typesets (records `word: make
+// native! [[spec] number]` and the like) and the operators (pairs of words),
+// defined the way start-up defines them; text loaded by the lexer; code run
+// on empty stacks under a barrier, as the console's evaluation does; and
+// function! values made from text until the function module makes them.
+#pragma once
+
+#include <climits>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "boot/runtime.h"
+#include "core/context.h"
+#include "core/datatype.h"
+#include "core/dispatch.h"
+#include "core/eval.h"
+#include "core/frames.h"
+#include "core/native.h"
+#include "core/simple_types.h"
+#include "core/stack.h"
+#include "core/word.h"
+#include "core/words.h"
+#include "series/block.h"
+#include "series/string.h"
+#include "lexer/lexer.h"
+#include "tests/support/text.h"
+
+#ifndef ZEL_SOURCE_DIR
+#error "ZEL_SOURCE_DIR names the source tree (set by the build)"
+#endif
+
+namespace zel::test {
+
+// Every datatype's name, by id, registered or not yet.
+inline const char* const DATATYPE_NAMES[] = {
+    nullptr,     "datatype!", "unset!",    "none!",     "logic!",    "block!",    "paren!",    "string!",
+    "file!",     "url!",      "char!",     "integer!",  "float!",    "symbol!",   "context!",  "word!",
+    "set-word!", "lit-word!", "get-word!", "refinement!", "issue!",  "native!",   "action!",   "op!",
+    "function!", "path!",     "lit-path!", "set-path!", "get-path!", "routine!",  "bitset!",   "triple!",
+    "object!",   "typeset!",  "error!",    "vector!",   "hash!",     "pair!",     "percent!",  "tuple!",
+    "map!",      "binary!",   "series!",   "time!",     "tag!",      "email!",    "handle!",   "date!",
+    "port!",     "money!",    "ref!",      "point2D!",  "point3D!",  "image!",    "event!",
+};
+
+// The values of the text, as a block!, loaded by the lexer.
+inline Cell load_text(const std::string& text) {
+    Cell block;
+    lexer::scan(&block, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()), 0);
+    return block;
+}
+
+inline Cell load(const std::string& text) { return load_text(text); }
+
+inline std::string read_source(const char* relative) {
+    std::ifstream in(std::string(ZEL_SOURCE_DIR) + "/" + relative);
+    std::stringstream s;
+    s << in.rdbuf();
+    if (s.str().empty()) throw std::runtime_error(std::string("cannot read ") + relative);
+    return s.str();
+}
+
+inline void set_global(const char* name, const Cell& value) {
+    Cell w = word::load(name);
+    context::set(&w, &value);
+}
+
+inline void empty_both_stacks() {
+    stack::set_frame_top(stack::g_frame_bottom);
+    stack::g_arguments = stack::g_top = stack::g_bottom;
+    stack::end_throw();
+}
+
+// The cells of a loaded source after its header (`Zel [...]`).
+inline int32_t body_start(const Cell& source) {
+    const Cell* cells = memory::series_of(source.data2)->cells();
+    return block::length_q(&source) >= 2 && type_of(cells) == TYPE_WORD && type_of(cells + 1) == TYPE_BLOCK ? 2 : 0;
+}
+
+// Records `word: make type! argument`, as the boot sources hold them
+// (native!, action!, typeset!, op!): each word gets the value made from the
+// argument (a get-word standing for its value), the way start-up defines
+// them, without evaluating code.
+inline void define_records(const char* relative) {
+    Cell source = load_text(read_source(relative));
+    int32_t n = block::length_q(&source);
+    for (int32_t i = body_start(source); i < n; i += 4) {
+        if (i + 3 >= n) throw std::runtime_error(std::string("truncated record in ") + relative);
+        const Cell* cells = memory::series_of(source.data2)->cells();
+        Cell word = cells[i], type = *context::get(cells + i + 2), arg = cells[i + 3];
+        if (type_of(&arg) == TYPE_GET_WORD) arg = *context::get(&arg);
+        if (type_of(&word) != TYPE_SET_WORD || type_of(&type) != TYPE_DATATYPE)
+            throw std::runtime_error(std::string("bad record in ") + relative);
+        Cell value;
+        actions::make(&value, &type, &arg);
+        context::set(&word, &value);
+    }
+}
+
+// Pairs `operator target`: each operator word is set to an op! made from
+// the target word's value.
+inline void define_operators(const char* relative) {
+    Cell source = load_text(read_source(relative));
+    int32_t n = block::length_q(&source);
+    for (int32_t i = body_start(source); i < n; i += 2) {
+        if (i + 1 >= n) throw std::runtime_error(std::string("operator without target in ") + relative);
+        const Cell* cells = memory::series_of(source.data2)->cells();
+        Cell word = cells[i], target = *context::get(cells + i + 1), type, value;
+        cell::set(&type, TYPE_DATATYPE, TYPE_OP);
+        actions::make(&value, &type, &target);
+        context::set(&word, &value);
+    }
+}
+
+// Runs the code on empty stacks under a barrier; answers the result.
+inline Cell run(const Cell& code) {
+    empty_both_stacks();
+    struct Empty {
+        ~Empty() { empty_both_stacks(); }
+    } empty;
+    stack::push(&code);
+    Cell* block = stack::arguments();
+    stack::mark_try_all(&words::word(words::Word::body));
+    if (stack::Exit e = interpreter::eval_block(block, true))
+        throw std::runtime_error("an exit crossed the barrier: " + std::to_string(e.code));
+    return *stack::arguments();
+}
+
+inline Cell eval_value(const std::string& text) { return run(load_text(text)); }
+
+inline void boot_environment() {
+    runtime::init();
+    for (int t = 1; t <= TYPE_LAST; t++) {
+        Cell datatype;
+        cell::set(&datatype, TYPE_DATATYPE, uint32_t(t));
+        set_global(DATATYPE_NAMES[t], datatype);
+    }
+    set_global("none", none::g_none);
+    set_global("true", logic::g_true);
+    set_global("false", logic::g_false);
+    define_records("boot/base/natives.zel");
+    define_records("boot/base/actions.zel");
+    define_records("boot/base/typesets.zel");
+    define_operators("boot/base/operators.zel");
+}
+
+inline std::string mold_of(Cell value) {
+    Cell buffer;
+    string::make_at(&buffer, 16);
+    actions::mold(&value, &buffer, false, false, false, INT_MAX, 0);
+    return utf8_of(buffer);
+}
+
+// The block written as the text "[...]".
+inline Cell load_block(const std::string& text) {
+    Cell loaded = load_text(text);
+    Cell first = *memory::series_of(loaded.data2)->cells();
+    if (block::length_q(&loaded) != 1 || type_of(&first) != TYPE_BLOCK)
+        throw std::runtime_error("not one block: " + text);
+    return first;
+}
+
+// A function! over a spec and a body, as the function module will make them
+// (until it exists): its context made from the spec, its body bound to it,
+// a more block of five cells. Spec and body are written "[...]".
+inline Cell make_function_of(Cell spec, Cell body) {
+    Node ctx = context::make_from_spec(&spec, true, false, context::KIND_FUNCTION);
+    context::bind(&body, ctx, false);
+    Cell fn;
+    cell::set(&fn, TYPE_FUNCTION, ctx, spec.data2, memory::alloc_cells(5));
+    Series* more = memory::series_of(fn.data3);
+    for (int i = 0; i < 5; i++) cell::set(more->cells() + i, TYPE_UNSET);
+    more->tail = 5 * sizeof(Cell);
+    more->cells()[0] = body;
+    *context::owner_of(ctx) = fn;
+    return fn;
+}
+
+inline Cell make_function(const std::string& spec_text, const std::string& body_text) {
+    return make_function_of(load_block(spec_text), load_block(body_text));
+}
+
+inline void define_function(const char* name, const std::string& spec, const std::string& body) {
+    set_global(name, make_function(spec, body));
+}
+
+}  // namespace zel::test

@@ -19,8 +19,11 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/eval.h"
+#include "core/exits.h"
 #include "core/ownership.h"
 #include "core/stack.h"
+#include "core/words.h"
 #include "scalars/char.h"
 #include "series/case_folding.h"
 #include "series/series.h"
@@ -47,9 +50,17 @@ struct SortSpec {
     uint32_t vector_type;
 };
 
-// Calls a function! comparator with two arguments and answers its result.
-// Calling Zel functions belongs to the evaluator, which is not built yet.
-Cell call_comparator(Cell*, Cell*, Cell*) { fire(ERR_internal_not_done); }
+// Calls the comparator with two arguments and answers its result. A break,
+// return or exit leaving it travels on as an exception: a sort cannot hand
+// an exit back.
+Cell call_comparator(Cell* function, Cell* first, Cell* second) {
+    Cell args[2] = {*first, *second};
+    if (stack::Exit e = interpreter::call_with(function, args, 2, &words::word(words::Word::compare_callback)))
+        stack::raise_exit(e);
+    Cell result = *stack::get_top();
+    stack::pop(1);
+    return result;
+}
 
 int sign(double d) { return (d > 0) - (d < 0); }
 

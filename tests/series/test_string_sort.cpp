@@ -143,13 +143,3 @@ TEST(Sort, Errors) {
               "script/invalid-refine-arg");
     EXPECT_EQ(utf8_of(s), "dcba");
 }
-
-// Calling a function! comparator needs the evaluator; until then the sort
-// raises internal not-done and the text is left as it was.
-TEST(Sort, FunctionComparatorAwaitsTheEvaluator) {
-    Cell s = text("cab"), fn;
-    cell::set(&fn, TYPE_FUNCTION);
-    EXPECT_EQ(error_of([&] { string::sort(&s, false, nullptr, &fn, nullptr, false, false, false); }),
-              "internal/not-done");
-    EXPECT_EQ(utf8_of(s), "cab");
-}

@@ -19,6 +19,8 @@
 #include <cstring>
 #include <vector>
 
+#include <emmintrin.h>
+
 #include "core/compare.h"
 #include "core/error.h"
 #include "core/stack.h"
@@ -154,6 +156,42 @@ int64_t scan_pattern_unit(const Run& t, const Span& sp, const uint32_t* pat, int
     }
 }
 
+// Folded forward byte text: the byte forms of the pattern's first character
+// (at most three; -2 asks the caller to scan otherwise) are looked for 16
+// bytes at a time, and each one found is checked through the folding table.
+int64_t scan_folded_bytes(const Run& t, const Span& sp, const std::vector<uint32_t>& pat) {
+    uint32_t byte_upper[256];
+    uint8_t forms[3];
+    int n = 0;
+    for (uint32_t b = 0; b < 256; b++) {
+        byte_upper[b] = upper(b);
+        if (byte_upper[b] != pat[0]) continue;
+        if (n == 3) return -2;
+        forms[n++] = uint8_t(b);
+    }
+    if (n == 0) return -1;
+    for (int i = n; i < 3; i++) forms[i] = forms[0];
+    const uint8_t* base = t.base;
+    int64_t m = int64_t(pat.size()), last = sp.upper - m;
+    auto matches = [&](int64_t at) {
+        int64_t k = 1;
+        while (k < m && byte_upper[base[at + k]] == pat[size_t(k)]) k++;
+        return k == m;
+    };
+    __m128i f0 = _mm_set1_epi8(char(forms[0])), f1 = _mm_set1_epi8(char(forms[1])), f2 = _mm_set1_epi8(char(forms[2]));
+    int64_t p = sp.start;
+    for (; p + 16 <= last + 1; p += 16) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p));
+        __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, f0), _mm_cmpeq_epi8(chunk, f1)),
+                                    _mm_cmpeq_epi8(chunk, f2));
+        for (uint32_t mask = uint32_t(_mm_movemask_epi8(hits)); mask; mask &= mask - 1)
+            if (matches(p + __builtin_ctz(mask))) return p + __builtin_ctz(mask);
+    }
+    for (; p <= last; p++)
+        if (byte_upper[base[p]] == pat[0] && matches(p)) return p;
+    return -1;
+}
+
 // Plain forward byte text: the C library's substring search.
 int64_t scan_bytes(const Run& t, const Span& sp, const std::vector<uint32_t>& pat) {
     if (std::any_of(pat.begin(), pat.end(), [](uint32_t c) { return c > 0xFF; })) return -1;
@@ -167,7 +205,12 @@ int64_t scan_bytes(const Run& t, const Span& sp, const std::vector<uint32_t>& pa
 
 int64_t scan_for_pattern(const Run& t, const Span& sp, const std::vector<uint32_t>& pat, bool fold, bool once) {
     int64_t m = int64_t(pat.size());
-    if (!fold && t.unit == 1 && !sp.backward && sp.step == 1 && !once) return scan_bytes(t, sp, pat);
+    bool forward_bytes = t.unit == 1 && !sp.backward && sp.step == 1 && !once;
+    if (forward_bytes && !fold) return scan_bytes(t, sp, pat);
+    if (forward_bytes) {
+        int64_t hit = scan_folded_bytes(t, sp, pat);
+        if (hit != -2) return hit;
+    }
     return fold ? scan_pattern_unit<true>(t, sp, pat.data(), m, once)
                 : scan_pattern_unit<false>(t, sp, pat.data(), m, once);
 }

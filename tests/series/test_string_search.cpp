@@ -158,6 +158,12 @@ TEST(Find, PatternsOfEachTextTypeAndOfWords) {
         {"a word's name", text("say Hello"), word_named("hello"), {}, 4},
         {"unit 2 text, unit 1 pattern", chars({'x', 0x3000, 'a', 'b'}, 2), text("AB"), {}, 2},
         {"unit 1 text, unit 4 pattern", text("xab"), chars({'a', 'b'}, 4), {}, 1},
+        {"folded, long text", text("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxNeEdLe yyyyyyyyyy"), text("needle"), {}, 30},
+        {"folded, near misses first", text("nnnnNNNNneedlxNEEDLnEEDLE-------------"), text("needle"), {}, 19},
+        {"folded, across 16-byte blocks", text("0123456789abcdeNEEDLE......."), text("needle"), {}, 15},
+        {"folded, sharp s as S", text("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\xC3\x9F" "a zzzzzzzzzzzzzzzzzzzz"), text("sA"), {}, 30},
+        {"folded, at the very end", text("zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzEND"), text("end"), {}, 36},
+        {"folded, past the end", text("zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzEN"), text("end"), {}, NONE},
     });
 }
 

@@ -209,6 +209,17 @@ TEST(Modify, SwapTakeAndTheirValues) {
     EXPECT_EQ(code_points(a), (CodePoints{0x100, 'b', 'c'})) << "nothing at a tail";
     Cell block = block_of({});
     EXPECT_EQ(error_of([&] { string::swap(&a, &block); }), "script/invalid-arg");
+    // A binary! keeps the low byte of the character it is given.
+    Cell bin;
+    cell::set(&bin, TYPE_BINARY, 0, memory::alloc_bytes(2), 0);
+    Series* bytes = memory::series_of(bin.data2);
+    bytes->head()[0] = 'x';
+    bytes->head()[1] = 'y';
+    bytes->tail = bytes->offset + 2;
+    string::swap(&a, &bin);
+    EXPECT_EQ(code_points(a), (CodePoints{'x', 'b', 'c'}));
+    EXPECT_EQ(memory::series_of(bin.data2)->head()[0], 0x00) << "0x100 stored as its low byte";
+    EXPECT_EQ(memory::series_of(bin.data2)->unit(), 1);
 
     Cell s = text("abc");
     Cell* taken = string::take(&s, nullptr, false, false);

@@ -104,8 +104,9 @@ Refines part(int n) {
 }  // namespace
 
 TEST(Find, CharactersAndTheirRefinements) {
-    Refines tail, match, last, cased, last_tail, reverse, skip2, match_tail;
+    Refines tail, match, last, cased, last_tail, reverse, skip2, match_tail, reverse_match;
     tail.tail = match.match = last.last = cased.case_ = reverse.reverse = true;
+    reverse_match.reverse = reverse_match.match = true;
     last_tail.last = last_tail.tail = true;
     match_tail.match = match_tail.tail = true;
     skip2.skip = 2;
@@ -122,6 +123,7 @@ TEST(Find, CharactersAndTheirRefinements) {
         {"/reverse from the head", text("abc"), character('a'), reverse, NONE},
         {"/reverse from the tail", typed("abcb", TYPE_STRING, 4), character('b'), reverse, 3},
         {"/reverse before the head", typed("abcb", TYPE_STRING, 3), character('b'), reverse, 1},
+        {"/reverse/match", typed("abc", TYPE_STRING, 3), character('c'), reverse_match, NONE},
         {"/skip 2 tries every other", text("a1b2c3"), character('c'), skip2, 4},
         {"/skip 2 misses odd places", text("a1b2c3"), character('2'), skip2, NONE},
         {"head past the tail", typed("abc", TYPE_STRING, 7), character('a'), {}, NONE},
@@ -168,9 +170,9 @@ TEST(Find, PatternsOfEachTextTypeAndOfWords) {
 }
 
 TEST(Find, PartCountsAndPositions) {
-    Refines last_part = part(3), reverse_part = part(2);
+    Refines last_part = part(3), reverse_part = part(2), reverse_part3 = part(3);
     last_part.last = true;
-    reverse_part.reverse = true;
+    reverse_part.reverse = reverse_part3.reverse = true;
     Cell abc = text("abcabc");
     Cell at2 = abc;
     at2.data1 = 2;
@@ -184,6 +186,8 @@ TEST(Find, PartCountsAndPositions) {
         {"/last within the part", text("abcabc"), character('a'), last_part, 0},
         {"/reverse within the part", typed("abcabc", TYPE_STRING, 4), character('b'), reverse_part, NONE},
         {"/reverse within a larger part", typed("abcabc", TYPE_STRING, 4), character('c'), reverse_part, 2},
+        {"/reverse counts the text before the head", typed("abcabc", TYPE_STRING, 4), character('b'), reverse_part3, 1},
+        {"/reverse/part from the tail", typed("abcabc", TYPE_STRING, 6), character('b'), reverse_part3, 4},
     });
     Cell value = character('c');
     Cell s = abc;

@@ -215,26 +215,6 @@ int64_t scan_for_pattern(const Run& t, const Span& sp, const std::vector<uint32_
                 : scan_pattern_unit<false>(t, sp, pat.data(), m, once);
 }
 
-// A vector! element as a number: integers and characters signed, floats of
-// 4 or 8 bytes.
-double element_number(const uint8_t* p, int unit, uint32_t element_type) {
-    if (element_type == TYPE_FLOAT || element_type == TYPE_PERCENT) {
-        if (unit == 8) {
-            double d;
-            std::memcpy(&d, p, 8);
-            return d;
-        }
-        float f;
-        std::memcpy(&f, p, 4);
-        return f;
-    }
-    switch (unit) {
-        case 1: return int8_t(*p);
-        case 2: return int16_t(get_char(p, 2));
-        default: return int32_t(get_char(p, 4));
-    }
-}
-
 int64_t scan_for_one(Cell* series, const Run& t, const Span& sp, const Target& target, bool fold, bool once) {
     switch (target.kind) {
         case Target::BITSET:
@@ -370,6 +350,28 @@ Hit locate(Cell* series, Cell* value, Cell* part, bool case_, bool same, bool an
 Cell g_path_result;
 
 }  // namespace
+
+// ---- Reading ---------------------------------------------------------------------------------
+
+// A vector! element as a number: integers and characters signed, floats of
+// 4 or 8 bytes.
+double element_number(const uint8_t* p, int unit, uint32_t element_type) {
+    if (element_type == TYPE_FLOAT || element_type == TYPE_PERCENT) {
+        if (unit == 8) {
+            double d;
+            std::memcpy(&d, p, 8);
+            return d;
+        }
+        float f;
+        std::memcpy(&f, p, 4);
+        return f;
+    }
+    switch (unit) {
+        case 1: return int8_t(*p);
+        case 2: return int16_t(get_char(p, 2));
+        default: return int32_t(get_char(p, 4));
+    }
+}
 
 // ---- Comparing -----------------------------------------------------------------------------
 

@@ -65,21 +65,7 @@ Cell call_comparator(Cell* function, Cell* first, Cell* second) {
 int sign(double d) { return (d > 0) - (d < 0); }
 
 double vector_number(const uint8_t* p, const SortSpec& sp) {
-    if (sp.element == Element::VECTOR_FLOAT) {
-        if (sp.unit == 8) {
-            double d;
-            std::memcpy(&d, p, 8);
-            return d;
-        }
-        float f;
-        std::memcpy(&f, p, 4);
-        return f;
-    }
-    switch (sp.unit) {
-        case 1: return int8_t(*p);
-        case 2: return int16_t(get_char(p, 2));
-        default: return int32_t(get_char(p, 4));
-    }
+    return element_number(p, sp.unit, sp.vector_type);
 }
 
 // Unit-1 text folds A-Z to lower case; wider text every letter to upper.

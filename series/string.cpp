@@ -65,18 +65,6 @@ int mold_value(Cell* value, Cell* buffer, int part) {
     return handler(value, buffer, false, false, false, part, 0);
 }
 
-// The result of `to` from a block: each item formed, nothing between them.
-void form_items(Cell* result, const Cell* block) {
-    Node items = block->data2;
-    make_at(result, 16);
-    for (int64_t i = head_index(block);; i++) {
-        Series* b = memory::series_of(items);
-        if (i >= int64_t(b->used() / sizeof(Cell))) break;
-        Cell item = b->cells()[i];
-        form_value(&item, result, INT_MAX);
-    }
-}
-
 // A copy of the text from the head, in the source's unit.
 void copy_text(Cell* result, const Cell* spec) {
     Series* s = buffer_of(spec);
@@ -568,9 +556,12 @@ Cell* to(Cell* proto, Cell* spec, int type) {
         case TYPE_NONE: error::raise_bad_to_arg(TYPE_STRING, spec);
         case TYPE_BLOCK:
         case TYPE_PAREN:
-        case TYPE_HASH:
-            form_items(proto, spec);
+        case TYPE_HASH: {
+            // Each item formed, nothing between them.
+            Cell items = *spec;
+            append(make_at(proto, 16), &items, -1, false, 1);
             break;
+        }
         case TYPE_STRING:
         case TYPE_FILE:
         case TYPE_URL:

@@ -74,9 +74,12 @@ struct ValueText {
     void write(uint8_t* out, int out_unit) const {
         int64_t k = 0;
         if (open) put_char(out + k++ * out_unit, out_unit, '<');
-        if (is_char) put_char(out + k++ * out_unit, out_unit, cp);
-        else if (count > 0) put_units(out + k * out_unit, out_unit, units(), unit, count);
-        k += is_char ? 0 : count;
+        if (is_char) {
+            put_char(out + k++ * out_unit, out_unit, cp);
+        } else {
+            if (count > 0) put_units(out + k * out_unit, out_unit, units(), unit, count);
+            k += count;
+        }
         if (close) put_char(out + k * out_unit, out_unit, '>');
     }
 };

@@ -77,6 +77,23 @@ Cell integer_cell(int64_t value) {
     return c;
 }
 
+// Names of refinements and fields are symbols, once the symbol table exists.
+uint32_t symbol_named(const char* name) {
+    if (hash_table::g_symbol_table == 0) return 0;
+    return uint32_t(hash_table::put_symbol(hash_table::g_symbol_table,
+                                           reinterpret_cast<const uint8_t*>(name),
+                                           int32_t(std::strlen(name)), false));
+}
+
+// The word naming a refinement in an error; none before symbols exist.
+Cell word_named(const char* name) {
+    Cell w;
+    uint32_t symbol = symbol_named(name);
+    if (symbol) cell::set(&w, TYPE_WORD, 0, symbol, uint32_t(-1));
+    else cell::set(&w, TYPE_NONE);
+    return w;
+}
+
 void delete_cells(Node table, Node block, int64_t first, int64_t count) {
     for (int64_t i = first; i < first + count; i++)
         hash_table::delete_(table, memory::series_of(block)->cells() + i);
@@ -146,30 +163,7 @@ Node take_buffer_for(int unit) {
 
 }  // namespace
 
-// ---- Refinement arguments ----------------------------------------------------------------
-
-namespace {
-
-// Names of refinements and fields are symbols, once the symbol table exists.
-uint32_t symbol_named(const char* name) {
-    if (hash_table::g_symbol_table == 0) return 0;
-    return uint32_t(hash_table::put_symbol(hash_table::g_symbol_table,
-                                           reinterpret_cast<const uint8_t*>(name),
-                                           int32_t(std::strlen(name)), false));
-}
-
-// The word naming a refinement in an error; none before symbols exist.
-Cell word_named(const char* name) {
-    Cell w;
-    uint32_t symbol = symbol_named(name);
-    if (symbol) cell::set(&w, TYPE_WORD, 0, symbol, uint32_t(-1));
-    else cell::set(&w, TYPE_NONE);
-    return w;
-}
-
-}  // namespace
-
-void bad_refinement(const char* refinement, const Cell* value) {
+[[noreturn]] void bad_refinement(const char* refinement, const Cell* value) {
     Cell word = word_named(refinement);
     fire(ERR_script_invalid_refine_arg, &word, value);
 }

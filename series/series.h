@@ -60,11 +60,10 @@ int get_length(Cell* series, bool absolute);
 
 // ---- Refinement arguments ------------------------------------------------------------------
 
-// Raises script invalid-refine-arg with the word of the refinement (`part`,
-// `skip` ...) and its argument.
+// Script invalid-refine-arg naming the refinement (a word) and the value.
 [[noreturn]] void bad_refinement(const char* refinement, const Cell* value);
-// The head of a /part position, which must be the same series (same type and
-// buffer), else invalid-refine-arg.
+// The head of a /part position, which must lie in the same series (same
+// type and buffer), else invalid-refine-arg.
 int64_t part_position(const Cell* series, const Cell* part);
 // The count a /part argument gives: an integer!, or the distance from the
 // head to a position in the same series.

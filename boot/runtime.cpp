@@ -39,6 +39,7 @@
 #include "scalars/tuple.h"
 #include "series/block.h"
 #include "series/case_folding.h"
+#include "series/hash.h"
 #include "series/series.h"
 #include "series/string.h"
 
@@ -79,6 +80,7 @@ void (*const g_type_inits[])() = {
     triple::init,
     float_::init,
     typeset::init,
+    hash::init,
     pair::init,
     percent::init,
     tuple::init,

@@ -2,7 +2,7 @@
 // through the test boot environment and its evaluation timed, best of three
 // runs; lines "<name> seconds=<s>".
 //
-// The control natives (while, loop, foreach, either, if, func) are not built
+// The control natives (while, loop, foreach, either, if) are not built
 // yet: the programs run on the small stand-ins below, C++ entries over the
 // evaluator's entry points as those natives will be (a loop frame, the body
 // under `catching` at the loop level), with only the behaviour the programs
@@ -96,19 +96,12 @@ Exit if_(bool, const int32_t*) {
     return interpreter::eval_block(&body, true);
 }
 
-Exit func_(bool, const int32_t*) {
-    Cell fn = test::make_function_of(*arg(0), *arg(1));
-    stack::set_last(&fn);
-    return {};
-}
-
 void install_stand_ins() {
     natives::set(natives::Native::while_, while_);
     natives::set(natives::Native::loop_, loop_);
     natives::set(natives::Native::foreach, foreach_);
     natives::set(natives::Native::either, either_);
     natives::set(natives::Native::if_, if_);
-    natives::set(natives::Native::func, func_);
 }
 
 void make_data() {

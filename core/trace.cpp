@@ -65,6 +65,8 @@ int32_t index_in(const Cell* code, int32_t position) {
 
 }  // namespace
 
+const Cell& trace_callback() { return g_callback; }
+
 uint32_t trace_mask(const Cell* callback) {
     Cell events;
     if (!function::event_block(callback, &events)) return TRACE_ALL;

@@ -64,6 +64,9 @@ inline void trace_if(uint32_t event, const Cell* code, int32_t position, const C
     if (g_tracing) trace(event, code, position, value, ref);
 }
 
+// The installed call-back, unset while there is none: a collector root.
+const Cell& trace_callback();
+
 // The events a call-back takes: the bits of the event words of its event
 // block, or every event.
 uint32_t trace_mask(const Cell* callback);

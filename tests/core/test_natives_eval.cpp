@@ -104,6 +104,8 @@ TEST_F(EvalNatives, ComposeEvaluatesParens) {
         {"compose [a () b (do []) c]", "[a b c]"},
         {"b: [x] compose/into [(1 + 1) y] tail b b", "[x 2 y]"},
         {"b: [x] r: compose/into [(1 + 1) y] tail b index? r", "2"},
+        {"h: make hash! [] compose/into [a (1 + 1)] h select h 'a", "2"},
+        {"h: make hash! [k 1] reduce/into ['j 1 + 1] tail h select h 'j", "2"},
     });
     EXPECT_EQ(eval_error("compose 1"), "script/expect-arg");
 }

@@ -29,6 +29,10 @@ int32_t head_of(const Cell* block) { return std::clamp(int32_t(block->data1), 0,
 // Cell i of the block's buffer, counted from its first cell; read afresh at
 // each call, as anything that allocates may move the buffer.
 Cell item_at(const Cell* block, int32_t i) { return memory::series_of(block->data2)->cells()[i]; }
+// The type of cell i, or no type past the tail.
+int type_at(const Cell* block, int32_t i) {
+    return i < total_of(block) ? type_of(memory::series_of(block->data2)->cells() + i) : int(TYPE_NONE_ID);
+}
 
 uint32_t canonical(uint32_t symbol) { return symbol::resolve(symbol); }
 bool is_symbol(const Cell* word, words::Sym s) { return canonical(word->data2) == canonical(words::symbol(s)); }
@@ -129,6 +133,25 @@ struct Collector {
     }
 };
 
+// The walk's nodes leave the cycle stack however the walk ends.
+struct CycleDepth {
+    int depth = cell::cycle_depth();
+    ~CycleDepth() {
+        if (cell::cycle_depth() > depth) cell::cycle_pop_n(cell::cycle_depth() - depth);
+    }
+};
+
+// The word `local` is no local of its own: /local stands for it.
+void remove_local_word(Cell* collected) {
+    uint32_t local = canonical(words::symbol(words::Word::local));
+    for (int32_t i = total_of(collected) - 1; i >= 0; i--) {
+        if (canonical(item_at(collected, i).data2) != local) continue;
+        Series* s = memory::series_of(collected->data2);
+        std::copy(s->cells() + i + 1, s->cell_tail(), s->cells() + i);
+        s->tail -= sizeof(Cell);
+    }
+}
+
 // The position of the refinement in the spec from its head, or -1.
 int32_t find_refinement(const Cell* spec, words::Ref r) {
     for (int32_t i = head_of(spec); i < total_of(spec); i++) {
@@ -167,7 +190,6 @@ Node push(const Cell* spec_in, const Cell* body_in, Node context, int32_t extra,
     Node more = memory::alloc_unset_cells(MORE_CELLS);
     memory::series_of(more)->tail = MORE_CELLS * sizeof(Cell);
     Cell* fn = stack::push_new();
-    cell::set(fn, TYPE_NONE);
     cell::set(fn, TYPE_FUNCTION, 0, spec.data2, more);
     bool own_context = context == 0;
     if (own_context) context = context::make_from_spec(&spec, true, false, context::KIND_FUNCTION);
@@ -192,53 +214,41 @@ Node push(const Cell* spec_in, const Cell* body_in, Node context, int32_t extra,
 uint32_t validate_spec(const Cell* spec_in) {
     Cell spec = *spec_in;
     int32_t i = head_of(&spec);
-    int32_t tail = total_of(&spec);
     uint32_t flags = 0;
-    if (i < tail && type_of(memory::series_of(spec.data2)->cells() + i) == TYPE_BLOCK) {
-        Cell attributes = item_at(&spec, i);
+    if (type_at(&spec, i) == TYPE_BLOCK) {
+        Cell attributes = item_at(&spec, i++);
         flags = attribute_flags(&spec, &attributes);
-        i++;
     }
     int32_t words_from = i;
     bool return_seen = false, local_seen = false;
     for (; i < total_of(&spec); i++) {
-        tail = total_of(&spec);
         Cell item = item_at(&spec, i);
-        Cell next;
-        cell::set(&next, TYPE_NONE);
-        if (i + 1 < tail) next = item_at(&spec, i + 1);
-        bool has_next = i + 1 < tail;
+        int next = type_at(&spec, i + 1), after = type_at(&spec, i + 2);
         switch (type_of(&item)) {
             case TYPE_WORD: case TYPE_LIT_WORD: case TYPE_GET_WORD:
                 if (local_seen && type_of(&item) != TYPE_WORD) fire(ERR_script_bad_func_def, &spec);
                 if (return_seen && !local_seen) fire(ERR_script_bad_func_def, &spec);
-                if (type_of(&next) == TYPE_STRING && i + 2 < tail &&
-                    type_of(memory::series_of(spec.data2)->cells() + i + 2) == TYPE_BLOCK)
-                    fire(ERR_script_bad_func_def, &spec);
-                if (type_of(&next) == TYPE_BLOCK) {
-                    check_type_block(&next);
-                    i++;
+                // The type block comes before the doc strings.
+                if (next == TYPE_STRING && after == TYPE_BLOCK) fire(ERR_script_bad_func_def, &spec);
+                if (next == TYPE_BLOCK) {
+                    Cell types = item_at(&spec, ++i);
+                    check_type_block(&types);
                 }
                 break;
-            case TYPE_SET_WORD: {
+            case TYPE_SET_WORD:
                 if (return_seen || local_seen || !is_symbol(&item, words::Sym::return_))
                     fire(ERR_script_bad_func_def, &spec);
-                if (type_of(&next) != TYPE_BLOCK) fire(ERR_script_bad_func_def, &spec);
-                if (i + 2 < tail) {
-                    int after = type_of(memory::series_of(spec.data2)->cells() + i + 2);
-                    if (after != TYPE_REFINEMENT && after != TYPE_STRING) fire(ERR_script_bad_func_def, &spec);
-                }
+                if (next != TYPE_BLOCK) fire(ERR_script_bad_func_def, &spec);
+                if (after != TYPE_NONE_ID && after != TYPE_REFINEMENT && after != TYPE_STRING)
+                    fire(ERR_script_bad_func_def, &spec);
                 return_seen = true;
                 i++;
                 break;
-            }
             case TYPE_REFINEMENT:
                 if (is_refinement(&item, words::Ref::local)) local_seen = true;
                 else if (local_seen || return_seen) fire(ERR_script_bad_func_def, &spec);
-                if (has_next) {
-                    int t = type_of(&next);
-                    if (!spec_word(t) && t != TYPE_SET_WORD && t != TYPE_STRING) fire(ERR_script_bad_func_def, &spec);
-                }
+                if (next != TYPE_NONE_ID && !spec_word(next) && next != TYPE_SET_WORD && next != TYPE_STRING)
+                    fire(ERR_script_bad_func_def, &spec);
                 break;
             case TYPE_STRING:
                 break;
@@ -257,7 +267,7 @@ Cell collect_locals(Cell* spec, const Cell* body) {
     int32_t extern_at = find_refinement(spec, words::Ref::extern_);
     if (extern_at >= 0) {
         int32_t i = extern_at + 1;
-        while (i < total_of(spec) && type_of(memory::series_of(spec->data2)->cells() + i) == TYPE_WORD) i++;
+        while (type_at(spec, i) == TYPE_WORD) i++;
         if (i < total_of(spec)) {
             Cell after = item_at(spec, i);
             if (is_refinement(&after, words::Ref::local))
@@ -284,27 +294,13 @@ Cell collect_locals(Cell* spec, const Cell* body) {
         }
     }
     {
-        int depth = cell::cycle_depth();
-        struct Unwind {
-            int depth;
-            ~Unwind() {
-                if (cell::cycle_depth() > depth) cell::cycle_pop_n(cell::cycle_depth() - depth);
-            }
-        } unwind{depth};
+        CycleDepth depth;
         c.walk(body);
     }
     Cell collected = *c.collected;
     if (block::length_q(&collected) > 0) {
         if (find_refinement(spec, words::Ref::local) < 0) block::append_cell(spec, &words::refinement(words::Ref::local));
-        for (int32_t i = total_of(&collected) - 1; i >= 0; i--) {
-            Cell item = item_at(&collected, i);
-            if (canonical(item.data2) == canonical(words::symbol(words::Word::local))) {
-                Series* s = memory::series_of(collected.data2);
-                Cell* cells = s->cells();
-                std::copy(cells + i + 1, cells + total_of(&collected), cells + i);
-                s->tail -= sizeof(Cell);
-            }
-        }
+        remove_local_word(&collected);
         block::append_block(spec, &collected);
     }
     stack::g_top = top;
@@ -317,7 +313,7 @@ int count_locals(Node spec_node, int32_t head, bool require) {
     if (at < 0) return require ? -1 : 0;
     int n = 1;
     for (int32_t i = at + 1; i < total_of(&spec); i++)
-        if (type_of(memory::series_of(spec_node)->cells() + i) == TYPE_WORD) n++;
+        if (type_at(&spec, i) == TYPE_WORD) n++;
     return n;
 }
 

@@ -165,10 +165,28 @@ void end_trace_after_error(const Cell* code) {
 // do/trace: the caller's frame is made a function body while the code runs,
 // so that return and exit in it stop there, once the trace has ended; the
 // call-back is installed unless one already is.
+class BodyClaim {
+public:
+    BodyClaim() : frame_(stack::claim_body_flag()) {}
+    ~BodyClaim() { release(); }
+    BodyClaim(const BodyClaim&) = delete;
+    BodyClaim& operator=(const BodyClaim&) = delete;
+    // Gives the frame its flag back; true when it was claimed here.
+    bool release() {
+        if (!frame_) return false;
+        stack::clear_body_flag(frame_);
+        frame_ = nullptr;
+        return true;
+    }
+
+private:
+    stack::CallFrame* frame_;
+};
+
 Exit do_traced(const int32_t* r) {
     Cell callback = *refinement_arg(r, DO_TRACE);
     Cell code = *arg(0);
-    stack::CallFrame* claimed = stack::claim_body_flag();
+    BodyClaim claim;
     bool installed = interpreter::install_tracer(&callback);
     uint32_t thrown = stack::catching(CATCH_TRY, [&] {
         if (installed) interpreter::trace_init(&code);
@@ -178,7 +196,7 @@ Exit do_traced(const int32_t* r) {
         if (thrown == THROW_ERROR) end_trace_after_error(&code);
         else interpreter::remove_tracer(&code);
     }
-    if (claimed) stack::clear_body_flag(claimed);
+    bool claimed = claim.release();
     if (!thrown) return Exit{};
     if (claimed && (thrown == THROW_RETURN || thrown == THROW_EXIT)) {
         // The exit landed on the caller's frame, which is no body of its own:

@@ -11,22 +11,13 @@
 namespace zel::test {
 namespace {
 
-struct Case {
-    const char* code;
-    const char* expected;
-};
-
-void expect_all(const std::vector<Case>& cases) {
-    for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
-}
-
 class FunctionTest : public ::testing::Test {
 protected:
     ControlStandIns control_;
 };
 
 TEST_F(FunctionTest, ArgumentsRefinementsAndLocals) {
-    expect_all({
+    expect_evals({
         {"f: func [a b] [a + b] f 1 2", "3"},
         {"f: func [a /twice] [either twice [a * 2] [a]] f/twice 4", "8"},
         {"f: func [a /twice] [either twice [a * 2] [a]] f 4", "4"},
@@ -46,7 +37,7 @@ TEST_F(FunctionTest, ArgumentsRefinementsAndLocals) {
 }
 
 TEST_F(FunctionTest, ReturnAndExitLeaveTheFunctionOnly) {
-    expect_all({
+    expect_evals({
         {"f: func [x] [return x * 2 99] f 4", "8"},
         {"f: func [x] [if x > 0 [return 1] 2] reduce [f 5 f 0]", "[1 2]"},
         {"f: func [] [exit 1] f", "unset"},
@@ -57,7 +48,7 @@ TEST_F(FunctionTest, ReturnAndExitLeaveTheFunctionOnly) {
 }
 
 TEST_F(FunctionTest, FunctionCollectsSetWordsAsLocals) {
-    expect_all({
+    expect_evals({
         {"f: function [a] [b: a * 2 b] f 3", "6"},
         {"x: 10 f: function [] [x: 5 x] reduce [f x]", "[5 10]"},
         {"f: function [a] [b: 1 (c: 2) [d: 3]] reflect :f 'spec", "[a /local b c d]"},
@@ -74,7 +65,7 @@ TEST_F(FunctionTest, FunctionCollectsSetWordsAsLocals) {
 }
 
 TEST_F(FunctionTest, DoesAndHas) {
-    expect_all({
+    expect_evals({
         {"f: does [1 + 2] f", "3"},
         {"reflect does [1] 'spec", "[]"},
         {"f: has [t] [t: 4 t] f", "4"},
@@ -85,7 +76,7 @@ TEST_F(FunctionTest, DoesAndHas) {
 
 TEST_F(FunctionTest, SpecErrors) {
     set_global("not-a-type", load_block("[1]"));
-    const std::vector<Case> cases = {
+    const std::vector<EvalCase> cases = {
         {"func [[trace 1] a] []", "script/bad-func-def"},
         {"func [return: [integer!] return: [integer!]] []", "script/bad-func-def"},
         {"func [/local a return: [integer!]] []", "script/bad-func-def"},
@@ -111,7 +102,7 @@ TEST_F(FunctionTest, SpecErrors) {
         {"func [a return: [integer!] /r] []", "script/bad-func-def"},
         {"make function! [[a] [a]]", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(eval_error(c.code), c.expected) << c.code;
+    for (const EvalCase& c : cases) EXPECT_EQ(eval_error(c.code), c.expected) << c.code;
     ErrorThrow e = caught_error([] { eval_value("func [a b A] []"); });
     EXPECT_EQ(mold_of(e.args[0]), "A");
 }
@@ -123,7 +114,7 @@ TEST_F(FunctionTest, AttributeFlags) {
 }
 
 TEST_F(FunctionTest, ReflectMoldFormAndCompare) {
-    expect_all({
+    expect_evals({
         {"func [a] [a + 1]", "func [a][a + 1]"},
         {"form func [a] [a]", "\"?function?\""},
         {"reflect func [a b] [a] 'body", "[a]"},
@@ -145,7 +136,7 @@ TEST_F(FunctionTest, ReflectMoldFormAndCompare) {
 }
 
 TEST_F(FunctionTest, TheBodyIsACopyBoundToTheFunction) {
-    expect_all({
+    expect_evals({
         {"b: [a] f: func [a] b reduce [f 1 same? b reflect :f 'body]", "[1 false]"},
         {"a: 5 b: [a] f: func [a] b do b", "5"},
         {"s: [a] f: func next [x a] [a] f 3", "3"},
@@ -155,7 +146,7 @@ TEST_F(FunctionTest, TheBodyIsACopyBoundToTheFunction) {
 // Changing the spec afterwards changes neither the cells a call pushes nor
 // what the body reads.
 TEST_F(FunctionTest, EditingTheSpecLaterChangesNoCall) {
-    expect_all({
+    expect_evals({
         {"s: [a b] f: func s [b] clear next s f 1 2", "2"},
         {"s: [a] f: func s [a] reduce/into [/r 'x] tail s reduce [f 1 s]", "[1 [a /r x]]"},
     });
@@ -215,7 +206,7 @@ protected:
 };
 
 TEST_F(RoutineTest, MadeByTheBootIntrinsicFromTheTable) {
-    expect_all({
+    expect_evals({
         {"r: _boot-routine [a [integer!] b [integer!]] [test-add] r 2 3", "5"},
         {"r: _boot-routine [x [float!]] [test-halve] r 3.0", "1.5"},
         {"r: _boot-routine [n [integer!]] [test-positive?] reduce [r 3 r -3]", "[true false]"},

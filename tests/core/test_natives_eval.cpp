@@ -10,22 +10,13 @@
 namespace zel::test {
 namespace {
 
-struct Case {
-    const char* code;
-    const char* expected;
-};
-
-void expect_all(const std::vector<Case>& cases) {
-    for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
-}
-
 class EvalNatives : public ::testing::Test {
 protected:
     ControlStandIns control_;
 };
 
 TEST_F(EvalNatives, DoEvaluatesBlocksStringsAndSingleValues) {
-    expect_all({
+    expect_evals({
         {"do [1 + 2]", "3"},
         {"do []", "unset"},
         {"do [1 2] ", "2"},
@@ -38,7 +29,7 @@ TEST_F(EvalNatives, DoEvaluatesBlocksStringsAndSingleValues) {
         {"do pick [(1 + 1)] 1", "2"},
         {"b: next [1 2 + 3] do b", "5"},
     });
-    expect_all({
+    expect_evals({
         {"f: func [a] [a] do :f", "error script/no-arg"},
         {"do \"1 + (\"", "error syntax/missing"},
         {"do/expand [1]", "error internal/not-done"},
@@ -47,7 +38,7 @@ TEST_F(EvalNatives, DoEvaluatesBlocksStringsAndSingleValues) {
 }
 
 TEST_F(EvalNatives, DoNextSetsThePositionAfterOneExpression) {
-    expect_all({
+    expect_evals({
         {"b: [1 + 2 3 * 4] reduce [do/next b 'p p]", "[3 [3 * 4]]"},
         {"b: [1 + 2 3 * 4] do/next b 'p do/next p 'p reduce [tail? p index? p]", "[true 7]"},
         {"b: [] reduce [do/next b 'p p]", "[unset []]"},
@@ -56,7 +47,7 @@ TEST_F(EvalNatives, DoNextSetsThePositionAfterOneExpression) {
 }
 
 TEST_F(EvalNatives, ReduceEvaluatesEachExpression) {
-    expect_all({
+    expect_evals({
         {"reduce [1 + 2 3 * 4]", "[3 12]"},
         {"reduce []", "[]"},
         {"reduce [(1 + 1) [2 + 2]]", "[2 [2 + 2]]"},
@@ -87,14 +78,14 @@ protected:
 };
 
 TEST_F(ReduceInto, InsertsAtAPositionAndAnswersThePositionAfter) {
-    expect_all({
+    expect_evals({
         {"b: [0 9] r: reduce/into [1 1 + 1] next b reduce [b index? r]", "[[0 1 2 9] 4]"},
         {"b: [0 9] r: compose/into [(1) x (reduce [2 3])] next b reduce [b index? r]", "[[0 1 x 2 3 9] 6]"},
     });
 }
 
 TEST_F(EvalNatives, ComposeEvaluatesParens) {
-    expect_all({
+    expect_evals({
         {"compose [1 (1 + 1) [(2 + 2)]]", "[1 2 [(2 + 2)]]"},
         {"compose/deep [1 [(1 + 1) [(3)]]]", "[1 [2 [3]]]"},
         {"compose [(reduce [1 2]) 3]", "[1 2 3]"},
@@ -111,7 +102,7 @@ TEST_F(EvalNatives, ComposeEvaluatesParens) {
 }
 
 TEST_F(EvalNatives, GetAndSet) {
-    expect_all({
+    expect_evals({
         {"x: 5 get 'x", "5"},
         {"get/any 'never-assigned-word", "unset"},
         {"b: [k 9] get 'b/k", "9"},
@@ -126,7 +117,7 @@ TEST_F(EvalNatives, GetAndSet) {
         {"b: [1 2] set 'b/2 5 b", "[1 5]"},
         {"f: func [a] [set 'a 2 a] f 1", "2"},
     });
-    expect_all({
+    expect_evals({
         {"get 'never-assigned-word", "error script/no-value"},
         {"set 'x ()", "error script/need-value"},
         {"set [a b] reduce [1 ()]", "error script/need-value"},
@@ -139,7 +130,7 @@ TEST_F(EvalNatives, GetAndSet) {
 }
 
 TEST_F(EvalNatives, BindAndIn) {
-    expect_all({
+    expect_evals({
         {"f: func [a b] [do b] f 1 bind [a + 10] :f", "11"},
         {"b: [a] c: bind/copy b :f same? b c", "false"},
         {"f: func [x] [get w] w: bind 'x :f f 5", "5"},
@@ -158,12 +149,12 @@ TEST_F(EvalNatives, BindAndIn) {
 }
 
 TEST_F(EvalNatives, ParseChecksItsArgumentsBeforeTheEngine) {
-    expect_all({
+    expect_evals({
         {"parse/part [] [] 0", "true"},
         {"parse/part [1] [] 0", "false"},
         {"parse/part \"\" [] 0", "true"},
     });
-    expect_all({
+    expect_evals({
         {"parse [1] []", "error internal/not-done"},
         {"parse/part \"abc\" [] \"x\"", "error script/invalid-refine-arg"},
         {"parse/part \"abc\" [] [1]", "error script/invalid-refine-arg"},

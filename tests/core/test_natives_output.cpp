@@ -122,13 +122,15 @@ TEST(Stats, ByteCountsAboveThirtyOneBitsAreFloats) {
 }
 
 TEST(TypeQ, DatatypeOrItsWord) {
-    EXPECT_EQ(eval("type? 1"), "integer!");
-    EXPECT_EQ(eval("type? type? 1"), "datatype!");
-    EXPECT_EQ(eval("type?/word 1"), "integer!");
-    EXPECT_EQ(eval("type? type?/word 1"), "word!");
-    EXPECT_EQ(eval("type? :print"), "native!");
-    EXPECT_EQ(eval("type? func [] []"), "function!");
-    EXPECT_EQ(eval("type? ()"), "unset!");
+    expect_evals({
+        {"type? 1", "integer!"},
+        {"type? type? 1", "datatype!"},
+        {"type?/word 1", "integer!"},
+        {"type? type?/word 1", "word!"},
+        {"type? :print", "native!"},
+        {"type? func [] []", "function!"},
+        {"type? ()", "unset!"},
+    });
 }
 
 }  // namespace

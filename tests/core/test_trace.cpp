@@ -91,11 +91,13 @@ TEST_F(TraceTest, TraceAndNoTraceAttributes) {
 }
 
 TEST_F(TraceTest, ReturnAndExitInTracedCode) {
-    EXPECT_EQ(eval("f: func [] [do/trace [return 5] :events 9] f"), "5");
-    EXPECT_EQ(eval("f: func [] [do/trace [exit] :events 9] f"), "unset");
-    EXPECT_EQ(eval("f: func [] [1 + do/trace [return 5] :events 9] f"), "5");
-    EXPECT_EQ(eval_error("do/trace [return 1] :events"), "throw/return");
-    EXPECT_EQ(eval("f: func [] [g: func [] [return 2] do/trace [g] :events 9] f"), "9");
+    expect_evals({
+        {"f: func [] [do/trace [return 5] :events 9] f", "5"},
+        {"f: func [] [do/trace [exit] :events 9] f", "unset"},
+        {"f: func [] [1 + do/trace [return 5] :events 9] f", "5"},
+        {"do/trace [return 1] :events", "error throw/return"},
+        {"f: func [] [g: func [] [return 2] do/trace [g] :events 9] f", "9"},
+    });
 }
 
 TEST_F(TraceTest, ErrorsInTheCallBackLeaveTracingOff) {

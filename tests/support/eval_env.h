@@ -3,6 +3,7 @@
 //
 //   eval("1 + 2")            -> "3"          the molded result ("error
 //                                            category/id" when it raised one)
+//   expect_evals({{"1 + 2", "3"}, ...})      a table of them
 //   eval_error("1 + none")   -> "script/expect-arg"
 //   eval_value("[1 2]")      -> the result cell
 //   load("a b")              -> a block! of the values of the text
@@ -12,6 +13,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "tests/support/boot_env.h"
 #include "tests/support/runtime_env.h"
@@ -37,6 +41,16 @@ inline std::string eval(const std::string& text) {
 
 inline std::string eval_error(const std::string& text) {
     return error_of([&] { eval_value(text); });
+}
+
+// A row of a table of evaluations: the code and what eval answers for it.
+struct EvalCase {
+    const char* code;
+    const char* expected;
+};
+
+inline void expect_evals(const std::vector<EvalCase>& cases) {
+    for (const EvalCase& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
 }
 
 }  // namespace zel::test

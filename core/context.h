@@ -180,7 +180,7 @@ inline Cell* set(Cell* word, const Cell* value) { return set_in(word, value, wor
 // set, with a word whose slot is known stored at once when its context is
 // not an object's (whose fields report changes): the assignment of
 // set-words and loop words.
-inline void assign(Cell* word, const Cell* value) {
+[[gnu::always_inline]] inline void assign(Cell* word, const Cell* value) {
     Node ctx = word->data1;
     int32_t index = int32_t(word->data3);
     Cell* values = ctx && index >= 0 ? values_in(ctx) : nullptr;

@@ -70,8 +70,8 @@ Cell live_cell(const Cell* map, int i) {
     return none::g_none;
 }
 
-// The map's step of foreach: the next live pair goes to the first two
-// words (the others take none) and the head moves past it.
+// The map's step of foreach: the next live pair goes to the n words (the
+// key, the value, none for any further word) and the head moves past it.
 bool map_next(Cell* state, int n) {
     Series* s = memory::series_of(state->data2);
     int32_t tail = cell_count(s);
@@ -141,7 +141,7 @@ void set_from_series(const Cell* words, const Cell* series, int count) {
     }
 }
 
-bool foreach_next(Cell* state) {
+bool foreach_next_any(Cell* state) {
     int type = type_of(state);
     if (series::any_block(type)) {
         Series* s = memory::series_of(state->data2);
@@ -162,7 +162,10 @@ bool foreach_next(Cell* state) {
 bool foreach_next_block(Cell* state, int n) {
     if (n <= 0 || !series_more_q(state)) return false;
     int type = type_of(state);
-    if (type == TYPE_MAP) return map_next(state, n);
+    if (type == TYPE_MAP) {
+        if (n != 2) fire(ERR_script_invalid_arg, state + 1);
+        return map_next(state, n);
+    }
     if (series::any_block(type)) set_many(state + 1, state, n, false, false, false);
     else set_from_series(state + 1, state, n);
     state->data1 = uint32_t(head_of(state) + n);

@@ -17,6 +17,8 @@
 #include <cstdint>
 
 #include "core/cell.h"
+#include "core/context.h"
+#include "core/memory.h"
 
 namespace zel::natives {
 
@@ -38,12 +40,27 @@ void set_many(const Cell* words, const Cell* values, int count, bool any, bool o
 void set_from_series(const Cell* words, const Cell* series, int count);
 
 // One-word step: when the series has more, the word takes its current
-// element and the head advances by one. Answers whether it took one.
-bool foreach_next(Cell* state);
+// element and the head advances by one. Answers whether it took one. The
+// walk of a block! (the most frequent one) is inline.
+bool foreach_next_any(Cell* state);
+inline bool foreach_next(Cell* state) {
+    if (type_of(state) == TYPE_BLOCK) {
+        Series* s = memory::series_of(state->data2);
+        int32_t i = int32_t(state->data1);
+        if (i >= 0 && int64_t(i) < int64_t(s->used() / sizeof(Cell))) {
+            Cell element = s->cells()[i];
+            state->data1 = uint32_t(i + 1);
+            context::assign(state + 1, &element);
+            return true;
+        }
+    }
+    return foreach_next_any(state);
+}
 // n-word step: when the series has more, the words take the next n
 // elements (by the series' type: spread from a block, picked from a
-// string, binary or vector, the next live pair of a map) and the head
-// advances past them. Answers whether it took any.
+// string, binary or vector, the next live pair of a map, which takes
+// exactly two words: script invalid-arg otherwise) and the head advances
+// past them. Answers whether it took any.
 bool foreach_next_block(Cell* state, int n);
 
 // After a remove-each body whose value was `result`: when it is true (none

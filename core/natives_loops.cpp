@@ -173,8 +173,8 @@ struct Walk {
 Exit foreach(bool, const int32_t*) {
     const Cell* body = arg(2);
     Walk walk(arg(0), arg(1));
-    bool map = type_of(walk.state) == TYPE_MAP;
-    if (walk.words_block ? walk.n < 1 || (map && walk.n != 2) : map) fire(ERR_script_invalid_arg, walk.state + 1);
+    // A map is walked by two words (the step checks their count).
+    if (walk.words_block ? walk.n < 1 : type_of(walk.state) == TYPE_MAP) fire(ERR_script_invalid_arg, walk.state + 1);
     mark_loop();
     stack::set_last_only(&unset::g_unset);
     while (walk.step()) {

@@ -31,32 +31,44 @@ namespace zel::natives {
 
 namespace {
 
-// How an evaluation of a loop's body ended.
-enum class Turn { done, continued, broke, passed };
+// How a loop ended.
+enum class End { normal, broke, passed };
 
-inline void mark_loop() { stack::mark_loop(&words::word(words::Word::body)); }
+const Cell& body_word() { return words::word(words::Word::body); }
 
-// Evaluates the body once under the loop's catch level; an exit that is
-// not the loop's own is put in *pass.
-inline Turn turn(const Cell* body, Exit* pass) {
+// Evaluates `block` under the loop's catch level: 0, or the code caught.
+[[gnu::always_inline]] inline uint32_t evaluate(const Cell* block) {
     stack::reset();
-    uint32_t code = stack::catching(CATCH_LOOP, [body] { return interpreter::eval_block(body, true); });
-    if (!code) [[likely]]
-        return Turn::done;
-    if (code == THROW_CONTINUE) {
-        stack::end_throw();
-        return Turn::continued;
-    }
-    if (code == THROW_BREAK) {
-        stack::end_throw();
-        return Turn::broke;
-    }
-    *pass = stack::pass_on(code);
-    return Turn::passed;
+    return stack::catching(CATCH_LOOP, [block] { return interpreter::eval_block(block, true); });
 }
 
-// Pops the loop frame; the value in its result cell becomes the result.
-inline Exit leave() {
+// The turns of a loop whose frame is on top: before each evaluation of the
+// body `more()` tells whether there is one; after it ends normally or by
+// continue, `stop(continued)` may end the loop. break ends it with the
+// value break left in the result cell; any other exit is put in *pass.
+template <typename More, typename Stop>
+[[gnu::always_inline]] inline End run(const Cell* body, Exit* pass, More more, Stop stop) {
+    while (more()) {
+        uint32_t code = evaluate(body);
+        if (code) [[unlikely]] {
+            if (code != THROW_CONTINUE && code != THROW_BREAK) {
+                *pass = stack::pass_on(code);
+                return End::passed;
+            }
+            stack::end_throw();
+            if (code == THROW_BREAK) return End::broke;
+        }
+        if (stop(code == THROW_CONTINUE)) break;
+    }
+    return End::normal;
+}
+
+inline bool never(bool) { return false; }
+
+// Leaves the loop: an exit to pass on is passed on; else the frame goes
+// and the value in its result cell becomes the result.
+inline Exit leave(End end, Exit pass) {
+    if (end == End::passed) return pass;
     stack::unwind_last();
     return {};
 }
@@ -66,39 +78,39 @@ inline bool strict_true(const Cell* value) {
     return !logic::is_false(value);
 }
 
+// The condition is evaluated under the loop's frame too; a break or
+// continue in it is refused. The result is always unset.
 Exit while_(bool, const int32_t*) {
     const Cell* cond = arg(0);
     const Cell* body = arg(1);
-    mark_loop();
-    for (;;) {
-        stack::reset();
-        uint32_t code = stack::catching(CATCH_LOOP, [cond] { return interpreter::eval_block(cond, true); });
+    stack::mark_loop(&body_word());
+    Exit pass;
+    auto holds = [cond, &pass] {
+        uint32_t code = evaluate(cond);
         if (code == THROW_BREAK || code == THROW_CONTINUE) {
             stack::end_throw();
             fire(ERR_throw_while_cond);
         }
-        if (code) return stack::pass_on(code);
-        if (!strict_true(stack::arguments())) break;
-        Exit pass;
-        Turn t = turn(body, &pass);
-        if (t == Turn::passed) return pass;
-        if (t == Turn::broke) break;
-    }
+        if (code) {
+            pass = stack::pass_on(code);
+            return false;
+        }
+        return strict_true(stack::arguments());
+    };
+    End end = run(body, &pass, holds, never);
+    if (pass) return pass;
     stack::set_last(&unset::g_unset);
-    return leave();
+    return leave(end, pass);
 }
 
+// continue skips the test of the body's value.
 Exit until(bool, const int32_t*) {
     const Cell* body = arg(0);
-    mark_loop();
-    for (;;) {
-        Exit pass;
-        Turn t = turn(body, &pass);
-        if (t == Turn::passed) return pass;
-        if (t == Turn::broke) break;
-        if (t == Turn::done && strict_true(stack::arguments())) break;
-    }
-    return leave();
+    stack::mark_loop(&body_word());
+    Exit pass;
+    End end = run(body, &pass, [] { return true; },
+                  [](bool continued) { return !continued && strict_true(stack::arguments()); });
+    return leave(end, pass);
 }
 
 // loop and repeat: a count below 1 evaluates nothing and gives none.
@@ -109,14 +121,11 @@ Exit loop_(bool, const int32_t*) {
         return {};
     }
     const Cell* body = arg(1);
-    mark_loop();
-    for (int32_t i = 0; i < count; i++) {
-        Exit pass;
-        Turn t = turn(body, &pass);
-        if (t == Turn::passed) return pass;
-        if (t == Turn::broke) break;
-    }
-    return leave();
+    stack::mark_loop(&body_word());
+    Exit pass;
+    int32_t done = 0;
+    End end = run(body, &pass, [&done, count] { return done++ < count; }, never);
+    return leave(end, pass);
 }
 
 // The count's cell becomes the counter: the word is set from it before
@@ -130,33 +139,30 @@ Exit repeat(bool, const int32_t*) {
         stack::set_last(&none::g_none);
         return {};
     }
-    mark_loop();
-    for (int32_t i = 1; i <= count; i++) {
-        counter->data2 = uint32_t(i);
+    stack::mark_loop(&body_word());
+    Exit pass;
+    int32_t i = 0;
+    auto next = [&i, count, word, counter] {
+        if (i == count) return false;
+        counter->data2 = uint32_t(++i);
         context::assign(word, counter);
-        Exit pass;
-        Turn t = turn(body, &pass);
-        if (t == Turn::passed) return pass;
-        if (t == Turn::broke) break;
-    }
-    return leave();
+        return true;
+    };
+    End end = run(body, &pass, next, never);
+    return leave(end, pass);
 }
 
 Exit forever(bool, const int32_t*) {
     const Cell* body = arg(0);
-    mark_loop();
-    for (;;) {
-        Exit pass;
-        Turn t = turn(body, &pass);
-        if (t == Turn::passed) return pass;
-        if (t == Turn::broke) break;
-    }
-    return leave();
+    stack::mark_loop(&body_word());
+    Exit pass;
+    End end = run(body, &pass, [] { return true; }, never);
+    return leave(end, pass);
 }
 
 // A series walk: its state pushed above the call's cells (a copy of the
-// series, then of the word or block of words) and its step, one word or
-// the n words of a block.
+// series, then of the word or block of words), its loop frame with unset
+// in the result cell, and its step, one word or the n words of a block.
 struct Walk {
     Cell* state;
     bool words_block;
@@ -167,6 +173,10 @@ struct Walk {
           n(words_block ? block::length_q(word) : 1) {
         stack::push(word);
     }
+    void start() {
+        stack::mark_loop(&body_word());
+        stack::set_last_only(&unset::g_unset);
+    }
     bool step() { return words_block ? foreach_next_block(state, n) : foreach_next(state); }
 };
 
@@ -175,59 +185,47 @@ Exit foreach(bool, const int32_t*) {
     Walk walk(arg(0), arg(1));
     // A map is walked by two words (the step checks their count).
     if (walk.words_block ? walk.n < 1 : type_of(walk.state) == TYPE_MAP) fire(ERR_script_invalid_arg, walk.state + 1);
-    mark_loop();
-    stack::set_last_only(&unset::g_unset);
-    while (walk.step()) {
-        Exit pass;
-        Turn t = turn(body, &pass);
-        if (t == Turn::passed) return pass;
-        if (t == Turn::broke) break;
-    }
-    return leave();
+    walk.start();
+    Exit pass;
+    End end = run(body, &pass, [&walk] { return walk.step(); }, never);
+    return leave(end, pass);
 }
 
-// After a normal end the word holds the series at its entry position again;
-// after break it keeps the position reached.
+// The word is advanced in place after each turn. After a normal end it
+// holds the series at its entry position again; after break it keeps the
+// position reached.
 Exit forall(bool, const int32_t*) {
     Cell* word = arg(0);
     const Cell* body = arg(1);
     const Cell* value = context::get(word);
     if (type_of(value) == TYPE_UNSET) fire(ERR_script_no_value, word);
     if (!series::series_type(type_of(value))) error::raise_expect_arg(value, 0);
-    Cell* state = stack::push(value);
-    stack::push(word);
-    mark_loop();
-    stack::set_last_only(&unset::g_unset);
-    if (!forall_end_q(state, false)) {
-        for (;;) {
-            Exit pass;
-            Turn t = turn(body, &pass);
-            if (t == Turn::passed) return pass;
-            if (t == Turn::broke) return leave();
-            if (forall_end_q(state, true)) break;
-        }
-    }
-    forall_restore(state);
-    return leave();
+    Walk walk(word, value);
+    walk.start();
+    Exit pass;
+    bool first = true;
+    auto more = [&first, &walk] { return !first || (first = false, !forall_end_q(walk.state, false)); };
+    End end = run(body, &pass, more, [&walk](bool) { return forall_end_q(walk.state, true); });
+    if (end == End::normal) forall_restore(walk.state);
+    return leave(end, pass);
 }
 
-// The result is the series at its entry position, unless break ends the
-// walk (break's value then).
+// After a normal end of the body, a true value removes the elements just
+// taken. The result is the series at its entry position, unless break ends
+// the walk (break's value then).
 Exit remove_each(bool, const int32_t*) {
     Cell* data = arg(1);
     const Cell* body = arg(2);
     Walk walk(arg(0), data);
-    mark_loop();
-    stack::set_last_only(&unset::g_unset);
-    while (walk.step()) {
-        Exit pass;
-        Turn t = turn(body, &pass);
-        if (t == Turn::passed) return pass;
-        if (t == Turn::broke) return leave();
-        if (t == Turn::done) remove_each_drop(walk.state, walk.n, stack::arguments());
-    }
-    stack::set_last(data);
-    return leave();
+    walk.start();
+    Exit pass;
+    auto drop = [&walk](bool continued) {
+        if (!continued) remove_each_drop(walk.state, walk.n, stack::arguments());
+        return false;
+    };
+    End end = run(body, &pass, [&walk] { return walk.step(); }, drop);
+    if (end == End::normal) stack::set_last(data);
+    return leave(end, pass);
 }
 
 }  // namespace

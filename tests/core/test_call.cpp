@@ -76,18 +76,7 @@ TEST_F(FastExitTest, ABarrierStopsEveryExit) {
 }
 
 TEST_F(FastExitTest, StacksAreBackAtTheLoopsBase) {
-    Cell code = load("loop 10 [1 + (2 * (break/return 3))] loop 10 [continue] 4");
-    empty_both_stacks();
-    stack::push(&code);
-    stack::mark_try_all(&words::word(words::Word::body));
-    int frames = stack::frame_count();
-    Cell* base = stack::arguments();
-    ASSERT_FALSE(interpreter::eval_block(base - 1, true));
-    EXPECT_EQ(stack::frame_count(), frames);
-    EXPECT_EQ(stack::arguments(), base);
-    EXPECT_EQ(stack::top(), base + 1);
-    EXPECT_EQ(mold_of(*base), "4");
-    empty_both_stacks();
+    EXPECT_EQ(eval_checking_stacks("loop 10 [1 + (2 * (break/return 3))] loop 10 [continue] 4"), "4");
 }
 
 TEST_F(FastExitTest, AFunctionsContextIsRestoredHoweverItEnds) {

@@ -12,15 +12,6 @@
 namespace zel::test {
 namespace {
 
-struct Case {
-    const char* code;
-    const char* expected;  // the molded result, or "error category/id"
-};
-
-void expect_results(std::initializer_list<Case> cases) {
-    for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
-}
-
 Cell float_cell(double d) {
     Cell c;
     cell::set(&c, TYPE_FLOAT);
@@ -283,6 +274,28 @@ TEST_F(ControlTest, LoopsRunInConstantStack) {
         {"loop 30000 [if true [1] either false [1] [2] any [none 1] all [1 2] case [true [3]]]", "3"},
         {"loop 30000 [switch 1 [1 [2]]]", "2"},
     });
+}
+
+// Whichever way a loop ends, both stacks are back where the loop's call
+// began, its result in its result cell.
+TEST_F(ControlTest, StacksAfterEveryWayOut) {
+    const EvalCase cases[] = {
+        {"while [true] [break/return 5] 2", "2"},
+        {"1 + until [break/return 5]", "6"},
+        {"1 + loop 3 [if true [break/return 5]]", "6"},
+        {"1 + repeat i 3 [i]", "4"},
+        {"1 + forever [(break/return 5)]", "6"},
+        {"foreach [a b] [1 2 3] [if a = 3 [break/return b]]", "none"},
+        {"1 + foreach x [1 2 3] [if x = 3 [break/return x]]", "4"},
+        {"b: [1 2 3] 1 + forall b [if 2 = pick b 1 [break/return 5]]", "6"},
+        {"1 + length? remove-each x [1 2 3 4] [if x = 3 [continue] even? x]", "3"},
+        {"1 + case [false [2] true [any [none 5]]]", "6"},
+        {"1 + switch 2 [1 [5] 2 [all [7 8]]]", "9"},
+    };
+    for (const EvalCase& c : cases) {
+        SCOPED_TRACE(c.code);
+        EXPECT_EQ(eval_checking_stacks(c.code), c.expected);
+    }
 }
 
 }  // namespace

@@ -7,11 +7,6 @@
 namespace zel::test {
 namespace {
 
-struct Case {
-    const char* code;
-    const char* expected;
-};
-
 // The result of the code: an error! value as "error! category/id", any
 // other value molded; an error raised through to the top as "error
 // category/id". Until error! values exist, the error! try makes holds its
@@ -27,9 +22,7 @@ std::string tried(const std::string& code) {
     }
 }
 
-void expect_results(std::initializer_list<Case> cases) {
-    for (const Case& c : cases) EXPECT_EQ(tried(c.code), c.expected) << c.code;
-}
+void expect_tried(std::initializer_list<EvalCase> cases) { expect_results(cases, tried); }
 
 class ExceptionTest : public ::testing::Test {
 protected:
@@ -49,7 +42,7 @@ protected:
 };
 
 TEST_F(ExceptionTest, Try) {
-    expect_results({
+    expect_tried({
         {"try [1 + 2]", "3"},
         {"try []", "unset"},
         {"try [1 / 0]", "error! math/zero-divide"},
@@ -73,7 +66,7 @@ TEST_F(ExceptionTest, Try) {
 }
 
 TEST_F(ExceptionTest, TryAllIsABarrier) {
-    expect_results({
+    expect_tried({
         {"try/all [1 / 0]", "error! math/zero-divide"},
         {"try/all [1 + 1]", "2"},
         {"n: 0 loop 3 [n: n + 1 try/all [break]] n", "3"},  // break ends at the try
@@ -87,7 +80,7 @@ TEST_F(ExceptionTest, TryAllIsABarrier) {
 }
 
 TEST_F(ExceptionTest, CatchAndThrow) {
-    expect_results({
+    expect_tried({
         {"catch [throw 5]", "5"},
         {"catch [1 + throw 5]", "5"},
         {"catch [10]", "10"},
@@ -116,25 +109,17 @@ TEST_F(ExceptionTest, CatchAndThrow) {
 // A throw is caught with its stacks put back: the value lands in the
 // catch's result cell and nothing is left above it.
 TEST_F(ExceptionTest, StacksAfterACaughtThrow) {
-    Cell code = load("catch [1 + (2 * throw 9)] 3 + 4");
-    empty_both_stacks();
-    stack::push(&code);
-    stack::mark_try_all(&words::word(words::Word::body));
-    int frames = stack::frame_count();
-    Cell* base = stack::arguments();
-    ASSERT_FALSE(interpreter::eval_block(base - 1, true));
-    EXPECT_EQ(stack::frame_count(), frames);
-    EXPECT_EQ(stack::top(), base + 1);
-    EXPECT_EQ(mold_of(*base), "7");
-    empty_both_stacks();
+    EXPECT_EQ(eval_checking_stacks("catch [1 + (2 * throw 9)] 3 + 4"), "7");
+    EXPECT_EQ(eval_checking_stacks("catch [1 + (2 * throw 9)]"), "9");
+    EXPECT_EQ(eval_checking_stacks("try [1 + (2 * (1 / 0))] 5"), "5");
+    EXPECT_EQ(eval_checking_stacks("catch/name [catch/name [throw/name 1 'b] 'a] 'b"), "1");
     EXPECT_EQ(tried("x: catch [throw 9] x + 1"), "10");
-    EXPECT_EQ(tried("catch/name [catch/name [throw/name 1 'b] 'a] 'b"), "1");
 }
 
 TEST_F(ExceptionTest, AttemptStyleNesting) {
     // try inside and around loops, catches and other tries: each error ends
     // at the innermost try, each other exit at its own target.
-    expect_results({
+    expect_tried({
         {"n: 0 loop 3 [if 2 = n: n + 1 [try [1 / 0]]] n", "3"},
         {"catch [try [try [throw 3] 1 / 0]]", "3"},
         {"try [catch [try [1 / 0] throw 4]]", "4"},
@@ -145,7 +130,7 @@ TEST_F(ExceptionTest, AttemptStyleNesting) {
 }
 
 TEST_F(ExceptionTest, Apply) {
-    expect_results({
+    expect_tried({
         {"apply :add [1 2]", "3"},
         {"apply 'add [1 2]", "3"},
         {"apply :+ [1 2]", "3"},

@@ -49,10 +49,10 @@ Exit unless(bool, const int32_t*) {
 
 Exit either(bool, const int32_t*) { return branch(arg(strict_true(arg(0)) ? 1 : 2)); }
 
-// any and all: each expression of the block pushed above the call's
-// cells, its value into the result cell; `stop` on a value ends the walk
-// with it (true), else the walk goes on. At the tail the result is what
-// `at_tail` makes of the last value.
+// any and all: the expressions of the block one at a time (the block
+// pushed again above the call's cells), each value into the result cell.
+// any ends at the first true value and gives it, all at the first false
+// one and gives none; at the tail any gives none and all the last value.
 template <bool ANY>
 Exit any_or_all() {
     Cell* result = stack::arguments();

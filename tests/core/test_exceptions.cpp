@@ -29,6 +29,7 @@ protected:
     static void SetUpTestSuite() {
         stand_ins_ = new ControlStandIns;
         define_function("fails", "[]", "[1 / 0]");
+        define_function("reads-nothing", "[]", "[never-set]");
         define_function("caught-return", "[]", "[catch [return 3] 4]");
         define_function("tried-return", "[]", "[try [return 5] 6]");
         define_function("barred-return", "[]", "[try/all [return 5] 6]");
@@ -63,6 +64,14 @@ TEST_F(ExceptionTest, Try) {
         {"try [throw 1]", "error! throw/throw"},
         {"try [return 1]", "error! throw/return"},
     });
+}
+
+// The error a try caught names the innermost named function it failed in.
+TEST_F(ExceptionTest, TheCaughtErrorNamesWhereItFailed) {
+    EXPECT_EQ(tried("try [loop 1 [if true [reads-nothing]]]"), "error! script/no-value");
+    EXPECT_EQ(mold_of(stack::pending_error().where), "reads-nothing");
+    EXPECT_EQ(tried("try [1 / 0]"), "error! math/zero-divide");
+    EXPECT_EQ(mold_of(stack::pending_error().where), "/");
 }
 
 TEST_F(ExceptionTest, TryAllIsABarrier) {

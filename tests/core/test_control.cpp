@@ -164,6 +164,27 @@ TEST_F(ControlTest, CountsOutOfRangeAreErrors) {
     });
 }
 
+// Arguments of the wrong type or missing, native by native.
+TEST_F(ControlTest, ArgumentErrors) {
+    expect_results({
+        {"unless false 1", "error script/expect-arg"},
+        {"either true [1] 2", "error script/expect-arg"},
+        {"any 1", "error script/expect-arg"},
+        {"all", "error script/no-arg"},
+        {"switch 1 2", "error script/expect-arg"},
+        {"switch/default 1 [] 2", "error script/expect-arg"},
+        {"case 1", "error script/expect-arg"},
+        {"while [true] 1", "error script/expect-arg"},
+        {"until 1", "error script/expect-arg"},
+        {"loop 1", "error script/no-arg"},
+        {"repeat i [1] [1]", "error script/expect-arg"},
+        {"forever 1", "error script/expect-arg"},
+        {"foreach x [1] 1", "error script/expect-arg"},
+        {"forall [1] [1]", "error script/expect-arg"},
+        {"remove-each x [1]", "error script/no-arg"},
+    });
+}
+
 TEST_F(ControlTest, Foreach) {
     expect_results({
         {"s: 0 foreach x [1 2 3] [s: s * 10 + x] s", "123"},

@@ -66,6 +66,18 @@ TEST_F(ExceptionTest, Try) {
     });
 }
 
+TEST_F(ExceptionTest, ArgumentErrors) {
+    expect_tried({
+        {"try 1", "error script/expect-arg"},
+        {"try/all", "error script/no-arg"},
+        {"catch 1", "error script/expect-arg"},
+        {"catch/name [1] 2", "error script/expect-arg"},
+        {"throw", "error script/no-arg"},
+        {"throw/name 1 \"a\"", "error script/expect-arg"},
+        {"apply 'add 1", "error script/expect-arg"},
+    });
+}
+
 // The error a try caught names the innermost named function it failed in.
 TEST_F(ExceptionTest, TheCaughtErrorNamesWhereItFailed) {
     EXPECT_EQ(tried("try [loop 1 [if true [reads-nothing]]]"), "error! script/no-value");

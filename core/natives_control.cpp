@@ -16,7 +16,6 @@
 #include "core/natives.h"
 #include "core/simple_types.h"
 #include "core/words.h"
-#include "series/block.h"
 
 namespace zel::natives {
 

@@ -19,10 +19,8 @@
 #include "core/simple_types.h"
 #include "core/symbol.h"
 #include "core/trace.h"
-#include "core/word.h"
 #include "core/words.h"
 #include "series/block.h"
-#include "series/series.h"
 
 namespace zel::natives {
 

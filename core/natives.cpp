@@ -79,7 +79,9 @@ void register_own() {
     set(Native::return_, return_);
 }
 
-void (*const g_families[])() = {register_own, register_evaluation, register_definition, register_output};
+void (*const g_families[])() = {register_own,        register_conditionals, register_loops,
+                                     register_exceptions, register_evaluation,  register_definition,
+                                     register_output};
 
 }  // namespace
 

@@ -108,11 +108,14 @@ inline Cell* refinement_arg(const int32_t* refinements, int k) {
 }
 inline bool has(const int32_t* refinements, int k) { return refinements[k] >= 0; }
 
-// ---- Families registered from their own modules -------------------------------------------
+// ---- Families registered from their own modules ----------------------------------------------
 
-void register_evaluation();  // do reduce compose get set bind in parse (natives_eval.cpp)
-void register_definition();  // func function does has type? (natives_define.cpp)
-void register_output();      // print prin stats (natives_output.cpp)
+void register_conditionals();  // natives_control.cpp: if unless either any all switch case
+void register_loops();         // natives_loops.cpp: while until loop repeat forever foreach forall remove-each
+void register_exceptions();    // natives_exceptions.cpp: try throw catch apply
+void register_evaluation();    // natives_eval.cpp: do reduce compose get set bind in parse
+void register_definition();    // natives_define.cpp: func function does has type?
+void register_output();        // natives_output.cpp: print prin stats
 
 // ---- Evaluation natives' services ------------------------------------------------------------
 
@@ -123,13 +126,6 @@ void register_output();      // print prin stats (natives_output.cpp)
 // (it keeps its position; its owner is told once), else inserted at its
 // position, which moves past each. Answers the exit of the evaluation.
 Exit reduce_into(const Cell* value, Cell* target);
-// Assigns the words of the block (from its head, `count` of them) from the
-// value: spread element by element when it is a block, paren, path, hash! or
-// map! (none past its end) unless `only`, else the whole value to each word.
-// Every word is checked (script invalid-arg) and, unless `any`, every value
-// (script need-value) before anything is set; with `some` none values are
-// skipped.
-void set_many(const Cell* words, const Cell* value, int count, bool any, bool only, bool some);
 
 // The newline flag of the last print (true) or prin (false).
 extern bool g_last_lf;

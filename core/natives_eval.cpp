@@ -1,6 +1,5 @@
 // The natives that evaluate code and bind words: do, reduce, compose, get,
-// set, bind, in and the entry of parse; and the multi-word assignment that
-// set shares with foreach.
+// set, bind, in and the entry of parse.
 //
 // Relies on: the evaluator and its trace hooks, contexts and words, blocks
 // (and hash! upkeep), the insert action, the lexer (do of a string), the
@@ -12,6 +11,7 @@
 #include "core/error.h"
 #include "core/eval.h"
 #include "core/frames.h"
+#include "core/iterate.h"
 #include "core/natives.h"
 #include "core/ownership.h"
 #include "core/simple_types.h"
@@ -33,8 +33,6 @@ bool path_type(int t) { return t == TYPE_PATH || t == TYPE_LIT_PATH || t == TYPE
 bool function_value(int t) {
     return t == TYPE_FUNCTION || t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_OP || t == TYPE_ROUTINE;
 }
-bool spread_type(int t) { return t == TYPE_BLOCK || t == TYPE_PAREN || path_type(t) || t == TYPE_HASH || t == TYPE_MAP; }
-bool settable_word(int t) { return t >= TYPE_WORD && t <= TYPE_GET_WORD; }
 
 int32_t total_of(const Cell* block) { return int32_t(memory::series_of(block->data2)->used() / sizeof(Cell)); }
 int32_t head_of(const Cell* block) { return std::clamp(int32_t(block->data1), 0, total_of(block)); }
@@ -431,34 +429,6 @@ Exit reduce_into(const Cell* value, Cell* target) {
     stack::g_top = mark;
     if (adder.append && adder.added > 0) ownership::check(target, ownership::INSERT, nullptr, adder.first, adder.added);
     return Exit{};
-}
-
-void set_many(const Cell* words, const Cell* value, int count, bool any, bool only, bool some) {
-    bool spread = !only && spread_type(type_of(value));
-    int32_t first = head_of(words);
-    auto word_at = [&](int i) {
-        Cell w = item_at(words, first + i);
-        if (!settable_word(type_of(&w))) fire(ERR_script_invalid_arg, &w);
-        return w;
-    };
-    auto value_at = [&](int i) {
-        if (!spread) return *value;
-        int32_t at = head_of(value) + i;
-        return at < total_of(value) ? item_at(value, at) : none::g_none;
-    };
-    if (spread) {
-        for (int i = 0; i < count; i++) {
-            Cell w = word_at(i);
-            Cell v = value_at(i);
-            if (!any && type_of(&v) == TYPE_UNSET) fire(ERR_script_need_value, &w);
-        }
-    }
-    for (int i = 0; i < count; i++) {
-        Cell v = value_at(i);
-        if (some && type_of(&v) == TYPE_NONE) continue;
-        Cell w = word_at(i);
-        context::set(&w, &v);
-    }
 }
 
 void register_evaluation() {

@@ -83,8 +83,5 @@ void remove_tracer(const Cell* code);
 // The error event, sent as an error is raised, the pending throw code put
 // aside meanwhile.
 void trace_error();
-// The throw and catch natives' events: the value thrown or caught.
-inline void trace_throw(const Cell* value) { trace_if(TRACE_THROW, nullptr, -1, value); }
-inline void trace_catch(const Cell* value) { trace_if(TRACE_CATCH, nullptr, -1, value); }
 
 }  // namespace zel::interpreter

@@ -5,29 +5,16 @@
 #include "core/eval.h"
 #include "core/natives.h"
 #include "core/platform.h"
-#include "tests/support/control_stand_ins.h"
 #include "tests/support/eval_env.h"
 
 namespace zel::test {
 namespace {
 
-struct Case {
-    const char* code;
-    const char* expected;  // the molded result, or "category/id"
-};
-
-void expect_results(std::initializer_list<Case> cases) {
-    for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
-}
-
-void expect_errors(std::initializer_list<Case> cases) {
-    for (const Case& c : cases) EXPECT_EQ(eval_error(c.code), c.expected) << c.code;
-}
+void expect_errors(std::initializer_list<EvalCase> cases) { expect_results(cases, eval_error); }
 
 class EvalTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        stand_ins_ = new ControlStandIns;
         define_function("f1", "[a]", "[a]");
         define_function("add3", "[a b c /twice /scale k [integer!] /local t]",
                         "[t: a + b + c if twice [t: t * 2] either scale [t * k] [t]]");
@@ -40,8 +27,6 @@ protected:
         define_function("fact", "[n]", "[either n = 0 [1] [n * fact n - 1]]");
         define_function("deep-return", "[]", "[reduce [1 (if true [return 7]) 3]]");
     }
-    static void TearDownTestSuite() { delete stand_ins_; }
-    static inline ControlStandIns* stand_ins_ = nullptr;
 };
 
 TEST_F(EvalTest, OperatorsChainLeftToRight) {

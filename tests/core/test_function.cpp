@@ -5,7 +5,6 @@
 
 #include "core/function.h"
 #include "core/routine.h"
-#include "tests/support/control_stand_ins.h"
 #include "tests/support/eval_env.h"
 
 namespace zel::test {
@@ -13,11 +12,10 @@ namespace {
 
 class FunctionTest : public ::testing::Test {
 protected:
-    ControlStandIns control_;
 };
 
 TEST_F(FunctionTest, ArgumentsRefinementsAndLocals) {
-    expect_evals({
+    expect_results({
         {"f: func [a b] [a + b] f 1 2", "3"},
         {"f: func [a /twice] [either twice [a * 2] [a]] f/twice 4", "8"},
         {"f: func [a /twice] [either twice [a * 2] [a]] f 4", "4"},
@@ -37,7 +35,7 @@ TEST_F(FunctionTest, ArgumentsRefinementsAndLocals) {
 }
 
 TEST_F(FunctionTest, ReturnAndExitLeaveTheFunctionOnly) {
-    expect_evals({
+    expect_results({
         {"f: func [x] [return x * 2 99] f 4", "8"},
         {"f: func [x] [if x > 0 [return 1] 2] reduce [f 5 f 0]", "[1 2]"},
         {"f: func [] [exit 1] f", "unset"},
@@ -48,7 +46,7 @@ TEST_F(FunctionTest, ReturnAndExitLeaveTheFunctionOnly) {
 }
 
 TEST_F(FunctionTest, FunctionCollectsSetWordsAsLocals) {
-    expect_evals({
+    expect_results({
         {"f: function [a] [b: a * 2 b] f 3", "6"},
         {"x: 10 f: function [] [x: 5 x] reduce [f x]", "[5 10]"},
         {"f: function [a] [b: 1 (c: 2) [d: 3]] reflect :f 'spec", "[a /local b c d]"},
@@ -65,7 +63,7 @@ TEST_F(FunctionTest, FunctionCollectsSetWordsAsLocals) {
 }
 
 TEST_F(FunctionTest, DoesAndHas) {
-    expect_evals({
+    expect_results({
         {"f: does [1 + 2] f", "3"},
         {"reflect does [1] 'spec", "[]"},
         {"f: has [t] [t: 4 t] f", "4"},
@@ -114,7 +112,7 @@ TEST_F(FunctionTest, AttributeFlags) {
 }
 
 TEST_F(FunctionTest, ReflectMoldFormAndCompare) {
-    expect_evals({
+    expect_results({
         {"func [a] [a + 1]", "func [a][a + 1]"},
         {"form func [a] [a]", "\"?function?\""},
         {"reflect func [a b] [a] 'body", "[a]"},
@@ -136,7 +134,7 @@ TEST_F(FunctionTest, ReflectMoldFormAndCompare) {
 }
 
 TEST_F(FunctionTest, TheBodyIsACopyBoundToTheFunction) {
-    expect_evals({
+    expect_results({
         {"b: [a] f: func [a] b reduce [f 1 same? b reflect :f 'body]", "[1 false]"},
         {"a: 5 b: [a] f: func [a] b do b", "5"},
         {"s: [a] f: func next [x a] [a] f 3", "3"},
@@ -146,7 +144,7 @@ TEST_F(FunctionTest, TheBodyIsACopyBoundToTheFunction) {
 // Changing the spec afterwards changes neither the cells a call pushes nor
 // what the body reads.
 TEST_F(FunctionTest, EditingTheSpecLaterChangesNoCall) {
-    expect_evals({
+    expect_results({
         {"s: [a b] f: func s [b] clear next s f 1 2", "2"},
         {"s: [a] f: func s [a] reduce/into [/r 'x] tail s reduce [f 1 s]", "[1 [a /r x]]"},
     });
@@ -206,7 +204,7 @@ protected:
 };
 
 TEST_F(RoutineTest, MadeByTheBootIntrinsicFromTheTable) {
-    expect_evals({
+    expect_results({
         {"r: _boot-routine [a [integer!] b [integer!]] [test-add] r 2 3", "5"},
         {"r: _boot-routine [x [float!]] [test-halve] r 3.0", "1.5"},
         {"r: _boot-routine [n [integer!]] [test-positive?] reduce [r 3 r -3]", "[true false]"},

@@ -6,7 +6,7 @@
 #include "core/eval.h"
 #include "core/native.h"
 #include "core/natives.h"
-#include "tests/support/control_stand_ins.h"
+#include "tests/support/scoped_native.h"
 #include "tests/support/eval_env.h"
 
 namespace zel::test {

@@ -4,7 +4,6 @@
 
 #include "core/datatype.h"
 #include "series/block.h"
-#include "tests/support/control_stand_ins.h"
 #include "tests/support/eval_env.h"
 
 namespace zel::test {
@@ -12,11 +11,10 @@ namespace {
 
 class EvalNatives : public ::testing::Test {
 protected:
-    ControlStandIns control_;
 };
 
 TEST_F(EvalNatives, DoEvaluatesBlocksStringsAndSingleValues) {
-    expect_evals({
+    expect_results({
         {"do [1 + 2]", "3"},
         {"do []", "unset"},
         {"do [1 2] ", "2"},
@@ -29,7 +27,7 @@ TEST_F(EvalNatives, DoEvaluatesBlocksStringsAndSingleValues) {
         {"do pick [(1 + 1)] 1", "2"},
         {"b: next [1 2 + 3] do b", "5"},
     });
-    expect_evals({
+    expect_results({
         {"f: func [a] [a] do :f", "error script/no-arg"},
         {"do \"1 + (\"", "error syntax/missing"},
         {"do/expand [1]", "error internal/not-done"},
@@ -38,7 +36,7 @@ TEST_F(EvalNatives, DoEvaluatesBlocksStringsAndSingleValues) {
 }
 
 TEST_F(EvalNatives, DoNextSetsThePositionAfterOneExpression) {
-    expect_evals({
+    expect_results({
         {"b: [1 + 2 3 * 4] reduce [do/next b 'p p]", "[3 [3 * 4]]"},
         {"b: [1 + 2 3 * 4] do/next b 'p do/next p 'p reduce [tail? p index? p]", "[true 7]"},
         {"b: [] reduce [do/next b 'p p]", "[unset []]"},
@@ -47,7 +45,7 @@ TEST_F(EvalNatives, DoNextSetsThePositionAfterOneExpression) {
 }
 
 TEST_F(EvalNatives, ReduceEvaluatesEachExpression) {
-    expect_evals({
+    expect_results({
         {"reduce [1 + 2 3 * 4]", "[3 12]"},
         {"reduce []", "[]"},
         {"reduce [(1 + 1) [2 + 2]]", "[2 [2 + 2]]"},
@@ -78,14 +76,14 @@ protected:
 };
 
 TEST_F(ReduceInto, InsertsAtAPositionAndAnswersThePositionAfter) {
-    expect_evals({
+    expect_results({
         {"b: [0 9] r: reduce/into [1 1 + 1] next b reduce [b index? r]", "[[0 1 2 9] 4]"},
         {"b: [0 9] r: compose/into [(1) x (reduce [2 3])] next b reduce [b index? r]", "[[0 1 x 2 3 9] 6]"},
     });
 }
 
 TEST_F(EvalNatives, ComposeEvaluatesParens) {
-    expect_evals({
+    expect_results({
         {"compose [1 (1 + 1) [(2 + 2)]]", "[1 2 [(2 + 2)]]"},
         {"compose/deep [1 [(1 + 1) [(3)]]]", "[1 [2 [3]]]"},
         {"compose [(reduce [1 2]) 3]", "[1 2 3]"},
@@ -102,7 +100,7 @@ TEST_F(EvalNatives, ComposeEvaluatesParens) {
 }
 
 TEST_F(EvalNatives, GetAndSet) {
-    expect_evals({
+    expect_results({
         {"x: 5 get 'x", "5"},
         {"get/any 'never-assigned-word", "unset"},
         {"b: [k 9] get 'b/k", "9"},
@@ -117,7 +115,7 @@ TEST_F(EvalNatives, GetAndSet) {
         {"b: [1 2] set 'b/2 5 b", "[1 5]"},
         {"f: func [a] [set 'a 2 a] f 1", "2"},
     });
-    expect_evals({
+    expect_results({
         {"get 'never-assigned-word", "error script/no-value"},
         {"set 'x ()", "error script/need-value"},
         {"set [a b] reduce [1 ()]", "error script/need-value"},
@@ -130,7 +128,7 @@ TEST_F(EvalNatives, GetAndSet) {
 }
 
 TEST_F(EvalNatives, BindAndIn) {
-    expect_evals({
+    expect_results({
         {"f: func [a b] [do b] f 1 bind [a + 10] :f", "11"},
         {"b: [a] c: bind/copy b :f same? b c", "false"},
         {"f: func [x] [get w] w: bind 'x :f f 5", "5"},
@@ -149,12 +147,12 @@ TEST_F(EvalNatives, BindAndIn) {
 }
 
 TEST_F(EvalNatives, ParseChecksItsArgumentsBeforeTheEngine) {
-    expect_evals({
+    expect_results({
         {"parse/part [] [] 0", "true"},
         {"parse/part [1] [] 0", "false"},
         {"parse/part \"\" [] 0", "true"},
     });
-    expect_evals({
+    expect_results({
         {"parse [1] []", "error internal/not-done"},
         {"parse/part \"abc\" [] \"x\"", "error script/invalid-refine-arg"},
         {"parse/part \"abc\" [] [1]", "error script/invalid-refine-arg"},

@@ -8,7 +8,6 @@
 #include "core/platform.h"
 #include "series/block.h"
 #include "series/series.h"
-#include "tests/support/control_stand_ins.h"
 #include "tests/support/eval_env.h"
 
 namespace zel::test {
@@ -32,7 +31,6 @@ protected:
     }
 
     std::string text_;
-    ControlStandIns control_;
 };
 
 TEST_F(OutputTest, PrintFormsReducesAndEndsTheLine) {
@@ -122,7 +120,7 @@ TEST(Stats, ByteCountsAboveThirtyOneBitsAreFloats) {
 }
 
 TEST(TypeQ, DatatypeOrItsWord) {
-    expect_evals({
+    expect_results({
         {"type? 1", "integer!"},
         {"type? type? 1", "datatype!"},
         {"type?/word 1", "integer!"},

@@ -7,7 +7,6 @@
 #include "core/trace.h"
 #include "lexer/lexer.h"
 #include "series/block.h"
-#include "tests/support/control_stand_ins.h"
 #include "tests/support/eval_env.h"
 
 namespace zel::test {
@@ -25,12 +24,18 @@ protected:
         EXPECT_FALSE(interpreter::g_tracer_installed);
     }
     std::string log() { return eval("log"); }
-    ControlStandIns control_;
 };
 
 TEST_F(TraceTest, EveryEventOfAnInfixCall) {
     EXPECT_EQ(eval("do/trace [1 + 2] :events"), "3");
     EXPECT_EQ(log(), "[init enter fetch push fetch open fetch push call return expr exit end]");
+}
+
+TEST_F(TraceTest, ThrowAndCatchEvents) {
+    eval_value("shown: func [[throw catch] event code offset value ref frame] "
+               "[reduce/into [event offset :value] tail log]");
+    EXPECT_EQ(eval("do/trace [catch [throw 4]] :shown"), "4");
+    EXPECT_EQ(log(), "[throw -1 4 catch -1 4]");
 }
 
 TEST_F(TraceTest, TheArgumentsOfEachEvent) {
@@ -91,7 +96,7 @@ TEST_F(TraceTest, TraceAndNoTraceAttributes) {
 }
 
 TEST_F(TraceTest, ReturnAndExitInTracedCode) {
-    expect_evals({
+    expect_results({
         {"f: func [] [do/trace [return 5] :events 9] f", "5"},
         {"f: func [] [do/trace [exit] :events 9] f", "unset"},
         {"f: func [] [1 + do/trace [return 5] :events 9] f", "5"},

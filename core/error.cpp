@@ -71,11 +71,6 @@ Cell g_catalog = {TYPE_NONE, 0, 0, 0};
 Cell g_depth = {TYPE_INTEGER, 0, 1, 0};
 Cell g_files = {TYPE_NONE, 0, 0, 0};
 
-struct StackMark {
-    Cell* top = stack::top();
-    ~StackMark() { stack::g_top = top; }
-};
-
 bool installed() { return type_of(&g_catalog) == TYPE_OBJECT; }
 Node catalog_context() { return g_catalog.data1; }
 
@@ -239,7 +234,7 @@ int form_message(const Cell* message, Cell* buffer, const Cell* error, int part)
 
 // The calls up to the frame position, each formed and followed by a space.
 int form_calls(Cell* buffer, int position, int depth, int part) {
-    StackMark mark;
+    stack::TopScope scope;
     Cell* calls = block::push_only(8);
     stack::list_calls(depth, calls, position);
     for (int32_t i = 0; i < block::length_q(calls); i++) {
@@ -379,7 +374,7 @@ ErrorThrow in_flight(const Cell* error, int argc) {
 
 void capture_stack(Cell* error) {
     if (type_of(field(error, FIELD_STACK)) != TYPE_INTEGER) return;
-    StackMark mark;
+    stack::TopScope scope;
     Cell* kept = stack::push(error);
     int position = cell::get_int(field(kept, FIELD_STACK));
     int depth = type_of(&g_depth) == TYPE_INTEGER && cell::get_int(&g_depth) > 0 ? cell::get_int(&g_depth) : 1;
@@ -417,7 +412,7 @@ namespace error {
 // ---- Handlers --------------------------------------------------------------------------------
 
 Cell* make(Cell* proto, Cell* spec, int) {
-    StackMark mark;
+    stack::TopScope scope;
     Cell* source = stack::push(spec);
     Cell* error = new_error(stack::push(&none::g_none));
     switch (type_of(source)) {
@@ -470,7 +465,7 @@ Cell* make(Cell* proto, Cell* spec, int) {
 }
 
 int form(Cell* value, Cell* buffer, int part) {
-    StackMark mark;
+    stack::TopScope scope;
     Cell* error = stack::push(value);
     part = append_text(buffer, "*** ", part);
     part = form_heading(error, buffer, part);

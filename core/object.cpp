@@ -43,12 +43,6 @@ Node make_record(int32_t on_change, int32_t on_deep_change) {
 
 int32_t find_symbol(Node ctx, words::Word name) { return context::find_word(ctx, words::symbol(name), true); }
 
-// Drops what a handler pushed, however it ends.
-struct StackMark {
-    Cell* top = stack::top();
-    ~StackMark() { stack::g_top = top; }
-};
-
 // Pushes the value's copy made by its type's copy action.
 Cell* push_copy(const Cell* value, bool deep) {
     Cell source = *value;
@@ -86,7 +80,7 @@ bool deep_copied(int type) {
 // copied deeply and bound to the object's context and then to the cloned
 // one. The copy always runs interpreted.
 void rebind_function(Node ctx, int32_t i) {
-    StackMark mark;
+    stack::TopScope scope;
     Cell* function = stack::push(values_in(ctx) + i);
     Cell body = memory::series_of(function->data3)->cells()[0];
     if (type_of(&body) != TYPE_BLOCK) fire(ERR_script_bad_func_def, function);
@@ -196,7 +190,7 @@ void unmark_values(Node ctx) {
 // The spec block is bound to the new object and evaluated; its value is
 // dropped. True when the context grew.
 bool fill_from_block(Cell* object, const Cell* spec, const Cell* prototype) {
-    StackMark mark;
+    stack::TopScope scope;
     Cell* code = stack::push(spec);
     Node ctx = object->data1;
     bool grew = context::collect_set_words(ctx, code);
@@ -224,7 +218,7 @@ void on_change_hook(Cell* owner, const Cell* word, Cell* old_value, const Cell* 
 
 // Calls a handler function with its arguments, dropping its result.
 void call_handler(const Cell* function, const Cell* arguments, int count, words::Word name) {
-    StackMark mark;
+    stack::TopScope scope;
     Cell callable = *function;
     if (stack::Exit e = interpreter::call_with(&callable, arguments, count, &words::word(name))) stack::raise_exit(e);
 }
@@ -307,7 +301,7 @@ void init_events(Cell* object) {
 }
 
 Cell* make(Cell* proto, Cell* spec, int) {
-    StackMark mark;
+    stack::TopScope scope;
     bool from_prototype = type_of(proto) == TYPE_OBJECT;
     Cell* prototype = stack::push(proto);
     Cell* source = stack::push(spec);
@@ -345,7 +339,7 @@ Cell* copy(Cell* value, Cell* result, Cell* part, bool deep, Cell* types) {
 
 Cell* construct(const Cell* spec, const Cell* prototype, bool only) {
     Cell* result = stack::push(&none::g_none);
-    StackMark mark;
+    stack::TopScope scope;
     Cell* source = stack::push(spec);
     if (prototype) {
         copy_object(result, prototype, false, nullptr);
@@ -375,7 +369,7 @@ Cell* construct(const Cell* spec, const Cell* prototype, bool only) {
 }
 
 void set_many(Cell* object, const Cell* value_in, bool any, bool only, bool some) {
-    StackMark mark;
+    stack::TopScope scope;
     Cell* target = stack::push(object);
     Cell* value = stack::push(value_in);
     Node ctx = target->data1;

@@ -52,6 +52,8 @@ protected:
         define_function("log-deep", "[owner word target action new index part]",
                         "[count: count + 1 poke events count reduce [word action new index part]]");
         define_function("log-owner", "[owner word target action new index part]", "[last: owner]");
+        define_function("early-object", "[]", "[make object! [a: 1 return 5] 6]");
+        define_function("early-change", "[word old new]", "[return 1 count: 99]");
     }
     static void TearDownTestSuite() { delete stand_ins_; }
     static inline ControlStandIns* stand_ins_ = nullptr;
@@ -70,6 +72,31 @@ TEST_F(ObjectTest, MakeFromASpecBlockEvaluatesItInTheNewContext) {
         {"make object! 5", "error syntax/malconstruct"},
         {"make object! [a: 1 / 0]", "error math/zero-divide"},
     });
+}
+
+// Code run while an object is made or told about a change may leave by a
+// non-local exit: the stacks are where the exit put them.
+TEST_F(ObjectTest, ExitsLeaveSpecsAndHandlersWithTheStacksInPlace) {
+    expect_results({
+        {"early-object", "5"},
+        {"reduce [1 early-object early-object 2]", "[1 5 5 2]"},
+        {"count: 0 o: make object! [a: 1 on-change*: :early-change] reduce [(o/a: 2) count o/a]", "[2 0 2]"},
+    });
+    // An error in a spec lands at the try with the error on top.
+    empty_both_stacks();
+    stack::mark_try_all(&words::word(words::Word::body));
+    uint32_t code = stack::run_caught(CATCH_TRY, [] {
+        stack::mark_try(&words::word(words::Word::try_));
+        Cell type, spec = load_block("[a: 1 b: 1 / 0]");
+        cell::set(&type, TYPE_DATATYPE, TYPE_OBJECT);
+        stack::push(&type);
+        stack::push(&spec);
+        actions::make(stack::arguments(), stack::arguments(), stack::arguments() + 1);
+    });
+    EXPECT_EQ(code, THROW_ERROR);
+    EXPECT_EQ(type_of(stack::top() - 1), TYPE_ERROR);
+    EXPECT_EQ(stack::pending_error().id, ERR_math_zero_divide);
+    empty_both_stacks();
 }
 
 TEST_F(ObjectTest, MakeFromAPrototypeExtendsACopy) {

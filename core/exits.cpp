@@ -78,6 +78,7 @@ void mark_error_position(Cell* error) {
 }
 
 void throw_error(const Cell* error_in, int argc) {
+    if (type_of(error_in) != TYPE_ERROR) fire(ERR_internal_invalid_error, error_in);
     Cell error = *error_in;
     if (frames_empty()) throw error::in_flight(&error, argc);
     Cell* where = error::field(&error, error::FIELD_WHERE);

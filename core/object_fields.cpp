@@ -41,9 +41,21 @@ int append_text(Cell* buffer, const char* text, int part) {
 
 // The field index the element names: its own index when it is bound to
 // this object, else looked up by symbol; -1 when the object has no such field.
-int32_t field_of(Node ctx, const Cell* element) {
+// A word of the path found so is bound to the object in the path itself, so
+// that the next walk through it finds the field at once.
+int32_t field_of(Node ctx, const Cell* element, Cell* path, int index) {
     if (element->data1 == ctx && int32_t(element->data3) >= 0) return int32_t(element->data3);
-    return context::find_word(ctx, element->data2, true);
+    int32_t i = context::find_word(ctx, element->data2, true);
+    if (i < 0 || !path) return i;
+    int32_t at = (int32_t(path->data1) < 0 ? 0 : int32_t(path->data1)) + index;
+    if (at < block::length_q(path) + int32_t(path->data1)) {
+        Cell* in_path = block::abs_at(path, at);
+        if (in_path->header == element->header && in_path->data2 == element->data2) {
+            in_path->data1 = ctx;
+            in_path->data3 = uint32_t(i);
+        }
+    }
+    return i;
 }
 
 void for_each_field(const Cell* object, void (*each)(const Cell* value, const Cell* owner, const Cell* word),
@@ -89,11 +101,11 @@ int compare_fields(Cell* value1, Cell* value2, int op) {
 
 // ---- Paths, select, put ---------------------------------------------------------------
 
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int, bool, bool, bool) {
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int index, bool, bool, bool) {
     const Cell* whole = path ? path : &none::g_none;
     if (!path_element(type_of(element))) fire(ERR_script_invalid_path, whole, element);
     Node ctx = parent->data1;
-    int32_t i = field_of(ctx, element);
+    int32_t i = field_of(ctx, element, path, index);
     if (value) {
         if (i < 0) fire(ERR_script_invalid_path, whole, element);
         Cell word = get_word(ctx, i);
@@ -133,26 +145,26 @@ Cell* reflect(Cell* value, int field) {
     } else if (is_field(field, words::Sym::events_q)) {
         logic::set(value, object.data3 != 0);
     } else if (is_field(field, words::Word::changed)) {
-        block::make_at(value, n);
+        block::make_at(value, n > 0 ? n : 1);
         for (int32_t i = 0; i < n; i++) {
             if (!(context::word_at(ctx, i)->header & FLAG_FIELD_CHANGED)) continue;
             Cell word = get_word(ctx, i);
             block::append_cell(value, &word);
         }
     } else if (is_field(field, words::Sym::words)) {
-        block::make_at(value, n);
+        block::make_at(value, n > 0 ? n : 1);
         for (int32_t i = 0; i < n; i++) {
             Cell word = get_word(ctx, i);
             block::append_cell(value, &word);
         }
     } else if (is_field(field, words::Sym::values)) {
-        block::make_at(value, n);
+        block::make_at(value, n > 0 ? n : 1);
         for (int32_t i = 0; i < n; i++) {
             Cell v = values_in(ctx)[i];
             block::append_cell(value, &v);
         }
     } else if (is_field(field, words::Sym::body)) {
-        block::make_at(value, 2 * n);
+        block::make_at(value, n > 0 ? 2 * n : 1);
         for (int32_t i = 0; i < n; i++) {
             Cell word = get_word(ctx, i), v = values_in(ctx)[i];
             word.header = TYPE_SET_WORD | FLAG_NEW_LINE;

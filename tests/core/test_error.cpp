@@ -226,5 +226,16 @@ TEST_F(ErrorTest, TheStackPositionIsReadNoFurtherThanTheCurrentTop) {
     empty_both_stacks();
 }
 
+TEST_F(ErrorTest, TheStackLineFollowsTheDepthSetting) {
+    Cell zero, one, none_cell;
+    cell::set(&zero, TYPE_INTEGER, 0, 0);
+    cell::set(&one, TYPE_INTEGER, 0, 1);
+    cell::set(&none_cell, TYPE_NONE);
+    error::set_trace_settings(&zero, &none_cell);
+    EXPECT_EQ(raised("1 / 0"), "*** Math Error: attempt to divide by zero\n*** Where: /\n*** Near : 1 / 0");
+    error::set_trace_settings(&one, &none_cell);
+    EXPECT_EQ(raised("1 / 0"), "*** Math Error: attempt to divide by zero\n*** Where: /\n*** Near : 1 / 0\n*** Stack: ");
+}
+
 }  // namespace
 }  // namespace zel::test

@@ -173,6 +173,17 @@ TEST_F(ObjectTest, PathsReadAndSetFields) {
     });
 }
 
+// A path's word found in an object is bound to it where it stands.
+TEST_F(ObjectTest, APathsWordsAreBoundToTheObjectTheyName) {
+    Cell code = eval_value("o: make object! [b: 0 a: 1] code: [o/a] reduce code code");
+    Cell o = eval_value("o");
+    const Cell* element = block::abs_at(block::abs_at(&code, 0), 1);
+    EXPECT_EQ(element->data1, o.data1);
+    EXPECT_EQ(int32_t(element->data3), 1);
+    // met again in another object of other fields, it is looked up there
+    EXPECT_EQ(eval("o: make object! [a: 5] reduce code"), "[5]");
+}
+
 TEST_F(ObjectTest, APathCallsAFunctionHeldInAFieldWithItsRefinements) {
     expect_results({
         {"o: make object! [f: :pick-f] o/f 3", "3"},

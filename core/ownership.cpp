@@ -31,6 +31,7 @@ bool enter(Node node) {
     return true;
 }
 
+// The value's own buffer becomes owned, unless it is already.
 void own_buffer(const Cell* value, const Cell* owner, const Cell* word) {
     Series* s = memory::series_of(value->data2);
     if (s->flags & SERIES_OWNED) return;
@@ -40,45 +41,30 @@ void own_buffer(const Cell* value, const Cell* owner, const Cell* word) {
     for (int i = 0; i < ENTRY_CELLS; i++) cells[i] = entry[i];
 }
 
-void own(const Cell* value_in, const Cell* owner, const Cell* word) {
-    Cell value = *value_in;
-    int type = type_of(&value);
-    if (owned_type(type)) {
-        own_buffer(&value, owner, word);
-        if (!series::any_block(type) || !enter(value.data2)) return;
-        for (int32_t i = int32_t(value.data1) < 0 ? 0 : int32_t(value.data1); i < block::length_q(&value) + int32_t(value.data1); i++) {
-            Cell item = *block::abs_at(&value, i);
-            own(&item, owner, word);
-        }
-        cell::cycle_pop();
-        return;
+void disown_buffer(const Cell* value) {
+    memory::series_of(value->data2)->flags &= ~SERIES_OWNED;
+    if (Cell* entry = hash_table::get_key(g_table, value->data2)) {
+        for (int i = 0; i < ENTRY_CELLS; i++) cell::set(entry + i, TYPE_UNSET);
+        hash_table::remove_key(g_table, value->data2);
     }
-    if (type != TYPE_OBJECT) return;
-    Node ctx = value.data1;
-    if ((context::cell_of(ctx)->header & object::FLAG_OWNER) || !enter(ctx)) return;
-    for (int32_t i = 0; i < context::word_count(ctx); i++) {
-        Cell item = object::get_values(&value)[i];
-        if (type_of(&item) == TYPE_OBJECT && item.data1 == owner->data1) continue;
-        Cell field = object::get_word(ctx, i);
-        own(&item, owner, &field);
-    }
-    cell::cycle_pop();
 }
 
-void disown(const Cell* value_in) {
+// Gives (owner not null) or takes away the ownership of the value's series,
+// then of those in the cells of a block or path and in the fields of a plain
+// object (not one that is an owner itself), each walked once. A nested
+// object's series go under its own field words; an object holding the owner
+// is not walked into again.
+void walk(const Cell* value_in, const Cell* owner, const Cell* word) {
     Cell value = *value_in;
     int type = type_of(&value);
     if (owned_type(type)) {
-        memory::series_of(value.data2)->flags &= ~SERIES_OWNED;
-        if (Cell* entry = hash_table::get_key(g_table, value.data2)) {
-            for (int i = 0; i < ENTRY_CELLS; i++) cell::set(entry + i, TYPE_UNSET);
-            hash_table::remove_key(g_table, value.data2);
-        }
-        // A block holding itself is walked once.
+        if (owner) own_buffer(&value, owner, word);
+        else disown_buffer(&value);
         if (!series::any_block(type) || !enter(value.data2)) return;
-        for (int32_t i = int32_t(value.data1) < 0 ? 0 : int32_t(value.data1); i < block::length_q(&value) + int32_t(value.data1); i++) {
+        int32_t head = int32_t(value.data1) < 0 ? 0 : int32_t(value.data1);
+        for (int32_t i = head; i < block::length_q(&value) + int32_t(value.data1); i++) {
             Cell item = *block::abs_at(&value, i);
-            disown(&item);
+            walk(&item, owner, word);
         }
         cell::cycle_pop();
         return;
@@ -88,7 +74,9 @@ void disown(const Cell* value_in) {
     if ((context::cell_of(ctx)->header & object::FLAG_OWNER) || !enter(ctx)) return;
     for (int32_t i = 0; i < context::word_count(ctx); i++) {
         Cell item = object::get_values(&value)[i];
-        disown(&item);
+        if (owner && type_of(&item) == TYPE_OBJECT && item.data1 == owner->data1) continue;
+        Cell field = object::get_word(ctx, i);
+        walk(&item, owner, &field);
     }
     cell::cycle_pop();
 }
@@ -112,14 +100,14 @@ Node table() { return g_table; }
 void set_owner(const Cell* value, const Cell* owner_in, const Cell* word_in) {
     Cell owner = *owner_in, word = *word_in;
     int depth = cell::cycle_depth();
-    own(value, &owner, &word);
+    walk(value, &owner, &word);
     cell::cycle_pop_n(cell::cycle_depth() - depth);
     context::cell_of(owner.data1)->header |= object::FLAG_OWNER;
 }
 
 void unbind(const Cell* value) {
     int depth = cell::cycle_depth();
-    disown(value);
+    walk(value, nullptr, nullptr);
     cell::cycle_pop_n(cell::cycle_depth() - depth);
 }
 

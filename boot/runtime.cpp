@@ -43,6 +43,7 @@
 #include "scalars/tuple.h"
 #include "series/block.h"
 #include "series/case_folding.h"
+#include "series/hash.h"
 #include "series/series.h"
 #include "series/string.h"
 
@@ -83,6 +84,7 @@ void (*const g_type_inits[])() = {
     float_::init,
     typeset::init,
     error::init,
+    hash::init,
     pair::init,
     percent::init,
     tuple::init,

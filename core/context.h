@@ -177,6 +177,18 @@ inline Cell* get(const Cell* word) { return get_in(word, word->data1); }
 // field is flagged as changed, and with `notify` its owner is told (below).
 Cell* set_in(Cell* word, const Cell* value, Node ctx, bool notify);
 inline Cell* set(Cell* word, const Cell* value) { return set_in(word, value, word->data1, true); }
+// set, with a word whose slot is known stored at once when its context is
+// not an object's (whose fields report changes): the assignment of
+// set-words and loop words.
+[[gnu::always_inline]] inline void assign(Cell* word, const Cell* value) {
+    Node ctx = word->data1;
+    int32_t index = int32_t(word->data3);
+    Cell* values = ctx && index >= 0 ? values_in(ctx) : nullptr;
+    if (values && (ctx == g_global || on_stack(ctx) || kind_of(ctx) != KIND_OBJECT))
+        values[index] = *value;
+    else
+        set(word, value);
+}
 
 // Change notification of objects: called with the owner, the word, a copy of
 // the old value and the new value when an object with a change-handler record

@@ -145,15 +145,7 @@ Next eval_set_word(const Code& code, int32_t i, int32_t end, bool sub) {
     Cell* value = stack::arguments() + 1;
     trace_if(TRACE_SET, code.block(), n.position, value, &word);
     if (type_of(value) == TYPE_UNSET) fire(ERR_script_need_value, &word);
-    // A word with its slot known, outside objects (whose fields report
-    // changes), is stored at once.
-    Node ctx = word.data1;
-    int32_t index = int32_t(word.data3);
-    Cell* values = ctx && index >= 0 ? context::values_in(ctx) : nullptr;
-    if (values && (ctx == context::g_global || context::on_stack(ctx) || context::kind_of(ctx) != context::KIND_OBJECT))
-        values[index] = *value;
-    else
-        context::set(&word, value);
+    context::assign(&word, value);
     *stack::arguments() = *value;
     if (sub) stack::unwind();
     else stack::unwind_last();

@@ -132,7 +132,7 @@ Exit start_return(bool is_return, bool top_is_target);
 // site passes them on). A code the level takes is also in throw_code(), and
 // when its target was inside the site the site is back at its own base.
 template <typename Body>
-uint32_t catching(uint32_t level, Body&& body) {
+[[gnu::always_inline]] inline uint32_t catching(uint32_t level, Body&& body) {
     const detail::CatchEntry entry{g_frame_top, g_arguments};
     Exit exit;
     try {

@@ -79,7 +79,7 @@ void register_own() {
     set(Native::return_, return_);
 }
 
-void (*const g_families[])() = {register_own};
+void (*const g_families[])() = {register_own, register_conditionals, register_loops, register_exceptions};
 
 }  // namespace
 

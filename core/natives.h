@@ -108,6 +108,12 @@ inline Cell* refinement_arg(const int32_t* refinements, int k) {
 }
 inline bool has(const int32_t* refinements, int k) { return refinements[k] >= 0; }
 
+// ---- Families registered from their own modules ----------------------------------------------
+
+void register_conditionals();  // natives_control.cpp: if unless either any all switch case
+void register_loops();         // natives_loops.cpp: while until loop repeat forever foreach forall remove-each
+void register_exceptions();    // natives_exceptions.cpp: try throw catch apply
+
 // ---- Comparison natives (25-33) and the fast exits (77-80) ---------------------------------
 
 // Identity: same type, then the payload words that make two values the same

@@ -2,6 +2,8 @@
 // compare handler and registration.
 #include "core/symbol.h"
 
+#include "series/string.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -11,6 +13,7 @@
 #include "core/stack.h"
 #include "core/words.h"
 #include "series/case_folding.h"
+#include "series/string.h"
 #include "series/unicode.h"
 
 namespace zel::symbol {
@@ -126,16 +129,21 @@ int compare_utf8(Node utf8_1, Node utf8_2, int op) {
     return rest1 == rest2 ? 0 : rest1 ? 1 : -1;
 }
 
-// symbol! compare: the two names as text.
+// symbol! compare: the two names as text, through their name strings once
+// both are made.
 int compare(Cell* value1, Cell* value2, int op) {
     if (type_of(value2) != TYPE_SYMBOL) return -2;
+    if (value1->data2 && value2->data2) return string::compare_strings(value1, value2, op, false);
     return compare_utf8(value1->data3, value2->data3, op);
 }
 
 }  // namespace
 
+// Words compare their names as strings.
 int compare_names(uint32_t id1, uint32_t id2, int op) {
-    return compare_utf8(entry(id1)->data3, entry(id2)->data3, op);
+    Cell name1 = *get(id1);
+    Cell name2 = *get(id2);
+    return string::compare_strings(&name1, &name2, op, false);
 }
 
 void init() {

@@ -15,6 +15,7 @@
 #include "core/error.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "series/block_cells.h"
 #include "series/hash_table.h"
 #include "series/series.h"
 #include "series/string.h"
@@ -22,15 +23,6 @@
 namespace zel::block {
 
 namespace {
-
-Series* buffer_of(const Cell* block) { return memory::series_of(block->data2); }
-int64_t total_of(const Cell* block) { return buffer_of(block)->used() / sizeof(Cell); }
-Cell* first_cell(const Cell* block) { return buffer_of(block)->cells(); }
-
-// The head counted from 0 and not past the tail.
-int64_t head_index(const Cell* block) {
-    return std::clamp<int64_t>(int32_t(block->data1), 0, total_of(block));
-}
 
 // The cell answered when a lookup finds nothing. Callers copy what they are
 // answered, so it is set again before each use.
@@ -579,14 +571,15 @@ Cell* copy(Cell* value, Cell* result, Cell* part, bool deep, Cell* types) {
     if (deep) push_for_copy(value->data2);
     Node node = result->data2;
     int count = int(total_of(result));
-    if (types) {
-        copy_types(node, 0, count, 1, deep, types);
-        return result;
-    }
-    for (int i = 0; i < count; i++)
-        if (series::series_type(type_of(memory::series_of(node)->cells() + i)))
-            replace_by_copy(node, i, true, nullptr);
+    if (types) copy_types(node, 0, count, 1, deep, types);
+    else copy_nested(node, 0, count);
     return result;
+}
+
+void copy_nested(Node block, int64_t from, int64_t end) {
+    for (int64_t i = from; i < end; i++)
+        if (series::series_type(type_of(memory::series_of(block)->cells() + i)))
+            replace_by_copy(block, i, true, nullptr);
 }
 
 // ---- Registration -------------------------------------------------------------------------------
@@ -595,6 +588,9 @@ void init() {
     datatype::TypeRecord r(TYPE_BLOCK, TYPE_SERIES, "block!");
     r.set<ACT_MAKE>(make).set<ACT_TO>(to).set<ACT_FORM>(form).set<ACT_MOLD>(mold);
     r.set<ACT_EVAL_PATH>(eval_path).set<ACT_COMPARE>(compare).set<ACT_COPY>(copy);
+    r.set<ACT_APPEND>(append).set<ACT_INSERT>(insert).set<ACT_CHANGE>(change).set<ACT_TAKE>(take);
+    r.set<ACT_FIND>(find).set<ACT_SELECT>(select).set<ACT_PUT>(put).set<ACT_SORT>(sort);
+    r.set<ACT_SWAP>(swap).set<ACT_TRIM>(trim);
     for (int action : {ACT_RANDOM, ACT_REFLECT, ACT_AT, ACT_BACK, ACT_CLEAR, ACT_HEAD, ACT_HEAD_Q,
                        ACT_INDEX_Q, ACT_LENGTH_Q, ACT_MOVE, ACT_NEXT, ACT_PICK, ACT_POKE, ACT_REMOVE,
                        ACT_REVERSE, ACT_SKIP, ACT_TAIL, ACT_TAIL_Q, ACT_MODIFY})
@@ -616,7 +612,7 @@ void init() {
     for (int action : {ACT_MAKE, ACT_RANDOM, ACT_REFLECT, ACT_TO, ACT_FORM, ACT_EVAL_PATH, ACT_COMPARE,
                        ACT_MODIFY})
         r.inherit(action);
-    for (int action = ACT_APPEND; action <= ACT_TAKE; action++) r.inherit(action);
+    for (int action = ACT_APPEND; action <= ACT_TRIM; action++) r.inherit(action);
     datatype::register_type(r);
 }
 

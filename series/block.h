@@ -132,6 +132,73 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owne
                 int index, bool case_, bool tail, bool notify);
 int compare(Cell* value1, Cell* value2, int op);
 Cell* copy(Cell* value, Cell* result, Cell* part, bool deep, Cell* types);
+// Replaces every series value in cells [from, end) of the block by its deep
+// copy (copy/deep of its own type).
+void copy_nested(Node block, int64_t from, int64_t end);
+
+// ---- Searching (block_search.cpp) -------------------------------------------------------------
+//
+// The value is compared with the cells (cell first) in find equality, or
+// strict with /case, or identity with /same (which wins); a datatype! or
+// typeset! matches cells by type, and an any-block value is a run of cells
+// to match, unless /only. A hash! answers through its table where the value
+// allows it and gives exactly what the scan of its cells would.
+
+Cell* find(Cell* series, Cell* value, Cell* part, bool only, bool case_, bool same, bool any, Cell* with,
+           Cell* skip, bool last, bool reverse, bool tail, bool match);
+// The cell after the match (after the whole run for a run of cells), or none.
+Cell* select(Cell* series, Cell* value, Cell* part, bool only, bool case_, bool same, bool any, Cell* with,
+             Cell* skip, bool last, bool reverse);
+// The key found as one value (the cell after it set), or both appended.
+// Answers the value.
+Cell* put(Cell* series, Cell* key, Cell* value, bool case_);
+
+// ---- Sorting (block_sort.cpp) -----------------------------------------------------------------
+
+// Flags of compare_records: bit 0 reverses, bit 1 compares whole records;
+// above them the record size (whole records) or the compared field's offset.
+constexpr int SORT_REVERSE = 1;
+constexpr int SORT_ALL = 2;
+constexpr int SORT_FIELD_SHIFT = 2;
+
+Cell* sort(Cell* series, bool case_, Cell* skip, Cell* comparator, Cell* part, bool all, bool reverse,
+           bool stable);
+// The order of two records of cells under a comparison code (7 sort, 8
+// case-sensitive sort) and the flags: the first non-zero comparison of
+// their fields; values that cannot be compared order by type id.
+int compare_records(const Cell* a, const Cell* b, int mode, int flags);
+// What a comparator function's result means: true 1, false -1, an integer!
+// itself, a float! by its sign, none -1, anything else 1.
+int comparator_order(const Cell* result);
+
+// ---- Changing (block_modify.cpp) --------------------------------------------------------------
+//
+// Each tells the owner before and after the change, keeps a hash!'s table
+// in step, and reads the cells it writes before the target moves a cell or
+// replaces its buffer, so that a block added to itself reads as it was.
+// Sizes past the 32-bit limits raise internal no-memory.
+
+// part: -1, or the most cells of the value to add; dup: the times (>= 1).
+// append answers the series at its head, insert after what it inserted.
+Cell* append(Cell* series, Cell* value, int part, bool only, int dup);
+Cell* insert(Cell* series, Cell* value, int part, bool only, int dup);
+// part: -1, or the cells replaced; the series answered after the new cells.
+Cell* change(Cell* series, Cell* value, int part, bool only, int dup);
+// The taken cells: a block of them with /part, else the cell itself.
+Cell* take(Cell* series, Cell* part, bool deep, bool last);
+// Exchanges the head cells of two any-block series; answers the first.
+Cell* swap(Cell* series1, Cell* series2);
+// Removes every none! from the head on; the refinements are for strings.
+Cell* trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all, Cell* with);
+
+// ---- Set operations (block_sets.cpp) ----------------------------------------------------------
+
+// The worker of unique (8), union (9), intersect (10), exclude (11) and
+// difference (12) over the argument cells: the first set, then the second
+// (not read by unique). With a skip size, records of that many cells are
+// keyed by their first cell. The result, a block! (a hash! when an input is
+// one) at its head, replaces the first argument, which is answered.
+Cell* do_set_op(bool case_, const Cell* skip, int op);
 
 void init();
 

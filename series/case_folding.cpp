@@ -1,12 +1,17 @@
-// Case folding tables. The pair lists are generated data (case_tables.inc,
-// from tools/gen_case_tables.py). The BMP arrays live on the tracked heap and
-// are filled at start-up: some 2,400 stores, cheaper than carrying half a
-// megabyte of mostly zero data in the binary.
+// Case folding tables and the case-changing natives' body. The pair lists
+// are generated data (case_tables.inc, from tools/gen_case_tables.py). The
+// BMP arrays live on the tracked heap and are filled at start-up: some 2,400
+// stores, cheaper than carrying half a megabyte of mostly zero data in the
+// binary.
 #include "series/case_folding.h"
 
+#include <algorithm>
 #include <span>
 
 #include "core/memory.h"
+#include "core/ownership.h"
+#include "series/series.h"
+#include "series/string.h"
 #include "series/case_tables.inc"
 
 namespace zel::case_folding {
@@ -48,6 +53,28 @@ void init() {
 uint32_t detail::change_supplementary(uint32_t cp, bool upper) {
     return upper ? look_up(case_tables::SUPPLEMENTARY_TO_UPPER, cp)
                  : look_up(case_tables::SUPPLEMENTARY_TO_LOWER, cp);
+}
+
+// Each character is read afresh: a store that widens the text replaces its
+// buffer and changes its unit.
+Cell* change(Cell* args, int part_index, bool upper) {
+    Cell* value = args;
+    if (type_of(value) == TYPE_CHAR) {
+        value->data2 = change_char(value->data2, upper);
+        return value;
+    }
+    string::head(value);  // a head past the tail comes back to it
+    int64_t head = std::max<int32_t>(int32_t(value->data1), 0);
+    int64_t count = string::length_q(value);
+    if (part_index) count = std::clamp<int64_t>(series::part_count(value, args + part_index), 0, count);
+    for (int64_t i = head; i < head + count; i++) {
+        Series* s = string::buffer_of(value);
+        uint32_t c = string::get_char(s->head() + i * s->unit(), s->unit());
+        uint32_t mapped = change_char(c, upper);
+        if (mapped != c) string::poke_char(s, int(i), mapped);
+    }
+    ownership::check(value, upper ? ownership::UPPERCASE : ownership::LOWERCASE, nullptr, int(head), int(count));
+    return value;
 }
 
 }  // namespace zel::case_folding

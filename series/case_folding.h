@@ -38,4 +38,13 @@ inline uint32_t toggle_char(uint32_t cp) {
     return up != cp ? up : change_char(cp, false);
 }
 
+// The body of the uppercase and lowercase natives: changes the char! or
+// text in args[0] in place and answers it. part_index is the position of
+// the /part argument among the args (0 when absent): an integer! count or a
+// position in the same text; a negative count changes nothing and a count
+// past the tail stops there. A character that no longer fits the text's
+// unit widens it. The owner is told afterwards, with the head index and the
+// count changed.
+Cell* change(Cell* args, int part_index, bool upper);
+
 }  // namespace zel::case_folding

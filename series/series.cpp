@@ -94,24 +94,6 @@ Cell word_named(const char* name) {
     return w;
 }
 
-[[noreturn]] void bad_refinement(const char* refinement, const Cell* value) {
-    Cell word = word_named(refinement);
-    fire(ERR_script_invalid_refine_arg, &word, value);
-}
-
-// The head of a /part position, which must lie in the same series.
-int64_t part_position(const Cell* series, const Cell* part) {
-    if (type_of(part) != type_of(series) || part->data2 != series->data2) bad_refinement("part", part);
-    return int32_t(part->data1);
-}
-
-// The count a /part argument gives: an integer!, or the distance from the
-// head to a position in the same series.
-int64_t part_count(const Cell* series, const Cell* part) {
-    if (type_of(part) == TYPE_INTEGER) return cell::get_int(part);
-    return part_position(series, part) - int32_t(series->data1);
-}
-
 void delete_cells(Node table, Node block, int64_t first, int64_t count) {
     for (int64_t i = first; i < first + count; i++)
         hash_table::delete_(table, memory::series_of(block)->cells() + i);
@@ -128,26 +110,6 @@ void cut_units(const Cell* series, int64_t at, int64_t count) {
     v.s->tail -= uint32_t(v.bytes(count));
     hash_renumber(hash_table_of(series), -count, at + count, after, true);
 }
-
-// ---- Temporaries -------------------------------------------------------------------------
-
-// Bytes for the duration of one call: small runs on the C++ stack, larger
-// ones from the tracked heap, freed on every way out.
-class Scratch {
-public:
-    explicit Scratch(int64_t bytes)
-        : p_(bytes > int64_t(sizeof local_) ? static_cast<uint8_t*>(memory::heap_alloc(bytes)) : local_) {}
-    ~Scratch() {
-        if (p_ != local_) memory::heap_free(p_);
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    uint8_t* get() { return p_; }
-
-private:
-    alignas(16) uint8_t local_[16];
-    uint8_t* p_;
-};
 
 void swap_units(uint8_t* a, uint8_t* b, int64_t bytes, uint8_t* scratch) {
     std::memcpy(scratch, a, size_t(bytes));
@@ -200,6 +162,30 @@ Node take_buffer_for(int unit) {
 }
 
 }  // namespace
+
+[[noreturn]] void bad_refinement(const char* refinement, const Cell* value) {
+    Cell word = word_named(refinement);
+    fire(ERR_script_invalid_refine_arg, &word, value);
+}
+
+int64_t part_position(const Cell* series, const Cell* part) {
+    if (type_of(part) != type_of(series) || part->data2 != series->data2) bad_refinement("part", part);
+    return int32_t(part->data1);
+}
+
+int64_t part_count(const Cell* series, const Cell* part) {
+    if (type_of(part) == TYPE_INTEGER) return cell::get_int(part);
+    return part_position(series, part) - int32_t(series->data1);
+}
+
+// ---- Temporaries -------------------------------------------------------------------------
+
+Scratch::Scratch(int64_t bytes)
+    : p_(bytes > int64_t(sizeof local_) ? static_cast<uint8_t*>(memory::heap_alloc(bytes)) : local_) {}
+
+Scratch::~Scratch() {
+    if (p_ != local_) memory::heap_free(p_);
+}
 
 int abs_length_q(const Cell* series) { return int(view_of(series).total); }
 

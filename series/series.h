@@ -58,6 +58,32 @@ int get_position(const Cell* series, const Cell* offset, bool at);
 // and 0 results.
 int get_length(Cell* series, bool absolute);
 
+// ---- Refinement arguments ------------------------------------------------------------------
+
+// Script invalid-refine-arg naming the refinement (a word) and the value.
+[[noreturn]] void bad_refinement(const char* refinement, const Cell* value);
+// The head of a /part position, which must lie in the same series (same
+// type and buffer), else invalid-refine-arg.
+int64_t part_position(const Cell* series, const Cell* part);
+// The count a /part argument gives: an integer!, or the distance from the
+// head to a position in the same series.
+int64_t part_count(const Cell* series, const Cell* part);
+
+// Bytes for the duration of one call: up to 16 inside the object, more from
+// the tracked heap, freed on every way out, errors included.
+class Scratch {
+public:
+    explicit Scratch(int64_t bytes);
+    ~Scratch();
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    uint8_t* get() { return p_; }
+
+private:
+    alignas(16) uint8_t local_[16];
+    uint8_t* p_;
+};
+
 // ---- hash! upkeep -------------------------------------------------------------------------
 
 // The table of a hash!, 0 for every other type.

@@ -57,30 +57,12 @@ Series* reserve_tail(Series* s, int64_t bytes) {
     std::exit(1);
 }
 
-// Forms or molds any value into the buffer through its type's handler; a
-// type without one is refused as the action dispatcher refuses it.
-int form_value(Cell* value, Cell* buffer, int part) {
-    auto handler = datatype::handler<ACT_FORM>(type_of(value));
-    if (!handler) error::raise_expect_arg(value, 0);
-    return handler(value, buffer, part);
-}
-
+// Molds any value into the buffer through its type's handler; a type
+// without one is refused as the action dispatcher refuses it.
 int mold_value(Cell* value, Cell* buffer, int part) {
     auto handler = datatype::handler<ACT_MOLD>(type_of(value));
     if (!handler) error::raise_expect_arg(value, 0);
     return handler(value, buffer, false, false, false, part, 0);
-}
-
-// The result of `to` from a block: each item formed, nothing between them.
-void form_items(Cell* result, const Cell* block) {
-    Node items = block->data2;
-    make_at(result, 16);
-    for (int64_t i = head_index(block);; i++) {
-        Series* b = memory::series_of(items);
-        if (i >= int64_t(b->used() / sizeof(Cell))) break;
-        Cell item = b->cells()[i];
-        form_value(&item, result, INT_MAX);
-    }
 }
 
 // A copy of the text from the head, in the source's unit.
@@ -500,6 +482,13 @@ void append_escaped_char(Cell* buffer, uint32_t cp, bool all) {
 
 // ---- Handlers ---------------------------------------------------------------------------------
 
+// A type without a form handler is refused as the action dispatcher refuses it.
+int form_value(Cell* value, Cell* buffer, int part) {
+    auto handler = datatype::handler<ACT_FORM>(type_of(value));
+    if (!handler) error::raise_expect_arg(value, 0);
+    return handler(value, buffer, part);
+}
+
 int form(Cell* value, Cell* buffer, int part) {
     int length = length_q(value);
     concatenate(buffer, value, part, 0, true, CONCAT_APPEND);
@@ -567,9 +556,12 @@ Cell* to(Cell* proto, Cell* spec, int type) {
         case TYPE_NONE: error::raise_bad_to_arg(TYPE_STRING, spec);
         case TYPE_BLOCK:
         case TYPE_PAREN:
-        case TYPE_HASH:
-            form_items(proto, spec);
+        case TYPE_HASH: {
+            // Each item formed, nothing between them.
+            Cell items = *spec;
+            append(make_at(proto, 16), &items, -1, false, 1);
             break;
+        }
         case TYPE_STRING:
         case TYPE_FILE:
         case TYPE_URL:
@@ -629,6 +621,10 @@ Cell* make(Cell* proto, Cell* spec, int type) {
 void init() {
     datatype::TypeRecord r(TYPE_STRING, TYPE_SERIES, "string!");
     r.set<ACT_MAKE>(make).set<ACT_TO>(to).set<ACT_FORM>(form).set<ACT_MOLD>(mold);
+    r.set<ACT_EVAL_PATH>(eval_path).set<ACT_COMPARE>(compare).set<ACT_FIND>(find);
+    r.set<ACT_SELECT>(select).set<ACT_SORT>(sort);
+    r.set<ACT_APPEND>(append).set<ACT_CHANGE>(change).set<ACT_INSERT>(insert);
+    r.set<ACT_SWAP>(swap).set<ACT_TAKE>(take).set<ACT_TRIM>(trim);
     for (int action : {ACT_RANDOM, ACT_REFLECT, ACT_AT, ACT_BACK, ACT_CLEAR, ACT_COPY, ACT_HEAD,
                        ACT_HEAD_Q, ACT_INDEX_Q, ACT_LENGTH_Q, ACT_MOVE, ACT_NEXT, ACT_PICK, ACT_POKE,
                        ACT_REMOVE, ACT_REVERSE, ACT_SKIP, ACT_TAIL, ACT_TAIL_Q, ACT_MODIFY})

@@ -83,6 +83,9 @@ bool tail_q(const Cell* str);
 uint32_t abs_at(const Cell* str, int index);
 // Index from the head of the first occurrence of cp (exact), or -1.
 int find_char(const Cell* str, uint32_t cp);
+// A vector! element at p as a number: integers and characters signed,
+// floats of 4 or 8 bytes (by the vector's element type).
+double element_number(const uint8_t* p, int unit, uint32_t element_type);
 // True when the text from the head begins with the bytes of `s`, each byte
 // a Latin-1 character.
 bool match_c_string_q(const Cell* str, const char* s);
@@ -191,13 +194,72 @@ double to_float(const uint8_t* start, int length, int& unconsumed);
 // 128-159 and, with `all`, everything above 127.
 void append_escaped_char(Cell* buffer, uint32_t cp, bool all);
 
+// ---- Search and comparison ----------------------------------------------------------------
+
+// A text slice: a comparison operand that stands for the first data3
+// characters of a text from its head (head index in data1, buffer node in
+// data2). Its type byte lies outside the datatype ids, so no handler ever
+// sees one.
+constexpr int TYPE_TEXT_SLICE = 56;
+Cell text_slice(const Cell* str, int count);
+
+// Compares two texts from their heads under a comparison code
+// (core/compare.h): letters folded to upper case except under strict
+// equality and the case-sensitive sort. Either value may be a symbol! entry
+// whose name string is made (its text from index 0); value2 may be a text
+// slice. In match mode only value2's characters are compared (value1 may be
+// longer). Answers -1, 0 or 1.
+int compare_strings(const Cell* value1, const Cell* value2, int op, bool match);
+// True when cp occurs among the characters at the head, head + stride,
+// head + 2 x stride ... (folded to upper case unless `case_`).
+bool find_char_stride(const Cell* str, uint32_t cp, int stride, bool case_);
+// The set natives on texts: the first (and second) argument of the running
+// native are the texts; the result replaces the first argument.
+enum SetOp : int { SET_UNIQUE = 8, SET_UNION = 9, SET_INTERSECT = 10, SET_EXCLUDE = 11, SET_DIFFERENCE = 12 };
+Cell* do_set_op(bool case_, const Cell* skip, int op);
+
+// Matching at the head, for PARSE. `mode` is a comparison code: 2 (strict)
+// compares exactly, anything else folds.
+bool match_q(const Cell* str, const Cell* value, int mode);
+// The head character is in the bitset (past its bits only when negated).
+bool match_bitset_q(const Cell* str, const Cell* bitset);
+// "<" at the head and ">" just after the tag's length of text.
+bool match_tag_q(const Cell* str, const Cell* tag);
+
 // ---- Handlers ---------------------------------------------------------------------------------
+
+// Forms any value into the buffer through its type's form handler.
+int form_value(Cell* value, Cell* buffer, int part);
 
 // Appends the text; answers the part budget less the string's length.
 int form(Cell* value, Cell* buffer, int part);
 // Source text between double quotes or braces; answers the part budget less
 // the characters molded and the two delimiters.
 int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, int indent);
+
+// Search and comparison handlers (string_search.cpp). find and select
+// answer the series cell, set to its found position or to none.
+int compare(Cell* value1, Cell* value2, int op);
+Cell* find(Cell* series, Cell* value, Cell* part, bool only, bool case_, bool same, bool any,
+           Cell* with, Cell* skip, bool last, bool reverse, bool tail, bool match);
+Cell* select(Cell* series, Cell* value, Cell* part, bool only, bool case_, bool same, bool any,
+             Cell* with, Cell* skip, bool last, bool reverse);
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owner, Cell* prev,
+                int index, bool case_, bool tail, bool notify);
+// In place (string_sort.cpp).
+Cell* sort(Cell* series, bool case_, Cell* skip, Cell* comparator, Cell* part, bool all,
+           bool reverse, bool stable);
+
+// Modification handlers (string_modify.cpp). `part` is a count of what the
+// value gives (-1: all of it); for change it is the count of characters
+// replaced. append answers the series at its head, insert and change just
+// after the new text.
+Cell* append(Cell* series, Cell* value, int part, bool only, int dup);
+Cell* insert(Cell* series, Cell* value, int part, bool only, int dup);
+Cell* change(Cell* series, Cell* value, int part, bool only, int dup);
+Cell* swap(Cell* series1, Cell* series2);
+Cell* take(Cell* series, Cell* part, bool deep, bool last);
+Cell* trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all, Cell* with);
 
 void init();
 

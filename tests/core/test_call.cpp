@@ -12,41 +12,9 @@ namespace {
 using interpreter::Next;
 using stack::Exit;
 
-// A loop as the loop natives will run one: its frame, then its body under
-// `catching` at the loop level, `times` times; break ends it, continue goes
-// on; any other code is passed on. The loop's value ends in the result cell.
-Exit run_loop(const Cell& body, int times, int* iterations) {
-    stack::mark_loop(&words::word(words::Word::body));
-    stack::set_last(&unset::g_unset);
-    for (int i = 0; i < times; i++) {
-        stack::reset();
-        uint32_t code = stack::catching(CATCH_LOOP, [&] { return interpreter::eval_block(&body, true); });
-        if (code == THROW_BREAK) {
-            stack::end_throw();
-            break;
-        }
-        if (code == THROW_CONTINUE) {
-            stack::end_throw();
-        } else if (code) {
-            return stack::pass_on(code);
-        }
-        (*iterations)++;
-    }
-    stack::unwind_last();
-    return {};
-}
-
-int g_iterations = 0;
-
-// `loop-n count [body]`: the stand-in loop native of these tests.
-Exit loop_entry(bool, const int32_t*) {
-    Cell body = *natives::arg(1);
-    return run_loop(body, cell::get_int(natives::arg(0)), &g_iterations);
-}
-
 // A native standing for C++ code that cannot hand an Exit back (a sort's
-// comparison, a handler): it runs its block and raises any exit as an
-// exception.
+// comparison, a handler), in forever's slot while these tests run: it runs
+// its block once and raises any exit as an exception.
 Exit opaque_entry(bool, const int32_t*) {
     Cell body = *natives::arg(0);
     if (Exit e = interpreter::eval_block(&body, true)) stack::raise_exit(e);
@@ -56,7 +24,6 @@ Exit opaque_entry(bool, const int32_t*) {
 class FastExitTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        loop_ = new ScopedNative(natives::Native::loop_, loop_entry);
         opaque_ = new ScopedNative(natives::Native::forever, opaque_entry);
         define_function("ret", "[x]", "[loop 3 [return x + 1] 0]");
         define_function("stop", "[]", "[break/return 5]");
@@ -66,17 +33,13 @@ protected:
         define_function("deep", "[n]", "[loop 1 [loop 1 [(return deep2 n)]]]");
         define_function("deep2", "[n]", "[loop 1 [return n * 2]]");
     }
-    static void TearDownTestSuite() {
-        delete loop_;
-        delete opaque_;
-    }
-    void SetUp() override { g_iterations = 0; }
-    static inline ScopedNative *loop_ = nullptr, *opaque_ = nullptr;
+    static void TearDownTestSuite() { delete opaque_; }
+    static inline ScopedNative* opaque_ = nullptr;
 };
 
 TEST_F(FastExitTest, BreakAndContinueReachTheLoop) {
     EXPECT_EQ(eval("loop 3 [break]"), "unset");
-    EXPECT_EQ(g_iterations, 0);
+    EXPECT_EQ(eval("n: 0 loop 3 [n: n + 1 break] n"), "1");
     EXPECT_EQ(eval("loop 3 [1 + (break/return 7) 2]"), "7");
     EXPECT_EQ(eval("n: 0 loop 5 [n: n + 1 continue n: 100] n"), "5");
     EXPECT_EQ(eval("loop 3 [stop]"), "5");  // a break inside a function ends the caller's loop
@@ -113,18 +76,7 @@ TEST_F(FastExitTest, ABarrierStopsEveryExit) {
 }
 
 TEST_F(FastExitTest, StacksAreBackAtTheLoopsBase) {
-    Cell code = load("loop 10 [1 + (2 * (break/return 3))] loop 10 [continue] 4");
-    empty_both_stacks();
-    stack::push(&code);
-    stack::mark_try_all(&words::word(words::Word::body));
-    int frames = stack::frame_count();
-    Cell* base = stack::arguments();
-    ASSERT_FALSE(interpreter::eval_block(base - 1, true));
-    EXPECT_EQ(stack::frame_count(), frames);
-    EXPECT_EQ(stack::arguments(), base);
-    EXPECT_EQ(stack::top(), base + 1);
-    EXPECT_EQ(mold_of(*base), "4");
-    empty_both_stacks();
+    EXPECT_EQ(eval_checking_stacks("loop 10 [1 + (2 * (break/return 3))] loop 10 [continue] 4"), "4");
 }
 
 TEST_F(FastExitTest, AFunctionsContextIsRestoredHoweverItEnds) {

@@ -147,6 +147,20 @@ TEST_F(ErrorTest, AFailingOperationRaisesAnErrorThatFormsWithWhereNearAndStack) 
     EXPECT_EQ(mold_of(e.where), "/");
 }
 
+// try takes the error! a failing operation raised.
+TEST_F(ErrorTest, TryGivesTheRaisedError) {
+    const Case cases[] = {
+        {"e: try [1 / 0] reduce [e/code e/type e/id]", "[400 math zero-divide]"},
+        {"e: try [divide-by 0] reduce [e/where e/near]", "[/ [10 / n]]"},
+        {"e: try [x: 1 y: x / 0] e/near", "[y: x / 0]"},
+        {"e: try/keep [outer 0] e/stack", "[]"},  // the calls left when caught
+        {"e: try [make error! \"boom\"] e/arg1", "\"boom\""},  // made, not raised
+    };
+    for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
+    EXPECT_EQ(form_of(eval_value("try [divide-by 0]")),
+              "*** Math Error: attempt to divide by zero\n*** Where: /\n*** Near : 10 / n\n*** Stack: ");
+}
+
 TEST_F(ErrorTest, MessagesFillTheirTemplates) {
     const Case cases[] = {
         // block templates: the arguments molded, one space between items

@@ -11,18 +11,7 @@
 namespace zel::test {
 namespace {
 
-struct Case {
-    const char* code;
-    const char* expected;  // the molded result, or "category/id"
-};
-
-void expect_results(std::initializer_list<Case> cases) {
-    for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
-}
-
-void expect_errors(std::initializer_list<Case> cases) {
-    for (const Case& c : cases) EXPECT_EQ(eval_error(c.code), c.expected) << c.code;
-}
+void expect_errors(std::initializer_list<EvalCase> cases) { expect_results(cases, eval_error); }
 
 class EvalTest : public ::testing::Test {
 protected:

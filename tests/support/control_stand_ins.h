@@ -1,7 +1,7 @@
-// Stand-ins for the conditionals if and either and for reduce, whose
-// natives are not built yet: C++ entries over the evaluator's entry points,
-// as those natives will be, installed in their slots while a test suite
-// that needs them runs (ControlStandIns).
+// A stand-in for reduce, whose native is not built yet: a C++ entry over
+// the evaluator's entry points, as the native will be, installed in its slot
+// while a test suite that needs it runs (ControlStandIns); and the scoped
+// swap of a native's entry that installs it.
 #pragma once
 
 #include "core/eval.h"
@@ -10,20 +10,6 @@
 #include "series/block.h"
 
 namespace zel::test {
-
-inline stack::Exit test_if(bool, const int32_t*) {
-    if (logic::is_false(natives::arg(0))) {
-        stack::set_last(&none::g_none);
-        return {};
-    }
-    Cell body = *natives::arg(1);
-    return interpreter::eval_block(&body, true);
-}
-
-inline stack::Exit test_either(bool, const int32_t*) {
-    Cell body = *natives::arg(logic::is_false(natives::arg(0)) ? 2 : 1);
-    return interpreter::eval_block(&body, true);
-}
 
 inline stack::Exit test_reduce(bool, const int32_t*) {
     Cell source = *natives::arg(0);
@@ -58,16 +44,13 @@ private:
     natives::Entry saved_;
 };
 
-// Installs the stand-ins while it lives.
+// Installs the stand-in while it lives.
 class ControlStandIns {
 public:
-    ControlStandIns()
-        : if_(natives::Native::if_, test_if),
-          either_(natives::Native::either, test_either),
-          reduce_(natives::Native::reduce_, test_reduce) {}
+    ControlStandIns() : reduce_(natives::Native::reduce_, test_reduce) {}
 
 private:
-    ScopedNative if_, either_, reduce_;
+    ScopedNative reduce_;
 };
 
 }  // namespace zel::test

@@ -1,0 +1,201 @@
+// The loop steps and the multi-word assignment. Relies on contexts, the
+// series positions and the pick and remove handlers of the series types.
+#include "core/iterate.h"
+
+#include "core/context.h"
+#include "core/dispatch.h"
+#include "core/error.h"
+#include "core/memory.h"
+#include "core/simple_types.h"
+#include "core/word.h"
+#include "series/series.h"
+
+namespace zel::natives {
+
+namespace {
+
+inline int32_t cell_count(const Series* s) { return int32_t(s->used() / sizeof(Cell)); }
+inline int32_t head_of(const Cell* series) {
+    int32_t head = int32_t(series->data1);
+    return head < 0 ? 0 : head;
+}
+
+bool assignable(const Cell* item) {
+    switch (type_of(item)) {
+        case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_LIT_WORD:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The i-th item of the words block, which must be a word of some kind.
+Cell word_item(const Cell* words, int i) {
+    Series* s = memory::series_of(words->data2);
+    int32_t at = head_of(words) + i;
+    Cell item = at < cell_count(s) ? s->cells()[at] : none::g_none;
+    if (!assignable(&item)) fire(ERR_script_invalid_arg, &item);
+    return item;
+}
+
+void set_word(Cell word, const Cell* value) {
+    Cell v = *value;  // the value may lie in the buffer the setting grows
+    context::assign(&word, &v);
+}
+
+// ---- Maps: their live pairs ------------------------------------------------------------
+
+// A pair whose value cell has no type is a removed key.
+inline bool removed(const Cell* value_cell) { return value_cell->header == 0; }
+
+// A key as the words receive it: a set-word! key (the stored form of every
+// word key) as word!.
+Cell key_value(const Cell* key) {
+    Cell k = *key;
+    if (type_of(&k) == TYPE_SET_WORD) cell::set_type(&k, TYPE_WORD);
+    return k;
+}
+
+// The i-th cell of the map's live pairs from its head (keys and values
+// alternating), none past them.
+Cell live_cell(const Cell* map, int i) {
+    Series* s = memory::series_of(map->data2);
+    int32_t tail = cell_count(s);
+    for (int32_t p = head_of(map); p + 1 < tail; p += 2) {
+        const Cell* pair = s->cells() + p;
+        if (removed(pair + 1)) continue;
+        if (i < 2) return i == 0 ? key_value(pair) : pair[1];
+        i -= 2;
+    }
+    return none::g_none;
+}
+
+// The map's step of foreach: the next live pair goes to the n words (the
+// key, the value, none for any further word) and the head moves past it.
+bool map_next(Cell* state, int n) {
+    Series* s = memory::series_of(state->data2);
+    int32_t tail = cell_count(s);
+    int32_t p = head_of(state);
+    while (p + 1 < tail && removed(s->cells() + p + 1)) p += 2;
+    if (p + 1 >= tail) {
+        state->data1 = uint32_t(p);
+        return false;
+    }
+    Cell key = key_value(s->cells() + p), value = s->cells()[p + 1];
+    state->data1 = uint32_t(p + 2);
+    for (int i = 0; i < n; i++) word_item(state + 1, i);
+    for (int i = 0; i < n; i++) set_word(word_item(state + 1, i), i == 0 ? &key : i == 1 ? &value : &none::g_none);
+    return true;
+}
+
+// The i-th value a spread assignment gives.
+Cell spread_value(const Cell* values, int i) {
+    if (type_of(values) == TYPE_MAP) return live_cell(values, i);
+    Series* s = memory::series_of(values->data2);
+    int32_t at = head_of(values) + i;
+    return at < cell_count(s) ? s->cells()[at] : none::g_none;
+}
+
+// The element at the 1-based index from the series' head (pick).
+Cell picked(const Cell* series, int index) {
+    Cell element = *series;
+    Cell boxed;
+    cell::set(&boxed, TYPE_INTEGER, 0, uint32_t(index));
+    actions::handler<ACT_PICK>(&element)(&element, index, &boxed);
+    return element;
+}
+
+}  // namespace
+
+bool series_more_q(const Cell* series) {
+    // GAP(image!): an image is walked by pixel up to width x height, which
+    // the image module knows.
+    if (type_of(series) == TYPE_IMAGE) fire(ERR_internal_not_done);
+    Series* s = memory::series_of(series->data2);
+    int64_t units = type_of(series) == TYPE_MAP ? cell_count(s) : int64_t(s->used()) >> series::shift_of(s);
+    return int64_t(head_of(series)) < units;
+}
+
+void set_many(const Cell* words, const Cell* values, int count, bool any, bool only, bool some) {
+    bool spread = !only && (series::any_block(type_of(values)) || type_of(values) == TYPE_MAP);
+    if (spread) {
+        for (int i = 0; i < count; i++) {
+            Cell word = word_item(words, i);
+            Cell value = spread_value(values, i);
+            if (!any && type_of(&value) == TYPE_UNSET) fire(ERR_script_need_value, &word);
+        }
+    }
+    for (int i = 0; i < count; i++) {
+        // Each setting may run code (an object's change handler): values
+        // and words are read again from their blocks every time.
+        Cell value = spread ? spread_value(values, i) : *values;
+        if (some && type_of(&value) == TYPE_NONE) continue;
+        set_word(word_item(words, i), &value);
+    }
+}
+
+void set_from_series(const Cell* words, const Cell* series, int count) {
+    for (int i = 0; i < count; i++) {
+        Cell value = picked(series, i + 1);
+        set_word(word_item(words, i), &value);
+    }
+}
+
+bool foreach_next_any(Cell* state) {
+    int type = type_of(state);
+    if (series::any_block(type)) {
+        Series* s = memory::series_of(state->data2);
+        int32_t i = head_of(state);
+        if (i >= cell_count(s)) return false;
+        Cell element = s->cells()[i];
+        state->data1 = uint32_t(i + 1);
+        context::assign(state + 1, &element);
+        return true;
+    }
+    if (!series_more_q(state)) return false;
+    Cell element = picked(state, 1);
+    state->data1 = uint32_t(head_of(state) + 1);
+    context::assign(state + 1, &element);
+    return true;
+}
+
+bool foreach_next_block(Cell* state, int n) {
+    if (n <= 0 || !series_more_q(state)) return false;
+    int type = type_of(state);
+    if (type == TYPE_MAP) {
+        if (n != 2) fire(ERR_script_invalid_arg, state + 1);
+        return map_next(state, n);
+    }
+    if (series::any_block(type)) set_many(state + 1, state, n, false, false, false);
+    else set_from_series(state + 1, state, n);
+    state->data1 = uint32_t(head_of(state) + n);
+    return true;
+}
+
+void remove_each_drop(Cell* state, int n, const Cell* result) {
+    if (logic::is_false(result)) return;
+    state->data1 = uint32_t(head_of(state) - n);
+    Cell series = *state, part;
+    cell::set(&part, TYPE_INTEGER, 0, uint32_t(n));
+    actions::handler<ACT_REMOVE>(&series)(&series, n > 1 ? &part : nullptr, nullptr);
+}
+
+bool forall_end_q(Cell* state, bool advance) {
+    Cell* value = context::get(state + 1);
+    if (advance) {
+        if (!series::series_type(type_of(value)) || value->data2 != state->data2)
+            fire(ERR_script_bad_loop_series, value);
+        value->data1 = uint32_t(head_of(value) + 1);
+    }
+    return !series_more_q(value);
+}
+
+void forall_restore(Cell* state) { set_word(state[1], state); }
+
+int32_t loop_count(Cell* count) {
+    int32_t n = cell::number_to_int(count);
+    cell::set(count, TYPE_INTEGER, 0, uint32_t(n));
+    return n;
+}
+
+}  // namespace zel::natives

@@ -47,6 +47,19 @@ TEST_F(OwnershipTest, AnOwnerIsToldAboutSeriesAtAnyDepthUnderItsFieldWord) {
     });
 }
 
+TEST_F(OwnershipTest, EveryModifyingActionTellsTheOwnerBeforeAndAfter) {
+    expect_results({
+        {"o: make object! [b: [1] on-deep-change*: :log-deep] append o/b 2 events",
+         "[[b append] [b appended] _ _]"},
+        {"o: make object! [b: [1] on-deep-change*: :log-deep] insert o/b 0 events",
+         "[[b insert] [b inserted] _ _]"},
+        {"o: make object! [b: [3 1 2] on-deep-change*: :log-deep] sort o/b events",
+         "[[b sort] [b sorted] _ _]"},
+        {"o: make object! [s: \"ab\" on-deep-change*: :log-deep] append o/s \"c\" reduce [o/s events]",
+         "[\"abc\" [[s append] [s appended] _ _]]"},
+    });
+}
+
 TEST_F(OwnershipTest, TheFirstOwnerOfASeriesKeepsIt) {
     expect_results({
         {"b: [1] o: make object! [x: b y: b on-deep-change*: :log-deep] poke b 1 2 events",

@@ -131,7 +131,7 @@ void copy_object(Cell* result, const Cell* source_in, bool deep, Cell* types) {
     }
     rebind_functions(ctx);
     if (!types) return;
-    int depth = cell::cycle_depth();
+    cell::CycleScope scope;
     if (deep) {
         if (cell::cycle_find(source.data1)) {
             cell::cycle_reset();
@@ -140,7 +140,6 @@ void copy_object(Cell* result, const Cell* source_in, bool deep, Cell* types) {
         cell::cycle_push(source.data1);
     }
     block::copy_types(values_node(ctx), 0, n, 1, deep, types);
-    if (cell::cycle_depth() > depth) cell::cycle_pop_n(cell::cycle_depth() - depth);
 }
 
 // The fields of the spec object join the new object's (a word already there

@@ -76,7 +76,7 @@ int compare_fields(Cell* value1, Cell* value2, int op) {
     if (cell::cycle_find(ctx1)) return cell::cycle_find(ctx2) ? 0 : -1;
     int32_t n1 = context::word_count(ctx1), n2 = context::word_count(ctx2);
     if (n1 != n2) return n1 > n2 ? 1 : -1;
-    int depth = cell::cycle_depth();
+    cell::CycleScope scope;
     cell::cycle_push(ctx1);
     cell::cycle_push(ctx2);
     int result = 0;
@@ -95,7 +95,6 @@ int compare_fields(Cell* value1, Cell* value2, int op) {
         else
             result = t1 < t2 ? -1 : 1;
     }
-    cell::cycle_pop_n(cell::cycle_depth() - depth);
     return result;
 }
 
@@ -220,7 +219,7 @@ int serialize(Cell* value, Cell* buffer, bool only, bool all, bool flat, int par
     const char* separator = flat ? " " : "\n";
     bool indented = !flat && indent && mold_mode && !only;
     if (indented) part = append_text(buffer, "\n", part);
-    int depth = cell::cycle_depth();
+    cell::CycleScope scope;
     cell::cycle_push(ctx);
     bool first = true;
     for (int32_t i = 0; i < n; i++) {
@@ -238,7 +237,6 @@ int serialize(Cell* value, Cell* buffer, bool only, bool all, bool flat, int par
         part = actions::mold(&v, buffer, false, all, flat, part, level);
         if (indented) part = append_text(buffer, separator, part);
     }
-    cell::cycle_pop_n(cell::cycle_depth() - depth);
     return part;
 }
 

@@ -99,16 +99,16 @@ Node table() { return g_table; }
 
 void set_owner(const Cell* value, const Cell* owner_in, const Cell* word_in) {
     Cell owner = *owner_in, word = *word_in;
-    int depth = cell::cycle_depth();
-    walk(value, &owner, &word);
-    cell::cycle_pop_n(cell::cycle_depth() - depth);
+    {
+        cell::CycleScope scope;
+        walk(value, &owner, &word);
+    }
     context::cell_of(owner.data1)->header |= object::FLAG_OWNER;
 }
 
 void unbind(const Cell* value) {
-    int depth = cell::cycle_depth();
+    cell::CycleScope scope;
     walk(value, nullptr, nullptr);
-    cell::cycle_pop_n(cell::cycle_depth() - depth);
 }
 
 Cell* find(Node node) {

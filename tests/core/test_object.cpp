@@ -355,6 +355,16 @@ TEST_F(ObjectTest, MoldWritesAMakeObjectWithIndentedFields) {
     });
 }
 
+// A mold that fails half way leaves no object marked as being molded.
+TEST_F(ObjectTest, AFailedMoldLeavesTheCycleStackAsItWas) {
+    Cell o = eval_value("o: make object! [a: 1]");
+    Cell* a = object::get_values(&o);
+    cell::set(a, TYPE_IMAGE);  // a type nothing molds yet
+    EXPECT_EQ(error_of([&] { mold_of(o); }), "script/expect-arg");
+    cell::set(object::get_values(&o), TYPE_INTEGER, 0, 1);
+    EXPECT_EQ(mold_of(o), "make object! [\n    a: 1\n]");
+}
+
 TEST_F(ObjectTest, FormWritesOneLinePerField) {
     EXPECT_EQ(formed("make object! [a: 1 b: \"x\" c: 'w]"), "a: 1\nb: \"x\"\nc: 'w");
     EXPECT_EQ(formed("make object! []"), "");

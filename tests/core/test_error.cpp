@@ -15,11 +15,6 @@
 namespace zel::test {
 namespace {
 
-struct Case {
-    const char* code;
-    const char* expected;
-};
-
 std::string form_of(Cell value) {
     Cell buffer;
     string::make_at(&buffer, 16);
@@ -51,13 +46,13 @@ protected:
 // ---- The catalogue --------------------------------------------------------------------------
 
 TEST_F(ErrorTest, TheFirstIdOfEveryCategoryHasTheCategorysCode) {
-    const Case cases[] = {
+    const EvalCase cases[] = {
         {"throw break", "0"},     {"note no-load", "100"},   {"syntax invalid", "200"},
         {"script no-value", "300"}, {"math zero-divide", "400"}, {"access cannot-open", "500"},
         {"user message", "800"},  {"internal bad-path", "900"}, {"script not-defined", "302"},
         {"math positive", "402"}, {"internal deprecated", "913"},
     };
-    for (const Case& c : cases)
+    for (const EvalCase& c : cases)
         EXPECT_EQ(eval(std::string("e: make error! [") + c.code + "] e/code"), c.expected) << c.code;
     EXPECT_EQ(error_code(ERR_math_zero_divide), 400);
     EXPECT_EQ(error_code(ERR_throw_break), 0);
@@ -86,7 +81,7 @@ TEST_F(ErrorTest, TheRunTimesErrorIdsAreTheCataloguesPositions) {
 }
 
 TEST_F(ErrorTest, MakeFromACode) {
-    const Case cases[] = {
+    const EvalCase cases[] = {
         {"make error! 300", "script no-value"},
         {"make error! 302", "script not-defined"},
         {"make error! 400", "math zero-divide"},
@@ -98,7 +93,7 @@ TEST_F(ErrorTest, MakeFromACode) {
         {"make error! 403", "error script/out-of-range"},  // math has three ids
         {"make error! 600", "error script/out-of-range"},  // reserved1 has none
     };
-    for (const Case& c : cases) {
+    for (const EvalCase& c : cases) {
         std::string got = eval(std::string("e: ") + c.code + " reduce [e/type e/id]");
         if (got.rfind("[", 0) == 0) got = got.substr(1, got.size() - 2);
         EXPECT_EQ(got, c.expected) << c.code;
@@ -106,7 +101,7 @@ TEST_F(ErrorTest, MakeFromACode) {
 }
 
 TEST_F(ErrorTest, MakeFromABlock) {
-    const Case cases[] = {
+    expect_results({
         {"e: make error! [math zero-divide] e/code", "400"},
         {"e: make error! [Math Zero-Divide] e/code", "400"},
         {"e: make error! [type: 'script id: 'invalid-arg arg1: 5] reduce [e/code e/arg1]", "[309 5]"},
@@ -119,8 +114,7 @@ TEST_F(ErrorTest, MakeFromABlock) {
         {"make error! [5]", "error internal/invalid-error"},
         {"make error! []", "error internal/invalid-error"},
         {"make error! 1.5", "error script/bad-make-arg"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
+    });
     EXPECT_EQ(mold_of(caught_error([] { eval_value("make error! [nope x]"); }).args[0]), "type");
     EXPECT_EQ(mold_of(caught_error([] { eval_value("make error! [math x]"); }).args[0]), "id");
 }
@@ -149,20 +143,19 @@ TEST_F(ErrorTest, AFailingOperationRaisesAnErrorThatFormsWithWhereNearAndStack) 
 
 // try takes the error! a failing operation raised.
 TEST_F(ErrorTest, TryGivesTheRaisedError) {
-    const Case cases[] = {
+    expect_results({
         {"e: try [1 / 0] reduce [e/code e/type e/id]", "[400 math zero-divide]"},
         {"e: try [divide-by 0] reduce [e/where e/near]", "[/ [10 / n]]"},
         {"e: try [x: 1 y: x / 0] e/near", "[y: x / 0]"},
         {"e: try/keep [outer 0] e/stack", "[]"},  // the calls left when caught
         {"e: try [make error! \"boom\"] e/arg1", "\"boom\""},  // made, not raised
-    };
-    for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
+    });
     EXPECT_EQ(form_of(eval_value("try [divide-by 0]")),
               "*** Math Error: attempt to divide by zero\n*** Where: /\n*** Near : 10 / n\n*** Stack: ");
 }
 
 TEST_F(ErrorTest, MessagesFillTheirTemplates) {
-    const Case cases[] = {
+    const EvalCase cases[] = {
         // block templates: the arguments molded, one space between items
         {"make error! [type: 'script id: 'invalid-arg arg1: \"txt\"]", "*** Script Error: invalid argument: \"txt\""},
         {"make error! [type: 'script id: 'expect-arg arg1: 'f arg2: integer! arg3: 'x]",
@@ -180,7 +173,7 @@ TEST_F(ErrorTest, MessagesFillTheirTemplates) {
         // where: a word by its name, a string as it is
         {"e: make error! [math overflow] e/where: \"here\" e", "*** Math Error: math or number overflow\n*** Where: here"},
     };
-    for (const Case& c : cases) {
+    for (const EvalCase& c : cases) {
         std::string formed = form_of(eval_value(c.code));
         EXPECT_EQ(formed.substr(0, std::string(c.expected).size()), c.expected) << c.code;
     }
@@ -204,7 +197,7 @@ TEST_F(ErrorTest, MoldWritesAMakeErrorWithItsFields) {
 }
 
 TEST_F(ErrorTest, ErrorsAreObjectsOfClassOne) {
-    const Case cases[] = {
+    expect_results({
         {"reflect make error! 400 'class", "1"},
         {"reflect make error! 400 'words", "[code type id arg1 arg2 arg3 near where stack files]"},
         {"e: make error! 400 e/arg1: 5 e/arg1", "5"},
@@ -214,8 +207,7 @@ TEST_F(ErrorTest, ErrorsAreObjectsOfClassOne) {
         {"e: make error! 400 f: make error! 401 e = f", "false"},
         {"e: make error! 400 o: make object! [code: 400] e = o", "false"},
         {"e: make error! 400 f: copy e f/code: 1 reduce [e/code f/code reflect f 'class]", "[400 1 1]"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
+    });
 }
 
 // ---- The stack of calls ------------------------------------------------------------------------

@@ -14,15 +14,6 @@
 namespace zel::test {
 namespace {
 
-struct Case {
-    const char* code;
-    const char* expected;  // the molded result, or "error category/id"
-};
-
-void expect_results(std::initializer_list<Case> cases) {
-    for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
-}
-
 // Runs C++ code that may run Zel code under a barrier, as an evaluation
 // runs: an error ends there and reaches the caller.
 template <typename Body>

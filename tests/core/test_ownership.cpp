@@ -10,10 +10,8 @@
 namespace zel::test {
 namespace {
 
-struct Case {
-    const char* code;
-    const char* expected;
-};
+// The code's molded result, with a fresh log of notifications.
+std::string logged(const std::string& code) { return eval("count: 0 events: [_ _ _ _] " + code); }
 
 class OwnershipTest : public ::testing::Test {
 protected:
@@ -26,11 +24,6 @@ protected:
     }
     static void TearDownTestSuite() { delete stand_ins_; }
     static inline ControlStandIns* stand_ins_ = nullptr;
-
-    static void expect_results(std::initializer_list<Case> cases) {
-        for (const Case& c : cases)
-            EXPECT_EQ(eval(std::string("count: 0 events: [_ _ _ _] ") + c.code), c.expected) << c.code;
-    }
 };
 
 TEST_F(OwnershipTest, AnOwnerIsToldAboutSeriesAtAnyDepthUnderItsFieldWord) {
@@ -44,7 +37,7 @@ TEST_F(OwnershipTest, AnOwnerIsToldAboutSeriesAtAnyDepthUnderItsFieldWord) {
         {"last: none o: make object! [i: make object! [s: [1] on-deep-change*: :log-owner] "
          "on-deep-change*: :log-deep] poke o/i/s 1 2 reduce [count same? last o/i]",
          "[0 true]"},
-    });
+    }, logged);
 }
 
 TEST_F(OwnershipTest, EveryModifyingActionTellsTheOwnerBeforeAndAfter) {
@@ -57,7 +50,7 @@ TEST_F(OwnershipTest, EveryModifyingActionTellsTheOwnerBeforeAndAfter) {
          "[[b sort] [b sorted] _ _]"},
         {"o: make object! [s: \"ab\" on-deep-change*: :log-deep] append o/s \"c\" reduce [o/s events]",
          "[\"abc\" [[s append] [s appended] _ _]]"},
-    });
+    }, logged);
 }
 
 TEST_F(OwnershipTest, TheFirstOwnerOfASeriesKeepsIt) {
@@ -67,7 +60,7 @@ TEST_F(OwnershipTest, TheFirstOwnerOfASeriesKeepsIt) {
         {"b: [1] o: make object! [x: b on-deep-change*: :log-deep] last: none "
          "p: make object! [y: b on-deep-change*: :log-owner] poke b 1 2 reduce [count last]",
          "[2 none]"},
-    });
+    }, logged);
 }
 
 TEST_F(OwnershipTest, SelfContainingBlocksAreWalkedOnce) {
@@ -77,7 +70,7 @@ TEST_F(OwnershipTest, SelfContainingBlocksAreWalkedOnce) {
         {"b: [1 2] poke b 2 b o: make object! [x: b on-deep-change*: :log-deep] modify o 'owned none "
          "poke b 1 5 count",
          "0"},
-    });
+    }, logged);
 }
 
 TEST_F(OwnershipTest, TheTableNamesTheOwnerAndTheFieldWord) {

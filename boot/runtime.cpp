@@ -2,22 +2,28 @@
 // can report), the floating-point mode, the random generator (its seed
 // fixes hashing), memory, the datatypes (parents before children), the
 // first frames, the stacks, the case-folding tables, the symbol table, the
-// global context and the predefined words, then the lexer.
+// global context and the predefined words, the natives, the ownership table
+// and the error prototype, then the lexer, the evaluator and the value-slot
+// store.
 #include "boot/runtime.h"
 
 #include "core/context.h"
 #include "core/datatype.h"
 #include "core/dispatch.h"
+#include "core/error.h"
 #include "core/eval.h"
 #include "core/frames.h"
 #include "core/function.h"
 #include "core/memory.h"
 #include "core/native.h"
 #include "core/natives.h"
+#include "core/object.h"
+#include "core/ownership.h"
 #include "core/path.h"
 #include "core/platform.h"
 #include "core/routine.h"
 #include "core/simple_types.h"
+#include "core/slot_store.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
@@ -77,9 +83,11 @@ void (*const g_type_inits[])() = {
     routine::init,
     paren::init,
     issue::init,
+    object::init,
     triple::init,
     float_::init,
     typeset::init,
+    error::init,
     hash::init,
     pair::init,
     percent::init,
@@ -116,8 +124,11 @@ void init() {
     stack::set_frame_names(words::symbol(words::Word::body), words::symbol(words::Word::anon));
     stack::set_global_context(context::g_global);
     natives::init();
+    ownership::init();
+    error::init_prototype();
     lexer::init();
     interpreter::init();
+    slot_store::init();
     g_initialized = true;
 }
 

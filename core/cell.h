@@ -153,6 +153,22 @@ int cycle_depth();
 // otherwise.
 uint32_t cycle_node(const Cell* value);
 
+// Keeps the cycle-detection stack as deep as it was, also when an error
+// passes through a walk.
+class CycleScope {
+public:
+    CycleScope() : depth_(cycle_depth()) {}
+    ~CycleScope() {
+        int now = cycle_depth();
+        if (now > depth_) cycle_pop_n(now - depth_);
+    }
+    CycleScope(const CycleScope&) = delete;
+    CycleScope& operator=(const CycleScope&) = delete;
+
+private:
+    int depth_;
+};
+
 // Text helpers of form and mold (cell_text.cpp). `buffer` is the string!
 // being built; each answers the part budget less what it wrote.
 

@@ -1,13 +1,17 @@
 // Non-local exits: the walks that find each exit's target frame, and the
 // report of an error nothing catches. Relies on the frames (frames.h), the
-// argument stack and `fire` for the errors of exits without a target.
+// argument stack, `fire` for the errors of exits without a target, and the
+// error! form and output for the report.
 #include "core/exits.h"
 
+#include <climits>
 #include <cstdlib>
 #include <string>
 
+#include "core/dispatch.h"
 #include "core/memory.h"
 #include "core/platform.h"
+#include "series/string.h"
 
 namespace zel::stack {
 
@@ -67,15 +71,19 @@ void rethrow(uint32_t code) {
     throw Throw{code};
 }
 
-void mark_error_position(ErrorThrow& error) {
-    if (type_of(&error.stack_position) == TYPE_BLOCK) return;
-    cell::set(&error.stack_position, TYPE_INTEGER, 0, uint32_t(frame_count()));
+void mark_error_position(Cell* error) {
+    Cell* stack = error::field(error, error::FIELD_STACK);
+    if (type_of(stack) == TYPE_BLOCK) return;
+    cell::set(stack, TYPE_INTEGER, 0, uint32_t(frame_count()));
 }
 
-void throw_error(ErrorThrow& error) {
-    if (frames_empty()) throw error;
-    if (type_of(&error.where) == TYPE_NONE) error.where = get_call_word();
-    mark_error_position(error);
+void throw_error(const Cell* error_in, int argc) {
+    if (type_of(error_in) != TYPE_ERROR) fire(ERR_internal_invalid_error, error_in);
+    Cell error = *error_in;
+    if (frames_empty()) throw error::in_flight(&error, argc);
+    Cell* where = error::field(&error, error::FIELD_WHERE);
+    if (type_of(where) == TYPE_NONE) *where = get_call_word();
+    mark_error_position(&error);
     Cell* kept = g_top;
     unwind_to_kind(FRAME_TRY, false);
     pop_frame();
@@ -84,11 +92,10 @@ void throw_error(ErrorThrow& error) {
     g_top = kept > g_arguments ? kept : g_arguments;
     int bottom_kind = g_frame_bottom->kind();
     if (frames_empty() && bottom_kind != FRAME_TRY && bottom_kind != FRAME_TRY_ALL) {
-        report_uncaught(error);
+        report_uncaught(&error);
     }
-    // GAP(error!): the error value is pushed here, for try to take from the
-    // top; until error! values exist it travels in the exception.
-    throw error;
+    if (g_top < g_end) push(&error);
+    throw error::in_flight(&error, argc);
 }
 
 Exit start_break(bool with_value, bool is_continue) {
@@ -132,11 +139,35 @@ void throw_value(uint32_t code) {
     throw Throw{code};
 }
 
-void report_uncaught(const ErrorThrow& error) {
-    // GAP(error!, print): the error is copied into the result cell and
-    // printed by `print`; until then, its provisional one-line description.
-    std::string text = "*** " + error::describe(error) + "\n";
-    platform::write_raw(text.data(), text.size());
+namespace {
+// The error's form in a new string; a failure to form it (the error is
+// reported whatever its fields hold) falls back on its category and id.
+Cell formed_error(const Cell* error) {
+    Cell* text = push_new();
+    string::make_at(text, 64);
+    if (type_of(error) != TYPE_ERROR) {
+        string::append_c_string(text, "*** error raised before start-up made error! values");
+        return *text;
+    }
+    try {
+        Cell value = *error;
+        actions::form(&value, text, INT_MAX);
+    } catch (const ErrorThrow&) {
+        ErrorThrow e = error::in_flight(error);
+        string::make_at(text, 64);
+        string::append_c_string(text, (std::string("*** ") + e.category_name() + "/" + e.id_name()).c_str());
+    }
+    return *text;
+}
+}  // namespace
+
+void report_uncaught(const Cell* error) {
+    Cell value = *error;
+    g_arguments = g_bottom;
+    g_top = g_bottom + 1;
+    *g_arguments = value;
+    Cell text = formed_error(&value);
+    platform::print_string(&text, true);
     platform::restore_terminal();
     memory::heap_free_all();
     std::exit(-2);

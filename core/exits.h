@@ -24,8 +24,10 @@ namespace zel::stack {
 // The code the innermost site caught; 0 once handled.
 extern uint32_t g_throw_code;
 inline uint32_t throw_code() { return g_throw_code; }
-// The error last caught: until error! values exist, an error travels with
-// its content rather than as a value on the argument stack.
+// The error last caught, its error! value among it (a collector root until
+// the next error is caught). Catching sites take the value from here: C++
+// guards that run while the exception travels may move the argument stack's
+// top, so the cell throw_error pushed is not always the top one any more.
 const ErrorThrow& pending_error();
 
 namespace detail {
@@ -150,12 +152,14 @@ inline Exit pass_on(uint32_t code) {
     return Exit{code};
 }
 
-// Raises an error: names the failing function in its `where`, records the
-// frame position, unwinds to the nearest try or barrier (which is popped
-// too) and throws THROW_ERROR. With no try at all the error is reported and
-// the process ends with status -2. With no frame at all no evaluation runs:
-// the error goes to the C++ caller as it is.
-[[noreturn]] void throw_error(ErrorThrow& error);
+// Raises an error! value: names the failing function in its `where` (when
+// none yet), records the frame position in its `stack`, unwinds to the
+// nearest try or barrier (which is popped too), pushes the error and throws
+// THROW_ERROR. With no try at all the error is reported and the process ends
+// with status -2. With no frame at all no evaluation runs: the error goes to
+// the C++ caller as it is. `argc`: the number of arguments the raising code
+// gave (-1: count them in the error, up to the last that is not none).
+[[noreturn]] void throw_error(const Cell* error, int argc = -1);
 // break (with its first argument as the loop's value) and continue: to the
 // nearest loop frame, whose own base becomes stack::arguments() and the top
 // and holds the value (or unset!).
@@ -167,8 +171,10 @@ inline Exit pass_on(uint32_t code) {
 // its name cell (second) are pushed at the catch call's own base.
 [[noreturn]] void throw_value(uint32_t code);
 
-void mark_error_position(ErrorThrow& error);
-// Prints an error that no try caught and ends the process with status -2.
-[[noreturn]] void report_uncaught(const ErrorThrow& error);
+// The error's stack field becomes the frame position, unless it holds a block.
+void mark_error_position(Cell* error);
+// Prints an error that no try caught (its form, as `print` prints it) and
+// ends the process with status -2.
+[[noreturn]] void report_uncaught(const Cell* error);
 
 }  // namespace zel::stack

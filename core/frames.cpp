@@ -3,6 +3,7 @@
 // `fire` for the overflow error.
 #include "core/frames.h"
 
+#include "core/context.h"
 #include "core/error.h"
 
 namespace zel::stack {
@@ -24,10 +25,15 @@ Cell word_cell(Node context, uint32_t symbol) {
     return w;
 }
 
-// GAP(words): whether the value of the frame's word is a function! needs the
-// context lookup of the words module; until then no frame is known to name
-// one, so only depths above 1 list calls.
-bool names_function(const CallFrame*) { return false; }
+// Whether the frame's word, looked up in its own context, holds a function!.
+bool names_function(const CallFrame* frame) {
+    Node ctx = frame->word_context;
+    if (ctx == 0) return false;
+    int32_t found = context::find_word(ctx, frame->symbol, true);
+    const Cell* values = context::values_of(context::cell_of(ctx));
+    if (found < 0 || !values) return false;
+    return type_of(values + context::word_at(ctx, found)->data3) == TYPE_FUNCTION;
+}
 }  // namespace
 
 void frame_overflow() {
@@ -190,10 +196,11 @@ void collect_calls(const Cell* block) {
 }
 
 void list_calls(int depth, const Cell* block, int position) {
-    // The position comes from an error's stack field, which scripts can set:
-    // keep the walk inside the records.
+    // The position comes from an error's stack field, kept since the error was
+    // raised (and settable by scripts): the frames above the current top are
+    // gone or reused, so the walk stops there.
     if (position < 0) position = 0;
-    if (position > CALL_FRAMES) position = CALL_FRAMES;
+    if (position > frame_count()) position = frame_count();
     const CallFrame* end = g_frame_bottom + position;
     for (const CallFrame* f = g_frame_bottom; f < end; f++) {
         if (is_unnamed(f)) continue;

@@ -178,9 +178,9 @@ bool eval_q(const CallFrame* frame, bool single);
 // frame's word, made in its function context (the global context when it has
 // none), and its saved base as an integer! index from the bottom.
 void collect_calls(const Cell* block);
-// Appends, from the bottom up to the frame position `position`, the word of
-// each named frame whose value is a function!, or of every named frame when
-// depth > 1.
+// Appends, from the bottom up to the frame position `position` (no further
+// than the current top), the word of each named frame whose value in its
+// word's context is a function!, or of every named frame when depth > 1.
 void list_calls(int depth, const Cell* block, int position);
 
 // The collector's roots in the frames: word contexts (marked as a block when

@@ -12,7 +12,7 @@ static int run(void*) {
         runtime::init();
         platform::print_line({"Zel run-time core: the evaluator is not built yet."});
     } catch (const ErrorThrow& e) {
-        stack::report_uncaught(e);
+        stack::report_uncaught(&e.value);
     } catch (const Throw&) {
         platform::runtime_error(95, 0);
     }

@@ -13,6 +13,7 @@
 #include "core/frames.h"
 #include "core/iterate.h"
 #include "core/natives.h"
+#include "core/object.h"
 #include "core/ownership.h"
 #include "core/simple_types.h"
 #include "core/trace.h"
@@ -80,12 +81,6 @@ Next eval_alone(const Cell* value) {
 [[noreturn]] void do_file(const Cell*, const Cell*) { fire(ERR_internal_not_done); }
 // GAP(preprocessor): do/expand hands the block to the preprocessor first.
 [[noreturn]] void expand_block(const Cell*) { fire(ERR_internal_not_done); }
-// GAP(error!): do of an error! raises it; error! values come with objects.
-[[noreturn]] void raise_error_value(const Cell*) { fire(ERR_internal_not_done); }
-// GAP(object!): get of an object gives a block of its values, set of an
-// object assigns its fields; both come with objects.
-[[noreturn]] void object_values(const Cell*) { fire(ERR_internal_not_done); }
-[[noreturn]] void set_object(const Cell*, const Cell*, bool, bool, bool) { fire(ERR_internal_not_done); }
 
 // ---- do ---------------------------------------------------------------------------------------
 
@@ -121,7 +116,7 @@ Exit do_value(const int32_t* r) {
         case TYPE_FILE: case TYPE_URL:
             do_file(value, refinement_arg(r, DO_ARGS));
         case TYPE_ERROR:
-            raise_error_value(value);
+            stack::throw_error(value);
         default:
             break;
     }
@@ -299,7 +294,10 @@ Exit get_(bool, const int32_t* r) {
         Next n = interpreter::eval_path(&target, nullptr, 0, 0, false, true, false, nullptr);
         return Exit{n.exit};
     }
-    if (t == TYPE_OBJECT) object_values(&target);
+    if (t == TYPE_OBJECT) {
+        object::reflect(arg(0), int(words::symbol(words::Sym::values)));
+        return Exit{};
+    }
     const Cell* value = context::get(&target);
     if (type_of(value) == TYPE_UNSET && !has(r, 0)) fire(ERR_script_no_value, &target);
     stack::set_last(value);
@@ -318,7 +316,7 @@ Exit set_(bool, const int32_t* r) {
         Next n = interpreter::eval_path(&target, nullptr, 0, 0, true, false, true, &value);
         if (n.exit) return Exit{n.exit};
     } else if (t == TYPE_OBJECT) {
-        set_object(&target, &value, any, only, some);
+        object::set_many(&target, &value, any, only, some);
     } else {
         context::set(&target, &value);
     }

@@ -26,14 +26,6 @@ namespace zel::natives {
 
 namespace {
 
-// GAP(error!): an error's error! value is to be pushed by throw_error for
-// try to take from the top; until error! values exist, try pushes a stand-in
-// of its own: an error! cell holding only the error's id (data2).
-void push_caught_error() {
-    Cell* value = stack::push_new();
-    cell::set(value, TYPE_ERROR, 0, uint32_t(stack::pending_error().id));
-}
-
 Exit try_(bool, const int32_t* refinements) {
     Cell* block = stack::arguments();
     const bool all = has(refinements, 0);
@@ -47,11 +39,13 @@ Exit try_(bool, const int32_t* refinements) {
     });
     if (code == 0) return {};
     if (code != THROW_ERROR) return stack::pass_on(code);
-    // The error has taken the stacks back to this call's base. GAP(error!):
-    // with /keep the error's stack position becomes the block of the calls
-    // (error/capture-stack) once errors are values.
-    push_caught_error();
-    stack::keep_error_result();
+    // The error has taken the stacks back to this call's base and pushed
+    // itself there; it is taken from what was caught, which C++ guards on the
+    // way cannot have moved. With /keep its stack position becomes the block
+    // of the calls.
+    Cell error = stack::pending_error().value;
+    stack::set_last_only(&error);
+    if (has(refinements, 1)) error::capture_stack(stack::arguments());
     stack::end_throw();
     return {};
 }

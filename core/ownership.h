@@ -1,8 +1,20 @@
 // Ownership and change notification: an object with an on-deep-change*
-// handler is told about every change to a series held (at any depth) in one
-// of its fields. Every modifying series handler calls `check` before the
-// change with the action's word and after it with the word's past form; an
-// unowned series costs one flag test.
+// handler is told about every change to a series held (at any depth of
+// nested blocks and plain objects) in one of its fields.
+//
+// Ownership is recorded per series buffer: the buffer's SERIES_OWNED flag,
+// and an entry of the ownership table (a hash table of kind 4 keyed by the
+// buffer's node) of three cells: the value as it was when it became owned,
+// the owner object, and the word of the owner's field that leads to it.
+// Every modifying series handler calls `check` before the change with the
+// action's word and after it with the word's past form; an unowned series
+// costs one flag test. The first owner of a series keeps it until unbound.
+//
+// The table is a collector root; the collector's sweep drops the entries of
+// dead buffers (hash_table::sweep).
+//
+// Relies on: hash tables (kind 4), the cycle-detection stack (self-containing
+// blocks and objects), objects (the owner's handler).
 #pragma once
 
 #include <cstdint>
@@ -23,13 +35,27 @@ enum Action : int {
 // The action word's name, as the notification passes it.
 const char* action_name(Action action);
 
+// Start-up: the ownership table (1,000 entries to begin with).
+void init();
+Node table();
+
 inline bool owned(const Cell* series) {
     return (memory::series_of(series->data2)->flags & SERIES_OWNED) != 0;
 }
 
-// Tells the owner of `series` (when it has one with a change handler) about
-// a change: the action, the new value (null for none), the index and the
-// part. Answers true when an owner was told.
+// Makes the value's series (and those inside it: the cells of blocks and
+// paths, the values of plain objects) owned by `owner` under `word`, then
+// flags the owner's context as an owner.
+void set_owner(const Cell* value, const Cell* owner, const Cell* word);
+// Takes the ownership of the value's series (and of those inside it) away.
+void unbind(const Cell* value);
+// The owner cell of the node's entry (the field word cell follows it), or
+// null; valid until the next allocation.
+Cell* find(Node node);
+
+// Tells the owner of `series` (when it has one with a change-handler record)
+// about a change: the action, the new value (null for none), the index and
+// the part. Answers true when an owner was told.
 bool check(const Cell* series, Action action, const Cell* value, int index, int part);
 
 }  // namespace zel::ownership

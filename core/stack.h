@@ -8,6 +8,8 @@
 // stack::arguments() and the top as calls begin and end.
 #pragma once
 
+#include <exception>
+
 #include "core/cell.h"
 #include "core/memory.h"
 
@@ -70,6 +72,23 @@ inline void drop_under() {
     g_top--;
     copy_cell(g_top, g_top - 1);
 }
+
+// Puts the top back where it was when the scope ends normally: for C++
+// code that pushes what it works on and runs Zel code. A non-local exit
+// leaving the scope has placed the stacks itself, so it is left alone then.
+class TopScope {
+public:
+    TopScope() : top_(g_top), exceptions_(std::uncaught_exceptions()) {}
+    ~TopScope() {
+        if (std::uncaught_exceptions() == exceptions_) g_top = top_;
+    }
+    TopScope(const TopScope&) = delete;
+    TopScope& operator=(const TopScope&) = delete;
+
+private:
+    Cell* top_;
+    int exceptions_;
+};
 
 // A running function's context keeps where its values start on this stack
 // as a reference: the cell's index from the bottom plus one, so that 0 still

@@ -110,14 +110,6 @@ void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value
     stack::g_top = top;
 }
 
-void trace_error() {
-    if (!g_tracing) return;
-    uint32_t pending = stack::g_throw_code;
-    // GAP(error!): the event's value is the error! once errors are values.
-    trace(TRACE_ERROR, nullptr, -1, nullptr, nullptr);
-    stack::g_throw_code = pending;
-}
-
 bool install_tracer(const Cell* callback) {
     if (g_tracer_installed) return false;
     g_mask = trace_mask(callback);

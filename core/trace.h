@@ -80,8 +80,5 @@ inline void trace_init(const Cell* code) { trace_if(TRACE_INIT, code, int32_t(co
 // throw code is put aside while `end` runs.
 void remove_tracer(const Cell* code);
 
-// The error event, sent as an error is raised, the pending throw code put
-// aside meanwhile.
-void trace_error();
 
 }  // namespace zel::interpreter

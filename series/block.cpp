@@ -39,22 +39,6 @@ bool path_type(int type) { return type >= TYPE_PATH && type <= TYPE_GET_PATH; }
 bool word_type(int type) { return type >= TYPE_WORD && type <= TYPE_ISSUE; }
 bool number_type(int type) { return type == TYPE_INTEGER || type == TYPE_FLOAT || type == TYPE_PERCENT; }
 
-// Keeps the cycle-detection stack as deep as it was, also when an error
-// passes through a walk.
-class CycleScope {
-public:
-    CycleScope() : depth_(cell::cycle_depth()) {}
-    ~CycleScope() {
-        int now = cell::cycle_depth();
-        if (now > depth_) cell::cycle_pop_n(now - depth_);
-    }
-    CycleScope(const CycleScope&) = delete;
-    CycleScope& operator=(const CycleScope&) = delete;
-
-private:
-    int depth_;
-};
-
 // A deep copy may not enter a block it is already copying.
 void push_for_copy(Node node) {
     if (cell::cycle_find(node)) {
@@ -335,7 +319,7 @@ Cell* clone(const Cell* block, bool deep, bool paths_too) {
     cell::set(result, type_of(&source), 0, node, 0);
     if (!deep) return result;
 
-    CycleScope scope;
+    cell::CycleScope scope;
     push_for_copy(source.data2);
     for (int64_t i = 0; i < count; i++) {
         int type = type_of(memory::series_of(node)->cells() + i);
@@ -378,7 +362,7 @@ void copy_types(Node block, int from, int end, int step, bool deep, const Cell* 
 // ---- Molding -----------------------------------------------------------------------------------
 
 int mold_each(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, int indent) {
-    CycleScope scope;
+    cell::CycleScope scope;
     cell::cycle_push(value->data2);
     int64_t first = head_index(value);
     int level = indent;
@@ -425,7 +409,7 @@ int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, in
 
 int form(Cell* value, Cell* buffer, int part) {
     if (cell::cycle_detect_q(value, buffer, part, false)) return part;
-    CycleScope scope;
+    cell::CycleScope scope;
     cell::cycle_push(value->data2);
     for (int64_t i = head_index(value); i < total_of(value); i++) {
         if (part < 1) break;
@@ -470,7 +454,7 @@ int compare_each(Cell* block1, Cell* block2, int op) {
     if (equality_op(op) && length1 != length2) return 1;
     int order = 0;
     {
-        CycleScope scope;
+        cell::CycleScope scope;
         cell::cycle_push(block1->data2);
         cell::cycle_push(block2->data2);
         for (int64_t i = 0; i < std::min(length1, length2) && order == 0; i++) {
@@ -567,7 +551,7 @@ Cell* copy(Cell* value, Cell* result, Cell* part, bool deep, Cell* types) {
     series::copy(value, result, part, false, nullptr);
     if (!deep && !types) return result;
     if (type_of(value) == TYPE_HASH) cell::set_type(result, TYPE_BLOCK);
-    CycleScope scope;
+    cell::CycleScope scope;
     if (deep) push_for_copy(value->data2);
     Node node = result->data2;
     int count = int(total_of(result));

@@ -8,13 +8,12 @@ namespace {
 
 // The result of the code: an error! value as "error! category/id", any
 // other value molded; an error raised through to the top as "error
-// category/id". Until error! values exist, the error! try makes holds its
-// error's id in data2.
+// category/id".
 std::string tried(const std::string& code) {
     try {
         Cell v = eval_value(code);
         if (type_of(&v) != TYPE_ERROR) return mold_of(v);
-        ErrorId id = ErrorId(v.data2);
+        ErrorId id = error::id_of(&v);
         return std::string("error! ") + error_category_name(error_category(id)) + "/" + error_id_name(id);
     } catch (const ErrorThrow& e) {
         return std::string("error ") + e.category_name() + "/" + e.id_name();

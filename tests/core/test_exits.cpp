@@ -200,7 +200,8 @@ TEST_F(Exits, AnErrorLandsAtTheNearestTry) {
     EXPECT_EQ(cell::get_int(&e.stack_position), 7);  // A N try L F E n
     EXPECT_EQ(stack::frame_count(), 2);
     EXPECT_EQ(stack::arguments(), try_base);
-    EXPECT_EQ(stack::top(), kept_top);  // where the error's cell goes
+    EXPECT_EQ(stack::top(), kept_top + 1);  // the error is pushed where the top was
+    EXPECT_EQ(type_of(kept_top), TYPE_ERROR);
     EXPECT_EQ(cell::get_int(outer.base[1]), 10);
 }
 
@@ -212,7 +213,8 @@ TEST_F(Exits, AnErrorWithNoFrameGoesToTheCppCaller) {
 TEST_F(Exits, AnErrorNobodyCatchesEndsTheProcessWith254) {
     ChildResult r = run_helper("uncaught-error");
     EXPECT_EQ(r.status, 254);
-    EXPECT_EQ(r.out, "*** script/no-value (none!)\n");
+    EXPECT_EQ(r.out,
+              "*** Math Error: attempt to divide by zero\n*** Where: /\n*** Near : 1 / 0\n*** Stack: \n");
 }
 
 // catch: the site starts before its catch frame; a caught throw drops that

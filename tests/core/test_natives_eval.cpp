@@ -146,6 +146,29 @@ TEST_F(EvalNatives, BindAndIn) {
     EXPECT_EQ(w.data3, 0u);
 }
 
+TEST_F(EvalNatives, ObjectsAndErrors) {
+    expect_results({
+        {"o: make object! [a: 1 b: 2] get o", "[1 2]"},
+        {"o: make object! [a: 1 b: 2] set o 3 get o", "[3 3]"},
+        {"o: make object! [a: 1 b: 2] set o [4 5] get o", "[4 5]"},
+        {"o: make object! [a: 1] get in o 'a", "1"},
+        {"o: make object! [a: 1] in o 'zz", "none"},
+        {"o: make object! [a: 5] do bind [a * 2] o", "10"},
+        {"o: make object! [a: 5] same? o do bind [self] o", "true"},
+        {"o: make object! [a: 5] a: 1 b: [a] c: bind/copy b o reduce [do b do c]", "[1 5]"},
+        {"o: make object! [a: 5] get bind 'a o", "5"},
+        {"o: make object! [n: 2 f: func [x] [x * n]] o/f 5", "10"},
+        {"o: make object! [n: 2 f: func [x /twice] [either twice [x * n * 2] [x * n]]] o/f/twice 5", "20"},
+        {"o: make object! [n: 2 f: function [] [k: 3 n * k]] reduce [o/f reflect :o/f 'spec]", "[6 [/local k]]"},
+        {"o: make object! [a: 1] p: make o [a: 2] reduce [get in o 'a get in p 'a]", "[1 2]"},
+    });
+    expect_results({
+        {"do make error! 400", "math/zero-divide"},
+        {"do make error! 300", "script/no-value"},
+        {"try [do make error! 400] 1", ""},
+    }, eval_error);
+}
+
 TEST_F(EvalNatives, ParseChecksItsArgumentsBeforeTheEngine) {
     expect_results({
         {"parse/part [] [] 0", "true"},

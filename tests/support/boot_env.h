@@ -2,8 +2,9 @@
 // framework: the datatype words, none/true/false, the natives and actions of
 // boot/base/natives.zel and actions.zel and the typesets (records `word: make
 // native! [[spec] number]` and the like) and the operators (pairs of words),
-// defined the way start-up defines them; text loaded by the lexer; code run
-// on empty stacks under a barrier, as the console's evaluation does; the
+// defined the way start-up defines them, and the error catalogue of
+// boot/base/errors.zel, evaluated; text loaded by the lexer; code run on
+// empty stacks under a barrier, as the console's evaluation does; the
 // boot-only `_boot-routine` (left set, for tests of routines); and function!
 // values made from text, as `func` makes them.
 #pragma once
@@ -18,10 +19,12 @@
 #include "core/context.h"
 #include "core/datatype.h"
 #include "core/dispatch.h"
+#include "core/error.h"
 #include "core/eval.h"
 #include "core/frames.h"
 #include "core/function.h"
 #include "core/native.h"
+#include "core/object.h"
 #include "core/routine.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -134,6 +137,13 @@ inline Cell run(const Cell& code) {
 
 inline Cell eval_value(const std::string& text) { return run(load_text(text)); }
 
+// A library source evaluated after its header; answers its value.
+inline Cell run_source(const char* relative) {
+    Cell source = load_text(read_source(relative));
+    source.data1 = uint32_t(body_start(source));
+    return run(source);
+}
+
 inline void boot_environment() {
     runtime::init();
     for (int t = 1; t <= TYPE_LAST; t++) {
@@ -148,6 +158,11 @@ inline void boot_environment() {
     define_records("boot/base/actions.zel");
     define_records("boot/base/typesets.zel");
     define_operators("boot/base/operators.zel");
+    Cell catalog = run_source("boot/base/errors.zel");
+    error::set_catalog(&catalog);
+    // The boot objects carry fixed class ids: those made later count from
+    // the first run-time class id.
+    object::restart_class_counter();
     routine::define_boot_intrinsic();
 }
 

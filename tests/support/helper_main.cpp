@@ -12,6 +12,7 @@
 #include "core/memory.h"
 #include "core/platform.h"
 #include "core/simple_types.h"
+#include "tests/support/boot_env.h"
 
 using namespace zel;
 
@@ -88,11 +89,10 @@ int run(void* arg) {
     if (!std::strcmp(mode, "runtime-error")) platform::runtime_error(95, 0x12345678);
     if (!std::strcmp(mode, "uncaught-error")) {
         // An evaluation with no try around it.
-        Cell body;
-        cell::set(&body, TYPE_WORD, 0, 1, uint32_t(-1));
-        stack::mark_eval(&body);
-        stack::mark_interp_native(&body);
-        fire(ERR_script_no_value, &none::g_none);
+        test::boot_environment();
+        Cell code = test::load_text("1 / 0");
+        stack::push(&code);
+        (void)interpreter::eval_block(stack::arguments(), true);
         return 3;
     }
     return 2;

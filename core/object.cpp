@@ -1,0 +1,446 @@
+// object!: class ids, making (make, copy, construct), assigning every field,
+// the change-handler record and the calls of the change handlers, and the
+// registration. Field access, reflection, text and comparison are in
+// object_fields.cpp.
+#include "core/object.h"
+
+#include "core/context.h"
+#include "core/datatype.h"
+#include "core/error.h"
+#include "core/eval.h"
+#include "core/ownership.h"
+#include "core/simple_types.h"
+#include "core/symbol.h"
+#include "core/words.h"
+#include "series/block.h"
+#include "series/series.h"
+
+namespace zel::object {
+
+namespace {
+
+int32_t g_class_counter = FIRST_CLASS_ID - 1;
+
+// The cells of the change-handler record.
+enum Handler : int { ON_CHANGE = 0, ON_DEEP_CHANGE = 1 };
+
+Cell* values_in(Node ctx) { return context::values_of(context::cell_of(ctx)); }
+Node values_node(Node ctx) { return context::cell_of(ctx)->data2; }
+
+int32_t handler_index(const Cell* object, Handler which) {
+    if (object->data3 == 0) return -1;
+    return cell::get_int(memory::series_of(object->data3)->cells() + which);
+}
+
+Node make_record(int32_t on_change, int32_t on_deep_change) {
+    Node record = memory::alloc_cells(2);
+    Series* s = memory::series_of(record);
+    cell::set(s->cells(), TYPE_INTEGER, 0, uint32_t(on_change));
+    cell::set(s->cells() + 1, TYPE_INTEGER, 0, uint32_t(on_deep_change));
+    s->tail = s->offset + 2 * sizeof(Cell);
+    return record;
+}
+
+int32_t find_symbol(Node ctx, words::Word name) { return context::find_word(ctx, words::symbol(name), true); }
+
+// Pushes the value's copy made by its type's copy action.
+Cell* push_copy(const Cell* value, bool deep) {
+    Cell source = *value;
+    Cell* result = stack::push(&none::g_none);
+    auto copy = datatype::handler<ACT_COPY>(type_of(&source));
+    if (!copy) error::raise_expect_arg(&source, 0);
+    return copy_cell(copy(&source, result, nullptr, deep, nullptr), result);
+}
+
+// Slot i of the context's values becomes the copy of its value (its
+// new-line flag kept); answers the slot's value afterwards.
+Cell* replace_by_copy(Node ctx, int32_t i, bool deep) {
+    Cell copied = *push_copy(values_in(ctx) + i, deep);
+    stack::pop(1);
+    Cell* slot = values_in(ctx) + i;
+    copied.header = (copied.header & ~FLAG_NEW_LINE) | (slot->header & FLAG_NEW_LINE);
+    *slot = copied;
+    return slot;
+}
+
+// The values deep copies give their own copy of.
+bool deep_copied(int type) {
+    switch (type) {
+        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_STRING: case TYPE_FILE: case TYPE_URL:
+        case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH: case TYPE_GET_PATH:
+        case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A function held by field i of the object's context gets its own copy,
+// whose body sees the object's fields: its context is cloned, its body
+// copied deeply and bound to the object's context and then to the cloned
+// one. The copy always runs interpreted.
+void rebind_function(Node ctx, int32_t i) {
+    stack::TopScope scope;
+    Cell* function = stack::push(values_in(ctx) + i);
+    Cell body = memory::series_of(function->data3)->cells()[0];
+    if (type_of(&body) != TYPE_BLOCK) fire(ERR_script_bad_func_def, function);
+    Node more_source = function->data3;
+    Node function_ctx = context::clone(function, context::KIND_FUNCTION);
+    Cell* copied = block::clone(&body, true, true);
+    context::bind(copied, ctx, context::self_q(ctx));
+    context::bind(copied, function_ctx, false);
+    Cell* more = stack::push(&none::g_none);
+    block::make_preset_at(more, 5, false);
+    Series* m = memory::series_of(more->data2);
+    m->tail = m->offset + 5 * sizeof(Cell);
+    m->cells()[0] = *copied;
+    m->cells()[4] = memory::series_of(more_source)->cells()[4];
+    function->data3 = more->data2;
+    *context::owner_of(function_ctx) = *function;
+    values_in(ctx)[i] = *function;
+}
+
+void rebind_functions(Node ctx) {
+    for (int32_t i = 0; i < context::word_count(ctx); i++)
+        if (type_of(values_in(ctx) + i) == TYPE_FUNCTION) rebind_function(ctx, i);
+}
+
+// The new object in `result` gets a context of its own with the source's
+// words and a copy of its values, and the source's class id and record
+// (which `copy` replaces, `make` recomputes). Deep (without a type filter)
+// gives it its own copies of blocks, strings and paths; the functions get
+// rebinding copies; with a type filter the values of those types are copied.
+void copy_object(Cell* result, const Cell* source_in, bool deep, Cell* types) {
+    Cell source = *source_in;
+    Cell fresh = source;
+    context::clone(&fresh, context::KIND_OBJECT);
+    cell::set(result, type_of(&source), fresh.data1, source.data2, source.data3);
+    Node ctx = result->data1;
+    int32_t n = context::word_count(ctx);
+    Cell* from = values_in(source.data1);
+    Cell* to = values_in(ctx);
+    for (int32_t i = 0; i < n; i++) to[i] = from[i];
+    store_owner(result);
+    if (deep && !types) {
+        for (int32_t i = 0; i < n; i++) {
+            int type = type_of(values_in(ctx) + i);
+            if (deep_copied(type)) replace_by_copy(ctx, i, true);
+            else if (type == TYPE_FUNCTION) rebind_function(ctx, i);
+        }
+        return;
+    }
+    rebind_functions(ctx);
+    if (!types) return;
+    cell::CycleScope scope;
+    if (deep) {
+        if (cell::cycle_find(source.data1)) {
+            cell::cycle_reset();
+            fire(ERR_internal_no_cycle);
+        }
+        cell::cycle_push(source.data1);
+    }
+    block::copy_types(values_node(ctx), 0, n, 1, deep, types);
+}
+
+// The fields of the spec object join the new object's (a word already there
+// keeps its slot) with the spec's values; then every series gets its own
+// copy and every function a rebinding copy. True when the context grew.
+bool extend(Cell* object, const Cell* spec) {
+    Node ctx = object->data1;
+    Node source = spec->data1;
+    int32_t before = context::word_count(ctx);
+    for (int32_t i = 0; i < context::word_count(source); i++) {
+        Cell word = *context::word_at(source, i);
+        int32_t index = context::ensure_word(ctx, &word);
+        values_in(ctx)[index] = values_in(source)[i];
+    }
+    for (int32_t i = 0; i < context::word_count(ctx); i++) {
+        int type = type_of(values_in(ctx) + i);
+        if (series::series_type(type)) replace_by_copy(ctx, i, false);
+        else if (type == TYPE_FUNCTION) rebind_function(ctx, i);
+    }
+    return context::word_count(ctx) > before;
+}
+
+// An object made from a prototype gets its own copies of the prototype's
+// series; blocks and paths among them are bound to the new object.
+void own_series(Node ctx, const Cell* prototype) {
+    int32_t n = context::word_count(prototype->data1);
+    for (int32_t i = 0; i < n; i++) {
+        int type = type_of(values_in(ctx) + i);
+        if (!series::series_type(type)) continue;
+        Cell* slot = replace_by_copy(ctx, i, false);
+        if (series::any_block(type)) {
+            Cell copied = *slot;
+            context::bind(&copied, ctx, true);
+        }
+    }
+}
+
+void clear_changed(Node ctx) {
+    for (int32_t i = 0; i < context::word_count(ctx); i++) context::word_at(ctx, i)->header &= ~FLAG_FIELD_CHANGED;
+}
+
+void unmark_values(Node ctx) {
+    Series* s = memory::series_of(values_node(ctx));
+    for (Cell* c = s->cells(); c < s->cell_tail(); c++) cell::clear_new_line(c);
+}
+
+// The spec block is bound to the new object and evaluated; its value is
+// dropped. True when the context grew.
+bool fill_from_block(Cell* object, const Cell* spec, const Cell* prototype) {
+    stack::TopScope scope;
+    Cell* code = stack::push(spec);
+    Node ctx = object->data1;
+    bool grew = context::collect_set_words(ctx, code);
+    context::bind(code, ctx, true);
+    if (prototype) own_series(ctx, prototype);
+    if (stack::Exit e = interpreter::eval_block(code, false)) stack::raise_exit(e);
+    clear_changed(ctx);
+    unmark_values(ctx);
+    return grew;
+}
+
+Cell truth_word_value(const Cell* value) {
+    if (type_of(value) != TYPE_WORD) return *value;
+    uint32_t s = symbol::resolve(value->data2);
+    auto is = [s](words::Sym name) { return s == symbol::resolve(words::symbol(name)); };
+    if (is(words::Sym::true_) || is(words::Sym::yes) || is(words::Sym::on)) return logic::g_true;
+    if (is(words::Sym::false_) || is(words::Sym::no) || is(words::Sym::off)) return logic::g_false;
+    if (is(words::Sym::none)) return none::g_none;
+    return *value;
+}
+
+void on_change_hook(Cell* owner, const Cell* word, Cell* old_value, const Cell* new_value) {
+    fire_on_change(owner, word, old_value, new_value);
+}
+
+// Calls a handler function with its arguments, dropping its result.
+void call_handler(const Cell* function, const Cell* arguments, int count, words::Word name) {
+    stack::TopScope scope;
+    Cell callable = *function;
+    if (stack::Exit e = interpreter::call_with(&callable, arguments, count, &words::word(name))) stack::raise_exit(e);
+}
+
+}  // namespace
+
+// ---- Class ids ------------------------------------------------------------------------
+
+int32_t next_class_id() { return ++g_class_counter; }
+
+void restart_class_counter() { g_class_counter = FIRST_CLASS_ID - 1; }
+
+void set_class(Cell* object, int32_t class_id) {
+    object->data2 = uint32_t(class_id);
+    store_owner(object);
+}
+
+// ---- Fields -----------------------------------------------------------------------------
+
+int32_t count_words(const Cell* object) { return context::word_count(object->data1); }
+
+Cell* get_values(const Cell* object) { return values_in(object->data1); }
+
+int32_t find_word(const Cell* object, const Cell* word) {
+    return context::find_word(object->data1, word->data2, true);
+}
+
+const Cell* select_word(const Cell* object, const Cell* word) {
+    int32_t i = find_word(object, word);
+    return i < 0 ? &none::g_none : get_values(object) + i;
+}
+
+Cell get_word(Node ctx, int32_t n) {
+    Cell word = *context::word_at(ctx, n);
+    word.header = TYPE_WORD;
+    return word;
+}
+
+bool bind_word(const Cell* object, Cell* word) {
+    int32_t i = find_word(object, word);
+    if (i < 0) return false;
+    word->data1 = object->data1;
+    word->data3 = uint32_t(i);
+    return true;
+}
+
+// ---- Making ------------------------------------------------------------------------------
+
+Cell* make_at(Cell* cell, int32_t slots) {
+    Node ctx = context::create(slots, false, true, nullptr, context::KIND_OBJECT);
+    cell::set(cell, TYPE_OBJECT, ctx, 0, 0);
+    store_owner(cell);
+    return cell;
+}
+
+void store_owner(const Cell* object) { *context::owner_of(object->data1) = *object; }
+
+void init_events(Cell* object) {
+    Node ctx = object->data1;
+    int32_t on_change = find_symbol(ctx, words::Word::on_change_star);
+    int32_t on_deep = find_symbol(ctx, words::Word::on_deep_change_star);
+    object->data3 = 0;
+    if (on_change >= 0 || on_deep >= 0) {
+        for (int32_t i : {on_change, on_deep}) {
+            if (i < 0) continue;
+            Cell value = values_in(ctx)[i];
+            if (type_of(&value) != TYPE_FUNCTION && type_of(&value) != TYPE_ROUTINE) {
+                Cell word = get_word(ctx, i), type = error::datatype_arg(type_of(&value));
+                fire(ERR_script_bad_field_set, &word, &type);
+            }
+        }
+        object->data3 = make_record(on_change, on_deep);
+    }
+    store_owner(object);
+    if (on_deep < 0) return;
+    for (int32_t i = 0; i < context::word_count(ctx); i++) {
+        Cell value = values_in(ctx)[i], word = get_word(ctx, i);
+        ownership::set_owner(&value, object, &word);
+    }
+}
+
+Cell* make(Cell* proto, Cell* spec, int) {
+    stack::TopScope scope;
+    bool from_prototype = type_of(proto) == TYPE_OBJECT;
+    Cell* prototype = stack::push(proto);
+    Cell* source = stack::push(spec);
+    Cell* result = stack::push(&none::g_none);
+    if (from_prototype) copy_object(result, prototype, false, nullptr);
+    else make_at(result, 4);
+    bool grew;
+    switch (type_of(source)) {
+        case TYPE_OBJECT:
+            grew = extend(result, source);
+            break;
+        case TYPE_BLOCK:
+            grew = fill_from_block(result, source, from_prototype ? prototype : nullptr);
+            break;
+        default:
+            fire(ERR_syntax_malconstruct, source);
+    }
+    // An object made from nothing but object! is a class of its own even
+    // when its spec adds no field.
+    result->data2 = grew || !from_prototype ? uint32_t(next_class_id()) : prototype->data2;
+    init_events(result);
+    return copy_cell(result, proto);
+}
+
+Cell* copy(Cell* value, Cell* result, Cell* part, bool deep, Cell* types) {
+    if (part) {
+        Cell word = words::refinement(words::Ref::part);
+        cell::set_type(&word, TYPE_WORD);
+        fire(ERR_script_invalid_refine_arg, &word, part);
+    }
+    copy_object(result, value, deep, types);
+    init_events(result);
+    return result;
+}
+
+Cell* construct(const Cell* spec, const Cell* prototype, bool only) {
+    Cell* result = stack::push(&none::g_none);
+    stack::TopScope scope;
+    Cell* source = stack::push(spec);
+    if (prototype) {
+        copy_object(result, prototype, false, nullptr);
+    } else {
+        make_at(result, 4);
+        set_class(result, next_class_id());
+    }
+    Node ctx = result->data1;
+    int32_t end = block::length_q(source) + int32_t(source->data1);
+    for (int32_t i = int32_t(source->data1) < 0 ? 0 : int32_t(source->data1); i < end;) {
+        if (type_of(block::abs_at(source, i)) != TYPE_SET_WORD) {
+            i++;
+            continue;
+        }
+        int32_t after = i;
+        while (after < end && type_of(block::abs_at(source, after)) == TYPE_SET_WORD) after++;
+        Cell value = after < end ? *block::abs_at(source, after) : none::g_none;
+        if (!only) value = truth_word_value(&value);
+        for (int32_t k = i; k < after; k++) {
+            Cell word = *block::abs_at(source, k);
+            context::put(ctx, &word, &value);
+        }
+        i = after + 1;
+    }
+    if (prototype) init_events(result);
+    return result;
+}
+
+void set_many(Cell* object, const Cell* value_in, bool any, bool only, bool some) {
+    stack::TopScope scope;
+    Cell* target = stack::push(object);
+    Cell* value = stack::push(value_in);
+    Node ctx = target->data1;
+    int type = type_of(value);
+    bool per_field = !only && (type == TYPE_BLOCK || object_type(type));
+    // The value field i takes, or null when the field is left alone.
+    auto source_of = [&](int32_t i) -> const Cell* {
+        if (!per_field) return value;
+        if (type == TYPE_BLOCK) {
+            if (i >= block::length_q(value)) return &none::g_none;
+            return block::abs_at(value, int32_t(value->data1) + i);
+        }
+        Cell word = get_word(ctx, i);
+        int32_t found = find_word(value, &word);
+        return found < 0 ? nullptr : get_values(value) + found;
+    };
+    if (per_field && !some) {
+        for (int32_t i = 0; i < context::word_count(ctx); i++) {
+            const Cell* v = source_of(i);
+            if (v && type_of(v) == TYPE_UNSET && !any) {
+                Cell word = get_word(ctx, i);
+                fire(ERR_script_need_value, &word);
+            }
+        }
+    }
+    int32_t on_change = handler_index(target, ON_CHANGE), on_deep = handler_index(target, ON_DEEP_CHANGE);
+    for (int32_t i = 0; i < context::word_count(ctx); i++) {
+        const Cell* v = source_of(i);
+        if (!v || (some && type_of(v) == TYPE_NONE)) continue;
+        Cell assigned = *v, word = get_word(ctx, i);
+        bool handler_field = target->data3 != 0 && (i == on_change || i == on_deep);
+        context::set_in(&word, &assigned, ctx, !handler_field);
+    }
+}
+
+// ---- Change handlers ---------------------------------------------------------------------
+
+void fire_on_change(const Cell* object, const Cell* word, const Cell* old_value, const Cell* new_value) {
+    int32_t i = handler_index(object, ON_CHANGE);
+    if (i < 0) return;
+    Node ctx = object->data1;
+    Cell function = values_in(ctx)[i];
+    if (type_of(&function) != TYPE_FUNCTION) fire(ERR_script_invalid_obj_evt, &function);
+    Cell arguments[3] = {*word, *old_value, *new_value};
+    Cell& field = arguments[0];
+    field.header = TYPE_WORD;
+    if (field.data1 != ctx || int32_t(field.data3) < 0) bind_word(object, &field);
+    call_handler(&function, arguments, 3, words::Word::on_change_star);
+}
+
+void fire_on_deep_change(const Cell* owner, const Cell* word, const Cell* target, const Cell* action,
+                         const Cell* value, int index, int part) {
+    if (owner->data3 == 0) fire(ERR_script_invalid_obj_evt, owner);
+    int32_t i = handler_index(owner, ON_DEEP_CHANGE);
+    if (i < 0) return;
+    Cell function = values_in(owner->data1)[i];
+    if (type_of(&function) != TYPE_FUNCTION) return;
+    Cell arguments[7] = {*owner, *word, *target, *action, value ? *value : none::g_none};
+    cell::set(arguments + 5, TYPE_INTEGER, 0, uint32_t(index));
+    cell::set(arguments + 6, TYPE_INTEGER, 0, uint32_t(part));
+    call_handler(&function, arguments, 7, words::Word::on_deep_change_star);
+}
+
+// ---- Registration ------------------------------------------------------------------------
+
+void init() {
+    datatype::TypeRecord r(TYPE_OBJECT, 0, "object!");
+    r.set<ACT_MAKE>(make).set<ACT_REFLECT>(reflect).set<ACT_FORM>(form).set<ACT_MOLD>(mold);
+    r.set<ACT_EVAL_PATH>(eval_path).set<ACT_COMPARE>(compare).set<ACT_COPY>(copy);
+    r.set<ACT_PUT>(put).set<ACT_SELECT>(select).set<ACT_MODIFY>(modify);
+    datatype::register_type(r);
+    context::g_on_change = on_change_hook;
+}
+
+}  // namespace zel::object

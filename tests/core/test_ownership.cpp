@@ -1,0 +1,141 @@
+// Ownership: which series an object with on-deep-change* owns (nested
+// blocks, plain nested objects, shared and self-containing series), the
+// table entries, taking ownership away; and the value-slot store.
+#include "core/ownership.h"
+#include "core/slot_store.h"
+#include "series/block.h"
+#include "tests/support/eval_env.h"
+
+namespace zel::test {
+namespace {
+
+// The code's molded result, with a fresh log of notifications.
+std::string logged(const std::string& code) { return eval("count: 0 events: [_ _ _ _] " + code); }
+
+class OwnershipTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // Each notification's field word and action, in order.
+        define_function("log-deep", "[owner word target action new index part]",
+                        "[count: count + 1 poke events count reduce [word action]]");
+        define_function("log-owner", "[owner word target action new index part]", "[last: owner]");
+    }
+};
+
+TEST_F(OwnershipTest, AnOwnerIsToldAboutSeriesAtAnyDepthUnderItsFieldWord) {
+    expect_results({
+        {"o: make object! [a: [[[1]]] on-deep-change*: :log-deep] poke o/a/1/1 1 2 events",
+         "[[a poke] [a poked] _ _]"},
+        // a series of a plain nested object: under that object's own field word
+        {"o: make object! [i: make object! [s: [1]] on-deep-change*: :log-deep] poke o/i/s 1 2 events",
+         "[[s poke] [s poked] _ _]"},
+        // a nested object that is an owner itself keeps its series
+        {"last: none o: make object! [i: make object! [s: [1] on-deep-change*: :log-owner] "
+         "on-deep-change*: :log-deep] poke o/i/s 1 2 reduce [count same? last o/i]",
+         "[0 true]"},
+    }, logged);
+}
+
+TEST_F(OwnershipTest, EveryModifyingActionTellsTheOwnerBeforeAndAfter) {
+    expect_results({
+        {"o: make object! [b: [1] on-deep-change*: :log-deep] append o/b 2 events",
+         "[[b append] [b appended] _ _]"},
+        {"o: make object! [b: [1] on-deep-change*: :log-deep] insert o/b 0 events",
+         "[[b insert] [b inserted] _ _]"},
+        {"o: make object! [b: [3 1 2] on-deep-change*: :log-deep] sort o/b events",
+         "[[b sort] [b sorted] _ _]"},
+        {"o: make object! [s: \"ab\" on-deep-change*: :log-deep] append o/s \"c\" reduce [o/s events]",
+         "[\"abc\" [[s append] [s appended] _ _]]"},
+    }, logged);
+}
+
+TEST_F(OwnershipTest, TheFirstOwnerOfASeriesKeepsIt) {
+    expect_results({
+        {"b: [1] o: make object! [x: b y: b on-deep-change*: :log-deep] poke b 1 2 events",
+         "[[x poke] [x poked] _ _]"},
+        {"b: [1] o: make object! [x: b on-deep-change*: :log-deep] last: none "
+         "p: make object! [y: b on-deep-change*: :log-owner] poke b 1 2 reduce [count last]",
+         "[2 none]"},
+    }, logged);
+}
+
+TEST_F(OwnershipTest, SelfContainingBlocksAreWalkedOnce) {
+    expect_results({
+        {"b: [1 2] poke b 2 b o: make object! [x: b on-deep-change*: :log-deep] poke b 1 5 count", "2"},
+        // taking the ownership away walks it once too
+        {"b: [1 2] poke b 2 b o: make object! [x: b on-deep-change*: :log-deep] modify o 'owned none "
+         "poke b 1 5 count",
+         "0"},
+    }, logged);
+}
+
+TEST_F(OwnershipTest, TheTableNamesTheOwnerAndTheFieldWord) {
+    Cell b = eval_value("b: [1 2] o: make object! [f: b on-deep-change*: :log-deep] b");
+    Cell o = eval_value("o");
+    EXPECT_TRUE(ownership::owned(&b));
+    const Cell* entry = ownership::find(b.data2);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(type_of(entry), TYPE_OBJECT);
+    EXPECT_EQ(entry[0].data1, o.data1);
+    EXPECT_EQ(mold_of(entry[1]), "f");
+
+    ownership::unbind(&b);
+    EXPECT_FALSE(ownership::owned(&b));
+    EXPECT_EQ(ownership::find(b.data2), nullptr);
+}
+
+TEST_F(OwnershipTest, AnUnownedSeriesCostsOneFlagTest) {
+    Cell b = eval_value("[1 2]");
+    EXPECT_FALSE(ownership::owned(&b));
+    EXPECT_FALSE(ownership::check(&b, ownership::POKE, nullptr, 0, 1));
+    // owned by an object without a change-handler record: nobody is told
+    Cell owned = eval_value("o: make object! [b: [1]] modify o 'owner true o/b");
+    EXPECT_TRUE(ownership::owned(&owned));
+    EXPECT_FALSE(ownership::check(&owned, ownership::POKE, nullptr, 0, 1));
+}
+
+// ---- The value-slot store ----------------------------------------------------------------------
+
+Cell integer_cell(int32_t n) {
+    Cell c;
+    cell::set(&c, TYPE_INTEGER, 0, uint32_t(n));
+    return c;
+}
+
+TEST(SlotStore, HandsOutSlotsInOrderAndReusesTheLastReleasedFirst) {
+    slot_store::init();
+    for (int32_t i = 1; i <= 3; i++) {
+        Cell v = integer_cell(10 * i);
+        EXPECT_EQ(slot_store::put(&v), i);
+    }
+    EXPECT_EQ(cell::get_int(slot_store::get(2)), 20);
+    slot_store::release(1);
+    slot_store::release(3);
+    Cell v = integer_cell(99);
+    EXPECT_EQ(slot_store::put(&v), 3);
+    EXPECT_EQ(slot_store::put(&v), 1);
+    EXPECT_EQ(slot_store::put(&v), 4);
+    // Index 0, and indexes outside the store, are ignored.
+    slot_store::release(0);
+    slot_store::release(-4);
+    slot_store::release(slot_store::capacity() + 1);
+    EXPECT_EQ(slot_store::get(0), nullptr);
+    EXPECT_EQ(slot_store::put(&v), 5);
+}
+
+TEST(SlotStore, DoublesWhenFullKeepingEverySlot) {
+    slot_store::init();
+    for (int32_t i = 1; i <= slot_store::CAPACITY; i++) {
+        Cell v = integer_cell(i);
+        slot_store::put(&v);
+    }
+    EXPECT_EQ(slot_store::capacity(), slot_store::CAPACITY);
+    Cell v = integer_cell(101);
+    EXPECT_EQ(slot_store::put(&v), 101);
+    EXPECT_EQ(slot_store::capacity(), 2 * slot_store::CAPACITY);
+    for (int32_t i = 1; i <= 101; i++) EXPECT_EQ(cell::get_int(slot_store::get(i)), i);
+    EXPECT_EQ(slot_store::put(&v), 102);
+}
+
+}  // namespace
+}  // namespace zel::test

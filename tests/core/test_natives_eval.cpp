@@ -2,7 +2,6 @@
 // set, bind, in and the entry of parse.
 #include <vector>
 
-#include "core/datatype.h"
 #include "series/block.h"
 #include "tests/support/eval_env.h"
 
@@ -59,23 +58,7 @@ TEST_F(EvalNatives, ReduceEvaluatesEachExpression) {
     });
 }
 
-// The insert action of block! is another module's; until it is there a
-// stand-in over block::insert_value serves this suite.
-Cell* insert_stand_in(Cell* series, Cell* value, int, bool, int) { return block::insert_value(series, value, true, false); }
-
-class ReduceInto : public EvalNatives {
-protected:
-    void SetUp() override {
-        slot_ = &datatype::g_action_table[(TYPE_BLOCK << 8) + ACT_INSERT - 1];
-        saved_ = *slot_;
-        if (!saved_) *slot_ = reinterpret_cast<datatype::AnyHandler>(insert_stand_in);
-    }
-    void TearDown() override { *slot_ = saved_; }
-    datatype::AnyHandler* slot_ = nullptr;
-    datatype::AnyHandler saved_ = nullptr;
-};
-
-TEST_F(ReduceInto, InsertsAtAPositionAndAnswersThePositionAfter) {
+TEST_F(EvalNatives, IntoInsertsAtAPositionAndAnswersThePositionAfter) {
     expect_results({
         {"b: [0 9] r: reduce/into [1 1 + 1] next b reduce [b index? r]", "[[0 1 2 9] 4]"},
         {"b: [0 9] r: compose/into [(1) x (reduce [2 3])] next b reduce [b index? r]", "[[0 1 x 2 3 9] 6]"},

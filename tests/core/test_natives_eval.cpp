@@ -2,7 +2,6 @@
 // set, bind, in and the entry of parse.
 #include <vector>
 
-#include "series/block.h"
 #include "tests/support/eval_env.h"
 
 namespace zel::test {

@@ -7,11 +7,13 @@
 // store.
 #include "boot/runtime.h"
 
+#include "core/collector.h"
 #include "core/context.h"
 #include "core/datatype.h"
 #include "core/dispatch.h"
 #include "core/error.h"
 #include "core/eval.h"
+#include "core/ext_res.h"
 #include "core/frames.h"
 #include "core/function.h"
 #include "core/memory.h"
@@ -108,6 +110,7 @@ void init() {
     float_::set_fpu_mode();
     random::init();
     memory::init();
+    ext_res::init();
     datatype::reset();
     for (auto type_init : g_type_inits) type_init();
     actions::init();
@@ -129,6 +132,7 @@ void init() {
     lexer::init();
     interpreter::init();
     slot_store::init();
+    collector::init();
     g_initialized = true;
 }
 
@@ -136,6 +140,7 @@ bool initialized() { return g_initialized; }
 
 void shutdown() {
     if (!g_initialized) return;
+    collector::shutdown();
     memory::free_all_frames();
     memory::heap_free_all();
     g_initialized = false;

@@ -1,44 +1,552 @@
-// The collector's cycle. Marking and compaction arrive with the collector
-// proper; until then a cycle only returns the nodes of dead big buffers and
-// releases empty node frames, which is all that can be done without roots.
+// The collector's cycle: marking through an explicit work stack, the roots,
+// the sweep of the series frames, and compaction at the safe point; and the
+// stress build's checks.
 #include "core/collector.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstring>
+#include <cstdio>
+#include <deque>
 #include <vector>
+
+#include "core/context.h"
+#include "core/error.h"
+#include "core/eval.h"
+#include "core/exits.h"
+#include "core/ext_res.h"
+#include "core/frames.h"
+#include "core/natives.h"
+#include "core/ownership.h"
+#include "core/platform.h"
+#include "core/slot_store.h"
+#include "core/stack.h"
+#include "core/trace.h"
+#include "core/words.h"
+#include "lexer/lexer.h"
+#include "series/hash_table.h"
+#include "series/series.h"
 
 namespace zel::collector {
 
 bool g_active = false;
 uint32_t g_cycles = 0;
+bool g_compact_wanted = false;
+void (*g_image_mark)(Node image) = nullptr;
+Node g_root_block = 0;
 
 namespace {
+
 bool g_collecting = false;
 std::vector<Node> g_pending;
+std::vector<MarkCallback> g_callbacks;
+std::vector<Series*> g_fixed_marked;  // fixed buffers keep no mark past the cycle
+uint64_t g_newly_marked = 0;
+Stats g_stats{};
+
+// ---- The work stack ---------------------------------------------------------------------
+
+enum WorkKind : uint32_t { WORK_CELLS, WORK_TABLE, WORK_MORE };
+struct Work {
+    Node node;
+    WorkKind kind;
+};
+std::vector<Work> g_work;
+
+void set_collecting(bool on) {
+    g_collecting = on;
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+}
+
+double elapsed_ms(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
+}
+
+size_t buffer_bytes(const Series* s) { return memory::SERIES_HEADER + size_t(s->capacity) + memory::SERIES_SLACK; }
+
+// The buffer's data and slack: what poisoning covers (the header stays
+// readable, the frame walks read it).
+void poison_data(Series* s) { memory::poison(s->data(), size_t(s->capacity) + memory::SERIES_SLACK); }
+
+#ifdef ZEL_GC_STRESS
+// A node reached by marking must name a buffer in use that names it back: a
+// freed node reached means a value outlived the roots that should have kept
+// its series.
+[[noreturn]] void dead_node(Node n) {
+    std::fprintf(stderr, "collector: node %u reached after it was freed (a missed root)\n", n);
+    platform::runtime_error(98, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
+}
+
+Series* live_series(Node n) {
+    memory::NodeFrame* frame = memory::frame_of_node(n);
+    if (!frame || (n & memory::NODE_SLOT_MASK) >= frame->capacity) dead_node(n);
+    uintptr_t slot = frame->slots()[n & memory::NODE_SLOT_MASK].link;
+    if (slot < 0x10000) dead_node(n);
+    Series* s = reinterpret_cast<Series*>(slot);
+    if (s->node != n || !(s->flags & SERIES_IN_USE)) dead_node(n);
+    return s;
+}
+
+// Freed nodes wait here, their slots pointing at an unmapped address, before
+// they can be taken again: a stale node then faults instead of naming
+// another series.
+constexpr size_t NODE_QUARANTINE = 50000;
+constexpr uintptr_t DEAD_SLOT = 0x8;
+std::deque<Node> g_node_quarantine;
+
+void free_node(Node n) {
+    memory::set_node(n, reinterpret_cast<Series*>(DEAD_SLOT));
+    g_node_quarantine.push_back(n);
+    while (g_node_quarantine.size() > NODE_QUARANTINE) {
+        Node old = g_node_quarantine.front();
+        g_node_quarantine.pop_front();
+        memory::free_node(memory::frame_of_node(old), old);
+    }
+}
+#else
+inline Series* live_series(Node n) { return memory::series_of(n); }
+inline void free_node(Node n) { memory::free_node(memory::frame_of_node(n), n); }
+#endif
+
+// ---- Marking by type ----------------------------------------------------------------------
+
+// The "more" block of a callable: the cells before its argument cache. The
+// cache (the cells after the block's own, reached by the block! in its second
+// cell) holds typesets and refinement copies whose context word is reused for
+// an ordinal: nothing in it is a node.
+void mark_more(Node more) {
+    if (mark_node(more)) g_work.push_back({more, WORK_MORE});
+}
+
+void mark_cell(const Cell* c) {
+    switch (type_of(c)) {
+        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
+        case TYPE_GET_PATH:
+            mark_block(c->data2);
+            break;
+        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
+            // The fourth word is the conversion buffer of the text.
+            mark_node(c->data2);
+            mark_node(c->data3);
+            break;
+        case TYPE_SYMBOL:
+            mark_node(c->data3);
+            mark_node(c->data2);
+            break;
+        case TYPE_CONTEXT:
+            mark_table(c->data1);
+            if (!(c->header & FLAG_CTX_ON_STACK)) mark_block(c->data2);
+            break;
+        case TYPE_WORD: case TYPE_SET_WORD: case TYPE_LIT_WORD: case TYPE_GET_WORD: case TYPE_REFINEMENT:
+        case TYPE_ISSUE:
+            // A context is the node of its two cells: marking it as a block
+            // reaches the word table, the values and the owner.
+            mark_context(c->data1);
+            break;
+        case TYPE_OP: {
+            int wrapped = int((c->header >> 16) & 0xFF);
+            if (wrapped == TYPE_FUNCTION || wrapped == TYPE_ROUTINE) mark_context(c->data1);
+            mark_block(c->data2);
+            mark_more(c->data3);
+            break;
+        }
+        case TYPE_NATIVE: case TYPE_ACTION:
+            mark_block(c->data2);
+            mark_more(c->data3);
+            break;
+        case TYPE_FUNCTION: case TYPE_ROUTINE:
+            mark_context(c->data1);
+            mark_block(c->data2);
+            mark_more(c->data3);
+            break;
+        case TYPE_BITSET: case TYPE_VECTOR: case TYPE_BINARY:
+            mark_node(c->data2);
+            break;
+        case TYPE_OBJECT: case TYPE_ERROR: case TYPE_PORT:
+            mark_context(c->data1);
+            mark_block(c->data3);  // the change-handler record
+            break;
+        case TYPE_HASH: case TYPE_MAP:
+            mark_block(c->data2);
+            mark_table(c->data3);
+            break;
+        case TYPE_HANDLE:
+            if (int32_t(c->data3) >= 0) ext_res::mark(int32_t(c->data3), nullptr);
+            break;
+        case TYPE_IMAGE:
+            if (c->data2) {
+                mark_node(c->data2);
+                if (g_image_mark) g_image_mark(c->data2);
+            }
+            break;
+        case TYPE_EVENT:
+            if ((c->header & FLAG_EVENT_BLOCK) && c->data2) mark_block(c->data2);
+            break;
+        default:
+            break;
+    }
+}
+
+void drain() {
+    while (!g_work.empty()) {
+        Work w = g_work.back();
+        g_work.pop_back();
+        if (w.kind == WORK_TABLE) {
+            hash_table::mark(w.node);
+            continue;
+        }
+        Series* s = memory::series_of(w.node);
+        if (s->unit() != int(sizeof(Cell))) continue;
+        const Cell* c = s->cells();
+        const Cell* end = s->cell_tail();
+        if (w.kind == WORK_MORE && end - c > 1 && type_of(c + 1) == TYPE_BLOCK && c[1].data2 == w.node &&
+            int32_t(c[1].data1) < end - c)
+            end = c + c[1].data1;
+        for (; c < end; c++) mark_cell(c);
+    }
+}
+
+void mark_cells_of(const Cell* first, const Cell* end) { mark_values(first, end); }
+
+// ---- The roots ------------------------------------------------------------------------------
+
+void mark_argument_stack() {
+    mark_node(stack::g_arguments_node);
+    if (stack::bottom()) mark_values(stack::bottom(), stack::top());
+}
+
+void mark_pending_error() {
+    const ErrorThrow& e = stack::pending_error();
+    mark_value(&e.value);
+    mark_values(e.args, e.args + 3);
+    mark_value(&e.where);
+}
+
+void mark_guards() {
+    for (const gc::root* r = gc::root::top(); r; r = r->previous()) {
+        if (r->cells()) mark_values(r->cells(), r->cells() + r->count());
+        else mark_any(*r->node());
+    }
+}
+
+void mark_roots() {
+    mark_block(g_root_block);
+    mark_table(hash_table::g_symbol_table);
+    if (ownership::table()) mark_table(ownership::table());
+    mark_argument_stack();
+    stack::mark_frames({words::symbol(words::Sym::self), mark_block, mark_context});
+    mark_context(context::g_global);
+    mark_node(series::take_buffer());
+    mark_value(&interpreter::g_code_position);
+    mark_value(&natives::g_print_buffer);
+    mark_value(&interpreter::trace_callback());
+    lexer::mark_active(mark_cells_of);
+    error::mark_roots(mark_cells_of);
+    mark_pending_error();
+    if (slot_store::block()) mark_block(slot_store::block());
+    mark_guards();
+    drain();
+    for (size_t i = 0; i < g_callbacks.size(); i++) {
+        if (g_callbacks[i]) g_callbacks[i]();
+        drain();
+    }
+}
+
+// The ownership table marks only its own buffers: an entry is kept (and
+// what its cells hold) while both its series and its owner are alive, which
+// may only show once other entries are kept.
+void mark_owned_entries() {
+    Node table = ownership::table();
+    if (!table) return;
+    uint64_t before;
+    do {
+        before = g_newly_marked;
+        hash_table::mark_owned(table);
+        drain();
+    } while (g_newly_marked != before);
+}
+
+// ---- Sweeping -----------------------------------------------------------------------------
+
+// Dead buffers of the frames lose their in-use bit and hand their nodes on;
+// live ones lose their mark. Answers whether any space is dead.
+bool sweep_frames() {
+    bool dead = false;
+    for (memory::SeriesFrame* f = memory::g_record.s_head; f; f = f->next) {
+        for (uint8_t* at = f->area(); at < f->heap;) {
+            auto* s = reinterpret_cast<Series*>(at);
+            at += buffer_bytes(s);
+            if ((s->flags & SERIES_IN_USE) && (s->flags & SERIES_MARK)) {
+                s->flags &= ~SERIES_MARK;
+                continue;
+            }
+            if (s->flags & SERIES_IN_USE) {
+                add_pending_node(s->node);
+                s->node = 0;
+                s->flags &= ~SERIES_IN_USE;
+            }
+            // A dead buffer (or one replaced by a larger one) is poisoned
+            // once; its mark bit remembers that.
+            if (!(s->flags & SERIES_MARK)) {
+                s->flags |= SERIES_MARK;
+                poison_data(s);
+            }
+            dead = true;
+        }
+    }
+    return dead;
+}
+
+void unmark_fixed() {
+    for (Series* s : g_fixed_marked) s->flags &= ~SERIES_MARK;
+    g_fixed_marked.clear();
+}
+
+// ---- Compaction ------------------------------------------------------------------------------
+
+void move_buffer(uint8_t* to, uint8_t* from, size_t bytes) {
+    memory::unpoison(to, bytes);
+    std::memmove(to, from, bytes);
+    auto* s = reinterpret_cast<Series*>(to);
+    memory::set_node(s->node, s);
+}
+
+// The current frame after compaction: the first with room enough, else the last.
+void choose_current_frame() {
+    memory::g_record.s_active = memory::g_record.s_tail;
+    for (memory::SeriesFrame* f = memory::g_record.s_head; f; f = f->next) {
+        if (size_t(f->tail - f->heap) >= memory::FRAME_MIN_FREE) {
+            memory::g_record.s_active = f;
+            return;
+        }
+    }
+}
+
+// Slides the live buffers of every frame together, first into the free end
+// of the previous frame while a buffer fits there, then down within the
+// frame; the vacated end is poisoned. A frame left empty is released unless
+// it is the last one.
+bool slide_frames() {
+    bool moved = false;
+    for (memory::SeriesFrame* f = memory::g_record.s_head; f;) {
+        memory::SeriesFrame* next = f->next;
+        memory::SeriesFrame* previous = f->prev;
+        uint8_t* write = nullptr;  // where the next live buffer goes once a gap opened
+        uint8_t* end = f->heap;
+        for (uint8_t* at = f->area(); at < end;) {
+            auto* s = reinterpret_cast<Series*>(at);
+            size_t bytes = buffer_bytes(s);
+            uint8_t* following = at + bytes;
+            if (!(s->flags & SERIES_IN_USE)) {
+                if (!write) write = at;
+            } else if (previous && previous->heap + bytes < previous->tail) {
+                move_buffer(previous->heap, at, bytes);
+                previous->heap += bytes;
+                if (!write) write = at;
+                moved = true;
+            } else if (write) {
+                move_buffer(write, at, bytes);
+                write += bytes;
+                moved = true;
+            }
+            at = following;
+        }
+        if (write) {
+            memory::poison(write, size_t(end - write));
+            f->heap = write;
+        }
+        if (f->heap == f->area() && f != memory::g_record.s_tail) memory::free_series_frame(f);
+        f = next;
+    }
+    return moved;
+}
+
+#ifdef ZEL_GC_STRESS
+// Frames vacated by an evacuation stay mapped but unreadable for a while, so
+// that a stale buffer pointer faults at once.
+constexpr size_t FRAME_QUARANTINE = 4;
+std::deque<memory::SeriesFrame*> g_frame_quarantine;
+
+uint8_t* os_block_of(memory::SeriesFrame* f) { return reinterpret_cast<uint8_t*>(f) - 16; }
+
+void release_quarantined(memory::SeriesFrame* f) {
+    uint8_t* base = os_block_of(f);
+    // The size word is the first of the block: readable again first.
+    mprotect(base, 4096, PROT_READ | PROT_WRITE);
+    mprotect(base, *reinterpret_cast<size_t*>(base), PROT_READ | PROT_WRITE);
+    memory::free_virtual(f);
+}
+
+void quarantine_frame(memory::SeriesFrame* f) {
+    uint8_t* base = os_block_of(f);
+    size_t size = *reinterpret_cast<size_t*>(base);
+    memory::unpoison(base, size);
+    mprotect(base, size, PROT_NONE);
+    g_frame_quarantine.push_back(f);
+    while (g_frame_quarantine.size() > FRAME_QUARANTINE) {
+        release_quarantined(g_frame_quarantine.front());
+        g_frame_quarantine.pop_front();
+    }
+}
+
+uint8_t* take_room(size_t bytes) {
+    memory::SeriesFrame* f = memory::g_record.s_active;
+    if (!f || f->heap + bytes >= f->tail) {
+        if (bytes >= memory::g_record.s_size) memory::g_record.s_size = memory::g_record.s_max;
+        f = memory::new_series_frame();
+        memory::g_record.s_active = f;
+    }
+    uint8_t* at = f->heap;
+    f->heap += bytes;
+    return at;
+}
+
+// Every live buffer moves to fresh frames; the old frames go to quarantine.
+bool evacuate_frames() {
+    memory::SeriesFrame* old = memory::g_record.s_head;
+    memory::g_record.s_head = memory::g_record.s_tail = memory::g_record.s_active = nullptr;
+    while (old) {
+        memory::SeriesFrame* next = old->next;
+        for (uint8_t* at = old->area(); at < old->heap;) {
+            auto* s = reinterpret_cast<Series*>(at);
+            size_t bytes = buffer_bytes(s);
+            if (s->flags & SERIES_IN_USE) move_buffer(take_room(bytes), at, bytes);
+            at += bytes;
+        }
+        quarantine_frame(old);
+        old = next;
+    }
+    if (!memory::g_record.s_head) memory::new_series_frame();
+    return true;
+}
+#endif
+
 }  // namespace
+
+// ---- Marking entry points ----------------------------------------------------------------------
+
+bool mark_node(Node node) {
+    if (!node) return false;
+    Series* s = live_series(node);
+    if (s->flags & SERIES_MARK) return false;
+    s->flags |= SERIES_MARK;
+    if (s->flags & SERIES_FIXED) g_fixed_marked.push_back(s);
+    g_newly_marked++;
+    return true;
+}
+
+void mark_block(Node node) {
+    if (mark_node(node)) g_work.push_back({node, WORK_CELLS});
+}
+
+void mark_context(Node context) { mark_block(context); }
+
+void mark_table(Node table) {
+    if (mark_node(table)) g_work.push_back({table, WORK_TABLE});
+}
+
+void mark_values(const Cell* first, const Cell* end) {
+    for (const Cell* c = first; c < end; c++) mark_cell(c);
+}
+
+void mark_any(Node node) {
+    if (mark_node(node) && memory::series_of(node)->unit() == int(sizeof(Cell)))
+        g_work.push_back({node, WORK_CELLS});
+}
+
+bool marked(Node node) { return node && (memory::series_of(node)->flags & SERIES_MARK); }
+
+void add_mark_callback(MarkCallback callback) {
+    for (MarkCallback& c : g_callbacks) {
+        if (!c) {
+            c = callback;
+            return;
+        }
+    }
+    g_callbacks.push_back(callback);
+}
+
+void remove_mark_callback(MarkCallback callback) {
+    auto it = std::find(g_callbacks.begin(), g_callbacks.end(), callback);
+    if (it != g_callbacks.end()) *it = nullptr;
+}
+
+// ---- The cycle -------------------------------------------------------------------------------------
+
+void init() {
+    g_cycles = 0;
+    g_stats = Stats{};
+}
+
+void shutdown() {
+    g_pending.clear();
+    g_callbacks.clear();
+    g_fixed_marked.clear();
+    g_work.clear();
+    g_compact_wanted = false;
+#ifdef ZEL_GC_STRESS
+    g_node_quarantine.clear();
+    while (!g_frame_quarantine.empty()) {
+        release_quarantined(g_frame_quarantine.front());
+        g_frame_quarantine.pop_front();
+    }
+#endif
+}
 
 void collect_if_active() {
     if (g_active && !g_collecting) do_cycle();
 }
 
 void do_cycle() {
-    g_collecting = true;
-    std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (g_collecting) return;
+    auto start = std::chrono::steady_clock::now();
+    set_collecting(true);
+    mark_roots();
+    mark_owned_entries();
+    ext_res::sweep();
+    if (ownership::table()) hash_table::sweep(ownership::table());
+    if (sweep_frames()) g_compact_wanted = true;
+    memory::sweep_big_series();
     flush_pending_nodes();
     memory::release_node_frames();
+    unmark_fixed();
     g_cycles++;
-    g_collecting = false;
-    std::atomic_thread_fence(std::memory_order_seq_cst);
+    g_stats.cycles = g_cycles;
+    g_stats.longest_cycle_ms = std::max(g_stats.longest_cycle_ms, elapsed_ms(start));
+    set_collecting(false);
 }
 
 bool collecting() { return g_collecting; }
+
+void compact() {
+    if (g_collecting) return;
+    auto start = std::chrono::steady_clock::now();
+#ifdef ZEL_GC_STRESS
+    // Both ways of moving are exercised: every other time everything moves.
+    bool moved = g_stats.compactions % 2 ? slide_frames() : evacuate_frames();
+#else
+    bool moved = slide_frames();
+#endif
+    choose_current_frame();
+    if (moved) memory::g_buffer_moves++;
+    g_compact_wanted = false;
+    g_stats.compactions++;
+    g_stats.longest_compaction_ms = std::max(g_stats.longest_compaction_ms, elapsed_ms(start));
+}
 
 void add_pending_node(Node node) {
     if (node != 0) g_pending.push_back(node);
 }
 
 void flush_pending_nodes() {
-    for (Node n : g_pending) memory::free_node(memory::frame_of_node(n), n);
+    std::sort(g_pending.begin(), g_pending.end());
+    for (Node n : g_pending) free_node(n);
     g_pending.clear();
 }
+
+Stats stats() { return g_stats; }
 
 }  // namespace zel::collector

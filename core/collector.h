@@ -1,27 +1,79 @@
-// Garbage collector entry points the rest of the run-time calls.
+// The garbage collector: marking from the roots, sweeping, and compaction of
+// the series frames.
 //
-// A collection started by an allocation marks and sweeps but moves nothing;
-// compaction happens only at the evaluator's safe point. In stress builds
-// (ZEL_GC_STRESS) every series allocation collects first.
+// A cycle marks every buffer that the roots reach (the root block, the symbol
+// table, the argument stack, the call frames, the global context, the
+// ownership table, the run-time's own value globals, the lexer's active scans,
+// the registered mark callbacks and C++ locals under a gc::root guard), then
+// sweeps: dead buffers lose their in-use bit and their nodes go back to their
+// frames, dead external resources are released, the ownership table drops the
+// entries of dead series. A cycle started by an allocation moves nothing: the
+// space of dead buffers stays where it is until the evaluator reaches its safe
+// point (between two expressions of a block), where `safe_point` compacts the
+// series frames when a cycle asked for it. Compaction slides live buffers
+// together and rewrites their nodes; node ids never change, so cells, hash
+// records and ownership keys stay valid. It bumps memory::g_buffer_moves.
+//
+// The rule for C++ code: a value held across an allocation lives on the
+// argument stack or under a gc::root guard, and no raw pointer into a buffer
+// is kept across a call that may run Zel code (it may reach a safe point).
+//
+// Marking uses an explicit work stack, never recursion, so any depth of
+// nesting is marked in bounded native stack.
+//
+// Stress builds (ZEL_GC_STRESS): a full cycle before every series allocation
+// while collecting is enabled, and at every safe point a compaction that
+// moves every live buffer into fresh frames; the old frames stay unreadable
+// for a while, dead buffer data is poisoned (AddressSanitizer when built
+// with ZEL_SANITIZE, else a fill pattern), freed nodes stay unusable for a
+// while and marking checks that every node it reaches is alive. A missed
+// root or a stale buffer pointer then fails the test that has it.
+//
+// Relies on: memory (frames, nodes, buffers), the stacks and call frames,
+// hash tables (their marking and the ownership sweep), the external-resource
+// registry.
 #pragma once
 
 #include <cstdint>
 
+#include "core/cell.h"
 #include "core/memory.h"
 
 namespace zel::collector {
 
-extern bool g_active;       // allocations may start a cycle
-extern uint32_t g_cycles;   // completed cycles
+extern bool g_active;          // allocations may start a cycle
+extern uint32_t g_cycles;      // completed cycles
+extern bool g_compact_wanted;  // a cycle left dead buffers in the frames
 
 inline bool active() { return g_active; }
 inline void set_active(bool on) { g_active = on; }
 inline uint32_t cycle_count() { return g_cycles; }
 
-// Runs a cycle when collecting is enabled.
+// Start-up, last: the statistics zeroed.
+void init();
+// At quit, before the frames are released: forgets every pending node, mark
+// callback and held-back frame.
+void shutdown();
+
+// Runs a cycle when collecting is enabled and none is running.
 void collect_if_active();
+// One full cycle, whatever the enabled flag says (not inside a cycle).
 void do_cycle();
 bool collecting();
+
+// Compacts the series frames: live buffers slide together (into the free end
+// of the previous frame while it has room), emptied frames other than the
+// last are released. Only where no C++ code holds a buffer address.
+void compact();
+// The evaluator's safe point.
+inline void safe_point() {
+#ifdef ZEL_GC_STRESS
+    if (g_active || g_compact_wanted) compact();
+#else
+    if (g_compact_wanted) [[unlikely]]
+        compact();
+#endif
+}
 
 // Nodes of dead buffers wait here until the end of the cycle, then return
 // to their frames' free lists.
@@ -40,4 +92,82 @@ private:
     bool saved_;
 };
 
+// ---- Marking: for the collector's own roots and for mark callbacks --------------------
+
+// Sets the node's mark; true when it was not marked yet. Null is ignored.
+bool mark_node(Node node);
+// The node, and (through the work stack) the values of its cells.
+void mark_block(Node node);
+// A context: its word table, its values unless they are on the argument
+// stack, and its owner cell.
+void mark_context(Node context);
+// A hash table: its record, arrays and keys (hash_table::mark).
+void mark_table(Node table);
+// Everything the cells in [first, end) reach.
+void mark_values(const Cell* first, const Cell* end);
+inline void mark_value(const Cell* value) { mark_values(value, value + 1); }
+// A node held without its type: marked, and its cells too when it holds cells.
+void mark_any(Node node);
+// Whether the node's buffer is marked in the running cycle.
+bool marked(Node node);
+
+// Mark callbacks: called during marking, in the order registered; each marks
+// its own roots with the functions above. The table grows as needed.
+using MarkCallback = void (*)();
+void add_mark_callback(MarkCallback callback);
+void remove_mark_callback(MarkCallback callback);
+
+// The image datatype's hook, called for each image! node reached (after the
+// node is marked): marks its external resource. Null until images exist.
+extern void (*g_image_mark)(Node image);
+
+// The root block: the block the boot image is decoded into (0 until start-up
+// makes it).
+extern Node g_root_block;
+
+// Figures of the collector, for benchmarks and tests.
+struct Stats {
+    uint32_t cycles;
+    uint32_t compactions;
+    double longest_cycle_ms;
+    double longest_compaction_ms;
+};
+Stats stats();
+
 }  // namespace zel::collector
+
+namespace zel::gc {
+
+// Keeps values that C++ code holds in locals reachable while it allocates:
+// the cells (or the node variable) are marked by every cycle while the guard
+// lives. The cells must stay where they are for as long.
+//
+//     Cell copy;
+//     gc::root keep(&copy);
+//
+class root {
+public:
+    explicit root(const Cell* cells, int count = 1) : cells_(cells), node_(nullptr), count_(count), prev_(g_top) {
+        g_top = this;
+    }
+    explicit root(const Node* node) : cells_(nullptr), node_(node), count_(1), prev_(g_top) { g_top = this; }
+    ~root() { g_top = prev_; }
+    root(const root&) = delete;
+    root& operator=(const root&) = delete;
+
+    // The collector walks the guards from the innermost.
+    static root* top() { return g_top; }
+    root* previous() const { return prev_; }
+    const Cell* cells() const { return cells_; }
+    const Node* node() const { return node_; }
+    int count() const { return count_; }
+
+private:
+    static inline root* g_top = nullptr;
+    const Cell* cells_;
+    const Node* node_;
+    int count_;
+    root* prev_;
+};
+
+}  // namespace zel::gc

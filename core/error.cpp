@@ -330,6 +330,10 @@ void set_trace_settings(const Cell* depth, const Cell* files) {
     g_files = *files;
 }
 
+void mark_roots(void (*mark_values)(const Cell* first, const Cell* end)) {
+    for (const Cell* c : {&g_prototype, &g_catalog, &g_depth, &g_files}) mark_values(c, c + 1);
+}
+
 Cell* field(const Cell* error, Field f) { return values_of(error) + f; }
 
 // ---- Making errors --------------------------------------------------------------------------

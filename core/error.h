@@ -124,6 +124,8 @@ const Cell* catalog();
 // line lists (0: no Stack line; 1 at start) and the files block copied into
 // captured errors (none at start).
 void set_trace_settings(const Cell* depth, const Cell* files);
+// Collector root: the prototype, the catalogue and the two settings.
+void mark_roots(void (*mark_values)(const Cell* first, const Cell* end));
 
 // A field's value cell; valid until the next allocation.
 Cell* field(const Cell* error, Field f);

@@ -3,6 +3,7 @@
 // eval-path handlers (through dispatch.h) and the trace hooks.
 #include "core/eval.h"
 
+#include "core/collector.h"
 #include "core/context.h"
 #include "core/dispatch.h"
 #include "core/error.h"
@@ -203,6 +204,7 @@ Exit eval_block(const Cell* block, bool chain) {
     } else {
         g_code_position = block_cell;
         for (;;) {
+            collector::safe_point();
             g_code_position.data1 = uint32_t(i);
             Next n = eval_expression(code, i, end, false, false, false);
             if (n.exit) return Exit{n.exit};
@@ -211,8 +213,10 @@ Exit eval_block(const Cell* block, bool chain) {
             int32_t tail = code.tail();
             if (tail < end) end = tail;
             if (i >= end) break;
-            // The safe point: every value of the block's previous expression
-            // is dropped, nothing refers into a buffer.
+            // Every value of the block's previous expression is dropped.
+            // Before the next one is the safe point, where nothing refers
+            // into a buffer (also before the first: a loop's body of one
+            // expression still reaches it).
             stack::reset();
         }
     }

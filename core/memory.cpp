@@ -6,6 +6,17 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define ZEL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZEL_ASAN 1
+#endif
+#endif
+#ifdef ZEL_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include "core/collector.h"
 #include "core/error.h"
 #include "core/platform.h"
@@ -186,6 +197,7 @@ void* alloc_virtual(size_t size, bool executable) {
 void free_virtual(void* p) {
     uint8_t* base = static_cast<uint8_t*>(p) - OS_HEADER;
     size_t size = *reinterpret_cast<size_t*>(base);
+    unpoison(base, size);  // the pages may be mapped again for anything
     if (!platform::free_pages(base, size)) fire(ERR_internal_wrong_mem);
     g_record.total -= size;
 }
@@ -400,12 +412,17 @@ Series* alloc_series_buffer(int64_t count, int unit, uint32_t offset) {
     }
     SeriesFrame* f = g_record.s_active;
     if (!f || f->heap + need >= f->tail) {
-        f = find_series_frame(need);
+        // Only a frame with room enough to be worth switching to is taken:
+        // one with a little room left would be found again and again, and
+        // every allocation after it would make a new frame without ever
+        // collecting.
+        size_t wanted = need > FRAME_MIN_FREE ? need : FRAME_MIN_FREE;
+        f = find_series_frame(wanted);
         if (!f) {
             collector::collect_if_active();
-            f = find_series_frame(need);
+            f = find_series_frame(wanted);
         }
-        if (!f || size_t(f->tail - f->heap) < FRAME_MIN_FREE) {
+        if (!f) {
             if (need >= g_record.s_size) g_record.s_size = g_record.s_max;
             f = new_series_frame();
         }
@@ -413,6 +430,7 @@ Series* alloc_series_buffer(int64_t count, int unit, uint32_t offset) {
     }
     auto* s = reinterpret_cast<Series*>(f->heap);
     f->heap += need;
+    unpoison(s, need);
     init_buffer(s, capacity, unit, offset, 0);
     return s;
 }
@@ -427,6 +445,9 @@ Node alloc_series(int64_t count, int unit, uint32_t offset) {
 
 Node alloc_fixed_series(int64_t count, int unit, uint32_t offset) {
     int64_t capacity = capacity_for(count, unit);
+#ifdef ZEL_GC_STRESS
+    collector::collect_if_active();
+#endif
     auto* s = static_cast<Series*>(heap_alloc(int64_t(buffer_bytes(capacity))));
     init_buffer(s, capacity, unit, offset, SERIES_FIXED);
     Node n = alloc_node();
@@ -550,6 +571,24 @@ void free_all_frames() {
     g_free_numbers.clear();
     g_next_number = 1;
 }
+
+// ---- Poisoning ----------------------------------------------------------------------
+
+#if defined(ZEL_SANITIZE) || defined(ZEL_GC_STRESS)
+void poison(void* start, size_t bytes) {
+#ifdef ZEL_ASAN
+    ASAN_POISON_MEMORY_REGION(start, bytes);
+#else
+    std::memset(start, 0xDB, bytes);
+#endif
+}
+
+void unpoison([[maybe_unused]] void* start, [[maybe_unused]] size_t bytes) {
+#ifdef ZEL_ASAN
+    ASAN_UNPOISON_MEMORY_REGION(start, bytes);
+#endif
+}
+#endif
 
 // ---- Small helpers ------------------------------------------------------------------
 

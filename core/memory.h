@@ -221,6 +221,18 @@ double usage_stats(Cell* block, int mode);
 // 2,147,483,647.
 Cell* byte_count_at(Cell* cell, double bytes);
 
+// Buffer space the collector freed or vacated: unreadable under
+// AddressSanitizer (ZEL_SANITIZE), filled with a pattern in other stress
+// builds, left alone otherwise. The allocator makes the space it hands out
+// usable again.
+#if defined(ZEL_SANITIZE) || defined(ZEL_GC_STRESS)
+void poison(void* start, size_t bytes);
+void unpoison(void* start, size_t bytes);
+#else
+inline void poison(void*, size_t) {}
+inline void unpoison(void*, size_t) {}
+#endif
+
 // Small helpers.
 inline int64_t round_up(int64_t value, int64_t alignment) {
     return (value + alignment - 1) & ~(alignment - 1);

@@ -1117,6 +1117,53 @@ int32_t find_word(Node table, uint32_t symbol, bool case_insensitive, Node conte
 
 // ---- Collector hooks and debugging ----------------------------------------
 
+// Live entries of kinds 3 and 4, in bucket order.
+template <typename Visit>
+void each_entry(const Record* r, Visit visit) {
+    const uint32_t* flags = flags_of(r);
+    for (int32_t b = 0; b < r->buckets; b++)
+        if (flag_at(flags, uint32_t(b)) == FLAG_OCCUPIED) visit(entry_at(r, slots_of(r)[b]));
+}
+
+void mark(Node table) {
+    Record* r = record(table);
+    collector::mark_node(r->flags);
+    collector::mark_node(r->slots);
+    switch (r->kind) {
+        case KIND_HASH: {
+            collector::mark_node(r->aux);
+            collector::mark_node(r->chains);
+            int32_t chains = array::length_q(r->chains);
+            for (int32_t i = 1; i <= chains; i++) collector::mark_node(chain_of(r, i));
+            collector::mark_block(r->keys);
+            break;
+        }
+        case KIND_MAP: case KIND_SYMBOL:
+            collector::mark_block(r->keys);
+            break;
+        case KIND_KEYED: {
+            collector::mark_node(r->keys);
+            int32_t cells = entry_cells(r);
+            each_entry(r, [&](const Cell* e) {
+                collector::mark_any(e->data1);
+                collector::mark_values(e + 1, e + cells);
+            });
+            break;
+        }
+        default:  // the ownership table: its entries are kept by mark_owned and the sweep
+            collector::mark_node(r->keys);
+            break;
+    }
+}
+
+void mark_owned(Node table) {
+    const Record* r = record(table);
+    int32_t cells = entry_cells(r);
+    each_entry(r, [&](const Cell* e) {
+        if (collector::marked(e->data1) && collector::marked(e[2].data1)) collector::mark_values(e + 1, e + cells);
+    });
+}
+
 void sweep(Node table) {
     Record* r = record(table);
     if (r->kind != KIND_KEYED && r->kind != KIND_OWNERSHIP) return;

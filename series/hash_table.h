@@ -163,6 +163,16 @@ uint32_t fmix32(uint32_t h);
 
 // ---- Collector hooks ---------------------------------------------------------------------
 
+// Marks the table's record, flag and key slot arrays and its key block;
+// kind 0 also its cell index array, chain list and chains; kind 3 also the
+// series of each live entry's key and the entry's values. The ownership
+// table (kind 4) marks only its own buffers: the collector keeps an entry
+// (mark_owned) while its series and its owner are both marked, and the sweep
+// drops the others.
+void mark(Node table);
+// Kind 4: marks the value cells of every live entry whose key series and
+// owner context are marked.
+void mark_owned(Node table);
 // Kinds 3 and 4, after marking: deletes every live entry whose key series is
 // not marked, and for kind 4 every entry whose second value cell names (word
 // 1) a series that is not marked.

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "boot/runtime.h"
+#include "core/collector.h"
 #include "core/context.h"
 #include "core/datatype.h"
 #include "core/dispatch.h"
@@ -70,6 +71,7 @@ inline std::string read_source(const char* relative) {
 }
 
 inline void set_global(const char* name, const Cell& value) {
+    gc::root keep(&value);
     Cell w = word::load(name);
     context::set(&w, &value);
 }
@@ -164,10 +166,14 @@ inline void boot_environment() {
     // the first run-time class id.
     object::restart_class_counter();
     routine::define_boot_intrinsic();
+    // As start-up does once the boot environment stands: allocations may
+    // collect from here on.
+    collector::set_active(true);
 }
 
 inline std::string mold_of(Cell value) {
-    Cell buffer;
+    Cell buffer{TYPE_NONE, 0, 0, 0};
+    gc::root keep_value(&value), keep_buffer(&buffer);
     string::make_at(&buffer, 16);
     actions::mold(&value, &buffer, false, false, false, INT_MAX, 0);
     return utf8_of(buffer);
@@ -186,6 +192,7 @@ inline Cell load_block(const std::string& text) {
 // makes it: the spec checked, the body copied and bound to a context of
 // its own.
 inline Cell make_function_of(Cell spec, Cell body) {
+    gc::root keep_spec(&spec), keep_body(&body);
     uint32_t flags = function::validate_spec(&spec);
     function::push(&spec, &body, 0, 0, flags);
     Cell fn = *(stack::top() - 1);

@@ -345,7 +345,7 @@ Node build_arg_cache(const Cell* callable) {
                 }
                 ordinal++;
                 Cell* r = block::append_cell(cache, &item);
-                r->data1 = uint32_t(ordinal);
+                r->data1 = 0;  // a cell of a block: no context that is not one
                 r->data3 = uint32_t(function ? context_index : ordinal);
                 context_index++;
                 break;

@@ -41,6 +41,7 @@ Node g_root_block = 0;
 namespace {
 
 bool g_collecting = false;
+const char* g_marking_from = "";
 std::vector<Node> g_pending;
 std::vector<MarkCallback> g_callbacks;
 std::vector<Series*> g_fixed_marked;  // fixed buffers keep no mark past the cycle
@@ -49,7 +50,7 @@ Stats g_stats{};
 
 // ---- The work stack ---------------------------------------------------------------------
 
-enum WorkKind : uint32_t { WORK_CELLS, WORK_TABLE, WORK_MORE };
+enum WorkKind : uint32_t { WORK_CELLS, WORK_TABLE };
 struct Work {
     Node node;
     WorkKind kind;
@@ -76,7 +77,7 @@ void poison_data(Series* s) { memory::poison(s->data(), size_t(s->capacity) + me
 // freed node reached means a value outlived the roots that should have kept
 // its series.
 [[noreturn]] void dead_node(Node n) {
-    std::fprintf(stderr, "collector: node %u reached after it was freed (a missed root)\n", n);
+    std::fprintf(stderr, "collector: node %u, reached from %s, was freed: a missed root\n", n, g_marking_from);
     platform::runtime_error(98, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
 }
 
@@ -113,14 +114,6 @@ inline void free_node(Node n) { memory::free_node(memory::frame_of_node(n), n); 
 
 // ---- Marking by type ----------------------------------------------------------------------
 
-// The "more" block of a callable: the cells before its argument cache. The
-// cache (the cells after the block's own, reached by the block! in its second
-// cell) holds typesets and refinement copies whose context word is reused for
-// an ordinal: nothing in it is a node.
-void mark_more(Node more) {
-    if (mark_node(more)) g_work.push_back({more, WORK_MORE});
-}
-
 void mark_cell(const Cell* c) {
     switch (type_of(c)) {
         case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
@@ -150,17 +143,17 @@ void mark_cell(const Cell* c) {
             int wrapped = int((c->header >> 16) & 0xFF);
             if (wrapped == TYPE_FUNCTION || wrapped == TYPE_ROUTINE) mark_context(c->data1);
             mark_block(c->data2);
-            mark_more(c->data3);
+            mark_block(c->data3);
             break;
         }
         case TYPE_NATIVE: case TYPE_ACTION:
             mark_block(c->data2);
-            mark_more(c->data3);
+            mark_block(c->data3);
             break;
         case TYPE_FUNCTION: case TYPE_ROUTINE:
             mark_context(c->data1);
             mark_block(c->data2);
-            mark_more(c->data3);
+            mark_block(c->data3);
             break;
         case TYPE_BITSET: case TYPE_VECTOR: case TYPE_BINARY:
             mark_node(c->data2);
@@ -200,12 +193,7 @@ void drain() {
         }
         Series* s = memory::series_of(w.node);
         if (s->unit() != int(sizeof(Cell))) continue;
-        const Cell* c = s->cells();
-        const Cell* end = s->cell_tail();
-        if (w.kind == WORK_MORE && end - c > 1 && type_of(c + 1) == TYPE_BLOCK && c[1].data2 == w.node &&
-            int32_t(c[1].data1) < end - c)
-            end = c + c[1].data1;
-        for (; c < end; c++) mark_cell(c);
+        for (const Cell *c = s->cells(), *end = s->cell_tail(); c < end; c++) mark_cell(c);
     }
 }
 
@@ -232,27 +220,54 @@ void mark_guards() {
     }
 }
 
-void mark_roots() {
+void mark_fixed_roots() {
     mark_block(g_root_block);
     mark_table(hash_table::g_symbol_table);
     if (ownership::table()) mark_table(ownership::table());
-    mark_argument_stack();
-    stack::mark_frames({words::symbol(words::Sym::self), mark_block, mark_context});
     mark_context(context::g_global);
     mark_node(series::take_buffer());
+    if (slot_store::block()) mark_block(slot_store::block());
+}
+
+void mark_run_time_cells() {
     mark_value(&interpreter::g_code_position);
     mark_value(&natives::g_print_buffer);
     mark_value(&interpreter::trace_callback());
     lexer::mark_active(mark_cells_of);
     error::mark_roots(mark_cells_of);
     mark_pending_error();
-    if (slot_store::block()) mark_block(slot_store::block());
-    mark_guards();
-    drain();
+}
+
+void mark_call_frames() { stack::mark_frames({words::symbol(words::Sym::self), mark_block, mark_context}); }
+
+void mark_callbacks() {
     for (size_t i = 0; i < g_callbacks.size(); i++) {
         if (g_callbacks[i]) g_callbacks[i]();
         drain();
     }
+}
+
+// The roots in groups, each followed by its marking: a stress build names
+// the group through which a freed node was reached.
+const struct {
+    const char* name;
+    void (*mark)();
+} ROOTS[] = {
+    {"the run-time's blocks and tables", mark_fixed_roots},
+    {"the argument stack", mark_argument_stack},
+    {"the call frames", mark_call_frames},
+    {"the run-time's cells", mark_run_time_cells},
+    {"a gc::root guard", mark_guards},
+    {"a mark callback", mark_callbacks},
+};
+
+void mark_roots() {
+    for (const auto& root : ROOTS) {
+        g_marking_from = root.name;
+        root.mark();
+        drain();
+    }
+    g_marking_from = "the ownership table";
 }
 
 // The ownership table marks only its own buffers: an entry is kept (and

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 
+#include "core/collector.h"
 #include "core/context.h"
 #include "core/datatype.h"
 #include "core/dispatch.h"
@@ -344,6 +345,7 @@ Cell* create(ErrorId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
     for (int i = 0; i < 3; i++) args[i] = given[i] ? *given[i] : none::g_none;
     Cell near = interpreter::g_code_position;
     if (!series::any_block(type_of(&near))) near = none::g_none;
+    gc::root keep_args(args, 3), keep_near(&near);
     Cell* error = new_error(stack::push(&none::g_none));
     set_id(error, error_category(id), error_position(id));
     Cell* v = values_of(error);

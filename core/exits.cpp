@@ -77,10 +77,20 @@ void mark_error_position(Cell* error) {
     cell::set(stack, TYPE_INTEGER, 0, uint32_t(frame_count()));
 }
 
+namespace {
+// The error on its way is the pending one from the start: C++ code that
+// takes it without a catching site (a caller outside every evaluation) can
+// still read its values after allocating.
+[[noreturn]] void raise_kept(const ErrorThrow& t) {
+    detail::keep_pending_error(t);
+    throw t;
+}
+}  // namespace
+
 void throw_error(const Cell* error_in, int argc) {
     if (type_of(error_in) != TYPE_ERROR) fire(ERR_internal_invalid_error, error_in);
     Cell error = *error_in;
-    if (frames_empty()) throw error::in_flight(&error, argc);
+    if (frames_empty()) raise_kept(error::in_flight(&error, argc));
     Cell* where = error::field(&error, error::FIELD_WHERE);
     if (type_of(where) == TYPE_NONE) *where = get_call_word();
     mark_error_position(&error);
@@ -95,7 +105,7 @@ void throw_error(const Cell* error_in, int argc) {
         report_uncaught(&error);
     }
     if (g_top < g_end) push(&error);
-    throw error::in_flight(&error, argc);
+    raise_kept(error::in_flight(&error, argc));
 }
 
 Exit start_break(bool with_value, bool is_continue) {

@@ -24,8 +24,8 @@ namespace zel::stack {
 // The code the innermost site caught; 0 once handled.
 extern uint32_t g_throw_code;
 inline uint32_t throw_code() { return g_throw_code; }
-// The error last caught, its error! value among it (a collector root until
-// the next error is caught). Catching sites take the value from here: C++
+// The error last raised or caught, its error! value among it (a collector
+// root until the next error is raised). Catching sites take the value from here: C++
 // guards that run while the exception travels may move the argument stack's
 // top, so the cell throw_error pushed is not always the top one any more.
 const ErrorThrow& pending_error();

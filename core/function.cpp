@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/collector.h"
 #include "core/compare.h"
 #include "core/context.h"
 #include "core/datatype.h"
@@ -176,13 +177,14 @@ int mold_block_value(const Cell* value, Cell* buffer, bool all, bool flat, int p
 
 Node push(const Cell* spec_in, const Cell* body_in, Node context, int32_t extra, uint32_t flags) {
     Cell spec = *spec_in;
+    Cell body;
+    cell::set(&body, TYPE_NONE);
+    gc::root keep_spec(&spec), keep_body(&body);
     spec.data1 = uint32_t(head_of(&spec));
     if (spec.data1 > 0) {
         spec = *block::clone(&spec, false, false);
         stack::pop(1);
     }
-    Cell body;
-    cell::set(&body, TYPE_NONE);
     if (body_in && type_of(body_in) == TYPE_BLOCK) {
         body = *body_in;
         body.data1 = uint32_t(head_of(&body));

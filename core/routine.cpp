@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "core/collector.h"
 #include "core/context.h"
 #include "core/datatype.h"
 #include "core/error.h"
@@ -114,6 +115,7 @@ Cell* push(const Cell* spec_in, const Cell* body, int index) {
     const Entry* e = entry(index);
     if (!e) fire(ERR_script_invalid_arg, spec_in);
     Cell spec = *spec_in;
+    gc::root keep_spec(&spec);
     if (int32_t(spec.data1) != 0) {
         spec = *block::clone(&spec, false, false);
         stack::pop(1);
@@ -175,10 +177,11 @@ void exec(const Cell* routine) {
 
 void define_boot_intrinsic() {
     static const char spec_text[] = "spec [block!] key [block!]";
-    Cell spec;
+    Cell spec{TYPE_NONE, 0, 0, 0}, made{TYPE_NONE, 0, 0, 0};
+    gc::root keep_spec(&spec), keep_made(&made);
     lexer::scan(&spec, reinterpret_cast<const uint8_t*>(spec_text), int64_t(sizeof spec_text - 1), 0);
     int index = register_code(INTRINSIC, make_from_key, RESULT_OWN, true);
-    Cell made = *push(&spec, nullptr, index);
+    made = *push(&spec, nullptr, index);
     stack::pop(1);
     Cell word = word::load(INTRINSIC);
     context::set(&word, &made);

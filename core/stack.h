@@ -36,13 +36,16 @@ inline int depth() { return int(g_top - g_bottom); }
 // Gives back OVERFLOW_HEADROOM cells and raises internal stack-overflow.
 [[noreturn]] void overflow();
 
-// Reserves the cell at the top. Every one of the ARGUMENT_CELLS cells can be
+// Reserves the cell at the top, an unset! until it is filled. Every one of the ARGUMENT_CELLS cells can be
 // pushed; one more gives back OVERFLOW_HEADROOM cells and raises internal
 // stack-overflow. Inline: the evaluator pushes at every step.
 inline Cell* push_new() {
     Cell* c = g_top++;
     if (g_top > g_end) [[unlikely]]
         overflow();
+    // The collector marks every cell below the top: the new one must not
+    // show what a cell popped earlier held until its pusher fills it.
+    c->header = TYPE_UNSET;
     return c;
 }
 inline Cell* push(const Cell* value) {

@@ -803,14 +803,15 @@ Node init(int32_t size, const Cell* source, int kind, int option) {
     if (size < 0) size = 0;
     if (kind == KIND_SYMBOL && size >= 4000) size *= 2;
     int32_t buckets = initial_buckets(size);
+    // A hash! cell on the stack keeps the table and its keys alive while
+    // they are made and filled.
+    StackHold hold;
+    Cell* holder = hold.keep(TYPE_HASH, source ? source->data2 : 0);
     Node table = memory::alloc_bytes(sizeof(Record));
     Series* s = memory::series_of(table);
     std::memset(s->data(), 0, sizeof(Record));
     s->tail = sizeof(Record);
-    // A hash! cell on the stack keeps the table and its keys alive while
-    // they are made and filled.
-    StackHold hold;
-    Cell* holder = hold.keep(TYPE_HASH, 0, table);
+    holder->data3 = table;
     record(table)->kind = kind;
     record(table)->buckets = buckets;
     record(table)->bound = initial_bound(buckets);
@@ -1129,10 +1130,13 @@ void mark(Node table) {
     Record* r = record(table);
     collector::mark_node(r->flags);
     collector::mark_node(r->slots);
+    if (r->kind == KIND_HASH) {
+        collector::mark_node(r->aux);
+        collector::mark_node(r->chains);
+    }
+    if (!r->keys) return;  // a table being made: its arrays are all there is yet
     switch (r->kind) {
         case KIND_HASH: {
-            collector::mark_node(r->aux);
-            collector::mark_node(r->chains);
             int32_t chains = array::length_q(r->chains);
             for (int32_t i = 1; i <= chains; i++) collector::mark_node(chain_of(r, i));
             collector::mark_block(r->keys);

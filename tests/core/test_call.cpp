@@ -96,6 +96,7 @@ TEST_F(FastExitTest, AFunctionsContextIsRestoredHoweverItEnds) {
 
 TEST_F(FastExitTest, CallsFromCxx) {
     Cell r = make_function("[a]", "[return a * 3 0]");
+    gc::root keep(&r);
     Cell args[3] = {eval_value("4"), eval_value("5"), eval_value("6")};
     empty_both_stacks();
     stack::mark_try_all(&words::word(words::Word::body));
@@ -126,7 +127,9 @@ TEST_F(FastExitTest, CallsFromCxx) {
 // The fetch modes of apply: the arguments come from a block.
 std::string applied(const char* function, const char* args, int mode) {
     Cell f = eval_value(std::string(":") + function);
+    gc::root keep_f(&f);
     Cell block = load_block(args);
+    gc::root keep_block(&block);
     empty_both_stacks();
     stack::mark_try_all(&words::word(words::Word::body));
     Cell name = word::load(function);

@@ -246,10 +246,12 @@ TEST_F(DispatchTest, ComparisonRaisesOnlyForOrderings) {
 // through the handle: every action from append on raises invalid-port.
 TEST_F(DispatchTest, PortActionsThroughAHandleAreRefused) {
     Cell words = load("spec scheme actor");
+    gc::root keep_words(&words);
     Node ctx = context::create(3, false, false, &words, context::KIND_OBJECT);
-    cell::set(context::values_in(ctx) + 2, TYPE_HANDLE, 0, 1);
     Cell port;
     cell::set(&port, TYPE_PORT, ctx);
+    gc::root keep_port(&port);
+    cell::set(context::values_in(ctx) + 2, TYPE_HANDLE, 0, 1);
     EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_READ); }), "access/invalid-port");
     EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_APPEND); }), "access/invalid-port");
     EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_FORM); }), "script/expect-arg");

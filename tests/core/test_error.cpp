@@ -15,7 +15,8 @@ namespace zel::test {
 namespace {
 
 std::string form_of(Cell value) {
-    Cell buffer;
+    Cell buffer{TYPE_NONE, 0, 0, 0};
+    gc::root keep_value(&value), keep_buffer(&buffer);
     string::make_at(&buffer, 16);
     actions::form(&value, &buffer, INT_MAX);
     return utf8_of(buffer);
@@ -64,6 +65,7 @@ TEST_F(ErrorTest, TheRunTimesErrorIdsAreTheCataloguesPositions) {
     for (ErrorId id : ids) {
         Cell made = *error::create(id, nullptr, nullptr, nullptr);
         stack::pop(1);
+        gc::root keep(&made);
         EXPECT_EQ(error::id_of(&made), id) << error_id_name(id);
         EXPECT_EQ(mold_of(*error::field(&made, error::FIELD_TYPE)), error_category_name(error_category(id)));
         EXPECT_EQ(mold_of(*error::field(&made, error::FIELD_ID)), error_id_name(id));
@@ -220,6 +222,7 @@ TEST_F(ErrorTest, TheStackPositionIsReadNoFurtherThanTheCurrentTop) {
     stack::set_frame_top(kept);  // three calls left of six
     Cell made = *error::create(ERR_math_overflow, nullptr, nullptr, nullptr);
     stack::pop(1);
+    gc::root keep(&made);
     cell::set(error::field(&made, error::FIELD_STACK), TYPE_INTEGER, 0, 7);
     EXPECT_EQ(form_of(made).substr(form_of(made).find("Stack: ")), "Stack: divide-by divide-by ");
     error::capture_stack(&made);

@@ -123,10 +123,12 @@ TEST_F(FunctionTest, ReflectMoldFormAndCompare) {
     EXPECT_EQ(eval_error("reflect func [] [] 'other"), "internal/not-done");
     // The words answered are bound to the function's context.
     Cell words = eval_value("f: func [a b] [] reflect :f 'words");
+    gc::root keep_words(&words);
     Cell f = eval_value(":f");
     EXPECT_EQ(block::head(&words)->data1, f.data1);
     // A function without a body.
     Cell spec = load_block("[a]");
+    gc::root keep_spec(&spec);
     function::push(&spec, nullptr, 0, 0, 0);
     Cell bodiless = *(stack::top() - 1);
     stack::pop(1);
@@ -156,6 +158,7 @@ TEST_F(FunctionTest, EditingTheSpecLaterChangesNoCall) {
 // no cell is read that was not pushed.
 TEST_F(FunctionTest, CallsFromCppPushOneCellPerContextWord) {
     Cell f = eval_value("func [a b /r x /local t] [reduce [a b r x local t]]");
+    gc::root keep_f(&f);
     Cell one;
     cell::set(&one, TYPE_INTEGER, 0, 1);
     empty_both_stacks();
@@ -168,6 +171,7 @@ TEST_F(FunctionTest, CallsFromCppPushOneCellPerContextWord) {
     // Arguments given beyond the function's are not pushed.
     Cell three[3] = {one, one, one};
     Cell g = eval_value("func [a] [a]");
+    gc::root keep_g(&g);
     empty_both_stacks();
     stack::mark_try_all(&words::word(words::Word::body));
     top = stack::top();

@@ -26,7 +26,8 @@ void in_barrier(Body body) {
 }
 
 std::string formed(const std::string& code) {
-    Cell value = eval_value(code), buffer;
+    Cell value = eval_value(code), buffer{TYPE_NONE, 0, 0, 0};
+    gc::root keep_value(&value), keep_buffer(&buffer);
     string::make_at(&buffer, 16);
     actions::form(&value, &buffer, INT_MAX);
     return utf8_of(buffer);

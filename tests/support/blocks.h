@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/collector.h"
 #include "core/datatype.h"
 #include "core/memory.h"
 #include "series/block.h"
@@ -111,14 +112,16 @@ inline Cell hash_of(const std::string& s) {
 // Molded or formed through the block handlers into a new string.
 inline std::string molded(Cell value, bool only = false, bool all = false, bool flat = false,
                           int part = INT_MAX, int indent = 0) {
-    Cell buffer;
+    Cell buffer{TYPE_NONE, 0, 0, 0};
+    gc::root keep_value(&value), keep_buffer(&buffer);
     string::make_at(&buffer, 16);
     datatype::handler<ACT_MOLD>(type_of(&value))(&value, &buffer, only, all, flat, part, indent);
     return utf8_of(buffer);
 }
 
 inline std::string formed(Cell value, int part = INT_MAX) {
-    Cell buffer;
+    Cell buffer{TYPE_NONE, 0, 0, 0};
+    gc::root keep_value(&value), keep_buffer(&buffer);
     string::make_at(&buffer, 16);
     datatype::handler<ACT_FORM>(type_of(&value))(&value, &buffer, part);
     return utf8_of(buffer);

@@ -201,7 +201,9 @@ inline Cell make_function_of(Cell spec, Cell body) {
 }
 
 inline Cell make_function(const std::string& spec_text, const std::string& body_text) {
-    return make_function_of(load_block(spec_text), load_block(body_text));
+    Cell spec = load_block(spec_text);
+    gc::root keep(&spec);
+    return make_function_of(spec, load_block(body_text));
 }
 
 inline void define_function(const char* name, const std::string& spec, const std::string& body) {

@@ -5,6 +5,7 @@
 // entries.
 #include <cstring>
 
+#include "core/collector.h"
 #include "core/context.h"
 #include "core/dispatch.h"
 #include "core/error.h"
@@ -521,7 +522,13 @@ Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t p
     const Cell* call_name = name && type_of(name) == TYPE_WORD ? name : &anon_word();
     Cell callable = *callable_in;
     if (type_of(&callable) == TYPE_OP) callable.header = uint32_t(op::wrapped_type(callable_in));
-    trace_if(TRACE_OPEN, code.block(), position, &callable, call_name);
+    if (g_tracing) {
+        // The left operand of an infix call waits above the top: the
+        // call-back's cells go above it.
+        if (infix) stack::g_top++;
+        trace(TRACE_OPEN, code.block(), position, &callable, call_name);
+        if (infix) stack::g_top--;
+    }
     if (!infix) stack::push(&callable);
     Next n;
     switch (type_of(&callable)) {
@@ -703,6 +710,7 @@ void run_lexer_callback(const Cell* callback, Cell* arguments, Cell* result) {
     Cell callable = *callback;
     int type = type_of(&callable);
     if (type != TYPE_FUNCTION && type != TYPE_ROUTINE) fire(ERR_internal_not_done);
+    collector::HoldCompaction hold;  // the scan reads its input where it lies
     stack::push(&callable);
     if (type == TYPE_FUNCTION) stack::mark_interp_func(&name);
     else stack::mark_interp_native(&name);

@@ -35,6 +35,7 @@ namespace zel::collector {
 bool g_active = false;
 uint32_t g_cycles = 0;
 bool g_compact_wanted = false;
+int g_compaction_holds = 0;
 void (*g_image_mark)(Node image) = nullptr;
 Node g_root_block = 0;
 
@@ -537,7 +538,7 @@ void do_cycle() {
 bool collecting() { return g_collecting; }
 
 void compact() {
-    if (g_collecting) return;
+    if (g_collecting || g_compaction_holds) return;
     auto start = std::chrono::steady_clock::now();
 #ifdef ZEL_GC_STRESS
     // Both ways of moving are exercised: every other time everything moves.

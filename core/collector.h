@@ -65,6 +65,18 @@ bool collecting();
 // of the previous frame while it has room), emptied frames other than the
 // last are released. Only where no C++ code holds a buffer address.
 void compact();
+// Compaction waits while a hold lives: for code run in the middle of an
+// evaluator step or a scan (trace and lexer call-backs), whose C++ callers
+// keep buffer addresses across it.
+extern int g_compaction_holds;
+class HoldCompaction {
+public:
+    HoldCompaction() { g_compaction_holds++; }
+    ~HoldCompaction() { g_compaction_holds--; }
+    HoldCompaction(const HoldCompaction&) = delete;
+    HoldCompaction& operator=(const HoldCompaction&) = delete;
+};
+
 // The evaluator's safe point.
 inline void safe_point() {
 #ifdef ZEL_GC_STRESS

@@ -187,7 +187,7 @@ Exit do_traced(const int32_t* r) {
     });
     if (installed) {
         if (thrown == THROW_ERROR) end_trace_after_error(&code);
-        else interpreter::remove_tracer(&code);
+        else interpreter::remove_tracer(&code, thrown >= THROW_EXIT && thrown <= THROW_BREAK);
     }
     bool claimed = claim.release();
     if (!thrown) return Exit{};

@@ -2,6 +2,7 @@
 // delivery of one event on top of the stacks.
 #include "core/trace.h"
 
+#include "core/collector.h"
 #include "core/context.h"
 #include "core/eval.h"
 #include "core/exits.h"
@@ -86,7 +87,9 @@ void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value
     Cell* top = stack::top();
     stack::CallFrame* frames = stack::g_frame_top;
     // Copies first: the cells given may lie where the call-back's cells go.
-    Cell given[6];
+    Cell given[6] = {};
+    gc::root keep(given, 6);
+    collector::HoldCompaction hold;
     given[0] = event_word(event);
     given[1] = code ? *code : none::g_none;
     cell::set(given + 2, TYPE_INTEGER, 0, uint32_t(index_in(code, position)));
@@ -95,9 +98,6 @@ void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value
     pair::make_at(given + 5, int32_t(arguments - stack::bottom()), int32_t(top - stack::bottom()));
     Cell callback = g_callback;
     const Cell& name = words::word(words::Word::interp_callback);
-    // The cell at the top is skipped, not written: the left operand of an
-    // infix call waits there while its call opens.
-    stack::push_new();
     stack::mark_func(&name, callback.data1);
     push_call_cells(&callback, given, 6, &name, false);
     {
@@ -119,7 +119,7 @@ bool install_tracer(const Cell* callback) {
     return true;
 }
 
-void remove_tracer(const Cell* code) {
+void remove_tracer(const Cell* code, bool result_at_top) {
     struct Removed {
         ~Removed() {
             g_tracing = false;
@@ -131,7 +131,12 @@ void remove_tracer(const Cell* code) {
     uint32_t pending = stack::g_throw_code;
     stack::g_throw_code = 0;
     g_tracing = true;
+    if (result_at_top) {
+        Cell result = *stack::top();
+        stack::push(&result);
+    }
     trace(TRACE_END, code, code ? int32_t(code->data1) : -1, nullptr, nullptr);
+    if (result_at_top) stack::g_top--;
     stack::g_throw_code = pending;
 }
 

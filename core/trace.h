@@ -77,8 +77,11 @@ uint32_t trace_mask(const Cell* callback);
 bool install_tracer(const Cell* callback);
 inline void trace_init(const Cell* code) { trace_if(TRACE_INIT, code, int32_t(code->data1), nullptr); }
 // Sends `end` and removes the call-back; tracing is off again. The pending
-// throw code is put aside while `end` runs.
-void remove_tracer(const Cell* code);
+// throw code is put aside while `end` runs. An exit caught on its way
+// (return, exit, break) left its result in the cell at the top, above the
+// stack's last value: with `result_at_top` the end event's cells go above it
+// and it stays reachable while they live.
+void remove_tracer(const Cell* code, bool result_at_top = false);
 
 
 }  // namespace zel::interpreter

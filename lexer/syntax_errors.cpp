@@ -6,6 +6,7 @@
 // near text), the value stack and markers, and the trace events.
 #include <string>
 
+#include "core/collector.h"
 #include "core/error.h"
 #include "lexer/routines.h"
 #include "lexer/scalar_values.h"
@@ -109,8 +110,10 @@ void raise_error(State* lex, const uint8_t* start, const uint8_t* end, int kind)
             stop();
         }
     }
-    Cell near = near_text(lex, start);
-    Cell line = line_text(lex);
+    Cell near{}, line{};
+    gc::root keep_near(&near), keep_line(&line);
+    near = near_text(lex, start);
+    line = line_text(lex);
     int missing = lex->missing_type;
     lex->missing_type = 0;
     if (path_type_q(missing)) kind = KIND_BAD_CHAR;

@@ -294,14 +294,15 @@ TEST(ExtRes, StoringTheLastFreeSlotDoublesTheTable) {
 
 TEST(ExtRes, TheSweepReleasesWhatNoHandleReaches) {
     static char a, b, c;
+    // The words exist before the slots do: a collection may come with any
+    // allocation, and the kept slot must be reachable from the first one on.
+    eval("h: h2: none");
+    static int silent = ext_res::register_class("silent", nullptr);
     int kept = ext_res::store(&a, uint32_t(test_class()));
+    cell::set(global_cell("h"), TYPE_HANDLE, 1, 7, uint32_t(kept));
     int dropped = ext_res::store(&b, uint32_t(test_class()));
-    int no_routine = ext_res::store(&c, uint32_t(ext_res::register_class("silent", nullptr)));
-    Cell handle;
-    cell::set(&handle, TYPE_HANDLE, 1, 7, uint32_t(kept));
-    set_global("h", handle);
-    cell::set(&handle, TYPE_HANDLE, 1, 8, uint32_t(-1));  // marks no slot
-    set_global("h2", handle);
+    int no_routine = ext_res::store(&c, uint32_t(silent));
+    cell::set(global_cell("h2"), TYPE_HANDLE, 1, 8, uint32_t(-1));  // marks no slot
     g_released = 0;
     eval("recycle");
     EXPECT_EQ(g_released, 1);

@@ -13,7 +13,9 @@ protected:
     // set_many over the words block and the value the texts give.
     static std::string set(const char* words, const Cell& value, int count, bool any = false, bool only = false,
                            bool some = false) {
+        gc::root keep_value(&value);
         Cell w = load_block(words);
+        gc::root keep_words(&w);
         eval_value("a: 0 b: 1 c: 2 d: 3");
         std::string error = error_of([&] { natives::set_many(&w, &value, count, any, only, some); });
         return error.empty() ? words_now() : error + " " + words_now();
@@ -60,6 +62,7 @@ TEST_F(SetManyTest, AFailingCheckSetsNothing) {
     EXPECT_EQ(set("[a b 5 c]", "[7 8 9 10]", 4), "script/invalid-arg 0 1 2 3");
     EXPECT_EQ(set("[a \"b\"]", "[7 8]", 2), "script/invalid-arg 0 1 2 3");
     Cell with_unset = block_with("[7 8 9]", 1, unset::g_unset);
+    gc::root keep(&with_unset);
     EXPECT_EQ(set("[a b c]", with_unset, 3), "script/need-value 0 1 2 3");
     ErrorThrow e = caught_error([&] {
         Cell w = load_block("[a b c]");
@@ -77,6 +80,7 @@ TEST_F(SetManyTest, AnyKindOfWord) {
 // never the cells of a removed pair.
 TEST_F(SetManyTest, MapsSpreadTheirLivePairs) {
     Cell m = first_value("#[x 1 y 2 z 3]");
+    gc::root keep(&m);
     EXPECT_EQ(set("[a b c d]", m, 4), "x 1 y 2");
     memory::series_of(m.data2)->cells()[3].header = 0;  // y removed
     EXPECT_EQ(set("[a b c d]", m, 4), "x 1 z 3");

@@ -180,6 +180,7 @@ TEST(SelectKey, SwitchLookup) {
     };
     for (const Case& c : cases) {
         Cell key = *memory::series_of(load(c.key).data2)->cells();
+        gc::root keep(&key);
         Cell block = *memory::series_of(load(c.block).data2)->cells();
         empty_both_stacks();
         stack::mark_try_all(&words::word(words::Word::body));

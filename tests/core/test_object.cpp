@@ -258,6 +258,7 @@ TEST_F(ObjectTest, SetManyTakesBlocksAndObjectsByPositionAndField) {
 
 TEST_F(ObjectTest, ConstructTakesValuesWithoutEvaluating) {
     Cell spec = eval_value("[a: b: 1 + 2 c: true d: off e: none f:]");
+    gc::root keep_spec(&spec);
     Cell* made = object::construct(&spec, nullptr, false);
     Cell o = *made;
     stack::pop(1);
@@ -268,7 +269,9 @@ TEST_F(ObjectTest, ConstructTakesValuesWithoutEvaluating) {
     EXPECT_EQ(mold_of(only), "make object! [\n    a: 1\n    b: 1\n    c: 'true\n    d: 'off\n    e: 'none\n    f: none\n]");
     // With a prototype: a copy of it, given the spec's fields.
     Cell proto = eval_value("make object! [a: 0 z: 26]");
+    gc::root keep_proto(&proto);
     Cell short_spec = eval_value("[a: 1]");
+    gc::root keep_short(&short_spec);
     made = object::construct(&short_spec, &proto, false);
     EXPECT_EQ(mold_of(*made), "make object! [\n    a: 1\n    z: 26\n]");
     EXPECT_EQ(made->data2, proto.data2) << "the prototype's class";
@@ -371,6 +374,7 @@ TEST_F(ObjectTest, CompareWalksTheFieldsInOrder) {
         {"o: make object! [a: 1] o/a: o p: make object! [a: 1] p/a: p o = p", "true"},
     });
     Cell small = eval_value("make object! [a: 9]");
+    gc::root keep(&small);
     Cell big = eval_value("make object! [a: 1 b: 1]");
     EXPECT_EQ(object::compare(&small, &big, actions::COMP_SORT), -1) << "fewer fields";
     EXPECT_EQ(object::compare(&big, &small, actions::COMP_SORT), 1);

@@ -131,8 +131,10 @@ TEST_F(TraceTest, CallBacksOfOtherShapes) {
 TEST_F(TraceTest, LexerCallBacks) {
     Cell callback =
         eval_value("func [[load] event input type line token] [reduce/into [event :token] tail log true]");
+    gc::root keep_callback(&callback);
     const std::string text = "1 [a]";
-    Cell out;
+    Cell out{};
+    gc::root keep_out(&out);
     stack::mark_try_all(&words::word(words::Word::body));
     lexer::scan(&out, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()), 0, nullptr, &callback);
     empty_both_stacks();
@@ -140,7 +142,9 @@ TEST_F(TraceTest, LexerCallBacks) {
     EXPECT_EQ(log(), "[load 1 load a]");
     // Moving its input moves the scan.
     Cell skipper = eval_value("func [[load] event input type line token] [input: tail input true]");
+    gc::root keep_skipper(&skipper);
     Cell three = eval_value("\"1 2 3\"");
+    gc::root keep_three(&three);
     stack::mark_try_all(&words::word(words::Word::body));
     lexer::scan_string(&out, &three, -1, 0, nullptr, &skipper);
     empty_both_stacks();

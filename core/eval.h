@@ -70,21 +70,28 @@ public:
     Code(const Cell* block) : block_(block) {}
     const Cell* block() const { return block_; }
     Cell* cells() const {
-        if (moves_ != memory::g_buffer_moves) refresh();
-        return series_->cells();
+        if (moves_ != memory::g_buffer_moves) [[unlikely]]
+            refresh();
+        return cells_;
     }
     int32_t tail() const {
-        cells();
+        if (moves_ != memory::g_buffer_moves) [[unlikely]]
+            refresh();
         return int32_t(series_->used() / sizeof(Cell));
     }
 
 private:
+    // A buffer's first unit in use never changes while the buffer lives
+    // (only a replacement, which counts as a move, makes a new one), so the
+    // first cell's address is kept with the buffer's.
     void refresh() const {
         series_ = memory::series_of(block_->data2);
+        cells_ = series_->cells();
         moves_ = memory::g_buffer_moves;
     }
     const Cell* block_;
     mutable Series* series_ = nullptr;
+    mutable Cell* cells_ = nullptr;
     mutable uint32_t moves_ = ~0u;
 };
 

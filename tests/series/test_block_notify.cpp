@@ -5,7 +5,7 @@
 // the count. And what is left when the owner's handler (or a sort's
 // comparator) changes the very block being changed: a valid block, a hash!
 // whose every value is still found, no stray cells.
-#include "tests/support/eval_env.h"
+#include "tests/support/owner_handlers.h"
 
 namespace zel::test {
 namespace {
@@ -13,22 +13,10 @@ namespace {
 class BlockNotify : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // Each notification: [field action new index part].
-        define_function("tell", "[owner word target action new index part]",
-                        "[append/only events reduce [word action :new index part]]");
-        // What the block holds when the owner is told.
-        define_function("look", "[owner word target action new index part]",
-                        "[append/only events reduce [action copy head target]]");
-        // Appends to the block it is told about, once a notification.
-        define_function("grow", "[owner word target action new index part]",
-                        "[if not busy [busy: true append head target 'g busy: false]]");
-        // Inserts at the head of the block it is told about: every cell moves on.
-        define_function("shift", "[owner word target action new index part]",
-                        "[if not busy [busy: true insert head target 'g busy: false]]");
-        // Empties the block before the change.
-        define_function("empty", "[owner word target action new index part]",
-                        "[if find [append insert change poke put remove reverse random sort swap take trim move] "
-                        "action [clear head target]]");
+        define_owner_handlers();
+        define_changing_handler("grow", "append head target 'g");
+        // every cell moves on
+        define_changing_handler("shift", "insert head target 'g");
     }
 };
 
@@ -111,65 +99,61 @@ TEST_F(BlockNotify, AHashIsToldToo) {
 // A handler that appends to the block it is told about, before and after
 // the change: every modifier works on the block as the handler left it.
 TEST_F(BlockNotify, AHandlerThatGrowsTheBlock) {
-    expect_results({
-        {"append o/b 4", "[1 2 3 g 4 g]"},
+    expect_after_handler("b", "[1 2 3]", {
+        {"grow", "append o/b 4", "[1 2 3 g 4 g]"},
         // a block added to itself adds the cells the owner was told of
-        {"append o/b o/b", "[1 2 3 g 1 2 3 g]"},
-        {"insert next o/b o/b", "[1 1 2 3 2 3 g g]"},
-        {"change next o/b o/b", "[1 1 2 3 g]"},
-        {"insert next o/b 0", "[1 0 2 3 g g]"},
-        {"change next o/b [x y]", "[1 x y g g]"},
-        {"clear next o/b", "[1 g]"},
-        {"poke o/b 2 9", "[1 9 3 g g]"},
-        {"put o/b 2 5", "[1 2 5 g g]"},
-        {"remove next o/b", "[1 3 g g]"},
-        {"reverse o/b", "[3 2 1 g g]"},
-        {"sort o/b", "[1 2 3 g g]"},
-        {"swap o/b next o/b", "[2 1 3 g g g g]"},
-        {"take/last o/b", "[1 2 3 g]"},
-        {"trim o/b", "[1 2 3 g g]"},
-        {"move o/b tail o/b", "[2 3 g 1 g]"},
-        {"random o/b sort o/b", "[1 2 3 g g g g]"},
-    }, [](const std::string& code) {
-        return eval("busy: false o: make object! [b: [1 2 3] on-deep-change*: :grow] " + code + " o/b");
+        {"grow", "append o/b o/b", "[1 2 3 g 1 2 3 g]"},
+        {"grow", "insert next o/b o/b", "[1 1 2 3 2 3 g g]"},
+        {"grow", "change next o/b o/b", "[1 1 2 3 g]"},
+        {"grow", "insert next o/b 0", "[1 0 2 3 g g]"},
+        {"grow", "change next o/b [x y]", "[1 x y g g]"},
+        {"grow", "clear next o/b", "[1 g]"},
+        {"grow", "poke o/b 2 9", "[1 9 3 g g]"},
+        {"grow", "put o/b 2 5", "[1 2 5 g g]"},
+        {"grow", "remove next o/b", "[1 3 g g]"},
+        {"grow", "reverse o/b", "[3 2 1 g g]"},
+        {"grow", "sort o/b", "[1 2 3 g g]"},
+        {"grow", "swap o/b next o/b", "[2 1 3 g g g g]"},
+        {"grow", "take/last o/b", "[1 2 3 g]"},
+        {"grow", "trim o/b", "[1 2 3 g g]"},
+        {"grow", "move o/b tail o/b", "[2 3 g 1 g]"},
+        {"grow", "random o/b sort o/b", "[1 2 3 g g g g]"},
     });
 }
 
 // A handler that empties the block before the change: the change meets an
 // empty block, whatever head it was called with.
 TEST_F(BlockNotify, AHandlerThatEmptiesTheBlock) {
-    expect_results({
-        {"append o/b 4", "[4]"},
-        {"append o/b o/b", "[]"},
-        {"insert at o/b 3 o/b", "[]"},
-        {"change at o/b 3 o/b", "[]"},
-        {"insert at o/b 3 0", "[0]"},
-        {"change at o/b 3 [x y]", "[x y]"},
-        {"poke o/b 2 9", "error script/out-of-range"},
-        {"put o/b 2 5", "[2 5]"},
-        {"remove next o/b", "[]"},
-        {"reverse o/b", "[]"},
-        {"random o/b", "[]"},
-        {"sort/compare o/b func [a b] [a < b]", "[]"},
-        {"swap o/b next o/b", "[]"},
-        {"take/last o/b", "[]"},
-        {"trim next o/b", "[]"},
-        {"move o/b tail o/b", "[]"},
-        {"move next o/b c: copy [x]", "[]"},
-    }, [](const std::string& code) {
-        return eval("o: make object! [b: [1 2 3] on-deep-change*: :empty] " + code + " o/b");
+    expect_after_handler("b", "[1 2 3]", {
+        {"empty", "append o/b 4", "[4]"},
+        {"empty", "append o/b o/b", "[]"},
+        {"empty", "insert at o/b 3 o/b", "[]"},
+        {"empty", "change at o/b 3 o/b", "[]"},
+        {"empty", "insert at o/b 3 0", "[0]"},
+        {"empty", "change at o/b 3 [x y]", "[x y]"},
+        {"empty", "poke o/b 2 9", "error script/out-of-range"},
+        {"empty", "put o/b 2 5", "[2 5]"},
+        {"empty", "remove next o/b", "[]"},
+        {"empty", "reverse o/b", "[]"},
+        {"empty", "random o/b", "[]"},
+        {"empty", "sort/compare o/b func [a b] [a < b]", "[]"},
+        {"empty", "swap o/b next o/b", "[]"},
+        {"empty", "take/last o/b", "[]"},
+        {"empty", "trim next o/b", "[]"},
+        {"empty", "move o/b tail o/b", "[]"},
+        {"empty", "move next o/b c: copy [x]", "[]"},
     });
 }
 
 // put looks its key up again after the handler: the value goes after the
 // key wherever the handler left it, and a key the handler removed comes back.
 TEST_F(BlockNotify, PutFindsItsKeyAgainAfterTheHandler) {
-    expect_results({
-        {"o: make object! [b: [1 2 3] on-deep-change*: :shift] put o/b 2 5", "[g g 1 2 5]"},
-        {"o: make object! [b: [1 2 3] on-deep-change*: :shift] put o/b 3 5", "[g g 1 2 3 5]"},
-        {"o: make object! [b: [1 2 3] on-deep-change*: :empty] put o/b 3 5", "[3 5]"},
-        {"o: make object! [b: make hash! [k 1 j 2] on-deep-change*: :shift] put o/b 'k 5", "make hash! [g g k 5 j 2]"},
-    }, [](const std::string& code) { return eval("busy: false " + code + " o/b"); });
+    expect_after_handler("b", "[1 2 3]", {
+        {"shift", "put o/b 2 5", "[g g 1 2 5]"},
+        {"shift", "put o/b 3 5", "[g g 1 2 3 5]"},
+        {"empty", "put o/b 3 5", "[3 5]"},
+    });
+    expect_after_handler("b", "make hash! [k 1 j 2]", {{"shift", "put o/b 'k 5", "make hash! [g g k 5 j 2]"}});
 }
 
 // take takes what its arguments name once the handler has run: the last

@@ -5,7 +5,7 @@
 // value, the index and the count of characters. And what is left when the
 // owner's handler changes the very string being changed: grows it, widens
 // it to a larger unit, or empties it.
-#include "tests/support/eval_env.h"
+#include "tests/support/owner_handlers.h"
 
 namespace zel::test {
 namespace {
@@ -13,22 +13,10 @@ namespace {
 class StringNotify : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // Each notification: [field action new index part].
-        define_function("tell", "[owner word target action new index part]",
-                        "[append/only events reduce [word action :new index part]]");
-        // What the string holds when the owner is told.
-        define_function("look", "[owner word target action new index part]",
-                        "[append/only events reduce [action copy head target]]");
-        // Appends to the string it is told about, once a notification: an
-        // ASCII character, or one that needs a wider unit.
-        define_function("grow", "[owner word target action new index part]",
-                        "[if not busy [busy: true append head target #\"g\" busy: false]]");
-        define_function("widen", "[owner word target action new index part]",
-                        "[if not busy [busy: true append head target #\"^(3A9)\" busy: false]]");
-        // Empties the string before the change.
-        define_function("empty", "[owner word target action new index part]",
-                        "[if find [append insert change poke remove reverse random sort swap take trim move] "
-                        "action [clear head target]]");
+        define_owner_handlers();
+        define_changing_handler("grow", "append head target #\"g\"");
+        // a character that needs a wider unit
+        define_changing_handler("widen", "append head target #\"^(3A9)\"");
     }
 };
 
@@ -95,19 +83,7 @@ TEST_F(StringNotify, TheHandlerSeesTheOldTextThenTheNew) {
 
 // Each modifier under a handler that changes the string it is told about,
 // before and after the change.
-struct Run {
-    const char* handler;
-    const char* code;
-    const char* expected;  // the string afterwards, or the error raised
-};
-
-void expect_strings(std::initializer_list<Run> runs) {
-    for (const Run& r : runs) {
-        std::string code = std::string("busy: false o: make object! [s: \"abc\" on-deep-change*: :") + r.handler +
-                           "] " + r.code + " o/s";
-        EXPECT_EQ(eval(code), r.expected) << r.handler << ": " << r.code;
-    }
-}
+void expect_strings(std::initializer_list<HandlerRun> runs) { expect_after_handler("s", "\"abc\"", runs); }
 
 TEST_F(StringNotify, AHandlerThatGrowsTheString) {
     expect_strings({

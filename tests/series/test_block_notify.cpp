@@ -96,6 +96,22 @@ TEST_F(BlockNotify, AHashIsToldToo) {
     }, [](const std::string& code) { return eval("events: copy [] " + code); });
 }
 
+// The handler runs in a call of its own: the modifier's caller finds the
+// stacks as they were; an error it raises leaves the block unchanged when
+// raised before the change, and reaches the caller.
+TEST_F(BlockNotify, AHandlerRunsInACallOfItsOwn) {
+    expect_results({
+        {"busy: false o: make object! [b: [1 2 3] on-deep-change*: :grow] append o/b 4 sort/reverse o/b 1 + 1", "2"},
+        {"events: [] o: make object! [b: [1 2 3] on-deep-change*: :tell] take o/b length? events", "2"},
+    }, eval_checking_stacks);
+    expect_results({
+        {"o: make object! [b: [1 2 3] on-deep-change*: func [o w t a n i p] [if a = 'append [1 + none]]] "
+         "append o/b 4",
+         "error script/invalid-type"},
+        {"o/b", "[1 2 3]"},
+    });
+}
+
 // A handler that appends to the block it is told about, before and after
 // the change: every modifier works on the block as the handler left it.
 TEST_F(BlockNotify, AHandlerThatGrowsTheBlock) {

@@ -238,14 +238,17 @@ Cell* sort(Cell* series, bool case_, Cell* skip, Cell* comparator, Cell* part, b
         count = std::min(count, left - left % sp.size);
         if (s->unit() != unit) sp.unit = unit = s->unit();
     }
-    s = buffer_of(series);
-    std::vector<uint8_t> records(s->head() + head * unit, s->head() + (head + count) * unit);
-    int32_t n = int32_t(count / sp.size), width = sp.size * unit;
-    if (n > 1) {
-        if (stable) sorting::merge_sort(records.data(), n, width, reinterpret_cast<intptr_t>(&sp), 0, compare_records);
-        else sorting::quick_sort(records.data(), n, width, reinterpret_cast<intptr_t>(&sp), 0, compare_records);
+    if (count > 0) {
+        s = buffer_of(series);
+        std::vector<uint8_t> records(s->head() + head * unit, s->head() + (head + count) * unit);
+        int32_t n = int32_t(count / sp.size), width = sp.size * unit;
+        if (n > 1) {
+            intptr_t option = reinterpret_cast<intptr_t>(&sp);
+            if (stable) sorting::merge_sort(records.data(), n, width, option, 0, compare_records);
+            else sorting::quick_sort(records.data(), n, width, option, 0, compare_records);
+        }
+        write_back(series, head, records, unit);
     }
-    write_back(series, head, records, unit);
     if (notified) ownership::check(series, ownership::SORTED, nullptr, int(head), int(count));
     return series;
 }

@@ -76,18 +76,22 @@ int lookup_code(bool case_, bool same) {
     return same ? actions::COMP_SAME : case_ ? actions::COMP_STRICT_EQUAL : actions::COMP_EQUAL;
 }
 
-// The index of the stored key matching under the code, or -1; a removed
-// pair's key is answered too.
-int32_t find_key(const Cell* map, const Cell* key, int code) {
-    Cell* found = hash_table::find(table_of(map), key, 0, 2, code, false, false);
-    return found ? int32_t(found - cells_of(map)) : -1;
+// The index of the first stored key matching under the code whose pair is
+// live; else, unless `live_only`, of the first removed one; else -1. Several
+// keys match when the lookup folds case: a removed "a" must not hide a live
+// "A".
+int32_t find_key(const Cell* map, const Cell* key, int code, bool live_only) {
+    hash_table::Walk walk;
+    int32_t first = -1;
+    while (Cell* found = hash_table::find_next(table_of(map), key, code, walk)) {
+        int32_t at = int32_t(found - cells_of(map));
+        if (!removed_q(found + 1)) return at;
+        if (first < 0) first = at;
+    }
+    return live_only ? -1 : first;
 }
 
-// The index of the live pair of the key, or -1.
-int32_t find_live(const Cell* map, const Cell* key, int code) {
-    int32_t at = find_key(map, key, code);
-    return at >= 0 && !removed_q(cells_of(map) + at + 1) ? at : -1;
-}
+int32_t find_live(const Cell* map, const Cell* key, int code) { return find_key(map, key, code, true); }
 
 bool text_key(int type) {
     switch (type) {
@@ -122,12 +126,13 @@ Cell normalised(const Cell* key, const Cell* about) {
     return k;
 }
 
-// Sets the key's value: a present key takes it (a removed one comes back),
-// an absent one is normalised and appended with it.
+// Sets the key's value: a present key takes it (a removed one comes back
+// when no live key matches), an absent one is normalised and appended with
+// it.
 void store(Cell* map, const Cell* key, const Cell* value, int code, const Cell* about) {
     Cell v = *value;
     cell::clear_new_line(&v);
-    int32_t at = find_key(map, key, code);
+    int32_t at = find_key(map, key, code, false);
     if (at >= 0) {
         Cell* pair = cells_of(map) + at;
         if (removed_q(pair + 1)) hash_table::record(table_of(map))->live++;

@@ -95,6 +95,12 @@ TEST(Map, RemoveAndRevive) {
         {"m: #[\"b\" 1] remove/key m \"B\" length? m", "1"},
         {"m: #[b 1] remove/key m 'B length? m", "1"},
         {"m: #[b 1] remove/key m 'b length? m", "0"},
+        // A removed key does not hide a live case variant of it.
+        {"m: make map! [a 1 A 2] remove/key m 'a reduce [m/a m/A select m 'a]", "[2 2 2]"},
+        {"m: make map! [a 1 A 2] remove/key m 'a find m 'a", "A"},
+        {"m: make map! [a 1 A 2] remove/key m 'a m/a: 5 m", "#[\n    A: 5\n]"},
+        {"m: make map! [a 1 A 2] remove/key m 'a remove/key m 'A m/a: 5 m", "#[\n    a: 5\n]"},
+        {"m: make map! [a 1 A 2] remove/key m 'a m = make map! [A 2]", "true"},
         {"m: #[a 1] remove m", "error script/missing-arg"},
         {"m: #[a 1] remove/part m 1", "error script/missing-arg"},
     });

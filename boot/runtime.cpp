@@ -46,8 +46,10 @@
 #include "series/block.h"
 #include "series/case_folding.h"
 #include "series/hash.h"
+#include "series/map.h"
 #include "series/series.h"
 #include "series/string.h"
+#include "series/vector.h"
 
 namespace zel::runtime {
 
@@ -88,6 +90,8 @@ void (*const g_type_inits[])() = {
     float_::init,
     typeset::init,
     error::init,
+    vector::init,
+    map::init,
     hash::init,
     pair::init,
     percent::init,

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Cell* input = stack::push_new();
     binary::make_at(input, int64_t(size));
     Series* s = memory::series_of(input->data2);
-    std::memcpy(s->head(), data, size);
+    if (size) std::memcpy(s->head(), data, size);
     s->tail = s->offset + uint32_t(size);
     Cell* block = stack::push_new();
     if (!attempt([&] { zelbin::decode(input, block); })) return 0;

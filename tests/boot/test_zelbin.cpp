@@ -30,7 +30,7 @@ Cell binary_of(const Bytes& bytes) {
     Cell bin;
     binary::make_at(&bin, int64_t(bytes.size()));
     Series* s = memory::series_of(bin.data2);
-    std::memcpy(s->head(), bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(s->head(), bytes.data(), bytes.size());
     s->tail = s->offset + uint32_t(bytes.size());
     return bin;
 }

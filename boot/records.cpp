@@ -33,37 +33,42 @@ int32_t body_start(const Cell* source) {
     return block::length_q(source) >= 2 && type_of(cells) == TYPE_WORD && type_of(cells + 1) == TYPE_BLOCK ? 2 : 0;
 }
 
-void make_records(const Cell* source, Define define, void* context) {
+namespace {
+
+// Each group of `size` cells after the header: `make` makes the value of
+// the group at i into `value`, which the group's first cell defines.
+template <typename Make>
+void each_group(const Cell* source, int32_t size, Define define, void* context, Make make) {
     stack::TopScope scope;
     Cell* kept = stack::push(source);
     int32_t n = block::length_q(kept);
-    for (int32_t i = body_start(kept); i < n; i += 4) {
-        if (i + 3 >= n) bad_record(kept, i);
-        const Cell* cells = cells_of(kept);
-        Cell word = cells[i], type = *context::get(cells + i + 2), arg = cells[i + 3];
-        if (type_of(&arg) == TYPE_GET_WORD) arg = *context::get(&arg);
-        if (type_of(&word) != TYPE_SET_WORD || type_of(&type) != TYPE_DATATYPE) bad_record(kept, i);
+    for (int32_t i = body_start(kept); i < n; i += size) {
+        if (i + size > n) bad_record(kept, i);
         Cell* value = stack::push(&none::g_none);
-        actions::make(value, &type, &arg);
+        make(cells_of(kept) + i, value);
+        Cell word = cells_of(kept)[i];
         define(context, &word, value);
         stack::pop(1);
     }
 }
 
+}  // namespace
+
+void make_records(const Cell* source, Define define, void* context) {
+    each_group(source, 4, define, context, [&](const Cell* group, Cell* value) {
+        Cell type = *context::get(group + 2), arg = group[3];
+        if (type_of(&arg) == TYPE_GET_WORD) arg = *context::get(&arg);
+        if (type_of(group) != TYPE_SET_WORD || type_of(&type) != TYPE_DATATYPE) fire(ERR_script_invalid_arg, group);
+        actions::make(value, &type, &arg);
+    });
+}
+
 void make_operators(const Cell* source, Define define, void* context) {
-    stack::TopScope scope;
-    Cell* kept = stack::push(source);
-    int32_t n = block::length_q(kept);
-    for (int32_t i = body_start(kept); i < n; i += 2) {
-        if (i + 1 >= n) bad_record(kept, i);
-        const Cell* cells = cells_of(kept);
-        Cell word = cells[i], target = *context::get(cells + i + 1), type;
+    each_group(source, 2, define, context, [&](const Cell* group, Cell* value) {
+        Cell target = *context::get(group + 1), type;
         cell::set(&type, TYPE_DATATYPE, TYPE_OP);
-        Cell* value = stack::push(&none::g_none);
         actions::make(value, &type, &target);
-        define(context, &word, value);
-        stack::pop(1);
-    }
+    });
 }
 
 }  // namespace zel::boot

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "boot/zelbin/format.h"
+#include "fuzz/fresh_runtime.h"
 #include "series/binary.h"
 #include "tests/support/boot_env.h"
 
@@ -19,25 +20,18 @@ namespace {
 
 using namespace zel;
 
-// The run-time keeps everything decoded until it quits; starting it afresh
-// now and then keeps a long fuzzing run within its memory.
-constexpr int RUNS_PER_START = 2000;
-int g_runs = 0;
-
-void fresh_runtime() {
-    if (g_runs++ % RUNS_PER_START != 0) return;
-    if (runtime::initialized()) runtime::shutdown();
-    test::boot_environment();
-}
-
-// Runs the step; a language error ends it quietly.
+// Runs the step; a language error ends it quietly, the stack as it was.
 template <typename Step>
 bool attempt(Step step) {
+    Cell* top = stack::g_top;
+    Cell* arguments = stack::g_arguments;
     try {
         step();
         return true;
     } catch (const ErrorThrow&) {
-        test::empty_both_stacks();
+        stack::end_throw();
+        stack::g_top = top;
+        stack::g_arguments = arguments;
         return false;
     }
 }
@@ -45,7 +39,7 @@ bool attempt(Step step) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fresh_runtime();
+    fuzz::fresh_runtime(test::boot_environment);
     test::empty_both_stacks();
     Cell* input = stack::push_new();
     binary::make_at(input, int64_t(size));

@@ -34,6 +34,7 @@
 #include "series/block.h"
 #include "series/hash_table.h"
 #include "series/map.h"
+#include "series/series.h"
 #include "series/string.h"
 #include "series/unicode.h"
 
@@ -42,25 +43,6 @@ namespace zel::zelbin {
 namespace {
 
 constexpr int UNSET_INDEX = -1;
-
-bool block_kind(int type) {
-    switch (type) {
-        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
-        case TYPE_GET_PATH: case TYPE_HASH:
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool string_kind(int type) {
-    switch (type) {
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-            return true;
-        default:
-            return false;
-    }
-}
 
 bool refused_kind(int type) {
     switch (type) {
@@ -373,8 +355,8 @@ void Reader::payload(Cell* target, const Lead& lead) {
         fire(ERR_access_no_codec, &datatype);
     }
     if (lead.with_value && type == TYPE_ISSUE) bad(at);
-    bool shareable = block_kind(type) || string_kind(type) || type == TYPE_BINARY || type == TYPE_BITSET ||
-                     type == TYPE_MAP || type == TYPE_OBJECT || type == TYPE_FUNCTION ||
+    bool shareable = series::any_block(type) || series::any_string(type) || type == TYPE_BINARY ||
+                     type == TYPE_BITSET || type == TYPE_MAP || type == TYPE_OBJECT || type == TYPE_FUNCTION ||
                      (word::any_word_type_q(type) && type != TYPE_ISSUE && !boot());
     if (lead.shared && !shareable) bad(at);
     switch (type) {
@@ -388,7 +370,7 @@ void Reader::payload(Cell* target, const Lead& lead) {
         default: break;
     }
     if (word::any_word_type_q(type) && type != TYPE_ISSUE) return word_record(target, lead);
-    if (block_kind(type) || string_kind(type) || type == TYPE_BINARY || type == TYPE_BITSET)
+    if (series::any_block(type) || series::any_string(type) || type == TYPE_BINARY || type == TYPE_BITSET)
         return series_record(target, lead);
     scalar(target, lead);
 }
@@ -512,8 +494,8 @@ void Reader::scalar(Cell* target, const Lead& lead) {
 // this kind: the same layout of units.
 bool layout_fits(int kind, int found) {
     if (kind == TYPE_HASH) return found == TYPE_HASH;
-    if (block_kind(kind)) return block_kind(found);
-    if (string_kind(kind)) return string_kind(found);
+    if (series::any_block(kind)) return series::any_block(found);
+    if (series::any_string(kind)) return series::any_string(found);
     return kind == found;
 }
 
@@ -532,7 +514,7 @@ void Reader::series_record(Cell* target, const Lead& lead) {
         append(target, value);
         return;
     }
-    if (string_kind(type) || type == TYPE_BINARY) return text(target, lead, head_index);
+    if (series::any_string(type) || type == TYPE_BINARY) return text(target, lead, head_index);
     if (type == TYPE_BITSET) {
         bool complement = compact_ ? lead.flag : (lead.header & FX_COMPLEMENT) != 0;
         uint32_t n = count_of(1);
@@ -1105,7 +1087,7 @@ Cell Reader::resolve(const std::vector<uint32_t>& path, const uint8_t* at) {
             }
         }
         if (t == TYPE_OP) t = op::wrapped_type(&v);
-        if (block_kind(t) || t == TYPE_MAP) {
+        if (series::any_block(t) || t == TYPE_MAP) {
             cells = v.data2;
         } else if (t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_FUNCTION) {
             // The function step: 0 the spec (one more index picks in it), 1 the body.

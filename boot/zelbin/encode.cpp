@@ -28,25 +28,6 @@ namespace zel::zelbin {
 
 namespace {
 
-bool block_kind(int type) {
-    switch (type) {
-        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
-        case TYPE_GET_PATH: case TYPE_HASH:
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool string_kind(int type) {
-    switch (type) {
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-            return true;
-        default:
-            return false;
-    }
-}
-
 int log2_unit(int unit) { return unit == 4 ? 2 : unit == 2 ? 1 : 0; }
 
 // What the walk writes into.
@@ -187,7 +168,7 @@ void Writer::record(const Cell* value) {
         case TYPE_VECTOR: case TYPE_IMAGE: case TYPE_SYMBOL: case TYPE_CONTEXT: case TYPE_SERIES:
             refuse(value);
         default:
-            if (block_kind(type) || string_kind(type) || type == TYPE_BINARY || type == TYPE_BITSET ||
+            if (series::any_block(type) || series::any_string(type) || type == TYPE_BINARY || type == TYPE_BITSET ||
                 type == TYPE_MAP || type == TYPE_OBJECT || type == TYPE_FUNCTION ||
                 (word::any_word_type_q(type) && type != TYPE_ISSUE && !boot_ && !global_word_q(value)))
                 node_record(value, type);
@@ -395,10 +376,10 @@ void Writer::shared(const Cell* value, int type, const std::vector<int32_t>& pat
         open(value, type, true, 0, true);
         number(symbol_of(value->data2));
         signed_number(int32_t(value->data3));
-    } else if (block_kind(type) || type == TYPE_BINARY) {
+    } else if (series::any_block(type) || type == TYPE_BINARY) {
         open(value, type, value->data1 != 0, 0, true);
         head_field(value->data1);
-    } else if (string_kind(type)) {
+    } else if (series::any_string(type)) {
         int unit = memory::series_of(value->data2)->unit();
         open(value, type, value->data1 != 0, uint32_t(unit) << FX_UNIT_SHIFT, true);
         head_field(value->data1);
@@ -409,11 +390,11 @@ void Writer::shared(const Cell* value, int type, const std::vector<int32_t>& pat
 }
 
 void Writer::content(const Cell* value, int type) {
-    if (block_kind(type)) {
+    if (series::any_block(type)) {
         open(value, type, value->data1 != 0, 0);
         head_field(value->data1);
         cells_of(value->data2, type);
-    } else if (string_kind(type) || type == TYPE_BINARY) {
+    } else if (series::any_string(type) || type == TYPE_BINARY) {
         text_of(value, type);
     } else if (type == TYPE_BITSET) {
         Series* s = memory::series_of(value->data2);

@@ -951,10 +951,11 @@ const Cell* Reader::registered_callable(int type, uint32_t index) {
         natives_found_ = true;
         natives_.assign(native::TABLE_SLOTS + 1, unset::g_unset);
         actions_.assign(ACTION_COUNT + 1, unset::g_unset);
-        int32_t n = context::word_count(context::g_global);
-        const Cell* values = context::values_in(context::g_global);
-        for (int32_t i = 0; i < n; i++) {
-            const Cell& v = values[i];
+        // Case variants of a global word share one value: the values are
+        // walked, not the words.
+        Node values = context::cell_of(context::g_global)->data2;
+        for (int64_t i = 0; i < cell_count(values); i++) {
+            const Cell& v = *cell_at(values, i);
             std::vector<Cell>& table = type_of(&v) == TYPE_NATIVE ? natives_ : actions_;
             if ((type_of(&v) == TYPE_NATIVE || type_of(&v) == TYPE_ACTION) && v.data1 < table.size() &&
                 type_of(&table[v.data1]) == TYPE_UNSET)

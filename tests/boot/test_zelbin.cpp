@@ -270,6 +270,14 @@ TEST(Zelbin, NativesActionsAndOperatorsAreTheRunTimesOwn) {
             EXPECT_EQ(back.header, value.header) << code;
         }
     }
+    // A native's spec is written in full: a later copy of it is a block of
+    // its own, never a reference into the native.
+    Cell with_spec = eval_value("reduce [:if reflect :if 'spec]");
+    for (bool compact : {true, false}) {
+        Cell back = round_trip(with_spec, compact);
+        EXPECT_EQ(shown(cells_of(back)[1]), shown(cells_of(with_spec)[1]));
+        EXPECT_EQ(type_of(cells_of(back) + 1), TYPE_BLOCK);
+    }
     set_global("zb-plus", round_trip(eval_value(":+"), true));
     EXPECT_EQ(eval("1 zb-plus 2"), "3");
     Cell op = eval_value("make op! func [a b] [a - b]");
@@ -351,6 +359,16 @@ Bytes stream(const Bytes& payload, const std::vector<std::string>& names = {}) {
     }
     s.insert(s.end(), payload.begin(), payload.end());
     return s;
+}
+
+// Bytes from outside never decide how a native takes its arguments: the
+// decoded native is the run-time's own, whatever spec the stream gives.
+TEST(Zelbin, ANativeFromAStreamTakesTheRunTimesSpec) {
+    Cell back = cells_of(decoded(stream({TYPE_NATIVE, 1, TYPE_BLOCK, 0})))[0];
+    Cell own = eval_value(":if");
+    EXPECT_EQ(back.data2, own.data2);
+    set_global("zb-if", back);
+    EXPECT_EQ(eval("zb-if true [7]"), "7");
 }
 
 TEST(Zelbin, DamagedStreamsGiveTheirErrors) {

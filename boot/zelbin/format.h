@@ -25,7 +25,9 @@
 // bytes left before anything is allocated, word and handler indexes against
 // their context, function contexts against their spec, reference paths
 // against the series they step through and the layout of the kind they
-// stand for, and nesting depth against MAX_DEPTH. Faults raise script
+// stand for, and nesting depth against MAX_DEPTH; a native! or action! is
+// the run-time's own of that number, whatever spec the stream gives (the
+// spec decides how arguments reach the routine). Faults raise script
 // zb-invalid-record with the byte position (counted from 1), or script
 // invalid-data for a bad header.
 //

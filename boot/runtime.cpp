@@ -49,8 +49,10 @@
 #include "console/terminal.h"
 #include "series/case_folding.h"
 #include "series/hash.h"
+#include "series/map.h"
 #include "series/series.h"
 #include "series/string.h"
+#include "series/vector.h"
 
 namespace zel::runtime {
 
@@ -93,6 +95,8 @@ void (*const g_type_inits[])() = {
     float_::init,
     typeset::init,
     error::init,
+    vector::init,
+    map::init,
     hash::init,
     pair::init,
     percent::init,

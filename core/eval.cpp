@@ -41,6 +41,14 @@ inline void place(const Cell* value, bool sub) {
     else stack::set_last_only(value);
 }
 
+// An event of the evaluator's hot path, compiled away in the instantiation
+// that runs while nothing traces.
+template <bool TRACE>
+inline void trace_at(uint32_t event, const Cell* code, int32_t position, const Cell* value,
+                     const Cell* ref = nullptr) {
+    if constexpr (TRACE) trace_if(event, code, position, value, ref);
+}
+
 inline bool callable_type(int type) {
     return type == TYPE_FUNCTION || type == TYPE_NATIVE || type == TYPE_ACTION || type == TYPE_ROUTINE;
 }
@@ -113,6 +121,7 @@ inline bool integer_operator(const Cell* op, int32_t left, int32_t right, Cell* 
 // An op! after an expression takes it as its left operand, again and again
 // while operators follow. `entry_top` is the argument top when the
 // expression began: the left operand sits there.
+template <bool TRACE>
 Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry_top) {
     while (i < end) {
         const Cell* next = code.cells() + i;
@@ -120,13 +129,13 @@ Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry
         const Cell* value = value_if_any(next);
         if (!value || type_of(value) != TYPE_OP) break;
         int32_t right;
-        if (!g_tracing && type_of(entry_top) == TYPE_INTEGER && i + 1 < end && integer_term(next + 1, &right) &&
+        if ((!TRACE || !g_tracing) && type_of(entry_top) == TYPE_INTEGER && i + 1 < end && integer_term(next + 1, &right) &&
             integer_operator(value, cell::get_int(entry_top), right, entry_top)) {
             stack::g_top = entry_top + 1;
             i += 2;
             continue;
         }
-        trace_if(TRACE_FETCH, code.block(), i, next);
+        trace_at<TRACE>(TRACE_FETCH, code.block(), i, next);
         stack::g_top = entry_top;
         Cell callable = *value;
         callable.header = uint32_t(op::wrapped_type(value));
@@ -138,16 +147,17 @@ Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry
     return Next{i, 0};
 }
 
+template <bool TRACE>
 Next eval_set_word(const Code& code, int32_t i, int32_t end, bool sub) {
     Cell word = code.cells()[i];
     stack::mark_interp_native(&word);
     stack::push(&word);
-    trace_if(TRACE_PUSH, code.block(), i, &word);
+    trace_at<TRACE>(TRACE_PUSH, code.block(), i, &word);
     if (i + 1 >= end) fire(ERR_script_need_value, &word);
     Next n = eval_expression(code, i + 1, end, false, true, false);
     if (n.exit) return n;
     Cell* value = stack::arguments() + 1;
-    trace_if(TRACE_SET, code.block(), n.position, value, &word);
+    trace_at<TRACE>(TRACE_SET, code.block(), n.position, value, &word);
     if (type_of(value) == TYPE_UNSET) fire(ERR_script_need_value, &word);
     context::assign(&word, value);
     *stack::arguments() = *value;
@@ -317,10 +327,13 @@ bool other_type(int type) {
 
 }  // namespace
 
-Next eval_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive) {
+namespace {
+
+template <bool TRACE>
+Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive) {
     Cell* entry_top = stack::top();
     const Cell* value = code.cells() + i;
-    trace_if(TRACE_FETCH, code.block(), i, value);
+    trace_at<TRACE>(TRACE_FETCH, code.block(), i, value);
     int type = type_of(value);
     if (type == TYPE_WORD) {
         const Cell* v = context::get(value);
@@ -335,13 +348,13 @@ Next eval_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bo
         } else if (t == TYPE_OP) {
             fire(ERR_script_no_op_arg, value);
         } else {
-            trace_if(TRACE_PUSH, code.block(), i, v);
+            trace_at<TRACE>(TRACE_PUSH, code.block(), i, v);
             if (t == TYPE_LIT_WORD) stack::push(v);
             else place(v, sub);
             i++;
         }
     } else if (type == TYPE_SET_WORD) {
-        Next n = eval_set_word(code, i, end, sub);
+        Next n = eval_set_word<TRACE>(code, i, end, sub);
         if (n.exit) return n;
         i = n.position;
     } else if (other_type(type)) {
@@ -349,18 +362,28 @@ Next eval_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bo
         if (n.exit) return n;
         i = n.position;
     } else {
-        trace_if(TRACE_PUSH, code.block(), i, value);
+        trace_at<TRACE>(TRACE_PUSH, code.block(), i, value);
         place(value, sub);
         i++;
     }
     // The infix check: one type test when no word follows.
     if (!no_infix && i < end && type_of(code.cells() + i) == TYPE_WORD) {
-        Next n = infix_chain(code, i, end, sub, entry_top);
+        Next n = infix_chain<TRACE>(code, i, end, sub, entry_top);
         if (n.exit) return n;
         i = n.position;
     }
-    if (!sub) trace_if(TRACE_EXPR, code.block(), i, stack::arguments());
+    if (!sub) trace_at<TRACE>(TRACE_EXPR, code.block(), i, stack::arguments());
     return Next{i, 0};
+}
+
+}  // namespace
+
+// Tracing is decided once per expression: an expression started untraced
+// runs the instantiation without a single event test.
+Next eval_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive) {
+    if (g_tracing) [[unlikely]]
+        return eval_expression_as<true>(code, i, end, no_infix, sub, passive);
+    return eval_expression_as<false>(code, i, end, no_infix, sub, passive);
 }
 
 Next eval_one(const Code& code, int32_t position, int32_t end, bool sub) {
@@ -413,6 +436,18 @@ bool notifies(const Cell* owner) {
 
 }  // namespace
 
+void store_back(const Cell* changed, const Cell* path, Cell* owner, Cell* owner_element, int index) {
+    Cell value = *changed;
+    if (index <= 1) {
+        Cell first = cells_of(path)[int32_t(path->data1) < 0 ? 0 : int32_t(path->data1)];
+        context::set(&first, &value);
+        return;
+    }
+    Cell none = none::g_none, before = none::g_none;
+    actions::eval_path(owner, owner_element, &value, const_cast<Cell*>(path), &none, &before, index - 1, false,
+                       false, notifies(owner));
+}
+
 Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t end, bool set, bool get,
                bool sub, const Cell* new_value) {
     Cell path = *path_in;
@@ -441,6 +476,7 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
     if (t == TYPE_UNSET) fire(ERR_script_unset_path, &path, &first);
     for (int32_t k = head + 1; k < tail; k++) {
         Cell element = cells_of(&path)[k];
+        gc::root keep_element(&element);  // a paren's value is held by nothing else
         if (type_of(&element) == TYPE_GET_WORD) {
             element = *context::get(&element);
         } else if (type_of(&element) == TYPE_PAREN) {

@@ -70,21 +70,28 @@ public:
     Code(const Cell* block) : block_(block) {}
     const Cell* block() const { return block_; }
     Cell* cells() const {
-        if (moves_ != memory::g_buffer_moves) refresh();
-        return series_->cells();
+        if (moves_ != memory::g_buffer_moves) [[unlikely]]
+            refresh();
+        return cells_;
     }
     int32_t tail() const {
-        cells();
+        if (moves_ != memory::g_buffer_moves) [[unlikely]]
+            refresh();
         return int32_t(series_->used() / sizeof(Cell));
     }
 
 private:
+    // A buffer's first unit in use never changes while the buffer lives
+    // (only a replacement, which counts as a move, makes a new one), so the
+    // first cell's address is kept with the buffer's.
     void refresh() const {
         series_ = memory::series_of(block_->data2);
+        cells_ = series_->cells();
         moves_ = memory::g_buffer_moves;
     }
     const Cell* block_;
     mutable Series* series_ = nullptr;
+    mutable Cell* cells_ = nullptr;
     mutable uint32_t moves_ = ~0u;
 };
 
@@ -118,6 +125,11 @@ Next eval_one(const Code& code, int32_t position, int32_t end, bool sub);
 // when there is no code: none can be fetched).
 Next eval_path(const Cell* path, const Code& code, int32_t position, int32_t end, bool set, bool get,
                bool sub, const Cell* new_value);
+// A scalar (pair!, tuple! ...) reached by a path is a copy: when a set-path
+// changes one of its components, the changed value goes back where the copy
+// came from: the word that starts the path (`index` 1) or the series or
+// object before it (`owner` at `owner_element`), whose owner is told.
+void store_back(const Cell* changed, const Cell* path, Cell* owner, Cell* owner_element, int index);
 
 // ---- Calls -------------------------------------------------------------------------------
 

@@ -498,6 +498,7 @@ void init() {
 }
 
 void shutdown() {
+    g_root_block = 0;
     g_pending.clear();
     g_callbacks.clear();
     g_fixed_marked.clear();

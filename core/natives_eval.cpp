@@ -6,6 +6,7 @@
 // ownership check (reduce/into).
 #include <algorithm>
 
+#include "core/collector.h"
 #include "core/context.h"
 #include "core/dispatch.h"
 #include "core/error.h"
@@ -116,6 +117,7 @@ Exit do_value(const int32_t* r) {
     int t = type_of(value);
     if (t == TYPE_STRING) {
         Cell text = *value;
+        gc::root keep(&text);  // the loaded block takes the value's cell
         lexer::scan_string(value, &text, -1, 0);
         t = TYPE_BLOCK;
     }

@@ -2,6 +2,7 @@
 // put, modify), reflection, form and mold, and comparison.
 #include <cstring>
 
+#include "core/collector.h"
 #include "core/compare.h"
 #include "core/context.h"
 #include "core/dispatch.h"
@@ -135,6 +136,7 @@ Cell* put(Cell* object, Cell* key, Cell* value, bool) {
 
 Cell* reflect(Cell* value, int field) {
     Cell object = *value;
+    gc::root keep(&object);  // the answer replaces the value
     Node ctx = object.data1;
     int32_t n = context::word_count(ctx);
     if (is_field(field, words::Sym::class_)) {

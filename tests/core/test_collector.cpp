@@ -137,6 +137,21 @@ TEST(CollectorMarking, AParenInAPathThatCollectsReachesTheSameContainer) {
     });
 }
 
+// Values under construction that only C++ code holds: a stress build
+// collects before every allocation their making does, so a value its maker
+// forgot to keep reachable is freed and read after.
+TEST(CollectorMarking, ValuesBeingMadeSurviveTheCollectionsTheyStart) {
+    expect_results({
+        {"to block! make map! reduce [\"k\" copy \"x\" 'b [1]]", "[\n    \"k\" \"x\"\n    b: [1]\n]"},
+        {"m: make map! [] put m copy \"key\" 1 m", "#[\n    \"key\" 1\n]"},
+        {"u: http://example.org u/(append copy \"pa\" \"th\")", "http://example.org/path"},
+        {"do \"1 + length? copy [a b]\"", "3"},
+        {"reflect make object! [a: copy \"x\" b: [1]] 'values", "[\"x\" [1]]"},
+        {"transcode/next \"1 [2] 3\"", "[1 \" [2] 3\"]"},
+        {"reflect make map! reduce [copy \"k\" copy \"v\"] 'body", "[\n    \"k\" \"v\"\n]"},
+    });
+}
+
 TEST(CollectorMarking, OwnedSeriesKeepTheirEntriesWhileTheOwnerLives) {
     Node table = ownership::table();
     eval("recycle");

@@ -29,7 +29,8 @@ const uint8_t* innermost_opening(State* lex) {
 // input, or the character that crosses 30 bytes; bytes that are not
 // UTF-8 are taken one by one as characters.
 Cell near_text(const State* lex, const uint8_t* start) {
-    Cell text;
+    Cell text{};
+    gc::root keep(&text);  // a wide character widens the buffer
     string::make_at(&text, NEAR_BYTES + 1);
     const uint8_t* limit = start + NEAR_BYTES;
     Series* s = string::buffer_of(&text);
@@ -47,7 +48,8 @@ Cell near_text(const State* lex, const uint8_t* start) {
 }
 
 Cell line_text(const State* lex) {
-    Cell text;
+    Cell text{};
+    gc::root keep(&text);
     string::make_at(&text, LINE_TEXT_CHARS);
     std::string line = "(line " + std::to_string(lex->line) + ")";
     string::append_c_string(&text, line.c_str());

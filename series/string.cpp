@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/collector.h"
 #include "core/datatype.h"
 #include "core/error.h"
 #include "core/platform.h"
@@ -333,8 +334,11 @@ Series* widen_to(Series* s, int unit) {
 Series* copy_widened(Series* source, Series* target, int64_t size, int unit, int src_start,
                      int write_at, int src_end, bool keep) {
     Node sn = source->node;
+    Node fresh = 0;
+    gc::root keep_fresh(&fresh);  // a new target is held by nothing else while it grows
     if (!target) {
         Node tn = memory::alloc_series((std::max<int64_t>(size, unit) + unit - 1) / unit, unit, 0);
+        fresh = tn;
         target = memory::series_of(tn);
         source = memory::series_of(sn);
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "core/collector.h"
 #include "core/error.h"
 #include "core/platform.h"
 #include "series/string.h"
@@ -371,6 +372,7 @@ void ascii_to_utf16(const char* s, uint16_t* dst) {
 
 Node load_utf8_buffer(const uint8_t* src, int64_t size, Node target, int* remainder, bool cr) {
     Node node = target;
+    gc::root keep(&node);  // a new buffer is held by nothing else while it widens and grows
     if (!node) {
         node = memory::alloc_series(std::max<int64_t>(size, 1), 1, 0);
     } else {

@@ -1,5 +1,6 @@
 # Shared by the benchmark scripts (sourced from the repository root):
-# lua5.4 installed when missing, and a benchmark program built in release.
+# lua5.4 installed when missing, a benchmark program built in release, and
+# the best of three timed runs.
 
 ensure_lua() {
   if ! command -v lua5.4 >/dev/null; then
@@ -15,4 +16,13 @@ build=build/bench
 build_bench() {  # program name, as bench_<name>
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEL_BENCH=ON -DZEL_TESTS=OFF >/dev/null
   cmake --build "$build" --target "bench_$1" >/dev/null
+}
+
+best_of_three() {  # command...: the least of the three numbers it prints
+  local best="" t
+  for _ in 1 2 3; do
+    t=$("$@")
+    best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (b == "" || a < b) ? a : b }')
+  done
+  echo "$best"
 }

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/programs.h"
 #include "core/natives.h"
-#include "tests/support/boot_env.h"
 
 using namespace zel;
 
@@ -38,10 +38,7 @@ int main(int argc, char** argv) {
     make_data();
     for (int k = 2; k < argc; k++) {
         std::string name = argv[k];
-        std::ifstream in(std::string(argv[1]) + "/" + name + ".zel");
-        std::stringstream text;
-        text << in.rdbuf();
-        Cell code = test::load(text.str());
+        Cell code = bench::load_program(argv[1], name);
         double best = 1e300;
         std::string result;
         for (int round = 0; round < 3; round++) {

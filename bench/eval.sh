@@ -23,15 +23,6 @@ build_bench eval
 names=("$@")
 [ ${#names[@]} -eq 0 ] && names=(while foreach call fib straight method objects)
 
-best_of_three() {  # command...
-  local best=""
-  for _ in 1 2 3; do
-    t=$("$@")
-    best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (b == "" || a < b) ? a : b }')
-  done
-  echo "$best"
-}
-
 printf "%-10s %10s %10s %10s %10s %10s\n" "" "zel s" "lua s" "python s" "zel/lua" "zel/py"
 "$build/bench/bench_eval" bench/eval "${names[@]}" | while read -r name seconds result; do
   zel=${seconds#seconds=}

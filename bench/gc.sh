@@ -20,15 +20,6 @@ source bench/common.sh
 ensure_lua
 build_bench gc
 
-best_of_three() {  # command...
-  local best=""
-  for _ in 1 2 3; do
-    t=$("$@")
-    best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (b == "" || a < b) ? a : b }')
-  done
-  echo "$best"
-}
-
 figures=$("$build/bench/bench_gc" bench/gc churn big_heap)
 printf "%-10s %10s %10s %10s %10s %10s\n" "" "zel s" "lua s" "python s" "zel/lua" "zel/py"
 name=churn

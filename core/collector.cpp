@@ -36,6 +36,8 @@ bool g_active = false;
 uint32_t g_cycles = 0;
 bool g_compact_wanted = false;
 int g_compaction_holds = 0;
+uint64_t g_allocated = 0;
+uint64_t g_pace = MIN_PACE;
 void (*g_image_mark)(Node image) = nullptr;
 Node g_root_block = 0;
 
@@ -289,7 +291,7 @@ void mark_owned_entries() {
 
 // Dead buffers of the frames lose their in-use bit and hand their nodes on;
 // live ones lose their mark. Answers whether any space is dead.
-bool sweep_frames() {
+bool sweep_frames(uint64_t& live) {
     bool dead = false;
     for (memory::SeriesFrame* f = memory::g_record.s_head; f; f = f->next) {
         for (uint8_t* at = f->area(); at < f->heap;) {
@@ -297,6 +299,7 @@ bool sweep_frames() {
             at += buffer_bytes(s);
             if ((s->flags & SERIES_IN_USE) && (s->flags & SERIES_MARK)) {
                 s->flags &= ~SERIES_MARK;
+                live += buffer_bytes(s);
                 continue;
             }
             if (s->flags & SERIES_IN_USE) {
@@ -494,6 +497,8 @@ void remove_mark_callback(MarkCallback callback) {
 
 void init() {
     g_cycles = 0;
+    g_allocated = 0;
+    g_pace = MIN_PACE;
     g_stats = Stats{};
 }
 
@@ -525,14 +530,20 @@ void do_cycle() {
     mark_owned_entries();
     ext_res::sweep();
     if (ownership::table()) hash_table::sweep(ownership::table());
-    if (sweep_frames()) g_compact_wanted = true;
+    uint64_t live = 0;
+    if (sweep_frames(live)) g_compact_wanted = true;
     memory::sweep_big_series();
+    for (memory::BigSeries* b = memory::g_record.b_head; b; b = b->next) live += b->bytes;
+    g_allocated = 0;
+    g_pace = std::max(MIN_PACE, live / 2);
     flush_pending_nodes();
     memory::release_node_frames();
     unmark_fixed();
     g_cycles++;
     g_stats.cycles = g_cycles;
-    g_stats.longest_cycle_ms = std::max(g_stats.longest_cycle_ms, elapsed_ms(start));
+    double spent = elapsed_ms(start);
+    g_stats.longest_cycle_ms = std::max(g_stats.longest_cycle_ms, spent);
+    g_stats.total_cycle_ms += spent;
     set_collecting(false);
 }
 
@@ -551,15 +562,18 @@ void compact() {
     if (moved) memory::g_buffer_moves++;
     g_compact_wanted = false;
     g_stats.compactions++;
-    g_stats.longest_compaction_ms = std::max(g_stats.longest_compaction_ms, elapsed_ms(start));
+    double spent = elapsed_ms(start);
+    g_stats.longest_compaction_ms = std::max(g_stats.longest_compaction_ms, spent);
+    g_stats.total_compaction_ms += spent;
 }
 
 void add_pending_node(Node node) {
     if (node != 0) g_pending.push_back(node);
 }
 
+// A node's frame is found from its id at once: the nodes go back in the
+// order they were found, unsorted.
 void flush_pending_nodes() {
-    std::sort(g_pending.begin(), g_pending.end());
     for (Node n : g_pending) free_node(n);
     g_pending.clear();
 }

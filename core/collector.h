@@ -57,6 +57,16 @@ void shutdown();
 
 // Runs a cycle when collecting is enabled and none is running.
 void collect_if_active();
+// The allocator's trigger: a cycle as collect_if_active runs it, once the
+// bytes allocated since the last cycle reach half the bytes that cycle left
+// live (at least MIN_PACE). Without the pace a large live heap would be
+// marked again after every frame's worth of allocation.
+constexpr uint64_t MIN_PACE = 2u << 20;
+extern uint64_t g_allocated;  // series bytes allocated since the last cycle
+extern uint64_t g_pace;       // what g_allocated must reach
+inline void collect_if_due() {
+    if (g_allocated >= g_pace) collect_if_active();
+}
 // One full cycle, whatever the enabled flag says (not inside a cycle).
 void do_cycle();
 bool collecting();
@@ -143,6 +153,8 @@ struct Stats {
     uint32_t compactions;
     double longest_cycle_ms;
     double longest_compaction_ms;
+    double total_cycle_ms;
+    double total_compaction_ms;
 };
 Stats stats();
 

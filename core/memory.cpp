@@ -404,8 +404,9 @@ Series* alloc_series_buffer(int64_t count, int unit, uint32_t offset) {
 #ifdef ZEL_GC_STRESS
     collector::collect_if_active();
 #endif
+    collector::g_allocated += need;
     if (need >= g_record.s_max) {
-        collector::collect_if_active();
+        collector::collect_if_due();
         Series* s = alloc_big_series(need);
         init_buffer(s, capacity, unit, offset, SERIES_BIG);
         return s;
@@ -419,7 +420,7 @@ Series* alloc_series_buffer(int64_t count, int unit, uint32_t offset) {
         size_t wanted = need > FRAME_MIN_FREE ? need : FRAME_MIN_FREE;
         f = find_series_frame(wanted);
         if (!f) {
-            collector::collect_if_active();
+            collector::collect_if_due();
             f = find_series_frame(wanted);
         }
         if (!f) {

@@ -251,6 +251,22 @@ TEST(CollectorMemory, BuildingAndDroppingBlocksStaysBounded) {
     EXPECT_LT(double(memory::g_record.total), double(held) + 8e6 + HELD_BACK);
 }
 
+#ifndef ZEL_GC_STRESS
+// Allocation starts a cycle once it has made half as much as the last cycle
+// left live: much live data is not marked again after every frame of
+// garbage, and little live data is still collected every 2 MB.
+TEST(CollectorMemory, CyclesComeLessOftenAsLiveDataGrows) {
+    eval("keep: make block! 100000 loop 100000 [append/only keep copy [1 2 3 4 5 6 7 8]] recycle");
+    uint32_t cycles = collector::cycle_count();
+    eval("loop 30000 [copy [1 2 3 4 5 6 7 8]]");  // about 5 MB, a third of what is live
+    EXPECT_EQ(collector::cycle_count(), cycles);
+    eval("keep: none recycle");
+    cycles = collector::cycle_count();
+    eval("loop 30000 [copy [1 2 3 4 5 6 7 8]]");
+    EXPECT_GT(collector::cycle_count(), cycles);
+}
+#endif
+
 // ---- recycle and stats -------------------------------------------------------------------------------
 
 TEST(CollectorNatives, RecycleAndStatsAnswer) {

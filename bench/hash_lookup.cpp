@@ -30,7 +30,7 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 
 int main(int argc, char** argv) {
     int count = argc > 1 ? std::atoi(argv[1]) : 200000;
-    runtime::init();
+    boot::init_runtime();
     std::vector<Cell> words;
     Cell block;
     cell::set(&block, TYPE_BLOCK, 0, memory::alloc_cells(count));

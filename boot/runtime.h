@@ -1,13 +1,28 @@
-// The run-time init: everything that must exist before the first value is
-// made, in dependency order, and its release at quit.
+// The run-time init: brings the run-time from nothing to a state where words
+// can be made and Zel values evaluated. In order: output, the platform, the
+// random generator, memory, the datatypes (parents before children), the
+// actions, the first frames, the root block with the stacks and the symbol
+// table, the global context, case folding, the symbol index, the datatype
+// names and the predefined words, the natives and the routines of the
+// run-time, ownership and the error prototype, the lexer, the load of the
+// boot image's word-with-value records (the datatype words, the natives and
+// the actions), the evaluator and the value-slot store, then the collector's
+// statistics. The collector stays off and the word-collect flag on: the boot
+// environment (environment.h) turns them over.
 #pragma once
 
-namespace zel::runtime {
+#include "boot/sources.h"
 
-// Safe to call more than once; only the first call initialises.
-void init();
-bool initialized();
-// Releases every frame and the tracked heap.
-void shutdown();
+namespace zel::boot {
 
-}  // namespace zel::runtime
+// Once per process; later calls do nothing. The boot image is the set of
+// sources given (the embedded ones by default).
+void init_runtime(Sources image = embedded_sources());
+bool runtime_ready();
+// The sources the run-time was started from.
+Sources boot_image();
+// Releases every frame and the tracked heap (not used by the program,
+// whose end frees only the tracked heap).
+void cleanup();
+
+}  // namespace zel::boot

@@ -197,10 +197,13 @@ bool system_marker(const Cell* issue) {
 
 }  // namespace
 
-Exit eval_block(const Cell* block, bool chain) {
-    // Every nesting of code passes here or through a call: the native
-    // stack's guard is checked at both.
-    platform::check_native_stack();
+namespace {
+
+// The expressions of a block. Library code leaves the code position where
+// its caller's code put it, so that an error raised inside it is near the
+// caller's code.
+template <bool LIBRARY>
+Exit run_block(const Cell* block, bool chain) {
     Cell block_cell = *block;
     Code code(&block_cell);
     int32_t i = int32_t(block_cell.data1) < 0 ? 0 : int32_t(block_cell.data1);
@@ -211,9 +214,9 @@ Exit eval_block(const Cell* block, bool chain) {
     if (i >= end) {
         stack::set_last_only(&unset::g_unset);
     } else {
-        g_code_position = block_cell;
+        if constexpr (!LIBRARY) g_code_position = block_cell;
         for (;;) {
-            g_code_position.data1 = uint32_t(i);
+            if constexpr (!LIBRARY) g_code_position.data1 = uint32_t(i);
             Next n = eval_expression(code, i, end, false, false, false);
             if (n.exit) return Exit{n.exit};
             i = n.position;
@@ -230,6 +233,40 @@ Exit eval_block(const Cell* block, bool chain) {
     if (chain) stack::unwind_last();
     else stack::unwind();
     return Exit{};
+}
+
+// Library code sends no trace events: tracing is suspended while it runs,
+// and taken up again by code it runs that is not library code (a block or
+// function handed to it), as long as that runs.
+struct LibraryTracing {
+    bool saved_tracing = g_tracing;
+    bool saved_suspended = g_trace_suspended;
+    explicit LibraryTracing(bool library) {
+        if (library) {
+            if (g_tracing) g_trace_suspended = true;
+            g_tracing = false;
+        } else {
+            g_tracing = true;
+            g_trace_suspended = false;
+        }
+    }
+    ~LibraryTracing() {
+        g_tracing = saved_tracing;
+        g_trace_suspended = saved_suspended;
+    }
+};
+
+}  // namespace
+
+Exit eval_block(const Cell* block, bool chain) {
+    // Every nesting of code passes here or through a call: the native
+    // stack's guard is checked at both.
+    platform::check_native_stack();
+    bool library = (memory::series_of(block->data2)->flags & SERIES_LIBRARY) != 0;
+    if (!library && !g_trace_suspended) [[likely]]
+        return run_block<false>(block, chain);
+    LibraryTracing tracing(library);
+    return library ? run_block<true>(block, chain) : run_block<false>(block, chain);
 }
 
 namespace {

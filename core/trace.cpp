@@ -18,6 +18,7 @@
 namespace zel::interpreter {
 
 bool g_tracing = false;
+bool g_trace_suspended = false;
 bool g_tracer_installed = false;
 
 namespace {

@@ -25,8 +25,8 @@ int g_runs = 0;
 
 void fresh_runtime() {
     if (g_runs++ % RUNS_PER_START != 0) return;
-    if (runtime::initialized()) runtime::shutdown();
-    runtime::init();
+    if (boot::runtime_ready()) boot::cleanup();
+    boot::init_runtime();
 }
 
 constexpr unsigned MODES[] = {

@@ -62,7 +62,7 @@ void print_texts() {
 
 int run(void* arg) {
     const char* mode = static_cast<const char*>(arg);
-    runtime::init();
+    boot::init_runtime();
     if (!std::strcmp(mode, "divide-by-zero")) return divide_by_zero();
     if (!std::strcmp(mode, "segv")) {
         raise(SIGSEGV);

@@ -57,7 +57,7 @@ double best_seconds(const std::vector<int32_t>& values, bool stable) {
 
 int main(int argc, char** argv) {
     int count = argc > 1 ? std::atoi(argv[1]) : 1000000;
-    boot::init_runtime();
+    runtime::init();
     std::mt19937 rng(1);
     std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX);
     std::vector<int32_t> values(static_cast<size_t>(count));

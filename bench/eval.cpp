@@ -53,6 +53,6 @@ int main(int argc, char** argv) {
         }
         std::printf("%s seconds=%.4f result=%s\n", name.c_str(), best, result.c_str());
     }
-    boot::cleanup();
+    runtime::shutdown();
     return 0;
 }

@@ -30,7 +30,7 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 
 int main(int argc, char** argv) {
     int count = argc > 1 ? std::atoi(argv[1]) : 200000;
-    boot::init_runtime();
+    runtime::init();
     std::vector<Cell> words;
     Cell block;
     cell::set(&block, TYPE_BLOCK, 0, memory::alloc_cells(count));

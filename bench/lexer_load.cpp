@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     }
     std::ifstream in(argv[1], std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    boot::init_runtime();
+    runtime::init();
     double best = 1e30;
     uint32_t values = 0;
     for (int round = 0; round < 5; round++) {

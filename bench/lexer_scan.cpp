@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     const uint8_t* end = start + text.size();
     double mb = double(text.size()) / 1e6;
 
-    boot::init_runtime();
+    runtime::init();
     double best_automaton = 1e30, best_scan = 1e30;
     int64_t tokens = 0;
     for (int round = 0; round < ROUNDS; round++) {

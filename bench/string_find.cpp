@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
         std::perror("writing the benchmark files");
         return 1;
     }
-    boot::init_runtime();
+    runtime::init();
     size_t at = content.find(PATTERN);
     Cell text = string_of(content), pattern = string_of(PATTERN), other_case = string_of(PATTERN_OTHER_CASE);
     double sensitive = best_ms(text, pattern, true, at);

@@ -91,7 +91,7 @@ double nanoseconds_per_call(long iterations, Run run) {
 }  // namespace
 
 int main() {
-    boot::init_runtime();
+    runtime::init();
     cell::set(&g_value, TYPE_INTEGER, 0, 42);
     for (int depth : {1, 10}) {
         long n = 400000;
@@ -104,6 +104,6 @@ int main() {
         std::printf("cpp-throw depth=%d ns=%.1f\n", depth, bare);
         std::printf("zel-no-throw depth=%d ns=%.1f\n", depth, normal);
     }
-    boot::cleanup();
+    runtime::shutdown();
     return 0;
 }

@@ -41,7 +41,7 @@ double best_ns_per_lookup(int rounds, int lookups_per_round, Body body) {
 
 int main(int argc, char** argv) {
     int rounds = argc > 1 ? std::atoi(argv[1]) : 200;
-    boot::init_runtime();
+    runtime::init();
 
     std::vector<Cell> globals;
     for (int i = 0; i < WORDS; i++) {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "boot/image.h"
-#include "boot/runtime.h"
 #include "boot/system.h"
+#include "console/launch.h"
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/object.h"
@@ -29,8 +29,6 @@ void set_word(const char* name, const Cell& value) {
 }
 
 // ---- What the run-time does between the sources ------------------------------------------------
-
-void load_records() { image::load_records(boot_image()); }
 
 void define_intrinsics() {
     routine::define_boot_intrinsic();
@@ -55,8 +53,6 @@ void set_first_values() {
 // since external! and default! include it.
 void register_event_type() {}
 
-void define_typesets() { image::define_records(boot_image(), image::TYPESETS); }
-
 void set_null_handle() {
     Cell handle;
     handle::make_at(&handle, 0, 0);
@@ -72,23 +68,22 @@ void end_boot() {
 
 constexpr const char* ROUTINES[] = {"boot/library/routines.zel"};
 constexpr const char* CONSTANTS[] = {"boot/base/constants.zel"};
+constexpr const char* TYPESETS[] = {"boot/base/typesets.zel"};
 constexpr const char* COLOURS[] = {"boot/base/colours.zel"};
 constexpr const char* BASE_LIBRARY[] = {
-    "boot/library/control.zel",
-    "boot/library/predicates.zel",
-    "boot/library/aliases.zel",
+    "boot/base/control.zel", "boot/base/files.zel",         "boot/base/load.zel",
+    "boot/base/scripts.zel", "boot/library/predicates.zel", "boot/library/aliases.zel",
 };
 constexpr const char* SYSTEM[] = {"boot/base/system.zel"};
 constexpr const char* OPERATORS[] = {"boot/base/operators.zel"};
 
 const Phase PHASES[] = {
-    {"records", {}, load_records},
     {"intrinsics", {}, define_intrinsics},
     {"collector", {}, start_collector},
     {"first values", {}, set_first_values},
     {"event type", {}, register_event_type},
     {"constants", CONSTANTS, set_null_handle},
-    {"typesets", {}, define_typesets},
+    {"typesets", TYPESETS, nullptr, true},
     {"colours", COLOURS, nullptr},
     {"routines", ROUTINES, nullptr},
     {"base library", BASE_LIBRARY, nullptr},
@@ -99,7 +94,7 @@ const Phase PHASES[] = {
     {"data codecs", {}, nullptr},
     {"view", {}, nullptr},
     {"terminal", {}, nullptr},
-    {"console", {}, nullptr},
+    {"console", console::SOURCES, nullptr},
     {"end of boot", {}, end_boot},
 };
 
@@ -107,13 +102,25 @@ const Phase PHASES[] = {
 
 std::span<const Phase> phases() { return PHASES; }
 
+std::vector<const char*> library_sources() {
+    std::vector<const char*> sources;
+    for (const Phase& phase : PHASES) sources.insert(sources.end(), phase.sources.begin(), phase.sources.end());
+    return sources;
+}
+
 void build_environment() {
     if (g_built) return;
+    int32_t n = 0;
     for (const Phase& phase : PHASES) {
-        for (const char* path : phase.sources) image::run(image::load(boot_image(), path));
+        for (const char* path : phase.sources) {
+            Cell code = image::library_block(n++, path);
+            if (phase.records) image::define_records(code);
+            else image::run(code);
+        }
         if (phase.run) phase.run();
         g_phases_run.push_back(phase.name);
     }
+    if (n != image::block_count()) image::fail("more library blocks than sources");
     g_built = true;
 }
 

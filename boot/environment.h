@@ -36,8 +36,7 @@
 #pragma once
 
 #include <span>
-
-#include "boot/sources.h"
+#include <vector>
 
 namespace zel::boot {
 
@@ -45,12 +44,20 @@ struct Phase {
     const char* name;
     std::span<const char* const> sources;
     void (*run)();  // after the sources; may be null
+    // The sources hold `word: make type! argument` records, made without
+    // evaluating code (the typesets: the specs of the actions that would
+    // make them name typesets).
+    bool records = false;
 };
 
 std::span<const Phase> phases();
 
+// Every phase's sources, in boot order: the library blocks of the boot
+// image, which zel-mkboot writes in this order.
+std::vector<const char*> library_sources();
+
 // Runs every phase in order, once per process (later calls do nothing),
-// after init_runtime.
+// after the run-time init and the boot image's load (image.h).
 void build_environment();
 bool environment_built();
 // The names of the phases that have run, in order.

@@ -1,52 +1,46 @@
-// The boot image in its text form: the library's Zel sources (sources.h)
-// loaded into blocks of the root block.
+// The boot image at start-up: the compact Zelbin boot stream that
+// zel-mkboot writes at build time (tools/mkboot.cpp) and the build embeds in
+// the program (boot_image.h).
 //
-// Each source is "Zel [header]" followed by its code. Loading it scans the
-// text, keeps the values after the header as one block at the tail of the
-// root block (so it lives as long as the process), and flags that block and
-// every block, paren and path inside it as library code (SERIES_LIBRARY).
+// Loading it decodes it into a block of the root block with the collector
+// off: its
+// word-with-value records define the datatype words, the natives and the
+// actions; then come the library blocks, one per library source in boot
+// order (environment.h lists them), each holding the source's values as the
+// lexer loads them, header included, and flagged as library code.
 //
-// The word-with-value records come first: the datatype words
-// (boot/base/datatypes.zel, the type names in id order), then the natives
-// and the actions (records `word: make native! [[spec] number]`), each word
-// set to the value made from its record without evaluating code. The
-// typesets are records too (`number!: make typeset! [...]`), defined later
-// by the boot environment.
+// A damaged image ends the process at once with a non-zero status: a bad
+// stream header as the decoder reports it (status 1), anything else with
+// the message "Error: Not a valid boot image: <what>" and BAD_IMAGE_STATUS.
 //
-// A source that is missing or does not load is a damaged image: the process
-// ends at once with the message "Error: Not a valid boot image: <path>" and
-// the status BAD_IMAGE_STATUS.
-//
-// Relies on: the lexer, the root block, contexts and words, the action
-// entries (make), the evaluator (running a loaded block).
+// Relies on: the Zelbin decoder, the root block, the evaluator (running a
+// library block).
 #pragma once
 
-#include "boot/sources.h"
+#include <cstdint>
+
 #include "core/cell.h"
 
 namespace zel::boot::image {
 
 constexpr int BAD_IMAGE_STATUS = 1;
 
-constexpr const char* DATATYPES = "boot/base/datatypes.zel";
-constexpr const char* NATIVES = "boot/base/natives.zel";
-constexpr const char* ACTIONS = "boot/base/actions.zel";
-constexpr const char* TYPESETS = "boot/base/typesets.zel";
-
-// The run-time init's load: the datatype words, the natives and the actions.
-void load_records(Sources sources);
-// The records of one more source (the typesets: made before `make` can be
-// called, since the specs of the actions name them).
-void define_records(Sources sources, const char* path);
-// The code of a source (after its header) as a library block kept in the
-// root block.
-Cell load(Sources sources, const char* path);
-// Flags the block, and every block, paren and path inside it, as library code.
-void mark_library(const Cell* block);
-// Evaluates a loaded block on empty stacks, with no catch above it (an
-// error is reported and ends the process); answers its value.
+// Decodes the image into a new block of the root block; remembers where its library blocks
+// start.
+void load(const uint8_t* data, int64_t size);
+// How many library blocks the image holds.
+int32_t block_count();
+// The code of the n-th library block (after its `Zel [...]` header); a
+// missing block or one without a header is a damaged image.
+Cell library_block(int32_t n, const char* source);
+// Defines the `word: make type! argument` records of a library block, each
+// word set to the value made from its argument without evaluating code (a
+// malformed record raises script invalid-arg).
+void define_records(const Cell& block);
+// Evaluates a library block on empty stacks, with no catch above it;
+// answers its value.
 Cell run(const Cell& block);
 
-[[noreturn]] void fail(const char* path);
+[[noreturn]] void fail(const char* what);
 
 }  // namespace zel::boot::image

@@ -25,6 +25,7 @@
 #include "core/slot_store.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "core/system_object.h"
 #include "core/typeset.h"
 #include "core/word.h"
 #include "core/words.h"
@@ -43,16 +44,20 @@
 #include "scalars/triple.h"
 #include "scalars/tuple.h"
 #include "series/block.h"
+#include "series/file.h"
+#include "os/routines.h"
+#include "console/terminal.h"
 #include "series/case_folding.h"
 #include "series/hash.h"
+#include "series/map.h"
 #include "series/series.h"
 #include "series/string.h"
+#include "series/vector.h"
 
-namespace zel::boot {
+namespace zel::runtime {
 
 namespace {
 bool g_ready = false;
-Sources g_image;
 
 // Datatype inits in registration order: a parent always before its children.
 // event! is not among them: the boot environment registers it.
@@ -84,11 +89,15 @@ void (*const g_type_inits[])() = {
     routine::init,
     paren::init,
     issue::init,
+    url::init,
+    file::init,
     object::init,
     triple::init,
     float_::init,
     typeset::init,
     error::init,
+    vector::init,
+    map::init,
     hash::init,
     pair::init,
     percent::init,
@@ -102,9 +111,8 @@ void (*const g_type_inits[])() = {
 };
 }  // namespace
 
-void init_runtime(Sources sources) {
+void init() {
     if (g_ready) return;
-    g_image = sources;
     root::g_word_collect = true;
     platform::init_output_hooks();
     platform::init_os();
@@ -129,8 +137,10 @@ void init_runtime(Sources sources) {
     stack::set_frame_names(words::symbol(words::Word::body), words::symbol(words::Word::anon));
     stack::set_global_context(context::g_global);
     natives::init();
-    routines::register_all();
-    predicates::register_all();
+    boot::routines::register_all();
+    boot::predicates::register_all();
+    simple_io::register_routines();
+    terminal::register_routines();
     ownership::init();
     error::init_prototype();
     lexer::init();
@@ -140,16 +150,15 @@ void init_runtime(Sources sources) {
     g_ready = true;
 }
 
-bool runtime_ready() { return g_ready; }
+bool initialized() { return g_ready; }
 
-Sources boot_image() { return g_image; }
-
-void cleanup() {
+void shutdown() {
     if (!g_ready) return;
     memory::free_all_frames();
     memory::heap_free_all();
     root::g_block = none::g_none;
+    system_object::reset();
     g_ready = false;
 }
 
-}  // namespace zel::boot
+}  // namespace zel::runtime

@@ -4,25 +4,19 @@
 // actions, the first frames, the root block with the stacks and the symbol
 // table, the global context, case folding, the symbol index, the datatype
 // names and the predefined words, the natives and the routines of the
-// run-time, ownership and the error prototype, the lexer, the load of the
-// boot image's word-with-value records (the datatype words, the natives and
-// the actions), the evaluator and the value-slot store, then the collector's
-// statistics. The collector stays off and the word-collect flag on: the boot
-// environment (environment.h) turns them over.
+// run-time, ownership and the error prototype, the lexer, the evaluator and
+// the value-slot store, then the collector's statistics. The collector stays
+// off and the word-collect flag on: start-up loads the boot image and the
+// boot environment (environment.h) turns them over.
 #pragma once
 
-#include "boot/sources.h"
+namespace zel::runtime {
 
-namespace zel::boot {
-
-// Once per process; later calls do nothing. The boot image is the set of
-// sources given (the embedded ones by default).
-void init_runtime(Sources image = embedded_sources());
-bool runtime_ready();
-// The sources the run-time was started from.
-Sources boot_image();
+// Once per process; later calls do nothing until shutdown.
+void init();
+bool initialized();
 // Releases every frame and the tracked heap (not used by the program,
 // whose end frees only the tracked heap).
-void cleanup();
+void shutdown();
 
-}  // namespace zel::boot
+}  // namespace zel::runtime

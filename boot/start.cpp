@@ -2,6 +2,7 @@
 #include "boot/start.h"
 
 #include "boot/environment.h"
+#include "boot/image.h"
 #include "boot/runtime.h"
 #include "core/error.h"
 #include "core/exits.h"
@@ -32,11 +33,12 @@ void on_uncaught_throw(uint32_t code) {
     platform::runtime_error(95, reinterpret_cast<uintptr_t>(&on_uncaught_throw));
 }
 
-void main(Sources image, Launcher launch) {
+void main(Image image, Launcher launch) {
     float_::set_fpu_mode();
     int status = 0;
     try {
-        init_runtime(image);
+        runtime::init();
+        image::load(image.data, image.size);
         build_environment();
         status = run_launcher(launch);
     } catch (const ErrorThrow& e) {

@@ -1,5 +1,5 @@
 // Start-up: the program's outermost procedure, on the interpreter's thread.
-// It fixes the floating-point mode, runs the run-time init from the boot
+// It fixes the floating-point mode, runs the run-time init, loads the boot
 // image, builds the boot environment, and calls the console launcher inside
 // a call frame named `launch`; when the launcher returns, the process ends
 // with the status it answers. Nothing returns from here.
@@ -9,19 +9,23 @@
 // that nothing caught ends it with status 0 when its code is the quit code
 // (0xBADCAFE), else as run-time error 95 ("no CATCH for THROW").
 //
-// Relies on: the run-time init, the boot environment, the console launcher,
+// Relies on: the run-time init, the boot image, the boot environment, the console launcher,
 // the frames and exits, the platform's exits.
 #pragma once
 
 #include <cstdint>
 
-#include "boot/sources.h"
-
 namespace zel::boot {
 
 using Launcher = int (*)();
 
-[[noreturn]] void main(Sources image, Launcher launch);
+// The boot image's bytes (boot_image.h for the embedded one).
+struct Image {
+    const uint8_t* data;
+    int64_t size;
+};
+
+[[noreturn]] void main(Image image, Launcher launch);
 [[noreturn]] void on_uncaught_throw(uint32_t code);
 
 }  // namespace zel::boot

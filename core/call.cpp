@@ -78,19 +78,13 @@ inline void check_type(const Cell* item, const Cell* value, const Cell* name, co
 }
 
 // Spec attributes trace and no-trace switch tracing for one body.
-// Either also ends a suspension by library code (trace.h) for the body.
 struct TracingScope {
     bool saved = g_tracing;
-    bool saved_suspended = g_trace_suspended;
     explicit TracingScope(uint32_t header) {
-        if (header & (FLAG_TRACE | FLAG_NO_TRACE)) g_trace_suspended = false;
         if (header & FLAG_TRACE) g_tracing = g_tracer_installed;
         else if (header & FLAG_NO_TRACE) g_tracing = false;
     }
-    ~TracingScope() {
-        g_tracing = saved;
-        g_trace_suspended = saved_suspended;
-    }
+    ~TracingScope() { g_tracing = saved; }
 };
 
 // The function context's values are the call's cells while its body runs,

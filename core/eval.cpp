@@ -235,38 +235,15 @@ Exit run_block(const Cell* block, bool chain) {
     return Exit{};
 }
 
-// Library code sends no trace events: tracing is suspended while it runs,
-// and taken up again by code it runs that is not library code (a block or
-// function handed to it), as long as that runs.
-struct LibraryTracing {
-    bool saved_tracing = g_tracing;
-    bool saved_suspended = g_trace_suspended;
-    explicit LibraryTracing(bool library) {
-        if (library) {
-            if (g_tracing) g_trace_suspended = true;
-            g_tracing = false;
-        } else {
-            g_tracing = true;
-            g_trace_suspended = false;
-        }
-    }
-    ~LibraryTracing() {
-        g_tracing = saved_tracing;
-        g_trace_suspended = saved_suspended;
-    }
-};
-
 }  // namespace
 
 Exit eval_block(const Cell* block, bool chain) {
     // Every nesting of code passes here or through a call: the native
     // stack's guard is checked at both.
     platform::check_native_stack();
-    bool library = (memory::series_of(block->data2)->flags & SERIES_LIBRARY) != 0;
-    if (!library && !g_trace_suspended) [[likely]]
-        return run_block<false>(block, chain);
-    LibraryTracing tracing(library);
-    return library ? run_block<true>(block, chain) : run_block<false>(block, chain);
+    if (memory::series_of(block->data2)->flags & SERIES_LIBRARY) [[unlikely]]
+        return run_block<true>(block, chain);
+    return run_block<false>(block, chain);
 }
 
 namespace {
@@ -468,6 +445,18 @@ bool notifies(const Cell* owner) {
 }
 
 }  // namespace
+
+void store_back(const Cell* changed, const Cell* path, Cell* owner, Cell* owner_element, int index) {
+    Cell value = *changed;
+    if (index <= 1) {
+        Cell first = cells_of(path)[int32_t(path->data1) < 0 ? 0 : int32_t(path->data1)];
+        context::set(&first, &value);
+        return;
+    }
+    Cell none = none::g_none, before = none::g_none;
+    actions::eval_path(owner, owner_element, &value, const_cast<Cell*>(path), &none, &before, index - 1, false,
+                       false, notifies(owner));
+}
 
 Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t end, bool set, bool get,
                bool sub, const Cell* new_value) {

@@ -29,8 +29,8 @@ using Node = uint32_t;  // 0 = no node
 constexpr uint32_t SERIES_UNIT_MASK = 0x0000001F;
 constexpr uint32_t SERIES_OWNED = 0x00020000;
 // Library code: a block (or paren or path) of the boot image, or a copy of
-// one. The evaluator sends no trace events from inside it and leaves the
-// code position (an error's `near`) at the caller's code.
+// one. No trace events are sent from inside it, and the evaluator leaves
+// the code position (an error's `near`) at the caller's code.
 constexpr uint32_t SERIES_LIBRARY = 0x00040000;
 constexpr uint32_t SERIES_NEGATED = 0x00080000;  // bitset! only
 constexpr uint32_t SERIES_FIXED = 0x00100000;

@@ -50,10 +50,6 @@ constexpr uint32_t TRACE_ALL = 0x0001FFFF;
 
 // Non-zero while events are delivered.
 extern bool g_tracing;
-// Set while library code (SERIES_LIBRARY) that was entered with tracing on
-// runs: its own expressions send nothing, code it runs that is not library
-// code sends events again (eval_block).
-extern bool g_trace_suspended;
 // Set while a call-back is installed (a function whose spec says `trace`
 // runs traced inside an untraced region only then).
 extern bool g_tracer_installed;

@@ -18,6 +18,7 @@
 #include "scalars/random.h"
 #include "series/hash_table.h"
 #include "series/string.h"
+#include "series/vector.h"
 
 namespace zel::series {
 
@@ -127,7 +128,7 @@ void element_value(const Cell* series, int64_t p, Cell* out) {
     if (any_block(type)) {
         *out = *v.cell(p);
     } else if (type == TYPE_VECTOR) {
-        fire(ERR_internal_not_done);  // vector! elements are read by the vector module
+        *out = vector::element_at(series, p);
     } else if (type == TYPE_BINARY) {
         cell::set(out, TYPE_INTEGER, 0, *v.at(p));
     } else {
@@ -314,8 +315,8 @@ Cell* poke(Cell* series, int index, Cell* value, Cell*) {
     int64_t p = pick_position(view_of(series), index);
     Cell boxed = integer_cell(index);
     if (p < 0) fire(ERR_script_out_of_range, &boxed);
-    if (type == TYPE_VECTOR) fire(ERR_internal_not_done);  // vector! elements are written by the vector module
-    if (type == TYPE_BINARY) byte_of(value);
+    if (type == TYPE_VECTOR) vector::check_value(series, value);
+    else if (type == TYPE_BINARY) byte_of(value);
     else if (!any_block(type) && type_of(value) != TYPE_CHAR) fire(ERR_script_invalid_arg, value);
 
     Cell v = *value;  // the value may lie in this very series
@@ -327,6 +328,8 @@ Cell* poke(Cell* series, int index, Cell* value, Cell*) {
         if (table) hash_table::delete_(table, now.cell(p));
         *now.cell(p) = v;
         if (table) hash_table::put(table, now.cell(p));
+    } else if (type == TYPE_VECTOR) {
+        vector::set_value(now.at(p), &v, now.s->unit());
     } else if (type == TYPE_BINARY) {
         *now.at(p) = byte_of(&v);
     } else {

@@ -39,8 +39,8 @@ void with_empty_registry(Body body) {
     datatype::reset();
     body();
     datatype::reset();
-    boot::cleanup();
-    boot::init_runtime();
+    runtime::shutdown();
+    runtime::init();
 }
 
 }  // namespace

@@ -200,8 +200,6 @@ protected:
         routine::register_code("test-positive?", positive, routine::RESULT_LOGIC, false);
         routine::register_code("test-second", second_cell, routine::RESULT_OWN, true);
         routine::register_code("test-block?", is_block, routine::RESULT_LOGIC, false);
-        // Boot ends with the intrinsic unset: these tests make routines with it.
-        routine::define_boot_intrinsic();
     }
 };
 

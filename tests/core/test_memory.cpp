@@ -18,8 +18,8 @@ Series* buffer(Node n) { return memory::series_of(n); }
 class FreshStore : public ::testing::Test {
 protected:
     void SetUp() override {
-        boot::cleanup();
-        boot::init_runtime();
+        runtime::shutdown();
+        runtime::init();
     }
 };
 

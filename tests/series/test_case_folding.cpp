@@ -153,8 +153,8 @@ TEST(CaseTables, CountsAndBoundaries) {
 // The arrays live on the tracked heap, which a shutdown releases: a new
 // start must fill fresh ones.
 TEST(CaseFolding, SurvivesARestartOfTheRuntime) {
-    boot::cleanup();
-    boot::init_runtime();
+    runtime::shutdown();
+    runtime::init();
     EXPECT_EQ(change_char(0x00FF, true), 0x0178u);
     EXPECT_EQ(change_char('Q', false), uint32_t('q'));
 }

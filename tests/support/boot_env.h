@@ -6,10 +6,15 @@
 #pragma once
 
 #include <climits>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
+#include "boot/boot_image.h"
 #include "boot/environment.h"
+#include "boot/image.h"
+#include "boot/records.h"
 #include "boot/runtime.h"
 #include "core/context.h"
 #include "core/datatype.h"
@@ -33,11 +38,7 @@
 namespace zel::test {
 
 // The values of the text, as a block!, loaded by the lexer.
-inline Cell load_text(const std::string& text) {
-    Cell block;
-    lexer::scan(&block, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()), 0);
-    return block;
-}
+inline Cell load_text(const std::string& text) { return boot::load_source(text); }
 
 inline Cell load(const std::string& text) { return load_text(text); }
 
@@ -51,6 +52,19 @@ inline void empty_both_stacks() {
     stack::g_arguments = stack::g_top = stack::g_bottom;
     stack::end_throw();
 }
+
+inline int32_t body_start(const Cell& source) { return boot::body_start(&source); }
+
+#ifdef ZEL_SOURCE_DIR
+// The text of a file of the source tree.
+inline std::string read_source(const char* relative) {
+    std::ifstream in(std::string(ZEL_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    if (!in) throw std::runtime_error(std::string("cannot read ") + relative);
+    return s.str();
+}
+#endif
 
 // Runs the code on empty stacks under a barrier; answers the result.
 inline Cell run(const Cell& code) {
@@ -70,7 +84,8 @@ inline Cell eval_value(const std::string& text) { return run(load_text(text)); }
 
 // The boot environment, built once per process the way `zel` builds it.
 inline void boot_environment() {
-    boot::init_runtime();
+    runtime::init();
+    boot::image::load(boot_image::g_image, boot_image::g_image_size);
     boot::build_environment();
     // Tests of routines make their own.
     routine::define_boot_intrinsic();

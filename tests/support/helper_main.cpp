@@ -62,7 +62,7 @@ void print_texts() {
 
 int run(void* arg) {
     const char* mode = static_cast<const char*>(arg);
-    boot::init_runtime();
+    runtime::init();
     if (!std::strcmp(mode, "divide-by-zero")) return divide_by_zero();
     if (!std::strcmp(mode, "segv")) {
         raise(SIGSEGV);

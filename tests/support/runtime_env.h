@@ -13,7 +13,7 @@ namespace zel::test {
 
 class RuntimeEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { boot::init_runtime(); }
+    void SetUp() override { runtime::init(); }
 };
 
 inline ::testing::Environment* const g_runtime_env =

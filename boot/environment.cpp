@@ -76,6 +76,7 @@ constexpr const char* BASE_LIBRARY[] = {
 };
 constexpr const char* SYSTEM[] = {"boot/base/system.zel"};
 constexpr const char* OPERATORS[] = {"boot/base/operators.zel"};
+constexpr const char* CODECS[] = {"boot/base/codecs.zel"};
 
 const Phase PHASES[] = {
     {"intrinsics", {}, define_intrinsics},
@@ -89,7 +90,7 @@ const Phase PHASES[] = {
     {"base library", BASE_LIBRARY, nullptr},
     {"system", SYSTEM, system_setup::complete_object},
     {"operators", OPERATORS, nullptr},
-    {"codecs", {}, nullptr},
+    {"codecs", CODECS, nullptr},
     {"libraries", {}, system_setup::set_process_facts},
     {"data codecs", {}, nullptr},
     {"view", {}, nullptr},

@@ -1,7 +1,9 @@
 // The routines of the boot environment, in the order the library binds them.
 #include "boot/routines.h"
 
+#include "boot/zelbin/format.h"
 #include "core/collector.h"
+#include "core/dispatch.h"
 #include "core/context.h"
 #include "core/error.h"
 #include "core/frames.h"
@@ -13,7 +15,9 @@
 #include "core/word.h"
 #include "scalars/integer.h"
 #include "scalars/tuple.h"
+#include "os/file.h"
 #include "series/block.h"
+#include "series/series.h"
 #include "series/string.h"
 #include "series/unicode.h"
 
@@ -202,6 +206,57 @@ MachineValue json_unescape(const MachineValue* a) {
     return MachineValue{.cell = a[0].cell};
 }
 
+// ---- Services not built yet -----------------------------------------------------------------
+
+// The clipboard, the OS version record and the image codecs wait for the
+// modules that serve them.
+MachineValue not_done(const MachineValue*) { fire(ERR_internal_not_done); }
+
+// ---- Standard output ------------------------------------------------------------------------
+
+// A binary's bytes as they are; a string's characters in UTF-8; any other
+// value formed.
+MachineValue write_stdout(const MachineValue* a) {
+    Cell* data = a[0].cell;
+    if (type_of(data) == TYPE_BINARY) {
+        Series* s = memory::series_of(data->data2);
+        int64_t from = std::min<int64_t>(int32_t(data->data1) < 0 ? 0 : data->data1, s->used());
+        platform::write_raw(reinterpret_cast<const char*>(s->head() + from), size_t(s->used() - from));
+    } else if (series::any_string(type_of(data))) {
+        platform::print_string(data, false);
+    } else {
+        Cell* text = stack::push_new();
+        string::make_at(text, 16);
+        actions::form(data, text, -1);
+        platform::print_string(text, false);
+        stack::pop(1);
+    }
+    return none_value();
+}
+
+// ---- The Zelbin codec -----------------------------------------------------------------------
+
+MachineValue zelbin_encode(const MachineValue* a) {
+    zelbin::Options options;
+    options.compact = !logic::is_false(a[1].cell);
+    return MachineValue{.cell = zelbin::encode(a[0].cell, options, stack::push_new())};
+}
+
+// A file is read whole first; the stream's one value is the result, else
+// the block of its values.
+MachineValue zelbin_decode(const MachineValue* a) {
+    Cell* payload = a[0].cell;
+    Cell* binary = payload;
+    if (type_of(payload) == TYPE_FILE) {
+        binary = simple_io::read(payload, nullptr, nullptr, true, false, stack::push_new());
+    } else if (type_of(payload) == TYPE_URL) {
+        fire(ERR_internal_not_done);
+    } else if (type_of(payload) != TYPE_BINARY) {
+        fire(ERR_script_invalid_data, payload);
+    }
+    return MachineValue{.cell = zelbin::load(binary, stack::push_new())};
+}
+
 struct Registration {
     const char* key;
     routine::Code code;
@@ -230,6 +285,14 @@ constexpr Registration ROUTINES[] = {
     {"gc-series-cycles", gc_series_cycles, routine::RESULT_INTEGER, false},
     {"gc-nodes-cycles", gc_nodes_cycles, routine::RESULT_INTEGER, false},
     {"json-unescape", json_unescape, routine::RESULT_OWN, true},
+    {"os-info", not_done, routine::RESULT_OWN, true},
+    {"read-clipboard", not_done, routine::RESULT_OWN, true},
+    {"write-clipboard", not_done, routine::RESULT_LOGIC, true},
+    {"write-stdout", write_stdout, routine::RESULT_OWN, true},
+    {"image-encode", not_done, routine::RESULT_OWN, true},
+    {"image-decode", not_done, routine::RESULT_OWN, true},
+    {"zelbin-encode", zelbin_encode, routine::RESULT_OWN, true},
+    {"zelbin-decode", zelbin_decode, routine::RESULT_OWN, true},
 };
 
 }  // namespace

@@ -16,9 +16,14 @@
 //   interpreted?       whether a frame below was made by the evaluator
 //   gc-active?, gc-series-cycles, gc-nodes-cycles   system/state/GC's fields
 //   json-unescape      the JSON string unescaper, in place
+//   write-stdout       a value to standard output: a binary's bytes, a
+//                      string's UTF-8, any other value formed
+//   zelbin-encode, zelbin-decode   the Zelbin codec's encode* and decode
+//   os-info, read-clipboard, write-clipboard, image-encode, image-decode
+//                      raise internal not-done until the OS information,
+//                      clipboard and image modules exist
 //
-// (last-lf? is the output natives'; the file, clipboard, OS and codec
-// routines belong to the modules that serve them.)
+// (last-lf? is the output natives'; the file routines are simple-io's.)
 //
 // Relies on: the routine table, the argument stack and frames, contexts,
 // integers (shifts), tuples, strings, unicode, the collector's statistics.

@@ -9,6 +9,8 @@
 #include "console/launch.h"
 #include "core/collector.h"
 #include "core/context.h"
+#include "core/datatype.h"
+#include "core/words.h"
 #include "core/object.h"
 #include "core/root.h"
 #include "core/routine.h"
@@ -49,9 +51,14 @@ void set_first_values() {
     set_word("false", logic::g_false);
 }
 
-// event! is registered by the terminal back-end, here: before the typesets,
-// since external! and default! include it.
-void register_event_type() {}
+// event! is registered here, before the typesets, since external! and
+// default! include it. Its values come with the terminal back-end, which
+// gives the record its handlers; until then every action is unsupported.
+void register_event_type() {
+    if (datatype::registered(TYPE_EVENT)) return;
+    datatype::register_type(datatype::TypeRecord(TYPE_EVENT, 0, "event!"));
+    datatype::init_name_symbols(words::make_type_name_symbol);
+}
 
 void set_null_handle() {
     Cell handle;

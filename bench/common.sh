@@ -16,3 +16,7 @@ build_bench() {  # program name, as bench_<name>
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEL_BENCH=ON -DZEL_TESTS=OFF >/dev/null
   cmake --build "$build" --target "bench_$1" >/dev/null
 }
+
+# The python3 interpreter itself: a version-manager shim in front of it
+# would add its own start-up to every run.
+PYTHON=${PYTHON:-$(python3 -c 'import sys; print(sys.executable)')}

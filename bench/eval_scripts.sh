@@ -10,6 +10,7 @@
 # build, built when missing). Prints seconds and the ratios zel/lua and
 # zel/python (below 1: zel is faster).
 set -euo pipefail
+shopt -s inherit_errexit
 cd "$(dirname "$0")/.."
 
 source bench/common.sh
@@ -25,7 +26,7 @@ trap 'rm -rf "$work"' EXIT
 seconds() {  # command...: wall-clock seconds of one run, output dropped
   local start end
   start=$(date +%s.%N)
-  "$@" >/dev/null
+  "$@" >/dev/null || { echo "failed: $*" >&2; return 1; }
   end=$(date +%s.%N)
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
 }
@@ -41,7 +42,12 @@ best_of_three() {  # command...
 
 printf "%-10s %10s %10s %10s %10s %10s\n" "" "zel s" "lua s" "python s" "zel/lua" "zel/py"
 for name in "${names[@]}"; do
-  { echo "Zel [Title: \"$name\"]"; cat "bench/eval/$name.zel"; } > "$work/$name.zel"
+  {
+    echo "Zel [Title: \"$name\"]"
+    # The data a program walks, made in the script as its twins make theirs.
+    [ -f "bench/eval/$name.prelude.zel" ] && cat "bench/eval/$name.prelude.zel"
+    cat "bench/eval/$name.zel"
+  } > "$work/$name.zel"
   zel=$(best_of_three "$ZEL" "$work/$name.zel")
   lua=$(best_of_three lua5.4 "bench/eval/$name.lua")
   py=$(best_of_three "$PYTHON" "bench/eval/$name.py")

@@ -15,8 +15,7 @@ cd "$(dirname "$0")/.."
 
 source bench/common.sh
 ensure_lua
-ZEL=${ZEL:-build/release/zel}
-[ -x "$ZEL" ] || { cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null; ninja -C build/release zel >/dev/null; }
+ensure_zel
 
 names=("$@")
 [ ${#names[@]} -eq 0 ] && names=(while foreach call fib straight method objects)

@@ -14,8 +14,7 @@ cd "$(dirname "$0")/.."
 
 source bench/common.sh
 ensure_lua
-ZEL=${ZEL:-build/release/zel}
-[ -x "$ZEL" ] || { cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null; ninja -C build/release zel >/dev/null; }
+ensure_zel
 RUNS=${RUNS:-50}
 
 work=$(mktemp -d)

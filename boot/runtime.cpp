@@ -4,7 +4,6 @@
 
 #include "boot/predicates.h"
 #include "boot/routines.h"
-#include "core/collector.h"
 #include "core/context.h"
 #include "core/datatype.h"
 #include "core/dispatch.h"
@@ -146,7 +145,6 @@ void init() {
     lexer::init();
     interpreter::init();
     slot_store::init();
-    collector::init();
     g_ready = true;
 }
 

@@ -5,9 +5,9 @@
 // table, the global context, case folding, the symbol index, the datatype
 // names and the predefined words, the natives and the routines of the
 // run-time, ownership and the error prototype, the lexer, the evaluator and
-// the value-slot store, then the collector's statistics. The collector stays
-// off and the word-collect flag on: start-up loads the boot image and the
-// boot environment (environment.h) turns them over.
+// the value-slot store. The collector stays off and the word-collect flag
+// on: start-up loads the boot image and the boot environment
+// (environment.h) turns them over.
 #pragma once
 
 namespace zel::runtime {

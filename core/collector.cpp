@@ -16,8 +16,6 @@ bool g_collecting = false;
 std::vector<Node> g_pending;
 }  // namespace
 
-void init() { g_cycles = 0; }
-
 void collect_if_active() {
     if (g_active && !g_collecting) do_cycle();
 }

@@ -18,8 +18,6 @@ inline bool active() { return g_active; }
 inline void set_active(bool on) { g_active = on; }
 inline uint32_t cycle_count() { return g_cycles; }
 
-// Start-up: the statistics start from zero.
-void init();
 // Runs a cycle when collecting is enabled.
 void collect_if_active();
 void do_cycle();

@@ -197,13 +197,10 @@ bool system_marker(const Cell* issue) {
 
 }  // namespace
 
-namespace {
-
-// The expressions of a block. Library code leaves the code position where
-// its caller's code put it, so that an error raised inside it is near the
-// caller's code.
-template <bool LIBRARY>
-Exit run_block(const Cell* block, bool chain) {
+Exit eval_block(const Cell* block, bool chain) {
+    // Every nesting of code passes here or through a call: the native
+    // stack's guard is checked at both.
+    platform::check_native_stack();
     Cell block_cell = *block;
     Code code(&block_cell);
     int32_t i = int32_t(block_cell.data1) < 0 ? 0 : int32_t(block_cell.data1);
@@ -214,9 +211,9 @@ Exit run_block(const Cell* block, bool chain) {
     if (i >= end) {
         stack::set_last_only(&unset::g_unset);
     } else {
-        if constexpr (!LIBRARY) g_code_position = block_cell;
+        g_code_position = block_cell;
         for (;;) {
-            if constexpr (!LIBRARY) g_code_position.data1 = uint32_t(i);
+            g_code_position.data1 = uint32_t(i);
             Next n = eval_expression(code, i, end, false, false, false);
             if (n.exit) return Exit{n.exit};
             i = n.position;
@@ -233,17 +230,6 @@ Exit run_block(const Cell* block, bool chain) {
     if (chain) stack::unwind_last();
     else stack::unwind();
     return Exit{};
-}
-
-}  // namespace
-
-Exit eval_block(const Cell* block, bool chain) {
-    // Every nesting of code passes here or through a call: the native
-    // stack's guard is checked at both.
-    platform::check_native_stack();
-    if (memory::series_of(block->data2)->flags & SERIES_LIBRARY) [[unlikely]]
-        return run_block<true>(block, chain);
-    return run_block<false>(block, chain);
 }
 
 namespace {

@@ -39,6 +39,10 @@ TEST(BootEnvironment, FirstValuesConstantsAndTypesets) {
         {"find external! event!", "true"},
         {"mold event!", "\"event!\""},
         {"red", "255.0.0"},
+        {"glass", "0.0.0.255"},
+        {"1 + 2", "3"},
+        {"same? :q :quit", "true"},
+        {"same? :halt :quit", "false"},
     });
 }
 

@@ -1,8 +1,10 @@
 // The boot environment of evaluating tests and benchmarks, without the test
-// framework: start-up's own (the run-time init and every phase of the boot
-// environment, as `zel` runs them); text loaded by the lexer; code run on
-// empty stacks under a barrier, as the console's evaluation does; and
-// function! values made from text, as `func` makes them.
+// framework: start-up's own (the run-time init, the embedded boot image's
+// load and every phase of the boot environment, as `zel` runs them), with
+// `_boot-routine` made again for tests of routines; text loaded by the
+// lexer; code run on empty stacks under a barrier, as the console's
+// evaluation does; and function! values made from text, as `func` makes
+// them.
 #pragma once
 
 #include <climits>

@@ -22,6 +22,7 @@
 #include "core/natives.h"
 #include "core/ownership.h"
 #include "core/platform.h"
+#include "core/root.h"
 #include "core/slot_store.h"
 #include "core/stack.h"
 #include "core/trace.h"
@@ -39,7 +40,6 @@ int g_compaction_holds = 0;
 uint64_t g_allocated = 0;
 uint64_t g_pace = MIN_PACE;
 void (*g_image_mark)(Node image) = nullptr;
-Node g_root_block = 0;
 
 namespace {
 
@@ -223,8 +223,21 @@ void mark_guards() {
     }
 }
 
+// The root block's first two cells name the argument stack's and the call
+// frames' series: marked, never walked (the stack is marked up to its top,
+// the frames by their own marker). Its other cells are walked.
+void mark_root_block() {
+    if (!root::made()) return;
+    Node block = root::g_block.data2;
+    mark_node(block);
+    mark_node(root::node_at(root::SLOT_ARGUMENTS));
+    mark_node(root::node_at(root::SLOT_FRAMES));
+    Series* s = memory::series_of(block);
+    mark_values(s->cells() + root::SLOT_SYMBOLS, s->cell_tail());
+}
+
 void mark_fixed_roots() {
-    mark_block(g_root_block);
+    mark_root_block();
     mark_table(hash_table::g_symbol_table);
     if (ownership::table()) mark_table(ownership::table());
     mark_context(context::g_global);
@@ -503,7 +516,6 @@ void init() {
 }
 
 void shutdown() {
-    g_root_block = 0;
     g_pending.clear();
     g_callbacks.clear();
     g_fixed_marked.clear();

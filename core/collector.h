@@ -1,7 +1,8 @@
 // The garbage collector: marking from the roots, sweeping, and compaction of
 // the series frames.
 //
-// A cycle marks every buffer that the roots reach (the root block, the symbol
+// A cycle marks every buffer that the roots reach (the root block, root.h,
+// whose two stack series are marked but not walked; the symbol
 // table, the argument stack, the call frames, the global context, the
 // ownership table, the run-time's own value globals, the lexer's active scans,
 // the registered mark callbacks and C++ locals under a gc::root guard), then
@@ -143,9 +144,6 @@ void remove_mark_callback(MarkCallback callback);
 // node is marked): marks its external resource. Null until images exist.
 extern void (*g_image_mark)(Node image);
 
-// The root block: the block the boot image is decoded into (0 until start-up
-// makes it).
-extern Node g_root_block;
 
 // Figures of the collector, for benchmarks and tests.
 struct Stats {

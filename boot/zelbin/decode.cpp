@@ -1184,8 +1184,6 @@ Cell* load(const Cell* binary, Cell* result) {
 
 int32_t load_boot_image(const uint8_t* image, int64_t length, Cell* root) {
     collector::Pause pause;
-    // The block the boot image goes into is the collector's root block.
-    collector::g_root_block = root->data2;
     int32_t base = int32_t(cells_in(root));
     decode_into(image, length, root, MODE_BOOT);
     return base;

@@ -156,8 +156,7 @@ Cell* decode(const Cell* binary, Cell* result);
 Cell* load(const Cell* binary, Cell* result);
 
 // The boot-image load: decodes the image into the root block with the
-// collector off; word-with-value records set their words. The root block
-// becomes the collector's root block. Answers the index
+// collector off; word-with-value records set their words. Answers the index
 // in the root block of root cell 0. A bad header prints the reason and ends
 // the process with status 1; a bad record raises its error.
 int32_t load_boot_image(const uint8_t* image, int64_t length, Cell* root);

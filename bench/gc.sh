@@ -25,7 +25,7 @@ printf "%-10s %10s %10s %10s %10s %10s\n" "" "zel s" "lua s" "python s" "zel/lua
 name=churn
 zel=$(echo "$figures" | awk '$1 == "churn" { sub("seconds=", "", $2); print $2 }')
 lua=$(best_of_three lua5.4 "bench/gc/$name.lua")
-py=$(best_of_three python3 "bench/gc/$name.py")
+py=$(best_of_three "$PYTHON" "bench/gc/$name.py")
 awk -v n="$name" -v z="$zel" -v l="$lua" -v p="$py" \
   'BEGIN { printf "%-10s %10.3f %10.3f %10.3f %10.2f %10.2f\n", n, z, l, p, z / l, z / p }'
 echo

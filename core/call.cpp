@@ -9,6 +9,7 @@
 #include "core/dispatch.h"
 #include "core/error.h"
 #include "core/eval.h"
+#include "core/eval_shortcut.h"
 #include "core/frames.h"
 #include "core/function.h"
 #include "core/native.h"
@@ -284,9 +285,14 @@ Next fetch_plain(const Cell* callable, const Cell* name, const Code& code, int32
                 Cell word = arg_word(callable, int(k));
                 fire(ERR_script_no_arg, name, &word);
             }
-            Next f = eval_expression(code, position, end, infix, true, false);
-            if (f.exit) return f;
-            position = f.position;
+            int32_t next = g_tracing ? -1 : shortcut::simple_argument(code.cells(), position, end, infix);
+            if (next >= 0) {
+                position = next;
+            } else {
+                Next f = eval_expression(code, position, end, infix, true, false);
+                if (f.exit) return f;
+                position = f.position;
+            }
         }
         // The cache's buffer is read again when the argument's code moved buffers.
         if (moves != memory::g_buffer_moves) {
@@ -515,12 +521,55 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
 
 // ---- Calls ---------------------------------------------------------------------------------------
 
+namespace {
+
+// The short call: a function, native or action whose cache says every
+// argument is evaluated, called without a path or an apply block (the shape
+// of most calls). While nothing traces, a native or action over two integers
+// that the shortcut computes is not dispatched.
+Next call_plain(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
+                bool infix, const Cell* items, uint32_t n) {
+    trace_if(TRACE_OPEN, code.block(), position, callable, name);
+    if (!infix) stack::push(callable);
+    const bool function = type_of(callable) == TYPE_FUNCTION;
+    if (function) stack::mark_interp_func(name);
+    else stack::mark_interp_native(name);
+    // The left operand of an infix call is already at the top.
+    if (infix) stack::g_top++;
+    Next f = fetch_plain(callable, name, code, position, end, callable->data3, items, n, infix);
+    if (f.exit) return f;
+    trace_if(TRACE_CALL, code.block(), f.position, callable, name);
+    if (function) {
+        if (Exit e = call_function(callable, name)) return exiting(e);
+    } else {
+        Cell* args = stack::arguments();
+        if (n != 2 || g_tracing || type_of(args) != TYPE_INTEGER || type_of(args + 1) != TYPE_INTEGER ||
+            !shortcut::integer_call(type_of(callable), callable->data1, cell::get_int(args), cell::get_int(args + 1),
+                                    args)) {
+            if (Exit e = run_entry(callable, nullptr)) return exiting(e);
+        }
+    }
+    if (sub) stack::unwind();
+    else stack::unwind_last();
+    trace_if(TRACE_RETURN, code.block(), f.position, stack::get_top(), name);
+    if (!infix) stack::drop_under();
+    return f;
+}
+
+}  // namespace
+
 Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
           const Cell* path, int32_t path_position, int mode, bool infix) {
     platform::check_native_stack();
     const Cell* call_name = name && type_of(name) == TYPE_WORD ? name : &anon_word();
     Cell callable = *callable_in;
     if (type_of(&callable) == TYPE_OP) callable.header = uint32_t(op::wrapped_type(callable_in));
+    if (!path && mode == MODE_CALL && type_of(&callable) != TYPE_ROUTINE) {
+        const Cell* more = memory::series_of(callable.data3)->cells();
+        if (type_of(more + 1) == TYPE_BLOCK && (more[1].data3 & PLAIN))
+            return call_plain(&callable, call_name, code, position, end, sub, infix, more + int32_t(more[1].data1),
+                              more[1].data3 & ~PLAIN);
+    }
     trace_if(TRACE_OPEN, code.block(), position, &callable, call_name);
     if (!infix) stack::push(&callable);
     Next n;

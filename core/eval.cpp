@@ -6,6 +6,7 @@
 #include "core/context.h"
 #include "core/dispatch.h"
 #include "core/error.h"
+#include "core/eval_shortcut.h"
 #include "core/frames.h"
 #include "core/native.h"
 #include "core/natives.h"
@@ -19,6 +20,8 @@
 #include "series/series.h"
 
 namespace zel::interpreter {
+
+using namespace shortcut;
 
 Cell g_code_position;
 
@@ -48,10 +51,6 @@ inline void trace_at(uint32_t event, const Cell* code, int32_t position, const C
     if constexpr (TRACE) trace_if(event, code, position, value, ref);
 }
 
-inline bool callable_type(int type) {
-    return type == TYPE_FUNCTION || type == TYPE_NATIVE || type == TYPE_ACTION || type == TYPE_ROUTINE;
-}
-
 const Cell& body_word() { return words::word(words::Word::body); }
 
 // Puts the code-position cell back however the evaluation ends.
@@ -59,63 +58,6 @@ struct CodePositionScope {
     Cell saved = g_code_position;
     ~CodePositionScope() { g_code_position = saved; }
 };
-
-// A word's value without raising: null when the word has no value cell now
-// (unbound, `self`, or a function context whose call is not running).
-inline const Cell* value_if_any(const Cell* word) {
-    Node ctx = word->data1;
-    int32_t index = int32_t(word->data3);
-    if (ctx == 0 || index < 0) return nullptr;
-    Cell* values = context::values_in(ctx);
-    return values ? values + index : nullptr;
-}
-
-// The integer value of a right operand that is a single integer term: an
-// integer! literal, or a word holding one.
-inline bool integer_term(const Cell* term, int32_t* value) {
-    if (type_of(term) == TYPE_WORD) {
-        term = value_if_any(term);
-        if (!term) return false;
-    }
-    if (type_of(term) != TYPE_INTEGER) return false;
-    *value = cell::get_int(term);
-    return true;
-}
-
-// The operators over two integers that nothing can make fail or look
-// different: add, subtract and multiply without overflow and the
-// comparisons. Computed in place of the call, which would give the same
-// value after pushing a frame, fetching and dispatching; false when the call
-// must run (another operator, an overflow).
-inline bool integer_operator(const Cell* op, int32_t left, int32_t right, Cell* result) {
-    int32_t n;
-    int wrapped = op::wrapped_type(op);
-    if (wrapped == TYPE_ACTION) {
-        bool overflow;
-        switch (op->data1) {
-            case ACT_ADD: overflow = __builtin_add_overflow(left, right, &n); break;
-            case ACT_SUBTRACT: overflow = __builtin_sub_overflow(left, right, &n); break;
-            case ACT_MULTIPLY: overflow = __builtin_mul_overflow(left, right, &n); break;
-            default: return false;
-        }
-        if (overflow) return false;
-        cell::set(result, TYPE_INTEGER, 0, uint32_t(n));
-        return true;
-    }
-    if (wrapped != TYPE_NATIVE) return false;
-    bool truth;
-    switch (natives::Native(op->data1)) {
-        case natives::Native::equal_q: case natives::Native::strict_equal_q: truth = left == right; break;
-        case natives::Native::not_equal_q: truth = left != right; break;
-        case natives::Native::lesser_q: truth = left < right; break;
-        case natives::Native::greater_q: truth = left > right; break;
-        case natives::Native::lesser_or_equal_q: truth = left <= right; break;
-        case natives::Native::greater_or_equal_q: truth = left >= right; break;
-        default: return false;
-    }
-    logic::set(result, truth);
-    return true;
-}
 
 // An op! after an expression takes it as its left operand, again and again
 // while operators follow. `entry_top` is the argument top when the
@@ -197,14 +139,14 @@ bool system_marker(const Cell* issue) {
 
 }  // namespace
 
-Exit eval_block(const Cell* block, bool chain) {
-    // Every nesting of code passes here or through a call: the native
-    // stack's guard is checked at both.
-    platform::check_native_stack();
+namespace {
+
+// Runs the block's expressions from `i` under the block's frame: the general
+// loop, which every block entered while tracing runs from its head, and
+// which the others join at their first expression the shortcut cannot take.
+Exit eval_framed(const Cell* block, int32_t i, int32_t end, bool chain) {
     Cell block_cell = *block;
     Code code(&block_cell);
-    int32_t i = int32_t(block_cell.data1) < 0 ? 0 : int32_t(block_cell.data1);
-    int32_t end = code.tail();
     CodePositionScope saved;
     stack::mark_eval(&body_word());
     trace_if(TRACE_ENTER, &block_cell, i, nullptr);
@@ -213,13 +155,19 @@ Exit eval_block(const Cell* block, bool chain) {
     } else {
         g_code_position = block_cell;
         for (;;) {
-            g_code_position.data1 = uint32_t(i);
-            Next n = eval_expression(code, i, end, false, false, false);
-            if (n.exit) return Exit{n.exit};
-            i = n.position;
-            // The code may have cut its own block short.
-            int32_t tail = code.tail();
-            if (tail < end) end = tail;
+            int32_t next = g_tracing ? -1 : simple_expression(code.cells(), i, end, stack::arguments());
+            if (next >= 0) {
+                stack::g_top = stack::arguments() + 1;
+                i = next;
+            } else {
+                g_code_position.data1 = uint32_t(i);
+                Next n = eval_expression(code, i, end, false, false, false);
+                if (n.exit) return Exit{n.exit};
+                i = n.position;
+                // The code may have cut its own block short.
+                int32_t tail = code.tail();
+                if (tail < end) end = tail;
+            }
             if (i >= end) break;
             // The safe point: every value of the block's previous expression
             // is dropped, nothing refers into a buffer.
@@ -232,10 +180,39 @@ Exit eval_block(const Cell* block, bool chain) {
     return Exit{};
 }
 
+}  // namespace
+
+// While nothing traces, the block's leading simple expressions run before its
+// frame is pushed: they call nothing, raise nothing and allocate nothing, so
+// no walker, error or collection can see the frame missing, and the cell
+// that becomes the frame's result cell holds their values. The first other
+// expression pushes the frame and runs in the general loop, from the stacks
+// it would have run from had the frame been pushed first. A stack too full
+// for the frame takes the general loop at once, which raises the overflow.
+Exit eval_block(const Cell* block, bool chain) {
+    // Every nesting of code passes here or through a call: the native
+    // stack's guard is checked at both.
+    platform::check_native_stack();
+    int32_t i = int32_t(block->data1) < 0 ? 0 : int32_t(block->data1);
+    Series* series = memory::series_of(block->data2);
+    int32_t end = int32_t(series->used() / sizeof(Cell));
+    Cell* result = stack::top();
+    if (g_tracing || i >= end || stack::g_frame_top >= stack::g_frame_end || result >= stack::g_end) [[unlikely]]
+        return eval_framed(block, i, end, chain);
+    const Cell* cells = series->cells();
+    do {
+        int32_t next = simple_expression(cells, i, end, result);
+        if (next < 0) return eval_framed(block, i, end, chain);
+        i = next;
+    } while (i < end);
+    stack::g_top = result + 1;
+    if (chain) copy_cell(result, stack::arguments());
+    return Exit{};
+}
+
 namespace {
 
-// The kinds of values that are rarer in code than words, set-words and
-// literals, out of the evaluator's hot path.
+// The values of other_type.
 [[gnu::noinline]] Next eval_other(const Code& code, int32_t i, int32_t end, bool sub, bool passive) {
     const Cell* value = code.cells() + i;
     switch (type_of(value)) {
@@ -308,17 +285,6 @@ namespace {
             break;
     }
     return Next{i, 0};
-}
-
-bool other_type(int type) {
-    switch (type) {
-        case TYPE_PAREN: case TYPE_GET_WORD: case TYPE_LIT_WORD: case TYPE_PATH: case TYPE_GET_PATH:
-        case TYPE_SET_PATH: case TYPE_LIT_PATH: case TYPE_OP: case TYPE_FUNCTION: case TYPE_NATIVE:
-        case TYPE_ACTION: case TYPE_ROUTINE: case TYPE_ISSUE:
-            return true;
-        default:
-            return false;
-    }
 }
 
 }  // namespace

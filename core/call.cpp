@@ -113,7 +113,12 @@ Next fetch_arg(const Code& code, int32_t position, int32_t end, const Cell* item
         fire(ERR_script_no_arg, name, &word);
     }
     int kind = arg_kind(item);
-    if (kind == 0) return eval_expression(code, position, safer ? position + 1 : end, infix, true, false);
+    if (kind == 0) {
+        int32_t limit = safer ? position + 1 : end;
+        int32_t next = g_tracing ? -1 : shortcut::simple_argument(code.cells(), position, limit, infix);
+        if (next >= 0) return Next{next, 0};
+        return eval_expression(code, position, limit, infix, true, false);
+    }
     Cell value = code.cells()[position];
     trace_if(TRACE_FETCH, code.block(), position, &value);
     if (kind == 2) {
@@ -161,7 +166,7 @@ struct Refiner {
         int32_t n = cache_length(cache);
         for (int32_t k = 0; k < n; k++) {
             const Cell* c = cache_cells(cache) + k;
-            if (type_of(c) == TYPE_REFINEMENT && canonical(c->data2) == s) return k;
+            if (type_of(c) == TYPE_REFINEMENT && (c->data2 == element->data2 || canonical(c->data2) == s)) return k;
         }
         fire(ERR_script_no_refine, name, element);
     }
@@ -252,11 +257,6 @@ Next list_refinements(Refiner& r, const Code& args, int32_t position, int32_t en
     return Next{position, 0};
 }
 
-// The cache cell's fourth word: PLAIN | n when the cache holds nothing but n
-// evaluated arguments (and a return: type), the shape of most calls, which
-// fetch_args then takes on its short path.
-constexpr uint32_t PLAIN = 0x80000000;
-
 uint32_t plain_summary(Node cache) {
     uint32_t n = 0;
     for (int32_t k = 0; k < cache_length(cache); k++) {
@@ -264,7 +264,7 @@ uint32_t plain_summary(Node cache) {
         if (type_of(c) != TYPE_TYPESET || arg_kind(c) == 1 || arg_kind(c) == 2) return 0;
         if (arg_kind(c) == 0) n++;
     }
-    return PLAIN | n;
+    return PLAIN_CALL | n;
 }
 
 // Runs a native's or action's entry routine on the call's cells.
@@ -413,9 +413,9 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
     }
     if (mode == MODE_CALL && !path) {
         uint32_t summary = more[1].data3;
-        if (summary & PLAIN) {
+        if (summary & PLAIN_CALL) {
             Next n = fetch_plain(callable, name, code, position, end, cache, more + int32_t(more[1].data1),
-                                 summary & ~PLAIN, infix);
+                                 summary & ~PLAIN_CALL, infix);
             if (n.exit) return n;
             position = n.position;
             trace_if(TRACE_CALL, code.block(), position, callable, name);
@@ -521,14 +521,12 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
 
 // ---- Calls ---------------------------------------------------------------------------------------
 
-namespace {
 
-// The short call: a function, native or action whose cache says every
-// argument is evaluated, called without a path or an apply block (the shape
-// of most calls). While nothing traces, a native or action over two integers
-// that the shortcut computes is not dispatched.
-Next call_plain(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
-                bool infix, const Cell* items, uint32_t n) {
+Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t position, int32_t end, bool sub,
+                bool infix, uint32_t n) {
+    platform::check_native_stack();
+    const Cell* callable = &callable_cell;
+    const Cell* name = &name_cell;
     trace_if(TRACE_OPEN, code.block(), position, callable, name);
     if (!infix) stack::push(callable);
     const bool function = type_of(callable) == TYPE_FUNCTION;
@@ -536,7 +534,8 @@ Next call_plain(const Cell* callable, const Cell* name, const Code& code, int32_
     else stack::mark_interp_native(name);
     // The left operand of an infix call is already at the top.
     if (infix) stack::g_top++;
-    Next f = fetch_plain(callable, name, code, position, end, callable->data3, items, n, infix);
+    Node cache = callable->data3;
+    Next f = fetch_plain(callable, name, code, position, end, cache, cache_cells(cache), n, infix);
     if (f.exit) return f;
     trace_if(TRACE_CALL, code.block(), f.position, callable, name);
     if (function) {
@@ -556,8 +555,6 @@ Next call_plain(const Cell* callable, const Cell* name, const Code& code, int32_
     return f;
 }
 
-}  // namespace
-
 Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
           const Cell* path, int32_t path_position, int mode, bool infix) {
     platform::check_native_stack();
@@ -565,10 +562,8 @@ Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t p
     Cell callable = *callable_in;
     if (type_of(&callable) == TYPE_OP) callable.header = uint32_t(op::wrapped_type(callable_in));
     if (!path && mode == MODE_CALL && type_of(&callable) != TYPE_ROUTINE) {
-        const Cell* more = memory::series_of(callable.data3)->cells();
-        if (type_of(more + 1) == TYPE_BLOCK && (more[1].data3 & PLAIN))
-            return call_plain(&callable, call_name, code, position, end, sub, infix, more + int32_t(more[1].data1),
-                              more[1].data3 & ~PLAIN);
+        int32_t arity = plain_arity(&callable);
+        if (arity >= 0) return call_plain(callable, *call_name, code, position, end, sub, infix, uint32_t(arity));
     }
     trace_if(TRACE_OPEN, code.block(), position, &callable, call_name);
     if (!infix) stack::push(&callable);
@@ -625,8 +620,8 @@ void trace_body(uint32_t event, const Cell* body, const Cell* function, const Ce
 
 Exit run_body(const Cell* function, const Cell* body, const Cell* name) {
     ValuesScope values(function->data1, stack::arguments());
-    stack::set_body_flag(true);
     stack::CallFrame* frame = stack::top_frame();
+    frame->header |= stack::FRAME_BODY;
     TracingScope tracing(function->header);
     if (g_tracing) [[unlikely]]
         trace_body(TRACE_PROLOG, body, function, name);
@@ -644,7 +639,7 @@ Exit run_body(const Cell* function, const Cell* body, const Cell* name) {
     if (!e.code) {
         if (g_tracing) [[unlikely]]
             trace_body(TRACE_EPILOG, body, function, name);
-        stack::clear_body_flag(frame);
+        frame->header &= ~stack::FRAME_BODY;
     }
     return e;
 }

@@ -137,48 +137,8 @@ bool system_marker(const Cell* issue) {
            s == symbol::resolve(words::symbol(words::Sym::system_global));
 }
 
-}  // namespace
-
-namespace {
-
-// Runs the block's expressions from `i` under the block's frame: the general
-// loop, which every block entered while tracing runs from its head, and
-// which the others join at their first expression the shortcut cannot take.
-Exit eval_framed(const Cell* block, int32_t i, int32_t end, bool chain) {
-    Cell block_cell = *block;
-    Code code(&block_cell);
-    CodePositionScope saved;
-    stack::mark_eval(&body_word());
-    trace_if(TRACE_ENTER, &block_cell, i, nullptr);
-    if (i >= end) {
-        stack::set_last_only(&unset::g_unset);
-    } else {
-        g_code_position = block_cell;
-        for (;;) {
-            int32_t next = g_tracing ? -1 : simple_expression(code.cells(), i, end, stack::arguments());
-            if (next >= 0) {
-                stack::g_top = stack::arguments() + 1;
-                i = next;
-            } else {
-                g_code_position.data1 = uint32_t(i);
-                Next n = eval_expression(code, i, end, false, false, false);
-                if (n.exit) return Exit{n.exit};
-                i = n.position;
-                // The code may have cut its own block short.
-                int32_t tail = code.tail();
-                if (tail < end) end = tail;
-            }
-            if (i >= end) break;
-            // The safe point: every value of the block's previous expression
-            // is dropped, nothing refers into a buffer.
-            stack::reset();
-        }
-    }
-    trace_if(TRACE_EXIT, &block_cell, end, stack::arguments());
-    if (chain) stack::unwind_last();
-    else stack::unwind();
-    return Exit{};
-}
+template <bool TRACE>
+Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive);
 
 }  // namespace
 
@@ -196,17 +156,59 @@ Exit eval_block(const Cell* block, bool chain) {
     int32_t i = int32_t(block->data1) < 0 ? 0 : int32_t(block->data1);
     Series* series = memory::series_of(block->data2);
     int32_t end = int32_t(series->used() / sizeof(Cell));
-    Cell* result = stack::top();
-    if (g_tracing || i >= end || stack::g_frame_top >= stack::g_frame_end || result >= stack::g_end) [[unlikely]]
-        return eval_framed(block, i, end, chain);
-    const Cell* cells = series->cells();
-    do {
-        int32_t next = simple_expression(cells, i, end, result);
-        if (next < 0) return eval_framed(block, i, end, chain);
-        i = next;
-    } while (i < end);
-    stack::g_top = result + 1;
-    if (chain) copy_cell(result, stack::arguments());
+    bool general = false;
+    if (!g_tracing && i < end && stack::g_frame_top < stack::g_frame_end && stack::g_top < stack::g_end) [[likely]] {
+        const Cell* cells = series->cells();
+        Cell* result = stack::top();
+        for (;;) {
+            int32_t next = simple_expression(cells, i, end, result);
+            if (next < 0) break;
+            i = next;
+            if (i >= end) {
+                stack::g_top = result + 1;
+                if (chain) copy_cell(result, stack::arguments());
+                return Exit{};
+            }
+        }
+        general = true;
+    }
+    // The general loop, which every block entered while tracing runs from
+    // its head, and the others join at their first expression the shortcut
+    // cannot take (`general`).
+    Cell block_cell = *block;
+    Code code(&block_cell);
+    CodePositionScope saved;
+    stack::mark_eval(&body_word());
+    trace_if(TRACE_ENTER, &block_cell, i, nullptr);
+    if (i >= end) {
+        stack::set_last_only(&unset::g_unset);
+    } else {
+        g_code_position = block_cell;
+        for (;;) {
+            int32_t next = general || g_tracing ? -1 : simple_expression(code.cells(), i, end, stack::arguments());
+            general = false;
+            if (next >= 0) {
+                stack::g_top = stack::arguments() + 1;
+                i = next;
+            } else {
+                g_code_position.data1 = uint32_t(i);
+                Next n = g_tracing ? eval_expression_as<true>(code, i, end, false, false, false)
+                                   : eval_expression_as<false>(code, i, end, false, false, false);
+                if (n.exit) return Exit{n.exit};
+                i = n.position;
+                // The code may have cut its own block short.
+                int32_t tail = code.tail();
+                if (tail < end) end = tail;
+            }
+            if (i >= end) break;
+            // The safe point: every value of the block's previous expression
+            // is dropped, nothing refers into a buffer.
+            stack::reset();
+        }
+    }
+    trace_if(TRACE_EXIT, &block_cell, end, stack::arguments());
+    if (chain) stack::unwind_last();
+    else stack::unwind();
     return Exit{};
 }
 
@@ -291,6 +293,14 @@ namespace {
 
 namespace {
 
+// The general call of a word's value: the value and the word are copied
+// first, as the code run by the call may move them.
+[[gnu::noinline]] Next call_word(const Cell* value, const Cell* word, const Code& code, int32_t i, int32_t end,
+                                 bool sub) {
+    Cell callable = *value, name = *word;
+    return call(&callable, &name, code, i, end, sub, nullptr, 0, MODE_CALL, false);
+}
+
 template <bool TRACE>
 Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive) {
     Cell* entry_top = stack::top();
@@ -301,8 +311,9 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
         const Cell* v = context::get(value);
         int t = type_of(v);
         if (callable_type(t)) {
-            Cell callable = *v, name = *value;
-            Next n = call(&callable, &name, code, i + 1, end, sub, nullptr, 0, MODE_CALL, false);
+            int32_t arity = t == TYPE_ROUTINE ? -1 : plain_arity(v);
+            Next n = arity >= 0 ? call_plain(*v, *value, code, i + 1, end, sub, false, uint32_t(arity))
+                                : call_word(v, value, code, i + 1, end, sub);
             if (n.exit) return n;
             i = n.position;
         } else if (t == TYPE_UNSET) {
@@ -319,6 +330,10 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
         Next n = eval_set_word<TRACE>(code, i, end, sub);
         if (n.exit) return n;
         i = n.position;
+    } else if (type == TYPE_PAREN) {
+        Cell paren = *value;
+        if (Exit e = eval_block(&paren, !sub)) return exiting(e);
+        i++;
     } else if (other_type(type)) {
         Next n = eval_other(code, i, end, sub, passive);
         if (n.exit) return n;

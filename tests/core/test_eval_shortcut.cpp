@@ -1,0 +1,80 @@
+// The evaluator's shortcut: simple expressions, set-words before them,
+// blocks whose frame is pushed late, plain calls and integer operators
+// computed without dispatch must give what the general path gives: the same
+// values, the same errors with the same `where`, `near` and frame position,
+// and the same trace events.
+#include <gtest/gtest.h>
+
+#include "tests/support/eval_env.h"
+
+using namespace zel;
+using namespace zel::test;
+
+// Values, and where the shortcut must leave an expression to the general path.
+TEST(EvalShortcut, ValuesMatchTheGeneralPath) {
+    expect_results({
+        {"a: 1 + 2 a", "3"},
+        {"a: 4 b: a * 2 - 1 b", "7"},
+        {"b: a: 5 reduce [a b]", "[5 5]"},  // a set-word's value is another set-word's
+        {"1 + 2 * 3", "9"},                  // strictly left to right
+        {"2 * (1 + 2)", "6"},                // a paren as the right operand
+        {"(1 + 2) * 3", "9"},
+        {"add 1 2", "3"},
+        {"lesser? 1 2", "true"},
+        {"1 < 1.5", "true"},                 // not two integers: the general path
+        {"x: 1.5 x + 1", "2.5"},
+        {"x: 2147483647 x - 1 + 1", "2147483647"},
+        {"x: [1 2] x", "[1 2]"},
+        {"x: none x", "none"},
+        {"o: make object! [a: 1] o/a", "1"},
+        {"f: func [n] [n + 1] f 1", "2"},
+        {"f: func [n] [m: n * 2 m + 1] f 3", "7"},
+        {"f: func [a b] [a - b] f 10 f 3 1", "8"},
+        {"fib: func [n] [either n < 2 [n] [(fib n - 1) + (fib n - 2)]] fib 10", "55"},
+        {"s: 0 foreach x [1 2 3] [s: s + x] s", "6"},
+        {"i: 0 while [i < 5] [i: i + 1] i", "5"},
+        {"()", "unset"},
+        {"x: 1 (x: x + 1 x * 10)", "20"},
+    });
+}
+
+// Errors raised where the shortcut gave up: the general path raises them
+// with the frames it always had.
+TEST(EvalShortcut, ErrorsKeepTheirWhereNearAndPosition) {
+    expect_results({
+        {"x: 2147483647 x + 1", "2147483648.0"},  // an overflow leaves the shortcut
+        {"x: 2147483647 y: x + 1 y", "2147483648.0"},
+        {"x: -2147483648 x * -1", "2147483648.0"},
+        {"a: unset-here", "error script/no-value"},
+        {"a: ()", "error script/need-value"},
+        {"a:", "error script/need-value"},
+        {"1 +", "error script/no-arg"},
+        {"f: func [n] [n] f", "error script/no-arg"},
+        {"f: func [n [integer!]] [n] f 1.5", "error script/expect-arg"},
+    });
+    expect_results({
+        // The set-word's frame names an error of its right side.
+        {"e: try [a: unset-here] e/where", "a"},
+        {"e: try [x: 1 y: x + 1 z: y / 0] e/where", "/"},
+        {"e: try [x: 1 y: x / 0] e/near", "[y: x / 0]"},
+        {"e: try [x: 1 y: x + 1 z: y / 0] e/near", "[z: y / 0]"},
+        {"e: try [x: 1 y: x + 1 z: y / 0] e/stack", "8"},
+        {"e: try [x: 1 y: x + 1 a: unset-here] e/stack", "7"},
+        {"e: try [x: 1 y: x + 1 (a: unset-here)] e/stack", "8"},
+        {"f: func [n] [m: n + 1 m / 0] e: try [f 1] reduce [e/where e/stack]", "[/ 9]"},
+    });
+}
+
+// A field of an object is set through the object, which tells its owner.
+TEST(EvalShortcut, ObjectFieldsAreSetThroughTheObject) {
+    expect_results({
+        {"o: make object! [a: 1 b: none] do bind [a: a + 1 b: a * 3] o reduce [o/a o/b]", "[2 6]"},
+    });
+}
+
+// Tracing takes the general path from the first event on.
+TEST(EvalShortcut, TracedBlocksDeliverEveryEvent) {
+    eval_value("events: copy [] watch: func [event code offset value ref frame] [append events event]");
+    EXPECT_EQ(eval("do/trace [x: 1 + 2] :watch"), "3");
+    EXPECT_EQ(eval("events"), "[init enter fetch push fetch push fetch open fetch push call return set expr exit end]");
+}

@@ -269,8 +269,11 @@ uint32_t plain_summary(Node cache) {
 
 // Runs a native's or action's entry routine on the call's cells.
 inline Exit run_entry(const Cell* callable, const int32_t* slots) {
+    // A native's number within the used slots needs no further check.
     natives::Entry entry = type_of(callable) == TYPE_ACTION ? actions::entry(int(callable->data1))
-                                                             : natives::entry(native::callable_number(callable));
+                           : callable->data1 <= uint32_t(native::USED_SLOTS)
+                               ? natives::entry(int(callable->data1))
+                               : natives::entry(native::callable_number(callable));
     if (!entry) fire(ERR_internal_not_done);
     return entry(false, slots);
 }

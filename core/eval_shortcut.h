@@ -154,7 +154,7 @@ inline constexpr CodeKinds g_kinds;
 
 // The set-word at `i` and its simple expression. The general path would push
 // a frame and two cells: without room for them it runs, and raises.
-inline int32_t simple_set_word(const Cell* cells, int32_t i, int32_t end, Cell* out) {
+[[gnu::always_inline]] inline int32_t simple_set_word(const Cell* cells, int32_t i, int32_t end, Cell* out) {
     const Cell* word = cells + i;
     Node ctx = word->data1;
     int32_t index = int32_t(word->data3);

@@ -157,8 +157,13 @@ struct Refiner {
     bool apply;
     int32_t* slots;
     int* count;  // argument cells fetched so far (natives' positions)
-    int32_t used[MAX_USED] = {};
     int nused = 0;
+    int32_t used[MAX_USED];  // the first nused are set
+
+    Refiner(const Cell* callable_, const Cell* name_, const Code* code_, int32_t end_, Node cache_, bool function_,
+            bool safer_, bool apply_, int32_t* slots_, int* count_)
+        : callable(callable_), name(name_), code(code_), end(end_), cache(cache_), function(function_),
+          safer(safer_), apply(apply_), slots(slots_), count(count_) {}
 
     // The cache index of the refinement named by `element`.
     int32_t find(const Cell* element) const {
@@ -507,7 +512,7 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
         }
     }
     if (path || (apply && !all)) {
-        Refiner r{callable, name, &code, end, cache, function, safer, apply, slots, &count, {}, 0};
+        Refiner r(callable, name, &code, end, cache, function, safer, apply, slots, &count);
         Next n = path ? path_refinements(r, path, path_position, position)
                       : list_refinements(r, code, position, end);
         if (n.exit) return n;

@@ -139,6 +139,7 @@ bool system_marker(const Cell* issue) {
 
 template <bool TRACE>
 Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive);
+[[gnu::always_inline]] inline Next eval_statement(const Code& code, int32_t i, int32_t end);
 
 }  // namespace
 
@@ -193,7 +194,7 @@ Exit eval_block(const Cell* block, bool chain) {
             } else {
                 g_code_position.data1 = uint32_t(i);
                 Next n = g_tracing ? eval_expression_as<true>(code, i, end, false, false, false)
-                                   : eval_expression_as<false>(code, i, end, false, false, false);
+                                   : eval_statement(code, i, end);
                 if (n.exit) return Exit{n.exit};
                 i = n.position;
                 // The code may have cut its own block short.
@@ -351,6 +352,25 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
     }
     if (!sub) trace_at<TRACE>(TRACE_EXPR, code.block(), i, stack::arguments());
     return Next{i, 0};
+}
+
+// An untraced expression of a block's loop: a word calling a plain callable
+// is called here at once, then the infix check, as eval_expression_as would.
+[[gnu::always_inline]] inline Next eval_statement(const Code& code, int32_t i, int32_t end) {
+    const Cell* value = code.cells() + i;
+    if (type_of(value) == TYPE_WORD) {
+        const Cell* v = value_if_any(value);
+        int32_t arity = v && callable_type(type_of(v)) && type_of(v) != TYPE_ROUTINE ? plain_arity(v) : -1;
+        if (arity >= 0) {
+            Cell* entry_top = stack::top();
+            Next n = call_plain(*v, *value, code, i + 1, end, false, false, uint32_t(arity));
+            if (n.exit) return n;
+            i = n.position;
+            if (i < end && type_of(code.cells() + i) == TYPE_WORD) return infix_chain<false>(code, i, end, false, entry_top);
+            return Next{i, 0};
+        }
+    }
+    return eval_expression_as<false>(code, i, end, false, false, false);
 }
 
 }  // namespace

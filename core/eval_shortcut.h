@@ -89,7 +89,8 @@ inline bool integer_operator(const Cell* op, int32_t left, int32_t right, Cell* 
 // ---- The shortcut of simple expressions ------------------------------------------------
 //
 // While nothing traces, an expression that is a term (a value that stands for
-// itself, or a word holding a value that is not called) followed by nothing
+// itself, a word holding a value that is not called, or a block's value
+// picked by a path of a word and an integer) followed by nothing
 // but integer operators the shortcut above computes is evaluated here, without
 // a call: it can neither run code, nor raise, nor allocate. A set-word before
 // such an expression stores its value when the word's context takes a plain
@@ -111,13 +112,13 @@ constexpr bool other_type(int type) {
 
 // What the evaluator does with a value met in code, and which values a word
 // gives as they stand.
-enum CodeKind : uint8_t { CODE_LITERAL, CODE_WORD, CODE_SET_WORD, CODE_OTHER };
+enum CodeKind : uint8_t { CODE_LITERAL, CODE_WORD, CODE_SET_WORD, CODE_PATH, CODE_OTHER };
 struct CodeKinds {
     uint8_t kind[256];
     bool plain[256];
     constexpr CodeKinds() : kind(), plain() {
         for (int t = 0; t < 256; t++) {
-            kind[t] = t == TYPE_WORD ? CODE_WORD : t == TYPE_SET_WORD ? CODE_SET_WORD
+            kind[t] = t == TYPE_WORD ? CODE_WORD : t == TYPE_SET_WORD ? CODE_SET_WORD : t == TYPE_PATH ? CODE_PATH
                     : other_type(t) ? CODE_OTHER : CODE_LITERAL;
             plain[t] = !(callable_type(t) || t == TYPE_UNSET || t == TYPE_OP || t == TYPE_LIT_WORD);
         }
@@ -125,10 +126,30 @@ struct CodeKinds {
 };
 inline constexpr CodeKinds g_kinds;
 
+// A path of two elements, a word holding a block! and an integer!: the
+// block's value at that position as the block's path handler picks it (none
+// outside the block), unless that value is one the path would call.
+inline const Cell* simple_pick(const Cell* path) {
+    Series* s = memory::series_of(path->data2);
+    int32_t head = int32_t(path->data1) < 0 ? 0 : int32_t(path->data1);
+    if (int32_t(s->used() / sizeof(Cell)) - head != 2) return nullptr;
+    const Cell* elements = s->cells() + head;
+    if (type_of(elements) != TYPE_WORD || type_of(elements + 1) != TYPE_INTEGER) return nullptr;
+    const Cell* block = value_if_any(elements);
+    if (!block || type_of(block) != TYPE_BLOCK) return nullptr;
+    int32_t index = cell::get_int(elements + 1);
+    int64_t p = index == 0 ? -1 : int64_t(int32_t(block->data1)) + (index > 0 ? int64_t(index) - 1 : index);
+    Series* b = memory::series_of(block->data2);
+    if (p < 0 || p >= int64_t(b->used() / sizeof(Cell))) return &none::g_none;
+    const Cell* v = b->cells() + p;
+    return callable_type(type_of(v)) ? nullptr : v;
+}
+
 // The value a simple term gives, or null.
 [[gnu::always_inline]] inline const Cell* simple_term(const Cell* term) {
     uint8_t kind = g_kinds.kind[type_of(term)];
     if (kind == CODE_LITERAL) return term;
+    if (kind == CODE_PATH) return simple_pick(term);
     if (kind != CODE_WORD) return nullptr;
     const Cell* v = value_if_any(term);
     return v && g_kinds.plain[type_of(v)] ? v : nullptr;

@@ -38,6 +38,27 @@ TEST(EvalShortcut, ValuesMatchTheGeneralPath) {
     });
 }
 
+// A path of a word and an integer picks from a block as the path handler does.
+TEST(EvalShortcut, PathsPickFromBlocks) {
+    expect_results({
+        {"blk: [1 2 3] blk/2", "2"},
+        {"blk: [1 2 3] blk/2 + 10", "12"},
+        {"blk: [1 2 3] c: blk/3 * 2 c", "6"},
+        {"blk: [1 2 3] blk/0", "none"},
+        {"blk: [1 2 3] blk/4", "none"},
+        {"blk: next [1 2 3] reduce [blk/-1 blk/1 blk/3]", "[1 2 none]"},
+        {"blk: [a b] blk/2", "b"},                 // a word is given, not evaluated
+        {"blk: reduce [:add] blk/1 1 2", "3"},     // a function is called
+        {"blk: [x 5] blk/x", "5"},
+        {"h: make hash! [1 2] h/2", "2"},
+        {"s: \"abc\" s/2", "#\"b\""},
+    });
+    expect_results({
+        {"blk: 1 blk/2", "error script/bad-path-type"},
+        {"never-set/2", "error script/unset-path"},
+    });
+}
+
 // Errors raised where the shortcut gave up: the general path raises them
 // with the frames it always had.
 TEST(EvalShortcut, ErrorsKeepTheirWhereNearAndPosition) {

@@ -3,6 +3,8 @@
 // eval-path handlers (through dispatch.h) and the trace hooks.
 #include "core/eval.h"
 
+#include <emmintrin.h>
+
 #include "core/context.h"
 #include "core/dispatch.h"
 #include "core/error.h"
@@ -53,10 +55,11 @@ inline void trace_at(uint32_t event, const Cell* code, int32_t position, const C
 
 const Cell& body_word() { return words::word(words::Word::body); }
 
-// Puts the code-position cell back however the evaluation ends.
+// Puts the code-position cell back however the evaluation ends (one
+// 16-byte load and store: the copy is not split into words).
 struct CodePositionScope {
-    Cell saved = g_code_position;
-    ~CodePositionScope() { g_code_position = saved; }
+    __m128i saved = _mm_load_si128(reinterpret_cast<const __m128i*>(&g_code_position));
+    ~CodePositionScope() { _mm_store_si128(reinterpret_cast<__m128i*>(&g_code_position), saved); }
 };
 
 // An op! after an expression takes it as its left operand, again and again
@@ -177,7 +180,7 @@ Exit eval_block(const Cell* block, bool chain) {
     // its head, and the others join at their first expression the shortcut
     // cannot take (`general`).
     Cell block_cell = *block;
-    Code code(&block_cell);
+    Code code(&block_cell, series);
     CodePositionScope saved;
     stack::mark_eval(&body_word());
     trace_if(TRACE_ENTER, &block_cell, i, nullptr);

@@ -68,6 +68,9 @@ inline Next exiting(Exit e) { return Next{0, e.code}; }
 class Code {
 public:
     Code(const Cell* block) : block_(block) {}
+    // With the block's buffer, already looked up.
+    Code(const Cell* block, Series* series)
+        : block_(block), series_(series), cells_(series->cells()), moves_(memory::g_buffer_moves) {}
     const Cell* block() const { return block_; }
     Cell* cells() const {
         if (moves_ != memory::g_buffer_moves) [[unlikely]]

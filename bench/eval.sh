@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The evaluator against lua5.4 and python3 on the same work: a 10,000,000-step
 # while loop adding integers, foreach over 1,000,000 values, 1,000,000 calls
-# of a 3-argument function with a refinement, recursive fib 30, and 20,000
-# runs of a block of 200 straight-line expressions. Each program is in
+# of a 3-argument function with a refinement, recursive fib 30, 20,000
+# runs of a block of 200 straight-line expressions, 1,000,000 calls of a
+# method of an object that adds to a field (a Lua table with a method, a
+# Python class instance), and 1,000,000 objects of three fields made (Lua
+# tables, Python class instances). Each program is in
 # bench/eval/ as <name>.zel with its .lua and .py twins; each times its own
 # work (loading and start-up excluded), zel as the best of three runs.
 #
@@ -18,7 +21,7 @@ ensure_lua
 build_bench eval
 
 names=("$@")
-[ ${#names[@]} -eq 0 ] && names=(while foreach call fib straight)
+[ ${#names[@]} -eq 0 ] && names=(while foreach call fib straight method objects)
 
 best_of_three() {  # command...
   local best=""

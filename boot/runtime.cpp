@@ -44,10 +44,15 @@
 #include "scalars/triple.h"
 #include "scalars/tuple.h"
 #include "series/block.h"
+#include "series/file.h"
+#include "os/routines.h"
+#include "console/terminal.h"
 #include "series/case_folding.h"
 #include "series/hash.h"
+#include "series/map.h"
 #include "series/series.h"
 #include "series/string.h"
+#include "series/vector.h"
 
 namespace zel::runtime {
 
@@ -83,11 +88,15 @@ void (*const g_type_inits[])() = {
     routine::init,
     paren::init,
     issue::init,
+    url::init,
+    file::init,
     object::init,
     triple::init,
     float_::init,
     typeset::init,
     error::init,
+    vector::init,
+    map::init,
     hash::init,
     pair::init,
     percent::init,
@@ -124,6 +133,8 @@ void init() {
     stack::set_frame_names(words::symbol(words::Word::body), words::symbol(words::Word::anon));
     stack::set_global_context(context::g_global);
     natives::init();
+    simple_io::register_routines();
+    terminal::register_routines();
     ownership::init();
     error::init_prototype();
     lexer::init();

@@ -14,6 +14,16 @@ namespace zel::datatype {
 
 AnyHandler g_action_table[TYPE_ROWS * 256];
 TypeName g_type_names[TYPE_ROWS];
+
+const char* const ALL_TYPE_NAMES[TYPE_LAST + 1] = {
+    nullptr,     "datatype!", "unset!",    "none!",     "logic!",    "block!",    "paren!",    "string!",
+    "file!",     "url!",      "char!",     "integer!",  "float!",    "symbol!",   "context!",  "word!",
+    "set-word!", "lit-word!", "get-word!", "refinement!", "issue!",  "native!",   "action!",   "op!",
+    "function!", "path!",     "lit-path!", "set-path!", "get-path!", "routine!",  "bitset!",   "triple!",
+    "object!",   "typeset!",  "error!",    "vector!",   "hash!",     "pair!",     "percent!",  "tuple!",
+    "map!",      "binary!",   "series!",   "time!",     "tag!",      "email!",    "handle!",   "date!",
+    "port!",     "money!",    "ref!",      "point2D!",  "point3D!",  "image!",    "event!",
+};
 int g_parents[TYPE_ROWS];
 int g_highest_type = 0;
 

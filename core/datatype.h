@@ -70,6 +70,10 @@ inline action::HandlerOf<A> handler(int type) {
     return reinterpret_cast<action::HandlerOf<A>>(raw_handler(type, A));
 }
 
+// The name of every datatype id, 1 to TYPE_LAST, registered or not yet:
+// the words start-up defines.
+extern const char* const ALL_TYPE_NAMES[TYPE_LAST + 1];
+
 inline bool registered(int type) { return type > 0 && type < TYPE_ROWS && g_type_names[type].name; }
 inline const char* type_name(int type) { return registered(type) ? g_type_names[type].name : "?"; }
 inline int parent_of(int type) { return g_parents[type]; }

@@ -436,6 +436,18 @@ bool notifies(const Cell* owner) {
 
 }  // namespace
 
+void store_back(const Cell* changed, const Cell* path, Cell* owner, Cell* owner_element, int index) {
+    Cell value = *changed;
+    if (index <= 1) {
+        Cell first = cells_of(path)[int32_t(path->data1) < 0 ? 0 : int32_t(path->data1)];
+        context::set(&first, &value);
+        return;
+    }
+    Cell none = none::g_none, before = none::g_none;
+    actions::eval_path(owner, owner_element, &value, const_cast<Cell*>(path), &none, &before, index - 1, false,
+                       false, notifies(owner));
+}
+
 Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t end, bool set, bool get,
                bool sub, const Cell* new_value) {
     Cell path = *path_in;

@@ -128,6 +128,11 @@ Next eval_one(const Code& code, int32_t position, int32_t end, bool sub);
 // when there is no code: none can be fetched).
 Next eval_path(const Cell* path, const Code& code, int32_t position, int32_t end, bool set, bool get,
                bool sub, const Cell* new_value);
+// A scalar (pair!, tuple! ...) reached by a path is a copy: when a set-path
+// changes one of its components, the changed value goes back where the copy
+// came from: the word that starts the path (`index` 1) or the series or
+// object before it (`owner` at `owner_element`), whose owner is told.
+void store_back(const Cell* changed, const Cell* path, Cell* owner, Cell* owner_element, int index);
 
 // ---- Calls -------------------------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 // The loop steps and the multi-word assignment. Relies on contexts, the
-// series positions and the pick and remove handlers of the series types.
+// series positions, the pick and remove handlers of the series types and
+// the map module (the live pairs of a map).
 #include "core/iterate.h"
 
 #include "core/context.h"
@@ -8,6 +9,7 @@
 #include "core/memory.h"
 #include "core/simple_types.h"
 #include "core/word.h"
+#include "series/map.h"
 #include "series/series.h"
 
 namespace zel::natives {
@@ -43,54 +45,9 @@ void set_word(Cell word, const Cell* value) {
     context::assign(&word, &v);
 }
 
-// ---- Maps: their live pairs ------------------------------------------------------------
-
-// A pair whose value cell has no type is a removed key.
-inline bool removed(const Cell* value_cell) { return value_cell->header == 0; }
-
-// A key as the words receive it: a set-word! key (the stored form of every
-// word key) as word!.
-Cell key_value(const Cell* key) {
-    Cell k = *key;
-    if (type_of(&k) == TYPE_SET_WORD) cell::set_type(&k, TYPE_WORD);
-    return k;
-}
-
-// The i-th cell of the map's live pairs from its head (keys and values
-// alternating), none past them.
-Cell live_cell(const Cell* map, int i) {
-    Series* s = memory::series_of(map->data2);
-    int32_t tail = cell_count(s);
-    for (int32_t p = head_of(map); p + 1 < tail; p += 2) {
-        const Cell* pair = s->cells() + p;
-        if (removed(pair + 1)) continue;
-        if (i < 2) return i == 0 ? key_value(pair) : pair[1];
-        i -= 2;
-    }
-    return none::g_none;
-}
-
-// The map's step of foreach: the next live pair goes to the n words (the
-// key, the value, none for any further word) and the head moves past it.
-bool map_next(Cell* state, int n) {
-    Series* s = memory::series_of(state->data2);
-    int32_t tail = cell_count(s);
-    int32_t p = head_of(state);
-    while (p + 1 < tail && removed(s->cells() + p + 1)) p += 2;
-    if (p + 1 >= tail) {
-        state->data1 = uint32_t(p);
-        return false;
-    }
-    Cell key = key_value(s->cells() + p), value = s->cells()[p + 1];
-    state->data1 = uint32_t(p + 2);
-    for (int i = 0; i < n; i++) word_item(state + 1, i);
-    for (int i = 0; i < n; i++) set_word(word_item(state + 1, i), i == 0 ? &key : i == 1 ? &value : &none::g_none);
-    return true;
-}
-
 // The i-th value a spread assignment gives.
 Cell spread_value(const Cell* values, int i) {
-    if (type_of(values) == TYPE_MAP) return live_cell(values, i);
+    if (type_of(values) == TYPE_MAP) return map::live_cell(values, i);
     Series* s = memory::series_of(values->data2);
     int32_t at = head_of(values) + i;
     return at < cell_count(s) ? s->cells()[at] : none::g_none;
@@ -164,7 +121,7 @@ bool foreach_next_block(Cell* state, int n) {
     int type = type_of(state);
     if (type == TYPE_MAP) {
         if (n != 2) fire(ERR_script_invalid_arg, state + 1);
-        return map_next(state, n);
+        return map::foreach_next(state, n);
     }
     if (series::any_block(type)) set_many(state + 1, state, n, false, false, false);
     else set_from_series(state + 1, state, n);

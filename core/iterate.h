@@ -7,11 +7,13 @@
 // words. `state` points at the first of them. Every step takes the series'
 // buffer again: the body may have changed the series since the last one.
 //
-// A map! is walked by its live pairs only: a pair whose value cell has no
-// type (a removed key) is skipped, wherever words are assigned from a map.
+// A map! is walked by its live pairs only (the map module's walk): a pair
+// whose value cell has no type (a removed key) is skipped, wherever words
+// are assigned from a map.
 //
 // Relies on: contexts (setting words), the pick and remove actions of the
-// series types (dispatch.h), the series positions (series.h).
+// series types (dispatch.h), the series positions (series.h), the map
+// module (map.h).
 #pragma once
 
 #include <cstdint>

@@ -28,6 +28,7 @@ using Node = uint32_t;  // 0 = no node
 // Series buffer flags.
 constexpr uint32_t SERIES_UNIT_MASK = 0x0000001F;
 constexpr uint32_t SERIES_OWNED = 0x00020000;
+constexpr uint32_t SERIES_LIBRARY = 0x00040000;  // a block of the boot image: the library's own code
 constexpr uint32_t SERIES_NEGATED = 0x00080000;  // bitset! only
 constexpr uint32_t SERIES_FIXED = 0x00100000;
 constexpr uint32_t SERIES_BIG = 0x01000000;

@@ -116,6 +116,7 @@ void register_exceptions();    // natives_exceptions.cpp: try throw catch apply
 void register_evaluation();    // natives_eval.cpp: do reduce compose get set bind in parse
 void register_definition();    // natives_define.cpp: func function does has type?
 void register_output();        // natives_output.cpp: print prin stats
+void register_values();        // natives_values.cpp: transcode construct
 
 // ---- Evaluation natives' services ------------------------------------------------------------
 

@@ -76,9 +76,18 @@ Next eval_alone(const Cell* value) {
 
 // ---- Gaps: services of modules that come later ------------------------------------------------
 
-// GAP(base library): do of a file! or url! runs the library's do-file in a
-// function call frame; until the base library exists, not done.
-[[noreturn]] void do_file(const Cell*, const Cell*) { fire(ERR_internal_not_done); }
+// do of a file! or url! runs the library's do-file with the value, no
+// trace callback and the /args value; its result is do's.
+Exit do_file(Cell* value, const Cell* args) {
+    Cell name = word::load("do-file");
+    const Cell* fn = context::get(&name);
+    if (type_of(fn) != TYPE_FUNCTION) fire(ERR_internal_not_done);
+    Cell callable = *fn;
+    Cell arguments[3] = {*value, none::g_none, args ? *args : none::g_none};
+    if (Exit e = interpreter::call_with(&callable, arguments, 3, &name)) return e;
+    stack::set_last_only(stack::top() - 1);
+    return Exit{};
+}
 // GAP(preprocessor): do/expand hands the block to the preprocessor first.
 [[noreturn]] void expand_block(const Cell*) { fire(ERR_internal_not_done); }
 
@@ -114,7 +123,7 @@ Exit do_value(const int32_t* r) {
         case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH:
             return do_block(value, has(r, DO_EXPAND), next_word);
         case TYPE_FILE: case TYPE_URL:
-            do_file(value, refinement_arg(r, DO_ARGS));
+            return do_file(value, refinement_arg(r, DO_ARGS));
         case TYPE_ERROR:
             stack::throw_error(value);
         default:

@@ -14,6 +14,7 @@
 #include "core/words.h"
 #include "scalars/pair.h"
 #include "series/block.h"
+#include "series/series.h"
 
 namespace zel::interpreter {
 
@@ -82,6 +83,9 @@ uint32_t trace_mask(const Cell* callback) {
 
 void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value, const Cell* ref) {
     if (!(g_mask & event)) return;
+    // The run-time's own library code (the boot image's blocks) is not traced.
+    if (code && series::any_block(type_of(code)) && (memory::series_of(code->data2)->flags & SERIES_LIBRARY))
+        return;
     Cell* arguments = stack::arguments();
     Cell* top = stack::top();
     stack::CallFrame* frames = stack::g_frame_top;

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "boot/runtime.h"
 #include "core/error.h"
+#include "fuzz/fresh_runtime.h"
 #include "lexer/lexer.h"
 #include "lexer/lexer_state.h"
 #include "series/string.h"
@@ -17,17 +17,6 @@
 namespace {
 
 using namespace zel;
-
-// The run-time keeps everything loaded until it quits; starting it afresh
-// now and then keeps a long fuzzing run within its memory.
-constexpr int RUNS_PER_START = 2000;
-int g_runs = 0;
-
-void fresh_runtime() {
-    if (g_runs++ % RUNS_PER_START != 0) return;
-    if (runtime::initialized()) runtime::shutdown();
-    runtime::init();
-}
 
 constexpr unsigned MODES[] = {
     0,
@@ -47,7 +36,7 @@ void check(bool ok) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    fresh_runtime();
+    fuzz::fresh_runtime(runtime::init);
     const unsigned choice = data[0];
     const unsigned flags = MODES[choice % MODE_COUNT];
     const bool from_string = (choice / MODE_COUNT) % 2 == 1;

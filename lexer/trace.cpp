@@ -6,6 +6,8 @@
 // event words, blocks and symbols (reading a callback's body), the unicode
 // module (character positions of string sources), and a callback runner
 // that the evaluator installs.
+#include <exception>
+
 #include "core/error.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -88,18 +90,24 @@ const uint8_t* byte_at(const State* lex, int64_t index) {
 }
 
 // Pops the callback's arguments whichever way the call ends.
+// A throw or an error leaving the callback has put its own cells on top of
+// these: they are the catcher's to take, so an unwinding scan leaves the
+// stack alone.
 class ArgumentCells {
 public:
-    ArgumentCells() : first_(stack::push_new()) {
+    ArgumentCells() : first_(stack::push_new()), unwinding_(std::uncaught_exceptions()) {
         for (int i = 1; i < 5; i++) stack::push_new();
     }
-    ~ArgumentCells() { stack::pop(5); }
+    ~ArgumentCells() {
+        if (std::uncaught_exceptions() == unwinding_) stack::pop(5);
+    }
     ArgumentCells(const ArgumentCells&) = delete;
     ArgumentCells& operator=(const ArgumentCells&) = delete;
     Cell* operator[](int i) { return first_ + i; }
 
 private:
     Cell* first_;
+    int unwinding_;
 };
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "scalars/scalar_math.h"
 #include "series/string.h"
 #include "series/unicode.h"
+#include "series/vector.h"
 
 namespace zel::float_ {
 
@@ -155,7 +156,7 @@ Cell* do_math(int op) {
     switch (right_type) {
         case TYPE_TUPLE: return not_built::tuple_do_math(op);
         case TYPE_MONEY: return not_built::money_do_math(op);
-        case TYPE_VECTOR: return not_built::vector_do_math_scalar(op, right, left);
+        case TYPE_VECTOR: return vector::do_math_scalar(op, right, left, true);
         case TYPE_PAIR:
         case TYPE_POINT2D:
         case TYPE_POINT3D:

@@ -24,6 +24,7 @@
 #include "scalars/scalar_math.h"
 #include "series/string.h"
 #include "series/unicode.h"
+#include "series/vector.h"
 
 namespace zel::integer {
 
@@ -170,7 +171,7 @@ Cell* do_math(int op) {
             if (op == OP_SUBTRACT || op == OP_DIVIDE)
                 raise_not_related(action_of(op), TYPE_INTEGER);
             return not_built::tuple_do_math(op);
-        case TYPE_VECTOR: return not_built::vector_do_math_scalar(op, right, &args[0]);
+        case TYPE_VECTOR: return vector::do_math_scalar(op, right, &args[0], true);
         case TYPE_DATE:
             if (op == OP_SUBTRACT) raise_not_related(ACT_SUBTRACT, TYPE_INTEGER);
             if (op != OP_ADD) break;

@@ -18,9 +18,6 @@ Cell* point_do_math(int op);  // the point2D!/point3D! core, the point on the le
 Cell* tuple_do_math(int op);  // tuple/do-math: exchanges a number left operand itself
 Cell* money_do_math(int op);  // money/do-math, either side money!
 Cell* date_add();             // date! + integer!, the date moved into the first cell
-// vector/do-math-scalar: every element of the vector with the scalar, in
-// place; the vector replaces the first argument cell.
-Cell* vector_do_math_scalar(int op, Cell* vector, Cell* scalar);
 
 // ---- PARSE ---------------------------------------------------------------------------------
 

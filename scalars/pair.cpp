@@ -10,7 +10,10 @@
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/error.h"
+#include "core/eval.h"
 #include "core/stack.h"
+#include "core/symbol.h"
+#include "core/words.h"
 #include "scalars/integer.h"
 #include "scalars/point.h"
 #include "scalars/scalar_math.h"
@@ -100,10 +103,46 @@ int compare(Cell* value1, Cell* value2, int op) {
     return (a > b) - (a < b);
 }
 
+// The component a path selector names: 1 or 2, by position or as x and y;
+// 0 for anything else.
+int component_of(const Cell* selector) {
+    switch (type_of(selector)) {
+        case TYPE_INTEGER: {
+            int32_t i = cell::get_int(selector);
+            return i == 1 || i == 2 ? i : 0;
+        }
+        case TYPE_WORD: {
+            uint32_t sym = symbol::resolve(selector->data2);
+            if (sym == symbol::resolve(words::symbol(words::Sym::x))) return 1;
+            if (sym == symbol::resolve(words::symbol(words::Sym::y))) return 2;
+            return 0;
+        }
+        default: return 0;
+    }
+}
+
+// p/x, p/2: the component as an integer!; p/x: 3 stores it, and the changed
+// pair goes back where the path found it.
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owner, Cell* prev, int index, bool,
+                bool, bool) {
+    int which = component_of(element);
+    if (!which) fire(ERR_script_invalid_path, path, element);
+    static Cell component;
+    if (!value) return integer::make_at(&component, which == 1 ? x_of(parent) : y_of(parent));
+    if (type_of(value) != TYPE_INTEGER) {
+        Cell type = error::datatype_arg(type_of(value));
+        fire(ERR_script_invalid_type, &type);
+    }
+    (which == 1 ? parent->data2 : parent->data3) = uint32_t(cell::get_int(value));
+    interpreter::store_back(parent, path, owner, prev, index);
+    return value;
+}
+
 }  // namespace
 
 void init() {
     datatype::TypeRecord r(TYPE_PAIR, 0, "pair!");
+    r.set<ACT_EVAL_PATH>(eval_path);
     r.set<ACT_MAKE>(make).set<ACT_TO>(make);
     r.set<ACT_FORM>(form).set<ACT_MOLD>(mold).set<ACT_COMPARE>(compare);
     datatype::register_type(r);

@@ -14,6 +14,7 @@
 
 #include "core/datatype.h"
 #include "core/error.h"
+#include "core/eval.h"
 #include "core/symbol.h"
 #include "lexer/text_to_number.h"
 #include "scalars/integer.h"
@@ -131,10 +132,52 @@ int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
     return form(value, buffer, part);
 }
 
+// Stores one byte (clamped to 0..255) at a 1-based index, or with none
+// cuts the tuple before the index (never below three bytes).
+void poke(Cell* tuple, int32_t index, const Cell* value) {
+    int length = length_of(tuple);
+    if (index < 1 || index > length) {
+        Cell at = *value;
+        fire(ERR_script_out_of_range, &at);
+    }
+    uint8_t* bytes = bytes_of(tuple);
+    if (type_of(value) == TYPE_NONE) {
+        std::memset(bytes + index - 1, 0, size_t(length - index + 1));
+        int kept = std::max(MIN_LENGTH, int(index) - 1);
+        tuple->header = (tuple->header & ~LENGTH_MASK) | uint32_t(kept) << LENGTH_SHIFT;
+        return;
+    }
+    bytes[index - 1] = uint8_t(std::clamp(cell::get_int(value), 0, 255));
+}
+
+// t/2: the byte as an integer!; t/2: 7 (or none) stores it, and the changed
+// tuple goes back where the path found it.
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owner, Cell* prev, int index, bool,
+                bool, bool) {
+    if (type_of(element) != TYPE_INTEGER) {
+        Cell type = error::datatype_arg(type_of(element));
+        fire(ERR_script_invalid_type, &type);
+    }
+    int32_t at = cell::get_int(element);
+    if (!value) {
+        if (at < 1 || at > length_of(parent)) fire(ERR_script_out_of_range, element);
+        static Cell byte;
+        return integer::make_at(&byte, bytes_of(parent)[at - 1]);
+    }
+    if (type_of(value) != TYPE_INTEGER && type_of(value) != TYPE_NONE) {
+        Cell type = error::datatype_arg(type_of(value));
+        fire(ERR_script_invalid_type, &type);
+    }
+    poke(parent, at, value);
+    interpreter::store_back(parent, path, owner, prev, index);
+    return value;
+}
+
 }  // namespace
 
 void init() {
     datatype::TypeRecord r(TYPE_TUPLE, 0, "tuple!");
+    r.set<ACT_EVAL_PATH>(eval_path);
     r.set<ACT_MAKE>(to).set<ACT_TO>(to);
     r.set<ACT_FORM>(form).set<ACT_MOLD>(mold).set<ACT_COMPARE>(compare);
     datatype::register_type(r);

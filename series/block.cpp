@@ -15,10 +15,13 @@
 #include "core/error.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/words.h"
 #include "series/block_cells.h"
 #include "series/hash_table.h"
+#include "series/map.h"
 #include "series/series.h"
 #include "series/string.h"
+#include "series/vector.h"
 
 namespace zel::block {
 
@@ -489,11 +492,21 @@ Cell* clone_into(Cell* proto, const Cell* spec, int type) {
     return proto;
 }
 
-// The bodies of object!, map! and vector! values, text loaded as Zel source
-// and the datatypes of a typeset come from their own modules, not built
-// yet: converting them raises internal not-done.
-bool converted_elsewhere(int type) {
-    return type == TYPE_OBJECT || type == TYPE_MAP || type == TYPE_VECTOR;
+// The bodies of object! values, text loaded as Zel source and the
+// datatypes of a typeset come from their own modules, not built yet:
+// converting them raises internal not-done.
+bool converted_elsewhere(int type) { return type == TYPE_OBJECT; }
+
+// A map! gives the block of its live pairs, a vector! one of its elements.
+bool converted_by_module(int type) { return type == TYPE_MAP || type == TYPE_VECTOR; }
+
+Cell* module_block(Cell* proto, const Cell* spec, int type) {
+    Cell value = *spec;
+    if (type_of(&value) == TYPE_MAP) map::reflect(&value, int(words::symbol(words::Sym::body)));
+    else vector::to_block(spec, &value);
+    *proto = value;
+    cell::set_type(proto, type);
+    return proto;
 }
 
 }  // namespace
@@ -507,6 +520,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
         cell::set_type(proto, type);
         return proto;
     }
+    if (converted_by_module(spec_type)) return module_block(proto, spec, type);
     if (converted_elsewhere(spec_type)) fire(ERR_internal_not_done);
     error::raise_bad_make_arg(type, spec);
 }
@@ -514,6 +528,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
 Cell* to(Cell* proto, Cell* spec, int type) {
     int spec_type = type_of(spec);
     if (series::any_block(spec_type)) return clone_into(proto, spec, type);
+    if (converted_by_module(spec_type)) return module_block(proto, spec, type);
     if (converted_elsewhere(spec_type) || spec_type == TYPE_STRING || spec_type == TYPE_TYPESET)
         fire(ERR_internal_not_done);
     Cell value = *spec;

@@ -20,7 +20,8 @@
 // Relies on: memory, the argument stack, the series! handlers, hash tables
 // (a hash! is kept in step wherever cells are added), the registry (form,
 // mold, compare and copy of the elements), the comparison service, the
-// cycle-detection stack and the string module (the text molded into).
+// cycle-detection stack, the string module (the text molded into) and the
+// map and vector modules (the blocks made from their values).
 #pragma once
 
 #include <cstdint>

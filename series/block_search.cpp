@@ -184,18 +184,19 @@ Cell* put(Cell* series, Cell* key, Cell* value, bool case_) {
     // Either may lie in this very block, which may move.
     Cell k = *key, v = *value;
     // The key is one cell, as it was appended: looked up as one value.
-    Located found = locate(series, &k, nullptr, true, case_, false, nullptr, false, false, false);
+    auto find_key = [&] { return locate(series, &k, nullptr, true, case_, false, nullptr, false, false, false); };
+    // The cell that changes: the value's after the key, or the key's at the tail.
+    auto changed_at = [&](const Located& found) { return found.at < 0 ? total_of(series) : found.at + 1; };
+    Located found = find_key();
+    if (ownership::check(series, ownership::PUT, &v, int(changed_at(found)), 1)) {
+        // The owner's handler may have moved or removed the key.
+        found = find_key();
+    }
+    int64_t at = changed_at(found);
     if (found.at < 0) {
-        int index = int(total_of(series));
-        ownership::check(series, ownership::PUT, &v, index, 1);
         append_cell(series, &k);
         append_cell(series, &v);
-        ownership::check(series, ownership::PUT_ED, &v, index, 1);
-        return value;
-    }
-    int64_t at = found.at + 1;
-    ownership::check(series, ownership::PUT, &v, int(at), 1);
-    if (at >= total_of(series)) {
+    } else if (at >= total_of(series)) {
         append_cell(series, &v);
     } else if (!equal(first_cell(series) + at, &v, actions::COMP_FIND)) {
         // A hash!'s entry goes with the old value, before the cell changes.

@@ -18,6 +18,7 @@
 #include "scalars/random.h"
 #include "series/hash_table.h"
 #include "series/string.h"
+#include "series/vector.h"
 
 namespace zel::series {
 
@@ -127,7 +128,7 @@ void element_value(const Cell* series, int64_t p, Cell* out) {
     if (any_block(type)) {
         *out = *v.cell(p);
     } else if (type == TYPE_VECTOR) {
-        fire(ERR_internal_not_done);  // vector! elements are read by the vector module
+        *out = vector::element_at(series, p);
     } else if (type == TYPE_BINARY) {
         cell::set(out, TYPE_INTEGER, 0, *v.at(p));
     } else {
@@ -314,8 +315,8 @@ Cell* poke(Cell* series, int index, Cell* value, Cell*) {
     int64_t p = pick_position(view_of(series), index);
     Cell boxed = integer_cell(index);
     if (p < 0) fire(ERR_script_out_of_range, &boxed);
-    if (type == TYPE_VECTOR) fire(ERR_internal_not_done);  // vector! elements are written by the vector module
-    if (type == TYPE_BINARY) byte_of(value);
+    if (type == TYPE_VECTOR) vector::check_value(series, value);
+    else if (type == TYPE_BINARY) byte_of(value);
     else if (!any_block(type) && type_of(value) != TYPE_CHAR) fire(ERR_script_invalid_arg, value);
 
     Cell v = *value;  // the value may lie in this very series
@@ -327,6 +328,8 @@ Cell* poke(Cell* series, int index, Cell* value, Cell*) {
         if (table) hash_table::delete_(table, now.cell(p));
         *now.cell(p) = v;
         if (table) hash_table::put(table, now.cell(p));
+    } else if (type == TYPE_VECTOR) {
+        vector::set_value(now.at(p), &v, now.s->unit());
     } else if (type == TYPE_BINARY) {
         *now.at(p) = byte_of(&v);
     } else {
@@ -519,12 +522,16 @@ Cell* move(Cell* origin, Cell* target, Cell* part) {
         bool bytes_only = otype == TYPE_BINARY || ttype == TYPE_BINARY || otype == TYPE_VECTOR ||
                           ttype == TYPE_VECTOR;
         if (ounit != tunit && bytes_only) move_bad(origin, target);
+        // The origin loses what the target gains: both owners are told.
         bool notified = ownership::check(target, ownership::MOVE, origin, int(from), int(count));
+        bool origin_notified = ownership::check(origin, ownership::MOVE, nullptr, int(from), int(count));
+        // Their handlers may have shortened the origin or widened either text.
         o = view_of(origin);
         count = std::clamp<int64_t>(o.total - from, 0, count);
-        if (ounit == tunit) move_between(origin, target, count);
+        if (o.s->unit() == view_of(target).s->unit()) move_between(origin, target, count);
         else string::move_chars(origin, target, o.bytes(count));
         if (notified) ownership::check(target, ownership::MOVED, nullptr, int32_t(target->data1), int(count));
+        if (origin_notified) ownership::check(origin, ownership::MOVED, nullptr, int(from), int(count));
         return target;
     }
 
@@ -614,6 +621,7 @@ TakeRange take_range(const Cell* series, const View& v, const Cell* part, bool l
         r.start = last ? v.total - r.count : head;
         r.empty = r.count == 0;
     }
+    if (r.empty) r.count = 0;
     return r;
 }
 
@@ -638,8 +646,10 @@ Cell* take(Cell* series, Cell* part, bool, bool last) {
     }
     bool notified = ownership::check(series, ownership::TAKE, nullptr, int(v.head), int(r.n));
     if (notified) {
+        // The owner's handler may have changed the series: the units taken
+        // are those the arguments name now (the last ones are the last).
         v = view_of(series);
-        r.count = std::clamp<int64_t>(v.total - r.start, 0, r.count);
+        r = v.head < v.total ? take_range(series, v, part, last) : TakeRange{0, 0, 0, true};
     }
     // Whatever the owner's handler runs may take from another series: the
     // shared buffer serves only when no Zel code runs before the caller
@@ -654,7 +664,8 @@ Cell* take(Cell* series, Cell* part, bool, bool last) {
     }
     cell::set(result, type, 0, node, type == TYPE_VECTOR ? series->data3 : 0);
     cut_units(series, r.start, r.count);
-    if (type == TYPE_HASH && part)
+    // One cell taken without /part leaves as a value of its own, not as a hash!.
+    if (type == TYPE_HASH && (part || r.count != 1))
         result->data3 = hash_table::init(int32_t(r.count), result, hash_table::KIND_HASH, 1);
     if (notified) ownership::check(series, ownership::TAKEN, nullptr, int32_t(series->data1), 0);
     return result;

@@ -20,7 +20,8 @@
 //
 // Relies on: memory, the argument stack, the ownership check, hash tables,
 // the random generator, the string module (characters of text series, moves
-// between text of different widths) and the registry (find, for remove/key).
+// between text of different widths), the vector module (its elements as
+// values) and the registry (find, for remove/key).
 #pragma once
 
 #include <cstdint>

@@ -83,9 +83,6 @@ bool tail_q(const Cell* str);
 uint32_t abs_at(const Cell* str, int index);
 // Index from the head of the first occurrence of cp (exact), or -1.
 int find_char(const Cell* str, uint32_t cp);
-// A vector! element at p as a number: integers and characters signed,
-// floats of 4 or 8 bytes (by the vector's element type).
-double element_number(const uint8_t* p, int unit, uint32_t element_type);
 // True when the text from the head begins with the bytes of `s`, each byte
 // a Latin-1 character.
 bool match_c_string_q(const Cell* str, const char* s);

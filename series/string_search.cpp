@@ -13,7 +13,8 @@
 //
 // Relies on: the string storage operations, case folding, the series!
 // handlers (pick, poke, /part arguments), the registry (form), the argument
-// stack and the symbol table (a word's name).
+// stack, the symbol table (a word's name) and the vector module (elements
+// as numbers).
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -29,6 +30,7 @@
 #include "series/case_folding.h"
 #include "series/series.h"
 #include "series/string.h"
+#include "series/vector.h"
 
 namespace zel::string {
 
@@ -224,7 +226,7 @@ int64_t scan_for_one(Cell* series, const Run& t, const Span& sp, const Target& t
             uint32_t element_type = series->data3;
             return scan_units(sp, once, [&](int64_t p) {
                 const uint8_t* at = t.base + p * t.unit;
-                double n = type == TYPE_BINARY ? double(*at) : element_number(at, t.unit, element_type);
+                double n = type == TYPE_BINARY ? double(*at) : vector::element_number(at, t.unit, int(element_type));
                 return n == target.number;
             });
         }
@@ -350,28 +352,6 @@ Hit locate(Cell* series, Cell* value, Cell* part, bool case_, bool same, bool an
 Cell g_path_result;
 
 }  // namespace
-
-// ---- Reading ---------------------------------------------------------------------------------
-
-// A vector! element as a number: integers and characters signed, floats of
-// 4 or 8 bytes.
-double element_number(const uint8_t* p, int unit, uint32_t element_type) {
-    if (element_type == TYPE_FLOAT || element_type == TYPE_PERCENT) {
-        if (unit == 8) {
-            double d;
-            std::memcpy(&d, p, 8);
-            return d;
-        }
-        float f;
-        std::memcpy(&f, p, 4);
-        return f;
-    }
-    switch (unit) {
-        case 1: return int8_t(*p);
-        case 2: return int16_t(get_char(p, 2));
-        default: return int32_t(get_char(p, 4));
-    }
-}
 
 // ---- Comparing -----------------------------------------------------------------------------
 

@@ -13,7 +13,8 @@
 // tables (to upper case); so one text can order differently by unit.
 //
 // Relies on: the sorts (sorting.h), case folding, the string storage
-// operations, the series! /part arguments and the ownership check.
+// operations, the series! /part arguments, the ownership check and the
+// vector module (elements as numbers).
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -29,6 +30,7 @@
 #include "series/series.h"
 #include "series/sorting.h"
 #include "series/string.h"
+#include "series/vector.h"
 
 namespace zel::string {
 
@@ -65,7 +67,7 @@ Cell call_comparator(Cell* function, Cell* first, Cell* second) {
 int sign(double d) { return (d > 0) - (d < 0); }
 
 double vector_number(const uint8_t* p, const SortSpec& sp) {
-    return element_number(p, sp.unit, sp.vector_type);
+    return vector::element_number(p, sp.unit, int(sp.vector_type));
 }
 
 // Unit-1 text folds A-Z to lower case; wider text every letter to upper.
@@ -238,14 +240,17 @@ Cell* sort(Cell* series, bool case_, Cell* skip, Cell* comparator, Cell* part, b
         count = std::min(count, left - left % sp.size);
         if (s->unit() != unit) sp.unit = unit = s->unit();
     }
-    s = buffer_of(series);
-    std::vector<uint8_t> records(s->head() + head * unit, s->head() + (head + count) * unit);
-    int32_t n = int32_t(count / sp.size), width = sp.size * unit;
-    if (n > 1) {
-        if (stable) sorting::merge_sort(records.data(), n, width, reinterpret_cast<intptr_t>(&sp), 0, compare_records);
-        else sorting::quick_sort(records.data(), n, width, reinterpret_cast<intptr_t>(&sp), 0, compare_records);
+    if (count > 0) {
+        s = buffer_of(series);
+        std::vector<uint8_t> records(s->head() + head * unit, s->head() + (head + count) * unit);
+        int32_t n = int32_t(count / sp.size), width = sp.size * unit;
+        if (n > 1) {
+            intptr_t option = reinterpret_cast<intptr_t>(&sp);
+            if (stable) sorting::merge_sort(records.data(), n, width, option, 0, compare_records);
+            else sorting::quick_sort(records.data(), n, width, option, 0, compare_records);
+        }
+        write_back(series, head, records, unit);
     }
-    write_back(series, head, records, unit);
     if (notified) ownership::check(series, ownership::SORTED, nullptr, int(head), int(count));
     return series;
 }

@@ -31,6 +31,20 @@ TEST_F(TraceTest, EveryEventOfAnInfixCall) {
     EXPECT_EQ(log(), "[init enter fetch push fetch open fetch push call return expr exit end]");
 }
 
+// Blocks of the boot image carry the library-code flag: nothing inside them
+// is traced, the user's code around them is.
+TEST_F(TraceTest, LibraryCodeIsNotTraced) {
+    Cell library = eval_value("lib: [1 + 2]");
+    EXPECT_EQ(eval("do/trace [do lib] :events"), "3");
+    std::string traced = log();
+    EXPECT_NE(traced.find("open fetch push call"), std::string::npos) << traced;
+    eval_value("clear log");
+    memory::series_of(library.data2)->flags |= SERIES_LIBRARY;
+    EXPECT_EQ(eval("do/trace [do lib] :events"), "3");
+    EXPECT_EQ(log(), "[init enter fetch open fetch push call return expr exit end]");
+    memory::series_of(library.data2)->flags &= ~SERIES_LIBRARY;
+}
+
 TEST_F(TraceTest, ThrowAndCatchEvents) {
     eval_value("shown: func [[throw catch] event code offset value ref frame] "
                "[reduce/into [event offset :value] tail log]");

@@ -113,7 +113,6 @@ TEST(FloatMath, ResultTypeFollowsTheOperands) {
         {OP_MULTIPLY, float_cell(1.0), value_of(TYPE_POINT2D), "internal/not-done"},
         {OP_ADD, float_cell(1.0), value_of(TYPE_TUPLE), "internal/not-done"},
         {OP_ADD, float_cell(1.0), value_of(TYPE_MONEY), "internal/not-done"},
-        {OP_ADD, float_cell(1.0), value_of(TYPE_VECTOR), "internal/not-done"},
     };
     for (const Case& c : cases) {
         std::string got;

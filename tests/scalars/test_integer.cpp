@@ -123,7 +123,6 @@ TEST(IntegerMath, RightOperandChoosesTheCore) {
         {ACT_SUBTRACT, int_cell(1), value_of(TYPE_POINT3D), "internal/not-done"},
         {ACT_ADD, int_cell(1), value_of(TYPE_TUPLE), "internal/not-done"},
         {ACT_ADD, int_cell(1), value_of(TYPE_MONEY), "internal/not-done"},
-        {ACT_ADD, int_cell(1), value_of(TYPE_VECTOR), "internal/not-done"},
         {ACT_ADD, int_cell(1), value_of(TYPE_DATE), "internal/not-done"},
     };
     for (const MathCase& c : cases) check_math(c);

@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "boot/records.h"
 #include "boot/runtime.h"
 #include "core/context.h"
 #include "core/datatype.h"
@@ -41,23 +42,8 @@
 
 namespace zel::test {
 
-// Every datatype's name, by id, registered or not yet.
-inline const char* const DATATYPE_NAMES[] = {
-    nullptr,     "datatype!", "unset!",    "none!",     "logic!",    "block!",    "paren!",    "string!",
-    "file!",     "url!",      "char!",     "integer!",  "float!",    "symbol!",   "context!",  "word!",
-    "set-word!", "lit-word!", "get-word!", "refinement!", "issue!",  "native!",   "action!",   "op!",
-    "function!", "path!",     "lit-path!", "set-path!", "get-path!", "routine!",  "bitset!",   "triple!",
-    "object!",   "typeset!",  "error!",    "vector!",   "hash!",     "pair!",     "percent!",  "tuple!",
-    "map!",      "binary!",   "series!",   "time!",     "tag!",      "email!",    "handle!",   "date!",
-    "port!",     "money!",    "ref!",      "point2D!",  "point3D!",  "image!",    "event!",
-};
-
 // The values of the text, as a block!, loaded by the lexer.
-inline Cell load_text(const std::string& text) {
-    Cell block;
-    lexer::scan(&block, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()), 0);
-    return block;
-}
+inline Cell load_text(const std::string& text) { return boot::load_source(text); }
 
 inline Cell load(const std::string& text) { return load_text(text); }
 
@@ -80,45 +66,26 @@ inline void empty_both_stacks() {
     stack::end_throw();
 }
 
-// The cells of a loaded source after its header (`Zel [...]`).
-inline int32_t body_start(const Cell& source) {
-    const Cell* cells = memory::series_of(source.data2)->cells();
-    return block::length_q(&source) >= 2 && type_of(cells) == TYPE_WORD && type_of(cells + 1) == TYPE_BLOCK ? 2 : 0;
+inline int32_t body_start(const Cell& source) { return boot::body_start(&source); }
+
+inline void define_word(void*, const Cell* word, const Cell* value) {
+    Cell w = *word;
+    context::set(&w, value);
 }
 
 // Records `word: make type! argument`, as the boot sources hold them
-// (native!, action!, typeset!, op!): each word gets the value made from the
-// argument (a get-word standing for its value), the way start-up defines
-// them, without evaluating code.
+// (native!, action!, typeset!), defined the way start-up defines them,
+// without evaluating code.
 inline void define_records(const char* relative) {
     Cell source = load_text(read_source(relative));
-    int32_t n = block::length_q(&source);
-    for (int32_t i = body_start(source); i < n; i += 4) {
-        if (i + 3 >= n) throw std::runtime_error(std::string("truncated record in ") + relative);
-        const Cell* cells = memory::series_of(source.data2)->cells();
-        Cell word = cells[i], type = *context::get(cells + i + 2), arg = cells[i + 3];
-        if (type_of(&arg) == TYPE_GET_WORD) arg = *context::get(&arg);
-        if (type_of(&word) != TYPE_SET_WORD || type_of(&type) != TYPE_DATATYPE)
-            throw std::runtime_error(std::string("bad record in ") + relative);
-        Cell value;
-        actions::make(&value, &type, &arg);
-        context::set(&word, &value);
-    }
+    boot::make_records(&source, define_word, nullptr);
 }
 
 // Pairs `operator target`: each operator word is set to an op! made from
 // the target word's value.
 inline void define_operators(const char* relative) {
     Cell source = load_text(read_source(relative));
-    int32_t n = block::length_q(&source);
-    for (int32_t i = body_start(source); i < n; i += 2) {
-        if (i + 1 >= n) throw std::runtime_error(std::string("operator without target in ") + relative);
-        const Cell* cells = memory::series_of(source.data2)->cells();
-        Cell word = cells[i], target = *context::get(cells + i + 1), type, value;
-        cell::set(&type, TYPE_DATATYPE, TYPE_OP);
-        actions::make(&value, &type, &target);
-        context::set(&word, &value);
-    }
+    boot::make_operators(&source, define_word, nullptr);
 }
 
 // Runs the code on empty stacks under a barrier; answers the result.
@@ -149,7 +116,7 @@ inline void boot_environment() {
     for (int t = 1; t <= TYPE_LAST; t++) {
         Cell datatype;
         cell::set(&datatype, TYPE_DATATYPE, uint32_t(t));
-        set_global(DATATYPE_NAMES[t], datatype);
+        set_global(datatype::ALL_TYPE_NAMES[t], datatype);
     }
     set_global("none", none::g_none);
     set_global("true", logic::g_true);

@@ -1,0 +1,17 @@
+local function run()
+  local n = 200000
+  local m = {}
+  local i = 0
+  while i < n do
+    i = i + 1
+    m["k" .. i] = i
+  end
+  local found = 0
+  i = 0
+  while i < n do
+    i = i + 1
+    if m["k" .. i] == i then found = found + 1 end
+  end
+  return found
+end
+local t = os.clock(); run(); print(os.clock() - t)

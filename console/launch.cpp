@@ -1,0 +1,32 @@
+// The console's start: `cli-console-ctx/launch` evaluated on empty stacks
+// under a barrier frame, as every evaluation of the console runs.
+//
+// Relies on: the lexer (the call's text), the evaluator, the stacks.
+#include "console/launch.h"
+
+#include "core/error.h"
+#include "core/eval.h"
+#include "core/exits.h"
+#include "core/frames.h"
+#include "core/stack.h"
+#include "core/words.h"
+#include "lexer/lexer.h"
+
+namespace zel::console {
+
+int launch() {
+    static const char text[] = "cli-console-ctx/launch";
+    Cell code;
+    lexer::scan(&code, reinterpret_cast<const uint8_t*>(text), int64_t(sizeof text - 1), 0);
+    stack::push(&code);
+    Cell* block = stack::arguments();
+    stack::mark_try_all(&words::word(words::Word::body));
+    try {
+        (void)interpreter::eval_block(block, true);
+    } catch (const ErrorThrow& e) {
+        stack::report_uncaught(&e.value);
+    }
+    return 0;
+}
+
+}  // namespace zel::console

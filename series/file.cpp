@@ -1,0 +1,142 @@
+// url! and file!: molded text, path joining, reading.
+//
+// Cell layout: as string! (see file.h).
+//
+// Relies on: strings, the action workers (forming path elements), the file
+// I/O module for reading.
+#include "series/file.h"
+
+#include "core/datatype.h"
+#include "core/dispatch.h"
+#include "core/error.h"
+#include "os/file.h"
+#include "series/string.h"
+#include "series/unicode.h"
+
+namespace zel::url {
+
+namespace {
+
+// The URL class: letters, digits and ! # $ & ' ( ) * + , - . / : = ? @ _ ~.
+constexpr const char* KEPT_MARKS = "!#$&'()*+,-./:=?@_~";
+
+// "%" and two upper-case hexadecimal digits for each UTF-8 byte of a
+// character outside the class.
+int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
+    Cell text = *value;
+    int n = string::length_q(&text);
+    int32_t head = int32_t(text.data1);
+    for (int i = 0; i < n && part > 0; i++) {
+        uint32_t cp = string::abs_at(&text, head + i);
+        Series* s = string::buffer_of(buffer);
+        if (cp < 128 && kept_q(cp)) {
+            string::append_char(s, cp);
+            part--;
+            continue;
+        }
+        uint8_t bytes[4];
+        int count = unicode::cp_to_utf8(cp, bytes);
+        for (int b = 0; b < count && part > 0; b++) {
+            s = string::append_char(string::buffer_of(buffer), '%');
+            const char* hex = string::byte_to_hex(bytes[b]);
+            s = string::append_char(s, uint32_t(hex[0]));
+            string::append_char(s, uint32_t(hex[1]));
+            part--;
+        }
+    }
+    return part;
+}
+
+// url/name, %dir/name: a new value of the same type, the element's text
+// joined on with exactly one "/" between them; the value stays as it was.
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int, bool, bool, bool) {
+    if (value) fire(ERR_script_bad_path_set, path, element);
+    static Cell joined;
+    Cell base = *parent, part;
+    string::make_at(&part, 16);
+    actions::form(element, &part, INT32_MAX);
+    string::make_at(&joined, string::length_q(&base) + string::length_q(&part) + 1);
+    string::concatenate(&joined, &base, -1, 0, true, string::CONCAT_APPEND);
+    int n = string::length_q(&joined);
+    bool ends = n > 0 && string::abs_at(&joined, n - 1) == '/';
+    bool begins = string::length_q(&part) > 0 && string::abs_at(&part, int32_t(part.data1)) == '/';
+    if (ends && begins) string::remove_char(&joined, n - 1);
+    if (!ends && !begins) string::append_char(string::buffer_of(&joined), '/');
+    string::concatenate(&joined, &part, -1, 0, true, string::CONCAT_APPEND);
+    cell::set_type(&joined, type_of(parent));
+    return &joined;
+}
+
+}  // namespace
+
+bool kept_q(uint32_t cp) {
+    if ((cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') || (cp >= '0' && cp <= '9')) return true;
+    for (const char* m = KEPT_MARKS; *m; m++)
+        if (uint32_t(*m) == cp) return true;
+    return false;
+}
+
+void init() {
+    datatype::TypeRecord r(TYPE_URL, TYPE_STRING, "url!", true);
+    r.set<ACT_MOLD>(mold).set<ACT_EVAL_PATH>(eval_path);
+    for (int action : {ACT_RANDOM, ACT_REFLECT, ACT_SET_PATH, ACT_PUT, ACT_SORT, ACT_TRIM, ACT_CREATE, ACT_CLOSE,
+                       ACT_DELETE, ACT_OPEN_Q, ACT_QUERY, ACT_RENAME, ACT_UPDATE})
+        r.unsupported(action);
+    for (int action = ACT_ABSOLUTE; action <= ACT_XOR_T; action++) r.unsupported(action);
+    datatype::register_type(r);
+}
+
+}  // namespace zel::url
+
+namespace zel::file {
+
+namespace {
+
+// "%" and the characters; in double quotes when a character up to 126 lies
+// outside the URL class; "%""" when empty. Nothing is escaped.
+int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
+    Cell text = *value;
+    int n = string::length_q(&text);
+    int32_t head = int32_t(text.data1);
+    part = cell::mold_literal(buffer, "%", false, part);
+    if (n == 0) return cell::mold_literal(buffer, "\"\"", false, part);
+    bool quoted = false;
+    for (int i = 0; i < n && !quoted; i++) {
+        uint32_t cp = string::abs_at(&text, head + i);
+        quoted = cp <= 126 && !url::kept_q(cp);
+    }
+    if (quoted) part = cell::mold_literal(buffer, "\"", false, part);
+    for (int i = 0; i < n && part > 0; i++, part--)
+        string::append_char(string::buffer_of(buffer), string::abs_at(&text, head + i));
+    if (quoted) part = cell::mold_literal(buffer, "\"", false, part);
+    return part;
+}
+
+Cell* read(Cell* source, Cell* part, Cell* seek, bool binary, bool lines, bool, Cell* as) {
+    if (as) fire(ERR_internal_not_done);
+    Cell file = *source;
+    simple_io::read(&file, part, seek, binary, lines, source);
+    return source;
+}
+
+}  // namespace
+
+const char* to_os_path(Cell* file) {
+    int limit = -1;
+    return unicode::to_utf8(file, limit);
+}
+
+Cell* make_at(Cell* cell, const char* utf8, int64_t length) {
+    string::make_from_utf8(cell, reinterpret_cast<const uint8_t*>(utf8), length);
+    cell::set_type(cell, TYPE_FILE);
+    return cell;
+}
+
+void init() {
+    datatype::TypeRecord r(TYPE_FILE, TYPE_URL, "file!", true);
+    r.set<ACT_MOLD>(mold).set<ACT_READ>(read);
+    r.unsupported(ACT_OPEN);
+    datatype::register_type(r);
+}
+
+}  // namespace zel::file

@@ -1,0 +1,85 @@
+// The boot image zel-mkboot wrote at build time: decoded into a root block,
+// it defines the datatype words, the natives and the actions, and holds the
+// other library sources as blocks, each as the lexer loads its text; from
+// those the rest of the boot environment is made, and code runs.
+#include <gtest/gtest.h>
+
+#include "boot/boot_image.h"
+#include "boot/zelbin/format.h"
+#include "tests/support/boot_env.h"
+#include "tests/support/loaded.h"
+#include "tests/support/runtime_env.h"
+
+namespace zel::test {
+namespace {
+
+// The sources the build gives zel-mkboot after the records, in order.
+const char* const LIBRARY_SOURCES[] = {"boot/base/typesets.zel", "boot/base/operators.zel", "boot/base/errors.zel"};
+constexpr int LIBRARY_COUNT = 3;
+
+Cell g_root;
+int32_t g_first = -1;
+
+class ImageEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        runtime::init();
+        block::make_at(&g_root, 8);
+        Cell filler = none::g_none;
+        block::append_cell(&g_root, &filler);
+        g_first = zelbin::load_boot_image(boot_image::g_image, boot_image::g_image_size, &g_root);
+    }
+};
+
+::testing::Environment* const g_image_env = ::testing::AddGlobalTestEnvironment(new ImageEnvironment);
+
+Cell root(int n) { return memory::series_of(g_root.data2)->cells()[g_first + n]; }
+
+Cell global(const char* name) {
+    Cell w = word::load(name);
+    return *context::get(&w);
+}
+
+TEST(BootImage, DefinesTheDatatypeWordsNativesAndActions) {
+    EXPECT_EQ(g_first, 1) << "root cell 0 is the first cell the load appends";
+    for (int t = 1; t <= TYPE_LAST; t++) {
+        Cell v = global(datatype::ALL_TYPE_NAMES[t]);
+        EXPECT_EQ(type_of(&v), TYPE_DATATYPE) << datatype::ALL_TYPE_NAMES[t];
+        EXPECT_EQ(v.data1, uint32_t(t)) << datatype::ALL_TYPE_NAMES[t];
+    }
+    struct Case {
+        const char* name;
+        int type;
+        uint32_t number;
+    };
+    for (const Case& c : {Case{"if", TYPE_NATIVE, 1}, Case{"apply", TYPE_NATIVE, 107},
+                          Case{"make", TYPE_ACTION, 1}, Case{"append", TYPE_ACTION, ACT_APPEND}}) {
+        Cell v = global(c.name);
+        EXPECT_EQ(type_of(&v), c.type) << c.name;
+        EXPECT_EQ(v.data1, c.number) << c.name;
+    }
+}
+
+TEST(BootImage, HoldsOneLibraryBlockPerSourceAsTheLexerLoadsIt) {
+    ASSERT_EQ(total_cells(g_root) - g_first, LIBRARY_COUNT) << "words with values leave no cell";
+    for (int i = 0; i < LIBRARY_COUNT; i++) {
+        Cell decoded = root(i);
+        ASSERT_EQ(type_of(&decoded), TYPE_BLOCK);
+        EXPECT_TRUE(zelbin::library_code_q(decoded.data2)) << LIBRARY_SOURCES[i];
+        EXPECT_EQ(shown(decoded), shown(load_text(read_source(LIBRARY_SOURCES[i])))) << LIBRARY_SOURCES[i];
+    }
+}
+
+TEST(BootImage, TheRestOfTheEnvironmentIsMadeFromItAndCodeRuns) {
+    set_global("none", none::g_none);
+    set_global("true", logic::g_true);
+    set_global("false", logic::g_false);
+    Cell typesets = root(0), operators = root(1);
+    boot::make_records(&typesets, define_word, nullptr);
+    boot::make_operators(&operators, define_word, nullptr);
+    EXPECT_EQ(molded(eval_value("either 1 + 2 = 3 [reduce ['yes 10 * 4]] ['no]")), "[yes 40]");
+    EXPECT_EQ(molded(eval_value("find any-word! type? 'a")), "true");
+}
+
+}  // namespace
+}  // namespace zel::test

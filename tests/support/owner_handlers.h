@@ -1,0 +1,51 @@
+// on-deep-change* handlers for tests of what the owner of a series is told,
+// and of handlers that change the very series they are told about:
+//
+//   tell     appends [field action new index part] to `events`
+//   look     appends [action the-series-from-its-head] to `events`
+//   empty    empties the series before each change
+//   define_changing_handler("grow", "append head target 'g")
+//            runs the change on the series at every notification but those
+//            its own change causes (`busy` is set meanwhile)
+//
+//   expect_after_handler("b", "[1 2 3]", {{"grow", "append o/b 4", "[1 2 3 g 4 g]"}, ...})
+//            runs each code on the field of an object with that handler and
+//            compares the field's molded value afterwards (or the error).
+#pragma once
+
+#include <string>
+
+#include "tests/support/eval_env.h"
+
+namespace zel::test {
+
+inline void define_owner_handlers() {
+    const char* spec = "[owner word target action new index part]";
+    define_function("tell", spec, "[append/only events reduce [word action :new index part]]");
+    define_function("look", spec, "[append/only events reduce [action copy head target]]");
+    define_function("empty", spec,
+                    "[if find [append insert change poke put remove reverse random sort swap take trim move] "
+                    "action [clear head target]]");
+}
+
+inline void define_changing_handler(const char* name, const std::string& change) {
+    define_function(name, "[owner word target action new index part]",
+                    "[if not busy [busy: true " + change + " busy: false]]");
+}
+
+struct HandlerRun {
+    const char* handler;
+    const char* code;
+    const char* expected;  // the field's molded value afterwards, or "error category/id"
+};
+
+inline void expect_after_handler(const std::string& field, const std::string& value,
+                                 std::initializer_list<HandlerRun> runs) {
+    for (const HandlerRun& r : runs) {
+        std::string code = "busy: false o: make object! [" + field + ": " + value + " on-deep-change*: :" +
+                           r.handler + "] " + r.code + " o/" + field;
+        EXPECT_EQ(eval(code), r.expected) << r.handler << ": " << r.code;
+    }
+}
+
+}  // namespace zel::test

@@ -286,29 +286,33 @@ inline Exit run_entry(const Cell* callable, const int32_t* slots) {
 // The short path: n evaluated arguments, no refinements, no locals.
 Next fetch_plain(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, Node cache,
                  const Cell* items, uint32_t n, bool infix) {
-    uint32_t moves = memory::g_buffer_moves;
+    // The shortcut neither moves buffers nor switches tracing: both are read
+    // again only after an argument the general path evaluated.
+    const Cell* cells = code.cells();
+    bool shortcut = !g_tracing;
     for (uint32_t k = 0; k < n; k++) {
         if (!(infix && k == 0)) {
             if (position >= end) {
                 Cell word = arg_word(callable, int(k));
                 fire(ERR_script_no_arg, name, &word);
             }
-            int32_t next = g_tracing ? -1 : shortcut::simple_argument(code.cells(), position, end, infix);
+            int32_t next = shortcut ? shortcut::simple_argument(cells, position, end, infix) : -1;
             if (next >= 0) {
                 position = next;
             } else {
+                uint32_t moves = memory::g_buffer_moves;
                 Next f = eval_expression(code, position, end, infix, true, false);
                 if (f.exit) return f;
                 position = f.position;
+                shortcut = !g_tracing;
+                if (moves != memory::g_buffer_moves) {
+                    items = cache_cells(cache);
+                    cells = code.cells();
+                }
             }
         }
-        // The cache's buffer is read again when the argument's code moved buffers.
-        if (moves != memory::g_buffer_moves) {
-            items = cache_cells(cache);
-            moves = memory::g_buffer_moves;
-        }
-        const Cell* item = items + k;
-        if (!typeset::has(item, type_of(stack::top() - 1))) expect_arg(name, stack::top() - 1, callable, int(k));
+        if (!typeset::has(items + k, type_of(stack::g_top - 1))) [[unlikely]]
+            expect_arg(name, stack::g_top - 1, callable, int(k));
     }
     return Next{position, 0};
 }
@@ -558,7 +562,8 @@ Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t po
     }
     if (sub) stack::unwind();
     else stack::unwind_last();
-    trace_if(TRACE_RETURN, code.block(), f.position, stack::get_top(), name);
+    if (g_tracing) [[unlikely]]
+        trace(TRACE_RETURN, code.block(), f.position, stack::get_top(), name);
     if (!infix) stack::drop_under();
     return f;
 }
@@ -599,7 +604,8 @@ Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t p
     }
     if (sub) stack::unwind();
     else stack::unwind_last();
-    trace_if(TRACE_RETURN, code.block(), n.position, stack::get_top(), call_name);
+    if (g_tracing) [[unlikely]]
+        trace(TRACE_RETURN, code.block(), n.position, stack::get_top(), call_name);
     if (!infix) stack::drop_under();
     return n;
 }

@@ -155,12 +155,16 @@ inline const Cell* simple_pick(const Cell* path) {
     return v && g_kinds.plain[type_of(v)] ? v : nullptr;
 }
 
-// The term at `i` and the integer operators after it, into *out.
+// The term at `i` and the integer operators after it, into *out. The
+// argument fetch (`ARGUMENT`) meets a term followed by no word more often:
+// it tests for one before the loop (the block loop runs faster without).
+template <bool ARGUMENT = false>
 [[gnu::always_inline]] inline int32_t simple_operand(const Cell* cells, int32_t i, int32_t end, Cell* out) {
     const Cell* v = simple_term(cells + i);
     if (!v) return -1;
     *out = *v;
     i++;
+    if (ARGUMENT && (i >= end || type_of(cells + i) != TYPE_WORD)) return i;
     while (i < end && type_of(cells + i) == TYPE_WORD) {
         const Cell* op = value_if_any(cells + i);
         if (!op || type_of(op) != TYPE_OP) break;
@@ -209,7 +213,7 @@ inline const Cell* simple_pick(const Cell* path) {
         *stack::g_top = *v;
         next = i + 1;
     } else {
-        next = simple_operand(cells, i, end, stack::g_top);
+        next = simple_operand<true>(cells, i, end, stack::g_top);
         if (next < 0) return -1;
     }
     stack::g_top++;

@@ -35,6 +35,10 @@ TEST(EvalShortcut, ValuesMatchTheGeneralPath) {
         {"i: 0 while [i < 5] [i: i + 1] i", "5"},
         {"()", "unset"},
         {"x: 1 (x: x + 1 x * 10)", "20"},
+        // An argument that grows the code's own block moves its buffer: the
+        // arguments after it are read from the new one.
+        {"f: func [a b] [a - b] code: [f (loop 200 [append code 0] 10) 3] do code", "7"},
+        {"code: [add (loop 200 [append code 0] 10) 3 * 2] do code", "16"},
     });
 }
 

@@ -166,13 +166,16 @@ struct Refiner {
           safer(safer_), apply(apply_), slots(slots_), count(count_) {}
 
     // The cache index of the refinement named by `element`.
+    // The spelling of the spec is looked for first; case folding only when
+    // it is not there. Nothing here allocates: the cells stay put.
     int32_t find(const Cell* element) const {
-        uint32_t s = canonical(element->data2);
         int32_t n = cache_length(cache);
-        for (int32_t k = 0; k < n; k++) {
-            const Cell* c = cache_cells(cache) + k;
-            if (type_of(c) == TYPE_REFINEMENT && (c->data2 == element->data2 || canonical(c->data2) == s)) return k;
-        }
+        const Cell* cells = cache_cells(cache);
+        for (int32_t k = 0; k < n; k++)
+            if (type_of(cells + k) == TYPE_REFINEMENT && cells[k].data2 == element->data2) return k;
+        uint32_t s = canonical(element->data2);
+        for (int32_t k = 0; k < n; k++)
+            if (type_of(cells + k) == TYPE_REFINEMENT && canonical(cells[k].data2) == s) return k;
         fire(ERR_script_no_refine, name, element);
     }
 
@@ -458,6 +461,16 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
         switch (type_of(&item)) {
             case TYPE_TYPESET: {
                 if (arg_kind(&item) == 3) break;
+                // An evaluated argument of an ordinary call the shortcut takes.
+                if (active && !apply && !left_pending && arg_kind(&item) == 0 && position < end && !g_tracing) {
+                    int32_t next = shortcut::simple_argument(code.cells(), position, end, infix);
+                    if (next >= 0) {
+                        position = next;
+                        check_type(&item, stack::g_top - 1, name, callable, k);
+                        count++;
+                        break;
+                    }
+                }
                 if (!active) {
                     if (all && position < end) {
                         Next f = fetch_arg(code, position, end, &item, false, safer, name, callable, k);

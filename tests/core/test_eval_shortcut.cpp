@@ -103,3 +103,30 @@ TEST(EvalShortcut, TracedBlocksDeliverEveryEvent) {
     EXPECT_EQ(eval("do/trace [x: 1 + 2] :watch"), "3");
     EXPECT_EQ(eval("events"), "[init enter fetch push fetch push fetch open fetch push call return set expr exit end]");
 }
+
+// Calls with refinements: their simple arguments are taken by the shortcut,
+// the refinements are matched by spelling, then case-folded; errors come in
+// the general path's order (the arguments first).
+TEST(EvalShortcut, RefinedCallsMatchTheGeneralPath) {
+    eval_value("f: func [a b c /neg /scale k] [x: either neg [a - b - c] [a + b + c] either scale [x * k] [x]]");
+    expect_results({
+        {"f 7 2 3", "12"},
+        {"f/neg 7 2 3", "2"},
+        {"f/NEG 7 2 3", "2"},
+        {"f/scale 7 2 3 10", "120"},
+        {"f/neg/scale 7 2 3 + 1 10", "10"},
+        {"f/scale/neg 7 (1 + 1) 3 10", "20"},
+        {"n: 7 f/neg n n - 2 1", "1"},
+        {"blk: [7 2] f/neg blk/1 blk/2 3", "2"},
+    });
+    expect_results({
+        {"f/neg 7 2", "error script/no-arg"},
+        {"f/neg 7 2.5 3", "1.5"},
+        {"g: func [a [integer!] /neg] [a] g/neg 1.5", "error script/expect-arg"},
+        {"g: func [a [integer!] /neg] [a] e: try [g/neg 1.5] e/where", "g"},
+        {"f/nope 7 2 3", "error script/no-refine"},
+        {"f/neg/neg 7 2 3", "error script/dup-refine"},
+        // The arguments are fetched before a refinement is looked up.
+        {"y: 0 try [f/nope (y: 5 1) 2 3] y", "5"},
+    });
+}

@@ -286,9 +286,11 @@ inline Exit run_entry(const Cell* callable, const int32_t* slots) {
     return entry(false, slots);
 }
 
-// The short path: n evaluated arguments, no refinements, no locals.
-Next fetch_plain(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, Node cache,
-                 const Cell* items, uint32_t n, bool infix) {
+// The short path: n evaluated arguments, no refinements, no locals. Inline:
+// a call of it would cost more than the fetch of a simple argument.
+[[gnu::always_inline]] inline Next fetch_plain(const Cell* callable, const Cell* name, const Code& code,
+                                              int32_t position, int32_t end, Node cache, const Cell* items,
+                                              uint32_t n, bool infix) {
     // The shortcut neither moves buffers nor switches tracing: both are read
     // again only after an argument the general path evaluated.
     const Cell* cells = code.cells();

@@ -84,7 +84,9 @@ Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry
         Cell callable = *value;
         callable.header = uint32_t(op::wrapped_type(value));
         Cell name = *next;
-        Next n = call(&callable, &name, code, i + 1, end, sub, nullptr, 0, MODE_CALL, true);
+        int32_t arity = type_of(&callable) == TYPE_ROUTINE ? -1 : plain_arity(&callable);
+        Next n = arity >= 0 ? call_plain(callable, name, code, i + 1, end, sub, true, uint32_t(arity))
+                            : call(&callable, &name, code, i + 1, end, sub, nullptr, 0, MODE_CALL, true);
         if (n.exit) return n;
         i = n.position;
     }

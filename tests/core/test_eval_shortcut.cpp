@@ -87,6 +87,10 @@ TEST(EvalShortcut, ErrorsKeepTheirWhereNearAndPosition) {
         {"e: try [x: 1 y: x + 1 a: unset-here] e/stack", "7"},
         {"e: try [x: 1 y: x + 1 (a: unset-here)] e/stack", "8"},
         {"f: func [n] [m: n + 1 m / 0] e: try [f 1] reduce [e/where e/stack]", "[/ 9]"},
+        // An operator's call names errors of its right operand and its own.
+        {"e: try [1 + (1 / 0)] e/where", "/"},
+        {"e: try [1 + \"a\"] reduce [e/id e/where]", "[invalid-type +]"},
+        {"e: try [x: 1 x + (x / 0)] e/stack", "9"},
     });
 }
 

@@ -306,7 +306,9 @@ inline Exit run_entry(const Cell* callable, const int32_t* slots) {
                 position = next;
             } else {
                 uint32_t moves = memory::g_buffer_moves;
-                Next f = eval_expression(code, position, end, infix, true, false);
+                Next f = shortcut && type_of(cells + position) == TYPE_PAREN
+                             ? eval_paren_expression(code, position, end, infix, true)
+                             : eval_expression(code, position, end, infix, true, false);
                 if (f.exit) return f;
                 position = f.position;
                 shortcut = !g_tracing;

@@ -359,10 +359,24 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
     return Next{i, 0};
 }
 
+// An untraced expression that is a paren, as eval_expression_as evaluates
+// it, without its dispatch.
+[[gnu::always_inline]] inline Next paren_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub) {
+    Cell* entry_top = stack::top();
+    Cell paren = code.cells()[i];
+    if (Exit e = eval_block(&paren, !sub)) return exiting(e);
+    i++;
+    if (!no_infix && i < end && type_of(code.cells() + i) == TYPE_WORD)
+        return infix_chain<false>(code, i, end, sub, entry_top);
+    return Next{i, 0};
+}
+
 // An untraced expression of a block's loop: a word calling a plain callable
-// is called here at once, then the infix check, as eval_expression_as would.
+// is called here at once, a paren evaluated, then the infix check, as
+// eval_expression_as would.
 [[gnu::always_inline]] inline Next eval_statement(const Code& code, int32_t i, int32_t end) {
     const Cell* value = code.cells() + i;
+    if (type_of(value) == TYPE_PAREN) return paren_expression(code, i, end, false, false);
     if (type_of(value) == TYPE_WORD) {
         const Cell* v = value_if_any(value);
         int32_t arity = v && callable_type(type_of(v)) && type_of(v) != TYPE_ROUTINE ? plain_arity(v) : -1;
@@ -386,6 +400,10 @@ Next eval_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bo
     if (g_tracing) [[unlikely]]
         return eval_expression_as<true>(code, i, end, no_infix, sub, passive);
     return eval_expression_as<false>(code, i, end, no_infix, sub, passive);
+}
+
+Next eval_paren_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub) {
+    return paren_expression(code, i, end, no_infix, sub);
 }
 
 Next eval_one(const Code& code, int32_t position, int32_t end, bool sub) {

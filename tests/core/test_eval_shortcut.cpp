@@ -35,6 +35,15 @@ TEST(EvalShortcut, ValuesMatchTheGeneralPath) {
         {"i: 0 while [i < 5] [i: i + 1] i", "5"},
         {"()", "unset"},
         {"x: 1 (x: x + 1 x * 10)", "20"},
+        // Parens as statements and as arguments, operators after them.
+        {"(1 + 1) * 3", "6"},
+        {"x: 0 (x: 5) + 1", "6"},
+        {"f: func [a] [a] f (1 + 1) * 3", "6"},
+        {"f: func [a b] [a - b] f (10) (4)", "6"},
+        {"1 + (2) * 3", "9"},
+        {"f: func [] [(return 5) 1] f", "5"},
+        {"i: 0 loop 3 [i: i + 1 (break)] i", "1"},
+        {"f: func [a] [a] f (f (f 2)) + 1", "3"},
         // An argument that grows the code's own block moves its buffer: the
         // arguments after it are read from the new one.
         {"f: func [a b] [a - b] code: [f (loop 200 [append code 0] 10) 3] do code", "7"},

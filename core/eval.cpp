@@ -249,7 +249,8 @@ namespace {
             Cell path = *value;
             Next n = eval_path(&path, code, i + 1, end, false, type_of(&path) == TYPE_GET_PATH, sub, nullptr);
             if (n.exit) return n;
-            trace_if(TRACE_PUSH, code.block(), n.position, stack::get_top());
+            if (g_tracing) [[unlikely]]
+                trace(TRACE_PUSH, code.block(), n.position, stack::get_top(), nullptr);
             i = n.position;
             break;
         }
@@ -445,7 +446,8 @@ Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int3
     Next n = call(callable, name, code, position, end, sub, path, from, MODE_CALL, false);
     if (n.exit) return n;
     if (!sub) stack::set_last_only(stack::get_top());
-    trace_if(TRACE_EXIT, path, tail_of(path), stack::get_top());
+    if (g_tracing) [[unlikely]]
+        trace(TRACE_EXIT, path, tail_of(path), stack::get_top(), nullptr);
     return n;
 }
 

@@ -373,11 +373,19 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
 }
 
 // An untraced expression of a block's loop: a word calling a plain callable
-// is called here at once, a paren evaluated, then the infix check, as
-// eval_expression_as would.
+// is called here at once, a paren or a set-word evaluated, then the infix
+// check, as eval_expression_as would.
 [[gnu::always_inline]] inline Next eval_statement(const Code& code, int32_t i, int32_t end) {
     const Cell* value = code.cells() + i;
     if (type_of(value) == TYPE_PAREN) return paren_expression(code, i, end, false, false);
+    if (type_of(value) == TYPE_SET_WORD) {
+        Cell* entry_top = stack::top();
+        Next n = eval_set_word<false>(code, i, end, false);
+        if (n.exit) return n;
+        i = n.position;
+        if (i < end && type_of(code.cells() + i) == TYPE_WORD) return infix_chain<false>(code, i, end, false, entry_top);
+        return Next{i, 0};
+    }
     if (type_of(value) == TYPE_WORD) {
         const Cell* v = value_if_any(value);
         int32_t arity = v && callable_type(type_of(v)) && type_of(v) != TYPE_ROUTINE ? plain_arity(v) : -1;

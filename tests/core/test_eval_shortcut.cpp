@@ -44,6 +44,11 @@ TEST(EvalShortcut, ValuesMatchTheGeneralPath) {
         {"f: func [] [(return 5) 1] f", "5"},
         {"i: 0 loop 3 [i: i + 1 (break)] i", "1"},
         {"f: func [a] [a] f (f (f 2)) + 1", "3"},
+        // Set-words before what the shortcut cannot take.
+        {"f: func [a] [a * 2] x: f 3 x", "6"},
+        {"f: func [a] [a * 2] x: y: f 3 + 1 reduce [x y]", "[8 8]"},
+        {"g: func [] [x: (return 3) 4] g", "3"},
+        {"i: 0 loop 3 [i: i + 1 x: (break)] i", "1"},
         // An argument that grows the code's own block moves its buffer: the
         // arguments after it are read from the new one.
         {"f: func [a b] [a - b] code: [f (loop 200 [append code 0] 10) 3] do code", "7"},

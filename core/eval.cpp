@@ -492,7 +492,14 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
     // them while parens run: the current value, the one before it and its
     // element.
     Cell* base = stack::top();
-    Cell* cur = stack::push(context::get(&first));
+    const Cell* head_value = context::get(&first);
+    // A function at the head is called at once when the three cells would
+    // have been pushed (and dropped) without a word.
+    if (!set && !get && callable_type(type_of(head_value)) && stack::g_top + 3 <= stack::g_end) {
+        Cell callable = *head_value;
+        return call_in_path(&callable, &first, code, position, end, sub, &path, head + 1);
+    }
+    Cell* cur = stack::push(head_value);
     Cell* prev = stack::push(&none::g_none);
     Cell* prev_element = stack::push(&none::g_none);
     int t = type_of(cur);

@@ -144,6 +144,8 @@ TEST(EvalShortcut, RefinedCallsMatchTheGeneralPath) {
         {"g: func [a [integer!] /neg] [a] e: try [g/neg 1.5] e/where", "g"},
         {"f/nope 7 2 3", "error script/no-refine"},
         {"f/neg/neg 7 2 3", "error script/dup-refine"},
+        {"f/neg: 1", "error script/invalid-path-set"},
+        {":f/neg", "error script/invalid-path-get"},
         // The arguments are fetched before a refinement is looked up.
         {"y: 0 try [f/nope (y: 5 1) 2 3] y", "5"},
     });

@@ -62,19 +62,27 @@ struct CodePositionScope {
     ~CodePositionScope() { _mm_store_si128(reinterpret_cast<__m128i*>(&g_code_position), saved); }
 };
 
+// The op! held by the word at `i`, or null when none follows there (most
+// often no word does, or one starting the next expression).
+inline const Cell* op_at(const Code& code, int32_t i, int32_t end) {
+    if (i >= end) return nullptr;
+    const Cell* next = code.cells() + i;
+    if (type_of(next) != TYPE_WORD) return nullptr;
+    const Cell* value = value_if_any(next);
+    return value && type_of(value) == TYPE_OP ? value : nullptr;
+}
+
 // An op! after an expression takes it as its left operand, again and again
 // while operators follow. `entry_top` is the argument top when the
-// expression began: the left operand sits there.
+// expression began: the left operand sits there. `value` is the op! the
+// word at `i` holds (op_at, which the caller tests inline).
 template <bool TRACE>
-Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry_top) {
-    while (i < end) {
+Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry_top, const Cell* value) {
+    do {
         const Cell* next = code.cells() + i;
-        if (type_of(next) != TYPE_WORD) break;
-        const Cell* value = value_if_any(next);
-        if (!value || type_of(value) != TYPE_OP) break;
         int32_t right;
-        if ((!TRACE || !g_tracing) && type_of(entry_top) == TYPE_INTEGER && i + 1 < end && integer_term(next + 1, &right) &&
-            integer_operator(value, cell::get_int(entry_top), right, entry_top)) {
+        if ((!TRACE || !g_tracing) && type_of(entry_top) == TYPE_INTEGER && i + 1 < end &&
+            integer_term(next + 1, &right) && integer_operator(value, cell::get_int(entry_top), right, entry_top)) {
             stack::g_top = entry_top + 1;
             i += 2;
             continue;
@@ -89,7 +97,7 @@ Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry
                             : call(&callable, &name, code, i + 1, end, sub, nullptr, 0, MODE_CALL, true);
         if (n.exit) return n;
         i = n.position;
-    }
+    } while ((value = op_at(code, i, end)));
     return Next{i, 0};
 }
 
@@ -350,9 +358,9 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
         place(value, sub);
         i++;
     }
-    // The infix check: one type test when no word follows.
-    if (!no_infix && i < end && type_of(code.cells() + i) == TYPE_WORD) {
-        Next n = infix_chain<TRACE>(code, i, end, sub, entry_top);
+    // The infix check.
+    if (const Cell* infix_op = no_infix ? nullptr : op_at(code, i, end)) {
+        Next n = infix_chain<TRACE>(code, i, end, sub, entry_top, infix_op);
         if (n.exit) return n;
         i = n.position;
     }
@@ -367,8 +375,8 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
     Cell paren = code.cells()[i];
     if (Exit e = eval_block(&paren, !sub)) return exiting(e);
     i++;
-    if (!no_infix && i < end && type_of(code.cells() + i) == TYPE_WORD)
-        return infix_chain<false>(code, i, end, sub, entry_top);
+    if (const Cell* infix_op = no_infix ? nullptr : op_at(code, i, end))
+        return infix_chain<false>(code, i, end, sub, entry_top, infix_op);
     return Next{i, 0};
 }
 
@@ -383,7 +391,8 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
         Next n = eval_set_word<false>(code, i, end, false);
         if (n.exit) return n;
         i = n.position;
-        if (i < end && type_of(code.cells() + i) == TYPE_WORD) return infix_chain<false>(code, i, end, false, entry_top);
+        if (const Cell* infix_op = op_at(code, i, end))
+            return infix_chain<false>(code, i, end, false, entry_top, infix_op);
         return Next{i, 0};
     }
     if (type_of(value) == TYPE_WORD) {
@@ -394,7 +403,8 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
             Next n = call_plain(*v, *value, code, i + 1, end, false, false, uint32_t(arity));
             if (n.exit) return n;
             i = n.position;
-            if (i < end && type_of(code.cells() + i) == TYPE_WORD) return infix_chain<false>(code, i, end, false, entry_top);
+            if (const Cell* infix_op = op_at(code, i, end))
+                return infix_chain<false>(code, i, end, false, entry_top, infix_op);
             return Next{i, 0};
         }
     }

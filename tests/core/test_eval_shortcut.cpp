@@ -120,6 +120,14 @@ TEST(EvalShortcut, TracedBlocksDeliverEveryEvent) {
     eval_value("events: copy [] watch: func [event code offset value ref frame] [append events event]");
     EXPECT_EQ(eval("do/trace [x: 1 + 2] :watch"), "3");
     EXPECT_EQ(eval("events"), "[init enter fetch push fetch push fetch open fetch push call return set expr exit end]");
+    // Calls, parens and operators after them, one expression after another.
+    eval_value("f: func [a] [a] events: copy []");
+    EXPECT_EQ(eval("do/trace [f 1 f (2) + 1 x: f 3 x] :watch"), "3");
+    EXPECT_EQ(eval("events"),
+              "[init enter fetch open fetch push call prolog enter fetch push expr exit epilog return expr "
+              "fetch open fetch enter fetch push expr exit fetch open fetch push call return call prolog enter fetch "
+              "push expr exit epilog return expr fetch push fetch open fetch push call prolog enter fetch push expr "
+              "exit epilog return set expr fetch push expr exit end]");
 }
 
 // Calls with refinements: their simple arguments are taken by the shortcut,

@@ -550,6 +550,21 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
 
 // ---- Calls ---------------------------------------------------------------------------------------
 
+namespace {
+
+// The end of a call: its frame popped, its result left where the callable
+// was pushed (in the result cell too unless `sub`).
+[[gnu::always_inline]] inline Next end_call(Next n, const Code& code, const Cell* name, bool sub, bool infix) {
+    if (sub) stack::unwind();
+    else stack::unwind_last();
+    if (g_tracing) [[unlikely]]
+        trace(TRACE_RETURN, code.block(), n.position, stack::get_top(), name);
+    if (!infix) stack::drop_under();
+    return n;
+}
+
+}  // namespace
+
 
 Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t position, int32_t end, bool sub,
                 bool infix, uint32_t n) {
@@ -577,12 +592,7 @@ Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t po
             if (Exit e = run_entry(callable, nullptr)) return exiting(e);
         }
     }
-    if (sub) stack::unwind();
-    else stack::unwind_last();
-    if (g_tracing) [[unlikely]]
-        trace(TRACE_RETURN, code.block(), f.position, stack::get_top(), name);
-    if (!infix) stack::drop_under();
-    return f;
+    return end_call(f, code, name, sub, infix);
 }
 
 Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
@@ -619,12 +629,7 @@ Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t p
         default:
             fire(ERR_internal_not_done);
     }
-    if (sub) stack::unwind();
-    else stack::unwind_last();
-    if (g_tracing) [[unlikely]]
-        trace(TRACE_RETURN, code.block(), n.position, stack::get_top(), call_name);
-    if (!infix) stack::drop_under();
-    return n;
+    return end_call(n, code, call_name, sub, infix);
 }
 
 Exit call_function(const Cell* function, const Cell* name) {

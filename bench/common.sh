@@ -16,3 +16,17 @@ build_bench() {  # program name, as bench_<name>
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEL_BENCH=ON -DZEL_TESTS=OFF >/dev/null
   cmake --build "$build" --target "bench_$1" >/dev/null
 }
+
+# The python3 interpreter itself: a version-manager shim in front of it
+# would add its own start-up to every run.
+PYTHON=${PYTHON:-$(python3 -c 'import sys; print(sys.executable)')}
+
+# The zel program the whole-process benchmarks run: $ZEL, by default zel of
+# the release build, built when missing.
+ensure_zel() {
+  ZEL=${ZEL:-build/release/zel}
+  if [ ! -x "$ZEL" ]; then
+    cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    ninja -C build/release zel >/dev/null
+  fi
+}

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
         try {
             lexer::scan(&block, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()), 0);
         } catch (const ErrorThrow& e) {
-            std::fprintf(stderr, "the file does not load: %s\n", error::describe(e).c_str());
+            std::fprintf(stderr, "the file does not load: %s/%s\n", e.category_name(), e.id_name());
             return 1;
         }
         best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());

@@ -63,12 +63,4 @@ void make_records(const Cell* source, Define define, void* context) {
     });
 }
 
-void make_operators(const Cell* source, Define define, void* context) {
-    each_group(source, 2, define, context, [&](const Cell* group, Cell* value) {
-        Cell target = *context::get(group + 1), type;
-        cell::set(&type, TYPE_DATATYPE, TYPE_OP);
-        actions::make(value, &type, &target);
-    });
-}
-
 }  // namespace zel::boot

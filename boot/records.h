@@ -1,8 +1,7 @@
-// The definition records of the boot sources: boot/base/natives.zel,
-// actions.zel and typesets.zel hold `word: make type! argument` records,
-// operators.zel pairs `operator target`. Start-up defines them without
-// evaluating code, as they are data: the host tool that writes the boot
-// image, and the tests' boot environment, read them here.
+// The definition records of the boot sources: boot/base/natives.zel and
+// actions.zel hold `word: make type! argument` records, which are data: the
+// host tool that writes the boot image defines them without evaluating code
+// and writes them as word-with-value records.
 //
 // Relies on: the lexer (the sources' text), contexts and words, the make
 // action, op!.
@@ -27,8 +26,4 @@ using Define = void (*)(void* context, const Cell* word, const Cell* value);
 // made from the argument (a get-word standing for its value) by the type's
 // make. A malformed record raises script invalid-arg with its first cell.
 void make_records(const Cell* source, Define define, void* context);
-// Each `operator target` pair: the value is an op! made from the target
-// word's value.
-void make_operators(const Cell* source, Define define, void* context);
-
 }  // namespace zel::boot

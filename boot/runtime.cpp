@@ -1,12 +1,9 @@
-// Run-time init, in the order the parts rely on: output first (so anything
-// can report), the floating-point mode, the random generator (its seed
-// fixes hashing), memory, the datatypes (parents before children), the
-// first frames, the stacks, the case-folding tables, the symbol table, the
-// global context and the predefined words, the natives, the ownership table
-// and the error prototype, then the lexer, the evaluator and the value-slot
-// store.
+// The run-time init, in the order the modules rely on one another, and its
+// release.
 #include "boot/runtime.h"
 
+#include "boot/predicates.h"
+#include "boot/routines.h"
 #include "core/context.h"
 #include "core/datatype.h"
 #include "core/dispatch.h"
@@ -21,11 +18,13 @@
 #include "core/ownership.h"
 #include "core/path.h"
 #include "core/platform.h"
+#include "core/root.h"
 #include "core/routine.h"
 #include "core/simple_types.h"
 #include "core/slot_store.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "core/system_object.h"
 #include "core/typeset.h"
 #include "core/word.h"
 #include "core/words.h"
@@ -57,9 +56,10 @@
 namespace zel::runtime {
 
 namespace {
-bool g_initialized = false;
+bool g_ready = false;
 
 // Datatype inits in registration order: a parent always before its children.
+// event! is not among them: the boot environment registers it.
 void (*const g_type_inits[])() = {
     datatype::init,
     unset::init,
@@ -111,7 +111,8 @@ void (*const g_type_inits[])() = {
 }  // namespace
 
 void init() {
-    if (g_initialized) return;
+    if (g_ready) return;
+    root::g_word_collect = true;
     platform::init_output_hooks();
     platform::init_os();
     float_::set_fpu_mode();
@@ -122,9 +123,11 @@ void init() {
     actions::init();
     memory::new_node_frame(memory::NODE_FRAME_SLOTS);
     memory::new_series_frame();
-    stack::init();
+    // The stacks start as soon as their series exist: the inits below push.
+    root::make(stack::ARGUMENT_CELLS, stack::frame_bytes(), symbol::TABLE_CAPACITY);
+    stack::init(root::node_at(root::SLOT_ARGUMENTS), root::node_at(root::SLOT_FRAMES));
     case_folding::init();
-    symbol::init_table();
+    symbol::init_table(root::node_at(root::SLOT_SYMBOLS));
     context::init_global();
     datatype::init_name_symbols(words::make_type_name_symbol);
     words::init();
@@ -133,6 +136,8 @@ void init() {
     stack::set_frame_names(words::symbol(words::Word::body), words::symbol(words::Word::anon));
     stack::set_global_context(context::g_global);
     natives::init();
+    boot::routines::register_all();
+    boot::predicates::register_all();
     simple_io::register_routines();
     terminal::register_routines();
     ownership::init();
@@ -140,16 +145,18 @@ void init() {
     lexer::init();
     interpreter::init();
     slot_store::init();
-    g_initialized = true;
+    g_ready = true;
 }
 
-bool initialized() { return g_initialized; }
+bool initialized() { return g_ready; }
 
 void shutdown() {
-    if (!g_initialized) return;
+    if (!g_ready) return;
     memory::free_all_frames();
     memory::heap_free_all();
-    g_initialized = false;
+    root::g_block = none::g_none;
+    system_object::reset();
+    g_ready = false;
 }
 
 }  // namespace zel::runtime

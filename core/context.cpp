@@ -6,6 +6,7 @@
 
 #include "core/datatype.h"
 #include "core/error.h"
+#include "core/root.h"
 #include "core/simple_types.h"
 #include "core/symbol.h"
 #include "core/words.h"
@@ -288,7 +289,9 @@ Cell find_or_add_global(uint32_t symbol, bool any_case, bool copy_variant) {
     int32_t first = find_word(g, symbol, true);
     word_at(g, added)->data3 = uint32_t(index_at(g, first));
     append_value(g, &unset::g_unset);
-    return *word_at(g, added);
+    Cell w = *word_at(g, added);
+    root::collect_word(w);
+    return w;
 }
 
 Cell* get_by_symbol(uint32_t symbol, Node ctx) {

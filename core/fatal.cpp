@@ -114,8 +114,13 @@ void runtime_error(int number, uintptr_t address) {
         print({"\n*** Runtime Error ", int32_t(number), ": ", runtime_error_text(number)});
         print({"\n*** at: ", PrintArg::hex(uint32_t(address)), "h\n"});
     }
+    quit(number);
+}
+
+void quit(int status) {
+    restore_terminal();
     memory::heap_free_all();
-    std::exit(number);
+    std::exit(status);
 }
 
 }  // namespace zel::platform

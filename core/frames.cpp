@@ -9,7 +9,6 @@
 namespace zel::stack {
 
 namespace {
-CallFrame g_frames[CALL_FRAMES];
 uint32_t g_body_symbol = 0;
 uint32_t g_anon_symbol = 0;
 Node g_global_context = 0;
@@ -47,9 +46,9 @@ CallFrame* g_frame_top = nullptr;
 CallFrame* g_frame_end = nullptr;
 CallFrame* g_saved_frame = nullptr;
 
-void init_frames() {
-    g_frame_bottom = g_frame_top = g_frames;
-    g_frame_end = g_frames + CALL_FRAMES;
+void init_frames(Node frames) {
+    g_frame_bottom = g_frame_top = reinterpret_cast<CallFrame*>(memory::series_of(frames)->data());
+    g_frame_end = g_frame_bottom + CALL_FRAMES;
     g_saved_frame = nullptr;
 }
 

@@ -5,7 +5,7 @@
 // function bodies for return and exit, catch for throw, try for errors, and
 // barriers (try/all, the console's evaluation) that nothing crosses.
 //
-// Records are plain C++ structs in a fixed array of CALL_FRAMES; they keep
+// Records are plain C++ structs in a fixed series of CALL_FRAMES; they keep
 // the whole 32-bit symbol id. The frames are collector roots (mark_frames);
 // they hold nodes, never pointers into series buffers.
 #pragma once
@@ -56,7 +56,10 @@ extern CallFrame* g_frame_end;
 // be named after unwinding; null when unset.
 extern CallFrame* g_saved_frame;
 
-void init_frames();
+// The records live in a fixed series of the root block (root.h), which never
+// moves: room for CALL_FRAMES records.
+constexpr int64_t frame_bytes() { return int64_t(CALL_FRAMES) * int64_t(sizeof(CallFrame)); }
+void init_frames(Node frames);
 
 // The symbols of `<body>` and `<anon>`, the names of frames that no walker
 // reports (blocks and parens; calls with no word), and the global context,

@@ -187,6 +187,9 @@ const char* runtime_error_text(int number);
 // Prints the "*** Runtime Error" report, frees the tracked heap and exits
 // with the number as status; number 0 quits quietly with status 0.
 [[noreturn]] void runtime_error(int number, uintptr_t address);
+// Ends the process with the status (taken modulo 256 by the OS), the
+// terminal restored and the tracked heap freed.
+[[noreturn]] void quit(int status);
 // Maps a fault signal and its si_code to a run-time error number.
 int signal_error_number(int signo, int code);
 

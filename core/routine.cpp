@@ -2,7 +2,9 @@
 // boot-only intrinsic, and the handlers form, mold and compare.
 #include "core/routine.h"
 
+#include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "core/context.h"
 #include "core/datatype.h"
@@ -26,6 +28,8 @@ Entry g_table[TABLE_SLOTS];
 int g_count = 0;
 
 constexpr const char* INTRINSIC = "_boot-routine";
+// The names of the intrinsics defined, for end_boot.
+std::vector<const char*> g_intrinsics;
 
 Cell block_of(Node node) {
     Cell b;
@@ -173,20 +177,26 @@ void exec(const Cell* routine) {
 
 // ---- Boot ---------------------------------------------------------------------------------------
 
-void define_boot_intrinsic() {
-    static const char spec_text[] = "spec [block!] key [block!]";
+void define_intrinsic(const char* name, const char* spec_text, Code code, int result) {
     Cell spec;
-    lexer::scan(&spec, reinterpret_cast<const uint8_t*>(spec_text), int64_t(sizeof spec_text - 1), 0);
-    int index = register_code(INTRINSIC, make_from_key, RESULT_OWN, true);
+    lexer::scan(&spec, reinterpret_cast<const uint8_t*>(spec_text), int64_t(std::strlen(spec_text)), 0);
+    int index = register_code(name, code, result, true);
     Cell made = *push(&spec, nullptr, index);
     stack::pop(1);
-    Cell word = word::load(INTRINSIC);
+    Cell word = word::load(name);
     context::set(&word, &made);
+    for (const char* defined : g_intrinsics)
+        if (std::string_view(defined) == name) return;
+    g_intrinsics.push_back(name);
 }
 
+void define_boot_intrinsic() { define_intrinsic(INTRINSIC, "spec [block!] key [block!]", make_from_key, RESULT_OWN); }
+
 void end_boot() {
-    Cell word = word::load(INTRINSIC);
-    context::set(&word, &unset::g_unset);
+    for (const char* name : g_intrinsics) {
+        Cell word = word::load(name);
+        context::set(&word, &unset::g_unset);
+    }
 }
 
 // ---- Handlers ------------------------------------------------------------------------------------

@@ -1,7 +1,8 @@
 // routine!: a function whose body is C++ code of the run-time, taken from
 // the routine table by index. Routines are made only while booting, by the
 // boot-only intrinsic `_boot-routine [spec] [key]`, which finds the key in
-// the table; a script cannot make one (routine! has no make).
+// the table; a script cannot make one (routine! has no make). Intrinsics are
+// routines too, bound to their words by the run-time itself.
 //
 // Cell layout (type 29):
 //   header  the type id; FLAG_CELLS when the code takes the argument cells
@@ -72,8 +73,11 @@ inline int arity(const Cell* routine) { return int((routine->header >> ARITY_SHI
 // the result goes to stack::arguments().
 void exec(const Cell* routine);
 
-// Boot: `_boot-routine` in the global context; at the end of boot it is
-// unset again.
+// Boot-only intrinsics: routines over C++ code bound to global words while
+// start-up builds the boot environment. `define_intrinsic` binds one (its
+// spec given as text); `define_boot_intrinsic` binds `_boot-routine`;
+// `end_boot` unsets every one of them again.
+void define_intrinsic(const char* name, const char* spec, Code code, int result);
 void define_boot_intrinsic();
 void end_boot();
 

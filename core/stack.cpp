@@ -12,12 +12,12 @@ Cell* g_arguments = nullptr;
 Cell* g_end = nullptr;
 Node g_arguments_node = 0;
 
-void init() {
-    g_arguments_node = memory::alloc_fixed_series(ARGUMENT_CELLS, 16, 0);
-    Series* s = memory::series_of(g_arguments_node);
+void init(Node arguments, Node frames) {
+    g_arguments_node = arguments;
+    Series* s = memory::series_of(arguments);
     g_bottom = g_top = g_arguments = s->cells();
     g_end = g_bottom + ARGUMENT_CELLS;
-    init_frames();
+    init_frames(frames);
 }
 
 void overflow() {

@@ -2,8 +2,8 @@
 // are left. stack::arguments() is the first cell of the current call: its
 // first argument and the cell that receives its result.
 //
-// The stack lives in a fixed buffer of ARGUMENT_CELLS cells that never
-// moves, so pointers to its cells stay valid for as long as the cells are on
+// The stack lives in a fixed buffer of ARGUMENT_CELLS cells (a sub-block
+// of the root block, root.h) that never moves, so pointers to its cells stay valid for as long as the cells are on
 // the stack. Call frames (frames.h) and non-local exits (exits.h) move
 // stack::arguments() and the top as calls begin and end.
 #pragma once
@@ -25,8 +25,10 @@ extern Cell* g_arguments;  // first cell of the current call
 extern Cell* g_end;        // just past the last usable cell
 extern Node g_arguments_node;
 
-// Makes the argument stack and the call-frame stack, both empty.
-void init();
+// Sets up the argument stack and the call-frame stack, both empty, in two
+// fixed series of the root block: `arguments` of ARGUMENT_CELLS cells,
+// `frames` of frame_bytes() bytes.
+void init(Node arguments, Node frames);
 
 inline Cell* arguments() { return g_arguments; }
 inline Cell* top() { return g_top; }

@@ -34,14 +34,11 @@ uint32_t intern(const uint8_t* bytes, int32_t length, bool any_case) {
 
 }  // namespace
 
-void init_table() {
+void init_table(Node entries) {
     hash_table::g_symbol_table = 0;
-    // Held on the argument stack until the hash table owns it.
-    Cell* block = stack::push_new();
-    cell::set(block, TYPE_BLOCK, 0, memory::alloc_cells(TABLE_CAPACITY));
-    Node table = hash_table::init(TABLE_CAPACITY, block, hash_table::KIND_SYMBOL, 1);
-    stack::pop(1);
-    hash_table::g_symbol_table = table;
+    Cell block;
+    cell::set(&block, TYPE_BLOCK, 0, entries);
+    hash_table::g_symbol_table = hash_table::init(TABLE_CAPACITY, &block, hash_table::KIND_SYMBOL, 1);
 }
 
 // ---- Making ---------------------------------------------------------------------------

@@ -33,8 +33,9 @@ namespace zel::symbol {
 // Room made at start-up; the table grows past it as any block does.
 constexpr int TABLE_CAPACITY = 4000;
 
-// Start-up: the symbol table block and its hash table (hash_table::g_symbol_table).
-void init_table();
+// Start-up: the hash table (hash_table::g_symbol_table) over the symbol
+// table block, an empty block of TABLE_CAPACITY cells of the root block.
+void init_table(Node entries);
 // Registers symbol! (no parent; compare only).
 void init();
 

@@ -50,13 +50,6 @@ MachineValue exists_r(const MachineValue* a) {
     return MachineValue{.integer = file_exists_q(path.c_str())};
 }
 
-// quit-return status: the output is flushed by every print, so only the
-// terminal needs putting back.
-MachineValue quit_return_r(const MachineValue* a) {
-    platform::restore_terminal();
-    std::exit(a[0].integer);
-}
-
 }  // namespace
 
 void register_routines() {
@@ -64,7 +57,6 @@ void register_routines() {
     routine::register_code("set-current-dir", set_current_dir_r, routine::RESULT_OWN, true);
     routine::register_code("create-dir", create_dir_r, routine::RESULT_OWN, true);
     routine::register_code("exists?", exists_r, routine::RESULT_LOGIC, true);
-    routine::register_code("quit-return", quit_return_r, routine::RESULT_OWN, false);
 }
 
 }  // namespace zel::simple_io

@@ -1,12 +1,13 @@
 // zel-mkboot: the build's host tool that writes the boot image.
 //
-//   zel-mkboot IMAGE CPP --records FILE... --sources FILE...
+//   zel-mkboot IMAGE CPP ROOT
 //
 // The image is one compact Zelbin boot stream: a word-with-value record
-// for every datatype word, then one for each record of the --records
-// sources (the natives and the actions, `word: make type! [spec number]`),
-// then, in the order given, one block per --sources file: its values as
-// the lexer loads them, header included. The image's bytes go to IMAGE, and
+// for every datatype word, then one for each record of the natives and the
+// actions (boot/base/natives.zel and actions.zel: `word: make type! [spec
+// number]`), then, in boot order (the boot environment's phases), one block
+// per library source: its values as the lexer loads them, header included.
+// The sources are read from the source tree at ROOT. The image's bytes go to IMAGE, and
 // to CPP as a C++ source defining zel::boot_image::g_image (boot_image.h),
 // which is linked into zel.
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "boot/environment.h"
 #include "boot/records.h"
 #include "boot/runtime.h"
 #include "boot/zelbin/format.h"
@@ -54,9 +56,22 @@ void write_cpp(FILE* out, const std::vector<uint8_t>& image) {
     std::fprintf(out, "\n};\nconst int64_t g_image_size = %zu;\n\n}  // namespace zel::boot_image\n", image.size());
 }
 
+constexpr const char* RECORDS[] = {"boot/base/natives.zel", "boot/base/actions.zel"};
+
+// The loaded text of a source of the tree, or false when it cannot be read.
+bool load(const std::string& root, const char* relative, Cell* source) {
+    std::string text;
+    if (!read_file(root + "/" + relative, text)) {
+        std::fprintf(stderr, "zel-mkboot: cannot read %s/%s\n", root.c_str(), relative);
+        return false;
+    }
+    *source = boot::load_source(text);
+    return true;
+}
+
 int build(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: zel-mkboot IMAGE CPP --records FILE... --sources FILE...\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: zel-mkboot IMAGE CPP ROOT\n");
         return 2;
     }
     runtime::init();
@@ -67,20 +82,14 @@ int build(int argc, char** argv) {
         context::set(&word, &type);
         writer.define(&word, &type);
     }
-    bool records = true;
-    for (int i = 3; i < argc; i++) {
-        std::string arg = argv[i], text;
-        if (arg == "--records" || arg == "--sources") {
-            records = arg == "--records";
-            continue;
-        }
-        if (!read_file(arg, text)) {
-            std::fprintf(stderr, "zel-mkboot: cannot read %s\n", arg.c_str());
-            return 1;
-        }
-        Cell source = boot::load_source(text);
-        if (records) boot::make_records(&source, define, &writer);
-        else writer.add(&source);
+    Cell source;
+    for (const char* relative : RECORDS) {
+        if (!load(argv[3], relative, &source)) return 1;
+        boot::make_records(&source, define, &writer);
+    }
+    for (const char* relative : boot::library_sources()) {
+        if (!load(argv[3], relative, &source)) return 1;
+        writer.add(&source);
     }
     std::vector<uint8_t> image = writer.finish();
     FILE* bin = std::fopen(argv[1], "wb");

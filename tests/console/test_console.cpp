@@ -3,22 +3,12 @@
 // multi-line input.
 #include <gtest/gtest.h>
 
-#include "tests/support/console_env.h"
 #include "tests/support/eval_env.h"
 
 using namespace zel;
 using namespace zel::test;
 
 namespace {
-
-class ConsoleEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        const char* argv[] = {"zel"};
-        console_environment(1, argv);
-    }
-};
-::testing::Environment* const g_console_env = ::testing::AddGlobalTestEnvironment(new ConsoleEnvironment);
 
 TEST(Paths, LocalNamesBecomeZelFiles) {
     expect_results({

@@ -29,7 +29,7 @@ TEST_F(EvalNatives, DoEvaluatesBlocksStringsAndSingleValues) {
         {"f: func [a] [a] do :f", "error script/no-arg"},
         {"do \"1 + (\"", "error syntax/missing"},
         {"do/expand [1]", "error internal/not-done"},
-        {"do %script.zel", "error internal/not-done"},
+        {"do %no-such-script.zel", "error access/cannot-open"},
     });
 }
 

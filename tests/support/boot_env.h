@@ -1,12 +1,10 @@
 // The boot environment of evaluating tests and benchmarks, without the test
-// framework: the datatype words, none/true/false, the natives and actions of
-// boot/base/natives.zel and actions.zel and the typesets (records `word: make
-// native! [[spec] number]` and the like) and the operators (pairs of words),
-// defined the way start-up defines them, and the error catalogue of
-// boot/base/errors.zel, evaluated; text loaded by the lexer; code run on
-// empty stacks under a barrier, as the console's evaluation does; the
-// boot-only `_boot-routine` (left set, for tests of routines); and function!
-// values made from text, as `func` makes them.
+// framework: start-up's own (the run-time init, the embedded boot image's
+// load and every phase of the boot environment, as `zel` runs them), with
+// `_boot-routine` made again for tests of routines; text loaded by the
+// lexer; code run on empty stacks under a barrier, as the console's
+// evaluation does; and function! values made from text, as `func` makes
+// them.
 #pragma once
 
 #include <climits>
@@ -15,6 +13,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "boot/boot_image.h"
+#include "boot/environment.h"
+#include "boot/image.h"
 #include "boot/records.h"
 #include "boot/runtime.h"
 #include "core/context.h"
@@ -36,24 +37,12 @@
 #include "lexer/lexer.h"
 #include "tests/support/text.h"
 
-#ifndef ZEL_SOURCE_DIR
-#error "ZEL_SOURCE_DIR names the source tree (set by the build)"
-#endif
-
 namespace zel::test {
 
 // The values of the text, as a block!, loaded by the lexer.
 inline Cell load_text(const std::string& text) { return boot::load_source(text); }
 
 inline Cell load(const std::string& text) { return load_text(text); }
-
-inline std::string read_source(const char* relative) {
-    std::ifstream in(std::string(ZEL_SOURCE_DIR) + "/" + relative);
-    std::stringstream s;
-    s << in.rdbuf();
-    if (s.str().empty()) throw std::runtime_error(std::string("cannot read ") + relative);
-    return s.str();
-}
 
 inline void set_global(const char* name, const Cell& value) {
     Cell w = word::load(name);
@@ -68,25 +57,16 @@ inline void empty_both_stacks() {
 
 inline int32_t body_start(const Cell& source) { return boot::body_start(&source); }
 
-inline void define_word(void*, const Cell* word, const Cell* value) {
-    Cell w = *word;
-    context::set(&w, value);
+#ifdef ZEL_SOURCE_DIR
+// The text of a file of the source tree.
+inline std::string read_source(const char* relative) {
+    std::ifstream in(std::string(ZEL_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    if (!in) throw std::runtime_error(std::string("cannot read ") + relative);
+    return s.str();
 }
-
-// Records `word: make type! argument`, as the boot sources hold them
-// (native!, action!, typeset!), defined the way start-up defines them,
-// without evaluating code.
-inline void define_records(const char* relative) {
-    Cell source = load_text(read_source(relative));
-    boot::make_records(&source, define_word, nullptr);
-}
-
-// Pairs `operator target`: each operator word is set to an op! made from
-// the target word's value.
-inline void define_operators(const char* relative) {
-    Cell source = load_text(read_source(relative));
-    boot::make_operators(&source, define_word, nullptr);
-}
+#endif
 
 // Runs the code on empty stacks under a barrier; answers the result.
 inline Cell run(const Cell& code) {
@@ -104,32 +84,12 @@ inline Cell run(const Cell& code) {
 
 inline Cell eval_value(const std::string& text) { return run(load_text(text)); }
 
-// A library source evaluated after its header; answers its value.
-inline Cell run_source(const char* relative) {
-    Cell source = load_text(read_source(relative));
-    source.data1 = uint32_t(body_start(source));
-    return run(source);
-}
-
+// The boot environment, built once per process the way `zel` builds it.
 inline void boot_environment() {
     runtime::init();
-    for (int t = 1; t <= TYPE_LAST; t++) {
-        Cell datatype;
-        cell::set(&datatype, TYPE_DATATYPE, uint32_t(t));
-        set_global(datatype::ALL_TYPE_NAMES[t], datatype);
-    }
-    set_global("none", none::g_none);
-    set_global("true", logic::g_true);
-    set_global("false", logic::g_false);
-    define_records("boot/base/natives.zel");
-    define_records("boot/base/actions.zel");
-    define_records("boot/base/typesets.zel");
-    define_operators("boot/base/operators.zel");
-    Cell catalog = run_source("boot/base/errors.zel");
-    error::set_catalog(&catalog);
-    // The boot objects carry fixed class ids: those made later count from
-    // the first run-time class id.
-    object::restart_class_counter();
+    boot::image::load(boot_image::g_image, boot_image::g_image_size);
+    boot::build_environment();
+    // Tests of routines make their own.
     routine::define_boot_intrinsic();
 }
 

@@ -1,12 +1,16 @@
 // A child process for tests that need a whole process: faults, interrupts,
-// uncaught errors and the bytes that reach a redirected standard output.
+// uncaught errors, start-up's outermost catch and damaged boot images, and
+// the bytes that reach a redirected standard output.
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
+#include "boot/boot_image.h"
 #include "boot/runtime.h"
+#include "boot/start.h"
 #include "core/error.h"
 #include "core/frames.h"
 #include "core/memory.h"
@@ -60,8 +64,35 @@ void print_texts() {
     platform::print_line({" ", int32_t(-12), ' ', true});
 }
 
+// Start-up with a launcher standing in for the console's.
+int launch_status() { return 7; }
+int launch_quit_throw() { throw Throw{THROW_QUIT}; }
+int launch_other_throw() { throw Throw{THROW_THROW}; }
+int launch_error() { fire(ERR_math_zero_divide); }
+
+// Start-up from a damaged copy of the boot image.
+[[noreturn]] void boot_damaged(const char* how) {
+    std::vector<uint8_t> image(boot_image::g_image, boot_image::g_image + boot_image::g_image_size);
+    if (!std::strcmp(how, "header")) image[0] = 'X';
+    else image.resize(image.size() / 2);
+    boot::main({image.data(), int64_t(image.size())}, launch_status);
+}
+
+// Modes that run start-up itself, from the start.
+int boot_mode(const char* mode) {
+    boot::Image image{boot_image::g_image, boot_image::g_image_size};
+    if (!std::strcmp(mode, "boot-status")) boot::main(image, launch_status);
+    if (!std::strcmp(mode, "boot-quit-throw")) boot::main(image, launch_quit_throw);
+    if (!std::strcmp(mode, "boot-other-throw")) boot::main(image, launch_other_throw);
+    if (!std::strcmp(mode, "boot-error")) boot::main(image, launch_error);
+    if (!std::strcmp(mode, "boot-bad-header")) boot_damaged("header");
+    if (!std::strcmp(mode, "boot-truncated")) boot_damaged("truncated");
+    return -1;
+}
+
 int run(void* arg) {
     const char* mode = static_cast<const char*>(arg);
+    if (!std::strncmp(mode, "boot-", 5)) return boot_mode(mode);
     runtime::init();
     if (!std::strcmp(mode, "divide-by-zero")) return divide_by_zero();
     if (!std::strcmp(mode, "segv")) {

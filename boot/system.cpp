@@ -1,0 +1,167 @@
+// The system object's class ids, the facts of the build and of the process,
+// and its installation for the run-time's readers.
+#include "boot/system.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "boot/build_facts.h"
+#include "core/context.h"
+#include "core/error.h"
+#include "core/object.h"
+#include "core/platform.h"
+#include "core/routine.h"
+#include "core/simple_types.h"
+#include "core/stack.h"
+#include "core/system_object.h"
+#include "core/word.h"
+#include "lexer/lexer.h"
+#include "series/block.h"
+#include "series/string.h"
+
+namespace zel::boot::system_setup {
+
+using namespace system_object;
+
+namespace {
+
+// ---- Values from C++ text -----------------------------------------------------------------
+
+Cell text_value(const std::string& text, int type = TYPE_STRING) {
+    Cell c;
+    string::make_from_utf8(&c, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()));
+    cell::set_type(&c, type);
+    return c;
+}
+
+// The one value the text loads as.
+Cell loaded(const std::string& text) {
+    Cell c;
+    lexer::scan(&c, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()), lexer::ONE_VALUE);
+    return c;
+}
+
+Cell integer_value(int32_t n) {
+    Cell c;
+    cell::set(&c, TYPE_INTEGER, 0, uint32_t(n));
+    return c;
+}
+
+// A field of `system`, set without change events (the value is made first:
+// making it may allocate).
+void set_field(std::initializer_list<int> positions, const Cell& value) {
+    if (Cell* f = field(positions)) *f = value;
+}
+
+// ---- Dates --------------------------------------------------------------------------------
+
+// The date text of a time in seconds since 1970: in UTC with zone 0, or in
+// the local zone.
+std::string date_text(std::time_t seconds, bool local) {
+    std::tm tm{};
+    if (local) localtime_r(&seconds, &tm);
+    else gmtime_r(&seconds, &tm);
+    char text[64];
+    std::strftime(text, sizeof text, "%d-%b-%Y/%H:%M:%S", &tm);
+    int offset = local ? int(tm.tm_gmtoff / 60) : 0;
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60 % 100,
+                  std::abs(offset) % 60);
+    return std::string(text) + zone;
+}
+
+Cell date_of(const char* seconds_text, bool local) {
+    if (!*seconds_text) return none::g_none;
+    return loaded(date_text(std::time_t(std::strtoll(seconds_text, nullptr, 10)), local));
+}
+
+// ---- The facts --------------------------------------------------------------------------------
+
+Cell text_or_none(const char* text, int type = TYPE_STRING) {
+    return *text ? text_value(text, type) : none::g_none;
+}
+
+Cell issue_or_none(const std::string& name) {
+    return name.empty() ? none::g_none : issue::load(name.c_str());
+}
+
+void set_build_facts() {
+    set_field({VERSION}, text_value(build::VERSION));
+    set_field({BUILD, BUILD_DATE}, date_of(build::BUILD_TIME, false));
+    set_field({BUILD, BUILD_GIT, GIT_BRANCH}, text_or_none(build::GIT_BRANCH));
+    set_field({BUILD, BUILD_GIT, GIT_TAG}, issue_or_none(std::string("v") + build::VERSION));
+    set_field({BUILD, BUILD_GIT, GIT_AHEAD},
+              *build::GIT_AHEAD ? integer_value(std::atoi(build::GIT_AHEAD)) : none::g_none);
+    set_field({BUILD, BUILD_GIT, GIT_DATE}, date_of(build::GIT_TIME, true));
+    set_field({BUILD, BUILD_GIT, GIT_COMMIT}, issue_or_none(build::GIT_COMMIT));
+    set_field({BUILD, BUILD_GIT, GIT_MESSAGE}, text_or_none(build::GIT_MESSAGE));
+    set_field({BUILD, BUILD_CONFIG, BUILD_CONFIG_BASENAME}, text_value(ZEL_PROGRAM_PATH, TYPE_FILE));
+}
+
+// A folder as a file! ending in "/".
+Cell folder_value(std::string path) {
+    if (path.empty() || path.back() != '/') path += '/';
+    return text_value(path, TYPE_FILE);
+}
+
+// The command line's arguments as one text: each quoted when a blank or
+// nothing at all would otherwise split or lose it.
+std::string arguments_text(int argc, const char* const* argv) {
+    std::string text;
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        bool quote = a.empty() || a.find_first_of(" \t") != std::string::npos;
+        if (i > 1) text += ' ';
+        text += quote ? "\"" + a + "\"" : a;
+    }
+    return text;
+}
+
+routine::MachineValue stamp_class(const routine::MachineValue* a) {
+    Cell* id = a[0].cell;
+    Cell* object = a[1].cell;
+    if (type_of(id) != TYPE_INTEGER) error::raise_expect_arg(id, 0);
+    if (type_of(object) != TYPE_OBJECT) error::raise_expect_arg(object, 1);
+    object::set_class(object, cell::get_int(id));
+    return routine::MachineValue{.cell = object};
+}
+
+}  // namespace
+
+void define_class_intrinsic() {
+    routine::define_intrinsic("_boot-class", "id [integer!] object [object!]", stamp_class, routine::RESULT_OWN);
+}
+
+void complete_object() {
+    system_object::install();
+    Cell words;
+    cell::set(&words, TYPE_OBJECT, context::g_global, uint32_t(-1), 0);
+    set_field({WORDS}, words);
+    set_build_facts();
+    set_field({OPTIONS, OPTIONS_PATH}, folder_value(platform::get_current_dir()));
+    if (const Cell* errors = field({CATALOG, CATALOG_ERRORS})) error::set_catalog(errors);
+}
+
+void set_process_facts() {
+    if (const Cell* version = field({VERSION}); version && type_of(version) == TYPE_STRING)
+        set_field({VERSION}, loaded(build::VERSION));
+    const char* home = std::getenv("HOME");
+    set_field({OPTIONS, OPTIONS_CACHE}, home && *home ? folder_value(std::string(home) + "/.zel") : none::g_none);
+
+    int argc = platform::argument_count();
+    const char* const* argv = platform::arguments();
+    set_field({OPTIONS, OPTIONS_BOOT}, argc > 0 ? text_value(argv[0]) : none::g_none);
+    Cell args;
+    block::make_at(&args, argc > 1 ? argc - 1 : 1);
+    stack::push(&args);
+    for (int i = 1; i < argc; i++) {
+        Cell a = text_value(argv[i]);
+        block::append_cell(&args, &a);
+    }
+    stack::pop(1);
+    set_field({OPTIONS, OPTIONS_ARGS}, args);
+    set_field({SCRIPT, SCRIPT_ARGS}, argc > 1 ? text_value(arguments_text(argc, argv)) : none::g_none);
+}
+
+}  // namespace zel::boot::system_setup

@@ -1,0 +1,120 @@
+// The boot environment as start-up leaves it: its phases, the system object
+// (fixed class ids, the facts of the platform, the codecs), the error
+// catalogue and the codes it gives errors, and the boot-only words gone.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "boot/environment.h"
+#include "core/system_object.h"
+#include "tests/support/eval_env.h"
+
+using namespace zel;
+using namespace zel::test;
+
+namespace {
+
+TEST(BootEnvironment, EveryPhaseRanInOrder) {
+    std::string run;
+    for (const char* name : boot::phases_run()) run += std::string(name) + ",";
+    EXPECT_EQ(run,
+              "intrinsics,collector,first values,event type,constants,typesets,colours,routines,base library,"
+              "system,operators,codecs,libraries,data codecs,view,terminal,console,end of boot,");
+    EXPECT_TRUE(boot::environment_built());
+}
+
+TEST(BootEnvironment, BootOnlyWordsAreUnsetAfterBoot) {
+    // The test environment makes _boot-routine again for tests of routines;
+    // _boot-class stays unset.
+    EXPECT_EQ(eval("unset? get/any '_boot-class"), "true");
+}
+
+TEST(BootEnvironment, FirstValuesConstantsAndTypesets) {
+    expect_results({
+        {"reduce [none true false]", "[none true false]"},
+        {"reduce [yes on no off]", "[true true false false]"},
+        {"reduce [tab newline space]", "[#\"^-\" #\"^/\" #\" \"]"},
+        {"handle? null-handle", "true"},
+        {"typeset? series!", "true"},
+        {"find external! event!", "true"},
+        {"mold event!", "\"event!\""},
+        {"red", "255.0.0"},
+        {"glass", "0.0.0.255"},
+        {"1 + 2", "3"},
+        {"same? :q :quit", "true"},
+        {"same? :halt :quit", "false"},
+    });
+}
+
+TEST(SystemObject, FixedClassIds) {
+    const Cell* system = system_object::get();
+    ASSERT_NE(system, nullptr);
+    EXPECT_EQ(int32_t(system->data2), system_object::CLASS);
+    const Cell* header = system_object::field({system_object::STANDARD, 2});
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(type_of(header), TYPE_OBJECT);
+    EXPECT_EQ(int32_t(header->data2), 245) << "system/standard/error";
+    // An error value is of class 1, whatever its prototype's class.
+    Cell e = eval_value("try [1 / 0]");
+    ASSERT_EQ(type_of(&e), TYPE_ERROR);
+    EXPECT_EQ(int32_t(e.data2), 1);
+    // Objects made after boot count from the first run-time class id.
+    Cell o = eval_value("make object! [a: 1]");
+    EXPECT_GE(int32_t(o.data2), object::FIRST_CLASS_ID);
+    // Once `system` holds something else, the run-time reads nothing there.
+    eval_value("saved: system system: 1");
+    EXPECT_EQ(system_object::get(), nullptr);
+    eval_value("system: saved");
+    EXPECT_NE(system_object::get(), nullptr);
+}
+
+TEST(SystemObject, FactsOfThePlatformAndTheBuild) {
+    expect_results({
+        {"system/platform", "Linux"},
+        {"system/build/config/format", "ELF"},
+        {"system/build/config/target", "x86-64"},
+        {"system/build/config/OS", "Linux"},
+        {"tuple? system/version", "true"},
+        {"file? system/options/path", "true"},
+        {"#\"/\" = pick tail system/options/path -1", "true"},
+        {"object? system/console", "true"},
+        {"object? system/words", "true"},
+        {"same? :system/words/add :add", "true"},
+    });
+}
+
+TEST(SystemObject, CodecRegistry) {
+    expect_results({
+        {"c: copy [] foreach [k v] system/codecs [append c k] c", "[png jpeg bmp gif tiff zelbin]"},
+        {"c: copy [] foreach [k v] system/codecs [append c v/name] c", "[PNG JPEG BMP GIF TIFF Zelbin]"},
+        {"system/codecs/jpeg/suffixes", "[%.jpg %.jpeg %.jpe %.jfif]"},
+        {"system/codecs/png/mime-type", "[image/png]"},
+        {"system/codecs/zelbin/mime-type", "[]"},
+        {"system/codecs/zelbin/title", "\"Zelbin codec\""},
+        {"system/codecs/zelbin/compact?", "true"},
+    });
+}
+
+TEST(ErrorCatalogue, CodesFollowTheCategoriesAndTheirOrder) {
+    expect_results({
+        {"e: try [no-such-word-here] reduce [e/code e/type e/id]", "[300 script no-value]"},
+        {"e: try [1 / 0] reduce [e/code e/type e/id]", "[400 math zero-divide]"},
+        {"e: try [1 + none] reduce [e/code e/id]", "[310 invalid-type]"},
+        {"e: try [as-color \"x\" 1 2] reduce [e/code e/id]", "[305 expect-arg]"},
+        {"e: try [throw 1] reduce [e/type e/id]", "[throw throw]"},
+        {"e: make error! \"boom\" reduce [e/code e/type e/id e/arg1]", "[800 user message \"boom\"]"},
+        {"e: try [cause-error 'syntax 'no-header [%x.zel]] reduce [e/code e/arg1]", "[202 %x.zel]"},
+        {"system/catalog/errors/script/code", "300"},
+        {"system/catalog/errors/internal/code", "900"},
+        {"system/catalog/errors/script/no-value", "[:arg1 \"has no value\"]"},
+    });
+}
+
+TEST(ErrorCatalogue, MessagesFillTheirArguments) {
+    expect_results({
+        {"form try [no-such-word-here]", "{*** Script Error: no-such-word-here has no value^/*** Where: try^/*** Near : "
+                                         "no-such-word-here^/*** Stack: }"},
+    });
+}
+
+}  // namespace

@@ -246,6 +246,31 @@ Next path_refinements(Refiner& r, const Cell* path, int32_t from, int32_t positi
     return Next{position, 0};
 }
 
+// The common case of a function's path refinements, without the Refiner:
+// words spelled as in the spec, each naming a different refinement that
+// takes no argument. Their logic! cells are set; false, having changed
+// nothing, when the path is not of that kind (the Refiner then takes it).
+bool set_plain_refinements(const Cell* path, int32_t from, Node cache) {
+    constexpr int MAX_PLAIN = 8;
+    int32_t found[MAX_PLAIN];
+    int32_t tail = tail_of(path);
+    if (tail - from > MAX_PLAIN) return false;
+    const Cell* elements = cells_of(path);
+    const Cell* items = cache_cells(cache);
+    int32_t n = cache_length(cache);
+    for (int32_t e = from; e < tail; e++) {
+        if (type_of(elements + e) != TYPE_WORD) return false;
+        int32_t k = 0;
+        while (k < n && !(type_of(items + k) == TYPE_REFINEMENT && items[k].data2 == elements[e].data2)) k++;
+        if (k == n || (k + 1 < n && type_of(items + k + 1) == TYPE_TYPESET)) return false;
+        for (int32_t f = 0; f < e - from; f++)
+            if (found[f] == k) return false;
+        found[e - from] = k;
+    }
+    for (int32_t e = 0; e < tail - from; e++) logic::set(stack::arguments() + items[found[e]].data3, true);
+    return true;
+}
+
 // Refinements from the rest of an apply block: a refinement!, the
 // expression that activates it, then its arguments.
 Next list_refinements(Refiner& r, const Code& args, int32_t position, int32_t end) {
@@ -532,7 +557,9 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
                 break;
         }
     }
-    if (path || (apply && !all)) {
+    if (path && !apply && function && set_plain_refinements(path, path_position, cache)) {
+        // Done: the refinements were words taking no arguments.
+    } else if (path || (apply && !all)) {
         Refiner r(callable, name, &code, end, cache, function, safer, apply, slots, &count);
         Next n = path ? path_refinements(r, path, path_position, position)
                       : list_refinements(r, code, position, end);

@@ -144,6 +144,9 @@ TEST(EvalShortcut, RefinedCallsMatchTheGeneralPath) {
         {"f/scale/neg 7 (1 + 1) 3 10", "20"},
         {"n: 7 f/neg n n - 2 1", "1"},
         {"blk: [7 2] f/neg blk/1 blk/2 3", "2"},
+        {"g: func [a /x /y /local z] [z: a reduce [z x y]] g/y/x 1", "[1 true true]"},
+        {"g: func [a /x /y /local z] [z: a reduce [z x y]] g/x 1", "[1 true false]"},
+        {"g: func [a /x /y] [reduce [a x y]] x: false g/:x/y 1", "[1 false true]"},
     });
     expect_results({
         {"f/neg 7 2", "error script/no-arg"},
@@ -152,6 +155,9 @@ TEST(EvalShortcut, RefinedCallsMatchTheGeneralPath) {
         {"g: func [a [integer!] /neg] [a] e: try [g/neg 1.5] e/where", "g"},
         {"f/nope 7 2 3", "error script/no-refine"},
         {"f/neg/neg 7 2 3", "error script/dup-refine"},
+        {"f/neg/scale/neg 7 2 3 1", "error script/dup-refine"},
+        {"g: func [a /x /local z] [a] g/local 1", "error script/no-refine"},
+        {"g: func [a /x] [a] g/x/2 1", "error script/bad-refine"},
         {"f/neg: 1", "error script/invalid-path-set"},
         {":f/neg", "error script/invalid-path-get"},
         // The arguments are fetched before a refinement is looked up.

@@ -134,6 +134,11 @@ void build_environment() {
 
 bool environment_built() { return g_built; }
 
+void forget_environment() {
+    g_built = false;
+    g_phases_run.clear();
+}
+
 std::span<const char* const> phases_run() { return g_phases_run; }
 
 }  // namespace zel::boot

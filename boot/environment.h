@@ -56,10 +56,12 @@ std::span<const Phase> phases();
 // image, which zel-mkboot writes in this order.
 std::vector<const char*> library_sources();
 
-// Runs every phase in order, once per process (later calls do nothing),
-// after the run-time init and the boot image's load (image.h).
+// Runs every phase in order, once per start of the run-time (later calls do
+// nothing), after the run-time init and the boot image's load (image.h).
 void build_environment();
 bool environment_built();
+// The run-time's shutdown: what the environment was built in is gone.
+void forget_environment();
 // The names of the phases that have run, in order.
 std::span<const char* const> phases_run();
 

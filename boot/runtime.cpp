@@ -8,6 +8,7 @@
 #include "core/context.h"
 #include "core/datatype.h"
 #include "core/dispatch.h"
+#include "boot/environment.h"
 #include "core/error.h"
 #include "core/eval.h"
 #include "core/ext_res.h"
@@ -161,6 +162,8 @@ void shutdown() {
     memory::heap_free_all();
     root::g_block = none::g_none;
     system_object::reset();
+    error::forget_catalog();
+    boot::forget_environment();
     g_ready = false;
 }
 

@@ -10,6 +10,7 @@
 #include "core/dispatch.h"
 #include "core/error.h"
 #include "core/eval.h"
+#include "core/eval_shortcut.h"
 #include "core/frames.h"
 #include "core/function.h"
 #include "core/native.h"
@@ -28,6 +29,16 @@
 namespace zel::interpreter {
 
 namespace {
+
+// The open event of a call. The left operand of an infix call waits above
+// the top: the call-back's cells go above it.
+inline void trace_open(const Code& code, int32_t position, const Cell* callable, const Cell* name, bool infix) {
+    if (!g_tracing) [[likely]]
+        return;
+    if (infix) stack::g_top++;
+    trace(TRACE_OPEN, code.block(), position, callable, name);
+    if (infix) stack::g_top--;
+}
 
 // More refinements than any native or action has; functions with more than
 // this many can still be called, their refinements beyond it only through
@@ -113,7 +124,12 @@ Next fetch_arg(const Code& code, int32_t position, int32_t end, const Cell* item
         fire(ERR_script_no_arg, name, &word);
     }
     int kind = arg_kind(item);
-    if (kind == 0) return eval_expression(code, position, safer ? position + 1 : end, infix, true, false);
+    if (kind == 0) {
+        int32_t limit = safer ? position + 1 : end;
+        int32_t next = g_tracing ? -1 : shortcut::simple_argument(code.cells(), position, limit, infix);
+        if (next >= 0) return Next{next, 0};
+        return eval_expression(code, position, limit, infix, true, false);
+    }
     Cell value = code.cells()[position];
     trace_if(TRACE_FETCH, code.block(), position, &value);
     if (kind == 2) {
@@ -152,17 +168,25 @@ struct Refiner {
     bool apply;
     int32_t* slots;
     int* count;  // argument cells fetched so far (natives' positions)
-    int32_t used[MAX_USED] = {};
     int nused = 0;
+    int32_t used[MAX_USED];  // the first nused are set
+
+    Refiner(const Cell* callable_, const Cell* name_, const Code* code_, int32_t end_, Node cache_, bool function_,
+            bool safer_, bool apply_, int32_t* slots_, int* count_)
+        : callable(callable_), name(name_), code(code_), end(end_), cache(cache_), function(function_),
+          safer(safer_), apply(apply_), slots(slots_), count(count_) {}
 
     // The cache index of the refinement named by `element`.
+    // The spelling of the spec is looked for first; case folding only when
+    // it is not there. Nothing here allocates: the cells stay put.
     int32_t find(const Cell* element) const {
-        uint32_t s = canonical(element->data2);
         int32_t n = cache_length(cache);
-        for (int32_t k = 0; k < n; k++) {
-            const Cell* c = cache_cells(cache) + k;
-            if (type_of(c) == TYPE_REFINEMENT && canonical(c->data2) == s) return k;
-        }
+        const Cell* cells = cache_cells(cache);
+        for (int32_t k = 0; k < n; k++)
+            if (type_of(cells + k) == TYPE_REFINEMENT && cells[k].data2 == element->data2) return k;
+        uint32_t s = canonical(element->data2);
+        for (int32_t k = 0; k < n; k++)
+            if (type_of(cells + k) == TYPE_REFINEMENT && canonical(cells[k].data2) == s) return k;
         fire(ERR_script_no_refine, name, element);
     }
 
@@ -233,6 +257,31 @@ Next path_refinements(Refiner& r, const Cell* path, int32_t from, int32_t positi
     return Next{position, 0};
 }
 
+// The common case of a function's path refinements, without the Refiner:
+// words spelled as in the spec, each naming a different refinement that
+// takes no argument. Their logic! cells are set; false, having changed
+// nothing, when the path is not of that kind (the Refiner then takes it).
+bool set_plain_refinements(const Cell* path, int32_t from, Node cache) {
+    constexpr int MAX_PLAIN = 8;
+    int32_t found[MAX_PLAIN];
+    int32_t tail = tail_of(path);
+    if (tail - from > MAX_PLAIN) return false;
+    const Cell* elements = cells_of(path);
+    const Cell* items = cache_cells(cache);
+    int32_t n = cache_length(cache);
+    for (int32_t e = from; e < tail; e++) {
+        if (type_of(elements + e) != TYPE_WORD) return false;
+        int32_t k = 0;
+        while (k < n && !(type_of(items + k) == TYPE_REFINEMENT && items[k].data2 == elements[e].data2)) k++;
+        if (k == n || (k + 1 < n && type_of(items + k + 1) == TYPE_TYPESET)) return false;
+        for (int32_t f = 0; f < e - from; f++)
+            if (found[f] == k) return false;
+        found[e - from] = k;
+    }
+    for (int32_t e = 0; e < tail - from; e++) logic::set(stack::arguments() + items[found[e]].data3, true);
+    return true;
+}
+
 // Refinements from the rest of an apply block: a refinement!, the
 // expression that activates it, then its arguments.
 Next list_refinements(Refiner& r, const Code& args, int32_t position, int32_t end) {
@@ -252,11 +301,6 @@ Next list_refinements(Refiner& r, const Code& args, int32_t position, int32_t en
     return Next{position, 0};
 }
 
-// The cache cell's fourth word: PLAIN | n when the cache holds nothing but n
-// evaluated arguments (and a return: type), the shape of most calls, which
-// fetch_args then takes on its short path.
-constexpr uint32_t PLAIN = 0x80000000;
-
 uint32_t plain_summary(Node cache) {
     uint32_t n = 0;
     for (int32_t k = 0; k < cache_length(cache); k++) {
@@ -264,38 +308,54 @@ uint32_t plain_summary(Node cache) {
         if (type_of(c) != TYPE_TYPESET || arg_kind(c) == 1 || arg_kind(c) == 2) return 0;
         if (arg_kind(c) == 0) n++;
     }
-    return PLAIN | n;
+    return PLAIN_CALL | n;
 }
 
 // Runs a native's or action's entry routine on the call's cells.
 inline Exit run_entry(const Cell* callable, const int32_t* slots) {
+    // A native's number within the used slots needs no further check.
     natives::Entry entry = type_of(callable) == TYPE_ACTION ? actions::entry(int(callable->data1))
-                                                             : natives::entry(native::callable_number(callable));
+                           : callable->data1 <= uint32_t(native::USED_SLOTS)
+                               ? natives::entry(int(callable->data1))
+                               : natives::entry(native::callable_number(callable));
     if (!entry) fire(ERR_internal_not_done);
     return entry(false, slots);
 }
 
-// The short path: n evaluated arguments, no refinements, no locals.
-Next fetch_plain(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, Node cache,
-                 const Cell* items, uint32_t n, bool infix) {
-    uint32_t moves = memory::g_buffer_moves;
+// The short path: n evaluated arguments, no refinements, no locals. Inline:
+// a call of it would cost more than the fetch of a simple argument.
+[[gnu::always_inline]] inline Next fetch_plain(const Cell* callable, const Cell* name, const Code& code,
+                                              int32_t position, int32_t end, Node cache, const Cell* items,
+                                              uint32_t n, bool infix) {
+    // The shortcut neither moves buffers nor switches tracing: both are read
+    // again only after an argument the general path evaluated.
+    const Cell* cells = code.cells();
+    bool shortcut = !g_tracing;
     for (uint32_t k = 0; k < n; k++) {
         if (!(infix && k == 0)) {
             if (position >= end) {
                 Cell word = arg_word(callable, int(k));
                 fire(ERR_script_no_arg, name, &word);
             }
-            Next f = eval_expression(code, position, end, infix, true, false);
-            if (f.exit) return f;
-            position = f.position;
+            int32_t next = shortcut ? shortcut::simple_argument(cells, position, end, infix) : -1;
+            if (next >= 0) {
+                position = next;
+            } else {
+                uint32_t moves = memory::g_buffer_moves;
+                Next f = shortcut && type_of(cells + position) == TYPE_PAREN
+                             ? eval_paren_expression(code, position, end, infix, true)
+                             : eval_expression(code, position, end, infix, true, false);
+                if (f.exit) return f;
+                position = f.position;
+                shortcut = !g_tracing;
+                if (moves != memory::g_buffer_moves) {
+                    items = cache_cells(cache);
+                    cells = code.cells();
+                }
+            }
         }
-        // The cache's buffer is read again when the argument's code moved buffers.
-        if (moves != memory::g_buffer_moves) {
-            items = cache_cells(cache);
-            moves = memory::g_buffer_moves;
-        }
-        const Cell* item = items + k;
-        if (!typeset::has(item, type_of(stack::top() - 1))) expect_arg(name, stack::top() - 1, callable, int(k));
+        if (!typeset::has(items + k, type_of(stack::g_top - 1))) [[unlikely]]
+            expect_arg(name, stack::g_top - 1, callable, int(k));
     }
     return Next{position, 0};
 }
@@ -408,9 +468,9 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
     }
     if (mode == MODE_CALL && !path) {
         uint32_t summary = more[1].data3;
-        if (summary & PLAIN) {
+        if (summary & PLAIN_CALL) {
             Next n = fetch_plain(callable, name, code, position, end, cache, more + int32_t(more[1].data1),
-                                 summary & ~PLAIN, infix);
+                                 summary & ~PLAIN_CALL, infix);
             if (n.exit) return n;
             position = n.position;
             trace_if(TRACE_CALL, code.block(), position, callable, name);
@@ -441,6 +501,16 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
         switch (type_of(&item)) {
             case TYPE_TYPESET: {
                 if (arg_kind(&item) == 3) break;
+                // An evaluated argument of an ordinary call the shortcut takes.
+                if (active && !apply && !left_pending && arg_kind(&item) == 0 && position < end && !g_tracing) {
+                    int32_t next = shortcut::simple_argument(code.cells(), position, end, infix);
+                    if (next >= 0) {
+                        position = next;
+                        check_type(&item, stack::g_top - 1, name, callable, k);
+                        count++;
+                        break;
+                    }
+                }
                 if (!active) {
                     if (all && position < end) {
                         Next f = fetch_arg(code, position, end, &item, false, safer, name, callable, k);
@@ -498,8 +568,10 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
                 break;
         }
     }
-    if (path || (apply && !all)) {
-        Refiner r{callable, name, &code, end, cache, function, safer, apply, slots, &count, {}, 0};
+    if (path && !apply && function && set_plain_refinements(path, path_position, cache)) {
+        // Done: the refinements were words taking no arguments.
+    } else if (path || (apply && !all)) {
+        Refiner r(callable, name, &code, end, cache, function, safer, apply, slots, &count);
         Next n = path ? path_refinements(r, path, path_position, position)
                       : list_refinements(r, code, position, end);
         if (n.exit) return n;
@@ -516,19 +588,62 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
 
 // ---- Calls ---------------------------------------------------------------------------------------
 
+namespace {
+
+// The end of a call: its frame popped, its result left where the callable
+// was pushed (in the result cell too unless `sub`).
+[[gnu::always_inline]] inline Next end_call(Next n, const Code& code, const Cell* name, bool sub, bool infix) {
+    if (sub) stack::unwind();
+    else stack::unwind_last();
+    if (g_tracing) [[unlikely]]
+        trace(TRACE_RETURN, code.block(), n.position, stack::get_top(), name);
+    if (!infix) stack::drop_under();
+    return n;
+}
+
+}  // namespace
+
+
+Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t position, int32_t end, bool sub,
+                bool infix, uint32_t n) {
+    platform::check_native_stack();
+    const Cell* callable = &callable_cell;
+    const Cell* name = &name_cell;
+    trace_open(code, position, callable, name, infix);
+    if (!infix) stack::push(callable);
+    const bool function = type_of(callable) == TYPE_FUNCTION;
+    if (function) stack::mark_interp_func(name);
+    else stack::mark_interp_native(name);
+    // The left operand of an infix call is already at the top.
+    if (infix) stack::g_top++;
+    Node cache = callable->data3;
+    Next f = fetch_plain(callable, name, code, position, end, cache, cache_cells(cache), n, infix);
+    if (f.exit) return f;
+    trace_if(TRACE_CALL, code.block(), f.position, callable, name);
+    if (function) {
+        if (Exit e = call_function(callable, name)) return exiting(e);
+    } else {
+        Cell* args = stack::arguments();
+        if (n != 2 || g_tracing || type_of(args) != TYPE_INTEGER || type_of(args + 1) != TYPE_INTEGER ||
+            !shortcut::integer_call(type_of(callable), callable->data1, cell::get_int(args), cell::get_int(args + 1),
+                                    args)) {
+            if (Exit e = run_entry(callable, nullptr)) return exiting(e);
+        }
+    }
+    return end_call(f, code, name, sub, infix);
+}
+
 Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
           const Cell* path, int32_t path_position, int mode, bool infix) {
     platform::check_native_stack();
     const Cell* call_name = name && type_of(name) == TYPE_WORD ? name : &anon_word();
     Cell callable = *callable_in;
     if (type_of(&callable) == TYPE_OP) callable.header = uint32_t(op::wrapped_type(callable_in));
-    if (g_tracing) {
-        // The left operand of an infix call waits above the top: the
-        // call-back's cells go above it.
-        if (infix) stack::g_top++;
-        trace(TRACE_OPEN, code.block(), position, &callable, call_name);
-        if (infix) stack::g_top--;
+    if (!path && mode == MODE_CALL && type_of(&callable) != TYPE_ROUTINE) {
+        int32_t arity = plain_arity(&callable);
+        if (arity >= 0) return call_plain(callable, *call_name, code, position, end, sub, infix, uint32_t(arity));
     }
+    trace_open(code, position, &callable, call_name, infix);
     if (!infix) stack::push(&callable);
     Next n;
     switch (type_of(&callable)) {
@@ -552,11 +667,7 @@ Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t p
         default:
             fire(ERR_internal_not_done);
     }
-    if (sub) stack::unwind();
-    else stack::unwind_last();
-    trace_if(TRACE_RETURN, code.block(), n.position, stack::get_top(), call_name);
-    if (!infix) stack::drop_under();
-    return n;
+    return end_call(n, code, call_name, sub, infix);
 }
 
 Exit call_function(const Cell* function, const Cell* name) {
@@ -583,8 +694,8 @@ void trace_body(uint32_t event, const Cell* body, const Cell* function, const Ce
 
 Exit run_body(const Cell* function, const Cell* body, const Cell* name) {
     ValuesScope values(function->data1, stack::arguments());
-    stack::set_body_flag(true);
     stack::CallFrame* frame = stack::top_frame();
+    frame->header |= stack::FRAME_BODY;
     TracingScope tracing(function->header);
     if (g_tracing) [[unlikely]]
         trace_body(TRACE_PROLOG, body, function, name);
@@ -602,7 +713,7 @@ Exit run_body(const Cell* function, const Cell* body, const Cell* name) {
     if (!e.code) {
         if (g_tracing) [[unlikely]]
             trace_body(TRACE_EPILOG, body, function, name);
-        stack::clear_body_flag(frame);
+        frame->header &= ~stack::FRAME_BODY;
     }
     return e;
 }

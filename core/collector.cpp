@@ -516,6 +516,10 @@ void init() {
 }
 
 void shutdown() {
+    // Off until the next start-up's boot environment turns it on: the init
+    // of a run-time started again allocates before its roots exist.
+    g_active = false;
+    stack::forget_pending_error();
     g_pending.clear();
     g_callbacks.clear();
     g_fixed_marked.clear();

@@ -324,6 +324,12 @@ void set_catalog(const Cell* catalog) {
         if (category_object(c)) object::set_class(values_of(&g_catalog) + c, FIRST_CATEGORY_CLASS + 2 * c);
 }
 
+void forget_catalog() {
+    g_catalog = Cell{TYPE_NONE, 0, 0, 0};
+    g_depth = Cell{TYPE_INTEGER, 0, 1, 0};
+    g_files = Cell{TYPE_NONE, 0, 0, 0};
+}
+
 const Cell* catalog() { return &g_catalog; }
 
 void set_trace_settings(const Cell* depth, const Cell* files) {

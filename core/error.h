@@ -118,6 +118,9 @@ void init_prototype();
 // installed, errors name their category and id by words of the same names and
 // form without messages.
 void set_catalog(const Cell* catalog);
+// Forgets the catalogue and the settings, for a run-time shut down and
+// started again: they lie in series the shutdown freed.
+void forget_catalog();
 // The installed catalogue, or none.
 const Cell* catalog();
 // The two settings forming reads (system/state): how many calls the Stack

@@ -3,10 +3,13 @@
 // eval-path handlers (through dispatch.h) and the trace hooks.
 #include "core/eval.h"
 
+#include <emmintrin.h>
+
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/dispatch.h"
 #include "core/error.h"
+#include "core/eval_shortcut.h"
 #include "core/frames.h"
 #include "core/native.h"
 #include "core/natives.h"
@@ -20,6 +23,8 @@
 #include "series/series.h"
 
 namespace zel::interpreter {
+
+using namespace shortcut;
 
 Cell g_code_position;
 
@@ -49,88 +54,36 @@ inline void trace_at(uint32_t event, const Cell* code, int32_t position, const C
     if constexpr (TRACE) trace_if(event, code, position, value, ref);
 }
 
-inline bool callable_type(int type) {
-    return type == TYPE_FUNCTION || type == TYPE_NATIVE || type == TYPE_ACTION || type == TYPE_ROUTINE;
-}
-
 const Cell& body_word() { return words::word(words::Word::body); }
 
-// Puts the code-position cell back however the evaluation ends.
+// Puts the code-position cell back however the evaluation ends (one
+// 16-byte load and store: the copy is not split into words).
 struct CodePositionScope {
-    Cell saved = g_code_position;
-    ~CodePositionScope() { g_code_position = saved; }
+    __m128i saved = _mm_load_si128(reinterpret_cast<const __m128i*>(&g_code_position));
+    ~CodePositionScope() { _mm_store_si128(reinterpret_cast<__m128i*>(&g_code_position), saved); }
 };
 
-// A word's value without raising: null when the word has no value cell now
-// (unbound, `self`, or a function context whose call is not running).
-inline const Cell* value_if_any(const Cell* word) {
-    Node ctx = word->data1;
-    int32_t index = int32_t(word->data3);
-    if (ctx == 0 || index < 0) return nullptr;
-    Cell* values = context::values_in(ctx);
-    return values ? values + index : nullptr;
-}
-
-// The integer value of a right operand that is a single integer term: an
-// integer! literal, or a word holding one.
-inline bool integer_term(const Cell* term, int32_t* value) {
-    if (type_of(term) == TYPE_WORD) {
-        term = value_if_any(term);
-        if (!term) return false;
-    }
-    if (type_of(term) != TYPE_INTEGER) return false;
-    *value = cell::get_int(term);
-    return true;
-}
-
-// The operators over two integers that nothing can make fail or look
-// different: add, subtract and multiply without overflow and the
-// comparisons. Computed in place of the call, which would give the same
-// value after pushing a frame, fetching and dispatching; false when the call
-// must run (another operator, an overflow).
-inline bool integer_operator(const Cell* op, int32_t left, int32_t right, Cell* result) {
-    int32_t n;
-    int wrapped = op::wrapped_type(op);
-    if (wrapped == TYPE_ACTION) {
-        bool overflow;
-        switch (op->data1) {
-            case ACT_ADD: overflow = __builtin_add_overflow(left, right, &n); break;
-            case ACT_SUBTRACT: overflow = __builtin_sub_overflow(left, right, &n); break;
-            case ACT_MULTIPLY: overflow = __builtin_mul_overflow(left, right, &n); break;
-            default: return false;
-        }
-        if (overflow) return false;
-        cell::set(result, TYPE_INTEGER, 0, uint32_t(n));
-        return true;
-    }
-    if (wrapped != TYPE_NATIVE) return false;
-    bool truth;
-    switch (natives::Native(op->data1)) {
-        case natives::Native::equal_q: case natives::Native::strict_equal_q: truth = left == right; break;
-        case natives::Native::not_equal_q: truth = left != right; break;
-        case natives::Native::lesser_q: truth = left < right; break;
-        case natives::Native::greater_q: truth = left > right; break;
-        case natives::Native::lesser_or_equal_q: truth = left <= right; break;
-        case natives::Native::greater_or_equal_q: truth = left >= right; break;
-        default: return false;
-    }
-    logic::set(result, truth);
-    return true;
+// The op! held by the word at `i`, or null when none follows there (most
+// often no word does, or one starting the next expression).
+inline const Cell* op_at(const Code& code, int32_t i, int32_t end) {
+    if (i >= end) return nullptr;
+    const Cell* next = code.cells() + i;
+    if (type_of(next) != TYPE_WORD) return nullptr;
+    const Cell* value = value_if_any(next);
+    return value && type_of(value) == TYPE_OP ? value : nullptr;
 }
 
 // An op! after an expression takes it as its left operand, again and again
 // while operators follow. `entry_top` is the argument top when the
-// expression began: the left operand sits there.
+// expression began: the left operand sits there. `value` is the op! the
+// word at `i` holds (op_at, which the caller tests inline).
 template <bool TRACE>
-Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry_top) {
-    while (i < end) {
+Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry_top, const Cell* value) {
+    do {
         const Cell* next = code.cells() + i;
-        if (type_of(next) != TYPE_WORD) break;
-        const Cell* value = value_if_any(next);
-        if (!value || type_of(value) != TYPE_OP) break;
         int32_t right;
-        if ((!TRACE || !g_tracing) && type_of(entry_top) == TYPE_INTEGER && i + 1 < end && integer_term(next + 1, &right) &&
-            integer_operator(value, cell::get_int(entry_top), right, entry_top)) {
+        if ((!TRACE || !g_tracing) && type_of(entry_top) == TYPE_INTEGER && i + 1 < end &&
+            integer_term(next + 1, &right) && integer_operator(value, cell::get_int(entry_top), right, entry_top)) {
             stack::g_top = entry_top + 1;
             i += 2;
             continue;
@@ -140,10 +93,12 @@ Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry
         Cell callable = *value;
         callable.header = uint32_t(op::wrapped_type(value));
         Cell name = *next;
-        Next n = call(&callable, &name, code, i + 1, end, sub, nullptr, 0, MODE_CALL, true);
+        int32_t arity = type_of(&callable) == TYPE_ROUTINE ? -1 : plain_arity(&callable);
+        Next n = arity >= 0 ? call_plain(callable, name, code, i + 1, end, sub, true, uint32_t(arity))
+                            : call(&callable, &name, code, i + 1, end, sub, nullptr, 0, MODE_CALL, true);
         if (n.exit) return n;
         i = n.position;
-    }
+    } while ((value = op_at(code, i, end)));
     return Next{i, 0};
 }
 
@@ -196,16 +151,47 @@ bool system_marker(const Cell* issue) {
            s == symbol::resolve(words::symbol(words::Sym::system_global));
 }
 
+template <bool TRACE>
+Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive);
+[[gnu::always_inline]] inline Next eval_statement(const Code& code, int32_t i, int32_t end);
+
 }  // namespace
 
+// While nothing traces, the block's leading simple expressions run before its
+// frame is pushed: they call nothing, raise nothing and allocate nothing, so
+// no walker, error or collection can see the frame missing, and the cell
+// that becomes the frame's result cell holds their values. The first other
+// expression pushes the frame and runs in the general loop, from the stacks
+// it would have run from had the frame been pushed first. A stack too full
+// for the frame takes the general loop at once, which raises the overflow.
 Exit eval_block(const Cell* block, bool chain) {
     // Every nesting of code passes here or through a call: the native
     // stack's guard is checked at both.
     platform::check_native_stack();
+    int32_t i = int32_t(block->data1) < 0 ? 0 : int32_t(block->data1);
+    Series* series = memory::series_of(block->data2);
+    int32_t end = int32_t(series->used() / sizeof(Cell));
+    bool general = false;
+    if (!g_tracing && i < end && stack::g_frame_top < stack::g_frame_end && stack::g_top < stack::g_end) [[likely]] {
+        const Cell* cells = series->cells();
+        Cell* result = stack::top();
+        for (;;) {
+            int32_t next = simple_expression(cells, i, end, result);
+            if (next < 0) break;
+            i = next;
+            if (i >= end) {
+                stack::g_top = result + 1;
+                if (chain) copy_cell(result, stack::arguments());
+                return Exit{};
+            }
+        }
+        general = true;
+    }
+    // The general loop, which every block entered while tracing runs from
+    // its head, and the others join at their first expression the shortcut
+    // cannot take (`general`).
     Cell block_cell = *block;
-    Code code(&block_cell);
-    int32_t i = int32_t(block_cell.data1) < 0 ? 0 : int32_t(block_cell.data1);
-    int32_t end = code.tail();
+    Code code(&block_cell, series);
     CodePositionScope saved;
     stack::mark_eval(&body_word());
     trace_if(TRACE_ENTER, &block_cell, i, nullptr);
@@ -215,13 +201,21 @@ Exit eval_block(const Cell* block, bool chain) {
         g_code_position = block_cell;
         for (;;) {
             collector::safe_point();
-            g_code_position.data1 = uint32_t(i);
-            Next n = eval_expression(code, i, end, false, false, false);
-            if (n.exit) return Exit{n.exit};
-            i = n.position;
-            // The code may have cut its own block short.
-            int32_t tail = code.tail();
-            if (tail < end) end = tail;
+            int32_t next = general || g_tracing ? -1 : simple_expression(code.cells(), i, end, stack::arguments());
+            general = false;
+            if (next >= 0) {
+                stack::g_top = stack::arguments() + 1;
+                i = next;
+            } else {
+                g_code_position.data1 = uint32_t(i);
+                Next n = g_tracing ? eval_expression_as<true>(code, i, end, false, false, false)
+                                   : eval_statement(code, i, end);
+                if (n.exit) return Exit{n.exit};
+                i = n.position;
+                // The code may have cut its own block short.
+                int32_t tail = code.tail();
+                if (tail < end) end = tail;
+            }
             if (i >= end) break;
             // Every value of the block's previous expression is dropped.
             // Before the next one is the safe point, where nothing refers
@@ -238,8 +232,7 @@ Exit eval_block(const Cell* block, bool chain) {
 
 namespace {
 
-// The kinds of values that are rarer in code than words, set-words and
-// literals, out of the evaluator's hot path.
+// The values of other_type.
 [[gnu::noinline]] Next eval_other(const Code& code, int32_t i, int32_t end, bool sub, bool passive) {
     const Cell* value = code.cells() + i;
     switch (type_of(value)) {
@@ -268,7 +261,8 @@ namespace {
             Cell path = *value;
             Next n = eval_path(&path, code, i + 1, end, false, type_of(&path) == TYPE_GET_PATH, sub, nullptr);
             if (n.exit) return n;
-            trace_if(TRACE_PUSH, code.block(), n.position, stack::get_top());
+            if (g_tracing) [[unlikely]]
+                trace(TRACE_PUSH, code.block(), n.position, stack::get_top(), nullptr);
             i = n.position;
             break;
         }
@@ -314,20 +308,17 @@ namespace {
     return Next{i, 0};
 }
 
-bool other_type(int type) {
-    switch (type) {
-        case TYPE_PAREN: case TYPE_GET_WORD: case TYPE_LIT_WORD: case TYPE_PATH: case TYPE_GET_PATH:
-        case TYPE_SET_PATH: case TYPE_LIT_PATH: case TYPE_OP: case TYPE_FUNCTION: case TYPE_NATIVE:
-        case TYPE_ACTION: case TYPE_ROUTINE: case TYPE_ISSUE:
-            return true;
-        default:
-            return false;
-    }
-}
-
 }  // namespace
 
 namespace {
+
+// The general call of a word's value: the value and the word are copied
+// first, as the code run by the call may move them.
+[[gnu::noinline]] Next call_word(const Cell* value, const Cell* word, const Code& code, int32_t i, int32_t end,
+                                 bool sub) {
+    Cell callable = *value, name = *word;
+    return call(&callable, &name, code, i, end, sub, nullptr, 0, MODE_CALL, false);
+}
 
 template <bool TRACE>
 Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive) {
@@ -339,8 +330,9 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
         const Cell* v = context::get(value);
         int t = type_of(v);
         if (callable_type(t)) {
-            Cell callable = *v, name = *value;
-            Next n = call(&callable, &name, code, i + 1, end, sub, nullptr, 0, MODE_CALL, false);
+            int32_t arity = t == TYPE_ROUTINE ? -1 : plain_arity(v);
+            Next n = arity >= 0 ? call_plain(*v, *value, code, i + 1, end, sub, false, uint32_t(arity))
+                                : call_word(v, value, code, i + 1, end, sub);
             if (n.exit) return n;
             i = n.position;
         } else if (t == TYPE_UNSET) {
@@ -357,6 +349,10 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
         Next n = eval_set_word<TRACE>(code, i, end, sub);
         if (n.exit) return n;
         i = n.position;
+    } else if (type == TYPE_PAREN) {
+        Cell paren = *value;
+        if (Exit e = eval_block(&paren, !sub)) return exiting(e);
+        i++;
     } else if (other_type(type)) {
         Next n = eval_other(code, i, end, sub, passive);
         if (n.exit) return n;
@@ -366,14 +362,57 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
         place(value, sub);
         i++;
     }
-    // The infix check: one type test when no word follows.
-    if (!no_infix && i < end && type_of(code.cells() + i) == TYPE_WORD) {
-        Next n = infix_chain<TRACE>(code, i, end, sub, entry_top);
+    // The infix check.
+    if (const Cell* infix_op = no_infix ? nullptr : op_at(code, i, end)) {
+        Next n = infix_chain<TRACE>(code, i, end, sub, entry_top, infix_op);
         if (n.exit) return n;
         i = n.position;
     }
     if (!sub) trace_at<TRACE>(TRACE_EXPR, code.block(), i, stack::arguments());
     return Next{i, 0};
+}
+
+// An untraced expression that is a paren, as eval_expression_as evaluates
+// it, without its dispatch.
+[[gnu::always_inline]] inline Next paren_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub) {
+    Cell* entry_top = stack::top();
+    Cell paren = code.cells()[i];
+    if (Exit e = eval_block(&paren, !sub)) return exiting(e);
+    i++;
+    if (const Cell* infix_op = no_infix ? nullptr : op_at(code, i, end))
+        return infix_chain<false>(code, i, end, sub, entry_top, infix_op);
+    return Next{i, 0};
+}
+
+// An untraced expression of a block's loop: a word calling a plain callable
+// is called here at once, a paren or a set-word evaluated, then the infix
+// check, as eval_expression_as would.
+[[gnu::always_inline]] inline Next eval_statement(const Code& code, int32_t i, int32_t end) {
+    const Cell* value = code.cells() + i;
+    if (type_of(value) == TYPE_PAREN) return paren_expression(code, i, end, false, false);
+    if (type_of(value) == TYPE_SET_WORD) {
+        Cell* entry_top = stack::top();
+        Next n = eval_set_word<false>(code, i, end, false);
+        if (n.exit) return n;
+        i = n.position;
+        if (const Cell* infix_op = op_at(code, i, end))
+            return infix_chain<false>(code, i, end, false, entry_top, infix_op);
+        return Next{i, 0};
+    }
+    if (type_of(value) == TYPE_WORD) {
+        const Cell* v = value_if_any(value);
+        int32_t arity = v && callable_type(type_of(v)) && type_of(v) != TYPE_ROUTINE ? plain_arity(v) : -1;
+        if (arity >= 0) {
+            Cell* entry_top = stack::top();
+            Next n = call_plain(*v, *value, code, i + 1, end, false, false, uint32_t(arity));
+            if (n.exit) return n;
+            i = n.position;
+            if (const Cell* infix_op = op_at(code, i, end))
+                return infix_chain<false>(code, i, end, false, entry_top, infix_op);
+            return Next{i, 0};
+        }
+    }
+    return eval_expression_as<false>(code, i, end, false, false, false);
 }
 
 }  // namespace
@@ -384,6 +423,10 @@ Next eval_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bo
     if (g_tracing) [[unlikely]]
         return eval_expression_as<true>(code, i, end, no_infix, sub, passive);
     return eval_expression_as<false>(code, i, end, no_infix, sub, passive);
+}
+
+Next eval_paren_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub) {
+    return paren_expression(code, i, end, no_infix, sub);
 }
 
 Next eval_one(const Code& code, int32_t position, int32_t end, bool sub) {
@@ -425,7 +468,8 @@ Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int3
     Next n = call(callable, name, code, position, end, sub, path, from, MODE_CALL, false);
     if (n.exit) return n;
     if (!sub) stack::set_last_only(stack::get_top());
-    trace_if(TRACE_EXIT, path, tail_of(path), stack::get_top());
+    if (g_tracing) [[unlikely]]
+        trace(TRACE_EXIT, path, tail_of(path), stack::get_top(), nullptr);
     return n;
 }
 
@@ -462,7 +506,14 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
     // them while parens run: the current value, the one before it and its
     // element.
     Cell* base = stack::top();
-    Cell* cur = stack::push(context::get(&first));
+    const Cell* head_value = context::get(&first);
+    // A function at the head is called at once when the three cells would
+    // have been pushed (and dropped) without a word.
+    if (!set && !get && callable_type(type_of(head_value)) && stack::g_top + 3 <= stack::g_end) {
+        Cell callable = *head_value;
+        return call_in_path(&callable, &first, code, position, end, sub, &path, head + 1);
+    }
+    Cell* cur = stack::push(head_value);
     Cell* prev = stack::push(&none::g_none);
     Cell* prev_element = stack::push(&none::g_none);
     int t = type_of(cur);

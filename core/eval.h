@@ -68,6 +68,9 @@ inline Next exiting(Exit e) { return Next{0, e.code}; }
 class Code {
 public:
     Code(const Cell* block) : block_(block) {}
+    // With the block's buffer, already looked up.
+    Code(const Cell* block, Series* series)
+        : block_(block), series_(series), cells_(series->cells()), moves_(memory::g_buffer_moves) {}
     const Cell* block() const { return block_; }
     Cell* cells() const {
         if (moves_ != memory::g_buffer_moves) [[unlikely]]
@@ -113,6 +116,9 @@ Exit eval_block(const Cell* block, bool chain);
 // unless `no_infix`. A function value met directly is called unless `passive`.
 Next eval_expression(const Code& code, int32_t position, int32_t end, bool no_infix, bool sub,
                      bool passive);
+// eval_expression of a paren while nothing traces (the callers have
+// tested both), without the dispatch over every kind of value.
+Next eval_paren_expression(const Code& code, int32_t position, int32_t end, bool no_infix, bool sub);
 // The expression at the block's head, into the result cell; answers the
 // index after it, or at the tail unset! and the head unchanged (do/next).
 Next eval_next(const Cell* block);
@@ -148,6 +154,23 @@ enum FetchMode : int { MODE_CALL = 0, MODE_APPLY_ALL = 1, MODE_APPLY = 2, MODE_S
 // callable was pushed (in the result cell too unless `sub`).
 Next call(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
           const Cell* path, int32_t path_position, int mode, bool infix);
+// The argument cache's fourth word: PLAIN_CALL | n when the cache holds
+// nothing but n evaluated arguments (and a return: type), the shape of most
+// calls, which take the short path.
+constexpr uint32_t PLAIN_CALL = 0x80000000;
+// n for a function, native or action whose cache is built and says so; -1
+// otherwise.
+inline int32_t plain_arity(const Cell* callable) {
+    const Cell* more = memory::series_of(callable->data3)->cells();
+    if (type_of(more + 1) != TYPE_BLOCK || !(more[1].data3 & PLAIN_CALL)) return -1;
+    return int32_t(more[1].data3 & ~PLAIN_CALL);
+}
+// call without a path, apply block or routine, for a callable of
+// plain_arity n, named by the word (copied: code may move the cells they
+// came from). While nothing traces, a native or action over two integers
+// that the shortcut computes is not dispatched.
+Next call_plain(Cell callable, Cell name, const Code& code, int32_t position, int32_t end, bool sub, bool infix,
+                uint32_t n);
 // Fetches the arguments of the call whose frame is on top, and runs a
 // native's or action's entry. Answers the position after the arguments.
 Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end,

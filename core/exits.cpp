@@ -55,6 +55,8 @@ void set_result(Cell* result, const Cell* value) {
 
 const ErrorThrow& pending_error() { return g_pending_error; }
 
+void forget_pending_error() { g_pending_error = ErrorThrow{}; }
+
 void detail::keep_pending_error(const Throw& error) {
     // Only ErrorThrow carries THROW_ERROR: fire and throw_error throw it.
     g_pending_error = static_cast<const ErrorThrow&>(error);

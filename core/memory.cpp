@@ -206,6 +206,9 @@ void free_virtual(void* p) {
 
 void init() {
     std::memset(&g_record, 0, sizeof g_record);
+    // A run-time started again has new buffers everywhere: what was kept
+    // while no buffer moved (the global values, a Code's cells) is stale.
+    g_buffer_moves++;
     g_record.s_start = SERIES_FRAME_FIRST;
     g_record.s_size = SERIES_FRAME_FIRST;
     g_record.s_max = SERIES_FRAME_MAX;

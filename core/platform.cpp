@@ -169,7 +169,7 @@ int run_on_big_stack(int (*fn)(void*), void* arg) {
     return start.result;
 }
 
-thread_local uintptr_t g_stack_limit = 0;
+constinit thread_local uintptr_t g_stack_limit = 0;
 
 void native_stack_overflow() { fire(ERR_internal_stack_overflow); }
 

@@ -36,7 +36,8 @@ constexpr size_t BIG_STACK_SIZE = size_t(512) << 20;
 
 // Depth guard of the thread running the interpreter: the lowest stack
 // address it may reach before raising stack-overflow (0: no guard).
-extern thread_local uintptr_t g_stack_limit;
+// constinit: no dynamic initialisation, so no per-access guard call.
+extern constinit thread_local uintptr_t g_stack_limit;
 [[noreturn]] void native_stack_overflow();
 
 // The depth guard: true while the current thread's native stack has headroom.

@@ -16,6 +16,8 @@
 // datatype registry (names), the argument stack (the bitwise actions).
 #pragma once
 
+#include <cstddef>
+
 #include <cstdint>
 
 #include "core/cell.h"
@@ -24,8 +26,10 @@ namespace zel::typeset {
 
 constexpr int BITS = 96;
 
-inline const uint8_t* bytes(const Cell* ts) { return reinterpret_cast<const uint8_t*>(&ts->data1); }
-inline uint8_t* bytes(Cell* ts) { return reinterpret_cast<uint8_t*>(&ts->data1); }
+// The bits run through data1..data3: addressed from the cell, so the
+// compiler sees twelve bytes, not one word.
+inline const uint8_t* bytes(const Cell* ts) { return reinterpret_cast<const uint8_t*>(ts) + offsetof(Cell, data1); }
+inline uint8_t* bytes(Cell* ts) { return reinterpret_cast<uint8_t*>(ts) + offsetof(Cell, data1); }
 
 inline bool has(const Cell* ts, int type) { return (bytes(ts)[type >> 3] & (0x80 >> (type & 7))) != 0; }
 inline void include(Cell* ts, int type) { bytes(ts)[type >> 3] |= uint8_t(0x80 >> (type & 7)); }

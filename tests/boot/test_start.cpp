@@ -76,9 +76,10 @@ ChildResult run_zel(const std::vector<std::string>& args, const std::string& inp
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status), ss.str()};
 }
 
-// A script file in the temporary folder, named by its absolute path.
+// A script file in the temporary folder, named by its absolute path; the
+// process id keeps test runs side by side (several builds) apart.
 std::string script_file(const char* name, const std::string& text) {
-    std::string path = std::string("/tmp/") + name;
+    std::string path = "/tmp/" + std::to_string(getpid()) + "-" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }

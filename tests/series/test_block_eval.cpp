@@ -11,11 +11,6 @@
 namespace zel::test {
 namespace {
 
-struct Case {
-    const char* code;
-    const char* expected;  // the molded result, or "error category/id"
-};
-
 class BlockEval : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -29,9 +24,6 @@ protected:
         define_function("growing", "[a b]", "[append victim 0 a < b]");
         define_function("failing", "[a b]", "[a + none]");
         define_function("nested", "[a b]", "[sort/all/skip/compare [4 x 3 y] 2 :second-lt a/1 < b/1]");
-    }
-    void expect_results(std::initializer_list<Case> cases) {
-        for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
     }
     StandInCompare compare_;
 };

@@ -6,21 +6,8 @@
 
 using namespace zel::test;
 
-namespace {
-
-struct Case {
-    const char* code;
-    const char* expected;  // molded result, or "error category/id"
-};
-
-void run_cases(std::initializer_list<Case> cases) {
-    for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.expected) << c.code;
-}
-
-}  // namespace
-
 TEST(StringEval, Find) {
-    run_cases({
+    expect_results({
         {R"(find "abc" "b")", R"("bc")"},
         {R"(index? find "abc" "b")", "2"},
         {R"(index? find/tail "abc" "b")", "3"},
@@ -46,7 +33,7 @@ TEST(StringEval, Find) {
 }
 
 TEST(StringEval, SelectComparePaths) {
-    run_cases({
+    expect_results({
         {R"(select "abc" "a")", R"(#"b")"},
         {R"(select "abc" "c")", "none"},
         {R"(select "abcd" "ab")", R"(#"c")"},
@@ -65,7 +52,7 @@ TEST(StringEval, SelectComparePaths) {
 }
 
 TEST(StringEval, Modification) {
-    run_cases({
+    expect_results({
         {R"(append "ab" #"c")", R"("abc")"},
         {R"(head insert next "ac" #"b")", R"("abc")"},
         {R"(insert next "ac" #"b")", R"("c")"},
@@ -95,7 +82,7 @@ TEST(StringEval, Sort) {
     define_function("lesser", "[a b]", "[a < b]");
     define_function("greater", "[a b]", "[a > b]");
     define_function("records", "[a b]", "[a < b]");
-    run_cases({
+    expect_results({
         {R"(sort/stable "cBaA")", R"("aABc")"},
         {R"(sort "dcbaedcba")", R"("aabbccdde")"},
         {R"(sort/case "bBaA")", R"("ABab")"},

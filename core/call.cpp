@@ -461,24 +461,9 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
     // The left operand of an infix call is already at the top.
     if (infix) stack::g_top++;
     Node cache = callable->data3;
-    Cell* more = memory::series_of(cache)->cells();
-    if (type_of(more + 1) != TYPE_BLOCK) {
-        build_arg_cache(callable);
-        more = memory::series_of(cache)->cells();
-    }
-    if (mode == MODE_CALL && !path) {
-        uint32_t summary = more[1].data3;
-        if (summary & PLAIN_CALL) {
-            Next n = fetch_plain(callable, name, code, position, end, cache, more + int32_t(more[1].data1),
-                                 summary & ~PLAIN_CALL, infix);
-            if (n.exit) return n;
-            position = n.position;
-            trace_if(TRACE_CALL, code.block(), position, callable, name);
-            if (function_type(type_of(callable))) return n;
-            if (Exit e = run_entry(callable, nullptr)) return exiting(e);
-            return n;
-        }
-    }
+    // Plain calls took call_plain already; routines and a callable whose
+    // cache is still to be built come here.
+    if (type_of(memory::series_of(cache)->cells() + 1) != TYPE_BLOCK) build_arg_cache(callable);
     const bool function = function_type(type_of(callable));
     const bool apply = mode != MODE_CALL;
     const bool all = apply && (mode & MODE_APPLY_ALL) && !path;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <vector>
 
@@ -113,6 +114,21 @@ void free_node(Node n) {
 #else
 inline Series* live_series(Node n) { return memory::series_of(n); }
 inline void free_node(Node n) { memory::free_node(memory::frame_of_node(n), n); }
+#endif
+
+#ifdef ZEL_GC_STRESS
+uint32_t g_stress_one_in = 0;
+uint64_t g_stress_state = 0;
+
+// The switch as the environment gives it ("1", "SEED/N", unset or "0").
+void read_stress_switch() {
+    const char* text = std::getenv("ZEL_GC_STRESS");
+    if (!text || !*text) return set_stress(0, 0);
+    char* end = nullptr;
+    unsigned long long first = std::strtoull(text, &end, 10);
+    if (*end == '/') return set_stress(uint32_t(std::strtoul(end + 1, nullptr, 10)), first);
+    set_stress(first ? 1 : 0, 0);
+}
 #endif
 
 // ---- Marking by type ----------------------------------------------------------------------
@@ -508,7 +524,28 @@ void remove_mark_callback(MarkCallback callback) {
 
 // ---- The cycle -------------------------------------------------------------------------------------
 
+#ifdef ZEL_GC_STRESS
+void set_stress(uint32_t one_in, uint64_t seed) {
+    g_stress_one_in = one_in;
+    // Never zero: xorshift would stay there.
+    g_stress_state = seed * 0x9E3779B97F4A7C15ull + 1;
+}
+
+uint32_t stress_one_in() { return g_stress_one_in; }
+
+bool stress_now() {
+    if (g_stress_one_in <= 1) return g_stress_one_in == 1;
+    g_stress_state ^= g_stress_state << 13;
+    g_stress_state ^= g_stress_state >> 7;
+    g_stress_state ^= g_stress_state << 17;
+    return g_stress_state % g_stress_one_in == 0;
+}
+#endif
+
 void init() {
+#ifdef ZEL_GC_STRESS
+    read_stress_switch();
+#endif
     g_cycles = 0;
     g_allocated = 0;
     g_pace = MIN_PACE;
@@ -569,8 +606,9 @@ void compact() {
     if (g_collecting || g_compaction_holds) return;
     auto start = std::chrono::steady_clock::now();
 #ifdef ZEL_GC_STRESS
-    // Both ways of moving are exercised: every other time everything moves.
-    bool moved = g_stats.compactions % 2 ? slide_frames() : evacuate_frames();
+    // Under stress both ways of moving are exercised: every other time
+    // everything moves.
+    bool moved = g_stress_one_in && g_stats.compactions % 2 == 0 ? evacuate_frames() : slide_frames();
 #else
     bool moved = slide_frames();
 #endif

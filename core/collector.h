@@ -22,13 +22,18 @@
 // Marking uses an explicit work stack, never recursion, so any depth of
 // nesting is marked in bounded native stack.
 //
-// Stress builds (ZEL_GC_STRESS): a full cycle before every series allocation
-// while collecting is enabled, and at every safe point a compaction that
-// moves every live buffer into fresh frames; the old frames stay unreadable
-// for a while, dead buffer data is poisoned (AddressSanitizer when built
-// with ZEL_SANITIZE, else a fill pattern), freed nodes stay unusable for a
-// while and marking checks that every node it reaches is alive. A missed
-// root or a stale buffer pointer then fails the test that has it.
+// Stress builds (ZEL_GC_STRESS, the default of sanitizer builds) have a
+// switch, the environment variable ZEL_GC_STRESS, read at start-up: "1" puts
+// a full cycle before every series allocation while collecting is enabled,
+// and at every safe point a compaction that moves every live buffer into
+// fresh frames; "SEED/N" does both before a pseudo-random one in N
+// allocations and safe points, drawn from SEED, so a failure replays with
+// the same seed. Unset or "0": no extra cycles. Whatever the switch says,
+// the old frames of an evacuation stay unreadable for a while, dead buffer
+// data is poisoned (AddressSanitizer when built with ZEL_SANITIZE, else a
+// fill pattern), freed nodes stay unusable for a while and marking checks
+// that every node it reaches is alive. A missed root or a stale buffer
+// pointer then fails the test that has it.
 //
 // Relies on: memory (frames, nodes, buffers), the stacks and call frames,
 // hash tables (their marking and the ownership sweep), the external-resource
@@ -88,10 +93,18 @@ public:
     HoldCompaction& operator=(const HoldCompaction&) = delete;
 };
 
+#ifdef ZEL_GC_STRESS
+// The stress switch: 0 off, 1 every time, N a pseudo-random one time in N.
+void set_stress(uint32_t one_in, uint64_t seed);
+uint32_t stress_one_in();
+// Draws whether this allocation or safe point is stressed.
+bool stress_now();
+#endif
+
 // The evaluator's safe point.
 inline void safe_point() {
 #ifdef ZEL_GC_STRESS
-    if (g_active || g_compact_wanted) compact();
+    if ((g_active && stress_now()) || g_compact_wanted) compact();
 #else
     if (g_compact_wanted) [[unlikely]]
         compact();

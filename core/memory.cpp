@@ -405,7 +405,7 @@ Series* alloc_series_buffer(int64_t count, int unit, uint32_t offset) {
     int64_t capacity = capacity_for(count, unit);
     size_t need = buffer_bytes(capacity);
 #ifdef ZEL_GC_STRESS
-    collector::collect_if_active();
+    if (collector::active() && collector::stress_now()) collector::collect_if_active();
 #endif
     collector::g_allocated += need;
     if (need >= g_record.s_max) {
@@ -450,7 +450,7 @@ Node alloc_series(int64_t count, int unit, uint32_t offset) {
 Node alloc_fixed_series(int64_t count, int unit, uint32_t offset) {
     int64_t capacity = capacity_for(count, unit);
 #ifdef ZEL_GC_STRESS
-    collector::collect_if_active();
+    if (collector::active() && collector::stress_now()) collector::collect_if_active();
 #endif
     auto* s = static_cast<Series*>(heap_alloc(int64_t(buffer_bytes(capacity))));
     init_buffer(s, capacity, unit, offset, SERIES_FIXED);

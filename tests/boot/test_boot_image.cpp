@@ -31,18 +31,15 @@ int library_index(const char* path) {
 Cell g_root;
 int32_t g_first = -1;
 
-class ImageEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        runtime::init();
-        block::make_at(&g_root, 8);
-        Cell filler = none::g_none;
-        block::append_cell(&g_root, &filler);
-        g_first = zelbin::load_boot_image(boot_image::g_image, boot_image::g_image_size, &g_root);
-    }
-};
+void load_image() {
+    runtime::init();
+    block::make_at(&g_root, 8);
+    Cell filler = none::g_none;
+    block::append_cell(&g_root, &filler);
+    g_first = zelbin::load_boot_image(boot_image::g_image, boot_image::g_image_size, &g_root);
+}
 
-::testing::Environment* const g_image_env = ::testing::AddGlobalTestEnvironment(new ImageEnvironment);
+::testing::Environment* const g_image_env = ZEL_FILE_ENVIRONMENT(load_image);
 
 Cell root(int n) { return memory::series_of(g_root.data2)->cells()[g_first + n]; }
 

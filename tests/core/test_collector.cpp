@@ -15,15 +15,26 @@ using namespace zel::test;
 
 namespace {
 
+// The suite's stress pass (ZEL_GC_STRESS set) stresses a share of the
+// allocations; the collector's own tests then stress every one of them, and
+// their long loops are cut short. Vacated frames are held back, unreadable,
+// for a while.
+bool stressed() {
 #ifdef ZEL_GC_STRESS
-// Every allocation collects: the long loops are cut short. Vacated frames
-// are held back, unreadable, for a while.
-constexpr int LOOP_COUNT = 2000;
-constexpr double HELD_BACK = 4 * 2097152.0;
+    return collector::stress_one_in() != 0;
 #else
-constexpr int LOOP_COUNT = 1000000;
-constexpr double HELD_BACK = 0;
+    return false;
 #endif
+}
+
+#ifdef ZEL_GC_STRESS
+::testing::Environment* const g_stress_every_time = ZEL_FILE_ENVIRONMENT([] {
+    if (collector::stress_one_in()) collector::set_stress(1, 0);
+});
+#endif
+
+int loop_count() { return stressed() ? 2000 : 1000000; }
+double held_back() { return stressed() ? 4 * 2097152.0 : 0; }
 
 // A freed node's slot holds a free-list link (or, in stress builds, an
 // unmapped address), never a buffer.
@@ -232,39 +243,33 @@ TEST(CollectorCompaction, EmptiedFramesAreReleased) {
     eval("recycle");
     size_t held = memory::g_record.total;
     // Blocks of eight cells, some 180 bytes each.
-#ifdef ZEL_GC_STRESS
-    int count = 3000;
-#else
-    int count = 20000;
-#endif
+    int count = stressed() ? 3000 : 20000;
     eval("big: copy [] loop " + std::to_string(count) + " [append big copy [1 2 3 4 5 6 7 8]]");
-#ifndef ZEL_GC_STRESS
-    // (A stress build's held-back frames come and go with every compaction.)
-    EXPECT_GT(memory::g_record.total, held + size_t(count) * 100);
-#endif
+    // (Under stress, held-back frames come and go with every compaction.)
+    if (!stressed()) EXPECT_GT(memory::g_record.total, held + size_t(count) * 100);
     eval("big: none recycle");
-    EXPECT_LE(double(memory::g_record.total), double(held) + 4.2e6 + HELD_BACK);
+    EXPECT_LE(double(memory::g_record.total), double(held) + 4.2e6 + held_back());
 }
 
 TEST(CollectorMemory, BuildingAndDroppingBlocksStaysBounded) {
     double live = number(eval_value("recycle"));
-    std::string n = std::to_string(LOOP_COUNT);
+    std::string n = std::to_string(loop_count());
     // The peak seen between expressions, and what the process holds after a
     // loop whose body is one expression.
     double peak = number(eval_value("m: 0 loop " + n + " [b: copy [1 2 3 4] if m < stats [m: stats]] m"));
     EXPECT_LT(peak, 2 * live + 8e6) << "live " << live;
     size_t held = memory::g_record.total;
     eval("loop " + n + " [copy [1 2 3 4 5 6 7 8]]");
-    EXPECT_LT(double(memory::g_record.total), double(held) + 8e6 + HELD_BACK);
+    EXPECT_LT(double(memory::g_record.total), double(held) + 8e6 + held_back());
     eval("loop " + n + " [copy \"a short string that is dropped\"]");
-    EXPECT_LT(double(memory::g_record.total), double(held) + 8e6 + HELD_BACK);
+    EXPECT_LT(double(memory::g_record.total), double(held) + 8e6 + held_back());
 }
 
-#ifndef ZEL_GC_STRESS
 // Allocation starts a cycle once it has made half as much as the last cycle
 // left live: much live data is not marked again after every frame of
 // garbage, and little live data is still collected every 2 MB.
 TEST(CollectorMemory, CyclesComeLessOftenAsLiveDataGrows) {
+    if (stressed()) GTEST_SKIP() << "every allocation collects";
     eval("keep: make block! 100000 loop 100000 [append/only keep copy [1 2 3 4 5 6 7 8]] recycle");
     uint32_t cycles = collector::cycle_count();
     eval("loop 30000 [copy [1 2 3 4 5 6 7 8]]");  // about 5 MB, a third of what is live
@@ -274,7 +279,6 @@ TEST(CollectorMemory, CyclesComeLessOftenAsLiveDataGrows) {
     eval("loop 30000 [copy [1 2 3 4 5 6 7 8]]");
     EXPECT_GT(collector::cycle_count(), cycles);
 }
-#endif
 
 // ---- recycle and stats -------------------------------------------------------------------------------
 
@@ -294,7 +298,7 @@ TEST(CollectorNatives, RecycleAndStatsAnswer) {
 
 TEST(CollectorNatives, RecycleOffHoldsCollectionsBackUntilOn) {
     // Some 20 MB of garbage outside stress builds: past the pace.
-    std::string garbage = "loop " + std::to_string(LOOP_COUNT / 10) + " [copy [1 2 3 4 5 6 7 8]]";
+    std::string garbage = "loop " + std::to_string(loop_count() / 10) + " [copy [1 2 3 4 5 6 7 8]]";
     eval("recycle/off");
     EXPECT_FALSE(collector::active());
     uint32_t cycles = collector::cycle_count();

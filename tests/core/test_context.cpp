@@ -323,7 +323,7 @@ TEST(Contexts, ClonesCopyTheWordsAndRebindThem) {
 
 TEST(Contexts, CollectSetWordsOnlyFromTheHead) {
     Node ctx = object_context();
-    Cell block = block_of({loose("col-skipped", TYPE_SET_WORD), loose("col-a", TYPE_SET_WORD), integer(1),
+    Cell block = block_at({loose("col-skipped", TYPE_SET_WORD), loose("col-a", TYPE_SET_WORD), integer(1),
                            loose("col-word"), loose("col-b", TYPE_SET_WORD), loose("COL-A", TYPE_SET_WORD)},
                           1);
     EXPECT_TRUE(context::collect_set_words(ctx, &block));

@@ -301,7 +301,7 @@ TEST(Cells, CycleStackRaisesTooDeepAndResets) {
     EXPECT_EQ(cell::cycle_depth(), 0);
 }
 
-TEST(ArgumentStack, PushPopAndOverflow) {
+TEST(ArgumentStackCells, PushPopAndOverflow) {
     stack::reset();
     EXPECT_EQ(stack::get_top(), stack::bottom());  // empty: the bottom cell
     stack::pop(1000);

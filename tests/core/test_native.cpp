@@ -136,7 +136,7 @@ TEST(Natives, MakeChecksTheBlockAndTheNumber) {
         {"not a block", TYPE_NATIVE, integer(1), false},
         {"index not an integer", TYPE_NATIVE, block_of({spec, text("1")}), false},
         {"spec not a block", TYPE_ACTION, block_of({integer(1), integer(1)}), false},
-        {"counted from the head", TYPE_NATIVE, block_of({integer(0), spec, integer(7)}, 1), true},
+        {"counted from the head", TYPE_NATIVE, block_at({integer(0), spec, integer(7)}, 1), true},
     };
     for (Case& c : cases)
         EXPECT_EQ(error_of([&] { make_value(c.type, c.arg); }), c.ok ? "" : "script/bad-make-arg") << c.what;

@@ -82,7 +82,7 @@ TEST(Typesets, MakeFromBlocksOfDatatypesTypesetsAndWords) {
 
     Cell again = made(ts);
     EXPECT_EQ(typeset::compare(&again, &ts, actions::COMP_STRICT_EQUAL), 0) << "a typeset makes itself";
-    Cell from_head = made(block_of({datatype_of(TYPE_NONE), datatype_of(TYPE_LOGIC)}, 1));
+    Cell from_head = made(block_at({datatype_of(TYPE_NONE), datatype_of(TYPE_LOGIC)}, 1));
     EXPECT_EQ(typeset::count(&from_head), 1);
 }
 

@@ -19,14 +19,9 @@
 #include "series/hash_table.h"
 #include "series/string.h"
 #include "tests/support/text.h"
+#include "tests/support/values.h"
 
 namespace zel::test {
-
-inline Cell integer(int32_t v) {
-    Cell c;
-    cell::set(&c, TYPE_INTEGER, 0, uint32_t(v));
-    return c;
-}
 
 inline Cell floating(double d) {
     Cell c;
@@ -53,12 +48,6 @@ inline Cell datatype_cell(int type) {
     return c;
 }
 
-inline Cell pair_cell(int32_t x, int32_t y) {
-    Cell c;
-    cell::set(&c, TYPE_PAIR, 0, uint32_t(x), uint32_t(y));
-    return c;
-}
-
 // The value marked to begin a new line in its block.
 inline Cell on_new_line(Cell c) {
     c.header |= FLAG_NEW_LINE;
@@ -68,13 +57,6 @@ inline Cell on_new_line(Cell c) {
 inline Cell at_head(Cell c, int head) {
     c.data1 = uint32_t(head);
     return c;
-}
-
-inline Cell block_of(const std::vector<Cell>& items, int type = TYPE_BLOCK) {
-    Cell b;
-    cell::set(&b, type, 0, memory::alloc_cells(int64_t(items.size())), 0);
-    for (const Cell& item : items) *cell::alloc_tail(&b) = item;
-    return b;
 }
 
 inline Cell letter(char c) {

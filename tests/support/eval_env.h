@@ -24,12 +24,8 @@
 
 namespace zel::test {
 
-class EvalEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { boot_environment(); }
-};
-
-inline ::testing::Environment* const g_eval_env = ::testing::AddGlobalTestEnvironment(new EvalEnvironment);
+[[maybe_unused]] static ::testing::Environment* const g_eval_env =
+    ZEL_FILE_ENVIRONMENT([] { boot_environment(); });
 
 // An error comes back as "error category/id", so that a failing case shows
 // what it raised.

@@ -18,6 +18,7 @@
 #include "scalars/time.h"
 #include "series/string.h"
 #include "tests/support/text.h"
+#include "tests/support/values.h"
 
 namespace zel::test {
 
@@ -36,11 +37,6 @@ inline Cell float_cell(double d, int type = TYPE_FLOAT) {
 }
 
 inline Cell percent_cell(double fraction) { return float_cell(fraction, TYPE_PERCENT); }
-
-inline Cell pair_cell(int32_t x, int32_t y) {
-    Cell c;
-    return *pair::make_at(&c, x, y);
-}
 
 inline Cell point2(float x, float y) {
     Cell c;
@@ -67,13 +63,6 @@ inline Cell money_cell(const char* money_text) {
 }
 
 // A block (or paren, hash) of copies of the items.
-inline Cell block_of(const std::vector<Cell>& items, int type = TYPE_BLOCK) {
-    Node node = memory::alloc_cells(int64_t(items.size()) + 1);
-    Cell b = value_of(type, 0, node);
-    for (const Cell& item : items) *cell::alloc_tail(&b) = item;
-    return b;
-}
-
 // A block (or paren, hash) of integer! values.
 inline Cell ints(const std::vector<int32_t>& values, int type = TYPE_BLOCK) {
     std::vector<Cell> items;

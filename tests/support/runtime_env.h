@@ -1,5 +1,6 @@
 // Shared set-up for unit tests: the run-time is initialised once per test
-// program, and errors are checked by category and id.
+// process (for the tests of the file that includes this), and errors are
+// checked by category and id.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,16 +9,12 @@
 
 #include "boot/runtime.h"
 #include "core/error.h"
+#include "tests/support/file_env.h"
 
 namespace zel::test {
 
-class RuntimeEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { runtime::init(); }
-};
-
-inline ::testing::Environment* const g_runtime_env =
-    ::testing::AddGlobalTestEnvironment(new RuntimeEnvironment);
+[[maybe_unused]] static ::testing::Environment* const g_runtime_env =
+    ZEL_FILE_ENVIRONMENT([] { runtime::init(); });
 
 // Runs `body` and answers "category/id" of the error it raised, or "" when
 // it raised none.

@@ -28,12 +28,26 @@ inline Cell datatype_of(int type) {
     return c;
 }
 
-// A block! holding copies of the cells.
-inline Cell block_of(const std::vector<Cell>& items, int head = 0) {
+// A block! (or another block type) holding copies of the cells. Test
+// programs hold many test files: a helper is defined once, here.
+inline Cell block_of(const std::vector<Cell>& items, int type = TYPE_BLOCK) {
     Cell b;
-    cell::set(&b, TYPE_BLOCK, uint32_t(head), memory::alloc_cells(int64_t(items.size()) + 1));
+    cell::set(&b, type, 0, memory::alloc_cells(int64_t(items.size()) + 1));
     for (const Cell& item : items) *cell::alloc_tail(&b) = item;
     return b;
+}
+
+// The same block! at a later head.
+inline Cell block_at(const std::vector<Cell>& items, int head) {
+    Cell b = block_of(items);
+    b.data1 = uint32_t(head);
+    return b;
+}
+
+inline Cell pair_cell(int32_t x, int32_t y) {
+    Cell c;
+    cell::set(&c, TYPE_PAIR, 0, uint32_t(x), uint32_t(y));
+    return c;
 }
 
 inline Cell* items_of(const Cell& block) { return memory::series_of(block.data2)->cells(); }

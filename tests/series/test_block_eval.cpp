@@ -106,6 +106,7 @@ TEST_F(BlockEval, MakeAndToConvertOtherValues) {
         {"mold/flat make block! #[k 1]", R"("[k: 1]")"},
         {"mold/flat to block! #[k 1]", R"("[k: 1]")"},
         {"make block! make vector! [1 2]", "[1 2]"},
+        {"to block! make vector! [1 2]", "[1 2]"},
         {"mold/flat make paren! make object! [a: 1]", R"x("(a: 1)")x"},
         {"mold/flat to hash! make object! [a: 1]", R"("make hash! [a: 1]")"},
         {"select make hash! make object! [a: 1 b: 2] to set-word! 'b", "2"},

@@ -6,15 +6,27 @@
 
 namespace zel::actions {
 
-int compare_value(Cell* value1, Cell* value2, int op) {
-    if (type_of(value1) == TYPE_LOGIC && type_of(value2) == TYPE_LOGIC)
-        return int(value1->data1) - int(value2->data1);
+namespace {
+
+int by_handler(Cell* value1, Cell* value2, int op) {
     action::CompareFn handler = datatype::handler<ACT_COMPARE>(type_of(value1));
     return handler ? handler(value1, value2, op) : -2;
 }
 
+}  // namespace
+
+// Sorts and maps need an order between any two flags, which the logic!
+// handler refuses to give for the ordering ops.
+int compare_value(Cell* value1, Cell* value2, int op) {
+    if (type_of(value1) == TYPE_LOGIC && type_of(value2) == TYPE_LOGIC)
+        return int(value1->data1) - int(value2->data1);
+    return by_handler(value1, value2, op);
+}
+
+// The handler alone decides here, so `false < true` is an error like any
+// other ordering of values that have none.
 bool compare(Cell* value1, Cell* value2, int op) {
-    int order = compare_value(value1, value2, op);
+    int order = by_handler(value1, value2, op);
     if (order == -2) {
         switch (op) {
             case COMP_EQUAL: case COMP_STRICT_EQUAL: case COMP_SAME: case COMP_EQUAL_WORD:

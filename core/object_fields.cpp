@@ -197,12 +197,8 @@ Cell* modify(Cell* object, Cell* field, Cell* value, bool) {
                 ownership::unbind(&v);
             }
         } else {
-            // A block holding the owner object and its field word.
-            const Cell* owner = type_of(value) == TYPE_BLOCK && block::length_q(value) >= 2 ? block::head(value) : nullptr;
-            if (!owner || type_of(owner) != TYPE_OBJECT || !word::any_word_type_q(type_of(owner + 1)))
-                fire(ERR_script_invalid_arg, value);
-            Cell owner_cell = owner[0], word = owner[1];
-            cell::set_type(&word, TYPE_WORD);
+            Cell owner_cell, word;
+            ownership::owner_of_spec(value, &owner_cell, &word);
             for_each_field(object, ownership::set_owner, &owner_cell, &word);
         }
     } else {

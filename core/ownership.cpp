@@ -4,7 +4,9 @@
 #include "core/ownership.h"
 
 #include "core/context.h"
+#include "core/error.h"
 #include "core/object.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "series/block.h"
 #include "series/hash_table.h"
@@ -111,7 +113,18 @@ void unbind(const Cell* value) {
     walk(value, nullptr, nullptr);
 }
 
+void owner_of_spec(const Cell* spec, Cell* owner, Cell* word) {
+    Cell block = *spec;
+    const Cell* cells = type_of(&block) == TYPE_BLOCK && block::length_q(&block) >= 2 ? block::head(&block) : nullptr;
+    if (!cells || type_of(cells) != TYPE_OBJECT || !word::any_word_type_q(type_of(cells + 1)))
+        fire(ERR_script_invalid_arg, spec);
+    *owner = cells[0];
+    *word = cells[1];
+    cell::set_type(word, TYPE_WORD);
+}
+
 Cell* find(Node node) {
+    if (g_table == 0) return nullptr;
     Cell* entry = hash_table::get_key(g_table, node);
     return entry ? entry + 1 : nullptr;
 }

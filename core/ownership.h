@@ -49,6 +49,9 @@ inline bool owned(const Cell* series) {
 void set_owner(const Cell* value, const Cell* owner, const Cell* word);
 // Takes the ownership of the value's series (and of those inside it) away.
 void unbind(const Cell* value);
+// The owner object and field word that `modify ... 'owned` is given as a
+// block [owner word]; anything else raises script invalid-arg with it.
+void owner_of_spec(const Cell* spec, Cell* owner, Cell* word);
 // The owner cell of the node's entry (the field word cell follows it), or
 // null; valid until the next allocation.
 Cell* find(Node node);

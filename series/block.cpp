@@ -14,9 +14,12 @@
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/error.h"
+#include "core/object.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/typeset.h"
 #include "core/words.h"
+#include "lexer/lexer.h"
 #include "series/block_cells.h"
 #include "series/hash_table.h"
 #include "series/map.h"
@@ -493,19 +496,18 @@ Cell* clone_into(Cell* proto, const Cell* spec, int type) {
     return proto;
 }
 
-// The bodies of object! values, text loaded as Zel source and the
-// datatypes of a typeset come from their own modules, not built yet:
-// converting them raises internal not-done.
-bool converted_elsewhere(int type) { return type == TYPE_OBJECT; }
-
-// A map! gives the block of its live pairs, a vector! one of its elements.
-bool converted_by_module(int type) { return type == TYPE_MAP || type == TYPE_VECTOR; }
+// An object! or a map! gives its body (set-words and values), a vector!
+// the block of its elements.
+bool converted_by_module(int type) { return type == TYPE_OBJECT || type == TYPE_MAP || type == TYPE_VECTOR; }
 
 Cell* module_block(Cell* proto, const Cell* spec, int type) {
     Cell value = *spec;
     gc::root keep(&value);  // the block grows in it
-    if (type_of(&value) == TYPE_MAP) map::reflect(&value, int(words::symbol(words::Sym::body)));
-    else vector::to_block(spec, &value);
+    switch (type_of(&value)) {
+        case TYPE_OBJECT: object::reflect(&value, int(words::symbol(words::Sym::body))); break;
+        case TYPE_MAP: map::reflect(&value, int(words::symbol(words::Sym::body))); break;
+        default: vector::to_block(spec, &value);
+    }
     *proto = value;
     cell::set_type(proto, type);
     return proto;
@@ -523,7 +525,6 @@ Cell* make(Cell* proto, Cell* spec, int type) {
         return proto;
     }
     if (converted_by_module(spec_type)) return module_block(proto, spec, type);
-    if (converted_elsewhere(spec_type)) fire(ERR_internal_not_done);
     error::raise_bad_make_arg(type, spec);
 }
 
@@ -531,11 +532,17 @@ Cell* to(Cell* proto, Cell* spec, int type) {
     int spec_type = type_of(spec);
     if (series::any_block(spec_type)) return clone_into(proto, spec, type);
     if (converted_by_module(spec_type)) return module_block(proto, spec, type);
-    if (converted_elsewhere(spec_type) || spec_type == TYPE_STRING || spec_type == TYPE_TYPESET)
-        fire(ERR_internal_not_done);
     Cell value = *spec;
-    make_at(proto, 1);
-    append_cell(proto, &value);
+    gc::root keep(&value);  // the result may be the spec's own cell
+    if (spec_type == TYPE_STRING) {
+        // The text is loaded as source.
+        lexer::scan_string(proto, &value, -1, 0);
+    } else if (spec_type == TYPE_TYPESET) {
+        typeset::to_block(&value, proto);
+    } else {
+        make_at(proto, 1);
+        append_cell(proto, &value);
+    }
     cell::set_type(proto, type);
     return proto;
 }

@@ -673,22 +673,30 @@ Cell* take(Cell* series, Cell* part, bool, bool last) {
 
 // ---- Ownership fields ------------------------------------------------------------------------
 
-// No series is owned before objects exist: the owner lookup answers none.
+// The object that owns the series, or none.
 Cell* reflect(Cell* series, int field) {
     uint32_t owned = symbol_named("owned");
     if (owned == 0 || uint32_t(field) != owned) fire(ERR_internal_not_done);
-    cell::set(series, TYPE_NONE);
+    const Cell* owner = ownership::find(series->data2);
+    if (owner) *series = *owner;
+    else cell::set(series, TYPE_NONE);
     return series;
 }
 
-// Making a series owned, or freeing it, needs the ownership table of
-// objects, which does not exist yet: that field raises internal not-done.
-Cell* modify(Cell*, Cell* field, Cell* value, bool) {
+// Only the field owned acts: none frees the series (and those inside it),
+// a block [owner word] gives it to that object under that field word.
+Cell* modify(Cell* series, Cell* field, Cell* value, bool) {
     uint32_t owned = symbol_named("owned");
     bool is_owned = owned != 0 && type_of(field) >= TYPE_WORD && type_of(field) <= TYPE_ISSUE &&
                     hash_table::symbol_canonical(field->data2) == hash_table::symbol_canonical(owned);
-    bool acts = type_of(value) == TYPE_NONE || type_of(value) == TYPE_BLOCK;
-    if (is_owned && acts) fire(ERR_internal_not_done);
+    if (!is_owned) return value;
+    if (type_of(value) == TYPE_NONE) {
+        ownership::unbind(series);
+    } else if (type_of(value) == TYPE_BLOCK) {
+        Cell owner, word;
+        ownership::owner_of_spec(value, &owner, &word);
+        ownership::set_owner(series, &owner, &word);
+    }
     return value;
 }
 

@@ -159,6 +159,36 @@ TEST(ComparisonNatives, Results) {
     for (const Case& c : cases) EXPECT_EQ(eval(c.code), c.result) << c.code;
 }
 
+// Two flags are equal or not, but neither comes before the other; sorts
+// and blocks still order them, false first.
+TEST(ComparisonNatives, LogicValuesHaveNoOrder) {
+    expect_results({
+        {"lesser? false true", "error script/invalid-compare"},
+        {"greater? true false", "error script/invalid-compare"},
+        {"false < true", "error script/invalid-compare"},
+        {"true > false", "error script/invalid-compare"},
+        {"true <= true", "error script/invalid-compare"},
+        {"false >= false", "error script/invalid-compare"},
+        {"lesser-or-equal? false true", "error script/invalid-compare"},
+        {"greater-or-equal? true false", "error script/invalid-compare"},
+        {"false = false", "true"},
+        {"equal? true false", "false"},
+        {"true <> false", "true"},
+        {"not-equal? true true", "false"},
+        {"strict-equal? true true", "true"},
+        {"true == false", "false"},
+        {"same? false false", "true"},
+        {"sort [true false true false]", "[false false true true]"},
+        {"sort/reverse [false true false]", "[true false false]"},
+        {"sort/skip [true 1 false 2] 2", "[false 2 true 1]"},
+        {"[false] < [true]", "true"},
+    });
+    ErrorThrow e = caught_error([] { eval_value("true < false"); });
+    ASSERT_EQ(e.id, ERR_script_invalid_compare);
+    EXPECT_EQ(mold_of(e.args[0]), "true");
+    EXPECT_EQ(mold_of(e.args[1]), "false");
+}
+
 TEST(SelectKey, SwitchLookup) {
     struct Case {
         const char* key;

@@ -84,6 +84,48 @@ TEST_F(OwnershipTest, TheTableNamesTheOwnerAndTheFieldWord) {
     EXPECT_EQ(ownership::find(b.data2), nullptr);
 }
 
+TEST_F(OwnershipTest, ASeriesNamesItsOwner) {
+    expect_results({
+        {"o: make object! [a: [1 [2]] on-deep-change*: :log-deep] same? o reflect o/a 'owned", "true"},
+        // nested, and at any position of the series
+        {"o: make object! [a: [1 [2]] on-deep-change*: :log-deep] same? o reflect o/a/2 'owned", "true"},
+        {"o: make object! [s: \"ab\" on-deep-change*: :log-deep] same? o reflect next o/s 'owned", "true"},
+        // owned without a change-handler record
+        {"o: make object! [a: [1]] modify o 'owner true same? o reflect o/a 'owned", "true"},
+        {"reflect [1 2] 'owned", "none"},
+        {"o: make object! [a: [1]] reflect o/a 'owned", "none"},
+        {"reflect [1] 'owner", "error internal/not-done"},
+    }, logged);
+}
+
+TEST_F(OwnershipTest, ModifyOfTheOwnedFieldGivesASeriesAwayOrTakesItBack) {
+    expect_results({
+        // given to an object, under the field word named, with what it holds
+        {"o: make object! [on-deep-change*: :log-deep] b: [1 [2]] modify b 'owned reduce [o 'f] "
+         "append b 3 append b/2 4 reduce [events same? o reflect b/2 'owned]",
+         "[[[f append] [f appended] [f append] [f appended]] true]"},
+        {"o: make object! [on-deep-change*: :log-deep] s: \"ab\" modify s 'OWNED reduce [o to lit-word! 'g] "
+         "append s \"c\" events",
+         "[[g append] [g appended] _ _]"},
+        // an owner without on-deep-change* becomes one, though nobody is told
+        {"o: make object! [] b: [1] modify b 'owned reduce [o 'f] reduce [reflect o 'owner same? o reflect b 'owned]",
+         "[true true]"},
+        // taken back, from the series and those inside it
+        {"o: make object! [a: [1 [2]] on-deep-change*: :log-deep] b: o/a modify b 'owned none "
+         "append b 3 append b/2 4 reduce [count reflect b 'owned reflect b/2 'owned]",
+         "[0 none none]"},
+        // the action answers the series; other fields and values change nothing
+        {"b: [1] modify b 'owned none", "[1]"},
+        {"o: make object! [on-deep-change*: :log-deep] b: [1] modify b 'other reduce [o 'f] "
+         "modify b 'owned 5 append b 2 reduce [count reflect b 'owned]",
+         "[0 none]"},
+        // the block must hold an object and a word
+        {"modify [1] 'owned [1 2]", "error script/invalid-arg"},
+        {"modify [1] 'owned reduce [make object! [] 1]", "error script/invalid-arg"},
+        {"modify [1] 'owned reduce [make object! []]", "error script/invalid-arg"},
+    }, logged);
+}
+
 TEST_F(OwnershipTest, AnUnownedSeriesCostsOneFlagTest) {
     Cell b = eval_value("[1 2]");
     EXPECT_FALSE(ownership::owned(&b));

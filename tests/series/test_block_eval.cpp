@@ -94,5 +94,40 @@ TEST_F(BlockEval, EntriesOverTheHandlers) {
     });
 }
 
+// make and to of block! from the values they convert rather than copy; the
+// other block types go through the same handlers.
+TEST_F(BlockEval, MakeAndToConvertOtherValues) {
+    expect_results({
+        // an object! or a map! gives its body, a vector! its elements
+        {"mold/flat make block! make object! [a: 1 b: 'w c: [x]]", R"("[a: 1 b: 'w c: [x]]")"},
+        {"mold/flat to block! make object! [a: 1]", R"("[a: 1]")"},
+        {"mold/flat make block! make object! []", R"("[]")"},
+        {"o: make object! [a: [1]] b: to block! o append b/2 2 o/a", "[1 2]"},
+        {"mold/flat make block! #[k 1]", R"("[k: 1]")"},
+        {"mold/flat to block! #[k 1]", R"("[k: 1]")"},
+        {"make block! make vector! [1 2]", "[1 2]"},
+        {"to block! make vector! [1 2]", "[1 2]"},
+        {"mold/flat make paren! make object! [a: 1]", R"x("(a: 1)")x"},
+        {"mold/flat to hash! make object! [a: 1]", R"("make hash! [a: 1]")"},
+        {"select make hash! make object! [a: 1 b: 2] to set-word! 'b", "2"},
+        // a string! is loaded from its head
+        {"to block! {a b [c]}", "[a b [c]]"},
+        {"to block! next {x y z}", "[y z]"},
+        {"to block! {}", "[]"},
+        {"s: {1 2} b: to block! s reduce [s b]", R"(["1 2" [1 2]])"},
+        {"to paren! {1 + 2}", "(1 + 2)"},
+        {"select to hash! {k 1} 'k", "1"},
+        {"to block! {a [}", "error syntax/missing"},
+        // a typeset! gives its datatype words, in id order
+        {"to block! make typeset! [integer! string!]", "[string! integer!]"},
+        {"type? pick to block! make typeset! [integer!] 1", "word!"},
+        // only string! is loaded; other values are held as they are
+        {"to block! %a", "[%a]"},
+        {"to block! 1x2", "[1x2]"},
+        {"make block! {a b}", "error script/bad-make-arg"},
+        {"make block! 1x2", "error script/bad-make-arg"},
+    });
+}
+
 }  // namespace
 }  // namespace zel::test

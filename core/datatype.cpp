@@ -108,7 +108,8 @@ Cell* push(int type) {
 static int form(Cell* value, Cell* buffer, int part) {
     int type = int(value->data1);
     const char* name = type_name(type);
-    int length = registered(type) ? g_type_names[type].length : int(std::strlen(name));
+    int length = int(std::strlen(name));
+    if (name[length - 1] == '!') length--;
     string::append_c_string_part(buffer, name, length);
     return part - length;
 }

@@ -75,7 +75,12 @@ inline action::HandlerOf<A> handler(int type) {
 extern const char* const ALL_TYPE_NAMES[TYPE_LAST + 1];
 
 inline bool registered(int type) { return type > 0 && type < TYPE_ROWS && g_type_names[type].name; }
-inline const char* type_name(int type) { return registered(type) ? g_type_names[type].name : "?"; }
+// A type not registered yet (its handlers are still to come) keeps its name:
+// values of it can exist (the lexer makes some), and errors about them name them.
+inline const char* type_name(int type) {
+    if (registered(type)) return g_type_names[type].name;
+    return type > 0 && type <= TYPE_LAST ? ALL_TYPE_NAMES[type] : "?";
+}
 inline int parent_of(int type) { return g_parents[type]; }
 
 // Empties the tables (the run-time init, and tests that register their own types).

@@ -199,11 +199,74 @@ int append_string(Cell* buffer, const Cell* text, int part) {
     return string::form(&s, buffer, part);
 }
 
-// Molds /only /flat, cut at `limit` characters.
+// ---- Showing values in a report ----------------------------------------------------------
+//
+// A report shows whatever the error holds, and some values cannot be shown
+// yet (a binary! or a tag! the lexer made, before their types have
+// handlers). Such a value must not take the report, and the error it
+// reports, with it: a value whose mold or form raises stands as its type in
+// construction syntax, #(binary!), and the report goes on.
+
+int stand_in(Cell* buffer, const Cell* value, int part) {
+    part = append_text(buffer, "#(", part);
+    part = append_text(buffer, datatype::type_name(type_of(value)), part);
+    return append_text(buffer, ")", part);
+}
+
+// Appends what `show` writes (it answers the budget left), or the stand-in
+// of `value` when that raises.
+template <typename Show>
+int shown(Cell* buffer, const Cell* value, int part, Show&& show) {
+    int before = string::abs_length_q(buffer);
+    int left = part;
+    if (stack::attempt([&] { left = show(); })) return left;
+    string::truncate(string::buffer_of(buffer), before);
+    return stand_in(buffer, value, part);
+}
+
+int form_shown(Cell* buffer, const Cell* value, int part) {
+    Cell v = *value;
+    return shown(buffer, value, part, [&] { return actions::form(&v, buffer, part); });
+}
+
+bool mold_flat(Cell* buffer, const Cell* value, bool only, int limit) {
+    Cell v = *value;
+    return stack::attempt([&] { actions::mold(&v, buffer, only, false, true, limit, 0); });
+}
+
+// The values of a block that cannot be molded whole, one by one, until the
+// text since `start` passes `limit`: a block or paren among them is opened
+// the same way, any other value that cannot be molded stands in.
+void mold_each(Cell* buffer, const Cell* block, int start, int limit) {
+    int32_t head = int32_t(block->data1), end = head + block::length_q(block);
+    for (int32_t i = head; i < end && string::abs_length_q(buffer) - start <= limit; i++) {
+        if (i > head) append_text(buffer, " ", limit);
+        Cell item = *block::abs_at(block, i);
+        int before = string::abs_length_q(buffer);
+        if (mold_flat(buffer, &item, false, limit)) continue;
+        string::truncate(string::buffer_of(buffer), before);
+        int t = type_of(&item);
+        if (t != TYPE_BLOCK && t != TYPE_PAREN) {
+            stand_in(buffer, &item, limit);
+            continue;
+        }
+        append_text(buffer, t == TYPE_BLOCK ? "[" : "(", limit);
+        mold_each(buffer, &item, start, limit);
+        append_text(buffer, t == TYPE_BLOCK ? "]" : ")", limit);
+    }
+}
+
+// Molds /only /flat, cut at `limit` characters. When the whole cannot be
+// molded, a block's values are molded one by one, so that only those that
+// cannot be are replaced.
 int mold_limited(Cell* buffer, const Cell* value, int limit, int part) {
     Cell v = *value;
     int before = string::abs_length_q(buffer);
-    actions::mold(&v, buffer, true, false, true, limit, 0);
+    if (!mold_flat(buffer, &v, true, limit)) {
+        string::truncate(string::buffer_of(buffer), before);
+        if (series::any_block(type_of(&v))) mold_each(buffer, &v, before, limit);
+        else stand_in(buffer, &v, limit);
+    }
     int written = string::abs_length_q(buffer) - before;
     if (written > limit) {
         string::truncate(string::buffer_of(buffer), before + limit);
@@ -227,7 +290,8 @@ int form_message(const Cell* message, Cell* buffer, const Cell* error, int part)
             part = append_string(buffer, &item, part);
         } else if (type_of(&item) == TYPE_WORD || type_of(&item) == TYPE_GET_WORD) {
             Cell v = *object::select_word(error, &item);
-            part = syntax ? actions::form(&v, buffer, part) : actions::mold(&v, buffer, false, false, false, part, 0);
+            part = syntax ? form_shown(buffer, &v, part)
+                          : shown(buffer, &v, part, [&] { return actions::mold(&v, buffer, false, false, false, part, 0); });
         }
     }
     return part;

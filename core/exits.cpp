@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/collector.h"
 #include "core/dispatch.h"
 #include "core/memory.h"
 #include "core/platform.h"
+#include "core/words.h"
 #include "series/string.h"
 
 namespace zel::stack {
@@ -133,6 +135,29 @@ Exit start_return(bool is_return, bool top_is_target) {
 }
 
 void raise_exit(Exit exit) { throw ExitThrow{{exit.code}}; }
+
+bool attempt_run(void (*run)(void*), void* body) {
+    Cell* top = g_top;
+    Cell* arguments = g_arguments;
+    CallFrame* frames = g_frame_top;
+    const uint32_t throw_code = g_throw_code;
+    CallFrame* const saved_frame = g_saved_frame;
+    ErrorThrow pending = g_pending_error;
+    gc::root keep_value(&pending.value), keep_args(pending.args, 3), keep_where(&pending.where);
+    mark_try(&words::word(words::Word::body));
+    uint32_t code = catching(CATCH_TRY, [&] {
+        run(body);
+        return Exit{};
+    });
+    if (code != 0 && code != THROW_ERROR) rethrow(code);
+    set_frame_top(frames);
+    g_arguments = arguments;
+    g_top = top;
+    g_throw_code = throw_code;
+    g_saved_frame = saved_frame;
+    g_pending_error = pending;
+    return code == 0;
+}
 
 void throw_break(bool with_value, bool is_continue) { raise_exit(start_break(with_value, is_continue)); }
 

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "core/error.h"
 #include "core/frames.h"
@@ -172,6 +173,18 @@ inline Exit pass_on(uint32_t code) {
 // throw: to the nearest catch frame; the thrown value (first argument) and
 // its name cell (second) are pushed at the catch call's own base.
 [[noreturn]] void throw_value(uint32_t code);
+
+// Runs C++ `body` under a try frame of its own, for code that must go on
+// whatever the body raises (the report of an error, which shows values that
+// may not be showable yet): true when the body ended normally; false when
+// it raised an error, which is then dropped: the stacks, the throw state and
+// the pending error are as they were before. Other codes go on.
+bool attempt_run(void (*run)(void*), void* body);
+template <typename Body>
+bool attempt(Body&& body) {
+    using B = std::remove_reference_t<Body>;
+    return attempt_run([](void* b) { (*static_cast<B*>(b))(); }, &body);
+}
 
 // The error's stack field becomes the frame position, unless it holds a block.
 void mark_error_position(Cell* error);

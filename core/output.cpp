@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <poll.h>
+#include <signal.h>
 #include <termios.h>
 
 #include <cerrno>
@@ -34,15 +35,30 @@ bool g_console_known = false;
 OutputSink g_sink = nullptr;
 void* g_sink_context = nullptr;
 
-void write_all(int fd, const char* bytes, size_t n) {
+// The errno of the write that failed, or 0 when every byte went out.
+int write_all(int fd, const char* bytes, size_t n) {
     while (n > 0) {
         ssize_t w = ::write(fd, bytes, n);
         if (w < 0) {
             if (errno == EINTR) continue;
-            return;  // nowhere to report a failing standard output
+            return errno;
         }
         bytes += w;
         n -= size_t(w);
+    }
+    return 0;
+}
+
+// Standard output that takes no more bytes ends the program at once: a
+// program whose output is lost has nothing left to do (`forever [print 1]`
+// into `head -1` would otherwise run for ever). A reader that went away
+// (a closed pipe) gives the status of a death by SIGPIPE, as shells expect;
+// any other failure the plain failure status. Nothing is reported: the
+// stream a report would go to is the one that failed.
+void write_stdout(const char* bytes, size_t n) {
+    if (int error = write_all(1, bytes, n)) {
+        g_out_used = 0;
+        quit(error == EPIPE ? 128 + SIGPIPE : 1);
     }
 }
 
@@ -51,7 +67,7 @@ void flush() {
     if (g_sink)
         g_sink(g_sink_context, reinterpret_cast<const char*>(g_out), g_out_used);
     else
-        write_all(1, reinterpret_cast<const char*>(g_out), g_out_used);
+        write_stdout(reinterpret_cast<const char*>(g_out), g_out_used);
     g_out_used = 0;
 }
 
@@ -145,7 +161,7 @@ void write_raw(const char* bytes, size_t n) {
 
 void write_stderr(const char* text, size_t n) {
     flush();
-    write_all(2, text, n);
+    (void)write_all(2, text, n);  // nowhere to report a failing standard error
 }
 
 void print_c_string(const char* s) {
@@ -228,7 +244,7 @@ bool read_cursor(int& column, int& row) {
     raw.c_cc[VTIME] = 0;
     if (::tcsetattr(0, TCSANOW, &raw) != 0) return false;
     flush();
-    write_all(1, "\x1b[6n", 4);
+    write_stdout("\x1b[6n", 4);
     char reply[32];
     size_t got = 0;
     bool done = false;

@@ -95,9 +95,12 @@ void fault_handler(int signo, siginfo_t* info, void* context) {
     _exit(number);
 }
 
+// Ctrl-C ends the program: no evaluation is interrupted and resumed. The
+// status is the one shells give a program that SIGINT ended (128 + 2), so
+// that an interrupted run is never taken for a success.
 void interrupt_handler(int) {
     if (g_terminal_restore) g_terminal_restore();
-    _exit(0);
+    _exit(128 + SIGINT);
 }
 
 void install_signal_handlers() {

@@ -30,13 +30,76 @@ namespace {
 
 constexpr int64_t CHUNK = 65536;
 
-// Reads until a read gives nothing: devices and pipes report a size of 0.
-int64_t measure_by_reading(int fd) {
-    static uint8_t* scratch = nullptr;
-    if (!scratch) scratch = static_cast<uint8_t*>(memory::heap_alloc(CHUNK));
-    int64_t total = 0, n;
-    while ((n = read_data(fd, scratch, CHUNK)) > 0) total += n;
-    return total;
+// A descriptor closed however the read ends, a raised error included.
+struct Closing {
+    int fd;
+    ~Closing() { close_file(fd); }
+};
+
+// A buffer of the tracked heap, freed however the read ends.
+struct HeapBytes {
+    uint8_t* bytes = nullptr;
+    int64_t capacity = 0;
+    ~HeapBytes() { memory::heap_free(bytes); }
+    void reserve(int64_t n) {
+        bytes = static_cast<uint8_t*>(memory::heap_realloc(bytes, n));
+        capacity = n;
+    }
+};
+
+// Moves past the first `count` bytes: a seek where the file allows one,
+// else (a pipe, a terminal) by reading them. False when a read fails.
+bool skip(int fd, int64_t count) {
+    if (count <= 0 || seek_file(fd, count)) return true;
+    uint8_t scratch[4096];
+    while (count > 0) {
+        int64_t n = read_data(fd, scratch, std::min<int64_t>(count, int64_t(sizeof scratch)));
+        if (n < 0) return false;
+        if (n == 0) return true;
+        count -= n;
+    }
+    return true;
+}
+
+// Reads a file of a size the system cannot tell to its end, or to `part`
+// bytes when part is above 0, growing the buffer as it fills. A file that
+// goes on beyond `most` bytes raises no-memory (the buffer and the
+// descriptor are let go on the way out). Answers the count read, or -1 when
+// a read fails.
+int64_t read_to_end(int fd, int64_t part, int64_t most, HeapBytes& buffer) {
+    const bool capped = part <= 0 || part > most;
+    const int64_t limit = capped ? most : part;
+    int64_t total = 0;
+    for (;;) {
+        if (total == buffer.capacity) {
+            if (total == limit) {
+                // Full: one byte more shows whether the file goes on.
+                uint8_t probe;
+                int64_t n = capped ? read_data(fd, &probe, 1) : 0;
+                if (n > 0) fire(ERR_internal_no_memory);
+                return n < 0 ? -1 : total;
+            }
+            buffer.reserve(std::min(limit, std::max(CHUNK, 2 * buffer.capacity)));
+        }
+        int64_t want = std::min(CHUNK, buffer.capacity - total);
+        int64_t n = read_data(fd, buffer.bytes + total, want);
+        if (n < 0) return -1;
+        total += n;
+        if (n < want) return total;
+    }
+}
+
+// Reads `size` bytes of a file whose size is known, from `seek` when not
+// negative: fewer when the file has shrunk meanwhile, -1 when a read fails.
+int64_t read_sized(int fd, int64_t size, int64_t part, int64_t seek, HeapBytes& buffer) {
+    if (seek >= 0) {
+        seek_file(fd, seek);
+        size = std::max<int64_t>(0, size - seek);
+    }
+    if (part > 0 && part < size) size = part;
+    if (size == 0) return 0;
+    buffer.reserve(size);
+    return read_data(fd, buffer.bytes, size);
 }
 
 Cell* empty_result(bool binary, bool lines, Cell* result) {
@@ -152,52 +215,39 @@ Cell* read(Cell* file, Cell* part, Cell* seek, bool binary, bool lines, Cell* re
 bool read_file(const char* path, int64_t part, int64_t seek, bool binary, bool lines, Cell* result) {
     int fd = open_file(path, MODE_READ);
     if (fd < 0) return false;
+    Closing closing{fd};
     struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        close_file(fd);
-        return false;
-    }
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) return false;
+    return read_descriptor(fd, part, seek, binary, lines, result);
+}
+
+bool read_descriptor(int fd, int64_t part, int64_t seek, bool binary, bool lines, Cell* result, int64_t most) {
     int64_t size = file_size_q(fd);
-    if (size < 0) {
-        close_file(fd);
-        return false;
+    if (size < 0) return false;
+    HeapBytes buffer;
+    int64_t got = 0;
+    if (part != 0) {
+        // A size of 0 is not trusted: devices and pipes report it, and
+        // their bytes can be read only once.
+        if (size > 0) {
+            got = read_sized(fd, size, part, seek, buffer);
+        } else {
+            if (!skip(fd, seek)) return false;
+            got = read_to_end(fd, part, most, buffer);
+        }
+        if (got < 0) return false;
     }
-    bool measured = size == 0;
-    if (measured) {
-        size = measure_by_reading(fd);
-        if (seek < 0) seek_file(fd, 0);
-    }
-    if (seek >= 0) {
-        seek_file(fd, seek);
-        size = std::max<int64_t>(0, size - seek);
-    }
-    if (part > 0 && part < size) size = part;
-    if (part == 0 || size == 0) {
-        close_file(fd);
+    if (got == 0) {
         empty_result(binary, lines, result);
-        return true;
-    }
-    uint8_t* bytes = static_cast<uint8_t*>(memory::heap_alloc(size));
-    int64_t got = read_data(fd, bytes, size);
-    close_file(fd);
-    // A pipe already drained while it was measured gives back nothing more.
-    if (got < 0 || (got == 0 && !measured)) {
-        memory::heap_free(bytes);
-        return false;
-    }
-    struct Free {
-        uint8_t* p;
-        ~Free() { memory::heap_free(p); }
-    } free_bytes{bytes};
-    if (binary) {
+    } else if (binary) {
         binary::make_at(result, got);
-        std::copy(bytes, bytes + got, binary::head(result));
-        Series* buffer = memory::series_of(result->data2);
-        buffer->tail = buffer->offset + uint32_t(got);
+        std::copy(buffer.bytes, buffer.bytes + got, binary::head(result));
+        Series* s = memory::series_of(result->data2);
+        s->tail = s->offset + uint32_t(got);
     } else if (lines) {
-        lines_to_block(bytes, got, result);
+        lines_to_block(buffer.bytes, got, result);
     } else {
-        load_text(bytes, got, result);
+        load_text(buffer.bytes, got, result);
     }
     return true;
 }

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "core/cell.h"
+#include "core/memory.h"
 
 namespace zel::simple_io {
 
@@ -59,6 +60,13 @@ Cell* read(Cell* file, Cell* part, Cell* seek, bool binary, bool lines, Cell* re
 // The content of the file at an OS path, or false when it cannot be
 // opened, sized or read (part and seek -1 when absent).
 bool read_file(const char* path, int64_t part, int64_t seek, bool binary, bool lines, Cell* result);
+// The content of an open descriptor, as read_file gives it; the descriptor
+// stays open. A file whose size the system cannot tell (a pipe, a device, a
+// file of /proc) is read to its end in chunks: its bytes can be read only
+// once. No value holds more than SERIES_MAX_BYTES, so a file that goes on
+// beyond `most` bytes raises internal no-memory (tests pass a smaller most).
+bool read_descriptor(int fd, int64_t part, int64_t seek, bool binary, bool lines, Cell* result,
+                     int64_t most = SERIES_MAX_BYTES);
 // The entries of a directory as file! values sorted by name, directories
 // with a trailing "/", without "." and ".."; cannot-open when it cannot be
 // listed.

@@ -1,12 +1,16 @@
 // Start-up as a whole process: the outermost catch and the status each way
 // of ending gives, damaged boot images, and zel itself on a script with
-// arguments, with --catch, and on piped input.
+// arguments, with --catch, and on piped input; zel writing into a pipe that
+// closes, interrupted, and reading standard input as a file.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -129,6 +133,123 @@ TEST(ZelProgram, QuitEndsWithItsStatusFromTheConsole) {
     EXPECT_EQ(r.out.find("2\n"), std::string::npos) << r.out;
     r = run_zel({}, "");
     EXPECT_EQ(r.status, 0) << r.out;
+}
+
+// ---- zel on pipes and signals ----------------------------------------------------------------
+
+// zel with the arguments, its standard input and output on the descriptors
+// given (closed here in the parent).
+pid_t spawn_zel(const std::vector<std::string>& args, int in, int out) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in, 0);
+        dup2(out, 1);
+        std::vector<char*> argv{const_cast<char*>(ZEL_BINARY)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(ZEL_BINARY, argv.data());
+        _exit(127);
+    }
+    close(in);
+    close(out);
+    return pid;
+}
+
+int dev_null() { return open("/dev/null", O_RDONLY | O_CLOEXEC); }
+
+// Reads from the descriptor until `text` has arrived or the output ends
+// (with no text: to the end).
+std::string read_until(int fd, const std::string& text) {
+    std::string got;
+    char chunk[256];
+    while (text.empty() || got.find(text) == std::string::npos) {
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n <= 0) break;
+        got.append(chunk, size_t(n));
+    }
+    return got;
+}
+
+constexpr int STILL_RUNNING = -1000;
+
+// The exit status (-signal when a signal ended it); a process still running
+// after 20 seconds is killed and STILL_RUNNING answered.
+int wait_status(pid_t pid) {
+    for (int i = 0; i < 2000; i++) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        usleep(10000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return STILL_RUNNING;
+}
+
+// A reader that goes away ends the program at once, with the status of a
+// death by SIGPIPE: `forever [print 1]` into `head -1` ends.
+TEST(ZelPipes, OutputIntoAClosedPipeEndsTheProgramWith141) {
+    std::string path = script_file("zel-pipe-forever.zel", "Zel []\nforever [print 1]\n");
+    int out[2];
+    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+    pid_t pid = spawn_zel({path}, dev_null(), out[1]);
+    EXPECT_EQ(read_until(out[0], "1\n").substr(0, 2), "1\n");
+    close(out[0]);
+    EXPECT_EQ(wait_status(pid), 141);
+    unlink(path.c_str());
+}
+
+// Any other failed write to standard output ends it too, with a failure.
+TEST(ZelPipes, AFailedWriteEndsTheProgramWithAFailure) {
+    std::string path = script_file("zel-pipe-full.zel", "Zel []\nprint 1\nquit/return 0\n");
+    pid_t pid = spawn_zel({path}, dev_null(), open("/dev/full", O_WRONLY | O_CLOEXEC));
+    EXPECT_EQ(wait_status(pid), 1);
+    unlink(path.c_str());
+}
+
+// Ctrl-C ends a running script with the status shells give an interrupted
+// program: never a success.
+TEST(ZelPipes, AnInterruptEndsTheProgramWith130) {
+    std::string path = script_file("zel-interrupt.zel", "Zel []\nprint \"ready\"\nforever []\n");
+    int out[2];
+    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+    pid_t pid = spawn_zel({path}, dev_null(), out[1]);
+    EXPECT_EQ(read_until(out[0], "ready\n"), "ready\n");
+    kill(pid, SIGINT);
+    EXPECT_EQ(wait_status(pid), 130);
+    close(out[0]);
+    unlink(path.c_str());
+}
+
+// Standard input as a file: a pipe reports no size, and its bytes can be
+// read only once.
+TEST(ZelPipes, ReadingStandardInputFromAPipe) {
+    struct Case {
+        const char* code;
+        const char* input;
+        const char* output;
+    };
+    const Case cases[] = {
+        {"print mold read %/dev/stdin", "hello\nworld", "\"hello^/world\"\n"},
+        {"print mold read/lines %/dev/stdin", "a\r\nb\n", "[\"a\" \"b\"]\n"},
+        {"print mold read/seek %/dev/stdin 3", "0123456", "\"3456\"\n"},
+        {"print mold read/part %/dev/stdin 2 print mold read %/dev/stdin", "abcdef", "\"ab\"\n\"cdef\"\n"},
+        {"print mold read %/dev/stdin", "", "\"\"\n"},
+    };
+    std::string path = script_file("zel-read-stdin.zel", "");
+    for (const Case& c : cases) {
+        std::ofstream(path, std::ios::binary) << "Zel []\n" << c.code << "\n";
+        int in[2], out[2];
+        ASSERT_EQ(pipe2(in, O_CLOEXEC), 0);
+        ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+        ASSERT_EQ(write(in[1], c.input, strlen(c.input)), ssize_t(strlen(c.input)));
+        close(in[1]);
+        pid_t pid = spawn_zel({path}, in[0], out[1]);
+        std::string got = read_until(out[0], "");
+        close(out[0]);
+        EXPECT_EQ(wait_status(pid), 0) << c.code;
+        EXPECT_EQ(got, c.output) << c.code;
+    }
+    unlink(path.c_str());
 }
 
 }  // namespace

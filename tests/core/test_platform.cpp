@@ -132,6 +132,21 @@ TEST(Output, UnitsBecomeUtf8WithLineFeeds) {
     EXPECT_EQ(out.text, "a\xc3\xa9\n\xe2\x82\xac\xf0\x9f\x98\x80\n");
 }
 
+// A string may hold what UTF-8 cannot carry: a lone surrogate half ("^(D800)")
+// or, in a code-point buffer, a number beyond the Unicode range. Each is
+// written as U+FFFD, so the bytes out are always valid UTF-8.
+TEST(Output, UnencodableCodePointsBecomeTheReplacementCharacter) {
+    const std::string fffd = "\xef\xbf\xbd";
+    Capture out(false);
+    const uint16_t wide[] = {'a', 0xD800, 0xDFFF, 0xD7FF, 0xE000};
+    platform::print_utf16(wide, sizeof wide);
+    EXPECT_EQ(out.text, "a" + fffd + fffd + "\xed\x9f\xbf\xee\x80\x80");
+    out.text.clear();
+    const uint32_t ucs[] = {0xDBFF, 0x10FFFF, 0x110000, 'z'};
+    platform::print_ucs4_line(ucs, sizeof ucs);
+    EXPECT_EQ(out.text, fffd + "\xf4\x8f\xbf\xbf" + fffd + "z\n");
+}
+
 TEST(Output, LongTextArrivesWholeAndInOrder) {
     Capture out(false);
     std::string text(1100, 'q');
@@ -233,9 +248,11 @@ TEST(ChildProcess, DepthGuardRaisesStackOverflowBeforeTheStackEnds) {
     EXPECT_EQ(r.out, "stack-overflow\n");
 }
 
-TEST(ChildProcess, InterruptQuitsQuietlyWithZero) {
+// Ctrl-C ends the program with the status shells give an interrupted one:
+// never a success.
+TEST(ChildProcess, InterruptEndsWithStatus130) {
     ChildResult r = run_helper("interrupt");
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 130);
     EXPECT_EQ(r.out, "before\n");
 }
 

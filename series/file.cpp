@@ -101,10 +101,12 @@ namespace zel::file {
 namespace {
 
 // A character a file name cannot hold without quotes: one up to 126 outside
-// the URL class, and the URL marks at which the lexer ends an unquoted file
-// ("(", ")", ":", "@"), since its name would load cut short.
+// the URL class, the URL marks at which the lexer ends an unquoted file
+// ("(", ")", ":", "@"), since its name would load cut short, and a
+// surrogate, which only an escape writes.
 bool needs_quotes_q(uint32_t cp) {
-    return cp <= 126 && (!url::kept_q(cp) || cp == '(' || cp == ')' || cp == ':' || cp == '@');
+    if (cp > 126) return cp >= 0xD800 && cp <= 0xDFFF;
+    return !url::kept_q(cp) || cp == '(' || cp == ')' || cp == ':' || cp == '@';
 }
 
 // "%" and the characters; "%""" when empty. A name that needs quotes is

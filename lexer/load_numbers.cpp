@@ -250,11 +250,14 @@ bool read_date(Text& t, value::DateFields& d, DateForm& form) {
     char separator = char(*t.p++);
     d.month = read_month(t);
     if (!t.take(separator)) return false;
+    // A year before year 0 stands last, after "/" separators: "1/Jan/-0050".
+    bool third_negative = separator == '/' && t.take('-');
     int third_digits;
     int third = t.digits(5, third_digits);
     if (third_digits == 0) return false;
+    if (third_negative) third = -third;
     int year_digits;
-    if (third > 31 || first < 100) {
+    if (third > 31 || third < 0 || first < 100) {
         d.day = first;
         d.year = third;
         year_digits = third_digits;
@@ -270,7 +273,8 @@ bool read_date(Text& t, value::DateFields& d, DateForm& form) {
 
 bool valid_date(const value::DateFields& d, DateForm form) {
     if (d.year <= -10000 || d.year >= 10000) return false;
-    if (d.zone_hours < -15 || d.zone_hours > 15) return false;
+    if (d.zone_hours < -15 || d.zone_hours > 15 || d.zone_minutes <= -60 || d.zone_minutes >= 60) return false;
+    if (form == DateForm::week) return d.week <= value::iso_weeks_in(d.year);
     if (form != DateForm::calendar) return true;
     if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > MONTH_DAYS[d.month - 1]) return false;
     return !(d.month == 2 && d.day == 29 && !leap_year_q(d.year));
@@ -437,26 +441,15 @@ void load_tuple(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, 
     push_value(lex, *value::make_tuple(&c, bytes, count));
 }
 
-// Two integers joined by "x". A component too big for 32 bits is taken as 0
-// when it is still float text.
+// Two integers joined by "x", each within 32 bits.
 void load_pair(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
     lex->position = end;
     const uint8_t* x = start;
     while (x < end && *x != 'x' && *x != 'X') x++;
     if (x == end || std::memchr(start, '.', size_t(end - start))) raise_error(lex, start, end, TYPE_PAIR);
     int32_t parts[2];
-    const uint8_t* from[2] = {start, x + 1};
-    const uint8_t* to[2] = {x, end};
-    for (int i = 0; i < 2; i++) {
-        switch (read_integer(from[i], to[i], parts[i])) {
-            case Number::ok: break;
-            case Number::too_big:
-                if (!float_text_q(from[i], size_t(to[i] - from[i]))) raise_error(lex, start, end, TYPE_PAIR);
-                parts[i] = 0;
-                break;
-            case Number::invalid: raise_error(lex, start, end, TYPE_PAIR);
-        }
-    }
+    if (read_integer(start, x, parts[0]) != Number::ok || read_integer(x + 1, end, parts[1]) != Number::ok)
+        raise_error(lex, start, end, TYPE_PAIR);
     if (!load) return;
     Cell c{};
     push_value(lex, *value::make_pair(&c, parts[0], parts[1]));
@@ -494,23 +487,28 @@ void load_point(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, 
 
 // ---- Times, dates, money --------------------------------------------------------------------------
 
-// [+][-]hours:minutes[:seconds] or [-]minutes:seconds.fraction.
+// [+][-]hours:minutes[:seconds] or [-]minutes:seconds.fraction. The whole
+// may hold no more hours than the hours field reads (32 bits), so that every
+// time loaded molds as text that loads again.
 void load_time(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
     lex->position = end;
     const uint8_t* p = start;
     if (p < end && *p == '+') p++;
-    bool negative = p < end && *p == '-';
-    if (negative) p++;
     const uint8_t* hours_start = p;
+    bool negative = p < end && *p == '-';
     while (p < end && *p != ':') p++;
     int32_t hours;
-    if (p == hours_start || p == end || read_integer(hours_start, p, hours) != Number::ok)
+    if (p == hours_start + negative || p == end || read_integer(hours_start, p, hours) != Number::ok)
         raise_error(lex, start, end, TYPE_TIME);
+    double hour_count = std::fabs(double(hours));
     p++;
     const uint8_t* minutes_start = p;
     int64_t minutes = 0;
-    while (p < end && digit_q(*p)) minutes = minutes * 10 + (*p++ - '0');
-    if (p == minutes_start || minutes > INT32_MAX) raise_error(lex, start, end, TYPE_TIME);
+    while (p < end && digit_q(*p)) {
+        minutes = minutes * 10 + (*p++ - '0');
+        if (minutes > INT32_MAX) raise_error(lex, start, end, TYPE_TIME);
+    }
+    if (p == minutes_start) raise_error(lex, start, end, TYPE_TIME);
     double seconds = 0.0;
     if (p < end) {
         if (*p == ':' && p + 1 == end) raise_error(lex, start, end, TYPE_TIME);
@@ -519,8 +517,8 @@ void load_time(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, b
         const uint8_t* seconds_start = p + 1;
         if (*p == '.' || *p == ',') {  // minutes:seconds.fraction
             seconds_start = minutes_start;
-            minutes = hours;
-            hours = 0;
+            minutes = int64_t(hour_count);
+            hour_count = 0.0;
         } else if (*p != ':') {
             raise_error(lex, start, end, TYPE_TIME);
         }
@@ -528,11 +526,13 @@ void load_time(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, b
         seconds = text_to_float(seconds_start, int(end - seconds_start), 1, error);
         if (error != TEXT_OK || !(seconds >= 0.0)) raise_error(lex, start, end, TYPE_TIME);
     }
+    double total = hour_count * 3600.0 + double(minutes) * 60.0 + seconds;
+    double whole_hours = (total - std::fmod(total, 3600.0)) / 3600.0;  // as mold counts them
+    if (whole_hours > (negative ? -double(INT32_MIN) : double(INT32_MAX)))
+        raise_error(lex, start, end, TYPE_TIME);
     if (!load) return;
-    double total = double(hours < 0 ? -int64_t(hours) : hours) * 3600.0 + double(minutes) * 60.0 + seconds;
-    if (negative || hours < 0) total = -total;
     Cell c{};
-    push_value(lex, *value::make_time(&c, total));
+    push_value(lex, *value::make_time(&c, negative ? -total : total));
 }
 
 void load_date(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {

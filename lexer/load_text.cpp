@@ -212,20 +212,6 @@ int word_kind(State* lex, const uint8_t* s, const uint8_t* e) {
     return type;
 }
 
-// Names are well-formed UTF-8.
-bool valid_name(const uint8_t* p, const uint8_t* end) {
-    while (p < end) {
-        if (*p < 0x80) {
-            p++;
-            continue;
-        }
-        int32_t cp;
-        p = unicode::fast_decode_utf8_char(p, cp, end);
-        if (cp < 0) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 // ---- Shared ---------------------------------------------------------------------------------
@@ -271,6 +257,20 @@ void load_text(State* lex, const uint8_t* start, const uint8_t* end, uint32_t fl
     s->tail = s->offset + uint32_t(count * unit);
     cell::set_type(&c, type);
     push_value(lex, c);
+}
+
+// Names are well-formed UTF-8.
+bool valid_name(const uint8_t* p, const uint8_t* end) {
+    while (p < end) {
+        if (*p < 0x80) {
+            p++;
+            continue;
+        }
+        int32_t cp;
+        p = unicode::fast_decode_utf8_char(p, cp, end);
+        if (cp < 0) return false;
+    }
+    return true;
 }
 
 void push_word(State* lex, const uint8_t* start, const uint8_t* end, int type) {

@@ -58,6 +58,8 @@ void load_text(State* lex, const uint8_t* start, const uint8_t* end, uint32_t fl
                bool escapes, bool load, const uint8_t* error_start);
 // Pushes a word of `type` named by the UTF-8 bytes [start, end).
 void push_word(State* lex, const uint8_t* start, const uint8_t* end, int type);
+// Names are well-formed UTF-8.
+bool valid_name(const uint8_t* p, const uint8_t* end);
 
 // ---- Numbers, dates and money (load_numbers.cpp) ---------------------------------------
 

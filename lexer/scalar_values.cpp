@@ -38,6 +38,13 @@ Cell* make_date_from_yearday(Cell* cell, const DateFields& d) {
                                    d.zone_minutes, d.has_time);
 }
 
+int iso_weeks_in(int year) {
+    int jan1_weekday;
+    int32_t first = date::first_isoweek(date::pack(year, 1, 1, 0, false), jan1_weekday);
+    int32_t next = date::first_isoweek(date::pack(year + 1, 1, 1, 0, false), jan1_weekday);
+    return int((next - first) / 7);
+}
+
 bool make_money(Cell* cell, const MoneyText& text) { return money::from_text(text, cell); }
 
 }  // namespace zel::lexer::value

@@ -36,6 +36,8 @@ struct DateFields {
 Cell* make_date(Cell* cell, const DateFields& d);
 Cell* make_date_from_week(Cell* cell, const DateFields& d);
 Cell* make_date_from_yearday(Cell* cell, const DateFields& d);
+// 52 or 53: the ISO weeks of the year.
+int iso_weeks_in(int year);
 
 // False when the money! construction refuses the text.
 bool make_money(Cell* cell, const MoneyText& text);

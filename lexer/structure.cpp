@@ -198,7 +198,7 @@ void scan_path_head(State* lex, const uint8_t* start, const uint8_t* end, uint32
     lex->state = STATE_PATH;
     lex->scanner_type = TYPE_WORD;
     if (!load) return;
-    if (name == end) raise_error(lex, start, end, TYPE_WORD);
+    if (name == end || !valid_name(name, end)) raise_error(lex, start, end, TYPE_WORD);
     if (lex->traced && !send_event(lex, EVENT_SCAN, TYPE_WORD, nullptr, name, end)) return;
     uint32_t at = lex->tail;
     lex->token_lines = 0;  // the marker carries the line break

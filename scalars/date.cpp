@@ -443,8 +443,9 @@ int append_zone(Cell* buffer, uint32_t zone, int part) {
 }
 
 // form and mold: "5-Jan-2024", "1-Feb-0099", "3-Mar-2000/10:30:00+02:00";
-// a negative year takes "/" between the fields: "1/Jan/-0050".
-int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
+// a negative year takes "/" between the fields: "1/Jan/-0050". Mold writes
+// the seconds in full, so that the text loads back as the same date.
+int write(Cell* value, Cell* buffer, int part, bool exact) {
     uint32_t w = word_of(value);
     int year = year_of(w);
     const char* separator = year < 0 ? "/" : "-";
@@ -456,13 +457,13 @@ int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
     part = append_padded(buffer, std::abs(year), std::abs(year) < 100 ? 4 : 1, part);
     if (!has_time(w)) return part;
     part = cell::mold_literal(buffer, "/", false, part);
-    part = time::serialize(to_local(time_of(value), zone_of(w)), buffer, part);
+    part = time::serialize(to_local(time_of(value), zone_of(w)), buffer, part, exact);
     return zone_of(w) ? append_zone(buffer, zone_of(w), part) : part;
 }
 
-int form(Cell* value, Cell* buffer, int part) {
-    return mold(value, buffer, false, false, false, part, 0);
-}
+int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) { return write(value, buffer, part, true); }
+
+int form(Cell* value, Cell* buffer, int part) { return write(value, buffer, part, false); }
 
 // Dates compare by their stored day and time; the zone takes no part.
 int compare(Cell* value1, Cell* value2, int op) {

@@ -200,6 +200,17 @@ double scale_digits(const DigitRun& run, int64_t exp10) {
 
 }  // namespace
 
+std::string positional_text(double value, int ndigits, int shift) {
+    Digits d = float_to_digits(value, ndigits, false);
+    if (d.decpt >= DECPT_ZERO) return std::string(d.text, size_t(d.length));
+    std::string digits(d.text, size_t(d.length));
+    std::string out = d.sign ? "-" : "";
+    int point = d.decpt + shift;
+    if (point <= 0) return out + "0." + std::string(size_t(-point), '0') + digits;
+    if (point >= d.length) return out + digits + std::string(size_t(point - d.length), '0');
+    return out + digits.substr(0, size_t(point)) + "." + digits.substr(size_t(point));
+}
+
 double string_to_float(const char* start, const char* end, int exponent_adjust, int& unconsumed) {
     const char* s = start;
     bool negative = false;

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace zel::dtoa {
 
@@ -51,6 +52,14 @@ Digits float_to_digits(double value, int ndigits, bool zero_text);
 // "12.5"). zero_text keeps the ".0" of "100.0" and "1.0e17"; without it they
 // are "100" and "1e17".
 FloatText form_float(double value, int ndigits, bool zero_text);
+
+// The digits of the value as float_to_digits makes them (ndigits <= 0: the
+// shortest that read back to the same double), with the point moved `shift`
+// places to the right and laid out without an exponent whatever the
+// magnitude, for texts that take none (a time's seconds, a percent with
+// shift 2): "12.5", "0.000000001", "100". Zero is "0" or "-0"; infinity
+// and NaN give their special texts.
+std::string positional_text(double value, int ndigits, int shift);
 
 // Reads an optional sign, digits, an optional point and fraction, and an
 // optional exponent (taken only when something follows the "e"), stopping at

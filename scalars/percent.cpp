@@ -3,8 +3,11 @@
 // Cell: {header (type 38), unused, the fraction as a double in words 2-3}.
 #include "scalars/percent.h"
 
+#include <string>
+
 #include "core/datatype.h"
 #include "core/stack.h"
+#include "scalars/dtoa.h"
 #include "scalars/float.h"
 #include "scalars/float_text.h"
 
@@ -25,13 +28,20 @@ Cell* make_in(Cell* block, uint32_t high, uint32_t low) {
 
 namespace {
 
-// form and mold write the same text: "50%", "12.5%".
+// form: "50%", "12.5%", to 13 significant digits.
 int form(Cell* value, Cell* buffer, int part) {
     return cell::mold_literal(buffer, form_text(float_::get(value)).c_str(), false, part);
 }
 
+// mold: every digit the fraction needs to load back the same, and no
+// exponent, which the lexer does not read before a "%": 1e-10 molds as
+// "0.00000001%". Infinity and NaN have no percent text; they mold as form
+// writes them.
 int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
-    return form(value, buffer, part);
+    double fraction = float_::get(value);
+    if (float_::not_finite_q(fraction)) return form(value, buffer, part);
+    std::string text = dtoa::positional_text(fraction, 0, 2) + "%";
+    return cell::mold_literal(buffer, text.c_str(), false, part);
 }
 
 }  // namespace

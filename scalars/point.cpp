@@ -8,7 +8,11 @@
 // text, and on the loader for text.
 #include "scalars/point.h"
 
+#include <algorithm>
 #include <bit>
+#include <charconv>
+#include <cmath>
+#include <string>
 
 #include "core/compare.h"
 #include "core/datatype.h"
@@ -82,20 +86,43 @@ Cell* make(Cell* proto, Cell* spec, int type) {
     }
 }
 
-// form and mold: "(1.5, 2)", "(0, 0, 1)".
-int form(Cell* value, Cell* buffer, int part) {
+// A coordinate for mold: the shortest digits that load back as the same
+// single ("1.1", "1.1111111e31", "1e-5"); infinities and NaN as form
+// writes them.
+dtoa::FloatText exact_coordinate(float f) {
+    if (!std::isfinite(f)) return float_::to_text(double(f), float_::TEXT_POINT);
+    char digits[32];
+    const char* end = std::to_chars(digits, digits + sizeof digits, f).ptr;
+    const char* e = std::find(static_cast<const char*>(digits), end, 'e');
+    std::string text(static_cast<const char*>(digits), e);
+    if (e != end) {  // the exponent without "+" and leading zeros, as float text writes it
+        const char* p = e + 1;
+        text += *p == '-' ? "e-" : "e";
+        if (*p == '+' || *p == '-') p++;
+        while (p + 1 < end && *p == '0') p++;
+        text.append(p, end);
+    }
+    dtoa::FloatText t{};
+    t.length = int(text.copy(t.chars, sizeof t.chars - 1));
+    return t;
+}
+
+// "(1.5, 2)", "(0, 0, 1)": form writes each coordinate to 7 digits, mold
+// (exact) every digit it needs to load back the same.
+int write(Cell* value, Cell* buffer, int part, bool exact) {
     part = cell::mold_literal(buffer, "(", false, part);
     for (int i = 0; i < dimensions(type_of(value)); i++) {
         if (i > 0) part = cell::mold_literal(buffer, ", ", false, part);
-        dtoa::FloatText t = float_::to_text(double(get(value, i)), float_::TEXT_POINT);
+        float f = get(value, i);
+        dtoa::FloatText t = exact ? exact_coordinate(f) : float_::to_text(double(f), float_::TEXT_POINT);
         part = cell::mold_literal(buffer, t.c_str(), false, part);
     }
     return cell::mold_literal(buffer, ")", false, part);
 }
 
-int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
-    return form(value, buffer, part);
-}
+int form(Cell* value, Cell* buffer, int part) { return write(value, buffer, part, false); }
+
+int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) { return write(value, buffer, part, true); }
 
 // Every coordinate pair passes the test.
 template <typename Test>

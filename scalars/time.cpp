@@ -9,6 +9,7 @@
 #include "scalars/time.h"
 
 #include <cmath>
+#include <string>
 
 #include "core/datatype.h"
 #include "core/error.h"
@@ -51,26 +52,42 @@ int append_two_digits(Cell* buffer, int32_t n, int part) {
     return cell::mold_literal(buffer, integer::to_decimal(n).c_str(), false, part);
 }
 
+// The fewest digits of the seconds s of the time t with which the text
+// loads back as t (the loader adds the seconds read to the whole minutes,
+// t - s), laid out without the exponent that a time's text cannot take.
+std::string exact_seconds(double t, double s) {
+    std::string text;
+    for (int digits = 1; digits <= 17; digits++) {
+        text = dtoa::positional_text(s, digits, 0);
+        int unconsumed = 0;
+        double read = dtoa::string_to_float(text.data(), text.data() + text.size(), 0, unconsumed);
+        if ((t - s) + read == t) break;
+    }
+    return text;
+}
+
 }  // namespace
 
-int serialize(double seconds, Cell* buffer, int part) {
+int serialize(double seconds, Cell* buffer, int part, bool exact) {
     if (seconds < 0.0) part = cell::mold_literal(buffer, "-", false, part);
     double t = std::fabs(seconds);
     // A time made infinite or NaN by arithmetic has no fields to show.
     if (float_::not_finite_q(t))
         return cell::mold_literal(buffer, float_::to_text(t, float_::TEXT_SECONDS).c_str(), false,
                                   part);
+    // The fields by exact remainders, so that a time just short of an hour
+    // or a minute is not rounded up into the next one: t = 3600 h + 60 m + s.
+    double within_hour = std::fmod(t, 3600.0);
+    double s = std::fmod(t, 60.0);
     // The hour count is any integral double: no 32-bit limit on the text.
-    dtoa::FloatText h = dtoa::form_float(std::floor(t / 3600.0), 0, false);
+    dtoa::FloatText h = dtoa::form_float((t - within_hour) / 3600.0, 0, false);
     part = cell::mold_literal(buffer, h.c_str(), false, part);
     part = cell::mold_literal(buffer, ":", false, part);
-    part = append_two_digits(buffer, minutes(t), part);
+    part = append_two_digits(buffer, int32_t((within_hour - s) / 60.0), part);
     part = cell::mold_literal(buffer, ":", false, part);
-    double s = std::fmod(t, 60.0);
-    if (s < 1e-6) return cell::mold_literal(buffer, "00", false, part);
-    dtoa::FloatText text = float_::to_text(s, float_::TEXT_SECONDS);
-    if (text.length == 1 || text.chars[1] == '.')
-        part = cell::mold_literal(buffer, "0", false, part);
+    if (exact ? s == 0.0 : s < 1e-6) return cell::mold_literal(buffer, "00", false, part);
+    std::string text = exact ? exact_seconds(t, s) : std::string(float_::to_text(s, float_::TEXT_SECONDS).c_str());
+    if (text.size() == 1 || text[1] == '.') part = cell::mold_literal(buffer, "0", false, part);
     return cell::mold_literal(buffer, text.c_str(), false, part);
 }
 
@@ -131,10 +148,10 @@ Cell* make(Cell* proto, Cell* spec, int) {
 }
 
 // form and mold: "1:02:03", "-0:00:05", "0:00:01.5".
-int form(Cell* value, Cell* buffer, int part) { return serialize(get(value), buffer, part); }
+int form(Cell* value, Cell* buffer, int part) { return serialize(get(value), buffer, part, false); }
 
 int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
-    return serialize(get(value), buffer, part);
+    return serialize(get(value), buffer, part, true);
 }
 
 }  // namespace

@@ -28,8 +28,9 @@ int32_t hours(double seconds);
 int32_t minutes(double seconds);
 
 // Appends the text form ("-1:02:03.5") and answers the part budget less the
-// characters appended.
-int serialize(double seconds, Cell* buffer, int part);
+// characters appended. The seconds take 6 significant digits, or with
+// `exact` (mold) the shortest digits that load back as the same seconds.
+int serialize(double seconds, Cell* buffer, int part, bool exact);
 
 void init();
 

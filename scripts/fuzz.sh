@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and AddressSanitizer into
-# build/fuzz and fuzzes one target (lexer or zelbin; default lexer) for the
-# given number of seconds (default 60), starting from its committed corpus.
+# Builds the libFuzzer targets with clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer into build/fuzz and fuzzes one target (lexer or
+# zelbin; default lexer) for the given number of seconds (default 60),
+# starting from its committed corpus.
 # New inputs go to build/fuzz/corpus-TARGET.
 #
 #   bash scripts/fuzz.sh [SECONDS] [TARGET]

@@ -22,15 +22,20 @@ namespace {
 constexpr const char* KEPT_MARKS = "!#$&'()*+,-./:=?@_~";
 
 // "%" and two upper-case hexadecimal digits for each UTF-8 byte of a
-// character outside the class.
+// character outside the class, and of "(" and ")", at which the lexer ends a
+// URL. The scheme, up to the first ":", is written as it is: the lexer reads
+// it as a word, in which an escape cannot stand.
 int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
     Cell text = *value;
     int n = string::length_q(&text);
     int32_t head = int32_t(text.data1);
+    int colon = 0;
+    while (colon < n && string::abs_at(&text, head + colon) != ':') colon++;
+    if (colon == n) colon = 0;  // no scheme
     for (int i = 0; i < n && part > 0; i++) {
         uint32_t cp = string::abs_at(&text, head + i);
         Series* s = string::buffer_of(buffer);
-        if (cp < 128 && kept_q(cp)) {
+        if (i < colon || (cp < 128 && kept_q(cp) && cp != '(' && cp != ')')) {
             string::append_char(s, cp);
             part--;
             continue;
@@ -95,8 +100,19 @@ namespace zel::file {
 
 namespace {
 
-// "%" and the characters; in double quotes when a character up to 126 lies
-// outside the URL class; "%""" when empty. Nothing is escaped.
+// A character a file name cannot hold without quotes: one up to 126 outside
+// the URL class, the URL marks at which the lexer ends an unquoted file
+// ("(", ")", ":", "@"), since its name would load cut short, and a
+// surrogate, which only an escape writes.
+bool needs_quotes_q(uint32_t cp) {
+    if (cp > 126) return cp >= 0xD800 && cp <= 0xDFFF;
+    return !url::kept_q(cp) || cp == '(' || cp == ')' || cp == ':' || cp == '@';
+}
+
+// "%" and the characters; "%""" when empty. A name that needs quotes is
+// written in double quotes with the caret escapes of strings, so that it
+// loads back as it is; a double quote is written ^(22), since a caret does
+// not keep the lexer from ending a quoted file at a quote.
 int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
     Cell text = *value;
     int n = string::length_q(&text);
@@ -104,13 +120,17 @@ int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
     part = cell::mold_literal(buffer, "%", false, part);
     if (n == 0) return cell::mold_literal(buffer, "\"\"", false, part);
     bool quoted = false;
-    for (int i = 0; i < n && !quoted; i++) {
-        uint32_t cp = string::abs_at(&text, head + i);
-        quoted = cp <= 126 && !url::kept_q(cp);
-    }
+    for (int i = 0; i < n && !quoted; i++) quoted = needs_quotes_q(string::abs_at(&text, head + i));
     if (quoted) part = cell::mold_literal(buffer, "\"", false, part);
-    for (int i = 0; i < n && part > 0; i++, part--)
-        string::append_char(string::buffer_of(buffer), string::abs_at(&text, head + i));
+    for (int i = 0; i < n && part > 0; i++, part--) {
+        uint32_t cp = string::abs_at(&text, head + i);
+        if (!quoted)
+            string::append_char(string::buffer_of(buffer), cp);
+        else if (cp == '"')
+            cell::mold_literal(buffer, "^(22)", false, INT32_MAX);
+        else
+            string::append_escaped_char(buffer, cp, false);
+    }
     if (quoted) part = cell::mold_literal(buffer, "\"", false, part);
     return part;
 }

@@ -21,6 +21,7 @@
 #include "core/error.h"
 #include "core/platform.h"
 #include "core/stack.h"
+#include "scalars/money.h"
 #include "scalars/random.h"
 #include "series/case_folding.h"
 #include "series/typed_array.h"
@@ -781,7 +782,9 @@ uint32_t hash_value(const Cell* v, bool case_sensitive) {
         }
         case TYPE_MONEY: {
             Cell c = *v;
-            c.header = TYPE_MONEY | (v->header & 0x4000);  // the type and the sign bit
+            // The type and the sign bit; a zero amount is equal to zero
+            // whatever its sign, so it hashes as the positive one.
+            c.header = TYPE_MONEY | (money::digits_zero_q(v) ? 0 : v->header & 0x4000);
             return murmur3_32(&c, 16);
         }
         case TYPE_SYMBOL: {

@@ -470,7 +470,9 @@ void append_text(Cell* buffer, const char* text) { append_c_string(buffer, text)
 }  // namespace
 
 void append_escaped_char(Cell* buffer, uint32_t cp, bool all) {
-    if (cp == 30 || (cp >= 128 && cp <= 159) || (all && cp > 127)) {
+    // A surrogate has no UTF-8 form that loads: it is always escaped.
+    bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
+    if (cp == 30 || (cp >= 128 && cp <= 159) || (all && cp > 127) || surrogate) {
         append_text(buffer, "^(");
         append_text(buffer, to_hex(int32_t(cp), true));
         append_text(buffer, ")");

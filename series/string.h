@@ -188,7 +188,7 @@ double to_float(const uint8_t* start, int length, int& unconsumed);
 // ---- Molding ---------------------------------------------------------------------------------
 
 // Appends one character in mold notation: caret escapes, ^(hex) for 30,
-// 128-159 and, with `all`, everything above 127.
+// 128-159, surrogates and, with `all`, everything above 127.
 void append_escaped_char(Cell* buffer, uint32_t cp, bool all);
 
 // ---- Search and comparison ----------------------------------------------------------------

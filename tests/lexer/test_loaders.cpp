@@ -62,6 +62,8 @@ TEST(Loaders, Numbers) {
         {"50%", TYPE_PERCENT, "50%"},
         {"12.5%", TYPE_PERCENT, "12.5%"},
         {"-3%", TYPE_PERCENT, "-3%"},
+        {"0.0000000001%", TYPE_PERCENT, "0.0000000001%"},
+        {"123456789012345678901234567890%", TYPE_PERCENT, "123456789012345690000000000000%"},
     });
 }
 
@@ -72,16 +74,20 @@ TEST(Loaders, Scalars) {
         {"1.2.3.4.5.6.7.8.9.10.11.12", TYPE_TUPLE, "1.2.3.4.5.6.7.8.9.10.11.12"},
         {"1x2", TYPE_PAIR, "1x2"},
         {"-10X+20", TYPE_PAIR, "-10x20"},
-        {"99999999999x3", TYPE_PAIR, "0x3"},  // too big for 32 bits: taken as 0
+        {"2147483647x-2147483648", TYPE_PAIR, "2147483647x-2147483648"},
         {"(1, 2)", TYPE_POINT2D, "(1, 2)"},
         {"(1.5, -2, 3e1)", TYPE_POINT3D, "(1.5, -2, 30)"},
         {"( 1 ,2 )", TYPE_POINT2D, "(1, 2)"},
         {"(1.#INF, 0)", TYPE_POINT2D, "(1.#INF, 0)"},
         {"1:30", TYPE_TIME, "1:30:00"},
         {"1:30:15.5", TYPE_TIME, "1:30:15.5"},
+        {"0:0:1.1234567", TYPE_TIME, "0:00:01.1234567"},
         {"1:30.5", TYPE_TIME, "0:01:30.5"},
         {"-0:30", TYPE_TIME, "-0:30:00"},
         {"+2:00", TYPE_TIME, "2:00:00"},
+        {"2147483647:59:59.5", TYPE_TIME, "2147483647:59:59.5"},
+        {"-2147483648:00", TYPE_TIME, "-2147483648:00:00"},
+        {"1:2147483647", TYPE_TIME, "35791395:07:00"},
         {"#\"a\"", TYPE_CHAR, "#\"a\""},
         {"#\"^/\"", TYPE_CHAR, "#\"^/\""},
         {"#\"^(41)\"", TYPE_CHAR, "#\"A\""},
@@ -116,6 +122,11 @@ TEST(Loaders, Dates) {
         {"2020-W03", TYPE_DATE, "13-Jan-2020"},
         {"2020-015", TYPE_DATE, "15-Jan-2020"},
         {"2020-366T10:00", TYPE_DATE, "31-Dec-2020/10:00:00"},
+        {"1-Jan-2000/10:00:01.1234567", TYPE_DATE, "1-Jan-2000/10:00:01.1234567"},
+        {"2020-W53-7", TYPE_DATE, "3-Jan-2021"},
+        {"-02-120", TYPE_DATE, "30/Apr/-0002"},
+        {"30/Apr/-0002", TYPE_DATE, "30/Apr/-0002"},
+        {"1/1/-150/10:00+15:45", TYPE_DATE, "1/Jan/-150/10:00:00+15:45"},
     });
 }
 
@@ -138,9 +149,14 @@ TEST(Loaders, Texts) {
         {"%dir/a%20b", TYPE_FILE, "%\"dir/a b\""},
         {"%a%C3%A9", TYPE_FILE, "%a\xC3\xA9"},
         {"%100%", TYPE_FILE, "%\"100%\""},
-        {"%\"with space^/\"", TYPE_FILE, "%\"with space\n\""},
+        {"%\"with space^/\"", TYPE_FILE, "%\"with space^/\""},
+        {"%!/c%40a%40", TYPE_FILE, "%\"!/c@a@\""},
+        {"%a%28b%29%3A", TYPE_FILE, "%\"a(b):\""},
+        {"%\"q^(22)^^^-\"", TYPE_FILE, "%\"q^(22)^^^-\""},
         {"http://example.com/a?b=c", TYPE_URL, "http://example.com/a?b=c"},
         {"ftp://x/%41", TYPE_URL, "ftp://x/A"},
+        {"http://a%28b%29", TYPE_URL, "http://a%28b%29"},
+        {"^e\xC3\xA9:a%5E", TYPE_URL, "^e\xC3\xA9:a%5E"},  // the scheme is read as a word: no escapes
         {"<tag a=\"1\">", TYPE_TAG, "tag tag a=\"1\""},
         {"<a^b>", TYPE_TAG, "tag a^b"},
         {"user@example.com", TYPE_EMAIL, "email user@example.com"},

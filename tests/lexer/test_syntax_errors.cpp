@@ -88,6 +88,8 @@ TEST(SyntaxErrors, InvalidValues) {
         {"$123456789012345678", "syntax/invalid", "money!", "$123456789012345678"},
         {"XYZ$1", "syntax/invalid", "money!", "XYZ$1"},
         {"2019-366", "syntax/invalid", "date!", "2019-366"},
+        {"2021-W53", "syntax/invalid", "date!", "2021-W53"},  // 2021 has 52 ISO weeks
+        {"30-Apr--0002", "syntax/invalid", "date!", "30-Apr--0002"},  // a year's sign only after "/"
         {"2020-W54", "syntax/invalid", "date!", "2020-W54"},
         {"#{0F1}", "syntax/invalid", "binary!", "1}"},
         {"#{0G}", "syntax/invalid", "binary!", "G}"},
@@ -96,6 +98,25 @@ TEST(SyntaxErrors, InvalidValues) {
         {"64#{AQI}", "syntax/invalid", "binary!", "}"},
         {"64#{A===}", "syntax/invalid", "binary!", "===}"},
         {"#\"\"", "syntax/invalid", "char!", "#\"\""},
+    });
+}
+
+// Literals beyond what their datatype holds are errors, not other values.
+TEST(SyntaxErrors, OutOfRangeLiterals) {
+    expect_errors({
+        {"1:99999999999999999999", "syntax/invalid", "time!", "1:99999999999999999999"},
+        {"1:2147483648", "syntax/invalid", "time!", "1:2147483648"},
+        {"1:2:99999999999999999", "syntax/invalid", "time!", "1:2:99999999999999999"},
+        {"0:99999999999999.5", "syntax/invalid", "time!", "0:99999999999999.5"},
+        {"2147483648:00", "syntax/invalid", "time!", "2147483648:00"},
+        {"2147483647:60", "syntax/invalid", "time!", "2147483647:60"},
+        {"-2147483648:60", "syntax/invalid", "time!", "-2147483648:60"},
+        {"1x99999999999999999", "syntax/invalid", "pair!", "1x99999999999999999"},
+        {"99999999999x3", "syntax/invalid", "pair!", "99999999999x3"},
+        {"2147483648x0", "syntax/invalid", "pair!", "2147483648x0"},
+        {"1-Jan-2000/10:00+1:99", "syntax/invalid", "date!", "1-Jan-2000/10:00+1:99"},
+        {"1-Jan-2000/10:00-0:60", "syntax/invalid", "date!", "1-Jan-2000/10:00-0:60"},
+        {"20200115T1030+0199", "syntax/invalid", "date!", "20200115T1030+0199"},
         {"#\"ab\"", "syntax/invalid", "char!", "#\"ab\""},
         {"#\"^(110000)\"", "syntax/invalid", "char!", "#\"^(110000)\""},
         {"\"^(1234567)\"", "syntax/invalid", "string!", "\"^(1234567)\""},
@@ -110,6 +131,8 @@ TEST(SyntaxErrors, InvalidValues) {
         {"a/b:/c", "syntax/invalid", "path!", "a/b:/c"},
         {"a/", "syntax/invalid", "path!", "a/"},
         {"a/b/", "syntax/invalid", "path!", "a/b/"},
+        // A path's head of no valid UTF-8; names are checked only when loading.
+        {"Z2\xCD/10", "syntax/invalid", "word!", "Z2\xC3\x8D/10", 1, false},
         {"#[a 1 b]", "syntax/invalid", "map!", "#[a 1 b]", 1, false},
         {"#[[a] 1]", "syntax/invalid", "map!", "#[[a] 1]", 1, false},
         {"[a , b]", "syntax/invalid", "point2D!", ", b]"},

@@ -406,7 +406,10 @@ TEST(FloatText, FormAndMold) {
         {percent_cell(0.5), "50%", "50%"},
         {percent_cell(0.125), "12.5%", "12.5%"},
         {percent_cell(-0.25), "-25%", "-25%"},
-        {percent_cell(1e-22), "0%", "0%"},
+        // Form shows 13 digits; mold every digit, without an exponent.
+        {percent_cell(1e-22), "0%", "0.00000000000000000001%"},
+        {percent_cell(1.0 / 3.0), "33.33333333333%", "33.33333333333333%"},
+        {percent_cell(1e20), "1e22%", "10000000000000000000000%"},
         {percent_cell(1.0), "100%", "100%"},
         {percent_cell(-INF), "-1.#INF", "-1.#INF"},
     };

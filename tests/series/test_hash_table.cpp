@@ -336,6 +336,17 @@ TEST_F(HashTables, EqualValuesHashAlike) {
         {"point3D zeros", point(TYPE_POINT3D, 1.0f, -0.0f, 2.0f),
          point(TYPE_POINT3D, 1.0f, 0.0f, 2.0f)},
         {"money flags other than the sign", money(0x00010000, true), money(0x40000000, true)},
+        {"money zeros of either sign",
+         [] {
+             Cell c;
+             cell::set(&c, TYPE_MONEY | 0x4000, 1);  // -USD$0
+             return c;
+         }(),
+         [] {
+             Cell c;
+             cell::set(&c, TYPE_MONEY, 1);
+             return c;
+         }()},
         {"tuple bytes past its length", tuple(3, 0), tuple(3, 0x99)},
         {"a new-line marker", integer(4),
          [] {

@@ -48,6 +48,9 @@ TEST(EscapedChar, TableHexAndPlainCharacters) {
         {160, false, "\xC2\xA0"}, {160, true, "^(A0)"},  {0x20AC, true, "^(20AC)"},
         {0x20AC, false, "\xE2\x82\xAC"},                 {0x1F600, false, "\xF0\x9F\x98\x80"},
         {'a', true, "a"},         {'{', false, "{"},     {' ', false, " "},
+        // Surrogates have no UTF-8 that loads.
+        {0xD800, false, "^(D800)"}, {0xDD58, false, "^(DD58)"}, {0xDFFF, false, "^(DFFF)"},
+        {0xD7FF, false, "\xED\x9F\xBF"}, {0xE000, false, "\xEE\x80\x80"},
     };
     for (const EscapeCase& c : cases) EXPECT_EQ(escaped(c.cp, c.all), c.expected) << c.cp;
 }

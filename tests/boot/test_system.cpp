@@ -68,6 +68,36 @@ TEST(SystemObject, FixedClassIds) {
     EXPECT_NE(system_object::get(), nullptr);
 }
 
+// Every object of the boot environment has its fixed class id.
+TEST(SystemObject, BootObjectsHaveTheirFixedClassIds) {
+    struct Case {
+        const char* path;
+        int32_t id;
+    };
+    const Case cases[] = {
+        {"system", 174}, {"system/build", 176}, {"system/build/git", 178}, {"system/build/config", 180},
+        {"system/catalog", 182}, {"system/catalog/errors", 184}, {"system/catalog/errors/throw", 186},
+        {"system/catalog/errors/note", 188}, {"system/catalog/errors/syntax", 190},
+        {"system/catalog/errors/script", 192}, {"system/catalog/errors/math", 194},
+        {"system/catalog/errors/access", 196}, {"system/catalog/errors/reserved1", 198},
+        {"system/catalog/errors/reserved2", 200}, {"system/catalog/errors/user", 202},
+        {"system/catalog/errors/internal", 204}, {"system/state", 206}, {"system/state/callbacks", 209},
+        {"system/state/GC", 212}, {"system/ports", 214}, {"system/locale", 216},
+        {"system/locale/currencies", 218}, {"system/options", 222}, {"system/options/float", 224},
+        {"system/script", 229}, {"system/standard", 231}, {"system/standard/header", 233},
+        {"system/standard/port", 243}, {"system/standard/error", 245}, {"system/standard/file-info", 247},
+        {"system/standard/url-parts", 250}, {"system/standard/scheme", 252}, {"system/lexer", 254},
+        {"system/codecs/png", 258}, {"system/codecs/jpeg", 261}, {"system/codecs/bmp", 264},
+        {"system/codecs/gif", 267}, {"system/codecs/tiff", 270}, {"system/codecs/zelbin", 273},
+        {"system/console", 600}, {"cli-console-ctx", 619}, {"cli-console-ctx/settings", 621},
+    };
+    for (const Case& c : cases) {
+        Cell object = eval_value(c.path);
+        ASSERT_EQ(type_of(&object), TYPE_OBJECT) << c.path;
+        EXPECT_EQ(int32_t(object.data2), c.id) << c.path;
+    }
+}
+
 TEST(SystemObject, FactsOfThePlatformAndTheBuild) {
     expect_results({
         {"system/platform", "Linux"},

@@ -47,11 +47,21 @@ constexpr int UNSET_INDEX = -1;
 bool refused_kind(int type) {
     switch (type) {
         case TYPE_ROUTINE: case TYPE_TRIPLE: case TYPE_HANDLE: case TYPE_PORT: case TYPE_EVENT:
-        // Not built yet: their cells have no layout to fill.
-        case TYPE_VECTOR: case TYPE_IMAGE:
+        // Not built yet: its cells have no layout to fill.
+        case TYPE_IMAGE:
             return true;
         default:
             return false;
+    }
+}
+
+// The item types a vector holds and the widths each comes in: code points
+// and integers of 1, 2 or 4 bytes, floats and percents of 4 or 8.
+bool vector_item_fits(uint32_t type, int unit) {
+    switch (type) {
+        case TYPE_CHAR: case TYPE_INTEGER: return unit == 1 || unit == 2 || unit == 4;
+        case TYPE_FLOAT: case TYPE_PERCENT: return unit == 4 || unit == 8;
+        default: return false;
     }
 }
 
@@ -205,7 +215,7 @@ private:
     void scalar(Cell* target, const Lead& lead);
     void series_record(Cell* target, const Lead& lead);
     void fill_block(Node node, uint32_t n);
-    void text(Cell* target, const Lead& lead, uint32_t head);
+    void units(Cell* target, const Lead& lead, uint32_t head);
     void map_record(Cell* target, const Lead& lead);
     uint32_t symbol();
     void word_record(Cell* target, const Lead& lead);
@@ -355,8 +365,7 @@ void Reader::payload(Cell* target, const Lead& lead) {
         fire(ERR_access_no_codec, &datatype);
     }
     if (lead.with_value && type == TYPE_ISSUE) bad(at);
-    bool shareable = series::any_block(type) || series::any_string(type) || type == TYPE_BINARY ||
-                     type == TYPE_BITSET || type == TYPE_MAP || type == TYPE_OBJECT || type == TYPE_FUNCTION ||
+    bool shareable = series::any_block(type) || units_type(type) || type == TYPE_BITSET || type == TYPE_MAP || type == TYPE_OBJECT || type == TYPE_FUNCTION ||
                      (word::any_word_type_q(type) && type != TYPE_ISSUE && !boot());
     if (lead.shared && !shareable) bad(at);
     switch (type) {
@@ -370,8 +379,7 @@ void Reader::payload(Cell* target, const Lead& lead) {
         default: break;
     }
     if (word::any_word_type_q(type) && type != TYPE_ISSUE) return word_record(target, lead);
-    if (series::any_block(type) || series::any_string(type) || type == TYPE_BINARY || type == TYPE_BITSET)
-        return series_record(target, lead);
+    if (series::any_block(type) || units_type(type) || type == TYPE_BITSET) return series_record(target, lead);
     scalar(target, lead);
 }
 
@@ -507,14 +515,19 @@ void Reader::series_record(Cell* target, const Lead& lead) {
     if (lead.shared) {
         Cell found = referenced(p_);
         if (!layout_fits(type, type_of(&found))) bad(at);
+        // The fixed form says a vector's unit again: it must be the one met.
+        if (type == TYPE_VECTOR && !compact_ &&
+            int(lead.header >> FX_UNIT_SHIFT & 0xFF) != memory::series_of(found.data2)->unit())
+            bad(at);
         Cell value = found;
         value.header = uint32_t(type);
         if (type != TYPE_BITSET) value.data1 = head_index;
-        if (type != TYPE_HASH && type != TYPE_BITSET) value.data3 = 0;
+        // A hash keeps its table, a bitset its bits, a vector its item type.
+        if (type != TYPE_HASH && type != TYPE_BITSET && type != TYPE_VECTOR) value.data3 = 0;
         append(target, value);
         return;
     }
-    if (series::any_string(type) || type == TYPE_BINARY) return text(target, lead, head_index);
+    if (units_type(type)) return units(target, lead, head_index);
     if (type == TYPE_BITSET) {
         bool complement = compact_ ? lead.flag : (lead.header & FX_COMPLEMENT) != 0;
         uint32_t n = count_of(1);
@@ -552,13 +565,31 @@ void Reader::fill_block(Node node, uint32_t n) {
     for (uint32_t i = 0; i < n; i++) record(&block);
 }
 
-void Reader::text(Cell* target, const Lead& lead, uint32_t head_index) {
+// Strings, binaries and vectors: their units as stored, after the count
+// (and for a vector its item type) that says how many and how wide.
+void Reader::units(Cell* target, const Lead& lead, uint32_t head_index) {
     const uint8_t* at = p_;
     int type = lead.type;
     int unit = 1;
     uint32_t units;
+    uint32_t item_type = 0;
     if (type == TYPE_BINARY) {
         units = count();
+    } else if (type == TYPE_VECTOR) {
+        const uint8_t* item_at = p_;
+        if (compact_) {
+            uint8_t code = u8();
+            item_type = code >> 2;
+            unit = 1 << (code & 3);
+            at = p_;
+            units = count();
+        } else {
+            unit = int(lead.header >> FX_UNIT_SHIFT & 0xFF);
+            units = count();
+            item_at = p_;
+            item_type = u32();
+        }
+        if (!vector_item_fits(item_type, unit)) bad(item_at);
     } else if (compact_) {
         uint32_t e = count();
         if ((e & 3) == 3) bad(at);
@@ -571,7 +602,9 @@ void Reader::text(Cell* target, const Lead& lead, uint32_t head_index) {
     }
     int64_t bytes = int64_t(units) * unit;
     if (bytes > left()) bad(at);
-    if (unit == 4)
+    // Wide code units, and char items of 4 bytes, must be code points (a
+    // narrower char item always is one).
+    if (unit == 4 && (type != TYPE_VECTOR || item_type == TYPE_CHAR))
         for (int64_t i = 0; i < bytes; i += 4)
             if (string::get_char(p_ + i, 4) > 0x10FFFF) bad(p_ + i);
     int32_t k = append(target, none::g_none);
@@ -581,7 +614,7 @@ void Reader::text(Cell* target, const Lead& lead, uint32_t head_index) {
     s->tail = s->offset + uint32_t(bytes);
     p_ += bytes;
     if (!compact_) skip_padding();
-    cell::set(cell_at(target->data2, k), type, head_index, node);
+    cell::set(cell_at(target->data2, k), type, head_index, node, item_type);
 }
 
 void Reader::map_record(Cell* target, const Lead& lead) {

@@ -28,7 +28,7 @@ namespace zel::zelbin {
 
 namespace {
 
-int log2_unit(int unit) { return unit == 4 ? 2 : unit == 2 ? 1 : 0; }
+int log2_unit(int unit) { return unit == 8 ? 3 : unit == 4 ? 2 : unit == 2 ? 1 : 0; }
 
 // What the walk writes into.
 class Writer {
@@ -126,7 +126,7 @@ private:
     void shared(const Cell* value, int type, const std::vector<int32_t>& path);
     void content(const Cell* value, int type);
     void cells_of(Node node, int type);
-    void text_of(const Cell* value, int type);
+    void units_of(const Cell* value, int type);
     void object_content(const Cell* value);
     void function_content(const Cell* value);
     void context_record(Node ctx);
@@ -165,10 +165,10 @@ void Writer::record(const Cell* value) {
             error_record(value);
             break;
         case TYPE_ROUTINE: case TYPE_TRIPLE: case TYPE_HANDLE: case TYPE_PORT: case TYPE_EVENT:
-        case TYPE_VECTOR: case TYPE_IMAGE: case TYPE_SYMBOL: case TYPE_CONTEXT: case TYPE_SERIES:
+        case TYPE_IMAGE: case TYPE_SYMBOL: case TYPE_CONTEXT: case TYPE_SERIES:
             refuse(value);
         default:
-            if (series::any_block(type) || series::any_string(type) || type == TYPE_BINARY || type == TYPE_BITSET ||
+            if (series::any_block(type) || units_type(type) || type == TYPE_BITSET ||
                 type == TYPE_MAP || type == TYPE_OBJECT || type == TYPE_FUNCTION ||
                 (word::any_word_type_q(type) && type != TYPE_ISSUE && !boot_ && !global_word_q(value)))
                 node_record(value, type);
@@ -379,7 +379,7 @@ void Writer::shared(const Cell* value, int type, const std::vector<int32_t>& pat
     } else if (series::any_block(type) || type == TYPE_BINARY) {
         open(value, type, value->data1 != 0, 0, true);
         head_field(value->data1);
-    } else if (series::any_string(type)) {
+    } else if (series::any_string(type) || type == TYPE_VECTOR) {
         int unit = memory::series_of(value->data2)->unit();
         open(value, type, value->data1 != 0, uint32_t(unit) << FX_UNIT_SHIFT, true);
         head_field(value->data1);
@@ -394,8 +394,8 @@ void Writer::content(const Cell* value, int type) {
         open(value, type, value->data1 != 0, 0);
         head_field(value->data1);
         cells_of(value->data2, type);
-    } else if (series::any_string(type) || type == TYPE_BINARY) {
-        text_of(value, type);
+    } else if (units_type(type)) {
+        units_of(value, type);
     } else if (type == TYPE_BITSET) {
         Series* s = memory::series_of(value->data2);
         bool negated = (s->flags & SERIES_NEGATED) != 0;
@@ -436,14 +436,25 @@ void Writer::cells_of(Node node, int) {
     }
 }
 
-void Writer::text_of(const Cell* value, int type) {
+// Strings, binaries and vectors: the units of the whole buffer, each as
+// stored. A string's count carries its unit in the compact form; a vector
+// gives its item type and unit (compact: one byte before the count; fixed:
+// the unit in the header, the item type after the count).
+void Writer::units_of(const Cell* value, int type) {
     Series* s = memory::series_of(value->data2);
     int unit = type == TYPE_BINARY ? 1 : s->unit();
     uint32_t units = s->used() / uint32_t(unit);
     open(value, type, compact_ && value->data1 != 0, type == TYPE_BINARY ? 0 : uint32_t(unit) << FX_UNIT_SHIFT);
     head_field(value->data1);
-    if (compact_ && type != TYPE_BINARY) varint(units * 4 + uint32_t(log2_unit(unit)));
-    else number(units);
+    if (type == TYPE_VECTOR) {
+        if (compact_) byte(value->data3 * 4 + uint32_t(log2_unit(unit)));
+        number(units);
+        if (!compact_) word32(value->data3);
+    } else if (compact_ && type != TYPE_BINARY) {
+        varint(units * 4 + uint32_t(log2_unit(unit)));
+    } else {
+        number(units);
+    }
     bytes(s->head(), s->used());
     if (!compact_) pad4();
 }

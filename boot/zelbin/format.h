@@ -22,21 +22,22 @@
 // and every block they hold carries the library-code flag (SERIES_LIBRARY).
 //
 // Input is untrusted in codec mode: every count is checked against the
-// bytes left before anything is allocated, word and handler indexes against
-// their context, function contexts against their spec, reference paths
-// against the series they step through and the layout of the kind they
-// stand for, and nesting depth against MAX_DEPTH; a native! or action! is
-// the run-time's own of that number, whatever spec the stream gives (the
-// spec decides how arguments reach the routine). Faults raise script
+// bytes left before anything is allocated, a vector's item type against
+// the widths it comes in, word and handler indexes against their context,
+// function contexts against their spec, reference paths against the series
+// they step through and the layout of the kind they stand for, and nesting
+// depth against MAX_DEPTH; a native! or action! is the run-time's own of
+// that number, whatever spec the stream gives (the spec decides how
+// arguments reach the routine). Faults raise script
 // zb-invalid-record with the byte position (counted from 1), or script
 // invalid-data for a bad header.
 //
 // Packing (flag bit 1, the LZ format) is not built: such a stream is
 // refused with script invalid-data.
 //
-// Relies on: the memory manager, blocks, strings, binaries, maps, hashes,
-// words, contexts, objects, functions, natives, errors, the scalar types'
-// cell layouts, symbols.
+// Relies on: the memory manager, blocks, strings, binaries, vectors, maps,
+// hashes, words, contexts, objects, functions, natives, errors, the scalar
+// types' cell layouts, symbols.
 #pragma once
 
 #include <cstddef>
@@ -45,6 +46,7 @@
 
 #include "core/cell.h"
 #include "core/memory.h"
+#include "series/series.h"
 
 namespace zel::zelbin {
 
@@ -103,6 +105,9 @@ constexpr int TYPESET_BYTES = 12;
 constexpr int MONEY_BYTES = 12;
 constexpr int MAX_TUPLE = 12;
 
+// The kinds whose buffer holds units, not cells: strings, binary!, vector!.
+inline bool units_type(int type) { return series::any_string(type) || type == TYPE_BINARY || type == TYPE_VECTOR; }
+
 // Every block a boot stream holds gets the library-code flag of its buffer
 // (SERIES_LIBRARY, memory.h), which tells the run-time's own library code
 // from the user's.
@@ -116,8 +121,8 @@ struct Options {
 
 // The value, with everything it reaches, as a new binary! in `result` (a
 // cell the caller keeps reachable). A routine!, triple!, handle!, port! or
-// event! anywhere raises access no-codec; vector! and image! do too until
-// those datatypes exist.
+// event! anywhere raises access no-codec; image! does too until that
+// datatype exists.
 Cell* encode(const Cell* value, const Options& options, Cell* result);
 
 // The writer of boot streams (zel-mkboot): records in order, then the

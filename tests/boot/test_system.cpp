@@ -3,9 +3,13 @@
 // catalogue and the codes it gives errors, and the boot-only words gone.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <vector>
 
 #include "boot/environment.h"
+#include "boot/image.h"
+#include "core/symbol.h"
 #include "core/system_object.h"
 #include "tests/support/eval_env.h"
 
@@ -27,6 +31,48 @@ TEST(BootEnvironment, BootOnlyWordsAreUnsetAfterBoot) {
     // The test environment makes _boot-routine again for tests of routines;
     // _boot-class stays unset.
     EXPECT_EQ(eval("unset? get/any '_boot-class"), "true");
+}
+
+// The words a loop of the library sources sets: those after foreach and
+// remove-each (one word or a block of them) and after repeat, at any depth.
+void collect_loop_words(const Cell& block, std::set<std::string>& words) {
+    auto spelling = [](const Cell& c) {
+        int32_t length = 0;
+        const uint8_t* name = symbol::utf8(c.data2, length);
+        return std::string(reinterpret_cast<const char*>(name), size_t(length));
+    };
+    Series* s = memory::series_of(block.data2);
+    int32_t n = int32_t(s->used() / sizeof(Cell));
+    for (int32_t i = int32_t(block.data1); i < n; i++) {
+        Cell c = memory::series_of(block.data2)->cells()[i];
+        if (type_of(&c) == TYPE_BLOCK || type_of(&c) == TYPE_PAREN) {
+            collect_loop_words(c, words);
+            continue;
+        }
+        if (type_of(&c) != TYPE_WORD || i + 1 >= n) continue;
+        std::string loop = spelling(c);
+        Cell next = memory::series_of(block.data2)->cells()[i + 1];
+        if ((loop == "foreach" || loop == "remove-each" || loop == "repeat") && type_of(&next) == TYPE_WORD)
+            words.insert(spelling(next));
+        if ((loop == "foreach" || loop == "remove-each") && type_of(&next) == TYPE_BLOCK) {
+            Series* items = memory::series_of(next.data2);
+            for (uint32_t k = next.data1; k < items->used() / sizeof(Cell); k++)
+                if (type_of(items->cells() + k) == TYPE_WORD) words.insert(spelling(items->cells()[k]));
+        }
+    }
+}
+
+// The loops that build the boot environment keep their words to themselves:
+// none keeps the last value of its loop once boot ends.
+TEST(BootEnvironment, BootLoopsLeaveNoWordSet) {
+    for (const char* word : {"name", "word", "key", "target", "alias", "operator", "mime", "suffixes", "class"})
+        EXPECT_EQ(eval(std::string("unset? get/any '") + word), "true") << word;
+    std::set<std::string> words;
+    std::vector<const char*> sources = boot::library_sources();
+    for (int32_t n = 0; n < boot::image::block_count(); n++)
+        collect_loop_words(boot::image::library_block(n, sources[size_t(n)]), words);
+    EXPECT_GE(words.size(), 8u) << "the loops of the sources found";
+    for (const std::string& word : words) EXPECT_EQ(eval("unset? get/any '" + word), "true") << word;
 }
 
 TEST(BootEnvironment, FirstValuesConstantsAndTypesets) {
@@ -66,6 +112,36 @@ TEST(SystemObject, FixedClassIds) {
     EXPECT_EQ(system_object::get(), nullptr);
     eval_value("system: saved");
     EXPECT_NE(system_object::get(), nullptr);
+}
+
+// Every object of the boot environment has its fixed class id.
+TEST(SystemObject, BootObjectsHaveTheirFixedClassIds) {
+    struct Case {
+        const char* path;
+        int32_t id;
+    };
+    const Case cases[] = {
+        {"system", 174}, {"system/build", 176}, {"system/build/git", 178}, {"system/build/config", 180},
+        {"system/catalog", 182}, {"system/catalog/errors", 184}, {"system/catalog/errors/throw", 186},
+        {"system/catalog/errors/note", 188}, {"system/catalog/errors/syntax", 190},
+        {"system/catalog/errors/script", 192}, {"system/catalog/errors/math", 194},
+        {"system/catalog/errors/access", 196}, {"system/catalog/errors/reserved1", 198},
+        {"system/catalog/errors/reserved2", 200}, {"system/catalog/errors/user", 202},
+        {"system/catalog/errors/internal", 204}, {"system/state", 206}, {"system/state/callbacks", 209},
+        {"system/state/GC", 212}, {"system/ports", 214}, {"system/locale", 216},
+        {"system/locale/currencies", 218}, {"system/options", 222}, {"system/options/float", 224},
+        {"system/script", 229}, {"system/standard", 231}, {"system/standard/header", 233},
+        {"system/standard/port", 243}, {"system/standard/error", 245}, {"system/standard/file-info", 247},
+        {"system/standard/url-parts", 250}, {"system/standard/scheme", 252}, {"system/lexer", 254},
+        {"system/codecs/png", 258}, {"system/codecs/jpeg", 261}, {"system/codecs/bmp", 264},
+        {"system/codecs/gif", 267}, {"system/codecs/tiff", 270}, {"system/codecs/zelbin", 273},
+        {"system/console", 600}, {"cli-console-ctx", 619}, {"cli-console-ctx/settings", 621},
+    };
+    for (const Case& c : cases) {
+        Cell object = eval_value(c.path);
+        ASSERT_EQ(type_of(&object), TYPE_OBJECT) << c.path;
+        EXPECT_EQ(int32_t(object.data2), c.id) << c.path;
+    }
 }
 
 TEST(SystemObject, FactsOfThePlatformAndTheBuild) {

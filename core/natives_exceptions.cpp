@@ -29,10 +29,14 @@ namespace {
 Exit try_(bool, const int32_t* refinements) {
     Cell* block = stack::arguments();
     const bool all = has(refinements, 0);
-    uint32_t code = stack::catching(CATCH_TRY, [block, all]() -> Exit {
-        const Cell* name = &words::word(words::Word::try_);
-        if (all) stack::mark_try_all(name);
-        else stack::mark_try(name);
+    // The frame is pushed before the catching site is: a frame stack too
+    // full for it raises the overflow to the try around this one, whose
+    // frame that error takes away. Raised inside the site, it would stop
+    // here with the stacks already gone past this call.
+    const Cell* name = &words::word(words::Word::try_);
+    if (all) stack::mark_try_all(name);
+    else stack::mark_try(name);
+    uint32_t code = stack::catching(CATCH_TRY, [block]() -> Exit {
         if (Exit e = interpreter::eval_block(block, true)) return e;
         stack::unwind_last();
         return {};

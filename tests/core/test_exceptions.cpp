@@ -1,6 +1,7 @@
 // try, catch and throw, alone and nested in each other and in loops and
 // functions; the barrier of try/all; apply.
 #include "core/natives.h"
+#include "core/platform.h"
 #include "tests/support/eval_env.h"
 
 namespace zel::test {
@@ -143,6 +144,33 @@ TEST_F(ExceptionTest, AttemptStyleNesting) {
         {"loop 2 [try [try [break/return 5]]]", "5"},
         {"try [loop 2 [try [1 / 0] 1 / 0]]", "error! math/zero-divide"},
     });
+}
+
+// A frame stack that fills up while try pushes its own frame: the error is
+// caught by the try around it, whose set-up finished, and the stacks are
+// back where that try began. Each level of nest pushes five frames, so the
+// parens around the outer try put the overflow on each of them in turn.
+TEST_F(ExceptionTest, AnOverflowWhileTrySetsUpEndsAtTheTryAroundIt) {
+    define_function("nest", "[]", "[try [nest]]");
+    define_function("nest-all", "[]", "[try/all [nest-all]]");
+    int failures = platform::run_on_big_stack(
+        [](void*) {
+            int bad = 0;
+            for (const char* call : {"nest", "nest-all"}) {
+                std::string code = std::string("try [") + call + "]";
+                for (int parens = 0; parens < 5; parens++) {
+                    std::string text = "e: " + code + " reduce [type? :e e/id]";
+                    std::string got = eval_checking_stacks(text);
+                    bad += got != "[error! stack-overflow]";
+                    EXPECT_EQ(got, "[error! stack-overflow]") << text;
+                    code = "(" + code + ")";
+                }
+            }
+            bad += eval_checking_stacks("loop 2 [try [nest]] 1 + 1") != "2";
+            return bad;
+        },
+        nullptr);
+    EXPECT_EQ(failures, 0);
 }
 
 TEST_F(ExceptionTest, Apply) {

@@ -88,11 +88,13 @@ Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry
             i += 2;
             continue;
         }
-        trace_at<TRACE>(TRACE_FETCH, code.block(), i, next);
-        stack::g_top = entry_top;
+        // Copies before the event: its call-back may grow the block or the
+        // context the operator's word is in.
         Cell callable = *value;
         callable.header = uint32_t(op::wrapped_type(value));
         Cell name = *next;
+        trace_at<TRACE>(TRACE_FETCH, code.block(), i, &name);
+        stack::g_top = entry_top;
         int32_t arity = type_of(&callable) == TYPE_ROUTINE ? -1 : plain_arity(&callable);
         Next n = arity >= 0 ? call_plain(callable, name, code, i + 1, end, sub, true, uint32_t(arity))
                             : call(&callable, &name, code, i + 1, end, sub, nullptr, 0, MODE_CALL, true);
@@ -243,9 +245,9 @@ namespace {
             break;
         }
         case TYPE_GET_WORD: {
-            const Cell* v = context::get(value);
-            trace_if(TRACE_PUSH, code.block(), i, v);
-            place(v, sub);
+            Cell got = *context::get(value);  // the event's call-back may grow the context
+            trace_if(TRACE_PUSH, code.block(), i, &got);
+            place(&got, sub);
             i++;
             break;
         }
@@ -324,6 +326,13 @@ template <bool TRACE>
 Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive) {
     Cell* entry_top = stack::top();
     const Cell* value = code.cells() + i;
+    // Traced, the cells an event shows are copied first: its call-back may
+    // grow the running block or a context, replacing their buffers.
+    Cell fetched;
+    if constexpr (TRACE) {
+        fetched = *value;
+        value = &fetched;
+    }
     trace_at<TRACE>(TRACE_FETCH, code.block(), i, value);
     int type = type_of(value);
     if (type == TYPE_WORD) {
@@ -340,6 +349,11 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
         } else if (t == TYPE_OP) {
             fire(ERR_script_no_op_arg, value);
         } else {
+            Cell got;
+            if constexpr (TRACE) {
+                got = *v;
+                v = &got;
+            }
             trace_at<TRACE>(TRACE_PUSH, code.block(), i, v);
             if (t == TYPE_LIT_WORD) stack::push(v);
             else place(v, sub);

@@ -59,7 +59,7 @@ struct Untraced {
 
 // The index of a position in the code block, -1 outside it.
 int32_t index_in(const Cell* code, int32_t position) {
-    if (!code || position < 0) return -1;
+    if (!code || position < 0 || !series::any_block(type_of(code))) return -1;
     int32_t head = int32_t(code->data1);
     int32_t tail = int32_t(memory::series_of(code->data2)->used() / sizeof(Cell));
     return position >= head && position <= tail ? position - head : -1;
@@ -102,10 +102,13 @@ void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value
     pair::make_at(given + 5, int32_t(arguments - stack::bottom()), int32_t(top - stack::bottom()));
     Cell callback = g_callback;
     const Cell& name = words::word(words::Word::interp_callback);
-    stack::mark_func(&name, callback.data1);
-    push_call_cells(&callback, given, 6, &name, false);
     {
+        // Off from the call-back's set-up on: an error raised while its frame
+        // is pushed (a full frame stack) is not traced again, which would
+        // push the same frame again, for ever.
         Untraced untraced;
+        stack::mark_func(&name, callback.data1);
+        push_call_cells(&callback, given, 6, &name, false);
         if (Exit e = call_function(&callback, &name)) stack::raise_exit(e);
     }
     stack::unwind_func();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/collector.h"
 #include "core/trace.h"
 #include "lexer/lexer.h"
 #include "series/block.h"
@@ -25,6 +26,32 @@ protected:
     }
     std::string log() { return eval("log"); }
 };
+
+// A call-back that grows the running block and the global context at every
+// event: the evaluator reads no buffer they replaced. A collection before
+// every allocation poisons each replaced buffer at once in sanitizer builds.
+TEST_F(TraceTest, ACallBackGrowingTheBlockAndTheContextAtEveryEvent) {
+#ifdef ZEL_GC_STRESS
+    uint32_t stress = collector::stress_one_in();
+    collector::set_stress(1, 0);
+#endif
+    EXPECT_EQ(eval("code: [a: 1 b: a + 2 c: :b d: 'a e: b * 2 f: :c + e] n: 0 "
+                   "grow: func [event where offset value ref frame] [n: n + 1 "
+                   "if block? :where [loop 20 [append where none]] "
+                   "set to word! append copy \"grown-\" form n n] "
+                   "do/trace code :grow reduce [a b c d e f n > 50 (length? code) > 1000]"),
+              "[1 3 3 a 6 9 true true]");
+    // The same with a call-back filtered to the fetch and push events.
+    EXPECT_EQ(eval("code: [x: 1 y: x + 1 z: :y] "
+                   "grow: func [[fetch push] event where offset value ref frame] [n: n + 1 "
+                   "if block? :where [loop 20 [append where none]] "
+                   "set to word! append copy \"more-\" form n n] "
+                   "do/trace code :grow reduce [x y z]"),
+              "[1 2 2]");
+#ifdef ZEL_GC_STRESS
+    collector::set_stress(stress, 0);
+#endif
+}
 
 TEST_F(TraceTest, EveryEventOfAnInfixCall) {
     EXPECT_EQ(eval("do/trace [1 + 2] :events"), "3");

@@ -124,7 +124,9 @@ MachineValue collect_calls(const MachineValue* a) {
 }
 
 MachineValue tracing_q(const MachineValue*) { return logic_value(interpreter::g_tracing); }
-MachineValue interpreted_q(const MachineValue*) { return logic_value(stack::eval_q(nullptr, false)); }
+// Called by the evaluator when its own record, or one below, was pushed by
+// the evaluator (blocks have no record of their own to look at).
+MachineValue interpreted_q(const MachineValue*) { return logic_value(stack::eval_q(stack::g_frame_top, false)); }
 
 // ---- The collector ------------------------------------------------------------------------------
 

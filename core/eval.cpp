@@ -40,6 +40,16 @@ inline int32_t tail_of(const Cell* block) {
     return int32_t(memory::series_of(block->data2)->used() / sizeof(Cell));
 }
 
+// The end of an evaluation run without a frame record from `caller_base`:
+// its value, in the result cell of its own base, stays pushed there or
+// (chain) goes to the caller's result cell.
+inline void end_unframed(Cell* caller_base, bool chain) {
+    Cell* result = stack::g_arguments;
+    stack::g_top = result + 1;
+    stack::g_arguments = caller_base;
+    if (chain) copy_cell(result, caller_base);
+}
+
 // The value goes to the result cell (sub clear) or is pushed.
 inline void place(const Cell* value, bool sub) {
     if (sub) stack::push(value);
@@ -53,8 +63,6 @@ inline void trace_at(uint32_t event, const Cell* code, int32_t position, const C
                      const Cell* ref = nullptr) {
     if constexpr (TRACE) trace_if(event, code, position, value, ref);
 }
-
-const Cell& body_word() { return words::word(words::Word::body); }
 
 // Puts the code-position cell back however the evaluation ends (one
 // 16-byte load and store: the copy is not split into words).
@@ -160,12 +168,13 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
 }  // namespace
 
 // While nothing traces, the block's leading simple expressions run before its
-// frame is pushed: they call nothing, raise nothing and allocate nothing, so
-// no walker, error or collection can see the frame missing, and the cell
-// that becomes the frame's result cell holds their values. The first other
-// expression pushes the frame and runs in the general loop, from the stacks
-// it would have run from had the frame been pushed first. A stack too full
-// for the frame takes the general loop at once, which raises the overflow.
+// base is set: they call nothing, raise nothing and allocate nothing, so
+// no walker, error or collection can see the difference, and the cell
+// that becomes the block's result cell holds their values. The first other
+// expression sets the base and runs in the general loop, from the stacks
+// it would have run from had the base been set first. A stack too full
+// for the result cell takes the general loop at once, which raises the
+// overflow.
 Exit eval_block(const Cell* block, bool chain) {
     // Every nesting of code passes here or through a call: the native
     // stack's guard is checked at both.
@@ -174,7 +183,7 @@ Exit eval_block(const Cell* block, bool chain) {
     Series* series = memory::series_of(block->data2);
     int32_t end = int32_t(series->used() / sizeof(Cell));
     bool general = false;
-    if (!g_tracing && i < end && stack::g_frame_top < stack::g_frame_end && stack::g_top < stack::g_end) [[likely]] {
+    if (!g_tracing && i < end && stack::g_top < stack::g_end) [[likely]] {
         const Cell* cells = series->cells();
         Cell* result = stack::top();
         for (;;) {
@@ -195,7 +204,13 @@ Exit eval_block(const Cell* block, bool chain) {
     Cell block_cell = *block;
     Code code(&block_cell, series);
     CodePositionScope saved;
-    stack::mark_eval(&body_word());
+    // A block has no frame record: its result base is the top, and the
+    // caller's comes back when it ends. An exit or an error leaving it has
+    // placed the stacks already (frames keep their own bases).
+    Cell* caller_base = stack::g_arguments;
+    if (stack::g_top >= stack::g_end) [[unlikely]]
+        stack::overflow();
+    stack::g_arguments = stack::g_top;
     trace_if(TRACE_ENTER, &block_cell, i, nullptr);
     if (i >= end) {
         stack::set_last_only(&unset::g_unset);
@@ -227,8 +242,7 @@ Exit eval_block(const Cell* block, bool chain) {
         }
     }
     trace_if(TRACE_EXIT, &block_cell, end, stack::arguments());
-    if (chain) stack::unwind_last();
-    else stack::unwind();
+    end_unframed(caller_base, chain);
     return Exit{};
 }
 
@@ -444,11 +458,13 @@ Next eval_paren_expression(const Code& code, int32_t i, int32_t end, bool no_inf
 }
 
 Next eval_one(const Code& code, int32_t position, int32_t end, bool sub) {
-    stack::mark_interp_native(&body_word());
+    Cell* caller_base = stack::g_arguments;
+    if (stack::g_top >= stack::g_end) [[unlikely]]
+        stack::overflow();
+    stack::g_arguments = stack::g_top;
     Next n = eval_expression(code, position, end, false, false, false);
     if (n.exit) return n;
-    if (sub) stack::unwind();
-    else stack::unwind_last();
+    end_unframed(caller_base, !sub);
     return n;
 }
 

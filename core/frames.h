@@ -18,7 +18,7 @@
 
 namespace zel::stack {
 
-constexpr int CALL_FRAMES = 12000;
+constexpr int CALL_FRAMES = 1 << 20;
 
 enum FrameKind : uint32_t {
     FRAME_FUNCTION = 1,  // call of a function!
@@ -40,6 +40,7 @@ struct CallFrame {
     uint32_t header;
     uint32_t symbol;        // the word naming the call
     Cell* saved_base;       // stack::arguments() when pushed: the caller's base
+    Cell* base;             // the call's own base: the argument top when pushed
     Node word_context;      // context of that word
     Node function_context;  // 0, or a function context whose values word the pop restores
     uint32_t saved_values;  // that context's values word before the call
@@ -74,11 +75,11 @@ inline int frame_count() { return int(g_frame_top - g_frame_bottom); }
 inline CallFrame* top_frame() { return g_frame_top - 1; }
 // Restores the frame top, after a call-back.
 inline void set_frame_top(CallFrame* frame) { g_frame_top = frame; }
-// The base of the call `frame` belongs to: the base the frame above it
-// saved, or the current base when it is the top frame.
-inline Cell* own_base(const CallFrame* frame) {
-    return frame + 1 < g_frame_top ? frame[1].saved_base : g_arguments;
-}
+// The base of the call `frame` belongs to. Kept in the record: blocks and
+// parens move stack::arguments() while they run without a record of their
+// own, so neither the current base nor the base the record above saved
+// need be the call's.
+inline Cell* own_base(const CallFrame* frame) { return frame->base; }
 
 // The values word of a context: its values node, or, while a function's call
 // runs, the stack::values_ref of its first argument cell. It is payload word
@@ -101,7 +102,7 @@ inline CallFrame* mark(const Cell* word, uint32_t header) {
     f->word_context = word->data1;
     f->function_context = 0;
     f->saved_values = 0;
-    g_arguments = g_top;
+    g_arguments = f->base = g_top;
     return f;
 }
 // A function call; with a context, its values word is restored on pop.

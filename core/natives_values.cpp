@@ -70,8 +70,7 @@ Exit transcode(bool, const int32_t* r) {
     int64_t consumed = 0;
     int type;
     if (type_of(src) == TYPE_BINARY) {
-        Cell source = *src;
-        type = lexer::scan(result, binary::head(&source), length, flags, &consumed, callback, &source, into);
+        type = lexer::scan_binary(result, src, length, flags, &consumed, callback, into);
     } else {
         type = lexer::scan_string(result, src, length, flags, &consumed, callback, into);
     }

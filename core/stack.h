@@ -15,7 +15,7 @@
 
 namespace zel::stack {
 
-constexpr int ARGUMENT_CELLS = 20000;
+constexpr int ARGUMENT_CELLS = 1 << 21;
 // Cells given back below a full stack so that the error can be built.
 constexpr int OVERFLOW_HEADROOM = 5;
 

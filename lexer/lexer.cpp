@@ -13,6 +13,7 @@
 #include "core/memory.h"
 #include "core/word.h"
 #include "lexer/lexer_state.h"
+#include "series/binary.h"
 #include "series/string.h"
 #include "series/unicode.h"
 
@@ -413,6 +414,18 @@ int scan_string(Cell* result, const Cell* string, int64_t length, unsigned flags
     int64_t bytes = unicode::to_utf8_buffer(&source, room.data(), int(length), true);
     room.hold(bytes + 1);
     return scan(result, room.data(), bytes, flags | FROM_STRING, consumed, callback, &source, into);
+}
+
+int scan_binary(Cell* result, const Cell* binary, int64_t length, unsigned flags, int64_t* consumed,
+                const Cell* callback, Cell* into) {
+    Cell source = *binary;
+    const uint8_t* head = binary::head(&source);
+    if (!callback) return scan(result, head, length, flags, consumed, nullptr, &source, into);
+    Utf8Room room(length + 1);
+    std::memcpy(room.data(), head, size_t(length));
+    room.data()[length] = 0;
+    room.hold(length + 1);
+    return scan(result, room.data(), length, flags, consumed, callback, &source, into);
 }
 
 void mark_active(void (*mark_values)(const Cell* first, const Cell* end)) {

@@ -50,6 +50,12 @@ int scan(Cell* result, const uint8_t* text, int64_t length, unsigned flags,
 int scan_string(Cell* result, const Cell* string, int64_t length, unsigned flags,
                 int64_t* consumed = nullptr, const Cell* callback = nullptr, Cell* into = nullptr);
 
+// Scans `length` bytes of a binary value from its head. Traced, the bytes
+// are scanned from a copy: a call-back may change the binary, replacing its
+// buffer, while the scan goes on.
+int scan_binary(Cell* result, const Cell* binary, int64_t length, unsigned flags,
+                int64_t* consumed = nullptr, const Cell* callback = nullptr, Cell* into = nullptr);
+
 // Loads the text of a string: `result` receives the one value it holds,
 // unset! when it holds none, none! when more follows the first.
 Cell* load_value(const Cell* text, Cell* result);

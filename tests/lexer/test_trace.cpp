@@ -4,6 +4,7 @@
 // Zel one, called through the lexer's callback runner.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "core/symbol.h"
 #include "core/word.h"
 #include "lexer/lexer.h"
+#include "series/binary.h"
 #include "tests/support/loaded.h"
 #include "tests/support/runtime_env.h"
 
@@ -236,6 +238,27 @@ TEST_F(Trace, CallbackLoadsTextOfItsOwn) {
     };
     EXPECT_EQ(test::shown(load("1 2 [3]")), "[1 2 [3]]");
     EXPECT_EQ(test::shown(inner), "[7 [8]]");
+}
+
+// The call-back may change the binary being scanned, which replaces its
+// buffer: the scan reads on from what the binary held when it began.
+TEST_F(Trace, CallbackGrowingTheBinaryItScans) {
+    ask_for("load");
+    const char text[] = "1 [2 3] four";
+    Cell source;
+    binary::make_at(&source, int64_t(sizeof text - 1));
+    Series* s = memory::series_of(source.data2);
+    std::memcpy(s->data(), text, sizeof text - 1);
+    s->tail = s->offset + uint32_t(sizeof text - 1);
+    g_answer = [&](const Call&, Cell*) {
+        Series* old = memory::series_of(source.data2);
+        std::memset(binary::head(&source), '!', old->used());  // what was scanned is gone
+        memory::expand_series(old, int64_t(old->used()) * 4 + 4096);
+        return true;
+    };
+    Cell result;
+    scan_binary(&result, &source, int64_t(sizeof text - 1), 0, nullptr, &callback_);
+    EXPECT_EQ(test::shown(result), "[1 [2 3] four]");
 }
 
 TEST_F(Trace, WithoutARunnerATracedScanIsNotDone) {

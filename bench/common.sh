@@ -32,11 +32,12 @@ best_of_three() {  # command...: the least of the three numbers it prints
 PYTHON=${PYTHON:-$(python3 -c 'import sys; print(sys.executable)')}
 
 # The zel program the whole-process benchmarks run: $ZEL, by default zel of
-# the release build, built when missing.
+# the release build, brought up to date with the sources.
 ensure_zel() {
-  ZEL=${ZEL:-build/release/zel}
-  if [ ! -x "$ZEL" ]; then
-    cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  if [ -z "${ZEL:-}" ]; then
+    ZEL=build/release/zel
+    [ -f build/release/build.ninja ] ||
+      cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     ninja -C build/release zel >/dev/null
   fi
 }

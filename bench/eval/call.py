@@ -1,13 +1,13 @@
-import time
+import sys
 def f(a, b, c, neg=False):
     if neg:
         return a - b - c
     return a + b + c
-def run():
+def run(units):
     i = 0
     s = 0
-    while i < 1000000:
+    while i < units:
         i = i + 1
         s = s + f(7, 2, 3, neg=True)
     return s
-t = time.perf_counter(); run(); print(time.perf_counter() - t)
+print(run(int(sys.argv[1])))

@@ -1,4 +1,4 @@
 local function fib(n)
   if n < 2 then return n else return fib(n - 1) + fib(n - 2) end
 end
-local t = os.clock(); fib(30); print(os.clock() - t)
+print(fib(tonumber(arg[1])))

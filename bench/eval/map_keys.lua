@@ -1,5 +1,4 @@
-local function run()
-  local n = 200000
+local function run(n)
   local m = {}
   local i = 0
   while i < n do
@@ -14,4 +13,4 @@ local function run()
   end
   return found
 end
-local t = os.clock(); run(); print(os.clock() - t)
+print(run(tonumber(arg[1])))

@@ -1,6 +1,5 @@
-import time
-def run():
-    n = 200000
+import sys
+def run(n):
     m = {}
     i = 0
     while i < n:
@@ -13,4 +12,4 @@ def run():
         if m.get("k" + str(i)) == i:
             found = found + 1
     return found
-t = time.perf_counter(); run(); print(time.perf_counter() - t)
+print(run(int(sys.argv[1])))

@@ -1,6 +1,6 @@
-local function run()
+local function run(units)
   local o
-  for _ = 1, 1000000 do o = {a = 1, b = 2, c = 3} end
+  for _ = 1, units do o = {a = 1, b = 2, c = 3} end
   return o.c
 end
-local t = os.clock(); run(); print(os.clock() - t)
+print(run(tonumber(arg[1])))

@@ -1,12 +1,12 @@
-import time
+import sys
 class O:
     def __init__(self, a, b, c):
         self.a = a
         self.b = b
         self.c = c
-def run():
+def run(units):
     o = None
-    for _ in range(1000000):
+    for _ in range(units):
         o = O(1, 2, 3)
     return o.c
-t = time.perf_counter(); run(); print(time.perf_counter() - t)
+print(run(int(sys.argv[1])))

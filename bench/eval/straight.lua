@@ -1,3 +1,4 @@
+local units = tonumber(arg[1])
 local blk = {1, 2, 3}
 local function body(b)
   local a, c
@@ -53,7 +54,6 @@ local function body(b)
   a = (49 + 1) * 2; b = a - 3 + b; c = blk[2] + a; b = b + c - a
   return b
 end
-local t = os.clock()
 local b = 0
-for i = 1, 20000 do b = body(b) end
-print(os.clock() - t)
+for _ = 1, units do b = body(b) end
+print(b)

@@ -1,4 +1,5 @@
-import time
+import sys
+units = int(sys.argv[1])
 blk = [1, 2, 3]
 def body(b):
     a = (0 + 1) * 2; b = a - 3 + b; c = blk[1] + a; b = b + c - a
@@ -52,8 +53,7 @@ def body(b):
     a = (48 + 1) * 2; b = a - 3 + b; c = blk[1] + a; b = b + c - a
     a = (49 + 1) * 2; b = a - 3 + b; c = blk[1] + a; b = b + c - a
     return b
-t = time.perf_counter()
 b = 0
-for i in range(20000):
+for i in range(units):
     b = body(b)
-print(time.perf_counter() - t)
+print(b)

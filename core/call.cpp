@@ -624,6 +624,9 @@ Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t p
     const Cell* call_name = name && type_of(name) == TYPE_WORD ? name : &anon_word();
     Cell callable = *callable_in;
     if (type_of(&callable) == TYPE_OP) callable.header = uint32_t(op::wrapped_type(callable_in));
+    // A path that names no refinement after the callable (o/f) calls it as
+    // its word would.
+    if (path && path_position >= tail_of(path)) path = nullptr;
     if (!path && mode == MODE_CALL && type_of(&callable) != TYPE_ROUTINE) {
         int32_t arity = plain_arity(&callable);
         if (arity >= 0) return call_plain(callable, *call_name, code, position, end, sub, infix, uint32_t(arity));

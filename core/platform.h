@@ -32,7 +32,14 @@ const char* const* arguments();
 // stack set up for it, and answers its result. The depth guard is armed for
 // that thread.
 int run_on_big_stack(int (*fn)(void*), void* arg);
+// Under AddressSanitizer it is kept below the size up to which the
+// sanitizer clears the poison of the frames an exception leaves (64 MB):
+// beyond it, every throw would leave stale poison behind in the stack.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t BIG_STACK_SIZE = size_t(60) << 20;
+#else
 constexpr size_t BIG_STACK_SIZE = size_t(512) << 20;
+#endif
 
 // Depth guard of the thread running the interpreter: the lowest stack
 // address it may reach before raising stack-overflow (0: no guard).

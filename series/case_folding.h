@@ -10,8 +10,8 @@
 
 namespace zel::case_folding {
 
-// Allocates and fills the two BMP arrays; once, at start-up (again after the
-// run-time is shut down, whose tracked heap held them).
+// Fills the two BMP arrays; at start-up (again after a restart of the
+// run-time, which finds them filled the same).
 void init();
 
 namespace detail {

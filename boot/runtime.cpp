@@ -49,7 +49,6 @@
 #include "series/file.h"
 #include "os/routines.h"
 #include "console/terminal.h"
-#include "series/case_folding.h"
 #include "series/hash.h"
 #include "series/map.h"
 #include "series/series.h"
@@ -130,7 +129,6 @@ void init() {
     // The stacks start as soon as their series exist: the inits below push.
     root::make(stack::ARGUMENT_CELLS, stack::frame_bytes(), symbol::TABLE_CAPACITY);
     stack::init(root::node_at(root::SLOT_ARGUMENTS), root::node_at(root::SLOT_FRAMES));
-    case_folding::init();
     symbol::init_table(root::node_at(root::SLOT_SYMBOLS));
     context::init_global();
     datatype::init_name_symbols(words::make_type_name_symbol);

@@ -78,7 +78,10 @@ void register_type(const TypeRecord& r) {
 }
 
 void reset() {
-    std::memset(g_action_table, 0, sizeof g_action_table);
+    // Rows above the highest type ever registered were never written: the
+    // table starts zeroed, and clearing it whole would touch every page of
+    // it at each start.
+    std::memset(g_action_table, 0, size_t(g_highest_type + 1) * 256 * sizeof(AnyHandler));
     std::memset(g_type_names, 0, sizeof g_type_names);
     std::memset(g_parents, 0, sizeof g_parents);
     g_highest_type = 0;

@@ -107,9 +107,18 @@ const Entry* entry(int index) { return index >= 0 && index < g_count ? g_table +
 
 int find(const Cell* word) {
     if (!word::any_word_type_q(type_of(word))) return -1;
-    uint32_t wanted = symbol::resolve(word->data2);
-    for (int i = 0; i < g_count; i++)
-        if (symbol::resolve(symbol::make(g_table[i].key)) == wanted) return i;
+    // The keys are compared as text, letters folded as symbols fold them:
+    // interning every key on every search made the boot routines quadratic.
+    int32_t length;
+    const uint8_t* name = symbol::utf8(word->data2, length);
+    auto fold = [](uint8_t b) { return b >= 'A' && b <= 'Z' ? uint8_t(b | 0x20) : b; };
+    for (int i = 0; i < g_count; i++) {
+        std::string_view key = g_table[i].key;
+        if (key.size() != size_t(length)) continue;
+        int32_t k = 0;
+        while (k < length && fold(uint8_t(key[k])) == fold(name[k])) k++;
+        if (k == length) return i;
+    }
     return -1;
 }
 

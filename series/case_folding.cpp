@@ -1,14 +1,14 @@
 // Case folding tables and the case-changing natives' body. The pair lists
 // are generated data (case_tables.inc, from tools/gen_case_tables.py). The
-// BMP arrays live on the tracked heap and are filled at start-up: some 2,400
-// stores, cheaper than carrying half a megabyte of mostly zero data in the
-// binary.
+// Basic Multilingual Plane's tables are made from them when the program is
+// compiled, in two levels (case_folding.h): constant data that start-up
+// neither fills nor touches, of which a run reads only the pages of the
+// letters it meets.
 #include "series/case_folding.h"
 
 #include <algorithm>
 #include <span>
 
-#include "core/memory.h"
 #include "core/ownership.h"
 #include "series/series.h"
 #include "series/string.h"
@@ -16,22 +16,50 @@
 
 namespace zel::case_folding {
 
-namespace detail {
-uint32_t* g_to_upper = nullptr;
-uint32_t* g_to_lower = nullptr;
-}  // namespace detail
-
 namespace {
 
 using Pairs = std::span<const uint32_t[2]>;
 
-constexpr int BMP_SIZE = 0x10000;
-
-uint32_t* filled_array(Pairs pairs) {
-    auto* array = static_cast<uint32_t*>(memory::heap_alloc_zeroed(int64_t(BMP_SIZE) * 4));
-    for (const auto& pair : pairs) array[pair[0]] = pair[1];
-    return array;
+// The pages of 256 code points that hold a mapping, plus the page of none.
+template <const auto& PAIRS>
+constexpr int page_count() {
+    bool seen[256] = {};
+    int n = 1;
+    for (const auto& pair : PAIRS) {
+        if (!seen[pair[0] >> 8]) n++;
+        seen[pair[0] >> 8] = true;
+    }
+    return n;
 }
+
+template <int PAGES>
+struct TwoLevel {
+    uint8_t index[256];  // the page of each high byte; 0: no mapping on it
+    uint32_t pages[PAGES][256];
+};
+
+template <const auto& PAIRS>
+constexpr TwoLevel<page_count<PAIRS>()> two_level() {
+    TwoLevel<page_count<PAIRS>()> t{};
+    int next = 1;
+    for (const auto& pair : PAIRS) {
+        uint32_t high = pair[0] >> 8;
+        if (!t.index[high]) t.index[high] = uint8_t(next++);
+        t.pages[t.index[high]][pair[0] & 0xFF] = pair[1];
+    }
+    return t;
+}
+
+constexpr auto UPPER = two_level<case_tables::BMP_TO_UPPER>();
+constexpr auto LOWER = two_level<case_tables::BMP_TO_LOWER>();
+static_assert(page_count<case_tables::BMP_TO_UPPER>() <= 256 && page_count<case_tables::BMP_TO_LOWER>() <= 256);
+
+}  // namespace
+
+const detail::Table detail::g_to_upper = {UPPER.index, UPPER.pages};
+const detail::Table detail::g_to_lower = {LOWER.index, LOWER.pages};
+
+namespace {
 
 // The list is sorted by `from`, so the scan stops at the first larger key.
 uint32_t look_up(Pairs pairs, uint32_t cp) {
@@ -44,11 +72,6 @@ uint32_t look_up(Pairs pairs, uint32_t cp) {
 }
 
 }  // namespace
-
-void init() {
-    detail::g_to_upper = filled_array(case_tables::BMP_TO_UPPER);
-    detail::g_to_lower = filled_array(case_tables::BMP_TO_LOWER);
-}
 
 uint32_t detail::change_supplementary(uint32_t cp, bool upper) {
     return upper ? look_up(case_tables::SUPPLEMENTARY_TO_UPPER, cp)

@@ -1,7 +1,7 @@
 // Case folding: upper- and lower-case forms of single code points. Every
 // case-insensitive comparison, search and hash of text maps code points to
-// upper case through change_char, so the Basic Multilingual Plane costs one
-// array read; the few supplementary letters are looked up in a short list.
+// upper case through change_char, so the Basic Multilingual Plane costs two
+// array reads; the few supplementary letters are looked up in a short list.
 #pragma once
 
 #include <cstdint>
@@ -10,14 +10,17 @@
 
 namespace zel::case_folding {
 
-// Allocates and fills the two BMP arrays; once, at start-up (again after the
-// run-time is shut down, whose tracked heap held them).
-void init();
-
 namespace detail {
-// 65,536 entries each: the mapped code point, or 0 for "maps to itself".
-extern uint32_t* g_to_upper;
-extern uint32_t* g_to_lower;
+// A mapping of the 65,536 code points of the Basic Multilingual Plane in
+// two levels: the high byte picks a page of 256 entries, the low byte the
+// entry; an entry is the mapped code point, or 0 for "maps to itself".
+// Page 0 maps nothing, and every high byte without a mapping picks it.
+struct Table {
+    const uint8_t* index;
+    const uint32_t (*pages)[256];
+};
+extern const Table g_to_upper;
+extern const Table g_to_lower;
 uint32_t change_supplementary(uint32_t cp, bool upper);
 }  // namespace detail
 
@@ -26,7 +29,8 @@ uint32_t change_supplementary(uint32_t cp, bool upper);
 // to the first of them (U+00DF to U+0053).
 inline uint32_t change_char(uint32_t cp, bool upper) {
     if (cp > 0xFFFF) return detail::change_supplementary(cp, upper);
-    uint32_t mapped = (upper ? detail::g_to_upper : detail::g_to_lower)[cp];
+    const detail::Table& table = upper ? detail::g_to_upper : detail::g_to_lower;
+    uint32_t mapped = table.pages[table.index[cp >> 8]][cp & 0xFF];
     return mapped ? mapped : cp;
 }
 

@@ -183,9 +183,17 @@ uint32_t murmur_bytes(const uint8_t* data, int64_t n, uint32_t seed, Byte byte) 
     return m.finish(uint32_t(n));
 }
 
-uint8_t same_byte(uint8_t b) { return b; }
+// The byte maps of murmur_bytes are types, not functions, so that each
+// instance inlines its map instead of calling it for every byte.
+struct SameByte {
+    uint8_t operator()(uint8_t b) const { return b; }
+};
 // Symbol names fold ASCII letters only; other bytes hash as they are.
-uint8_t ascii_lower(uint8_t b) { return b >= 'A' && b <= 'Z' ? uint8_t(b | 0x60) : b; }
+struct AsciiLower {
+    uint8_t operator()(uint8_t b) const { return b >= 'A' && b <= 'Z' ? uint8_t(b | 0x60) : b; }
+};
+constexpr SameByte same_byte;
+constexpr AsciiLower ascii_lower;
 
 // The characters of a text value from its head (a lookup key: at most its
 // limit), whatever the unit of its buffer.
@@ -1107,7 +1115,8 @@ int32_t find_word(Node table, uint32_t symbol, bool case_insensitive, Node conte
     uint32_t canonical = symbol_canonical(symbol);
     Slot s = probe_insert(flags_of(r), r->buckets, fmix32(canonical), [&](uint32_t b) {
         uint32_t stored = key_cells(r)[slots_of(r)[b]].data2;
-        return case_insensitive ? symbol_canonical(stored) == canonical : stored == symbol;
+        // The same spelling is the common match, and needs no alias look-up.
+        return stored == symbol || (case_insensitive && symbol_canonical(stored) == canonical);
     });
     if (s.found) return int32_t(slots_of(r)[s.bucket]);
     if (!context || s.bucket < 0) return -1;

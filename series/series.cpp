@@ -24,21 +24,6 @@ namespace zel::series {
 
 // ---- Kinds of series ---------------------------------------------------------------------
 
-bool any_block(int type) {
-    return type == TYPE_BLOCK || type == TYPE_PAREN || type == TYPE_HASH ||
-           (type >= TYPE_PATH && type <= TYPE_GET_PATH);
-}
-
-bool any_string(int type) {
-    switch (type) {
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL:
-        case TYPE_REF:
-            return true;
-        default:
-            return false;
-    }
-}
-
 bool series_type(int type) {
     return any_block(type) || any_string(type) || type == TYPE_BINARY || type == TYPE_VECTOR ||
            type == TYPE_IMAGE;

@@ -33,8 +33,21 @@ namespace zel::series {
 
 // ---- Kinds of series ---------------------------------------------------------------------
 
-bool any_block(int type);   // block!, paren!, the path types, hash!
-bool any_string(int type);  // string!, file!, url!, tag!, email!, ref!
+// block!, paren!, the path types, hash!
+inline bool any_block(int type) {
+    return type == TYPE_BLOCK || type == TYPE_PAREN || type == TYPE_HASH ||
+           (type >= TYPE_PATH && type <= TYPE_GET_PATH);
+}
+// string!, file!, url!, tag!, email!, ref!
+inline bool any_string(int type) {
+    switch (type) {
+        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL:
+        case TYPE_REF:
+            return true;
+        default:
+            return false;
+    }
+}
 // Every type whose values have a series buffer: the two above, binary!,
 // vector! and image!.
 bool series_type(int type);

@@ -121,6 +121,11 @@ private:
     const uint8_t* names_ = nullptr;
     uint32_t symbol_count_ = 0, names_size_ = 0;
     std::vector<uint32_t> symbols_;
+    // Per symbol of the stream, the global word's index plus one once a
+    // global word of it has been read: a boot stream names the same global
+    // words thousands of times, and the global context keeps its words in
+    // place while the stream is read.
+    std::vector<uint32_t> global_indexes_;
     bool natives_found_ = false;
     std::vector<Cell> natives_, actions_;
 
@@ -217,7 +222,12 @@ private:
     void fill_block(Node node, uint32_t n);
     void units(Cell* target, const Lead& lead, uint32_t head);
     void map_record(Cell* target, const Lead& lead);
-    uint32_t symbol();
+    uint32_t symbol(uint32_t& index);
+    uint32_t symbol() {
+        uint32_t index;
+        return symbol(index);
+    }
+    void global_word(uint32_t sym, uint32_t index, Cell* word);
     void word_record(Cell* target, const Lead& lead);
     Node word_context(Cell* target, int32_t index, const Lead& lead);
     void bind_checked(Cell* word, Node ctx, int32_t index, const uint8_t* at);
@@ -269,6 +279,7 @@ void Reader::body(const uint8_t* body, const uint8_t* end, bool compact, bool wi
         if (names_size_ > 0 && names_[names_size_ - 1] != 0) bad(p_ + names_size_ - 1);
         p_ += names_size_;
         symbols_.assign(symbol_count_, 0);
+        global_indexes_.assign(symbol_count_, 0);
     }
     need(payload_size);
     end_ = p_ + payload_size;
@@ -290,11 +301,16 @@ struct DepthGuard {
 
 void Reader::record(Cell* target) {
     DepthGuard guard(depth_);
-    int64_t before = cells_in(target);
     Lead lead;
-    if (!read_lead(lead, target)) payload(target, lead);
-    if (lead.new_line && cells_in(target) > before)
-        cell_at(target->data2, cells_in(target) - 1)->header |= FLAG_NEW_LINE;
+    if (read_lead(lead, target)) {
+        // A one-byte value or a reference: its one cell is in.
+        if (lead.new_line) cell_at(target->data2, cells_in(target) - 1)->header |= FLAG_NEW_LINE;
+        return;
+    }
+    if (!lead.new_line) return payload(target, lead);
+    int64_t before = cells_in(target);
+    payload(target, lead);
+    if (cells_in(target) > before) cell_at(target->data2, cells_in(target) - 1)->header |= FLAG_NEW_LINE;
 }
 
 // Reads the opening of a record; answers true when the record was complete
@@ -644,9 +660,9 @@ void Reader::map_record(Cell* target, const Lead& lead) {
 
 // ---- Words ------------------------------------------------------------------------------------
 
-uint32_t Reader::symbol() {
+uint32_t Reader::symbol(uint32_t& index) {
     const uint8_t* at = p_;
-    uint32_t index = count();
+    index = count();
     if (index >= symbol_count_) bad(at);
     if (symbols_[index]) return symbols_[index];
     const uint8_t* o = offsets_ + 4 * int64_t(index);
@@ -656,6 +672,10 @@ uint32_t Reader::symbol() {
     int32_t length = int32_t(std::strlen(reinterpret_cast<const char*>(name)));
     if (length == 0) bad(at);
     for (const uint8_t* q = name; q < name + length;) {
+        if (*q < 0x80) {
+            q++;
+            continue;
+        }
         int32_t cp;
         q = unicode::fast_decode_utf8_char(q, cp, name + length);
         if (cp < 0) bad(at);
@@ -679,12 +699,20 @@ void Reader::bind_checked(Cell* word, Node ctx, int32_t index, const uint8_t* at
     word->data3 = uint32_t(index);
 }
 
+// A word of the global context, of the stream's symbol at `index`.
+void Reader::global_word(uint32_t sym, uint32_t index, Cell* word) {
+    uint32_t& known = global_indexes_[index];
+    if (known) cell::set(word, TYPE_WORD, context::g_global, sym, known - 1);
+    else known = word::make_at(sym, word)->data3 + 1;
+}
+
 void Reader::word_record(Cell* target, const Lead& lead) {
     const uint8_t* at = p_;
     int type = lead.type;
     Cell word;
     cell::set(&word, TYPE_NONE);
-    uint32_t sym = symbol();
+    uint32_t symbol_index;
+    uint32_t sym = symbol(symbol_index);
     bool global;
     int32_t root = -1, index = UNSET_INDEX;
     if (compact_) {
@@ -708,7 +736,7 @@ void Reader::word_record(Cell* target, const Lead& lead) {
         if (type == TYPE_REFINEMENT) {
             cell::set(&word, TYPE_REFINEMENT, 0, sym, uint32_t(-1));
         } else {
-            word::make_at(sym, &word);
+            global_word(sym, symbol_index, &word);
             cell::set_type(&word, type);
         }
     } else {

@@ -691,6 +691,51 @@ TEST(Zelbin, ABootImageDefinesWordsAndAppendsItsRoots) {
     stack::pop(1);
 }
 
+// Every word of the block, nested blocks and parens included, is bound
+// where loading its spelling binds it, and keeps its type.
+void expect_bound_as_loaded(const Cell& block, const Cell& source) {
+    ASSERT_EQ(total_cells(block), total_cells(source));
+    for (int32_t i = 0; i < total_cells(block); i++) {
+        const Cell& got = cells_of(block)[i];
+        const Cell& want = cells_of(source)[i];
+        ASSERT_EQ(type_of(&got), type_of(&want)) << i;
+        if (type_of(&got) == TYPE_BLOCK || type_of(&got) == TYPE_PAREN) {
+            expect_bound_as_loaded(got, want);
+        } else if (type_of(&got) >= TYPE_WORD && type_of(&got) <= TYPE_GET_WORD) {
+            const char* spelling = symbol::c_string(got.data2);
+            Cell loaded_word = word::load(spelling);
+            EXPECT_STREQ(spelling, symbol::c_string(want.data2));
+            EXPECT_EQ(got.data1, context::g_global) << spelling;
+            EXPECT_EQ(got.data3, loaded_word.data3) << spelling;
+        }
+    }
+}
+
+TEST(Zelbin, ABootImageBindsEachGlobalWordAsLoadingItWould) {
+    // The same words again and again, in every word type, in nested blocks,
+    // in other letter cases, and a word given its value between two blocks
+    // that name it.
+    Cell first = value_of(
+        "[zb-many zb-many: 'zb-many :zb-many [zb-many (ZB-Many zb-other) [zb-many]] zb-late ZB-MANY zb-other]");
+    Cell second = value_of("[zb-late zb-many Zb-Late [zb-late: zb-other]]");
+    Cell late = word::load("zb-late"), five = value_of("5");
+    zelbin::BootWriter writer;
+    writer.add(&first);
+    writer.define(&late, &five);
+    writer.add(&second);
+    Bytes image = writer.finish();
+
+    Cell root;
+    block::make_at(&root, 4);
+    Cell* kept = stack::push(&root);
+    int32_t at = zelbin::load_boot_image(image.data(), int64_t(image.size()), kept);
+    ASSERT_EQ(total_cells(*kept), at + 2);
+    expect_bound_as_loaded(cells_of(*kept)[at], first);
+    expect_bound_as_loaded(cells_of(*kept)[at + 1], second);
+    EXPECT_EQ(eval("zb-late"), "5");
+    stack::pop(1);
+}
+
 TEST(Zelbin, ABadBootImageEndsTheProcessWithAFailure) {
     Cell root;
     block::make_at(&root, 4);

@@ -215,6 +215,7 @@ TEST_F(RoutineTest, MadeByTheBootIntrinsicFromTheTable) {
         {"r: _boot-routine [a [any-type!] b [any-type!]] [test-second] r 1 \"x\"", "\"x\""},
         {"r: _boot-routine [v [any-type!]] [test-block?] reduce [r [] r \"x\"]", "[true false]"},
         {"r: _boot-routine [a [integer!] b [integer!]] [test-add] 1 + r 2 3", "6"},
+        {"r: _boot-routine [a [integer!] b [integer!]] [Test-ADD] r 2 3", "5"},
         {"type? _boot-routine [] [last-lf?]", "routine!"},
         {"_boot-routine [\"Internal Use Only\"] [last-lf?]", "routine [\"Internal Use Only\"][last-lf?]"},
         {"form _boot-routine [] [last-lf?]", "\"?routine?\""},
@@ -223,7 +224,8 @@ TEST_F(RoutineTest, MadeByTheBootIntrinsicFromTheTable) {
          "[true false]"},
     });
     EXPECT_EQ(eval_error("r: _boot-routine [a [integer!]] [test-add] r \"x\""), "script/expect-arg");
-    EXPECT_EQ(eval_error("_boot-routine [] [no-such-routine]"), "script/invalid-arg");
+    for (const char* key : {"no-such-routine", "test-ad", "test-addx", "test-add?"})
+        EXPECT_EQ(eval_error(std::string("_boot-routine [] [") + key + "]"), "script/invalid-arg") << key;
     EXPECT_EQ(eval_error("_boot-routine [] []"), "script/invalid-arg");
     EXPECT_EQ(eval_error("make routine! [[] []]"), "script/expect-arg");
 }

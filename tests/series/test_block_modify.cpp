@@ -7,6 +7,7 @@
 #include <climits>
 #include <string>
 
+#include "core/collector.h"
 #include "core/stack.h"
 #include "series/block.h"
 #include "series/hash.h"
@@ -192,6 +193,8 @@ TEST_F(BlockModify, GrowthAndSizeLimits) {
     // Sizes are counted in 64 bits: past 32 bits, or past the largest
     // buffer, no-memory, and the block is as it was.
     Cell e = loaded("a b");
+    // The refused allocation collects first: what the test holds is rooted.
+    gc::root keep_e(&e), keep_run(&run), keep_x(&x);
     for (auto add : {block::insert, block::append, block::change}) {
         EXPECT_EQ(error_of([&] { add(&e, &run, -1, false, 2000000000); }), "internal/no-memory");
         EXPECT_EQ(error_of([&] { add(&e, &x, -1, false, 200000000); }), "internal/no-memory");

@@ -1,10 +1,14 @@
 // Every registered table of evaluation cases (eval_tables.h) run three ways:
 // untraced; traced by a call-back that only records the events; and traced
 // by a hostile call-back that at every event grows the running block, so
-// that its buffer may be replaced, cuts it back to the length it had, and
-// makes a new global word, so that the global context grows. Tracing and
-// the moves it causes change no result: each way gives what the table says.
-// Sanitizer builds poison a replaced buffer, so a stale read of one fails.
+// that its buffer may be replaced, and makes a new global word, so that the
+// global context grows. The block of the case's code, which runs once,
+// keeps what was appended from its enter event on: it ends at the tail it
+// had when it began (what is appended at init, before it begins, runs).
+// Every other block (a body, a branch, a paren, which may run again) is cut
+// back to the length it had. Tracing and the moves it causes change no
+// result: each way gives what the table says. Sanitizer builds poison a
+// replaced buffer, so a stale read of one fails.
 #include <set>
 #include <string>
 #include <tuple>
@@ -33,10 +37,11 @@ void define_tracers() {
         "traced-grown: 0 "
         "trace-grower: func [event where offset value ref frame /local old-tail] [ "
         "    traced-grown: traced-grown + 1 "
-        "    if any [block? :where paren? :where] [ "
+        "    if event = 'init [traced-top: where] "
+        "    if all [event <> 'init any [block? :where paren? :where]] [ "
         "        old-tail: tail where "
         "        loop 20 [append where none] "
-        "        clear old-tail "
+        "        unless same? head where head traced-top [clear old-tail] "
         "    ] "
         "    set to word! append copy \"traced-grown-\" form traced-grown traced-grown "
         "]");
@@ -121,6 +126,22 @@ TEST_P(TracedTables, GiveTheTablesResults) {
         }
         if (tracing == Tracing::none || !g_left_by_return.count(c.code)) EXPECT_EQ(got, c.expected);
     }
+}
+
+// Cells appended to the code at one event: those appended at init, before
+// the block begins, run; those appended from its enter event on do not.
+TEST(TracedGrowth, ABlockEndsAtTheTailItHadWhenItBegan) {
+    eval_value("grow-at: func [at] [grown: false func [event where offset value ref frame] compose/deep [ "
+               "    if all [event = (to lit-word! at) not grown same? head where head c] [ "
+               "        append where [append out 3] grown: true "
+               "    ] "
+               "]]");
+    expect_results({
+        {"out: copy [] c: copy [append out 1 7] cb: grow-at 'init reduce [do/trace c :cb out]", "[[1 3] [1 3]]"},
+        {"out: copy [] c: copy [append out 1 7] cb: grow-at 'enter reduce [do/trace c :cb out]", "[7 [1]]"},
+        {"out: copy [] c: copy [append out 1 7] cb: grow-at 'call reduce [do/trace c :cb out]", "[7 [1]]"},
+        {"out: copy [] c: copy [append out 1 7] cb: grow-at 'exit reduce [do/trace c :cb out]", "[7 [1]]"},
+    });
 }
 
 // Fails today: a function left by return or exit under a trace answers its epilog call-back's result.

@@ -71,6 +71,7 @@ const std::set<std::string> g_left_by_return = {
     "deep-return",
     "early 0",
     "early 4",
+    "early-object",
     "f: func [] [(return 5) 1] f",
     "f: func [] [do [return 3] 4] f",
     "f: func [] [exit 1] f",
@@ -81,6 +82,7 @@ const std::set<std::string> g_left_by_return = {
     "n: 0 loop 3 [n: n + ten-times 1] n",
     "quit-early",
     "reduce [1 early 2 3]",
+    "reduce [1 early-object early-object 2]",
     "tried-return",
 };
 

@@ -81,35 +81,38 @@ const EvalTable does_and_has{"FunctionTest.DoesAndHas", nullptr, {
 
 TEST_F(FunctionTest, DoesAndHas) { expect_table(does_and_has); }
 
+void define_not_a_type() { set_global("not-a-type", load_block("[1]")); }
+
+const EvalTable spec_errors{"FunctionTest.SpecErrors", define_not_a_type, {
+    {"func [[trace 1] a] []", "script/bad-func-def"},
+    {"func [return: [integer!] return: [integer!]] []", "script/bad-func-def"},
+    {"func [/local a return: [integer!]] []", "script/bad-func-def"},
+    {"func [a: [integer!]] []", "script/bad-func-def"},
+    {"func [return: integer!] []", "script/bad-func-def"},
+    {"func [return: [integer!] 5] []", "script/bad-func-def"},
+    {"func [return: [integer!] a] []", "script/bad-func-def"},
+    {"func [a \"doc\" [integer!]] []", "script/bad-func-def"},
+    {"func [/local 'a] []", "script/bad-func-def"},
+    {"func [/local a /r] []", "script/bad-func-def"},
+    {"func [/r [integer!]] []", "script/bad-func-def"},
+    {"func [1] []", "script/bad-func-def"},
+    {"func [/local a /local] []", "script/dup-vars"},
+    {"func [a A] []", "script/dup-vars"},
+    {"func [a /a] []", "script/dup-vars"},
+    {"func [a [not-a-type]] []", "script/invalid-type-spec"},
+    {"func [a [never-set-word]] []", "script/no-value"},
+    {"make function! [[a]]", "script/bad-func-def"},
+    {"make function! [[a] 1]", "script/bad-func-def"},
+    {"make function! [a [b]]", "script/bad-func-def"},
+    {"func [a [integer!] \"doc\" b :c 'd /r e return: [block!] /local f g] []", ""},
+    {"func [a [integer!] return: [integer!] /local t] []", ""},
+    {"func [a return: [integer!] /r] []", "script/bad-func-def"},
+    {"make function! [[a] [a]]", ""},
+}, eval_error};
+
 TEST_F(FunctionTest, SpecErrors) {
-    set_global("not-a-type", load_block("[1]"));
-    const std::vector<EvalCase> cases = {
-        {"func [[trace 1] a] []", "script/bad-func-def"},
-        {"func [return: [integer!] return: [integer!]] []", "script/bad-func-def"},
-        {"func [/local a return: [integer!]] []", "script/bad-func-def"},
-        {"func [a: [integer!]] []", "script/bad-func-def"},
-        {"func [return: integer!] []", "script/bad-func-def"},
-        {"func [return: [integer!] 5] []", "script/bad-func-def"},
-        {"func [return: [integer!] a] []", "script/bad-func-def"},
-        {"func [a \"doc\" [integer!]] []", "script/bad-func-def"},
-        {"func [/local 'a] []", "script/bad-func-def"},
-        {"func [/local a /r] []", "script/bad-func-def"},
-        {"func [/r [integer!]] []", "script/bad-func-def"},
-        {"func [1] []", "script/bad-func-def"},
-        {"func [/local a /local] []", "script/dup-vars"},
-        {"func [a A] []", "script/dup-vars"},
-        {"func [a /a] []", "script/dup-vars"},
-        {"func [a [not-a-type]] []", "script/invalid-type-spec"},
-        {"func [a [never-set-word]] []", "script/no-value"},
-        {"make function! [[a]]", "script/bad-func-def"},
-        {"make function! [[a] 1]", "script/bad-func-def"},
-        {"make function! [a [b]]", "script/bad-func-def"},
-        {"func [a [integer!] \"doc\" b :c 'd /r e return: [block!] /local f g] []", ""},
-        {"func [a [integer!] return: [integer!] /local t] []", ""},
-        {"func [a return: [integer!] /r] []", "script/bad-func-def"},
-        {"make function! [[a] [a]]", ""},
-    };
-    for (const EvalCase& c : cases) EXPECT_EQ(eval_error(c.code), c.expected) << c.code;
+    define_not_a_type();
+    expect_table(spec_errors);
     ErrorThrow e = caught_error([] { eval_value("func [a b A] []"); });
     EXPECT_EQ(mold_of(e.args[0]), "A");
 }

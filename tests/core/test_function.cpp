@@ -1,8 +1,6 @@
 // function! and routine! values: the definition natives, spec checking,
 // locals, reflection, molding and comparison; calls from C++; routines from
 // the routine table.
-#include <vector>
-
 #include "core/function.h"
 #include "core/routine.h"
 #include "tests/support/eval_tables.h"

@@ -8,7 +8,7 @@
 #include "core/ownership.h"
 #include "series/hash_table.h"
 #include "series/unicode.h"
-#include "tests/support/eval_env.h"
+#include "tests/support/eval_tables.h"
 
 using namespace zel;
 using namespace zel::test;
@@ -139,28 +139,34 @@ TEST(CollectorMarking, ReachableValuesLiveAndDroppedOnesAreFreed) {
     }
 }
 
+const EvalTable a_paren_in_a_path_that_collects_reaches_the_same_container{
+    "CollectorMarking.AParenInAPathThatCollectsReachesTheSameContainer", nullptr, {
+    {"b: copy/deep [[1 2] [3 4]] b/(b: none recycle 2)/1", "3"},
+    {"o: make object! [a: copy [x y]] o/(o: none recycle 'a)/2", "y"},
+    {"s: copy \"abc\" s/(s: none recycle 2)", "#\"b\""},
+    {"b: copy/deep [[1 2] [3 4]] b/(b: none recycle 1)/2: 9", "9"},
+}};
+
 TEST(CollectorMarking, AParenInAPathThatCollectsReachesTheSameContainer) {
-    expect_results({
-        {"b: copy/deep [[1 2] [3 4]] b/(b: none recycle 2)/1", "3"},
-        {"o: make object! [a: copy [x y]] o/(o: none recycle 'a)/2", "y"},
-        {"s: copy \"abc\" s/(s: none recycle 2)", "#\"b\""},
-        {"b: copy/deep [[1 2] [3 4]] b/(b: none recycle 1)/2: 9", "9"},
-    });
+    expect_table(a_paren_in_a_path_that_collects_reaches_the_same_container);
 }
 
 // Values under construction that only C++ code holds: a stress build
 // collects before every allocation their making does, so a value its maker
 // forgot to keep reachable is freed and read after.
+const EvalTable values_being_made_survive_the_collections_they_start{
+    "CollectorMarking.ValuesBeingMadeSurviveTheCollectionsTheyStart", nullptr, {
+    {"to block! make map! reduce [\"k\" copy \"x\" 'b [1]]", "[\n    \"k\" \"x\"\n    b: [1]\n]"},
+    {"m: make map! [] put m copy \"key\" 1 m", "#[\n    \"key\" 1\n]"},
+    {"u: http://example.org u/(append copy \"pa\" \"th\")", "http://example.org/path"},
+    {"do \"1 + length? copy [a b]\"", "3"},
+    {"reflect make object! [a: copy \"x\" b: [1]] 'values", "[\"x\" [1]]"},
+    {"transcode/next \"1 [2] 3\"", "[1 \" [2] 3\"]"},
+    {"reflect make map! reduce [copy \"k\" copy \"v\"] 'body", "[\n    \"k\" \"v\"\n]"},
+}};
+
 TEST(CollectorMarking, ValuesBeingMadeSurviveTheCollectionsTheyStart) {
-    expect_results({
-        {"to block! make map! reduce [\"k\" copy \"x\" 'b [1]]", "[\n    \"k\" \"x\"\n    b: [1]\n]"},
-        {"m: make map! [] put m copy \"key\" 1 m", "#[\n    \"key\" 1\n]"},
-        {"u: http://example.org u/(append copy \"pa\" \"th\")", "http://example.org/path"},
-        {"do \"1 + length? copy [a b]\"", "3"},
-        {"reflect make object! [a: copy \"x\" b: [1]] 'values", "[\"x\" [1]]"},
-        {"transcode/next \"1 [2] 3\"", "[1 \" [2] 3\"]"},
-        {"reflect make map! reduce [copy \"k\" copy \"v\"] 'body", "[\n    \"k\" \"v\"\n]"},
-    });
+    expect_table(values_being_made_survive_the_collections_they_start);
 }
 
 TEST(CollectorMarking, OwnedSeriesKeepTheirEntriesWhileTheOwnerLives) {

@@ -31,6 +31,7 @@
 #include "core/routine.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/trace.h"
 #include "core/word.h"
 #include "core/words.h"
 #include "series/block.h"
@@ -70,17 +71,41 @@ inline std::string read_source(const char* relative) {
 }
 #endif
 
-// Runs the code on empty stacks under a barrier; answers the result.
+// A trace call-back that `run` installs around the code it runs, as do/trace
+// installs one, or null: the traced runs of evaluation tables set it (the
+// cell is theirs to keep alive).
+inline const Cell* g_run_tracer = nullptr;
+
+// Runs the code on empty stacks under a barrier; answers the result. Under
+// g_run_tracer the code is traced from its init event to its end event,
+// which an error also sends before it goes on to the caller.
 inline Cell run(const Cell& code) {
     empty_both_stacks();
     struct Empty {
         ~Empty() { empty_both_stacks(); }
     } empty;
+    gc::root keep_code(&code);  // for the end event, once the stacks let it go
     stack::push(&code);
     Cell* block = stack::arguments();
     stack::mark_try_all(&words::word(words::Word::body));
-    if (stack::Exit e = interpreter::eval_block(block, true))
-        throw std::runtime_error("an exit crossed the barrier: " + std::to_string(e.code));
+    bool traced = g_run_tracer && interpreter::install_tracer(g_run_tracer);
+    stack::Exit e;
+    try {
+        if (traced) interpreter::trace_init(&code);
+        e = interpreter::eval_block(block, true);
+    } catch (...) {
+        if (!traced) throw;
+        // The end event runs on fresh stacks; an error of its own gives way.
+        empty_both_stacks();
+        stack::mark_try_all(&words::word(words::Word::body));
+        try {
+            interpreter::remove_tracer(&code);
+        } catch (...) {
+        }
+        throw;
+    }
+    if (traced) interpreter::remove_tracer(&code);
+    if (e) throw std::runtime_error("an exit crossed the barrier: " + std::to_string(e.code));
     return *stack::arguments();
 }
 

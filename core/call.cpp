@@ -697,6 +697,9 @@ Exit run_body(const Cell* function, const Cell* body, const Cell* name) {
     if (e.code == THROW_RETURN || e.code == THROW_EXIT) {
         stack::end_throw();
         e.code = 0;
+        // The exit left the result in the call's first cell with the top on
+        // it: above it, the epilog's call-back cannot take its place.
+        stack::g_top = stack::arguments() + 1;
     }
     if (!e.code) {
         if (g_tracing) [[unlikely]]

@@ -7,7 +7,8 @@
 #   bash bench/eval_callgrind.sh
 #
 # Prints, per unit: while and call per loop iteration, foreach per element,
-# fib per call of fib, straight per run of its 200-expression block.
+# fib per call of fib, straight per run of its 200-expression block, objects
+# per object made.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,8 +26,9 @@ cp bench/eval/foreach.zel "$work/foreach.zel"
 sed 's/1000000/100000/' bench/eval/call.zel > "$work/call.zel"
 sed 's/^fib 30$/fib 18/' bench/eval/fib.zel > "$work/fib.zel"
 sed 's/^loop 20000 body$/loop 1000 body/' bench/eval/straight.zel > "$work/straight.zel"
-declare -A units=([while]=100000 [foreach]=1000000 [call]=100000 [fib]=8361 [straight]=1000)
-names=(while foreach call fib straight)
+sed 's/1000000/100000/' bench/eval/objects.zel > "$work/objects.zel"
+declare -A units=([while]=100000 [foreach]=1000000 [call]=100000 [fib]=8361 [straight]=1000 [objects]=100000)
+names=(while foreach call fib straight objects)
 
 count() {  # program name: instructions of a whole run
   valgrind --tool=callgrind --callgrind-out-file=/dev/null "$build/bench/bench_eval" "$work" "$1" 2>&1 |

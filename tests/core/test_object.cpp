@@ -407,7 +407,9 @@ TEST_F(ObjectTest, ObjectsOfOneShapeShareTheirWordTable) {
         Cell second = eval_value(c.second);
         Node table1 = context::word_table(first.data1), table2 = context::word_table(second.data1);
         EXPECT_EQ(table1 == table2, c.same);
-        if (c.same) EXPECT_TRUE(context::shared_keys_q(first.data1) && context::shared_keys_q(second.data1));
+        if (c.same) {
+            EXPECT_TRUE(context::shared_keys_q(first.data1) && context::shared_keys_q(second.data1));
+        }
     }
     EXPECT_EQ(eval("words-of-o: reflect shape-o 'words"), "[a b]");
     EXPECT_EQ(eval("shape-o/a: 10 reduce [shape-o/a get in make object! shape-spec 'a]"), "[10 1]");

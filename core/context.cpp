@@ -137,6 +137,10 @@ void mark_cache() {
     }
 }
 
+int32_t count_of(Node table) {
+    return int32_t(memory::series_of(hash_table::record(table)->keys)->used() / sizeof(Cell));
+}
+
 // Whether collecting the block's set-words into a table of the first `start`
 // words of `table` gives `table`: each set-word, from the head, is either
 // the next word of the table (same spelling) or one already before it (any
@@ -176,7 +180,7 @@ Node word_table(Node ctx) { return cell_of(ctx)->data1; }
 
 Node words_node(Node ctx) { return hash_table::record(word_table(ctx))->keys; }
 
-int32_t word_count(Node ctx) { return int32_t(memory::series_of(words_node(ctx))->used() / sizeof(Cell)); }
+int32_t word_count(Node ctx) { return count_of(word_table(ctx)); }
 
 Cell* word_at(Node ctx, int32_t n) { return memory::series_of(words_node(ctx))->cells() + n; }
 
@@ -285,13 +289,14 @@ bool collect_set_words_shared(Node ctx, Cell* block) {
     int32_t length = int32_t(memory::series_of(block->data2)->used() / sizeof(Cell));
     if (int32_t(block->data1) > length) block->data1 = uint32_t(length);
     Node base = word_table(ctx);
-    int32_t before = word_count(ctx);
+    int32_t before = count_of(base);
     CacheEntry& entry = cache_entry(base, block->data2, head_of(block));
     if (entry.table && entry.base == base && entry.block == block->data2 && entry.head == head_of(block) &&
         same_set_words(entry.table, before, block)) {
         use_table(ctx, entry.table, true);
-        fill_values(ctx, word_count(ctx));
-        return word_count(ctx) > before;
+        int32_t after = count_of(entry.table);
+        fill_values(ctx, after);
+        return after > before;
     }
     if (!collect_set_words(ctx, block)) return false;
     if (word_count(ctx) <= SHARED_WORDS) {

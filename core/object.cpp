@@ -45,6 +45,29 @@ Node make_record(int32_t on_change, int32_t on_deep_change) {
 
 int32_t find_symbol(Node ctx, words::Word name) { return context::find_word(ctx, words::symbol(name), true); }
 
+// The field indexes of the two handlers (-1: none). Most objects have a few
+// fields: read in order, each name resolved once, they are found sooner
+// than by two lookups in the word table.
+constexpr int32_t FEW_FIELDS = 8;
+void find_handlers(Node ctx, int32_t* on_change, int32_t* on_deep) {
+    int32_t n = context::word_count(ctx);
+    if (n > FEW_FIELDS) {
+        *on_change = find_symbol(ctx, words::Word::on_change_star);
+        *on_deep = find_symbol(ctx, words::Word::on_deep_change_star);
+        return;
+    }
+    *on_change = *on_deep = -1;
+    if (n == 0) return;
+    uint32_t change = symbol::resolve(words::symbol(words::Word::on_change_star));
+    uint32_t deep = symbol::resolve(words::symbol(words::Word::on_deep_change_star));
+    const Cell* fields = context::word_at(ctx, 0);  // nothing below allocates
+    for (int32_t i = 0; i < n; i++) {
+        uint32_t name = symbol::resolve(fields[i].data2);
+        if (name == change) *on_change = i;
+        else if (name == deep) *on_deep = i;
+    }
+}
+
 // Pushes the value's copy made by its type's copy action.
 Cell* push_copy(const Cell* value, bool deep) {
     Cell source = *value;
@@ -291,8 +314,8 @@ void store_owner(const Cell* object) { *context::owner_of(object->data1) = *obje
 
 void init_events(Cell* object) {
     Node ctx = object->data1;
-    int32_t on_change = find_symbol(ctx, words::Word::on_change_star);
-    int32_t on_deep = find_symbol(ctx, words::Word::on_deep_change_star);
+    int32_t on_change, on_deep;
+    find_handlers(ctx, &on_change, &on_deep);
     object->data3 = 0;
     if (on_change >= 0 || on_deep >= 0) {
         for (int32_t i : {on_change, on_deep}) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/collector.h"
 #include "core/context.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -411,9 +412,15 @@ Cell set_words_block(const std::vector<const char*>& names) {
     return block_of(cells);
 }
 
+// The contexts these tests make are held by C++ alone: no collection runs
+// while they work (the collector's part is tested through objects).
+class SharedKeys : public ::testing::Test {
+    collector::Pause pause_;
+};
+
 }  // namespace
 
-TEST(SharedKeys, ACopyKeepsTheTableUntilEitherAddsAWord) {
+TEST_F(SharedKeys, ACopyKeepsTheTableUntilEitherAddsAWord) {
     struct Case {
         const char* how;
         void (*add)(Node ctx);
@@ -462,7 +469,7 @@ TEST(SharedKeys, ACopyKeepsTheTableUntilEitherAddsAWord) {
     }
 }
 
-TEST(SharedKeys, ContextsOnTheStackOrOfManyWordsAreCopiedNotShared) {
+TEST_F(SharedKeys, ContextsOnTheStackOrOfManyWordsAreCopiedNotShared) {
     std::vector<std::string> names;
     for (int i = 0; i <= context::SHARED_WORDS; i++) names.push_back("shk-many-" + std::to_string(i));
     std::vector<const char*> pointers;
@@ -482,7 +489,7 @@ TEST(SharedKeys, ContextsOnTheStackOrOfManyWordsAreCopiedNotShared) {
     EXPECT_FALSE(context::shared_keys_q(cloned));
 }
 
-TEST(SharedKeys, BlocksOfTheSameSetWordsGiveTheSameTable) {
+TEST_F(SharedKeys, BlocksOfTheSameSetWordsGiveTheSameTable) {
     Cell spec = set_words_block({"shk-x", "shk-y", "SHK-X", "shk-z"});
     Node first = context::create_shared_empty(4, true, context::KIND_OBJECT);
     EXPECT_TRUE(context::collect_set_words_shared(first, &spec));
@@ -519,7 +526,7 @@ TEST(SharedKeys, BlocksOfTheSameSetWordsGiveTheSameTable) {
     }
 }
 
-TEST(SharedKeys, ChangeFlagsBelongToEachContext) {
+TEST_F(SharedKeys, ChangeFlagsBelongToEachContext) {
     std::vector<std::string> names;
     for (int i = 0; i < 41; i++) names.push_back("shk-flag-" + std::to_string(i));
     std::vector<const char*> pointers;
@@ -546,7 +553,7 @@ TEST(SharedKeys, ChangeFlagsBelongToEachContext) {
     EXPECT_TRUE(context::changed_q(original.data1, 1));
 }
 
-TEST(SharedKeys, BindingMovesWordsOfAContextOfTheSameTable) {
+TEST_F(SharedKeys, BindingMovesWordsOfAContextOfTheSameTable) {
     Cell original = object_of({"shk-b1", "shk-b2"});
     Cell copy = original;
     Node shared = context::share(&copy, context::KIND_OBJECT);

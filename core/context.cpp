@@ -1,9 +1,11 @@
-// Contexts: creation, the word-table operations, binding, getting and
-// setting values, the global context, and context!'s registration.
+// Contexts: creation, the word-table operations, binding, the shared word
+// tables and their cache, change flags, getting and setting values, the
+// global context, and context!'s registration.
 #include "core/context.h"
 
 #include <algorithm>
 
+#include "core/collector.h"
 #include "core/datatype.h"
 #include "core/error.h"
 #include "core/root.h"
@@ -61,9 +63,114 @@ bool nested_type(int type) {
 
 int32_t head_of(const Cell* block) { return std::max(int32_t(block->data1), 0); }
 
+// The values series grows to `count` unset cells (none for a context on the
+// stack); the cells past its tail are made unset, the others kept.
+void fill_values(Node ctx, int32_t count) {
+    Node node = values_node(ctx);
+    if (node == 0) return;
+    Series* values = memory::series_of(node);
+    int64_t bytes = int64_t(count) * int64_t(sizeof(Cell));
+    if (bytes <= int64_t(values->tail)) return;
+    if (bytes > values->capacity) values = memory::expand_series(values, bytes);
+    for (int64_t b = values->tail; b < bytes; b += sizeof(Cell))
+        cell::set(reinterpret_cast<Cell*>(values->data() + b), TYPE_UNSET);
+    values->tail = uint32_t(bytes);
+}
+
+// ---- Shared word tables ---------------------------------------------------------------
+
+// The word cells of a table about to be shared stop naming their context.
+void release_words(Node table) {
+    Series* keys = memory::series_of(hash_table::record(table)->keys);
+    for (Cell* c = keys->cells(); c < keys->cell_tail(); c++) c->data1 = 0;
+}
+
+void use_table(Node ctx, Node table, bool shared) {
+    Cell* c = cell_of(ctx);
+    c->data1 = table;
+    if (shared) c->header |= FLAG_CTX_SHARED_KEYS;
+    else c->header &= ~FLAG_CTX_SHARED_KEYS;
+}
+
+// The context's table becomes shared (it may be so already).
+void share_table(Node ctx) {
+    if (shared_keys_q(ctx)) return;
+    release_words(word_table(ctx));
+    use_table(ctx, word_table(ctx), true);
+}
+
+// Copy on write: a context about to add a word to a shared table takes a
+// copy of its own, whose words name it.
+void unshare(Node ctx) {
+    Node fresh = hash_table::copy(word_table(ctx), 0);
+    use_table(ctx, fresh, false);
+    Series* keys = memory::series_of(words_node(ctx));
+    for (Cell* c = keys->cells(); c < keys->cell_tail(); c++) c->data1 = ctx;
+}
+
+// The tables made by collect_set_words_shared: the table a context started
+// with (shared), the block node and head the set-words came from, and the
+// table they grew it to (shared too). Entries are chosen by hash and
+// replaced at will; the collector keeps the tables of every entry, so a node
+// named here is never reused for another table. The block node is only a
+// hint: the block's set-words are checked against the table at each use.
+struct CacheEntry {
+    Node base = 0;
+    Node block = 0;
+    int32_t head = 0;
+    Node table = 0;
+};
+constexpr uint32_t CACHE_ENTRIES = 64;
+CacheEntry g_cache[CACHE_ENTRIES];
+Node g_empty_table = 0;
+
+CacheEntry& cache_entry(Node base, Node block, int32_t head) {
+    uint32_t h = hash_table::fmix32(base * 0x9E3779B1u ^ block * 0x85EBCA77u ^ uint32_t(head));
+    return g_cache[h & (CACHE_ENTRIES - 1)];
+}
+
+void mark_cache() {
+    collector::mark_table(g_empty_table);
+    for (const CacheEntry& e : g_cache) {
+        collector::mark_table(e.base);
+        collector::mark_table(e.table);
+    }
+}
+
+int32_t count_of(Node table) {
+    return int32_t(memory::series_of(hash_table::record(table)->keys)->used() / sizeof(Cell));
+}
+
+// Whether collecting the block's set-words into a table of the first `start`
+// words of `table` gives `table`: each set-word, from the head, is either
+// the next word of the table (same spelling) or one already before it (any
+// spelling), and no word of the table is left over.
+bool same_set_words(Node table, int32_t start, const Cell* block) {
+    Series* keys = memory::series_of(hash_table::record(table)->keys);
+    int32_t count = int32_t(keys->used() / sizeof(Cell));
+    int32_t next = start;
+    Series* s = memory::series_of(block->data2);
+    for (const Cell *c = s->cells() + head_of(block), *end = s->cell_tail(); c < end; c++) {
+        if (type_of(c) != TYPE_SET_WORD) continue;
+        if (next < count && keys->cells()[next].data2 == c->data2) {
+            next++;
+            continue;
+        }
+        int32_t found = hash_table::find_word(table, c->data2, true, 0, nullptr);
+        if (found < 0 || found >= next) return false;
+    }
+    return next == count;
+}
+
 }  // namespace
 
-void init_global() { g_global = create(GLOBAL_SLOTS, false, false, nullptr, KIND_GLOBAL); }
+void init_global() {
+    for (CacheEntry& e : g_cache) e = CacheEntry{};
+    g_empty_table = 0;
+    collector::remove_mark_callback(mark_cache);
+    collector::add_mark_callback(mark_cache);
+    g_global = create(GLOBAL_SLOTS, false, false, nullptr, KIND_GLOBAL);
+}
 
 void init() { datatype::register_type(datatype::TypeRecord(TYPE_CONTEXT, 0, "context!")); }
 
@@ -73,7 +180,7 @@ Node word_table(Node ctx) { return cell_of(ctx)->data1; }
 
 Node words_node(Node ctx) { return hash_table::record(word_table(ctx))->keys; }
 
-int32_t word_count(Node ctx) { return int32_t(memory::series_of(words_node(ctx))->used() / sizeof(Cell)); }
+int32_t word_count(Node ctx) { return count_of(word_table(ctx)); }
 
 Cell* word_at(Node ctx, int32_t n) { return memory::series_of(words_node(ctx))->cells() + n; }
 
@@ -82,6 +189,14 @@ int32_t find_word(Node ctx, uint32_t symbol, bool any_case) {
 }
 
 int32_t find_or_add_word(Node ctx, uint32_t symbol, bool any_case, int32_t* added) {
+    if (shared_keys_q(ctx)) {
+        int32_t present = find_word(ctx, symbol, any_case);
+        if (present >= 0) {
+            if (added) *added = present;
+            return present;
+        }
+        unshare(ctx);
+    }
     int32_t found = hash_table::find_word(word_table(ctx), symbol, any_case, ctx, added);
     if (found >= 0 && added) *added = found;
     return found;
@@ -139,6 +254,11 @@ Cell* bind(Cell* block, Node ctx, bool self) {
             if (self && type == TYPE_WORD && c->data2 == self_symbol) {
                 c->data1 = ctx;
                 c->data3 = uint32_t(-1);
+            } else if (c->data1 != 0 && c->data1 != ctx && int32_t(c->data3) >= 0 &&
+                       word_table(c->data1) == word_table(ctx) && !on_stack(c->data1)) {
+                // Bound to a context over the same table (an object of the
+                // same shape made from this block before): the index holds.
+                c->data1 = ctx;
             } else {
                 bind_word(ctx, c);
             }
@@ -164,9 +284,34 @@ bool collect_set_words(Node ctx, Cell* block) {
     return word_count(ctx) > before;
 }
 
+bool collect_set_words_shared(Node ctx, Cell* block) {
+    if (!shared_keys_q(ctx)) return collect_set_words(ctx, block);
+    int32_t length = int32_t(memory::series_of(block->data2)->used() / sizeof(Cell));
+    if (int32_t(block->data1) > length) block->data1 = uint32_t(length);
+    Node base = word_table(ctx);
+    int32_t before = count_of(base);
+    CacheEntry& entry = cache_entry(base, block->data2, head_of(block));
+    if (entry.table && entry.base == base && entry.block == block->data2 && entry.head == head_of(block) &&
+        same_set_words(entry.table, before, block)) {
+        use_table(ctx, entry.table, true);
+        int32_t after = count_of(entry.table);
+        fill_values(ctx, after);
+        return after > before;
+    }
+    if (!collect_set_words(ctx, block)) return false;
+    if (word_count(ctx) <= SHARED_WORDS) {
+        share_table(ctx);
+        entry = CacheEntry{base, block->data2, head_of(block), word_table(ctx)};
+    }
+    return true;
+}
+
 // ---- Making -----------------------------------------------------------------------------
 
-Node create(int32_t slots, bool on_stack, bool self, const Cell* source, int kind) {
+namespace {
+
+// create, or with a shared table (not 0) a context over it.
+Node assemble(int32_t slots, bool on_stack, bool self, const Cell* source, int kind, Node shared) {
     if (slots <= 0) slots = 1;
     Node ctx = memory::alloc_cells(2);
     Hold hold(ctx);
@@ -174,7 +319,7 @@ Node create(int32_t slots, bool on_stack, bool self, const Cell* source, int kin
     cell::set(s->cells(), TYPE_UNSET);
     cell::set(s->cells() + 1, TYPE_UNSET);
     s->tail = 2 * sizeof(Cell);
-    Node table = hash_table::init(slots, source, hash_table::KIND_SYMBOL, source ? 2 : 0);
+    Node table = shared ? shared : hash_table::init(slots, source, hash_table::KIND_SYMBOL, source ? 2 : 0);
     cell::set(cell_of(ctx), TYPE_CONTEXT, table);
     int32_t words = word_count(ctx);
     Node values = 0;
@@ -187,7 +332,14 @@ Node create(int32_t slots, bool on_stack, bool self, const Cell* source, int kin
     c->header = TYPE_CONTEXT | ((uint32_t(kind) << KIND_SHIFT) & KIND_MASK);
     if (on_stack) c->header |= FLAG_CTX_ON_STACK;
     if (self) c->header |= FLAG_CTX_SELF;
+    if (shared) c->header |= FLAG_CTX_SHARED_KEYS;
     return ctx;
+}
+
+}  // namespace
+
+Node create(int32_t slots, bool on_stack, bool self, const Cell* source, int kind) {
+    return assemble(slots, on_stack, self, source, kind, 0);
 }
 
 Node clone(Cell* value, int kind) {
@@ -196,8 +348,24 @@ Node clone(Cell* value, int kind) {
     cell::set(&source, TYPE_BLOCK, 0, words_node(old));
     Node fresh = create(word_count(old), on_stack(old), self_q(old), &source, kind);
     for (int32_t i = 0; i < word_count(fresh); i++) word_at(fresh, i)->data1 = fresh;
+    cell_of(fresh)->data3 = cell_of(old)->data3;
     value->data1 = fresh;
     return fresh;
+}
+
+Node share(Cell* value, int kind) {
+    Node old = value->data1;
+    if (on_stack(old) || word_count(old) > SHARED_WORDS) return clone(value, kind);
+    share_table(old);
+    Node fresh = assemble(word_count(old), false, self_q(old), nullptr, kind, word_table(old));
+    cell_of(fresh)->data3 = cell_of(old)->data3;
+    value->data1 = fresh;
+    return fresh;
+}
+
+Node create_shared_empty(int32_t slots, bool self, int kind) {
+    if (g_empty_table == 0) g_empty_table = hash_table::init(1, nullptr, hash_table::KIND_SYMBOL, 0);
+    return assemble(slots, false, self, nullptr, kind, g_empty_table);
 }
 
 Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind) {
@@ -215,15 +383,7 @@ Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind) {
             find_or_add_word(ctx, c->data2, true, &added);
         }
     }
-    // Every value is unset: the series was made so, only its tail moves.
-    if (!on_stack) {
-        Series* values = memory::series_of(cell_of(ctx)->data2);
-        int64_t bytes = int64_t(word_count(ctx)) * int64_t(sizeof(Cell));
-        if (bytes > values->capacity) values = memory::expand_series(values, bytes);
-        for (int64_t b = values->tail; b < bytes; b += sizeof(Cell))
-            cell::set(reinterpret_cast<Cell*>(values->data() + b), TYPE_UNSET);
-        values->tail = uint32_t(bytes);
-    }
+    fill_values(ctx, word_count(ctx));
     return ctx;
 }
 
@@ -258,7 +418,7 @@ Cell* set_in(Cell* word, const Cell* value, Node ctx, bool notify) {
     if (!values) fire(ERR_script_not_defined, word);
     if (on_stack(ctx) || kind_of(ctx) != KIND_OBJECT) return copy_cell(value, values + index);
 
-    word_at(ctx, index)->header |= FLAG_FIELD_CHANGED;
+    mark_changed(ctx, index);
     Cell* owner = owner_of(ctx);
     if (!notify || !g_on_change || type_of(owner) != TYPE_OBJECT || owner->data3 == 0)
         return copy_cell(value, values + index);
@@ -269,6 +429,23 @@ Cell* set_in(Cell* word, const Cell* value, Node ctx, bool notify) {
     stack::g_top = top;
     // The handler runs code that may have grown the context.
     return values_of(cell_of(ctx)) + index;
+}
+
+// ---- Change flags -----------------------------------------------------------------------
+
+void mark_changed(Node ctx, int32_t n) {
+    if (n < SHARED_WORDS) cell_of(ctx)->data3 |= 1u << n;
+    else word_at(ctx, n)->header |= FLAG_FIELD_CHANGED;
+}
+
+bool changed_q(Node ctx, int32_t n) {
+    if (n < SHARED_WORDS) return (cell_of(ctx)->data3 >> n) & 1;
+    return (word_at(ctx, n)->header & FLAG_FIELD_CHANGED) != 0;
+}
+
+void clear_changed(Node ctx) {
+    cell_of(ctx)->data3 = 0;
+    for (int32_t n = SHARED_WORDS; n < word_count(ctx); n++) word_at(ctx, n)->header &= ~FLAG_FIELD_CHANGED;
 }
 
 // ---- The global context -----------------------------------------------------------------

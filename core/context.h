@@ -4,15 +4,30 @@
 //   cell 0, the context cell (type 14):
 //     header  type 14; kind in bits 11-12 (global, function, object);
 //             FLAG_CTX_ON_STACK (0x400000): the values are argument-stack
-//             cells; FLAG_CTX_SELF (0x1000000): `self` reads the owner
+//             cells; FLAG_CTX_SELF (0x1000000): `self` reads the owner;
+//             FLAG_CTX_SHARED_KEYS (0x20000): the word table may be another
+//             context's too (below)
 //     data1   word table: a hash table (kind 2) whose key series holds one
 //             word! cell {context, symbol, index} per word, in order of addition
 //     data2   values: the node of a cell series, one value per word at the
 //             word's index; for a context on the stack, the argument-stack
 //             cell index of the running call's first argument plus one (0 while
 //             no call runs), set by the evaluator through set_frame
+//     data3   an object's change flags of its first 32 fields, bit n for
+//             field n (later fields flag their word cell: FLAG_FIELD_CHANGED)
 //   cell 1, the owner cell: the function or object that owns the context
 //             (unset until the owner stores itself there).
+//
+// Shared word tables: objects of one shape need one table. A copy of an
+// object, and an object made from a spec block whose set-words an earlier
+// object of the same start was made from, take the table of the other
+// instead of building their own; each keeps its own values. A shared table
+// never changes: a context adding a word to one first takes a copy of its
+// own (copy on write). Its word cells name no context (payload 1 is 0), so
+// a dead object's context is not kept by the table; word_at of a context
+// with shared keys answers such a cell, whose index still holds. A shared
+// table holds at most SHARED_WORDS words, so that every change flag of its
+// contexts lives in their own context cell.
 //
 // Words are looked up by the canonical id of their symbol, so all case
 // variants meet in one entry. In the global context a word added by exact
@@ -40,6 +55,8 @@ namespace zel::context {
 enum Kind : int { KIND_GLOBAL = 0, KIND_FUNCTION = 1, KIND_OBJECT = 2 };
 
 constexpr uint32_t FLAG_CTX_SELF = 0x01000000;
+constexpr uint32_t FLAG_CTX_SHARED_KEYS = 0x00020000;
+constexpr int32_t SHARED_WORDS = 32;
 constexpr int KIND_SHIFT = 11;
 constexpr uint32_t KIND_MASK = 0x3u << KIND_SHIFT;
 constexpr int GLOBAL_SLOTS = 4000;
@@ -59,6 +76,7 @@ inline Cell* owner_of(Node ctx) { return cell_of(ctx) + 1; }
 inline int kind_of(Node ctx) { return int((cell_of(ctx)->header & KIND_MASK) >> KIND_SHIFT); }
 inline bool on_stack(Node ctx) { return (cell_of(ctx)->header & FLAG_CTX_ON_STACK) != 0; }
 inline bool self_q(Node ctx) { return (cell_of(ctx)->header & FLAG_CTX_SELF) != 0; }
+inline bool shared_keys_q(Node ctx) { return (cell_of(ctx)->header & FLAG_CTX_SHARED_KEYS) != 0; }
 
 // The first value cell, or null when the context has no values (a function
 // context while no call of it runs).
@@ -119,6 +137,11 @@ Cell* bind(Cell* block, Node ctx, bool self);
 // Adds every set-word of the block (head to tail) to the context; true when
 // the context grew. A head past the tail is first set to the tail.
 bool collect_set_words(Node ctx, Cell* block);
+// The same for a context with shared keys, through a small cache of the
+// tables made so: when the words the block adds to this table were added to
+// it before, the context takes the table made then (shared, its new values
+// unset); otherwise the table the context grows is kept for the next time.
+bool collect_set_words_shared(Node ctx, Cell* block);
 
 // ---- Making ---------------------------------------------------------------------------------
 
@@ -127,8 +150,17 @@ bool collect_set_words(Node ctx, Cell* block);
 // word table, each with an unset value unless the context is on the stack.
 Node create(int32_t slots, bool on_stack, bool self, const Cell* source, int kind);
 // A new context with the words of the value's context (function or object;
-// its context node in data1), given to the value; the words are re-bound to it.
+// its context node in data1), given to the value; the words are re-bound to
+// it. Its change flags are the original's.
 Node clone(Cell* value, int kind);
+// The same sharing the original's word table (both then have shared keys),
+// unless the context is on the stack or has more than SHARED_WORDS words.
+// The values of the new context are unset.
+Node share(Cell* value, int kind);
+// A new context (not on the stack) with no words and room for `slots`
+// values, over the one shared empty table: the start of an object whose
+// words come from collect_set_words_shared.
+Node create_shared_empty(int32_t slots, bool self, int kind);
 // A context for a function spec: one word per word!, lit-word!, get-word!
 // and refinement! of the spec, in order (set-words and the rest skipped).
 Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind);
@@ -189,6 +221,11 @@ inline Cell* set(Cell* word, const Cell* value) { return set_in(word, value, wor
     else
         set(word, value);
 }
+
+// The change flags of an object's fields (see the layout above).
+void mark_changed(Node ctx, int32_t n);
+bool changed_q(Node ctx, int32_t n);
+void clear_changed(Node ctx);
 
 // Change notification of objects: called with the owner, the word, a copy of
 // the old value and the new value when an object with a change-handler record

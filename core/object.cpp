@@ -4,6 +4,8 @@
 // object_fields.cpp.
 #include "core/object.h"
 
+#include <algorithm>
+
 #include "core/context.h"
 #include "core/datatype.h"
 #include "core/error.h"
@@ -42,6 +44,29 @@ Node make_record(int32_t on_change, int32_t on_deep_change) {
 }
 
 int32_t find_symbol(Node ctx, words::Word name) { return context::find_word(ctx, words::symbol(name), true); }
+
+// The field indexes of the two handlers (-1: none). Most objects have a few
+// fields: read in order, each name resolved once, they are found sooner
+// than by two lookups in the word table.
+constexpr int32_t FEW_FIELDS = 8;
+void find_handlers(Node ctx, int32_t* on_change, int32_t* on_deep) {
+    int32_t n = context::word_count(ctx);
+    if (n > FEW_FIELDS) {
+        *on_change = find_symbol(ctx, words::Word::on_change_star);
+        *on_deep = find_symbol(ctx, words::Word::on_deep_change_star);
+        return;
+    }
+    *on_change = *on_deep = -1;
+    if (n == 0) return;
+    uint32_t change = symbol::resolve(words::symbol(words::Word::on_change_star));
+    uint32_t deep = symbol::resolve(words::symbol(words::Word::on_deep_change_star));
+    const Cell* fields = context::word_at(ctx, 0);  // nothing below allocates
+    for (int32_t i = 0; i < n; i++) {
+        uint32_t name = symbol::resolve(fields[i].data2);
+        if (name == change) *on_change = i;
+        else if (name == deep) *on_deep = i;
+    }
+}
 
 // Pushes the value's copy made by its type's copy action.
 Cell* push_copy(const Cell* value, bool deep) {
@@ -113,7 +138,7 @@ void rebind_functions(Node ctx) {
 void copy_object(Cell* result, const Cell* source_in, bool deep, Cell* types) {
     Cell source = *source_in;
     Cell fresh = source;
-    context::clone(&fresh, context::KIND_OBJECT);
+    context::share(&fresh, context::KIND_OBJECT);
     cell::set(result, type_of(&source), fresh.data1, source.data2, source.data3);
     Node ctx = result->data1;
     int32_t n = context::word_count(ctx);
@@ -177,10 +202,6 @@ void own_series(Node ctx, const Cell* prototype) {
     }
 }
 
-void clear_changed(Node ctx) {
-    for (int32_t i = 0; i < context::word_count(ctx); i++) context::word_at(ctx, i)->header &= ~FLAG_FIELD_CHANGED;
-}
-
 void unmark_values(Node ctx) {
     Series* s = memory::series_of(values_node(ctx));
     for (Cell* c = s->cells(); c < s->cell_tail(); c++) cell::clear_new_line(c);
@@ -192,11 +213,11 @@ bool fill_from_block(Cell* object, const Cell* spec, const Cell* prototype) {
     stack::TopScope scope;
     Cell* code = stack::push(spec);
     Node ctx = object->data1;
-    bool grew = context::collect_set_words(ctx, code);
+    bool grew = context::collect_set_words_shared(ctx, code);
     context::bind(code, ctx, true);
     if (prototype) own_series(ctx, prototype);
     if (stack::Exit e = interpreter::eval_block(code, false)) stack::raise_exit(e);
-    clear_changed(ctx);
+    context::clear_changed(ctx);
     unmark_values(ctx);
     return grew;
 }
@@ -253,6 +274,7 @@ const Cell* select_word(const Cell* object, const Cell* word) {
 Cell get_word(Node ctx, int32_t n) {
     Cell word = *context::word_at(ctx, n);
     word.header = TYPE_WORD;
+    word.data1 = ctx;  // a shared table's words name no context
     return word;
 }
 
@@ -266,19 +288,34 @@ bool bind_word(const Cell* object, Cell* word) {
 
 // ---- Making ------------------------------------------------------------------------------
 
-Cell* make_at(Cell* cell, int32_t slots) {
-    Node ctx = context::create(slots, false, true, nullptr, context::KIND_OBJECT);
+namespace {
+
+Cell* object_at(Cell* cell, Node ctx) {
     cell::set(cell, TYPE_OBJECT, ctx, 0, 0);
     store_owner(cell);
     return cell;
+}
+
+// A new empty object whose fields are to come from the set-words of the
+// block (shared keys): room for a field every two cells, as in a spec of
+// set-words and their values.
+Cell* make_shared_at(Cell* cell, const Cell* block) {
+    int32_t slots = std::clamp(block::length_q(block) / 2, 1, context::SHARED_WORDS);
+    return object_at(cell, context::create_shared_empty(slots, true, context::KIND_OBJECT));
+}
+
+}  // namespace
+
+Cell* make_at(Cell* cell, int32_t slots) {
+    return object_at(cell, context::create(slots, false, true, nullptr, context::KIND_OBJECT));
 }
 
 void store_owner(const Cell* object) { *context::owner_of(object->data1) = *object; }
 
 void init_events(Cell* object) {
     Node ctx = object->data1;
-    int32_t on_change = find_symbol(ctx, words::Word::on_change_star);
-    int32_t on_deep = find_symbol(ctx, words::Word::on_deep_change_star);
+    int32_t on_change, on_deep;
+    find_handlers(ctx, &on_change, &on_deep);
     object->data3 = 0;
     if (on_change >= 0 || on_deep >= 0) {
         for (int32_t i : {on_change, on_deep}) {
@@ -306,6 +343,7 @@ Cell* make(Cell* proto, Cell* spec, int) {
     Cell* source = stack::push(spec);
     Cell* result = stack::push(&none::g_none);
     if (from_prototype) copy_object(result, prototype, false, nullptr);
+    else if (type_of(source) == TYPE_BLOCK) make_shared_at(result, source);
     else make_at(result, 4);
     bool grew;
     switch (type_of(source)) {
@@ -343,10 +381,12 @@ Cell* construct(const Cell* spec, const Cell* prototype, bool only) {
     if (prototype) {
         copy_object(result, prototype, false, nullptr);
     } else {
-        make_at(result, 4);
+        make_shared_at(result, source);
         set_class(result, next_class_id());
     }
     Node ctx = result->data1;
+    // The words first, all at once, so that specs of one shape share them.
+    context::collect_set_words_shared(ctx, source);
     int32_t end = block::length_q(source) + int32_t(source->data1);
     for (int32_t i = int32_t(source->data1) < 0 ? 0 : int32_t(source->data1); i < end;) {
         if (type_of(block::abs_at(source, i)) != TYPE_SET_WORD) {

@@ -148,7 +148,7 @@ Cell* reflect(Cell* value, int field) {
     } else if (is_field(field, words::Word::changed)) {
         block::make_at(value, n > 0 ? n : 1);
         for (int32_t i = 0; i < n; i++) {
-            if (!(context::word_at(ctx, i)->header & FLAG_FIELD_CHANGED)) continue;
+            if (!context::changed_q(ctx, i)) continue;
             Cell word = get_word(ctx, i);
             block::append_cell(value, &word);
         }
@@ -184,8 +184,7 @@ Cell* modify(Cell* object, Cell* field, Cell* value, bool) {
     int name = int(field->data2);
     if (is_field(name, words::Word::changed)) {
         if (type_of(value) != TYPE_NONE) fire(ERR_script_invalid_arg, value);
-        for (int32_t i = 0; i < count_words(object); i++)
-            context::word_at(object->data1, i)->header &= ~FLAG_FIELD_CHANGED;
+        context::clear_changed(object->data1);
     } else if (is_field(name, words::Sym::owner)) {
         for_each_field(object, ownership::set_owner, nullptr, nullptr);
         context::cell_of(object->data1)->header |= FLAG_OWNER;

@@ -110,7 +110,7 @@ Cell* stored_value(Node ctx, int32_t n) {
 
 Cell* store_at(Node ctx, int32_t n, const Cell* value) {
     Cell* slot = stored_value(ctx, n);
-    if (context::kind_of(ctx) == context::KIND_OBJECT) context::word_at(ctx, n)->header |= FLAG_FIELD_CHANGED;
+    if (context::kind_of(ctx) == context::KIND_OBJECT) context::mark_changed(ctx, n);
     return copy_cell(value, slot);
 }
 
@@ -174,7 +174,10 @@ Cell* make_type_name_at(int type, Cell* target) {
 
 Cell in_context_or_global(Node ctx, uint32_t symbol) {
     int32_t found = context::find_word(ctx, symbol, false);
-    return found >= 0 ? *context::word_at(ctx, found) : context::add_global(symbol);
+    if (found < 0) return context::add_global(symbol);
+    Cell word = *context::word_at(ctx, found);
+    word.data1 = ctx;  // a shared table's words name no context
+    return word;
 }
 
 Cell* symbol_entry(const Cell* word) { return symbol::get(word->data2); }

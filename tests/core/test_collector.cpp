@@ -60,7 +60,9 @@ std::vector<Node> nodes_of(const Cell& v) {
         case TYPE_OBJECT:
             add(v.data1);
             add(context::cell_of(v.data1)->data2);  // its values
-            add(context::cell_of(v.data1)->data1);  // its word table
+            // its word table, unless shared: objects of its shape made
+            // later take it again (context.h)
+            if (!context::shared_keys_q(v.data1)) add(context::cell_of(v.data1)->data1);
             add(v.data3);
             break;
         case TYPE_FUNCTION:

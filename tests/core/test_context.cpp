@@ -1,10 +1,12 @@
 // Contexts: finding and adding words, growth with values in step, contexts
 // from function specs, deep binding (self words, cycles), getting and setting
 // values in series and on the argument stack, objects' change flags and
-// notification, cloning, and the global context's shared spellings.
+// notification, cloning, the global context's shared spellings, and word
+// tables shared between contexts (copy on write, the table cache, binding).
 #include <string>
 #include <vector>
 
+#include "core/collector.h"
 #include "core/context.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -249,12 +251,13 @@ TEST(Contexts, SettingAnUnknownObjectFieldAddsItAndFlagsTheChange) {
     EXPECT_EQ(int32_t(field.data3), 0) << "the word learns its index";
     EXPECT_EQ(context::word_count(ctx), 1);
     EXPECT_EQ(cell::get_int(slot), 7);
-    EXPECT_NE(context::word_at(ctx, 0)->header & FLAG_FIELD_CHANGED, 0u);
+    EXPECT_TRUE(context::changed_q(ctx, 0));
 
     // Function and global contexts carry no change flags.
     Cell g = word_named("field-global");
     context::set(&g, &seven);
     EXPECT_EQ(context::word_at(context::g_global, int32_t(g.data3))->header & FLAG_FIELD_CHANGED, 0u);
+    EXPECT_EQ(context::cell_of(context::g_global)->data3, 0u);
 }
 
 namespace {
@@ -381,4 +384,191 @@ TEST(GlobalContext, GetBySymbolUsesTheGlobalContextForFunctions) {
     EXPECT_EQ(cell::get_int(context::get_by_symbol(sym("GLOB-BY-SYMBOL"), fn)), 8);
     EXPECT_EQ(error_of([] { context::get_by_symbol(symbol::make("glob-never-added"), context::g_global); }),
               "script/no-value");
+}
+
+// ---- Shared word tables -------------------------------------------------------------------
+
+namespace {
+
+// An object context of the named words, each holding its position, and an
+// object cell over it.
+Cell object_of(const std::vector<const char*>& names) {
+    Node ctx = object_context(int(names.size()));
+    for (size_t i = 0; i < names.size(); i++) {
+        Cell w = loose(names[i]), v = integer(int32_t(i));
+        context::add_word(ctx, &w, &v);
+    }
+    Cell object;
+    cell::set(&object, TYPE_OBJECT, ctx);
+    return object;
+}
+
+Cell set_words_block(const std::vector<const char*>& names) {
+    std::vector<Cell> cells;
+    for (const char* name : names) {
+        cells.push_back(loose(name, TYPE_SET_WORD));
+        cells.push_back(integer(1));
+    }
+    return block_of(cells);
+}
+
+// The contexts these tests make are held by C++ alone: no collection runs
+// while they work (the collector's part is tested through objects).
+class SharedKeys : public ::testing::Test {
+    collector::Pause pause_;
+};
+
+}  // namespace
+
+TEST_F(SharedKeys, ACopyKeepsTheTableUntilEitherAddsAWord) {
+    struct Case {
+        const char* how;
+        void (*add)(Node ctx);
+    } cases[] = {
+        {"ensure_word", [](Node ctx) { Cell w = loose("shk-new"); context::ensure_word(ctx, &w); }},
+        {"add_word", [](Node ctx) { Cell w = loose("shk-new"), v = integer(9); context::add_word(ctx, &w, &v); }},
+        {"put", [](Node ctx) { Cell w = loose("shk-new"), v = integer(9); context::put(ctx, &w, &v); }},
+        {"set of an unknown word", [](Node ctx) {
+             Cell w = loose("shk-new"), v = integer(9);
+             context::set_in(&w, &v, ctx, false);
+         }},
+        {"collect_set_words", [](Node ctx) {
+             Cell b = set_words_block({"shk-a", "shk-new"});
+             context::collect_set_words(ctx, &b);
+         }},
+    };
+    for (const Case& c : cases) {
+        for (bool add_to_copy : {true, false}) {
+            SCOPED_TRACE(std::string(c.how) + (add_to_copy ? " to the copy" : " to the original"));
+            Cell original = object_of({"shk-a", "shk-b"});
+            Cell copy = original;
+            Node shared = context::share(&copy, context::KIND_OBJECT);
+            Node ctx = original.data1;
+            ASSERT_EQ(copy.data1, shared);
+            EXPECT_EQ(context::word_table(shared), context::word_table(ctx));
+            EXPECT_TRUE(context::shared_keys_q(ctx) && context::shared_keys_q(shared));
+            EXPECT_EQ(context::word_at(ctx, 0)->data1, 0u) << "a shared table's words name no context";
+            EXPECT_EQ(values_count(shared), 2);
+
+            Cell again = loose("SHK-B");
+            context::ensure_word(shared, &again);  // present: nothing to copy
+            EXPECT_EQ(context::word_table(shared), context::word_table(ctx));
+
+            Node grown = add_to_copy ? shared : ctx, other = add_to_copy ? ctx : shared;
+            Node table = context::word_table(other);
+            c.add(grown);
+            EXPECT_NE(context::word_table(grown), table);
+            EXPECT_FALSE(context::shared_keys_q(grown));
+            EXPECT_EQ(word_names(grown), (std::vector<std::string>{"shk-a", "shk-b", "shk-new"}));
+            for (int32_t i = 0; i < 3; i++) EXPECT_EQ(context::word_at(grown, i)->data1, grown);
+            EXPECT_EQ(values_count(grown), 3);
+            EXPECT_EQ(context::word_table(other), table) << "the other keeps the shared table";
+            EXPECT_EQ(word_names(other), (std::vector<std::string>{"shk-a", "shk-b"}));
+            EXPECT_EQ(context::find_word(other, sym("shk-new"), true), -1);
+        }
+    }
+}
+
+TEST_F(SharedKeys, ContextsOnTheStackOrOfManyWordsAreCopiedNotShared) {
+    std::vector<std::string> names;
+    for (int i = 0; i <= context::SHARED_WORDS; i++) names.push_back("shk-many-" + std::to_string(i));
+    std::vector<const char*> pointers;
+    for (const std::string& n : names) pointers.push_back(n.c_str());
+    Cell big = object_of(pointers);
+    Cell copy = big;
+    Node fresh = context::share(&copy, context::KIND_OBJECT);
+    EXPECT_NE(context::word_table(fresh), context::word_table(big.data1));
+    EXPECT_FALSE(context::shared_keys_q(big.data1) || context::shared_keys_q(fresh));
+    EXPECT_EQ(context::word_at(fresh, 0)->data1, fresh);
+
+    Cell spec = block_of({loose("shk-arg")});
+    Cell function;
+    cell::set(&function, TYPE_FUNCTION, context::make_from_spec(&spec, true, false, context::KIND_FUNCTION));
+    Node cloned = context::share(&function, context::KIND_FUNCTION);
+    EXPECT_TRUE(context::on_stack(cloned));
+    EXPECT_FALSE(context::shared_keys_q(cloned));
+}
+
+TEST_F(SharedKeys, BlocksOfTheSameSetWordsGiveTheSameTable) {
+    Cell spec = set_words_block({"shk-x", "shk-y", "SHK-X", "shk-z"});
+    Node first = context::create_shared_empty(4, true, context::KIND_OBJECT);
+    EXPECT_TRUE(context::collect_set_words_shared(first, &spec));
+    EXPECT_EQ(word_names(first), (std::vector<std::string>{"shk-x", "shk-y", "shk-z"}));
+    EXPECT_TRUE(context::shared_keys_q(first));
+
+    Node second = context::create_shared_empty(1, true, context::KIND_OBJECT);
+    EXPECT_TRUE(context::collect_set_words_shared(second, &spec));
+    EXPECT_EQ(context::word_table(second), context::word_table(first));
+    EXPECT_EQ(values_count(second), 3);
+    EXPECT_EQ(type_of(context::values_in(second) + 2), TYPE_UNSET);
+    EXPECT_FALSE(context::collect_set_words_shared(second, &spec)) << "nothing more to add";
+
+    // The same block changed, or read from another head, has other words.
+    struct Case {
+        const char* change;
+        int32_t head;
+        std::vector<std::string> names;
+    } cases[] = {
+        {nullptr, 2, {"shk-y", "SHK-X", "shk-z"}},
+        {"SHK-Y", 0, {"shk-x", "SHK-Y", "shk-z"}},
+        {"shk-w", 0, {"shk-x", "shk-w", "shk-z"}},
+        {"shk-x", 0, {"shk-x", "shk-z"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change ? c.change : "head");
+        Cell block = spec;
+        block.data1 = uint32_t(c.head);
+        if (c.change) memory::series_of(spec.data2)->cells()[2] = loose(c.change, TYPE_SET_WORD);
+        Node ctx = context::create_shared_empty(1, true, context::KIND_OBJECT);
+        context::collect_set_words_shared(ctx, &block);
+        EXPECT_EQ(word_names(ctx), c.names);
+        EXPECT_NE(context::word_table(ctx), context::word_table(first));
+    }
+}
+
+TEST_F(SharedKeys, ChangeFlagsBelongToEachContext) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 41; i++) names.push_back("shk-flag-" + std::to_string(i));
+    std::vector<const char*> pointers;
+    for (const std::string& n : names) pointers.push_back(n.c_str());
+    Node big = object_of(pointers).data1;
+    for (int32_t n : {0, 31, 32, 40}) {
+        SCOPED_TRACE(n);
+        EXPECT_FALSE(context::changed_q(big, n));
+        context::mark_changed(big, n);
+        EXPECT_TRUE(context::changed_q(big, n));
+        EXPECT_FALSE(context::changed_q(big, n == 0 ? 1 : n - 1));
+        context::clear_changed(big);
+        EXPECT_FALSE(context::changed_q(big, n));
+    }
+
+    Cell original = object_of({"shk-f1", "shk-f2"});
+    Cell copy = original;
+    context::mark_changed(original.data1, 1);
+    Node shared = context::share(&copy, context::KIND_OBJECT);
+    EXPECT_TRUE(context::changed_q(shared, 1)) << "a copy takes the flags of its original";
+    context::clear_changed(shared);
+    context::mark_changed(shared, 0);
+    EXPECT_FALSE(context::changed_q(original.data1, 0));
+    EXPECT_TRUE(context::changed_q(original.data1, 1));
+}
+
+TEST_F(SharedKeys, BindingMovesWordsOfAContextOfTheSameTable) {
+    Cell original = object_of({"shk-b1", "shk-b2"});
+    Cell copy = original;
+    Node shared = context::share(&copy, context::KIND_OBJECT);
+    Cell other = object_of({"shk-b0", "shk-b2"});
+    Cell block = block_of({loose("shk-b2"), loose("self")});
+    context::bind(&block, original.data1, true);
+    context::bind(&block, shared, true);
+    Cell* cells = memory::series_of(block.data2)->cells();
+    EXPECT_EQ(cells[0].data1, shared);
+    EXPECT_EQ(int32_t(cells[0].data3), 1);
+    EXPECT_EQ(cells[1].data1, shared);
+    EXPECT_EQ(int32_t(cells[1].data3), -1) << "self reads the owner";
+    context::bind(&block, other.data1, true);
+    EXPECT_EQ(cells[0].data1, other.data1);
+    EXPECT_EQ(int32_t(cells[0].data3), 1);
+    context::bind(&block, object_of({"shk-b2"}).data1, false);
+    EXPECT_EQ(int32_t(cells[0].data3), 0) << "another table: looked up again";
 }

@@ -416,5 +416,40 @@ TEST_F(ObjectTest, CompareWalksTheFieldsInOrder) {
     EXPECT_EQ(object::compare(&big, &small, actions::COMP_SORT), 1);
 }
 
+// Objects of one shape share their word table; one that gets a field of its
+// own takes a table of its own, leaving the others' as it was.
+TEST_F(ObjectTest, ObjectsOfOneShapeShareTheirWordTable) {
+    eval("shape-spec: [a: 1 b: 2] shape-o: make object! shape-spec");
+    struct Case {
+        const char* first;
+        const char* second;
+        bool same;
+    } cases[] = {
+        {"make object! shape-spec", "make object! shape-spec", true},
+        {"shape-o", "copy shape-o", true},
+        {"shape-o", "copy/deep shape-o", true},
+        {"shape-o", "make shape-o [a: 5]", true},
+        {"construct [a: 1 b: 2]", "construct [a: 1 b: 2]", false},  // two blocks
+        {"shape-k: [k: 1] construct shape-k", "construct shape-k", true},
+        {"make shape-o shape-d: [d: 4]", "make shape-o shape-d", true},
+        {"shape-o", "make shape-o [d: 4]", false},
+        {"shape-o", "make object! [a: 1 b: 2]", false},
+        {"shape-o", "make shape-o make object! [e: 5]", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.first) + " / " + c.second);
+        Cell first = eval_value(c.first);
+        gc::root keep(&first);
+        Cell second = eval_value(c.second);
+        Node table1 = context::word_table(first.data1), table2 = context::word_table(second.data1);
+        EXPECT_EQ(table1 == table2, c.same);
+        if (c.same) {
+            EXPECT_TRUE(context::shared_keys_q(first.data1) && context::shared_keys_q(second.data1));
+        }
+    }
+    EXPECT_EQ(eval("words-of-o: reflect shape-o 'words"), "[a b]");
+    EXPECT_EQ(eval("shape-o/a: 10 reduce [shape-o/a get in make object! shape-spec 'a]"), "[10 1]");
+}
+
 }  // namespace
 }  // namespace zel::test

@@ -163,7 +163,7 @@ TEST(Words, SlotOperationsOfAContext) {
 
     Cell stored = call_with({two}, [&] { return word::set_in(ctx, 0); });
     EXPECT_EQ(cell::get_int(&stored), 2);
-    EXPECT_NE(context::word_at(ctx, 0)->header & FLAG_FIELD_CHANGED, 0u);
+    EXPECT_TRUE(context::changed_q(ctx, 0));
     Cell old = call_with({one}, [&] { return word::set_in_push(ctx, 0); });
     EXPECT_EQ(cell::get_int(&old), 2);
     EXPECT_EQ(cell::get_int(word::get_in(ctx, 0)), 1);

@@ -24,6 +24,7 @@
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/stamp.h"
 #include "core/symbol.h"
 #include "core/word.h"
 #include "core/words.h"
@@ -295,6 +296,7 @@ void Reader::record(Cell* target) {
     if (!read_lead(lead, target)) payload(target, lead);
     if (lead.new_line && cells_in(target) > before)
         cell_at(target->data2, cells_in(target) - 1)->header |= FLAG_NEW_LINE;
+    memory::touch(target);
 }
 
 // Reads the opening of a record; answers true when the record was complete

@@ -141,6 +141,7 @@ TEST(StampsCheck, ABlockChangedWithoutANewStampStopsTheProgram) {
 }
 
 TEST(StampsCheck, ATouchedChangeAndAFreshSeriesPass) {
+    bool was_checking = stamp::checking();
     stamp::set_check(true);
     eval_value("b: copy [1 + 2 3 4] do b");
     Cell b = eval_value("b");
@@ -149,7 +150,7 @@ TEST(StampsCheck, ATouchedChangeAndAFreshSeriesPass) {
     EXPECT_EQ(eval("do b"), "4");
     // Blocks made, dropped and collected: reused nodes come with new stamps.
     EXPECT_EQ(eval("loop 200 [do reduce [1 + length? copy [a b c]]] recycle loop 200 [do copy [1]]"), "1");
-    stamp::set_check(false);
+    stamp::set_check(was_checking);
 }
 #endif
 

@@ -11,6 +11,7 @@
 #include "core/routine.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/stamp.h"
 #include "core/trace.h"
 #include "core/word.h"
 #include "scalars/integer.h"
@@ -53,6 +54,7 @@ MachineValue set_slot_quiet(const MachineValue* a) {
     Cell* series = a[0].cell;
     if (!slot_series(type_of(series))) error::raise_expect_arg(series, 0);
     if (!block::tail_q(series)) *block::head(series) = *a[1].cell;
+    memory::touch(series);
     return none_value();
 }
 

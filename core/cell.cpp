@@ -4,6 +4,7 @@
 
 #include "core/error.h"
 #include "core/memory.h"
+#include "core/stamp.h"
 #include "scalars/integer.h"
 
 namespace zel {
@@ -16,6 +17,7 @@ Cell* alloc_tail_in_buffer(uint32_t node) {
     auto* c = reinterpret_cast<Cell*>(s->tail_ptr());
     c->header = TYPE_UNSET;
     s->tail += 16;
+    memory::touch(s);
     return c;
 }
 

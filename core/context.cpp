@@ -10,6 +10,7 @@
 #include "core/error.h"
 #include "core/root.h"
 #include "core/simple_types.h"
+#include "core/stamp.h"
 #include "core/symbol.h"
 #include "core/words.h"
 #include "series/hash_table.h"
@@ -266,6 +267,7 @@ Cell* bind(Cell* block, Node ctx, bool self) {
             bind(c, ctx, self);
         }
     }
+    memory::touch(s);
     cell::cycle_pop();
     return block;
 }

@@ -16,6 +16,7 @@
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/stamp.h"
 #include "core/symbol.h"
 #include "core/trace.h"
 #include "core/word.h"
@@ -179,6 +180,7 @@ Exit eval_block(const Cell* block, bool chain) {
     // Every nesting of code passes here or through a call: the native
     // stack's guard is checked at both.
     platform::check_native_stack();
+    stamp::check_entry(block);
     int32_t i = int32_t(block->data1) < 0 ? 0 : int32_t(block->data1);
     Series* series = memory::series_of(block->data2);
     int32_t end = int32_t(series->used() / sizeof(Cell));
@@ -469,6 +471,7 @@ Next eval_one(const Code& code, int32_t position, int32_t end, bool sub) {
 }
 
 Next eval_next(const Cell* block) {
+    stamp::check_entry(block);
     Cell block_cell = *block;
     Code code(&block_cell);
     int32_t head = int32_t(block_cell.data1) < 0 ? 0 : int32_t(block_cell.data1);

@@ -10,6 +10,7 @@
 #include "core/datatype.h"
 #include "core/error.h"
 #include "core/eval.h"
+#include "core/stamp.h"
 #include "core/symbol.h"
 #include "core/word.h"
 #include "core/words.h"
@@ -150,6 +151,7 @@ void remove_local_word(Cell* collected) {
         Series* s = memory::series_of(collected->data2);
         std::copy(s->cells() + i + 1, s->cell_tail(), s->cells() + i);
         s->tail -= sizeof(Cell);
+        memory::touch(s);
     }
 }
 

@@ -20,6 +20,7 @@
 #include "core/collector.h"
 #include "core/error.h"
 #include "core/platform.h"
+#include "core/stamp.h"
 
 namespace zel::memory {
 
@@ -363,7 +364,8 @@ static void init_buffer(Series* s, int64_t capacity, int unit, uint32_t offset, 
     if (offset > uint32_t(capacity)) offset = uint32_t(capacity);
     s->offset = offset;
     s->tail = offset;
-    s->pad[0] = s->pad[1] = s->pad[2] = 0;
+    s->stamp = next_stamp();
+    s->pad[0] = s->pad[1] = 0;
 }
 
 Series* alloc_big_series(size_t bytes) {

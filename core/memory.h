@@ -45,7 +45,8 @@ struct Series {
     int32_t capacity;   // bytes of data, a multiple of 16
     uint32_t offset;    // first unit in use
     uint32_t tail;      // just after the last unit in use
-    uint32_t pad[3];
+    uint32_t stamp;     // change stamp (core/stamp.h): new whenever the contents may have changed
+    uint32_t pad[2];
 
     uint8_t* data() { return reinterpret_cast<uint8_t*>(this + 1); }
     uint8_t* head() { return data() + offset; }

@@ -10,6 +10,7 @@
 #include "core/object.h"
 #include "core/ownership.h"
 #include "core/simple_types.h"
+#include "core/stamp.h"
 #include "core/symbol.h"
 #include "core/word.h"
 #include "core/words.h"
@@ -54,6 +55,7 @@ int32_t field_of(Node ctx, const Cell* element, Cell* path, int index) {
         if (in_path->header == element->header && in_path->data2 == element->data2) {
             in_path->data1 = ctx;
             in_path->data3 = uint32_t(i);
+            memory::touch(path);
         }
     }
     return i;

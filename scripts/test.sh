@@ -3,7 +3,8 @@
 # (AddressSanitizer and UndefinedBehaviorSanitizer, -O1), whose tests run
 # twice: as they are, then with the collector stressed (a collection and a
 # compaction before a seeded pseudo-random share of series allocations and
-# safe points; the collector's own tests stress every one); then the fuzz
+# safe points; the collector's own tests stress every one) and the change
+# stamps of blocks checked (ZEL_STAMP_CHECK); then the fuzz
 # targets (clang, libFuzzer, both sanitizers) over their committed corpora.
 #
 # ZEL_GC_STRESS_SEED replays a stress run with the seed it printed.
@@ -35,7 +36,7 @@ run_tests release release
 build sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DZEL_SANITIZE=ON
 run_tests sanitize "sanitizers"
 echo "collector stress: ZEL_GC_STRESS=$seed/$stress_share (replay with ZEL_GC_STRESS_SEED=$seed)"
-ZEL_GC_STRESS="$seed/$stress_share" run_tests sanitize "sanitizers, collector stress"
+ZEL_GC_STRESS="$seed/$stress_share" ZEL_STAMP_CHECK=1 run_tests sanitize "sanitizers, collector stress, stamp check"
 
 # The fuzz targets' own build (scripts/fuzz.sh) is build/fuzz; this one only
 # replays the corpora, so it is built for speed of building.

@@ -17,6 +17,7 @@
 #include "core/object.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/stamp.h"
 #include "core/typeset.h"
 #include "core/words.h"
 #include "lexer/lexer.h"
@@ -86,6 +87,7 @@ void replace_by_copy(Node block, int64_t i, bool deep, Cell* types) {
     stack::pop(1);
     copied.header = (copied.header & ~FLAG_NEW_LINE) | (element.header & FLAG_NEW_LINE);
     memory::series_of(block)->cells()[i] = copied;
+    memory::touch(block);
 }
 
 // ---- Text ---------------------------------------------------------------------------------
@@ -137,6 +139,7 @@ void cut_at(Cell* block, int i) {
     Series* s = buffer_of(block);
     int64_t keep = std::clamp<int64_t>(i, 0, total_of(block));
     s->tail = s->offset + uint32_t(keep * sizeof(Cell));
+    memory::touch(s);
 }
 
 void cut_at_head(Cell* block) { cut_at(block, int32_t(block->data1)); }
@@ -146,7 +149,7 @@ void cut_at_head(Cell* block) { cut_at(block, int32_t(block->data1)); }
 Cell* append_cell(Cell* block, const Cell* value) {
     Cell copy = *value;  // the value may lie in this very block, which may move
     Cell* slot = cell::alloc_tail(block);
-    *slot = copy;
+    *slot = copy;  // alloc_tail gave the block its new stamp
     if (Node table = series::hash_table_of(block)) {
         int64_t index = total_of(block) - 1;
         hash_table::put(table, first_cell(block) + index);
@@ -160,6 +163,7 @@ void remove_last(Cell* block) {
     if (total < 1) return;
     if (Node table = series::hash_table_of(block)) hash_table::delete_(table, first_cell(block) + total - 1);
     buffer_of(block)->tail -= sizeof(Cell);
+    memory::touch(block);
     if (int32_t(block->data1) > total - 1) block->data1 = uint32_t(total - 1);
 }
 
@@ -184,6 +188,7 @@ Cell* insert_value(Cell* block, const Cell* value, bool advance, bool at_start) 
     std::memmove(at + 1, at, size_t(total - point) * sizeof(Cell));
     s->tail += sizeof(Cell);
     *at = copy;
+    memory::touch(s);
     if (Node table = series::hash_table_of(block)) {
         if (!series::hash_renumber(table, 1, point, total - point, false))
             hash_table::put(table, first_cell(block) + point);
@@ -247,6 +252,7 @@ int remove_value(Cell* value, Cell* block, bool from_start) {
     int64_t after = total_of(block) - i - 1;
     std::memmove(s->cells() + i, s->cells() + i + 1, size_t(after) * sizeof(Cell));
     s->tail -= sizeof(Cell);
+    memory::touch(s);
     series::hash_renumber(series::hash_table_of(block), -1, i + 1, after, true);
     return int(i);
 }
@@ -336,6 +342,7 @@ Cell* clone(const Cell* block, bool deep, bool paths_too) {
         stack::pop(1);
         inner.header = element.header;
         memory::series_of(node)->cells()[i] = inner;
+        memory::touch(node);
     }
     return result;
 }

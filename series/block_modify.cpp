@@ -15,6 +15,7 @@
 
 #include "core/error.h"
 #include "core/ownership.h"
+#include "core/stamp.h"
 #include "series/block.h"
 #include "series/block_cells.h"
 #include "series/hash_table.h"
@@ -103,6 +104,7 @@ Cell* add(Cell* series, Cell* value, int part, bool only, int dup, bool append) 
         std::memmove(at + added, at, size_t((total - point) * CELL));
         write_cells(at, source, dup);
         s->tail += uint32_t(added * CELL);
+        memory::touch(s);
         Node table = series::hash_table_of(series);
         if (table && !series::hash_renumber(table, added, point, total - point, false))
             series::hash_put_cells(table, series->data2, point, added);
@@ -144,6 +146,7 @@ Cell* change(Cell* series, Cell* value, int part, bool only, int dup) {
         std::memmove(at + written, at + replaced, size_t((total - head - replaced) * CELL));
         write_cells(at, source, dup);
         s->tail = s->offset + uint32_t(grown * CELL);
+        memory::touch(s);
         if (Node table = series::hash_table_of(series)) hash_table::rebuild_block(table, int32_t(grown));
     }
     if (told) ownership::check(series, ownership::CHANGED, nullptr, int(head), int(written));
@@ -175,6 +178,8 @@ Cell* swap(Cell* series1, Cell* series2) {
     if (table1) hash_table::delete_(table1, first_cell(series1) + a);
     if (table2) hash_table::delete_(table2, first_cell(series2) + b);
     std::swap(first_cell(series1)[a], first_cell(series2)[b]);
+    memory::touch(series1);
+    memory::touch(series2);
     if (table1) hash_table::put(table1, first_cell(series1) + a);
     if (table2) hash_table::put(table2, first_cell(series2) + b);
     if (told1) ownership::check(series1, ownership::SWAPED, nullptr, int(a), 1);
@@ -192,6 +197,7 @@ Cell* trim(Cell* series, bool, bool, bool, bool, bool, Cell*) {
         if (type_of(c + i) != TYPE_NONE) c[kept++] = c[i];
     Series* s = buffer_of(series);
     s->tail = s->offset + uint32_t(kept * CELL);
+    memory::touch(s);
     if (table) series::hash_put_cells(table, series->data2, head, kept - head);
     if (told) ownership::check(series, ownership::TRIMMED, nullptr, int(head), 0);
     return series;

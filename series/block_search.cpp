@@ -16,6 +16,7 @@
 #include "core/compare.h"
 #include "core/error.h"
 #include "core/ownership.h"
+#include "core/stamp.h"
 #include "core/typeset.h"
 #include "series/block.h"
 #include "series/block_cells.h"
@@ -203,6 +204,7 @@ Cell* put(Cell* series, Cell* key, Cell* value, bool case_) {
         Node table = series::hash_table_of(series);
         if (table) hash_table::delete_(table, first_cell(series) + at);
         first_cell(series)[at] = v;
+        memory::touch(series);
         if (table) hash_table::put(table, first_cell(series) + at);
     }
     ownership::check(series, ownership::PUT_ED, &v, int(at), 1);

@@ -23,6 +23,7 @@
 #include "core/ownership.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/stamp.h"
 #include "core/words.h"
 #include "series/block.h"
 #include "series/block_cells.h"
@@ -68,6 +69,7 @@ void carry(Cell* carrier, Node records, int64_t first, int64_t size) {
         s = memory::expand_series(s, std::max<int64_t>(bytes, 2 * int64_t(s->capacity)));
     std::memcpy(s->head(), memory::series_of(records)->cells() + first, size_t(bytes));
     s->tail = s->offset + uint32_t(bytes);
+    memory::touch(s);
     carrier->data1 = 0;
 }
 
@@ -130,12 +132,14 @@ void sort_by_function(Cell* series, int64_t start, int64_t count, int64_t size, 
         if (to + size > total) break;
         std::memcpy(first_cell(series) + to, first_cell(c.records) + numbers[i] * size, size_t(size) * sizeof(Cell));
     }
+    memory::touch(series);
     stack::g_top = base;
 }
 
 void sort_in_place(Cell* series, int64_t start, int64_t count, int64_t size, int mode, int flags, bool stable) {
     Cell* base = first_cell(series) + start;
     int32_t n = int32_t(count / size), width = int32_t(size * int64_t(sizeof(Cell)));
+    memory::touch(series);  // no Zel code runs while the cells move
     if (stable) sorting::merge_sort(base, n, width, mode, flags, records_order);
     else sorting::quick_sort(base, n, width, mode, flags, records_order);
 }

@@ -15,6 +15,7 @@
 #include "core/ownership.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/stamp.h"
 #include "scalars/random.h"
 #include "series/hash_table.h"
 #include "series/string.h"
@@ -94,6 +95,7 @@ void cut_units(const Cell* series, int64_t at, int64_t count) {
     int64_t after = v.total - at - count;
     std::memmove(v.at(at), v.at(at + count), size_t(v.bytes(after)));
     v.s->tail -= uint32_t(v.bytes(count));
+    memory::touch(v.s);
     hash_renumber(hash_table_of(series), -count, at + count, after, true);
 }
 
@@ -320,6 +322,7 @@ Cell* poke(Cell* series, int index, Cell* value, Cell*) {
     } else {
         string::poke_char(now.s, int(p), v.data2);
     }
+    memory::touch(series);
     if (notified) ownership::check(series, ownership::POKED, &v, int(p), 1);
     return value;
 }
@@ -336,6 +339,7 @@ Cell* clear(Cell* series) {
     if (head < v.total) {
         if (Node table = hash_table_of(series)) hash_table::delete_range(table, int32_t(head), int32_t(v.total - head));
         v.s->tail = v.s->offset + uint32_t(v.bytes(head));
+        memory::touch(v.s);
     }
     ownership::check(series, ownership::CLEARED, nullptr, int(head), 0);
     return series;
@@ -394,6 +398,7 @@ Cell* reverse(Cell* series, Cell* part, Cell* skip) {
         }
         v = view_of(series);
         swap_units(v.at(front), v.at(back), v.bytes(size), record.get());
+        memory::touch(v.s);
         if (table) {
             hash_put_cells(table, series->data2, front, size);
             hash_put_cells(table, series->data2, back, size);
@@ -434,6 +439,7 @@ Cell* random_(Cell* series, bool seed, bool secure, bool only) {
         int64_t j = random::int_(secure, int32_t(k));
         swap_units(v.at(at), v.at(at + j - 1), v.bytes(1), unit);
     }
+    memory::touch(v.s);
     if (table) hash_put_cells(table, series->data2, head, length);
     if (notified) ownership::check(series, ownership::RANDOMIZED, nullptr, int(head), int(length));
     return series;
@@ -463,6 +469,7 @@ void move_between(Cell* origin, Cell* target, int64_t count) {
     std::memmove(t.at(at + count), t.at(at), size_t(t.bytes(t.total - at)));
     std::memcpy(t.at(at), o.at(o.head), size_t(bytes));
     t.s->tail += uint32_t(bytes);
+    memory::touch(t.s);
     cut_units(origin, o.head, count);
     if (Node table = hash_table_of(target)) {
         if (!hash_renumber(table, count, at, t.total - at, false)) hash_put_cells(table, target->data2, at, count);
@@ -485,6 +492,7 @@ int64_t move_within(const Cell* series, Node table, int64_t from, int64_t to, in
         std::memmove(v.at(to + count), v.at(to), size_t(v.bytes(from - to)));
     }
     std::memcpy(v.at(land), run.get(), size_t(v.bytes(count)));
+    memory::touch(v.s);
     if (table) hash_table::move(table, int32_t(land), int32_t(from), int32_t(count));
     return land;
 }
@@ -646,6 +654,7 @@ Cell* take(Cell* series, Cell* part, bool, bool last) {
         v = view_of(series);
         std::memcpy(out->head(), v.at(r.start), size_t(v.bytes(r.count)));
         out->tail = out->offset + uint32_t(v.bytes(r.count));
+        memory::touch(out);
     }
     cell::set(result, type, 0, node, type == TYPE_VECTOR ? series->data3 : 0);
     cut_units(series, r.start, r.count);

@@ -24,6 +24,7 @@
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "core/stamp.h"
 #include "core/symbol.h"
 #include "core/word.h"
 #include "core/words.h"
@@ -304,13 +305,19 @@ void Reader::record(Cell* target) {
     Lead lead;
     if (read_lead(lead, target)) {
         // A one-byte value or a reference: its one cell is in.
-        if (lead.new_line) cell_at(target->data2, cells_in(target) - 1)->header |= FLAG_NEW_LINE;
+        if (lead.new_line) {
+            cell_at(target->data2, cells_in(target) - 1)->header |= FLAG_NEW_LINE;
+            memory::touch(target);
+        }
         return;
     }
     if (!lead.new_line) return payload(target, lead);
     int64_t before = cells_in(target);
     payload(target, lead);
-    if (cells_in(target) > before) cell_at(target->data2, cells_in(target) - 1)->header |= FLAG_NEW_LINE;
+    if (cells_in(target) > before) {
+        cell_at(target->data2, cells_in(target) - 1)->header |= FLAG_NEW_LINE;
+        memory::touch(target);
+    }
 }
 
 // Reads the opening of a record; answers true when the record was complete

@@ -2,6 +2,7 @@
 // buffer allocation.
 #include "core/memory.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -185,14 +186,34 @@ void heap_dump() {
 
 // ---- OS pages -----------------------------------------------------------------
 
-void* alloc_virtual(size_t size, bool executable) {
+// An OS block's size for `size` bytes after its header: whole pages.
+static size_t os_block_size(size_t size) {
     size_t rounded = (size + OS_HEADER + PAGE - 1) & ~(PAGE - 1);
     if (rounded < size) fire(ERR_internal_no_memory);
+    return rounded;
+}
+
+void* alloc_virtual(size_t size, bool executable) {
+    size_t rounded = os_block_size(size);
     void* p = platform::alloc_pages(rounded, executable);
     if (!p) fire(ERR_internal_no_memory);
     *static_cast<size_t*>(p) = rounded;
     g_record.total += rounded;
     return static_cast<uint8_t*>(p) + OS_HEADER;
+}
+
+void* grow_virtual(void* p, size_t size) {
+    uint8_t* base = static_cast<uint8_t*>(p) - OS_HEADER;
+    size_t old = *reinterpret_cast<size_t*>(base);
+    size_t rounded = os_block_size(size);
+    if (rounded <= old) return p;
+    unpoison(base, old);  // the old addresses may be mapped again for anything
+    auto* moved = static_cast<uint8_t*>(platform::grow_pages(base, old, rounded));
+    if (!moved) return nullptr;
+    unpoison(moved, rounded);
+    *reinterpret_cast<size_t*>(moved) = rounded;
+    g_record.total += rounded - old;
+    return moved + OS_HEADER;
 }
 
 void free_virtual(void* p) {
@@ -389,6 +410,19 @@ void free_big_series(Series* s) {
     free_virtual(b);
 }
 
+// The block's pages are remapped to the new size; its neighbours in the list
+// follow it when it moved.
+static Series* grow_big_series(Series* s, size_t bytes) {
+    auto* b = static_cast<BigSeries*>(grow_virtual(reinterpret_cast<BigSeries*>(s) - 1, bytes + sizeof(BigSeries)));
+    if (!b) return nullptr;
+    b->bytes = bytes;
+    if (b->prev) b->prev->next = b;
+    else g_record.b_head = b;
+    if (b->next) b->next->prev = b;
+    else g_record.b_tail = b;
+    return b->buffer();
+}
+
 void sweep_big_series() {
     for (BigSeries* b = g_record.b_head; b;) {
         BigSeries* next = b->next;
@@ -490,8 +524,13 @@ void set_series_flags(Node node, uint32_t bits) { series_of(node)->flags |= bits
 
 uint32_t g_buffer_moves = 0;
 
+// Capacity 0 asks for twice the current one, 16 bytes for an empty buffer.
+static int64_t asked_capacity(const Series* s, int64_t capacity) {
+    return capacity != 0 ? capacity : s->capacity == 0 ? 16 : int64_t(s->capacity) * 2;
+}
+
 Series* replace_series_buffer(Series* s, int64_t capacity) {
-    if (capacity == 0) capacity = s->capacity == 0 ? 16 : int64_t(s->capacity) * 2;
+    capacity = asked_capacity(s, capacity);
     if (capacity < 1) fire(ERR_internal_no_memory);
     int unit = s->unit();
     Node node = s->node;
@@ -510,13 +549,89 @@ Series* replace_series_buffer(Series* s, int64_t capacity) {
     return fresh;
 }
 
+namespace {
+
+// Under a compaction hold C++ code reads buffers where they lie, a replaced
+// one too: buffers then neither move in place nor go at once, the collector
+// frees what was replaced.
+bool buffers_held() { return collector::g_compaction_holds != 0; }
+
+// Whether the buffer is the last one taken from the current frame, whose
+// free room starts just after it.
+SeriesFrame* top_of_frame(Series* s) {
+    SeriesFrame* f = g_record.s_active;
+    auto* at = reinterpret_cast<uint8_t*>(s);
+    return f && at >= f->area() && f->heap == at + buffer_bytes(s->capacity) ? f : nullptr;
+}
+
+// Grows the buffer where it lies when it can: one at the top of the current
+// frame takes the room after it, a big one has its pages remapped (moved by
+// the kernel, not copied). The content is laid out as expand_series lays it
+// out. Null when it cannot; under the stress switch buffers always move, so
+// that a stale pointer into the old one shows.
+Series* grow_in_place(Series* s, int64_t capacity) {
+    if (buffers_held() || (s->flags & SERIES_FIXED)) return nullptr;
+#ifdef ZEL_GC_STRESS
+    if (collector::stress_one_in()) return nullptr;
+#endif
+    int unit = s->unit();
+    int64_t grown = capacity_for(capacity / unit, unit);
+    if (grown <= s->capacity) return nullptr;
+    size_t bytes = buffer_bytes(grown), old_bytes = buffer_bytes(s->capacity);
+    if (s->flags & SERIES_BIG) {
+        collector::g_allocated += bytes - old_bytes;
+        collector::collect_if_due();
+        s = grow_big_series(s, bytes);
+        if (!s) return nullptr;
+    } else {
+        SeriesFrame* f = top_of_frame(s);
+        if (!f || bytes >= g_record.s_max || f->heap + (bytes - old_bytes) >= f->tail) return nullptr;
+        unpoison(f->heap, bytes - old_bytes);
+        f->heap += bytes - old_bytes;
+        collector::g_allocated += bytes - old_bytes;
+    }
+    uint32_t used = s->used();
+    if (s->offset) std::memmove(s->data(), s->head(), size_t(s->capacity) - s->offset);
+    s->capacity = int32_t(grown);
+    s->offset = 0;
+    s->tail = used;
+    if (s->node) set_node(s->node, s);
+    g_buffer_moves++;
+    return s;
+}
+
+// A buffer that a bigger one replaced goes at once: a big one back to the
+// OS, a fixed one to the tracked heap, one in a frame is poisoned, and its
+// space taken back when it is the frame's last (else compaction takes it).
+void release_replaced(Series* s) {
+    if (buffers_held()) return;
+    if (s->flags & SERIES_BIG) {
+        size_t bytes = buffer_bytes(s->capacity);
+        collector::g_allocated -= std::min<uint64_t>(collector::g_allocated, bytes);
+        free_big_series(s);
+    } else if (s->flags & SERIES_FIXED) {
+        heap_free(s);
+    } else if (SeriesFrame* f = top_of_frame(s)) {
+        poison(s, buffer_bytes(s->capacity));
+        f->heap = reinterpret_cast<uint8_t*>(s);
+    } else {
+        poison(s->data(), size_t(s->capacity) + SERIES_SLACK);
+        s->flags |= SERIES_MARK;  // the sweep finds it poisoned already
+    }
+}
+
+}  // namespace
+
 Series* expand_series(Series* s, int64_t capacity) {
+    capacity = asked_capacity(s, capacity);
+    if (Series* grown = grow_in_place(s, capacity)) return grown;
     Series* fresh = replace_series_buffer(s, capacity);
     // Everything from the old head to the end of the old area comes along,
     // as far as the new buffer holds it.
     size_t bytes = size_t(s->capacity) - s->offset;
     if (bytes > size_t(fresh->capacity)) bytes = size_t(fresh->capacity);
     std::memcpy(fresh->data(), s->head(), bytes);
+    release_replaced(s);
     return fresh;
 }
 

@@ -12,8 +12,10 @@
 // point by rewriting that one slot. Node ids never change while in use.
 //
 // Rule for every caller: any series allocation may run a collection, and
-// expanding a series replaces its buffer. Never keep a raw pointer into a
-// buffer across either; keep the node and an index, and re-derive.
+// expanding a series replaces its buffer, whose old one is released at once
+// (only under a compaction hold is it left to the collector). Never keep a
+// raw pointer into a buffer across either; keep the node and an index, and
+// re-derive.
 #pragma once
 
 #include <cstddef>
@@ -159,6 +161,10 @@ int64_t heap_total_bytes();
 
 void* alloc_virtual(size_t size, bool executable);
 void free_virtual(void* p);
+// Grows a block of alloc_virtual to hold size bytes, its pages remapped, not
+// copied; answers its address, which may have changed, or null when the OS
+// refused (the block is then as it was).
+void* grow_virtual(void* p, size_t size);
 
 // ---- Series store -----------------------------------------------------------
 
@@ -193,8 +199,15 @@ void set_series_flags(Node node, uint32_t bits);
 extern uint32_t g_buffer_moves;
 
 // capacity 0 doubles the current capacity (a zero-capacity buffer becomes
-// 16 bytes). The node keeps pointing at the live buffer.
+// 16 bytes). The node keeps pointing at the live buffer. Replacing counts as
+// a move and leaves the old buffer, out of use, to the caller.
 Series* replace_series_buffer(Series* s, int64_t capacity);
+// Expanding keeps the content from the old head on, which starts the new
+// buffer. The buffer grows where it lies when it can (the last one taken
+// from the current frame; a big one, remapped); else a new one replaces it
+// and the old one is released at once: a big one unmapped, a fixed one
+// freed, one in a frame poisoned and its space given back to the frame when
+// it was the frame's last. Either way it counts as a move.
 Series* expand_series(Series* s, int64_t capacity);
 Series* expand_series_filled(Series* s, int64_t capacity, uint8_t byte);
 Node copy_series(Series* s);

@@ -197,6 +197,11 @@ void* alloc_pages(size_t size, bool executable) {
 
 bool free_pages(void* address, size_t size) { return ::munmap(address, size) == 0; }
 
+void* grow_pages(void* address, size_t size, size_t new_size) {
+    void* p = ::mremap(address, size, new_size, MREMAP_MAYMOVE);
+    return p == MAP_FAILED ? nullptr : p;
+}
+
 std::string get_current_dir() {
     std::string dir(256, '\0');
     while (::getcwd(dir.data(), dir.size()) == nullptr) {

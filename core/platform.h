@@ -164,6 +164,10 @@ bool query_screen(ScreenInfo& info);
 
 void* alloc_pages(size_t size, bool executable);  // null on failure
 bool free_pages(void* address, size_t size);
+// Grows a mapping made by alloc_pages to new_size bytes: the kernel keeps or
+// moves its pages, copying none; answers the mapping's address, null when
+// refused (the old mapping then stays as it was).
+void* grow_pages(void* address, size_t size, size_t new_size);
 std::string get_current_dir();
 bool set_current_dir(const char* path);
 void wait(double seconds);

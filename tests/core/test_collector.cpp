@@ -254,7 +254,9 @@ TEST(CollectorCompaction, EmptiedFramesAreReleased) {
     int count = stressed() ? 3000 : 20000;
     eval("big: copy [] loop " + std::to_string(count) + " [append big copy [1 2 3 4 5 6 7 8]]");
     // (Under stress, held-back frames come and go with every compaction.)
-    if (!stressed()) EXPECT_GT(memory::g_record.total, held + size_t(count) * 100);
+    if (!stressed()) {
+        EXPECT_GT(memory::g_record.total, held + size_t(count) * 100);
+    }
     eval("big: none recycle");
     EXPECT_LE(double(memory::g_record.total), double(held) + 4.2e6 + held_back());
 }

@@ -18,7 +18,13 @@
 
 namespace zel::stack {
 
+// Reserved like the argument stack (stack.h), with as much room in sanitizer
+// builds as their native stack's depth can use.
+#if defined(ZEL_SANITIZE)
+constexpr int CALL_FRAMES = 1 << 16;
+#else
 constexpr int CALL_FRAMES = 1 << 20;
+#endif
 
 enum FrameKind : uint32_t {
     FRAME_FUNCTION = 1,  // call of a function!

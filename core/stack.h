@@ -15,7 +15,15 @@
 
 namespace zel::stack {
 
+// Reserved large, the pages taken up only as calls reach them: deep
+// recursion is limited by the native stack's guard first. Sanitizer builds,
+// whose native stack overflows far sooner, reserve less: their leak check
+// reads the whole reservation at every exit.
+#if defined(ZEL_SANITIZE)
+constexpr int ARGUMENT_CELLS = 1 << 17;
+#else
 constexpr int ARGUMENT_CELLS = 1 << 21;
+#endif
 // Cells given back below a full stack so that the error can be built.
 constexpr int OVERFLOW_HEADROOM = 5;
 

@@ -41,6 +41,18 @@ inline int32_t tail_of(const Cell* block) {
     return int32_t(memory::series_of(block->data2)->used() / sizeof(Cell));
 }
 
+// The start of an evaluation run without a frame record: its result base is
+// the top; answers the caller's base, which end_unframed puts back. An exit
+// or an error leaving it has placed the stacks already (frames keep their
+// own bases).
+inline Cell* begin_unframed() {
+    Cell* caller_base = stack::g_arguments;
+    if (stack::g_top >= stack::g_end) [[unlikely]]
+        stack::overflow();
+    stack::g_arguments = stack::g_top;
+    return caller_base;
+}
+
 // The end of an evaluation run without a frame record from `caller_base`:
 // its value, in the result cell of its own base, stays pushed there or
 // (chain) goes to the caller's result cell.
@@ -206,13 +218,8 @@ Exit eval_block(const Cell* block, bool chain) {
     Cell block_cell = *block;
     Code code(&block_cell, series);
     CodePositionScope saved;
-    // A block has no frame record: its result base is the top, and the
-    // caller's comes back when it ends. An exit or an error leaving it has
-    // placed the stacks already (frames keep their own bases).
-    Cell* caller_base = stack::g_arguments;
-    if (stack::g_top >= stack::g_end) [[unlikely]]
-        stack::overflow();
-    stack::g_arguments = stack::g_top;
+    // A block has no frame record of its own.
+    Cell* caller_base = begin_unframed();
     trace_if(TRACE_ENTER, &block_cell, i, nullptr);
     if (i >= end) {
         stack::set_last_only(&unset::g_unset);
@@ -460,10 +467,7 @@ Next eval_paren_expression(const Code& code, int32_t i, int32_t end, bool no_inf
 }
 
 Next eval_one(const Code& code, int32_t position, int32_t end, bool sub) {
-    Cell* caller_base = stack::g_arguments;
-    if (stack::g_top >= stack::g_end) [[unlikely]]
-        stack::overflow();
-    stack::g_arguments = stack::g_top;
+    Cell* caller_base = begin_unframed();
     Next n = eval_expression(code, position, end, false, false, false);
     if (n.exit) return n;
     end_unframed(caller_base, !sub);

@@ -353,9 +353,7 @@ namespace {
                 position = next;
             } else {
                 uint32_t moves = memory::g_buffer_moves;
-                Next f = shortcut && type_of(cells + position) == TYPE_PAREN
-                             ? eval_paren_expression(code, position, end, infix, true)
-                             : eval_expression(code, position, end, infix, true, false);
+                Next f = eval_expression(code, position, end, infix, true, false);
                 if (f.exit) return f;
                 position = f.position;
                 shortcut = !g_tracing;
@@ -620,7 +618,7 @@ Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t po
         if (Exit e = call_function(callable, name)) return exiting(e);
     } else {
         Cell* args = stack::arguments();
-        if (n != 2 || g_tracing || !shortcut::number_call(type_of(callable), callable->data1, args, args + 1, args)) {
+        if (n != 2 || g_tracing || !shortcut::number_arguments(type_of(callable), callable->data1, args)) {
             if (Exit e = run_entry(callable, nullptr)) return exiting(e);
         }
     }

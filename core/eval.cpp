@@ -75,9 +75,11 @@ template <bool TRACE>
 Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry_top, const Cell* value) {
     do {
         const Cell* next = code.cells() + i;
-        const Cell* right;
-        if ((!TRACE || !g_tracing) && i + 1 < end && (right = number_term(next + 1)) &&
-            number_operator(value, entry_top, right, entry_top)) {
+        int32_t right;
+        if ((!TRACE || !g_tracing) && i + 1 < end &&
+            ((type_of(entry_top) == TYPE_INTEGER && integer_term(next + 1, &right) &&
+              integer_operator(value, cell::get_int(entry_top), right, entry_top)) ||
+             number_operator(value, entry_top, next + 1))) {
             stack::g_top = entry_top + 1;
             i += 2;
             continue;
@@ -149,7 +151,6 @@ bool system_marker(const Cell* issue) {
 
 template <bool TRACE>
 Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub, bool passive);
-[[gnu::always_inline]] inline Next eval_statement(const Code& code, int32_t i, int32_t end);
 
 }  // namespace
 
@@ -205,7 +206,7 @@ Exit eval_block_general(const Cell* block, int32_t i, int32_t end, bool chain, b
             } else {
                 g_code_position.data1 = uint32_t(i);
                 Next n = g_tracing ? eval_expression_as<true>(code, i, end, false, false, false)
-                                   : eval_statement(code, i, end);
+                                   : eval_expression_as<false>(code, i, end, false, false, false);
                 if (n.exit) return Exit{n.exit};
                 i = n.position;
                 // The code may have cut its own block short.
@@ -379,49 +380,6 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
     return Next{i, 0};
 }
 
-// An untraced expression that is a paren, as eval_expression_as evaluates
-// it, without its dispatch.
-[[gnu::always_inline]] inline Next paren_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub) {
-    Cell* entry_top = stack::top();
-    Cell paren = code.cells()[i];
-    if (Exit e = eval_block(&paren, !sub)) return exiting(e);
-    i++;
-    if (const Cell* infix_op = no_infix ? nullptr : op_at(code, i, end))
-        return infix_chain<false>(code, i, end, sub, entry_top, infix_op);
-    return Next{i, 0};
-}
-
-// An untraced expression of a block's loop: a word calling a plain callable
-// is called here at once, a paren or a set-word evaluated, then the infix
-// check, as eval_expression_as would.
-[[gnu::always_inline]] inline Next eval_statement(const Code& code, int32_t i, int32_t end) {
-    const Cell* value = code.cells() + i;
-    if (type_of(value) == TYPE_PAREN) return paren_expression(code, i, end, false, false);
-    if (type_of(value) == TYPE_SET_WORD) {
-        Cell* entry_top = stack::top();
-        Next n = eval_set_word<false>(code, i, end, false);
-        if (n.exit) return n;
-        i = n.position;
-        if (const Cell* infix_op = op_at(code, i, end))
-            return infix_chain<false>(code, i, end, false, entry_top, infix_op);
-        return Next{i, 0};
-    }
-    if (type_of(value) == TYPE_WORD) {
-        const Cell* v = value_if_any(value);
-        int32_t arity = v && callable_type(type_of(v)) && type_of(v) != TYPE_ROUTINE ? plain_arity(v) : -1;
-        if (arity >= 0) {
-            Cell* entry_top = stack::top();
-            Next n = call_plain(*v, *value, code, i + 1, end, false, false, uint32_t(arity));
-            if (n.exit) return n;
-            i = n.position;
-            if (const Cell* infix_op = op_at(code, i, end))
-                return infix_chain<false>(code, i, end, false, entry_top, infix_op);
-            return Next{i, 0};
-        }
-    }
-    return eval_expression_as<false>(code, i, end, false, false, false);
-}
-
 }  // namespace
 
 // Tracing is decided once per expression: an expression started untraced
@@ -432,9 +390,6 @@ Next eval_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bo
     return eval_expression_as<false>(code, i, end, no_infix, sub, passive);
 }
 
-Next eval_paren_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bool sub) {
-    return paren_expression(code, i, end, no_infix, sub);
-}
 
 Next eval_one(const Code& code, int32_t position, int32_t end, bool sub) {
     Cell* caller_base = begin_unframed();

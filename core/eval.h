@@ -116,9 +116,6 @@ Exit eval_block(const Cell* block, bool chain);
 // unless `no_infix`. A function value met directly is called unless `passive`.
 Next eval_expression(const Code& code, int32_t position, int32_t end, bool no_infix, bool sub,
                      bool passive);
-// eval_expression of a paren while nothing traces (the callers have
-// tested both), without the dispatch over every kind of value.
-Next eval_paren_expression(const Code& code, int32_t position, int32_t end, bool no_infix, bool sub);
 // The expression at the block's head, into the result cell; answers the
 // index after it, or at the tail unset! and the head unchanged (do/next).
 Next eval_next(const Cell* block);

@@ -159,12 +159,14 @@ Exit machine(Record* base, const Cell* entry_block, int32_t entry_head, int32_t 
              bool chain_in, bool resume) {
     Record* B = nullptr;  // the current block's record
     Record* r = nullptr;
-    Cell* cells = nullptr;
+    Series* code_series = nullptr;  // B's block's series, its cells, and the
+    Cell* cells = nullptr;          // buffer moves when they were taken
     uint32_t moves = 0;
     int32_t i = 0;
     Cell* entry_top = nullptr;
     bool no_infix = false, sub = false, general = false, chain = chain_in;
     const Cell* op = nullptr;
+    const Cell* found = nullptr;  // the callable a word holds
     Cell block_cell;  // a block about to be entered
     BlockKind entering = BLOCK_ENTRY;
     uint32_t exit_code = 0;
@@ -174,7 +176,8 @@ Exit machine(Record* base, const Cell* entry_block, int32_t entry_head, int32_t 
 #define REFRESH()                                               \
     do {                                                        \
         if (moves != memory::g_buffer_moves) [[unlikely]] {     \
-            cells = memory::series_of(B->a.data2)->cells();     \
+            code_series = memory::series_of(B->a.data2);        \
+            cells = code_series->cells();                       \
             moves = memory::g_buffer_moves;                     \
         }                                                       \
     } while (0)
@@ -182,7 +185,8 @@ Exit machine(Record* base, const Cell* entry_block, int32_t entry_head, int32_t 
     do {                                                        \
         B = (record);                                           \
         if (B) {                                                \
-            cells = memory::series_of(B->a.data2)->cells();     \
+            code_series = memory::series_of(B->a.data2);        \
+            cells = code_series->cells();                       \
             moves = memory::g_buffer_moves;                     \
         }                                                       \
     } while (0)
@@ -259,6 +263,15 @@ statement: {
         i = n.position;
         goto statement_done;
     }
+    g_code_position.data1 = uint32_t(i);
+    entry_top = stack::g_top;
+    no_infix = false;
+    sub = false;
+    // A call, the most common statement, is not tried as a simple one.
+    if (type_of(cells + i) == TYPE_WORD && (found = value_if_any(cells + i)) && callable_type(type_of(found))) {
+        general = false;
+        goto word_call;
+    }
     if (!general) {
         int32_t next = simple_expression(cells, i, B->end, stack::g_arguments);
         if (next >= 0) {
@@ -268,16 +281,13 @@ statement: {
         }
     }
     general = false;
-    g_code_position.data1 = uint32_t(i);
-    entry_top = stack::g_top;
-    no_infix = false;
-    sub = false;
     goto expression;
 }
 
 statement_done: {
     // The code may have cut its own block short.
-    int32_t tail = block_tail(&B->a);
+    REFRESH();
+    int32_t tail = int32_t(code_series->used() / sizeof(Cell));
     if (tail < B->end) B->end = tail;
 }
 statement_next:
@@ -326,18 +336,8 @@ expression: {
             if (!v) break;
             int t = type_of(v);
             if (callable_type(t)) {
-                int32_t arity = t == TYPE_ROUTINE ? -1 : plain_arity(v);
-                if (arity < 0) break;
-                r = push_record(REC_CALL, B);
-                r->entry_top = entry_top;
-                r->no_infix = no_infix;
-                r->a = *v;
-                r->b = *value;
-                r->flag = false;
-                r->sub = sub;
-                r->arity = uint32_t(arity);
-                r->position = i + 1;
-                goto call_start;
+                found = v;
+                goto word_call;
             }
             if (t == TYPE_UNSET) fire(ERR_script_no_value, value);
             if (t == TYPE_OP) fire(ERR_script_no_op_arg, value);
@@ -372,6 +372,26 @@ expression: {
             i++;
             goto term_done;
     }
+    goto other_term;
+}
+
+word_call: {
+    // The word at i holds the callable `found`.
+    int32_t arity = type_of(found) == TYPE_ROUTINE ? -1 : plain_arity(found);
+    if (arity < 0) goto other_term;
+    r = push_record(REC_CALL, B);
+    r->entry_top = entry_top;
+    r->no_infix = no_infix;
+    r->a = *found;
+    r->b = cells[i];
+    r->flag = false;
+    r->sub = sub;
+    r->arity = uint32_t(arity);
+    r->position = i + 1;
+    goto call_start;
+}
+
+other_term: {
     // Any other term: the recursive evaluator's, then the infix check here.
     Code code(&B->a);
     Next n = eval_expression(code, i, B->end, true, sub, false);
@@ -396,9 +416,11 @@ term_done:
     REFRESH();
     if (no_infix || !(op = op_after(cells, i, B->end))) goto expression_done;
     {
-        const Cell* right;
-        if (!g_tracing && i + 1 < B->end && (right = number_term(cells + i + 1)) &&
-            number_operator(op, entry_top, right, entry_top)) {
+        int32_t right;
+        if (!g_tracing && i + 1 < B->end &&
+            ((type_of(entry_top) == TYPE_INTEGER && integer_term(cells + i + 1, &right) &&
+              integer_operator(op, cell::get_int(entry_top), right, entry_top)) ||
+             number_operator(op, entry_top, cells + i + 1))) {
             stack::g_top = entry_top + 1;
             i += 2;
             goto term_done;
@@ -486,7 +508,6 @@ argument_done:
 fetch: {
     // The arguments of the call r from position i.
     REFRESH();
-    const Cell* items = cache_items(r->a.data3);
     while (r->index < r->arity) {
         if (i >= B->end) no_arg(&r->b, &r->a, int(r->index));
         int32_t next = g_tracing ? -1 : simple_argument(cells, i, B->end, r->flag);
@@ -508,7 +529,7 @@ fetch: {
             goto expression;
         }
         i = next;
-        if (!typeset::has(items + r->index, type_of(stack::g_top - 1))) [[unlikely]]
+        if (!typeset::has(cache_items(r->a.data3) + r->index, type_of(stack::g_top - 1))) [[unlikely]]
             expect_arg(&r->b, stack::g_top - 1, &r->a, int(r->index));
         r->index++;
     }
@@ -545,7 +566,7 @@ fetch: {
         goto enter_block;
     }
     Cell* args = stack::g_arguments;
-    if (r->arity == 2 && !g_tracing && number_call(type_of(callable), callable->data1, args, args + 1, args))
+    if (r->arity == 2 && !g_tracing && number_arguments(type_of(callable), callable->data1, args))
         goto call_done;
     if (hands_back(callable)) {
         // if, unless and either: the branch runs here, in the native's place,

@@ -33,71 +33,36 @@ inline const Cell* value_if_any(const Cell* word) {
     return values ? values + index : nullptr;
 }
 
-// The value of a right operand that is a single number term: an integer!
-// or float! literal, or a word holding one; null otherwise.
-inline const Cell* number_term(const Cell* term) {
+// The integer value of a right operand that is a single integer term: an
+// integer! literal, or a word holding one.
+inline bool integer_term(const Cell* term, int32_t* value) {
     if (type_of(term) == TYPE_WORD) {
         term = value_if_any(term);
-        if (!term) return nullptr;
+        if (!term) return false;
     }
-    int t = type_of(term);
-    return t == TYPE_INTEGER || t == TYPE_FLOAT ? term : nullptr;
+    if (type_of(term) != TYPE_INTEGER) return false;
+    *value = cell::get_int(term);
+    return true;
 }
 
-inline bool number_type(int type) { return type == TYPE_INTEGER || type == TYPE_FLOAT; }
-
-// The operators over two numbers (integer! or float!) that nothing can make
-// fail or look different, computed in place of the call, which would give
-// the same value after pushing a frame, fetching and dispatching: add,
-// subtract and multiply (of two integers, an overflow continues as the
-// float! of the operation done on doubles; with a float! the result is the
-// float! of the operation on doubles, as the float handlers give it) and,
-// between two integers, the comparisons. False when the call must run
-// (another operator, a comparison with a float!).
-// `type` is the type of the callable (action! or native!), `number` its
-// action id or native number. `result` may be either operand's cell.
-inline bool number_call(int type, uint32_t number, const Cell* left_cell, const Cell* right_cell, Cell* result) {
-    if (type_of(left_cell) != TYPE_INTEGER || type_of(right_cell) != TYPE_INTEGER) {
-        if (type != TYPE_ACTION || !number_type(type_of(left_cell)) || !number_type(type_of(right_cell)))
-            return false;
-        double x = type_of(left_cell) == TYPE_INTEGER ? double(cell::get_int(left_cell)) : cell::get_float(left_cell);
-        double y = type_of(right_cell) == TYPE_INTEGER ? double(cell::get_int(right_cell)) : cell::get_float(right_cell);
-        double d;
-        switch (number) {
-            case ACT_ADD: d = x + y; break;
-            case ACT_SUBTRACT: d = x - y; break;
-            case ACT_MULTIPLY: d = x * y; break;
-            default: return false;
-        }
-        cell::set(result, TYPE_FLOAT);
-        cell::put_float(result, d);
-        return true;
-    }
-    int32_t left = cell::get_int(left_cell), right = cell::get_int(right_cell);
+// The operators over two integers that nothing can make fail or look
+// different: add, subtract and multiply without overflow and the
+// comparisons. Computed in place of the call, which would give the same
+// value after pushing a frame, fetching and dispatching; false when the call
+// must run (another operator) or number_call below may take it (an
+// overflow). `type` is the type of the callable (action! or native!),
+// `number` its action id or native number.
+inline bool integer_call(int type, uint32_t number, int32_t left, int32_t right, Cell* result) {
     int32_t n;
     if (type == TYPE_ACTION) {
         bool overflow;
-        double d;
         switch (number) {
-            case ACT_ADD:
-                overflow = __builtin_add_overflow(left, right, &n);
-                d = double(left) + double(right);
-                break;
-            case ACT_SUBTRACT:
-                overflow = __builtin_sub_overflow(left, right, &n);
-                d = double(left) - double(right);
-                break;
-            case ACT_MULTIPLY:
-                overflow = __builtin_mul_overflow(left, right, &n);
-                d = double(left) * double(right);
-                break;
+            case ACT_ADD: overflow = __builtin_add_overflow(left, right, &n); break;
+            case ACT_SUBTRACT: overflow = __builtin_sub_overflow(left, right, &n); break;
+            case ACT_MULTIPLY: overflow = __builtin_mul_overflow(left, right, &n); break;
             default: return false;
         }
-        if (overflow) [[unlikely]] {
-            cell::set(result, TYPE_FLOAT);
-            cell::put_float(result, d);
-            return true;
-        }
+        if (overflow) return false;
         cell::set(result, TYPE_INTEGER, 0, uint32_t(n));
         return true;
     }
@@ -117,8 +82,47 @@ inline bool number_call(int type, uint32_t number, const Cell* left_cell, const 
 }
 
 // The same for an op!, which wraps the callable.
-inline bool number_operator(const Cell* op, const Cell* left, const Cell* right, Cell* result) {
-    return number_call(op::wrapped_type(op), op->data1, left, right, result);
+inline bool integer_operator(const Cell* op, int32_t left, int32_t right, Cell* result) {
+    return integer_call(op::wrapped_type(op), op->data1, left, right, result);
+}
+
+inline bool number_type(int type) { return type == TYPE_INTEGER || type == TYPE_FLOAT; }
+
+// Where integer_call gives up, add, subtract and multiply over two numbers
+// (integer! or float!) with a float! result: of two integers that overflow,
+// or with a float! operand; the float! of the operation done on doubles, as
+// the actions give it. Out of line: rarer in code. `result` may be either
+// operand's cell.
+[[gnu::noinline]] inline bool number_call(int type, uint32_t number, const Cell* left, const Cell* right,
+                                          Cell* result) {
+    if (type != TYPE_ACTION || !number_type(type_of(left)) || !number_type(type_of(right))) return false;
+    double x = type_of(left) == TYPE_INTEGER ? double(cell::get_int(left)) : cell::get_float(left);
+    double y = type_of(right) == TYPE_INTEGER ? double(cell::get_int(right)) : cell::get_float(right);
+    double d;
+    switch (number) {
+        case ACT_ADD: d = x + y; break;
+        case ACT_SUBTRACT: d = x - y; break;
+        case ACT_MULTIPLY: d = x * y; break;
+        default: return false;
+    }
+    cell::set(result, TYPE_FLOAT);
+    cell::put_float(result, d);
+    return true;
+}
+
+// number_call for an op!, the left operand's cell and the right operand's
+// term (a literal or a word), in place of the left operand.
+[[gnu::noinline]] inline bool number_operator(const Cell* op, Cell* left, const Cell* right_term) {
+    if (type_of(right_term) == TYPE_WORD && !(right_term = value_if_any(right_term))) return false;
+    return number_call(op::wrapped_type(op), op->data1, left, right_term, left);
+}
+
+// Both, for the two argument cells of a call.
+inline bool number_arguments(int type, uint32_t number, Cell* args) {
+    if (type_of(args) == TYPE_INTEGER && type_of(args + 1) == TYPE_INTEGER &&
+        integer_call(type, number, cell::get_int(args), cell::get_int(args + 1), args))
+        return true;
+    return number_call(type, number, args, args + 1, args);
 }
 
 // ---- The shortcut of simple expressions ------------------------------------------------
@@ -203,9 +207,11 @@ template <bool ARGUMENT = false>
     while (i < end && type_of(cells + i) == TYPE_WORD) {
         const Cell* op = value_if_any(cells + i);
         if (!op || type_of(op) != TYPE_OP) break;
-        const Cell* right;
-        if (i + 1 >= end || !(right = number_term(cells + i + 1)) || !number_operator(op, out, right, out))
-            return -1;
+        int32_t right;
+        if (type_of(out) != TYPE_INTEGER || i + 1 >= end || !integer_term(cells + i + 1, &right) ||
+            !integer_operator(op, cell::get_int(out), right, out)) {
+            if (i + 1 >= end || !number_operator(op, out, cells + i + 1)) return -1;
+        }
         i += 2;
     }
     return i;

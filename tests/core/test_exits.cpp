@@ -2,6 +2,7 @@
 // and throw (barriers and missing targets included), errors unwinding to
 // try, catching sites shaped as try, catch, loops and function bodies will
 // be, overflow of both stacks, and an error nothing catches.
+#include <algorithm>
 #include <string>
 
 #include "core/exits.h"
@@ -341,9 +342,11 @@ TEST_F(Exits, OverflowOfEitherStackRecoversAtATry) {
         int cells_per_frame;
         int expected_frames;  // at the raise
     };
+    // Enough cells per frame that the argument stack fills first.
+    constexpr int per_frame = 4 * std::max(1, stack::ARGUMENT_CELLS / 2 / stack::CALL_FRAMES);
     const Case cases[] = {
         {"frames", 0, stack::CALL_FRAMES},
-        {"cells", 4, 2 + stack::ARGUMENT_CELLS / 4},  // the native, the try, one frame per 4 cells
+        {"cells", per_frame, 2 + stack::ARGUMENT_CELLS / per_frame},  // the native, the try, one frame per so many cells
     };
     for (const Case& c : cases) {
         empty_stacks();

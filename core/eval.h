@@ -7,6 +7,14 @@
 // op! after an expression takes that expression as its left operand (strictly
 // left to right: 1 + 2 * 3 is 9).
 //
+// Two evaluators share the work. While nothing traces, blocks, parens,
+// function bodies and the branches of if, unless and either run in the block
+// loop (eval_loop.cpp), which keeps what would be C++ recursion in records
+// beside the call frames; it hands the rarer kinds of expressions (paths,
+// get-words, calls with refinements, routines) to the recursive evaluator
+// below, which also runs everything traced. Both leave the same stacks,
+// frames, code position, errors and events.
+//
 // Results. An expression evaluated with `sub` clear writes its value into the
 // current result cell (stack::arguments(), top just above it); with `sub` set
 // it pushes it. A block's value is its last expression's; eval_block leaves it

@@ -115,6 +115,22 @@ inline Record* push_record(RecordKind kind, Record* outer) {
     return r;
 }
 
+// The record of a call of `callable` named by `name`, its arguments from
+// `position`, the term of the expression entered with `entry_top`.
+inline Record* push_call(Record* outer, const Cell* callable, const Cell* name, bool infix, uint32_t arity,
+                         int32_t position, Cell* entry_top, bool no_infix, bool sub) {
+    Record* r = push_record(REC_CALL, outer);
+    r->entry_top = entry_top;
+    r->no_infix = no_infix;
+    r->a = *callable;
+    r->b = *name;
+    r->flag = infix;
+    r->sub = sub;
+    r->arity = arity;
+    r->position = position;
+    return r;
+}
+
 // Puts back what the record changed, when it is dropped before its end.
 inline void undo(const Record* r) {
     if (r->kind == REC_BLOCK) {
@@ -180,6 +196,18 @@ Exit machine(Record* base, const Cell* entry_block, int32_t entry_head, int32_t 
             cells = code_series->cells();                       \
             moves = memory::g_buffer_moves;                     \
         }                                                       \
+    } while (0)
+// A step of the recursive evaluator in the running block: an exit it
+// answers goes to `exiting`, else the code goes on at its position.
+#define GO_ON_AFTER(step, label)                                \
+    do {                                                        \
+        Next n_ = (step);                                       \
+        if (n_.exit) {                                          \
+            exit_code = n_.exit;                                \
+            goto exiting;                                       \
+        }                                                       \
+        i = n_.position;                                        \
+        goto label;                                             \
     } while (0)
 #define SET_BLOCK(record)                                       \
     do {                                                        \
@@ -254,14 +282,7 @@ statement: {
     REFRESH();
     if (g_tracing) [[unlikely]] {
         g_code_position.data1 = uint32_t(i);
-        Code code(&B->a);
-        Next n = eval_expression(code, i, B->end, false, false, false);
-        if (n.exit) {
-            exit_code = n.exit;
-            goto exiting;
-        }
-        i = n.position;
-        goto statement_done;
+        GO_ON_AFTER(eval_expression(Code(&B->a), i, B->end, false, false, false), statement_done);
     }
     g_code_position.data1 = uint32_t(i);
     entry_top = stack::g_top;
@@ -379,28 +400,13 @@ word_call: {
     // The word at i holds the callable `found`.
     int32_t arity = type_of(found) == TYPE_ROUTINE ? -1 : plain_arity(found);
     if (arity < 0) goto other_term;
-    r = push_record(REC_CALL, B);
-    r->entry_top = entry_top;
-    r->no_infix = no_infix;
-    r->a = *found;
-    r->b = cells[i];
-    r->flag = false;
-    r->sub = sub;
-    r->arity = uint32_t(arity);
-    r->position = i + 1;
+    r = push_call(B, found, cells + i, false, uint32_t(arity), i + 1, entry_top, no_infix, sub);
     goto call_start;
 }
 
 other_term: {
     // Any other term: the recursive evaluator's, then the infix check here.
-    Code code(&B->a);
-    Next n = eval_expression(code, i, B->end, true, sub, false);
-    if (n.exit) {
-        exit_code = n.exit;
-        goto exiting;
-    }
-    i = n.position;
-    goto term_done;
+    GO_ON_AFTER(eval_expression(Code(&B->a), i, B->end, true, sub, false), term_done);
 }
 
 expression_resumed:
@@ -431,24 +437,10 @@ term_done:
         stack::g_top = entry_top;
         int32_t arity = type_of(&callable) == TYPE_ROUTINE ? -1 : plain_arity(&callable);
         if (arity < 0) {
-            Code code(&B->a);
-            Next n = call(&callable, &name, code, i + 1, B->end, sub, nullptr, 0, MODE_CALL, true);
-            if (n.exit) {
-                exit_code = n.exit;
-                goto exiting;
-            }
-            i = n.position;
-            goto term_done;
+            GO_ON_AFTER(call(&callable, &name, Code(&B->a), i + 1, B->end, sub, nullptr, 0, MODE_CALL, true),
+                        term_done);
         }
-        r = push_record(REC_CALL, B);
-        r->entry_top = entry_top;
-        r->no_infix = no_infix;
-        r->a = callable;
-        r->b = name;
-        r->flag = true;
-        r->sub = sub;
-        r->arity = uint32_t(arity);
-        r->position = i + 1;
+        r = push_call(B, &callable, &name, true, uint32_t(arity), i + 1, entry_top, no_infix, sub);
         goto call_start;
     }
 
@@ -517,14 +509,7 @@ fetch: {
             no_infix = r->flag;
             sub = true;
             if (g_tracing) [[unlikely]] {
-                Code code(&B->a);
-                Next n = eval_expression(code, i, B->end, no_infix, true, false);
-                if (n.exit) {
-                    exit_code = n.exit;
-                    goto exiting;
-                }
-                i = n.position;
-                goto argument_done;
+                GO_ON_AFTER(eval_expression(Code(&B->a), i, B->end, no_infix, true, false), argument_done);
             }
             goto expression;
         }
@@ -645,6 +630,7 @@ exiting:
 
 #undef REFRESH
 #undef SET_BLOCK
+#undef GO_ON_AFTER
 }
 
 }  // namespace

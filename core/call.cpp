@@ -263,22 +263,25 @@ Next path_refinements(Refiner& r, const Cell* path, int32_t from, int32_t positi
 // nothing, when the path is not of that kind (the Refiner then takes it).
 bool set_plain_refinements(const Cell* path, int32_t from, Node cache) {
     constexpr int MAX_PLAIN = 8;
-    int32_t found[MAX_PLAIN];
-    int32_t tail = tail_of(path);
-    if (tail - from > MAX_PLAIN) return false;
-    const Cell* elements = cells_of(path);
+    Series* p = memory::series_of(path->data2);
+    int32_t count = int32_t(p->used() / sizeof(Cell)) - from;
+    if (count > MAX_PLAIN) return false;
+    const Cell* elements = p->cells() + from;
     const Cell* items = cache_cells(cache);
-    int32_t n = cache_length(cache);
-    for (int32_t e = from; e < tail; e++) {
+    const Cell* items_end = items + cache_length(cache);
+    uint32_t found[MAX_PLAIN];  // the logic! cells' indexes
+    for (int32_t e = 0; e < count; e++) {
         if (type_of(elements + e) != TYPE_WORD) return false;
-        int32_t k = 0;
-        while (k < n && !(type_of(items + k) == TYPE_REFINEMENT && items[k].data2 == elements[e].data2)) k++;
-        if (k == n || (k + 1 < n && type_of(items + k + 1) == TYPE_TYPESET)) return false;
-        for (int32_t f = 0; f < e - from; f++)
-            if (found[f] == k) return false;
-        found[e - from] = k;
+        uint32_t symbol = elements[e].data2;
+        const Cell* k = items;
+        while (k < items_end && !(type_of(k) == TYPE_REFINEMENT && k->data2 == symbol)) k++;
+        if (k == items_end || (k + 1 < items_end && type_of(k + 1) == TYPE_TYPESET)) return false;
+        for (int32_t f = 0; f < e; f++)
+            if (found[f] == k->data3) return false;
+        found[e] = k->data3;
     }
-    for (int32_t e = 0; e < tail - from; e++) logic::set(stack::arguments() + items[found[e]].data3, true);
+    Cell* cells = stack::arguments();
+    for (int32_t e = 0; e < count; e++) logic::set(cells + found[e], true);
     return true;
 }
 
@@ -301,11 +304,23 @@ Next list_refinements(Refiner& r, const Code& args, int32_t position, int32_t en
     return Next{position, 0};
 }
 
-uint32_t plain_summary(Node cache) {
+// The cache's summary: PLAIN_CALL | n, else for a function LEADING_PLAIN |
+// n when its first n cells are evaluated arguments followed by a refinement
+// or its locals; else 0.
+uint32_t cache_summary(Node cache, bool function) {
     uint32_t n = 0;
-    for (int32_t k = 0; k < cache_length(cache); k++) {
+    int32_t length = cache_length(cache);
+    for (int32_t k = 0; k < length; k++) {
         const Cell* c = cache_cells(cache) + k;
-        if (type_of(c) != TYPE_TYPESET || arg_kind(c) == 1 || arg_kind(c) == 2) return 0;
+        if (type_of(c) != TYPE_TYPESET || arg_kind(c) == 1 || arg_kind(c) == 2) {
+            if (!function) return 0;
+            int32_t leading = 0;
+            while (leading < length && type_of(cache_cells(cache) + leading) == TYPE_TYPESET &&
+                   arg_kind(cache_cells(cache) + leading) == 0)
+                leading++;
+            int t = leading < length ? type_of(cache_cells(cache) + leading) : TYPE_NONE;
+            return t == TYPE_REFINEMENT || t == TYPE_INTEGER ? LEADING_PLAIN | uint32_t(leading) : 0;
+        }
         if (arg_kind(c) == 0) n++;
     }
     return PLAIN_CALL | n;
@@ -433,7 +448,7 @@ Node build_arg_cache(const Cell* callable) {
     Cell made = *cache;
     stack::g_top--;
     copy_cell(&made, memory::series_of(more)->cells() + 1);
-    memory::series_of(more)->cells()[1].data3 = plain_summary(more);
+    memory::series_of(more)->cells()[1].data3 = cache_summary(more, type_of(callable) == TYPE_FUNCTION);
     return more;
 }
 
@@ -586,6 +601,40 @@ namespace {
     return n;
 }
 
+// A function of leading_arity n called without tracing: its n arguments
+// fetched as a plain call fetches them, its refinements, their arguments
+// and its locals inactive, then the path's refinements from `from` (path
+// null: none) activated, as fetch_args would.
+Next call_leading(Cell callable_cell, Cell name_cell, const Code& code, int32_t position, int32_t end, bool sub,
+                  const Cell* path, int32_t from, uint32_t n) {
+    const Cell* callable = &callable_cell;
+    const Cell* name = &name_cell;
+    stack::push(callable);
+    stack::mark_interp_func(name);
+    Node cache = callable->data3;
+    Next f = fetch_plain(callable, name, code, position, end, cache, cache_cells(cache), n, false);
+    if (f.exit) return f;
+    int32_t length = cache_length(cache);
+    int32_t locals = 0;
+    for (int32_t k = int32_t(n); k < length; k++) {
+        const Cell* item = cache_cells(cache) + k;
+        if (type_of(item) == TYPE_REFINEMENT) stack::push(&logic::g_false);
+        else if (type_of(item) == TYPE_TYPESET && arg_kind(item) != 3) stack::push(&none::g_none);
+        else if (type_of(item) == TYPE_INTEGER) locals = cell::get_int(item);
+    }
+    if (path && !set_plain_refinements(path, from, cache)) {
+        int count = 0;
+        Refiner r(callable, name, &code, end, cache, true, false, false, nullptr, &count);
+        Next p = path_refinements(r, path, from, f.position);
+        if (p.exit) return p;
+        f.position = p.position;
+    }
+    trace_if(TRACE_CALL, code.block(), f.position, callable, name);
+    function::init_locals(locals);
+    if (Exit e = call_function(callable, name)) return exiting(e);
+    return end_call(f, code, name, sub, false);
+}
+
 }  // namespace
 
 
@@ -618,6 +667,21 @@ Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t po
     return end_call(f, code, name, sub, infix);
 }
 
+Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
+                  const Cell* path, int32_t from) {
+    if (!g_tracing && type_of(name) == TYPE_WORD) {
+        int32_t leading = leading_arity(callable);
+        if (leading >= 0) {
+            platform::check_native_stack();
+            return call_leading(*callable, *name, code, position, end, sub, from < tail_of(path) ? path : nullptr,
+                                from, uint32_t(leading));
+        }
+        int32_t arity = type_of(callable) == TYPE_ROUTINE || from < tail_of(path) ? -1 : plain_arity(callable);
+        if (arity >= 0) return call_plain(*callable, *name, code, position, end, sub, false, uint32_t(arity));
+    }
+    return call(callable, name, code, position, end, sub, path, from, MODE_CALL, false);
+}
+
 Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
           const Cell* path, int32_t path_position, int mode, bool infix) {
     platform::check_native_stack();
@@ -630,6 +694,12 @@ Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t p
     if (!path && mode == MODE_CALL && type_of(&callable) != TYPE_ROUTINE) {
         int32_t arity = plain_arity(&callable);
         if (arity >= 0) return call_plain(callable, *call_name, code, position, end, sub, infix, uint32_t(arity));
+    }
+    if (mode == MODE_CALL && !infix && !g_tracing) {
+        int32_t leading = leading_arity(&callable);
+        if (leading >= 0)
+            return call_leading(callable, *call_name, code, position, end, sub, path, path_position,
+                                uint32_t(leading));
     }
     trace_open(code, position, &callable, call_name, infix);
     if (!infix) stack::push(&callable);

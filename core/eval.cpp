@@ -257,6 +257,50 @@ Exit eval_block(const Cell* block, bool chain) {
 
 namespace {
 
+// A function met in a path: called with the elements from `from` on as its
+// refinements and the arguments that follow the path in the code.
+Next call_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
+               const Cell* path, int32_t from) {
+    Next n = call_in_path(callable, name, code, position, end, sub, path, from);
+    if (n.exit) return n;
+    if (!sub) stack::set_last_only(stack::get_top());
+    if (g_tracing) [[unlikely]]
+        trace(TRACE_EXIT, path, tail_of(path), stack::get_top(), nullptr);
+    return n;
+}
+
+// The path calls the general walk below would make at once, while nothing
+// traces: the head word's function, or the function in the field of the
+// head word's object that the second element names, a word bound to the
+// object by an earlier walk. False, having done nothing, for any other path
+// (and when the walk's three cells would overflow the stack: it raises).
+[[gnu::always_inline]] inline bool quick_path_call(const Cell* path_in, const Code& code, int32_t position, int32_t end,
+                                                   bool sub, Next* out) {
+    Cell path = *path_in;
+    Series* s = memory::series_of(path.data2);
+    int32_t head = int32_t(path.data1) < 0 ? 0 : int32_t(path.data1);
+    int32_t tail = int32_t(s->used() / sizeof(Cell));
+    if (head >= tail || stack::g_top + 3 > stack::g_end) return false;
+    const Cell* first = s->cells() + head;
+    if (type_of(first) != TYPE_WORD) return false;
+    const Cell* value = value_if_any(first);
+    if (!value) return false;
+    int32_t from = head + 1;
+    if (type_of(value) == TYPE_OBJECT && from < tail) {
+        first++;
+        Node ctx = value->data1;
+        if (type_of(first) != TYPE_WORD || first->data1 != ctx || int32_t(first->data3) < 0) return false;
+        Cell* values = context::values_in(ctx);
+        if (!values) return false;
+        value = values + first->data3;
+        from++;
+    }
+    if (!callable_type(type_of(value))) return false;
+    Cell callable = *value, name = *first;
+    *out = call_path(&callable, &name, code, position, end, sub, &path, from);
+    return true;
+}
+
 // The values of other_type.
 [[gnu::noinline]] Next eval_other(const Code& code, int32_t i, int32_t end, bool sub, bool passive) {
     const Cell* value = code.cells() + i;
@@ -283,8 +327,11 @@ namespace {
             break;
         }
         case TYPE_PATH: case TYPE_GET_PATH: {
-            Cell path = *value;
-            Next n = eval_path(&path, code, i + 1, end, false, type_of(&path) == TYPE_GET_PATH, sub, nullptr);
+            Next n;
+            if (type_of(value) != TYPE_PATH || g_tracing || !quick_path_call(value, code, i + 1, end, sub, &n)) {
+                Cell path = *value;
+                n = eval_path(&path, code, i + 1, end, false, type_of(&path) == TYPE_GET_PATH, sub, nullptr);
+            }
             if (n.exit) return n;
             if (g_tracing) [[unlikely]]
                 trace(TRACE_PUSH, code.block(), n.position, stack::get_top(), nullptr);
@@ -498,18 +545,6 @@ Cell path_cut_after(const Cell* path, int32_t last) {
     return cut;
 }
 
-// A function met in a path: called with the elements from `from` on as its
-// refinements and the arguments that follow the path in the code.
-Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
-                  const Cell* path, int32_t from) {
-    Next n = call(callable, name, code, position, end, sub, path, from, MODE_CALL, false);
-    if (n.exit) return n;
-    if (!sub) stack::set_last_only(stack::get_top());
-    if (g_tracing) [[unlikely]]
-        trace(TRACE_EXIT, path, tail_of(path), stack::get_top(), nullptr);
-    return n;
-}
-
 bool notifies(const Cell* owner) {
     int t = type_of(owner);
     return (t == TYPE_OBJECT && owner->data3 != 0) || series::any_block(t);
@@ -528,6 +563,7 @@ void store_back(const Cell* changed, const Cell* path, Cell* owner, Cell* owner_
     actions::eval_path(owner, owner_element, &value, const_cast<Cell*>(path), &none, &before, index - 1, false,
                        false, notifies(owner));
 }
+
 
 Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t end, bool set, bool get,
                bool sub, const Cell* new_value) {
@@ -548,7 +584,7 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
     // have been pushed (and dropped) without a word.
     if (!set && !get && callable_type(type_of(head_value)) && stack::g_top + 3 <= stack::g_end) {
         Cell callable = *head_value;
-        return call_in_path(&callable, &first, code, position, end, sub, &path, head + 1);
+        return call_path(&callable, &first, code, position, end, sub, &path, head + 1);
     }
     Cell* cur = stack::push(head_value);
     Cell* prev = stack::push(&none::g_none);
@@ -559,7 +595,7 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
         if (get) fire(ERR_script_invalid_path_get, &path);
         Cell callable = *cur;
         stack::g_top = base;
-        return call_in_path(&callable, &first, code, position, end, sub, &path, head + 1);
+        return call_path(&callable, &first, code, position, end, sub, &path, head + 1);
     }
     if (t == TYPE_UNSET) fire(ERR_script_unset_path, &path, &first);
     for (int32_t k = head + 1; k < tail; k++) {
@@ -592,7 +628,7 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
         *cur = step;
         if (!set && !get && callable_type(type_of(&step))) {
             stack::g_top = base;
-            return call_in_path(&step, &element, code, position, end, sub, &path, k + 1);
+            return call_path(&step, &element, code, position, end, sub, &path, k + 1);
         }
     }
     Cell result = *cur;

@@ -259,29 +259,27 @@ Next path_refinements(Refiner& r, const Cell* path, int32_t from, int32_t positi
 
 // The common case of a function's path refinements, without the Refiner:
 // words spelled as in the spec, each naming a different refinement that
-// takes no argument. Their logic! cells are set; false, having changed
-// nothing, when the path is not of that kind (the Refiner then takes it).
-bool set_plain_refinements(const Cell* path, int32_t from, Node cache) {
-    constexpr int MAX_PLAIN = 8;
+// takes no argument. Their logic! cells, all false until then, are set;
+// false, with those cells all false again, when the path is not of that
+// kind (the Refiner then takes it). The refinements are looked for from
+// cache cell `first` on (any cell before the first refinement). Nothing
+// here allocates: the cells stay put.
+bool set_plain_refinements(const Cell* path, int32_t from, Node cache, int32_t first) {
     Series* p = memory::series_of(path->data2);
-    int32_t count = int32_t(p->used() / sizeof(Cell)) - from;
-    if (count > MAX_PLAIN) return false;
-    const Cell* elements = p->cells() + from;
-    const Cell* items = cache_cells(cache);
-    const Cell* items_end = items + cache_length(cache);
-    uint32_t found[MAX_PLAIN];  // the logic! cells' indexes
-    for (int32_t e = 0; e < count; e++) {
-        if (type_of(elements + e) != TYPE_WORD) return false;
-        uint32_t symbol = elements[e].data2;
-        const Cell* k = items;
-        while (k < items_end && !(type_of(k) == TYPE_REFINEMENT && k->data2 == symbol)) k++;
-        if (k == items_end || (k + 1 < items_end && type_of(k + 1) == TYPE_TYPESET)) return false;
-        for (int32_t f = 0; f < e; f++)
-            if (found[f] == k->data3) return false;
-        found[e] = k->data3;
-    }
+    const Cell* elements_end = p->cells() + p->used() / sizeof(Cell);
+    const Cell* items = cache_cells(cache) + first;
+    const Cell* items_end = items - first + cache_length(cache);
     Cell* cells = stack::arguments();
-    for (int32_t e = 0; e < count; e++) logic::set(cells + found[e], true);
+    for (const Cell* element = p->cells() + from; element < elements_end; element++) {
+        const Cell* k = type_of(element) == TYPE_WORD ? items : items_end;
+        while (k < items_end && !(type_of(k) == TYPE_REFINEMENT && k->data2 == element->data2)) k++;
+        if (k == items_end || (k + 1 < items_end && type_of(k + 1) == TYPE_TYPESET) || logic::get(cells + k->data3)) {
+            for (k = items; k < items_end; k++)
+                if (type_of(k) == TYPE_REFINEMENT) logic::set(cells + k->data3, false);
+            return false;
+        }
+        logic::set(cells + k->data3, true);
+    }
     return true;
 }
 
@@ -568,7 +566,7 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
                 break;
         }
     }
-    if (path && !apply && function && set_plain_refinements(path, path_position, cache)) {
+    if (path && !apply && function && set_plain_refinements(path, path_position, cache, 0)) {
         // Done: the refinements were words taking no arguments.
     } else if (path || (apply && !all)) {
         Refiner r(callable, name, &code, end, cache, function, safer, apply, slots, &count);
@@ -622,7 +620,7 @@ Next call_leading(Cell callable_cell, Cell name_cell, const Code& code, int32_t 
         else if (type_of(item) == TYPE_TYPESET && arg_kind(item) != 3) stack::push(&none::g_none);
         else if (type_of(item) == TYPE_INTEGER) locals = cell::get_int(item);
     }
-    if (path && !set_plain_refinements(path, from, cache)) {
+    if (path && !set_plain_refinements(path, from, cache, int32_t(n))) {
         int count = 0;
         Refiner r(callable, name, &code, end, cache, true, false, false, nullptr, &count);
         Next p = path_refinements(r, path, from, f.position);
@@ -667,19 +665,65 @@ Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t po
     return end_call(f, code, name, sub, infix);
 }
 
-Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
-                  const Cell* path, int32_t from) {
+namespace {
+
+// call_in_path's call, without its end.
+[[gnu::always_inline]] inline Next call_refined(const Cell* callable, const Cell* name, const Code& code,
+                                                int32_t position, int32_t end, bool sub, const Cell* path,
+                                                int32_t from) {
     if (!g_tracing && type_of(name) == TYPE_WORD) {
+        int32_t tail = tail_of(path);
         int32_t leading = leading_arity(callable);
         if (leading >= 0) {
             platform::check_native_stack();
-            return call_leading(*callable, *name, code, position, end, sub, from < tail_of(path) ? path : nullptr,
-                                from, uint32_t(leading));
+            return call_leading(*callable, *name, code, position, end, sub, from < tail ? path : nullptr, from,
+                                uint32_t(leading));
         }
-        int32_t arity = type_of(callable) == TYPE_ROUTINE || from < tail_of(path) ? -1 : plain_arity(callable);
+        int32_t arity = type_of(callable) == TYPE_ROUTINE || from < tail ? -1 : plain_arity(callable);
         if (arity >= 0) return call_plain(*callable, *name, code, position, end, sub, false, uint32_t(arity));
     }
     return call(callable, name, code, position, end, sub, path, from, MODE_CALL, false);
+}
+
+[[gnu::always_inline]] inline Next end_path_call(Next n, const Cell* path, bool sub) {
+    if (n.exit) return n;
+    if (!sub) stack::set_last_only(stack::get_top());
+    if (g_tracing) [[unlikely]]
+        trace(TRACE_EXIT, path, tail_of(path), stack::get_top(), nullptr);
+    return n;
+}
+
+}  // namespace
+
+Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
+                  const Cell* path, int32_t from) {
+    return end_path_call(call_refined(callable, name, code, position, end, sub, path, from), path, sub);
+}
+
+bool call_path(const Cell* path_in, const Code& code, int32_t position, int32_t end, bool sub, Next* out) {
+    Cell path = *path_in;
+    Series* s = memory::series_of(path.data2);
+    int32_t head = int32_t(path.data1) < 0 ? 0 : int32_t(path.data1);
+    int32_t tail = int32_t(s->used() / sizeof(Cell));
+    if (head >= tail || stack::g_top + 3 > stack::g_end) return false;
+    const Cell* first = s->cells() + head;
+    if (type_of(first) != TYPE_WORD) return false;
+    const Cell* value = shortcut::value_if_any(first);
+    if (!value) return false;
+    int32_t from = head + 1;
+    if (type_of(value) == TYPE_OBJECT && from < tail) {
+        first++;
+        Node ctx = value->data1;
+        if (type_of(first) != TYPE_WORD || first->data1 != ctx || int32_t(first->data3) < 0) return false;
+        Cell* values = context::values_in(ctx);
+        if (!values) return false;
+        value = values + first->data3;
+        from++;
+    }
+    if (!shortcut::callable_type(type_of(value))) return false;
+    Cell callable = *value, name = *first;
+    *out = end_path_call(call_refined(&callable, &name, code, position, end, sub, &path, from), &path, sub);
+    return true;
 }
 
 Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,

@@ -257,50 +257,6 @@ Exit eval_block(const Cell* block, bool chain) {
 
 namespace {
 
-// A function met in a path: called with the elements from `from` on as its
-// refinements and the arguments that follow the path in the code.
-Next call_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
-               const Cell* path, int32_t from) {
-    Next n = call_in_path(callable, name, code, position, end, sub, path, from);
-    if (n.exit) return n;
-    if (!sub) stack::set_last_only(stack::get_top());
-    if (g_tracing) [[unlikely]]
-        trace(TRACE_EXIT, path, tail_of(path), stack::get_top(), nullptr);
-    return n;
-}
-
-// The path calls the general walk below would make at once, while nothing
-// traces: the head word's function, or the function in the field of the
-// head word's object that the second element names, a word bound to the
-// object by an earlier walk. False, having done nothing, for any other path
-// (and when the walk's three cells would overflow the stack: it raises).
-[[gnu::always_inline]] inline bool quick_path_call(const Cell* path_in, const Code& code, int32_t position, int32_t end,
-                                                   bool sub, Next* out) {
-    Cell path = *path_in;
-    Series* s = memory::series_of(path.data2);
-    int32_t head = int32_t(path.data1) < 0 ? 0 : int32_t(path.data1);
-    int32_t tail = int32_t(s->used() / sizeof(Cell));
-    if (head >= tail || stack::g_top + 3 > stack::g_end) return false;
-    const Cell* first = s->cells() + head;
-    if (type_of(first) != TYPE_WORD) return false;
-    const Cell* value = value_if_any(first);
-    if (!value) return false;
-    int32_t from = head + 1;
-    if (type_of(value) == TYPE_OBJECT && from < tail) {
-        first++;
-        Node ctx = value->data1;
-        if (type_of(first) != TYPE_WORD || first->data1 != ctx || int32_t(first->data3) < 0) return false;
-        Cell* values = context::values_in(ctx);
-        if (!values) return false;
-        value = values + first->data3;
-        from++;
-    }
-    if (!callable_type(type_of(value))) return false;
-    Cell callable = *value, name = *first;
-    *out = call_path(&callable, &name, code, position, end, sub, &path, from);
-    return true;
-}
-
 // The values of other_type.
 [[gnu::noinline]] Next eval_other(const Code& code, int32_t i, int32_t end, bool sub, bool passive) {
     const Cell* value = code.cells() + i;
@@ -328,7 +284,7 @@ Next call_path(const Cell* callable, const Cell* name, const Code& code, int32_t
         }
         case TYPE_PATH: case TYPE_GET_PATH: {
             Next n;
-            if (type_of(value) != TYPE_PATH || g_tracing || !quick_path_call(value, code, i + 1, end, sub, &n)) {
+            if (type_of(value) != TYPE_PATH || g_tracing || !call_path(value, code, i + 1, end, sub, &n)) {
                 Cell path = *value;
                 n = eval_path(&path, code, i + 1, end, false, type_of(&path) == TYPE_GET_PATH, sub, nullptr);
             }
@@ -584,7 +540,7 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
     // have been pushed (and dropped) without a word.
     if (!set && !get && callable_type(type_of(head_value)) && stack::g_top + 3 <= stack::g_end) {
         Cell callable = *head_value;
-        return call_path(&callable, &first, code, position, end, sub, &path, head + 1);
+        return call_in_path(&callable, &first, code, position, end, sub, &path, head + 1);
     }
     Cell* cur = stack::push(head_value);
     Cell* prev = stack::push(&none::g_none);
@@ -595,7 +551,7 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
         if (get) fire(ERR_script_invalid_path_get, &path);
         Cell callable = *cur;
         stack::g_top = base;
-        return call_path(&callable, &first, code, position, end, sub, &path, head + 1);
+        return call_in_path(&callable, &first, code, position, end, sub, &path, head + 1);
     }
     if (t == TYPE_UNSET) fire(ERR_script_unset_path, &path, &first);
     for (int32_t k = head + 1; k < tail; k++) {
@@ -628,7 +584,7 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
         *cur = step;
         if (!set && !get && callable_type(type_of(&step))) {
             stack::g_top = base;
-            return call_path(&step, &element, code, position, end, sub, &path, k + 1);
+            return call_in_path(&step, &element, code, position, end, sub, &path, k + 1);
         }
     }
     Cell result = *cur;

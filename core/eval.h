@@ -154,10 +154,17 @@ enum FetchMode : int { MODE_CALL = 0, MODE_APPLY_ALL = 1, MODE_APPLY = 2, MODE_S
 // callable was pushed (in the result cell too unless `sub`).
 Next call(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
           const Cell* path, int32_t path_position, int mode, bool infix);
-// call of a callable met in a path (not an op!): its refinements are the
-// path's elements from `from` on.
+// call of a callable met in a path (not an op!) with the path's elements
+// from `from` on as its refinements; its result also goes to the result
+// cell unless `sub`.
 Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
                   const Cell* path, int32_t from);
+// The calls eval_path's walk makes at once, made while nothing traces
+// without the walk: the head word's callable, or the callable in the field
+// of the head word's object named by the second element, a word bound to
+// the object by an earlier walk. False, having done nothing, for any other
+// path (and when the walk's cells would overflow the stack: it raises).
+bool call_path(const Cell* path, const Code& code, int32_t position, int32_t end, bool sub, Next* out);
 // The argument cache's fourth word: PLAIN_CALL | n when the cache holds
 // nothing but n evaluated arguments (and a return: type), the shape of most
 // calls, which take the short path.

@@ -667,19 +667,19 @@ Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t po
 
 namespace {
 
-// call_in_path's call, without its end.
+// call_in_path's call, without its end; `refined` when the path has
+// elements from `from` on.
 [[gnu::always_inline]] inline Next call_refined(const Cell* callable, const Cell* name, const Code& code,
                                                 int32_t position, int32_t end, bool sub, const Cell* path,
-                                                int32_t from) {
+                                                int32_t from, bool refined) {
     if (!g_tracing && type_of(name) == TYPE_WORD) {
-        int32_t tail = tail_of(path);
         int32_t leading = leading_arity(callable);
         if (leading >= 0) {
             platform::check_native_stack();
-            return call_leading(*callable, *name, code, position, end, sub, from < tail ? path : nullptr, from,
+            return call_leading(*callable, *name, code, position, end, sub, refined ? path : nullptr, from,
                                 uint32_t(leading));
         }
-        int32_t arity = type_of(callable) == TYPE_ROUTINE || from < tail ? -1 : plain_arity(callable);
+        int32_t arity = type_of(callable) == TYPE_ROUTINE || refined ? -1 : plain_arity(callable);
         if (arity >= 0) return call_plain(*callable, *name, code, position, end, sub, false, uint32_t(arity));
     }
     return call(callable, name, code, position, end, sub, path, from, MODE_CALL, false);
@@ -697,7 +697,8 @@ namespace {
 
 Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
                   const Cell* path, int32_t from) {
-    return end_path_call(call_refined(callable, name, code, position, end, sub, path, from), path, sub);
+    Next n = call_refined(callable, name, code, position, end, sub, path, from, from < tail_of(path));
+    return end_path_call(n, path, sub);
 }
 
 bool call_path(const Cell* path_in, const Code& code, int32_t position, int32_t end, bool sub, Next* out) {
@@ -722,7 +723,8 @@ bool call_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
     }
     if (!shortcut::callable_type(type_of(value))) return false;
     Cell callable = *value, name = *first;
-    *out = end_path_call(call_refined(&callable, &name, code, position, end, sub, &path, from), &path, sub);
+    *out = end_path_call(call_refined(&callable, &name, code, position, end, sub, &path, from, from < tail), &path,
+                         sub);
     return true;
 }
 

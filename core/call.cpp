@@ -302,22 +302,21 @@ Next list_refinements(Refiner& r, const Code& args, int32_t position, int32_t en
     return Next{position, 0};
 }
 
-// The cache's summary: PLAIN_CALL | n, else for a function LEADING_PLAIN |
-// n when its first n cells are evaluated arguments followed by a refinement
-// or its locals; else 0.
-uint32_t cache_summary(Node cache, bool function) {
+// The cache's summary: PLAIN_CALL | n, else (`leading`: not a routine's)
+// LEADING_PLAIN | n when its first n cells are evaluated arguments followed
+// by a refinement or a function's locals; else 0.
+uint32_t cache_summary(Node cache, bool leading) {
     uint32_t n = 0;
     int32_t length = cache_length(cache);
     for (int32_t k = 0; k < length; k++) {
         const Cell* c = cache_cells(cache) + k;
         if (type_of(c) != TYPE_TYPESET || arg_kind(c) == 1 || arg_kind(c) == 2) {
-            if (!function) return 0;
-            int32_t leading = 0;
-            while (leading < length && type_of(cache_cells(cache) + leading) == TYPE_TYPESET &&
-                   arg_kind(cache_cells(cache) + leading) == 0)
-                leading++;
-            int t = leading < length ? type_of(cache_cells(cache) + leading) : TYPE_NONE;
-            return t == TYPE_REFINEMENT || t == TYPE_INTEGER ? LEADING_PLAIN | uint32_t(leading) : 0;
+            if (!leading) return 0;
+            int32_t k = 0;
+            const Cell* cells = cache_cells(cache);
+            while (k < length && type_of(cells + k) == TYPE_TYPESET && arg_kind(cells + k) == 0) k++;
+            int t = k < length ? type_of(cache_cells(cache) + k) : TYPE_NONE;
+            return t == TYPE_REFINEMENT || t == TYPE_INTEGER ? LEADING_PLAIN | uint32_t(k) : 0;
         }
         if (arg_kind(c) == 0) n++;
     }
@@ -446,7 +445,7 @@ Node build_arg_cache(const Cell* callable) {
     Cell made = *cache;
     stack::g_top--;
     copy_cell(&made, memory::series_of(more)->cells() + 1);
-    memory::series_of(more)->cells()[1].data3 = cache_summary(more, type_of(callable) == TYPE_FUNCTION);
+    memory::series_of(more)->cells()[1].data3 = cache_summary(more, type_of(callable) != TYPE_ROUTINE);
     return more;
 }
 
@@ -599,37 +598,48 @@ namespace {
     return n;
 }
 
-// A function of leading_arity n called without tracing: its n arguments
-// fetched as a plain call fetches them, its refinements, their arguments
-// and its locals inactive, then the path's refinements from `from` (path
-// null: none) activated, as fetch_args would.
+// A callable of leading_arity n called without tracing: its n arguments
+// fetched as a plain call fetches them, its refinements inactive (a
+// function's refinements, their arguments and its locals pushed), then the
+// path's refinements from `from` (path null: none) activated, as fetch_args
+// would.
 Next call_leading(Cell callable_cell, Cell name_cell, const Code& code, int32_t position, int32_t end, bool sub,
                   const Cell* path, int32_t from, uint32_t n) {
     const Cell* callable = &callable_cell;
     const Cell* name = &name_cell;
+    const bool function = type_of(callable) == TYPE_FUNCTION;
     stack::push(callable);
-    stack::mark_interp_func(name);
+    if (function) stack::mark_interp_func(name);
+    else stack::mark_interp_native(name);
     Node cache = callable->data3;
     Next f = fetch_plain(callable, name, code, position, end, cache, cache_cells(cache), n, false);
     if (f.exit) return f;
     int32_t length = cache_length(cache);
-    int32_t locals = 0;
+    int32_t last = 0;  // the closing integer: a function's locals, a native's refinements
     for (int32_t k = int32_t(n); k < length; k++) {
         const Cell* item = cache_cells(cache) + k;
-        if (type_of(item) == TYPE_REFINEMENT) stack::push(&logic::g_false);
+        if (type_of(item) == TYPE_INTEGER) last = cell::get_int(item);
+        else if (!function) continue;
+        else if (type_of(item) == TYPE_REFINEMENT) stack::push(&logic::g_false);
         else if (type_of(item) == TYPE_TYPESET && arg_kind(item) != 3) stack::push(&none::g_none);
-        else if (type_of(item) == TYPE_INTEGER) locals = cell::get_int(item);
     }
-    if (path && !set_plain_refinements(path, from, cache, int32_t(n))) {
-        int count = 0;
-        Refiner r(callable, name, &code, end, cache, true, false, false, nullptr, &count);
+    int32_t slots[MAX_SLOTS];
+    if (!function)
+        for (int32_t i = 0; i < last && i < MAX_SLOTS; i++) slots[i] = -1;
+    if (path && !(function && set_plain_refinements(path, from, cache, int32_t(n)))) {
+        int count = int(n);
+        Refiner r(callable, name, &code, end, cache, function, false, false, slots, &count);
         Next p = path_refinements(r, path, from, f.position);
         if (p.exit) return p;
         f.position = p.position;
     }
     trace_if(TRACE_CALL, code.block(), f.position, callable, name);
-    function::init_locals(locals);
-    if (Exit e = call_function(callable, name)) return exiting(e);
+    if (function) {
+        function::init_locals(last);
+        if (Exit e = call_function(callable, name)) return exiting(e);
+    } else if (Exit e = run_entry(callable, slots)) {
+        return exiting(e);
+    }
     return end_call(f, code, name, sub, false);
 }
 

@@ -176,16 +176,17 @@ inline int32_t plain_arity(const Cell* callable) {
     if (type_of(more + 1) != TYPE_BLOCK || !(more[1].data3 & PLAIN_CALL)) return -1;
     return int32_t(more[1].data3 & ~PLAIN_CALL);
 }
-// The summary of a function's cache that is not plain but begins with n
-// evaluated arguments before its first refinement or its locals (a return:
-// among them excepted): LEADING_PLAIN | n. Its ordinary calls, with or
-// without a path's refinements, fetch those arguments as a plain call does.
+// The summary of a cache that is not plain but begins with n evaluated
+// arguments before the first refinement or a function's locals (a return:
+// among them excepted), routines' excepted: LEADING_PLAIN | n. Ordinary
+// calls, with or without a path's refinements, fetch those arguments as a
+// plain call does.
 constexpr uint32_t LEADING_PLAIN = 0x40000000;
-// n for a function whose cache is built and says so; -1 otherwise.
+// n for a function, native or action whose cache is built and says so; -1
+// otherwise.
 inline int32_t leading_arity(const Cell* callable) {
     const Cell* more = memory::series_of(callable->data3)->cells();
-    if (type_of(callable) != TYPE_FUNCTION || type_of(more + 1) != TYPE_BLOCK || !(more[1].data3 & LEADING_PLAIN))
-        return -1;
+    if (type_of(more + 1) != TYPE_BLOCK || !(more[1].data3 & LEADING_PLAIN)) return -1;
     return int32_t(more[1].data3 & ~LEADING_PLAIN);
 }
 // call without a path, apply block or routine, for a callable of

@@ -10,6 +10,7 @@
 #include "core/dispatch.h"
 #include "core/error.h"
 #include "core/eval.h"
+#include "core/eval_loop.h"
 #include "core/eval_shortcut.h"
 #include "core/frames.h"
 #include "core/function.h"
@@ -28,17 +29,17 @@
 
 namespace zel::interpreter {
 
-namespace {
-
 // The open event of a call. The left operand of an infix call waits above
 // the top: the call-back's cells go above it.
-inline void trace_open(const Code& code, int32_t position, const Cell* callable, const Cell* name, bool infix) {
+void trace_open(const Code& code, int32_t position, const Cell* callable, const Cell* name, bool infix) {
     if (!g_tracing) [[likely]]
         return;
     if (infix) stack::g_top++;
     trace(TRACE_OPEN, code.block(), position, callable, name);
     if (infix) stack::g_top--;
 }
+
+namespace {
 
 // More refinements than any native or action has; functions with more than
 // this many can still be called, their refinements beyond it only through
@@ -50,6 +51,7 @@ constexpr int MAX_USED = 32;
 constexpr uint32_t KIND_SHIFT = 20;
 constexpr uint32_t FLAG_TRACE = 0x400;
 constexpr uint32_t FLAG_NO_TRACE = 0x200;
+static_assert(FUNCTION_TRACE_FLAGS == (FLAG_TRACE | FLAG_NO_TRACE));
 
 inline Cell* cells_of(const Cell* block) { return memory::series_of(block->data2)->cells(); }
 inline int32_t tail_of(const Cell* block) {
@@ -79,11 +81,6 @@ Cell block_of(Node node) {
     return b;
 }
 
-[[noreturn]] void expect_arg(const Cell* name, const Cell* value, const Cell* callable, int index) {
-    Cell type = error::datatype_arg(type_of(value));
-    Cell word = arg_word(callable, index);
-    fire(ERR_script_expect_arg, name, &type, &word);
-}
 
 inline void check_type(const Cell* item, const Cell* value, const Cell* name, const Cell* callable, int index) {
     if (!typeset::has(item, type_of(value))) expect_arg(name, value, callable, index);
@@ -323,8 +320,20 @@ uint32_t cache_summary(Node cache, bool leading) {
     return PLAIN_CALL | n;
 }
 
-// Runs a native's or action's entry routine on the call's cells.
-inline Exit run_entry(const Cell* callable, const int32_t* slots) {
+}  // namespace
+
+void expect_arg(const Cell* name, const Cell* value, const Cell* callable, int index) {
+    Cell type = error::datatype_arg(type_of(value));
+    Cell word = arg_word(callable, index);
+    fire(ERR_script_expect_arg, name, &type, &word);
+}
+
+void no_arg(const Cell* name, const Cell* callable, int index) {
+    Cell word = arg_word(callable, index);
+    fire(ERR_script_no_arg, name, &word);
+}
+
+Exit run_entry(const Cell* callable, const int32_t* slots) {
     // A native's number within the used slots needs no further check.
     natives::Entry entry = type_of(callable) == TYPE_ACTION ? actions::entry(int(callable->data1))
                            : callable->data1 <= uint32_t(native::USED_SLOTS)
@@ -333,6 +342,8 @@ inline Exit run_entry(const Cell* callable, const int32_t* slots) {
     if (!entry) fire(ERR_internal_not_done);
     return entry(false, slots);
 }
+
+namespace {
 
 // The short path: n evaluated arguments, no refinements, no locals. Inline:
 // a call of it would cost more than the fetch of a simple argument.
@@ -666,9 +677,7 @@ Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t po
         if (Exit e = call_function(callable, name)) return exiting(e);
     } else {
         Cell* args = stack::arguments();
-        if (n != 2 || g_tracing || type_of(args) != TYPE_INTEGER || type_of(args + 1) != TYPE_INTEGER ||
-            !shortcut::integer_call(type_of(callable), callable->data1, cell::get_int(args), cell::get_int(args + 1),
-                                    args)) {
+        if (n != 2 || g_tracing || !shortcut::number_call(type_of(callable), callable->data1, args, args + 1, args)) {
             if (Exit e = run_entry(callable, nullptr)) return exiting(e);
         }
     }
@@ -793,8 +802,6 @@ Exit call_function(const Cell* function, const Cell* name) {
     return run_body(function, &body, name);
 }
 
-namespace {
-
 // The prolog and epilog events of a traced body: the call-back runs with
 // the pending throw code put aside and back.
 void trace_body(uint32_t event, const Cell* body, const Cell* function, const Cell* name) {
@@ -803,8 +810,6 @@ void trace_body(uint32_t event, const Cell* body, const Cell* function, const Ce
     trace(event, body, int32_t(body->data1), function, name);
     stack::g_throw_code = pending;
 }
-
-}  // namespace
 
 Exit run_body(const Cell* function, const Cell* body, const Cell* name) {
     ValuesScope values(function->data1, stack::arguments());

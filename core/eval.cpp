@@ -9,6 +9,7 @@
 #include "core/context.h"
 #include "core/dispatch.h"
 #include "core/error.h"
+#include "core/eval_loop.h"
 #include "core/eval_shortcut.h"
 #include "core/frames.h"
 #include "core/native.h"
@@ -39,34 +40,6 @@ namespace {
 inline Cell* cells_of(const Cell* block) { return memory::series_of(block->data2)->cells(); }
 inline int32_t tail_of(const Cell* block) {
     return int32_t(memory::series_of(block->data2)->used() / sizeof(Cell));
-}
-
-// The start of an evaluation run without a frame record: its result base is
-// the top; answers the caller's base, which end_unframed puts back. An exit
-// or an error leaving it has placed the stacks already (frames keep their
-// own bases).
-inline Cell* begin_unframed() {
-    Cell* caller_base = stack::g_arguments;
-    if (stack::g_top >= stack::g_end) [[unlikely]]
-        stack::overflow();
-    stack::g_arguments = stack::g_top;
-    return caller_base;
-}
-
-// The end of an evaluation run without a frame record from `caller_base`:
-// its value, in the result cell of its own base, stays pushed there or
-// (chain) goes to the caller's result cell.
-inline void end_unframed(Cell* caller_base, bool chain) {
-    Cell* result = stack::g_arguments;
-    stack::g_top = result + 1;
-    stack::g_arguments = caller_base;
-    if (chain) copy_cell(result, caller_base);
-}
-
-// The value goes to the result cell (sub clear) or is pushed.
-inline void place(const Cell* value, bool sub) {
-    if (sub) stack::push(value);
-    else stack::set_last_only(value);
 }
 
 // An event of the evaluator's hot path, compiled away in the instantiation
@@ -102,9 +75,9 @@ template <bool TRACE>
 Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry_top, const Cell* value) {
     do {
         const Cell* next = code.cells() + i;
-        int32_t right;
-        if ((!TRACE || !g_tracing) && type_of(entry_top) == TYPE_INTEGER && i + 1 < end &&
-            integer_term(next + 1, &right) && integer_operator(value, cell::get_int(entry_top), right, entry_top)) {
+        const Cell* right;
+        if ((!TRACE || !g_tracing) && i + 1 < end && (right = number_term(next + 1)) &&
+            number_operator(value, entry_top, right, entry_top)) {
             stack::g_top = entry_top + 1;
             i += 2;
             continue;
@@ -180,7 +153,8 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
 
 }  // namespace
 
-// While nothing traces, the block's leading simple expressions run before its
+// While nothing traces, the block runs in the block loop (eval_loop.cpp).
+// There, as here, the block's leading simple expressions run before its
 // base is set: they call nothing, raise nothing and allocate nothing, so
 // no walker, error or collection can see the difference, and the cell
 // that becomes the block's result cell holds their values. The first other
@@ -189,34 +163,30 @@ Next eval_expression_as(const Code& code, int32_t i, int32_t end, bool no_infix,
 // for the result cell takes the general loop at once, which raises the
 // overflow.
 Exit eval_block(const Cell* block, bool chain) {
-    // Every nesting of code passes here or through a call: the native
-    // stack's guard is checked at both.
+    // Every nesting of code in C++ passes here or through a call: the
+    // native stack's guard is checked at both.
     platform::check_native_stack();
     stamp::check_entry(block);
     int32_t i = int32_t(block->data1) < 0 ? 0 : int32_t(block->data1);
     Series* series = memory::series_of(block->data2);
     int32_t end = int32_t(series->used() / sizeof(Cell));
+    if (g_tracing) [[unlikely]]
+        return eval_block_general(block, i, end, chain, false);
     bool general = false;
-    if (!g_tracing && i < end && stack::g_top < stack::g_end) [[likely]] {
-        const Cell* cells = series->cells();
-        Cell* result = stack::top();
-        for (;;) {
-            int32_t next = simple_expression(cells, i, end, result);
-            if (next < 0) break;
-            i = next;
-            if (i >= end) {
-                stack::g_top = result + 1;
-                if (chain) copy_cell(result, stack::arguments());
-                return Exit{};
-            }
-        }
+    if (i < end && stack::g_top < stack::g_end) [[likely]] {
+        i = simple_prefix(series->cells(), i, end, chain);
+        if (i < 0) return Exit{};
         general = true;
     }
+    return run_block(block, i, end, chain, general);
+}
+
+Exit eval_block_general(const Cell* block, int32_t i, int32_t end, bool chain, bool general) {
     // The general loop, which every block entered while tracing runs from
     // its head, and the others join at their first expression the shortcut
     // cannot take (`general`).
     Cell block_cell = *block;
-    Code code(&block_cell, series);
+    Code code(&block_cell);
     CodePositionScope saved;
     // A block has no frame record of its own.
     Cell* caller_base = begin_unframed();

@@ -33,36 +33,71 @@ inline const Cell* value_if_any(const Cell* word) {
     return values ? values + index : nullptr;
 }
 
-// The integer value of a right operand that is a single integer term: an
-// integer! literal, or a word holding one.
-inline bool integer_term(const Cell* term, int32_t* value) {
+// The value of a right operand that is a single number term: an integer!
+// or float! literal, or a word holding one; null otherwise.
+inline const Cell* number_term(const Cell* term) {
     if (type_of(term) == TYPE_WORD) {
         term = value_if_any(term);
-        if (!term) return false;
+        if (!term) return nullptr;
     }
-    if (type_of(term) != TYPE_INTEGER) return false;
-    *value = cell::get_int(term);
-    return true;
+    int t = type_of(term);
+    return t == TYPE_INTEGER || t == TYPE_FLOAT ? term : nullptr;
 }
 
-// The operators over two integers that nothing can make fail or look
-// different: add, subtract and multiply without overflow and the
-// comparisons. Computed in place of the call, which would give the same
-// value after pushing a frame, fetching and dispatching; false when the call
-// must run (another operator, an overflow).
+inline bool number_type(int type) { return type == TYPE_INTEGER || type == TYPE_FLOAT; }
+
+// The operators over two numbers (integer! or float!) that nothing can make
+// fail or look different, computed in place of the call, which would give
+// the same value after pushing a frame, fetching and dispatching: add,
+// subtract and multiply (of two integers, an overflow continues as the
+// float! of the operation done on doubles; with a float! the result is the
+// float! of the operation on doubles, as the float handlers give it) and,
+// between two integers, the comparisons. False when the call must run
+// (another operator, a comparison with a float!).
 // `type` is the type of the callable (action! or native!), `number` its
-// action id or native number.
-inline bool integer_call(int type, uint32_t number, int32_t left, int32_t right, Cell* result) {
+// action id or native number. `result` may be either operand's cell.
+inline bool number_call(int type, uint32_t number, const Cell* left_cell, const Cell* right_cell, Cell* result) {
+    if (type_of(left_cell) != TYPE_INTEGER || type_of(right_cell) != TYPE_INTEGER) {
+        if (type != TYPE_ACTION || !number_type(type_of(left_cell)) || !number_type(type_of(right_cell)))
+            return false;
+        double x = type_of(left_cell) == TYPE_INTEGER ? double(cell::get_int(left_cell)) : cell::get_float(left_cell);
+        double y = type_of(right_cell) == TYPE_INTEGER ? double(cell::get_int(right_cell)) : cell::get_float(right_cell);
+        double d;
+        switch (number) {
+            case ACT_ADD: d = x + y; break;
+            case ACT_SUBTRACT: d = x - y; break;
+            case ACT_MULTIPLY: d = x * y; break;
+            default: return false;
+        }
+        cell::set(result, TYPE_FLOAT);
+        cell::put_float(result, d);
+        return true;
+    }
+    int32_t left = cell::get_int(left_cell), right = cell::get_int(right_cell);
     int32_t n;
     if (type == TYPE_ACTION) {
         bool overflow;
+        double d;
         switch (number) {
-            case ACT_ADD: overflow = __builtin_add_overflow(left, right, &n); break;
-            case ACT_SUBTRACT: overflow = __builtin_sub_overflow(left, right, &n); break;
-            case ACT_MULTIPLY: overflow = __builtin_mul_overflow(left, right, &n); break;
+            case ACT_ADD:
+                overflow = __builtin_add_overflow(left, right, &n);
+                d = double(left) + double(right);
+                break;
+            case ACT_SUBTRACT:
+                overflow = __builtin_sub_overflow(left, right, &n);
+                d = double(left) - double(right);
+                break;
+            case ACT_MULTIPLY:
+                overflow = __builtin_mul_overflow(left, right, &n);
+                d = double(left) * double(right);
+                break;
             default: return false;
         }
-        if (overflow) return false;
+        if (overflow) [[unlikely]] {
+            cell::set(result, TYPE_FLOAT);
+            cell::put_float(result, d);
+            return true;
+        }
         cell::set(result, TYPE_INTEGER, 0, uint32_t(n));
         return true;
     }
@@ -82,8 +117,8 @@ inline bool integer_call(int type, uint32_t number, int32_t left, int32_t right,
 }
 
 // The same for an op!, which wraps the callable.
-inline bool integer_operator(const Cell* op, int32_t left, int32_t right, Cell* result) {
-    return integer_call(op::wrapped_type(op), op->data1, left, right, result);
+inline bool number_operator(const Cell* op, const Cell* left, const Cell* right, Cell* result) {
+    return number_call(op::wrapped_type(op), op->data1, left, right, result);
 }
 
 // ---- The shortcut of simple expressions ------------------------------------------------
@@ -168,9 +203,8 @@ template <bool ARGUMENT = false>
     while (i < end && type_of(cells + i) == TYPE_WORD) {
         const Cell* op = value_if_any(cells + i);
         if (!op || type_of(op) != TYPE_OP) break;
-        int32_t right;
-        if (type_of(out) != TYPE_INTEGER || i + 1 >= end || !integer_term(cells + i + 1, &right) ||
-            !integer_operator(op, cell::get_int(out), right, out))
+        const Cell* right;
+        if (i + 1 >= end || !(right = number_term(cells + i + 1)) || !number_operator(op, out, right, out))
             return -1;
         i += 2;
     }

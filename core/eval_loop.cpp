@@ -1,0 +1,656 @@
+// The block loop: blocks, parens, function bodies and the branches of if,
+// unless and either run in one C++ loop, not by recursion. What recursion
+// kept on the native stack (where to go on in which block, a call whose
+// arguments are being fetched, a set-word waiting for its value, an
+// expression waiting for its infix check) is kept here in records, beside
+// the call frames. A Zel call adds a frame record and loop records, no C++
+// frame: recursion is as deep as the frame stack and the argument stack
+// allow.
+//
+// The loop runs what the recursive evaluator (eval.cpp) runs, with the same
+// stacks, frames, code position, values and errors at every step; it hands
+// the rarer kinds of expressions (paths, get-words, function values in code,
+// calls with refinements or quoted arguments, routines) to that evaluator,
+// and runs a statement through it when tracing is on.
+//
+// Exits. break, continue, return and exit answered by a native have already
+// moved the stacks to their target: the loop drops its records down to a
+// function body that is the target of a return or exit (and goes on after
+// its call), or all of them, and answers the exit to its C++ caller. An
+// error or a throw leaves as an exception: the records are dropped on the
+// way, each putting back what it changed (the code position, a function
+// context's values).
+//
+// Relies on: the recursive evaluator and the calls (eval_loop.h), the
+// shortcut (eval_shortcut.h), stacks, frames, contexts, the collector (the
+// records' cells are roots).
+#include <sys/mman.h>
+
+#include "core/collector.h"
+#include "core/context.h"
+#include "core/dispatch.h"
+#include "core/platform.h"
+#include "core/error.h"
+#include "core/eval_loop.h"
+#include "core/eval_shortcut.h"
+#include "core/natives.h"
+#include "core/stamp.h"
+#include "core/trace.h"
+#include "core/typeset.h"
+
+namespace zel::interpreter {
+
+using namespace shortcut;
+
+namespace {
+
+// The records of a call, a paren and a set-word also hold what the
+// expression they are the term of needs when they end: its entry top (where
+// an infix call finds its left operand), whether it takes infix operators,
+// and whether its value is pushed.
+enum RecordKind : uint8_t {
+    REC_BLOCK,  // a block being run: its statements one by one
+    REC_CALL,   // a call: fetching its arguments, running its body or a branch
+    REC_SET,    // a set-word waiting for its value
+};
+
+// What a block is run for.
+enum BlockKind : uint8_t { BLOCK_ENTRY, BLOCK_PAREN, BLOCK_BODY, BLOCK_BRANCH };
+
+enum CallPhase : uint8_t { PHASE_FETCH, PHASE_BODY, PHASE_BRANCH };
+
+struct Record {
+    RecordKind kind;
+    CallPhase phase;     // REC_CALL
+    bool sub;            // the expression's value is pushed (else it goes to the result cell)
+    bool flag;           // REC_BLOCK: chain; REC_CALL: infix
+    bool no_infix;       // the expression takes no infix operator
+    BlockKind block;     // REC_BLOCK
+    int32_t position;    // REC_CALL: its next argument, then after them; paren: after it
+    int32_t end;         // REC_BLOCK: its end
+    uint32_t index;      // REC_CALL: the argument being fetched
+    uint32_t arity;      // REC_CALL
+    uint32_t saved;      // REC_CALL body: the context's values word before it
+    Record* outer;       // the block record current when this one was pushed
+    Cell* base;          // REC_BLOCK: the caller's base
+    Cell* entry_top;     // the expression's entry top
+    stack::CallFrame* frame;  // REC_CALL: its frame record
+    Cell a;              // REC_BLOCK: the block; REC_CALL: the callable; REC_SET: the word
+    Cell b;              // REC_BLOCK: the code position before it; REC_CALL: the name
+};
+
+// Reserved, not committed: pages are taken as deep code uses them.
+#if defined(ZEL_SANITIZE)
+constexpr size_t RECORDS = size_t(1) << 18;
+#else
+constexpr size_t RECORDS = size_t(1) << 23;
+#endif
+
+Record* g_bottom = nullptr;
+Record* g_top = nullptr;
+Record* g_end = nullptr;
+
+void mark_records() {
+    for (Record* r = g_bottom; r < g_top; r++) {
+        collector::mark_value(&r->a);
+        if (r->kind != REC_SET) collector::mark_value(&r->b);
+    }
+}
+
+void reserve() {
+    void* p = mmap(nullptr, RECORDS * sizeof(Record), PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p == MAP_FAILED) fire(ERR_internal_no_memory);
+    g_bottom = g_top = static_cast<Record*>(p);
+    g_end = g_bottom + RECORDS;
+    collector::add_mark_callback(mark_records);
+}
+
+inline Record* push_record(RecordKind kind, Record* outer) {
+    if (g_top >= g_end) [[unlikely]]
+        stack::frame_overflow();
+    Record* r = g_top++;
+    r->kind = kind;
+    r->outer = outer;
+    return r;
+}
+
+// Puts back what the record changed, when it is dropped before its end.
+inline void undo(const Record* r) {
+    if (r->kind == REC_BLOCK) {
+        g_code_position = r->b;
+    } else if (r->kind == REC_CALL && r->phase == PHASE_BODY) {
+        context::cell_of(r->a.data1)->data2 = r->saved;
+    }
+}
+
+// Drops the records above `to`, the newest first.
+void drop_to(Record* to) {
+    while (g_top > to) undo(--g_top);
+}
+
+// The innermost function body at or above `base` that a return or exit
+// lands on: its call's frame is the top frame now.
+Record* return_target(Record* base) {
+    for (Record* r = g_top; r-- > base;)
+        if (r->kind == REC_CALL && r->phase == PHASE_BODY)
+            return r->frame == stack::g_frame_top - 1 ? r : nullptr;
+    return nullptr;
+}
+
+inline bool return_code(uint32_t code) { return code == THROW_RETURN || code == THROW_EXIT; }
+
+inline const Cell* op_after(const Cell* cells, int32_t i, int32_t end) {
+    if (i >= end || type_of(cells + i) != TYPE_WORD) return nullptr;
+    const Cell* value = value_if_any(cells + i);
+    return value && type_of(value) == TYPE_OP ? value : nullptr;
+}
+
+inline bool hands_back(const Cell* callable) {
+    if (type_of(callable) != TYPE_NATIVE) return false;
+    auto n = natives::Native(callable->data1);
+    return n == natives::Native::either || n == natives::Native::if_ || n == natives::Native::unless;
+}
+
+// The machine. `resume` set: a return or exit that came as an exception
+// has landed on the body of the call on top; the machine goes on after that
+// call.
+Exit machine(Record* base, const Cell* entry_block, int32_t entry_head, int32_t entry_end, bool entry_general,
+             bool chain_in, bool resume) {
+    Record* B = nullptr;  // the current block's record
+    Record* r = nullptr;
+    Cell* cells = nullptr;
+    uint32_t moves = 0;
+    int32_t i = 0;
+    Cell* entry_top = nullptr;
+    bool no_infix = false, sub = false, general = false, chain = chain_in;
+    const Cell* op = nullptr;
+    Cell block_cell;  // a block about to be entered
+    BlockKind entering = BLOCK_ENTRY;
+    uint32_t exit_code = 0;
+    int32_t head = 0, end = 0;  // of a block being entered
+    Series* series = nullptr;
+
+#define REFRESH()                                               \
+    do {                                                        \
+        if (moves != memory::g_buffer_moves) [[unlikely]] {     \
+            cells = memory::series_of(B->a.data2)->cells();     \
+            moves = memory::g_buffer_moves;                     \
+        }                                                       \
+    } while (0)
+#define SET_BLOCK(record)                                       \
+    do {                                                        \
+        B = (record);                                           \
+        if (B) {                                                \
+            cells = memory::series_of(B->a.data2)->cells();     \
+            moves = memory::g_buffer_moves;                     \
+        }                                                       \
+    } while (0)
+
+    if (resume) {
+        r = g_top - 1;
+        SET_BLOCK(r->outer);
+        goto returned;
+    }
+    // The entry block: eval_block ran its leading simple expressions.
+    block_cell = *entry_block;
+    head = entry_head;
+    end = entry_end;
+    general = entry_general;
+    goto push_block;
+
+enter_block: {
+    // block_cell, chain; the parent record (if any) is on top.
+    stamp::check_entry(&block_cell);
+    head = int32_t(block_cell.data1) < 0 ? 0 : int32_t(block_cell.data1);
+    series = memory::series_of(block_cell.data2);
+    end = int32_t(series->used() / sizeof(Cell));
+    if (g_tracing) [[unlikely]] {
+        Exit e = eval_block_general(&block_cell, head, end, chain, false);
+        if (e) {
+            exit_code = e.code;
+            goto exiting;
+        }
+        goto block_given;
+    }
+    // The block's leading simple expressions run before its base is set
+    // (see eval_block): a block made of them alone needs no record.
+    general = false;
+    if (head < end && stack::g_top < stack::g_end) {
+        head = simple_prefix(series->cells(), head, end, chain);
+        if (head < 0) goto block_given;
+        general = true;
+    }
+push_block:
+    r = push_record(REC_BLOCK, B);
+    r->a = block_cell;
+    r->b = g_code_position;
+    r->end = end;
+    r->flag = chain;
+    r->block = entering;
+    if (entering == BLOCK_PAREN) {
+        r->entry_top = entry_top;
+        r->no_infix = no_infix;
+        r->sub = sub;
+        r->position = i + 1;
+    }
+    r->base = begin_unframed();
+    SET_BLOCK(r);
+    if (head >= end) {
+        stack::set_last_only(&unset::g_unset);
+        goto block_done;
+    }
+    g_code_position = B->a;
+    i = head;
+    goto statement;
+}
+
+statement: {
+    collector::safe_point();
+    REFRESH();
+    if (g_tracing) [[unlikely]] {
+        g_code_position.data1 = uint32_t(i);
+        Code code(&B->a);
+        Next n = eval_expression(code, i, B->end, false, false, false);
+        if (n.exit) {
+            exit_code = n.exit;
+            goto exiting;
+        }
+        i = n.position;
+        goto statement_done;
+    }
+    if (!general) {
+        int32_t next = simple_expression(cells, i, B->end, stack::g_arguments);
+        if (next >= 0) {
+            stack::g_top = stack::g_arguments + 1;
+            i = next;
+            goto statement_next;
+        }
+    }
+    general = false;
+    g_code_position.data1 = uint32_t(i);
+    entry_top = stack::g_top;
+    no_infix = false;
+    sub = false;
+    goto expression;
+}
+
+statement_done: {
+    // The code may have cut its own block short.
+    int32_t tail = block_tail(&B->a);
+    if (tail < B->end) B->end = tail;
+}
+statement_next:
+    if (i >= B->end) goto block_done;
+    // Every value of the block's previous expression is dropped; before the
+    // next one is the safe point.
+    stack::reset();
+    goto statement;
+
+block_done:
+    if (g_tracing) [[unlikely]]
+        trace(TRACE_EXIT, &B->a, B->end, stack::arguments(), nullptr);
+    end_unframed(B->base, B->flag);
+    g_code_position = B->b;
+    g_top--;
+    r = B;
+    SET_BLOCK(B->outer);
+    if (r->block == BLOCK_PAREN) {
+        i = r->position;
+        goto expression_resumed;
+    }
+    goto block_left;
+
+block_given:
+    // A block ran without a record of its own: a paren's expression goes on
+    // after it (its expression's state is still in hand).
+    if (entering == BLOCK_PAREN) {
+        i++;
+        goto term_done;
+    }
+block_left:
+    // A block has given its value to the call of a body or a branch, or it
+    // was the machine's own.
+    if (g_top == base) return Exit{};
+    r = g_top - 1;
+    if (r->phase == PHASE_BODY) goto returned;
+    goto call_done;
+
+expression: {
+    // The expression at i: entry_top, no_infix and sub are set.
+    REFRESH();
+    const Cell* value = cells + i;
+    switch (type_of(value)) {
+        case TYPE_WORD: {
+            const Cell* v = value_if_any(value);
+            if (!v) break;
+            int t = type_of(v);
+            if (callable_type(t)) {
+                int32_t arity = t == TYPE_ROUTINE ? -1 : plain_arity(v);
+                if (arity < 0) break;
+                r = push_record(REC_CALL, B);
+                r->entry_top = entry_top;
+                r->no_infix = no_infix;
+                r->a = *v;
+                r->b = *value;
+                r->flag = false;
+                r->sub = sub;
+                r->arity = uint32_t(arity);
+                r->position = i + 1;
+                goto call_start;
+            }
+            if (t == TYPE_UNSET) fire(ERR_script_no_value, value);
+            if (t == TYPE_OP) fire(ERR_script_no_op_arg, value);
+            if (t == TYPE_LIT_WORD) stack::push(v);
+            else place(v, sub);
+            i++;
+            goto term_done;
+        }
+        case TYPE_SET_WORD: {
+            r = push_record(REC_SET, B);
+            r->a = *value;
+            r->entry_top = entry_top;
+            r->no_infix = no_infix;
+            r->sub = sub;
+            stack::mark_interp_native(&r->a);
+            stack::push(&r->a);
+            if (i + 1 >= B->end) fire(ERR_script_need_value, &r->a);
+            i++;
+            entry_top = stack::g_top;
+            no_infix = false;
+            sub = true;
+            goto expression;
+        }
+        case TYPE_PAREN:
+            block_cell = *value;
+            chain = !sub;
+            entering = BLOCK_PAREN;
+            goto enter_block;
+        default:
+            if (other_type(type_of(value))) break;
+            place(value, sub);
+            i++;
+            goto term_done;
+    }
+    // Any other term: the recursive evaluator's, then the infix check here.
+    Code code(&B->a);
+    Next n = eval_expression(code, i, B->end, true, sub, false);
+    if (n.exit) {
+        exit_code = n.exit;
+        goto exiting;
+    }
+    i = n.position;
+    goto term_done;
+}
+
+expression_resumed:
+    // The record r, just dropped, was the term of an expression, which goes
+    // on at i.
+    entry_top = r->entry_top;
+    no_infix = r->no_infix;
+    sub = r->sub;
+    goto term_done;
+
+term_done:
+    // An op! after a term takes it as its left operand, again and again.
+    REFRESH();
+    if (no_infix || !(op = op_after(cells, i, B->end))) goto expression_done;
+    {
+        const Cell* right;
+        if (!g_tracing && i + 1 < B->end && (right = number_term(cells + i + 1)) &&
+            number_operator(op, entry_top, right, entry_top)) {
+            stack::g_top = entry_top + 1;
+            i += 2;
+            goto term_done;
+        }
+        Cell callable = *op;
+        callable.header = uint32_t(op::wrapped_type(op));
+        Cell name = cells[i];
+        stack::g_top = entry_top;
+        int32_t arity = type_of(&callable) == TYPE_ROUTINE ? -1 : plain_arity(&callable);
+        if (arity < 0) {
+            Code code(&B->a);
+            Next n = call(&callable, &name, code, i + 1, B->end, sub, nullptr, 0, MODE_CALL, true);
+            if (n.exit) {
+                exit_code = n.exit;
+                goto exiting;
+            }
+            i = n.position;
+            goto term_done;
+        }
+        r = push_record(REC_CALL, B);
+        r->entry_top = entry_top;
+        r->no_infix = no_infix;
+        r->a = callable;
+        r->b = name;
+        r->flag = true;
+        r->sub = sub;
+        r->arity = uint32_t(arity);
+        r->position = i + 1;
+        goto call_start;
+    }
+
+expression_done:
+    // The expression has given its value; its requester goes on at i.
+    r = g_top - 1;
+    switch (r->kind) {
+        case REC_BLOCK: goto statement_done;
+        case REC_CALL: goto argument_done;
+        case REC_SET: goto set_done;
+        default: __builtin_unreachable();
+    }
+
+set_done: {
+    r = g_top - 1;
+    Cell* value = stack::arguments() + 1;
+    if (type_of(value) == TYPE_UNSET) fire(ERR_script_need_value, &r->a);
+    context::assign(&r->a, value);
+    *stack::arguments() = *value;
+    if (r->sub) stack::unwind();
+    else stack::unwind_last();
+    g_top--;
+    goto expression_resumed;
+}
+
+call_start: {
+    // The call on top: r. Mirrors call_plain.
+    const Cell* callable = &r->a;
+    if (g_tracing) [[unlikely]] {
+        Code code(&B->a);
+        trace_open(code, r->position, callable, &r->b, r->flag);
+    }
+    if (!r->flag) stack::push(callable);
+    if (type_of(callable) == TYPE_FUNCTION) stack::mark_interp_func(&r->b);
+    else stack::mark_interp_native(&r->b);
+    r->frame = stack::g_frame_top - 1;
+    r->phase = PHASE_FETCH;
+    r->index = 0;
+    if (r->flag) {
+        // The left operand of an infix call is already at the top.
+        stack::g_top++;
+        if (!typeset::has(cache_items(callable->data3), type_of(stack::g_top - 1))) [[unlikely]]
+            expect_arg(&r->b, stack::g_top - 1, callable, 0);
+        r->index = 1;
+    }
+    i = r->position;
+    goto fetch;
+}
+
+argument_done:
+    r = g_top - 1;
+    if (!typeset::has(cache_items(r->a.data3) + r->index, type_of(stack::g_top - 1))) [[unlikely]]
+        expect_arg(&r->b, stack::g_top - 1, &r->a, int(r->index));
+    r->index++;
+    goto fetch;
+
+fetch: {
+    // The arguments of the call r from position i.
+    REFRESH();
+    const Cell* items = cache_items(r->a.data3);
+    while (r->index < r->arity) {
+        if (i >= B->end) no_arg(&r->b, &r->a, int(r->index));
+        int32_t next = g_tracing ? -1 : simple_argument(cells, i, B->end, r->flag);
+        if (next < 0) {
+            r->position = i;
+            entry_top = stack::g_top;
+            no_infix = r->flag;
+            sub = true;
+            if (g_tracing) [[unlikely]] {
+                Code code(&B->a);
+                Next n = eval_expression(code, i, B->end, no_infix, true, false);
+                if (n.exit) {
+                    exit_code = n.exit;
+                    goto exiting;
+                }
+                i = n.position;
+                goto argument_done;
+            }
+            goto expression;
+        }
+        i = next;
+        if (!typeset::has(items + r->index, type_of(stack::g_top - 1))) [[unlikely]]
+            expect_arg(&r->b, stack::g_top - 1, &r->a, int(r->index));
+        r->index++;
+    }
+    r->position = i;
+    const Cell* callable = &r->a;
+    if (g_tracing) [[unlikely]]
+        trace(TRACE_CALL, &B->a, i, callable, &r->b);
+    if (type_of(callable) == TYPE_FUNCTION) {
+        Cell body = memory::series_of(callable->data3)->cells()[0];
+        if (type_of(&body) != TYPE_BLOCK) {
+            stack::set_last(&unset::g_unset);
+            goto call_done;
+        }
+        if (g_tracing || (callable->header & FUNCTION_TRACE_FLAGS)) [[unlikely]] {
+            Cell function = *callable, name = r->b;
+            Exit e = run_body(&function, &body, &name);
+            if (e) {
+                exit_code = e.code;
+                goto exiting;
+            }
+            r = g_top - 1;
+            goto call_done;
+        }
+        // The function context's values are the call's cells while the body
+        // runs.
+        Cell* context_cell = context::cell_of(callable->data1);
+        r->saved = context_cell->data2;
+        context_cell->data2 = stack::values_ref(stack::g_arguments);
+        r->frame->header |= stack::FRAME_BODY;
+        r->phase = PHASE_BODY;
+        block_cell = body;
+        chain = true;
+        entering = BLOCK_BODY;
+        goto enter_block;
+    }
+    Cell* args = stack::g_arguments;
+    if (r->arity == 2 && !g_tracing && number_call(type_of(callable), callable->data1, args, args + 1, args))
+        goto call_done;
+    if (hands_back(callable)) {
+        // if, unless and either: the branch runs here, in the native's place,
+        // its frame kept until the branch ends.
+        const Cell* branch;
+        switch (natives::Native(callable->data1)) {
+            case natives::Native::either:
+                if (type_of(args) == TYPE_UNSET) fire(ERR_script_no_return);
+                branch = args + (logic::is_false(args) ? 2 : 1);
+                break;
+            case natives::Native::if_: branch = logic::is_false(args) ? nullptr : args + 1; break;
+            default: branch = logic::is_false(args) ? args + 1 : nullptr; break;
+        }
+        if (!branch) {
+            stack::set_last(&none::g_none);
+            goto call_done;
+        }
+        if (type_of(branch) == TYPE_BLOCK) {
+            r->phase = PHASE_BRANCH;
+            block_cell = *branch;
+            chain = true;
+            entering = BLOCK_BRANCH;
+            goto enter_block;
+        }
+    }
+    Exit e = run_entry(callable, nullptr);
+    if (e) {
+        exit_code = e.code;
+        goto exiting;
+    }
+    r = g_top - 1;
+    goto call_done;
+}
+
+returned:
+    // The body of the call on top has ended (normally, or a return or exit
+    // landed on it: run_body's end).
+    r = g_top - 1;
+    if (g_tracing) [[unlikely]] {
+        Cell body = memory::series_of(r->a.data3)->cells()[0];
+        Cell function = r->a, name = r->b;
+        trace_body(TRACE_EPILOG, &body, &function, &name);
+        r = g_top - 1;
+    }
+    r->frame->header &= ~stack::FRAME_BODY;
+    context::cell_of(r->a.data1)->data2 = r->saved;
+    r->phase = PHASE_FETCH;
+    goto call_done;
+
+call_done:
+    // The call on top has its result in its first cell: end_call.
+    r = g_top - 1;
+    if (r->sub) stack::unwind();
+    else stack::unwind_last();
+    if (g_tracing) [[unlikely]]
+        trace(TRACE_RETURN, &B->a, r->position, stack::get_top(), &r->b);
+    if (!r->flag) stack::drop_under();
+    i = r->position;
+    g_top--;
+    goto expression_resumed;
+
+exiting:
+    // An exit has moved the stacks to its target.
+    if (return_code(exit_code)) {
+        if (Record* target = return_target(base)) {
+            drop_to(target + 1);
+            SET_BLOCK(target->outer);
+            stack::end_throw();
+            // The exit left the result in the call's first cell with the top on it.
+            stack::g_top = stack::arguments() + 1;
+            goto returned;
+        }
+    }
+    drop_to(base);
+    return Exit{exit_code};
+
+#undef REFRESH
+#undef SET_BLOCK
+}
+
+}  // namespace
+
+Exit run_block(const Cell* block, int32_t head, int32_t end, bool chain, bool general) {
+    if (!g_bottom) [[unlikely]]
+        reserve();
+    Record* base = g_top;
+    bool resume = false;
+    for (;;) {
+        try {
+            return machine(base, block, head, end, general, chain, resume);
+        } catch (const stack::ExitThrow& t) {
+            Record* target = return_code(t.code) ? return_target(base) : nullptr;
+            if (!target) {
+                drop_to(base);
+                throw;
+            }
+            drop_to(target + 1);
+            stack::end_throw();
+            stack::g_top = stack::arguments() + 1;
+            resume = true;
+        } catch (...) {
+            drop_to(base);
+            throw;
+        }
+    }
+}
+
+}  // namespace zel::interpreter

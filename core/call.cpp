@@ -484,8 +484,9 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
     // The left operand of an infix call is already at the top.
     if (infix) stack::g_top++;
     Node cache = callable->data3;
-    // Plain calls took call_plain already; routines and a callable whose
-    // cache is still to be built come here.
+    // Untraced ordinary calls of a plain or leading callable took call_plain
+    // or call_leading already; the others come here, a callable whose cache
+    // is still to be built among them.
     if (type_of(memory::series_of(cache)->cells() + 1) != TYPE_BLOCK) build_arg_cache(callable);
     const bool function = function_type(type_of(callable));
     const bool apply = mode != MODE_CALL;

@@ -256,26 +256,27 @@ Next path_refinements(Refiner& r, const Cell* path, int32_t from, int32_t positi
 
 // The common case of a function's path refinements, without the Refiner:
 // words spelled as in the spec, each naming a different refinement that
-// takes no argument. Their logic! cells are set; false, having changed
-// nothing, when the path is not of that kind (the Refiner then takes it).
-bool set_plain_refinements(const Cell* path, int32_t from, Node cache) {
-    constexpr int MAX_PLAIN = 8;
-    int32_t found[MAX_PLAIN];
-    int32_t tail = tail_of(path);
-    if (tail - from > MAX_PLAIN) return false;
-    const Cell* elements = cells_of(path);
-    const Cell* items = cache_cells(cache);
-    int32_t n = cache_length(cache);
-    for (int32_t e = from; e < tail; e++) {
-        if (type_of(elements + e) != TYPE_WORD) return false;
-        int32_t k = 0;
-        while (k < n && !(type_of(items + k) == TYPE_REFINEMENT && items[k].data2 == elements[e].data2)) k++;
-        if (k == n || (k + 1 < n && type_of(items + k + 1) == TYPE_TYPESET)) return false;
-        for (int32_t f = 0; f < e - from; f++)
-            if (found[f] == k) return false;
-        found[e - from] = k;
+// takes no argument. Their logic! cells, all false until then, are set;
+// false, with those cells all false again, when the path is not of that
+// kind (the Refiner then takes it). The refinements are looked for from
+// cache cell `first` on (any cell before the first refinement). Nothing
+// here allocates: the cells stay put.
+bool set_plain_refinements(const Cell* path, int32_t from, Node cache, int32_t first) {
+    Series* p = memory::series_of(path->data2);
+    const Cell* elements_end = p->cells() + p->used() / sizeof(Cell);
+    const Cell* items = cache_cells(cache) + first;
+    const Cell* items_end = items - first + cache_length(cache);
+    Cell* cells = stack::arguments();
+    for (const Cell* element = p->cells() + from; element < elements_end; element++) {
+        const Cell* k = type_of(element) == TYPE_WORD ? items : items_end;
+        while (k < items_end && !(type_of(k) == TYPE_REFINEMENT && k->data2 == element->data2)) k++;
+        if (k == items_end || (k + 1 < items_end && type_of(k + 1) == TYPE_TYPESET) || logic::get(cells + k->data3)) {
+            for (k = items; k < items_end; k++)
+                if (type_of(k) == TYPE_REFINEMENT) logic::set(cells + k->data3, false);
+            return false;
+        }
+        logic::set(cells + k->data3, true);
     }
-    for (int32_t e = 0; e < tail - from; e++) logic::set(stack::arguments() + items[found[e]].data3, true);
     return true;
 }
 
@@ -298,11 +299,22 @@ Next list_refinements(Refiner& r, const Code& args, int32_t position, int32_t en
     return Next{position, 0};
 }
 
-uint32_t plain_summary(Node cache) {
+// The cache's summary: PLAIN_CALL | n, else (`leading`: not a routine's)
+// LEADING_PLAIN | n when its first n cells are evaluated arguments followed
+// by a refinement or a function's locals; else 0.
+uint32_t cache_summary(Node cache, bool leading) {
     uint32_t n = 0;
-    for (int32_t k = 0; k < cache_length(cache); k++) {
+    int32_t length = cache_length(cache);
+    for (int32_t k = 0; k < length; k++) {
         const Cell* c = cache_cells(cache) + k;
-        if (type_of(c) != TYPE_TYPESET || arg_kind(c) == 1 || arg_kind(c) == 2) return 0;
+        if (type_of(c) != TYPE_TYPESET || arg_kind(c) == 1 || arg_kind(c) == 2) {
+            if (!leading) return 0;
+            int32_t k = 0;
+            const Cell* cells = cache_cells(cache);
+            while (k < length && type_of(cells + k) == TYPE_TYPESET && arg_kind(cells + k) == 0) k++;
+            int t = k < length ? type_of(cache_cells(cache) + k) : TYPE_NONE;
+            return t == TYPE_REFINEMENT || t == TYPE_INTEGER ? LEADING_PLAIN | uint32_t(k) : 0;
+        }
         if (arg_kind(c) == 0) n++;
     }
     return PLAIN_CALL | n;
@@ -442,7 +454,7 @@ Node build_arg_cache(const Cell* callable) {
     Cell made = *cache;
     stack::g_top--;
     copy_cell(&made, memory::series_of(more)->cells() + 1);
-    memory::series_of(more)->cells()[1].data3 = plain_summary(more);
+    memory::series_of(more)->cells()[1].data3 = cache_summary(more, type_of(callable) != TYPE_ROUTINE);
     return more;
 }
 
@@ -470,8 +482,9 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
     // The left operand of an infix call is already at the top.
     if (infix) stack::g_top++;
     Node cache = callable->data3;
-    // Plain calls took call_plain already; routines and a callable whose
-    // cache is still to be built come here.
+    // Untraced ordinary calls of a plain or leading callable took call_plain
+    // or call_leading already; the others come here, a callable whose cache
+    // is still to be built among them.
     if (type_of(memory::series_of(cache)->cells() + 1) != TYPE_BLOCK) build_arg_cache(callable);
     const bool function = function_type(type_of(callable));
     const bool apply = mode != MODE_CALL;
@@ -562,7 +575,7 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
                 break;
         }
     }
-    if (path && !apply && function && set_plain_refinements(path, path_position, cache)) {
+    if (path && !apply && function && set_plain_refinements(path, path_position, cache, 0)) {
         // Done: the refinements were words taking no arguments.
     } else if (path || (apply && !all)) {
         Refiner r(callable, name, &code, end, cache, function, safer, apply, slots, &count);
@@ -595,6 +608,51 @@ namespace {
     return n;
 }
 
+// A callable of leading_arity n called without tracing: its n arguments
+// fetched as a plain call fetches them, its refinements inactive (a
+// function's refinements, their arguments and its locals pushed), then the
+// path's refinements from `from` (path null: none) activated, as fetch_args
+// would.
+Next call_leading(Cell callable_cell, Cell name_cell, const Code& code, int32_t position, int32_t end, bool sub,
+                  const Cell* path, int32_t from, uint32_t n) {
+    const Cell* callable = &callable_cell;
+    const Cell* name = &name_cell;
+    const bool function = type_of(callable) == TYPE_FUNCTION;
+    stack::push(callable);
+    if (function) stack::mark_interp_func(name);
+    else stack::mark_interp_native(name);
+    Node cache = callable->data3;
+    Next f = fetch_plain(callable, name, code, position, end, cache, cache_cells(cache), n, false);
+    if (f.exit) return f;
+    int32_t length = cache_length(cache);
+    int32_t last = 0;  // the closing integer: a function's locals, a native's refinements
+    for (int32_t k = int32_t(n); k < length; k++) {
+        const Cell* item = cache_cells(cache) + k;
+        if (type_of(item) == TYPE_INTEGER) last = cell::get_int(item);
+        else if (!function) continue;
+        else if (type_of(item) == TYPE_REFINEMENT) stack::push(&logic::g_false);
+        else if (type_of(item) == TYPE_TYPESET && arg_kind(item) != 3) stack::push(&none::g_none);
+    }
+    int32_t slots[MAX_SLOTS];
+    if (!function)
+        for (int32_t i = 0; i < last && i < MAX_SLOTS; i++) slots[i] = -1;
+    if (path && !(function && set_plain_refinements(path, from, cache, int32_t(n)))) {
+        int count = int(n);
+        Refiner r(callable, name, &code, end, cache, function, false, false, slots, &count);
+        Next p = path_refinements(r, path, from, f.position);
+        if (p.exit) return p;
+        f.position = p.position;
+    }
+    trace_if(TRACE_CALL, code.block(), f.position, callable, name);
+    if (function) {
+        function::init_locals(last);
+        if (Exit e = call_function(callable, name)) return exiting(e);
+    } else if (Exit e = run_entry(callable, slots)) {
+        return exiting(e);
+    }
+    return end_call(f, code, name, sub, false);
+}
+
 }  // namespace
 
 
@@ -625,6 +683,69 @@ Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t po
     return end_call(f, code, name, sub, infix);
 }
 
+namespace {
+
+// call_in_path's call, without its end; `refined` when the path has
+// elements from `from` on.
+[[gnu::always_inline]] inline Next call_refined(const Cell* callable, const Cell* name, const Code& code,
+                                                int32_t position, int32_t end, bool sub, const Cell* path,
+                                                int32_t from, bool refined) {
+    if (!g_tracing && type_of(name) == TYPE_WORD) {
+        int32_t leading = leading_arity(callable);
+        if (leading >= 0) {
+            platform::check_native_stack();
+            return call_leading(*callable, *name, code, position, end, sub, refined ? path : nullptr, from,
+                                uint32_t(leading));
+        }
+        int32_t arity = type_of(callable) == TYPE_ROUTINE || refined ? -1 : plain_arity(callable);
+        if (arity >= 0) return call_plain(*callable, *name, code, position, end, sub, false, uint32_t(arity));
+    }
+    return call(callable, name, code, position, end, sub, path, from, MODE_CALL, false);
+}
+
+[[gnu::always_inline]] inline Next end_path_call(Next n, const Cell* path, bool sub) {
+    if (n.exit) return n;
+    if (!sub) stack::set_last_only(stack::get_top());
+    if (g_tracing) [[unlikely]]
+        trace(TRACE_EXIT, path, tail_of(path), stack::get_top(), nullptr);
+    return n;
+}
+
+}  // namespace
+
+Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
+                  const Cell* path, int32_t from) {
+    Next n = call_refined(callable, name, code, position, end, sub, path, from, from < tail_of(path));
+    return end_path_call(n, path, sub);
+}
+
+bool call_path(const Cell* path_in, const Code& code, int32_t position, int32_t end, bool sub, Next* out) {
+    Cell path = *path_in;
+    Series* s = memory::series_of(path.data2);
+    int32_t head = int32_t(path.data1) < 0 ? 0 : int32_t(path.data1);
+    int32_t tail = int32_t(s->used() / sizeof(Cell));
+    if (head >= tail || stack::g_top + 3 > stack::g_end) return false;
+    const Cell* first = s->cells() + head;
+    if (type_of(first) != TYPE_WORD) return false;
+    const Cell* value = shortcut::value_if_any(first);
+    if (!value) return false;
+    int32_t from = head + 1;
+    if (type_of(value) == TYPE_OBJECT && from < tail) {
+        first++;
+        Node ctx = value->data1;
+        if (type_of(first) != TYPE_WORD || first->data1 != ctx || int32_t(first->data3) < 0) return false;
+        Cell* values = context::values_in(ctx);
+        if (!values) return false;
+        value = values + first->data3;
+        from++;
+    }
+    if (!shortcut::callable_type(type_of(value))) return false;
+    Cell callable = *value, name = *first;
+    *out = end_path_call(call_refined(&callable, &name, code, position, end, sub, &path, from, from < tail), &path,
+                         sub);
+    return true;
+}
+
 Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
           const Cell* path, int32_t path_position, int mode, bool infix) {
     platform::check_native_stack();
@@ -637,6 +758,12 @@ Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t p
     if (!path && mode == MODE_CALL && type_of(&callable) != TYPE_ROUTINE) {
         int32_t arity = plain_arity(&callable);
         if (arity >= 0) return call_plain(callable, *call_name, code, position, end, sub, infix, uint32_t(arity));
+    }
+    if (mode == MODE_CALL && !infix && !g_tracing) {
+        int32_t leading = leading_arity(&callable);
+        if (leading >= 0)
+            return call_leading(callable, *call_name, code, position, end, sub, path, path_position,
+                                uint32_t(leading));
     }
     trace_open(code, position, &callable, call_name, infix);
     if (!infix) stack::push(&callable);

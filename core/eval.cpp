@@ -254,8 +254,11 @@ namespace {
             break;
         }
         case TYPE_PATH: case TYPE_GET_PATH: {
-            Cell path = *value;
-            Next n = eval_path(&path, code, i + 1, end, false, type_of(&path) == TYPE_GET_PATH, sub, nullptr);
+            Next n;
+            if (type_of(value) != TYPE_PATH || g_tracing || !call_path(value, code, i + 1, end, sub, &n)) {
+                Cell path = *value;
+                n = eval_path(&path, code, i + 1, end, false, type_of(&path) == TYPE_GET_PATH, sub, nullptr);
+            }
             if (n.exit) return n;
             if (g_tracing) [[unlikely]]
                 trace(TRACE_PUSH, code.block(), n.position, stack::get_top(), nullptr);
@@ -423,18 +426,6 @@ Cell path_cut_after(const Cell* path, int32_t last) {
     return cut;
 }
 
-// A function met in a path: called with the elements from `from` on as its
-// refinements and the arguments that follow the path in the code.
-Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
-                  const Cell* path, int32_t from) {
-    Next n = call(callable, name, code, position, end, sub, path, from, MODE_CALL, false);
-    if (n.exit) return n;
-    if (!sub) stack::set_last_only(stack::get_top());
-    if (g_tracing) [[unlikely]]
-        trace(TRACE_EXIT, path, tail_of(path), stack::get_top(), nullptr);
-    return n;
-}
-
 bool notifies(const Cell* owner) {
     int t = type_of(owner);
     return (t == TYPE_OBJECT && owner->data3 != 0) || series::any_block(t);
@@ -453,6 +444,7 @@ void store_back(const Cell* changed, const Cell* path, Cell* owner, Cell* owner_
     actions::eval_path(owner, owner_element, &value, const_cast<Cell*>(path), &none, &before, index - 1, false,
                        false, notifies(owner));
 }
+
 
 Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t end, bool set, bool get,
                bool sub, const Cell* new_value) {

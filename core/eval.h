@@ -159,6 +159,17 @@ enum FetchMode : int { MODE_CALL = 0, MODE_APPLY_ALL = 1, MODE_APPLY = 2, MODE_S
 // callable was pushed (in the result cell too unless `sub`).
 Next call(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
           const Cell* path, int32_t path_position, int mode, bool infix);
+// call of a callable met in a path (not an op!) with the path's elements
+// from `from` on as its refinements; its result also goes to the result
+// cell unless `sub`.
+Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
+                  const Cell* path, int32_t from);
+// The calls eval_path's walk makes at once, made while nothing traces
+// without the walk: the head word's callable, or the callable in the field
+// of the head word's object named by the second element, a word bound to
+// the object by an earlier walk. False, having done nothing, for any other
+// path (and when the walk's cells would overflow the stack: it raises).
+bool call_path(const Cell* path, const Code& code, int32_t position, int32_t end, bool sub, Next* out);
 // The argument cache's fourth word: PLAIN_CALL | n when the cache holds
 // nothing but n evaluated arguments (and a return: type), the shape of most
 // calls, which take the short path.
@@ -169,6 +180,19 @@ inline int32_t plain_arity(const Cell* callable) {
     const Cell* more = memory::series_of(callable->data3)->cells();
     if (type_of(more + 1) != TYPE_BLOCK || !(more[1].data3 & PLAIN_CALL)) return -1;
     return int32_t(more[1].data3 & ~PLAIN_CALL);
+}
+// The summary of a cache that is not plain but begins with n evaluated
+// arguments before the first refinement or a function's locals (a return:
+// among them excepted), routines' excepted: LEADING_PLAIN | n. Ordinary
+// calls, with or without a path's refinements, fetch those arguments as a
+// plain call does.
+constexpr uint32_t LEADING_PLAIN = 0x40000000;
+// n for a function, native or action whose cache is built and says so; -1
+// otherwise.
+inline int32_t leading_arity(const Cell* callable) {
+    const Cell* more = memory::series_of(callable->data3)->cells();
+    if (type_of(more + 1) != TYPE_BLOCK || !(more[1].data3 & LEADING_PLAIN)) return -1;
+    return int32_t(more[1].data3 & ~LEADING_PLAIN);
 }
 // call without a path, apply block or routine, for a callable of
 // plain_arity n, named by the word (copied: code may move the cells they

@@ -719,30 +719,43 @@ Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int3
     return end_path_call(n, path, sub);
 }
 
-bool call_path(const Cell* path_in, const Code& code, int32_t position, int32_t end, bool sub, Next* out) {
-    Cell path = *path_in;
-    Series* s = memory::series_of(path.data2);
-    int32_t head = int32_t(path.data1) < 0 ? 0 : int32_t(path.data1);
+bool path_target(const Cell* path, const Cell** callable, const Cell** name, int32_t* from) {
+    Series* s = memory::series_of(path->data2);
+    int32_t head = int32_t(path->data1) < 0 ? 0 : int32_t(path->data1);
     int32_t tail = int32_t(s->used() / sizeof(Cell));
     if (head >= tail || stack::g_top + 3 > stack::g_end) return false;
     const Cell* first = s->cells() + head;
     if (type_of(first) != TYPE_WORD) return false;
     const Cell* value = shortcut::value_if_any(first);
     if (!value) return false;
-    int32_t from = head + 1;
-    if (type_of(value) == TYPE_OBJECT && from < tail) {
+    *from = head + 1;
+    if (type_of(value) == TYPE_OBJECT && *from < tail) {
         first++;
         Node ctx = value->data1;
         if (type_of(first) != TYPE_WORD || first->data1 != ctx || int32_t(first->data3) < 0) return false;
         Cell* values = context::values_in(ctx);
         if (!values) return false;
         value = values + first->data3;
-        from++;
+        (*from)++;
     }
     if (!shortcut::callable_type(type_of(value))) return false;
-    Cell callable = *value, name = *first;
-    *out = end_path_call(call_refined(&callable, &name, code, position, end, sub, &path, from, from < tail), &path,
-                         sub);
+    *callable = value;
+    *name = first;
+    return true;
+}
+
+Next call_target(const Cell* path_in, const Cell* value, const Cell* first, int32_t from, const Code& code,
+                 int32_t position, int32_t end, bool sub) {
+    Cell path = *path_in, callable = *value, name = *first;
+    bool refined = from < tail_of(&path);
+    return end_path_call(call_refined(&callable, &name, code, position, end, sub, &path, from, refined), &path, sub);
+}
+
+bool call_path(const Cell* path, const Code& code, int32_t position, int32_t end, bool sub, Next* out) {
+    const Cell *value, *first;
+    int32_t from;
+    if (!path_target(path, &value, &first, &from)) return false;
+    *out = call_target(path, value, first, from, code, position, end, sub);
     return true;
 }
 

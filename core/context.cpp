@@ -395,7 +395,7 @@ GlobalValues g_global_values;
 
 Cell* refresh_global_values() {
     Cell* values = values_of(cell_of(g_global));
-    g_global_values.series = memory::series_of(cell_of(g_global)->data2);
+    g_global_values.cells = values;
     g_global_values.moves = memory::g_buffer_moves;
     return values;
 }

@@ -170,12 +170,14 @@ Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind);
 // The cold path of get_in: `self` words, unbound words and missing values.
 Cell* missing_value(const Cell* word, Node ctx);
 
-// The global context's values buffer, kept between lookups while no buffer
-// moved (memory::g_buffer_moves): most words are global, and this saves
-// walking from the context's node to its values' node at every lookup.
+// The global context's first value cell, kept between lookups while no
+// buffer moved (memory::g_buffer_moves): most words are global, and this
+// saves walking from the context's node to its values' node at every lookup.
+// (The values series only grows at its tail: its first cell stays where it
+// is until its buffer moves.)
 struct GlobalValues {
     uint32_t moves = ~0u;
-    Series* series = nullptr;
+    Cell* cells = nullptr;
 };
 extern GlobalValues g_global_values;
 Cell* refresh_global_values();
@@ -183,7 +185,7 @@ Cell* refresh_global_values();
 // The first value cell of a context, or null when it has none now.
 inline Cell* values_in(Node ctx) {
     if (ctx == g_global) {
-        if (g_global_values.moves == memory::g_buffer_moves) return g_global_values.series->cells();
+        if (g_global_values.moves == memory::g_buffer_moves) return g_global_values.cells;
         return refresh_global_values();
     }
     return values_of(cell_of(ctx));

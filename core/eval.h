@@ -169,6 +169,16 @@ Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int3
 // of the head word's object named by the second element, a word bound to
 // the object by an earlier walk. False, having done nothing, for any other
 // path (and when the walk's cells would overflow the stack: it raises).
+// The callable a path reaches at once, while nothing traces: the head
+// word's function, or an object's field holding one through a field word
+// bound to that object (the path walk binds it). Its name word, and `from`
+// the position of the path's first refinement (its tail: none). False when
+// the path is not of that kind (or the stack has no room for the walk).
+bool path_target(const Cell* path, const Cell** callable, const Cell** name, int32_t* from);
+// The call of what path_target found, with the path's refinements and the
+// arguments at `position`.
+Next call_target(const Cell* path, const Cell* callable, const Cell* name, int32_t from, const Code& code,
+                 int32_t position, int32_t end, bool sub);
 bool call_path(const Cell* path, const Code& code, int32_t position, int32_t end, bool sub, Next* out);
 // The argument cache's fourth word: PLAIN_CALL | n when the cache holds
 // nothing but n evaluated arguments (and a return: type), the shape of most

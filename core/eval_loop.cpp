@@ -182,7 +182,8 @@ Exit machine(Record* base, const Cell* entry_block, int32_t entry_head, int32_t 
     Cell* entry_top = nullptr;
     bool no_infix = false, sub = false, general = false, chain = chain_in;
     const Cell* op = nullptr;
-    const Cell* found = nullptr;  // the callable a word holds
+    const Cell* found = nullptr;       // the callable a word or path reaches
+    const Cell* found_name = nullptr;  // and the word naming the call
     Cell block_cell;  // a block about to be entered
     BlockKind entering = BLOCK_ENTRY;
     uint32_t exit_code = 0;
@@ -382,6 +383,17 @@ expression: {
             sub = true;
             goto expression;
         }
+        case TYPE_PATH: {
+            // A path to a function that names no refinement calls it as its
+            // word would.
+            const Cell* name;
+            int32_t from;
+            if (!path_target(value, &found, &name, &from)) break;
+            if (from < block_tail(value))
+                GO_ON_AFTER(call_target(value, found, name, from, Code(&B->a), i + 1, B->end, sub), term_done);
+            found_name = name;
+            goto path_call;
+        }
         case TYPE_PAREN:
             block_cell = *value;
             chain = !sub;
@@ -396,11 +408,14 @@ expression: {
     goto other_term;
 }
 
-word_call: {
+word_call:
     // The word at i holds the callable `found`.
+    found_name = cells + i;
+path_call: {
+    // The callable `found`, named by `found_name`, at i.
     int32_t arity = type_of(found) == TYPE_ROUTINE ? -1 : plain_arity(found);
     if (arity < 0) goto other_term;
-    r = push_call(B, found, cells + i, false, uint32_t(arity), i + 1, entry_top, no_infix, sub);
+    r = push_call(B, found, found_name, false, uint32_t(arity), i + 1, entry_top, no_infix, sub);
     goto call_start;
 }
 

@@ -41,10 +41,6 @@ void trace_open(const Code& code, int32_t position, const Cell* callable, const 
 
 namespace {
 
-// More refinements than any native or action has; functions with more than
-// this many can still be called, their refinements beyond it only through
-// ordinary calls.
-constexpr int MAX_SLOTS = 16;
 // Distinct refinements one call can be given.
 constexpr int MAX_USED = 32;
 
@@ -608,6 +604,36 @@ namespace {
     return n;
 }
 
+}  // namespace
+
+Next leading_refinements(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end,
+                         const Cell* path, int32_t from, uint32_t n, int32_t* slots, int32_t* last) {
+    const bool function = type_of(callable) == TYPE_FUNCTION;
+    Node cache = callable->data3;
+    int32_t length = cache_length(cache);
+    *last = 0;  // the closing integer: a function's locals, a native's refinements
+    for (int32_t k = int32_t(n); k < length; k++) {
+        const Cell* item = cache_cells(cache) + k;
+        if (type_of(item) == TYPE_INTEGER) *last = cell::get_int(item);
+        else if (!function) continue;
+        else if (type_of(item) == TYPE_REFINEMENT) stack::push(&logic::g_false);
+        else if (type_of(item) == TYPE_TYPESET && arg_kind(item) != 3) stack::push(&none::g_none);
+    }
+    if (!function)
+        for (int32_t i = 0; i < *last && i < MAX_SLOTS; i++) slots[i] = -1;
+    if (path && !(function && set_plain_refinements(path, from, cache, int32_t(n)))) {
+        int count = int(n);
+        Refiner r(callable, name, &code, end, cache, function, false, false, slots, &count);
+        Next p = path_refinements(r, path, from, position);
+        if (p.exit) return p;
+        position = p.position;
+    }
+    trace_if(TRACE_CALL, code.block(), position, callable, name);
+    return Next{position, 0};
+}
+
+namespace {
+
 // A callable of leading_arity n called without tracing: its n arguments
 // fetched as a plain call fetches them, its refinements inactive (a
 // function's refinements, their arguments and its locals pushed), then the
@@ -624,26 +650,10 @@ Next call_leading(Cell callable_cell, Cell name_cell, const Code& code, int32_t 
     Node cache = callable->data3;
     Next f = fetch_plain(callable, name, code, position, end, cache, cache_cells(cache), n, false);
     if (f.exit) return f;
-    int32_t length = cache_length(cache);
-    int32_t last = 0;  // the closing integer: a function's locals, a native's refinements
-    for (int32_t k = int32_t(n); k < length; k++) {
-        const Cell* item = cache_cells(cache) + k;
-        if (type_of(item) == TYPE_INTEGER) last = cell::get_int(item);
-        else if (!function) continue;
-        else if (type_of(item) == TYPE_REFINEMENT) stack::push(&logic::g_false);
-        else if (type_of(item) == TYPE_TYPESET && arg_kind(item) != 3) stack::push(&none::g_none);
-    }
     int32_t slots[MAX_SLOTS];
-    if (!function)
-        for (int32_t i = 0; i < last && i < MAX_SLOTS; i++) slots[i] = -1;
-    if (path && !(function && set_plain_refinements(path, from, cache, int32_t(n)))) {
-        int count = int(n);
-        Refiner r(callable, name, &code, end, cache, function, false, false, slots, &count);
-        Next p = path_refinements(r, path, from, f.position);
-        if (p.exit) return p;
-        f.position = p.position;
-    }
-    trace_if(TRACE_CALL, code.block(), f.position, callable, name);
+    int32_t last;
+    f = leading_refinements(callable, name, code, f.position, end, path, from, n, slots, &last);
+    if (f.exit) return f;
     if (function) {
         function::init_locals(last);
         if (Exit e = call_function(callable, name)) return exiting(e);

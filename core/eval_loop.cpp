@@ -31,6 +31,7 @@
 #include "core/dispatch.h"
 #include "core/platform.h"
 #include "core/error.h"
+#include "core/function.h"
 #include "core/eval_loop.h"
 #include "core/eval_shortcut.h"
 #include "core/natives.h"
@@ -65,9 +66,10 @@ struct Record {
     bool sub;            // the expression's value is pushed (else it goes to the result cell)
     bool flag;           // REC_BLOCK: chain; REC_CALL: infix
     bool no_infix;       // the expression takes no infix operator
+    bool refined;        // REC_CALL: a path's call, its refinements after the leading arguments
     BlockKind block;     // REC_BLOCK
     int32_t position;    // REC_CALL: its next argument, then after them; paren: after it
-    int32_t end;         // REC_BLOCK: its end
+    int32_t end;         // REC_BLOCK: its end; refined REC_CALL: the path's first refinement
     uint32_t index;      // REC_CALL: the argument being fetched
     uint32_t arity;      // REC_CALL
     uint32_t saved;      // REC_CALL body: the context's values word before it
@@ -77,6 +79,7 @@ struct Record {
     stack::CallFrame* frame;  // REC_CALL: its frame record
     Cell a;              // REC_BLOCK: the block; REC_CALL: the callable; REC_SET: the word
     Cell b;              // REC_BLOCK: the code position before it; REC_CALL: the name
+    Cell path;           // refined REC_CALL: the path
 };
 
 // Reserved, not committed: pages are taken as deep code uses them.
@@ -94,6 +97,7 @@ void mark_records() {
     for (Record* r = g_bottom; r < g_top; r++) {
         collector::mark_value(&r->a);
         if (r->kind != REC_SET) collector::mark_value(&r->b);
+        if (r->kind == REC_CALL && r->refined) collector::mark_value(&r->path);
     }
 }
 
@@ -128,6 +132,7 @@ inline Record* push_call(Record* outer, const Cell* callable, const Cell* name, 
     r->sub = sub;
     r->arity = arity;
     r->position = position;
+    r->refined = false;
     return r;
 }
 
@@ -389,8 +394,18 @@ expression: {
             const Cell* name;
             int32_t from;
             if (!path_target(value, &found, &name, &from)) break;
-            if (from < block_tail(value))
-                GO_ON_AFTER(call_target(value, found, name, from, Code(&B->a), i + 1, B->end, sub), term_done);
+            if (from < block_tail(value)) {
+                // With refinements: its leading arguments fetched here, then
+                // its refinements as call_leading sets them.
+                int32_t leading = leading_arity(found);
+                if (leading < 0)
+                    GO_ON_AFTER(call_target(value, found, name, from, Code(&B->a), i + 1, B->end, sub), term_done);
+                r = push_call(B, found, name, false, uint32_t(leading), i + 1, entry_top, no_infix, sub);
+                r->refined = true;
+                r->path = *value;
+                r->end = from;
+                goto call_start;
+            }
             found_name = name;
             goto path_call;
         }
@@ -535,8 +550,31 @@ fetch: {
     }
     r->position = i;
     const Cell* callable = &r->a;
-    if (g_tracing) [[unlikely]]
+    if (r->refined) {
+        int32_t slots[MAX_SLOTS];
+        int32_t last;
+        Next n = leading_refinements(callable, &r->b, Code(&B->a), i, B->end, &r->path, r->end, r->arity, slots,
+                                     &last);
+        if (n.exit) {
+            exit_code = n.exit;
+            goto exiting;
+        }
+        r = g_top - 1;
+        r->position = n.position;
+        callable = &r->a;
+        if (type_of(callable) != TYPE_FUNCTION) {
+            Exit e = run_entry(callable, slots);
+            if (e) {
+                exit_code = e.code;
+                goto exiting;
+            }
+            r = g_top - 1;
+            goto call_done;
+        }
+        function::init_locals(last);
+    } else if (g_tracing) [[unlikely]] {
         trace(TRACE_CALL, &B->a, i, callable, &r->b);
+    }
     if (type_of(callable) == TYPE_FUNCTION) {
         Cell body = memory::series_of(callable->data3)->cells()[0];
         if (type_of(&body) != TYPE_BLOCK) {

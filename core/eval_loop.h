@@ -60,6 +60,20 @@ inline Cell* cache_items(Node more) {
     Cell* cells = memory::series_of(more)->cells();
     return cells + int32_t(cells[1].data1);
 }
+// More refinements than any native or action has; functions with more than
+// this many can still be called, their refinements beyond it only through
+// ordinary calls.
+constexpr int MAX_SLOTS = 16;
+
+// The rest of a call whose leading_arity n arguments are fetched: a
+// function's inactive refinements, their arguments and its locals pushed,
+// then the path's refinements from `from` (path null: none) activated, their
+// arguments fetched from `position`; a native's or action's refinement
+// `slots` set. *last: a function's locals to set up. Answers the position
+// after the arguments.
+Next leading_refinements(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end,
+                         const Cell* path, int32_t from, uint32_t n, int32_t* slots, int32_t* last);
+
 // Runs a native's or action's entry routine on the call's cells.
 Exit run_entry(const Cell* callable, const int32_t* slots);
 // Raises script expect-arg for the call's argument `index` holding `value`.

@@ -203,6 +203,15 @@ Exit machine(Record* base, const Cell* entry_block, int32_t entry_head, int32_t 
             moves = memory::g_buffer_moves;                     \
         }                                                       \
     } while (0)
+// A step that answered an exit goes to `exiting`.
+#define LEAVE_ON_EXIT(exit)                                     \
+    do {                                                        \
+        Exit e_ = (exit);                                       \
+        if (e_) {                                               \
+            exit_code = e_.code;                                \
+            goto exiting;                                       \
+        }                                                       \
+    } while (0)
 // A step of the recursive evaluator in the running block: an exit it
 // answers goes to `exiting`, else the code goes on at its position.
 #define GO_ON_AFTER(step, label)                                \
@@ -244,11 +253,7 @@ enter_block: {
     series = memory::series_of(block_cell.data2);
     end = int32_t(series->used() / sizeof(Cell));
     if (g_tracing) [[unlikely]] {
-        Exit e = eval_block_general(&block_cell, head, end, chain, false);
-        if (e) {
-            exit_code = e.code;
-            goto exiting;
-        }
+        LEAVE_ON_EXIT(eval_block_general(&block_cell, head, end, chain, false));
         goto block_given;
     }
     // The block's leading simple expressions run before its base is set
@@ -555,19 +560,12 @@ fetch: {
         int32_t last;
         Next n = leading_refinements(callable, &r->b, Code(&B->a), i, B->end, &r->path, r->end, r->arity, slots,
                                      &last);
-        if (n.exit) {
-            exit_code = n.exit;
-            goto exiting;
-        }
+        LEAVE_ON_EXIT(Exit{n.exit});
         r = g_top - 1;
         r->position = n.position;
         callable = &r->a;
         if (type_of(callable) != TYPE_FUNCTION) {
-            Exit e = run_entry(callable, slots);
-            if (e) {
-                exit_code = e.code;
-                goto exiting;
-            }
+            LEAVE_ON_EXIT(run_entry(callable, slots));
             r = g_top - 1;
             goto call_done;
         }
@@ -583,11 +581,7 @@ fetch: {
         }
         if (g_tracing || (callable->header & FUNCTION_TRACE_FLAGS)) [[unlikely]] {
             Cell function = *callable, name = r->b;
-            Exit e = run_body(&function, &body, &name);
-            if (e) {
-                exit_code = e.code;
-                goto exiting;
-            }
+            LEAVE_ON_EXIT(run_body(&function, &body, &name));
             r = g_top - 1;
             goto call_done;
         }
@@ -630,11 +624,7 @@ fetch: {
             goto enter_block;
         }
     }
-    Exit e = run_entry(callable, nullptr);
-    if (e) {
-        exit_code = e.code;
-        goto exiting;
-    }
+    LEAVE_ON_EXIT(run_entry(callable, nullptr));
     r = g_top - 1;
     goto call_done;
 }
@@ -684,6 +674,7 @@ exiting:
 #undef REFRESH
 #undef SET_BLOCK
 #undef GO_ON_AFTER
+#undef LEAVE_ON_EXIT
 }
 
 }  // namespace

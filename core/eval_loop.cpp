@@ -26,6 +26,8 @@
 // records' cells are roots).
 #include <sys/mman.h>
 
+#include <algorithm>
+
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/dispatch.h"
@@ -124,6 +126,8 @@ inline Record* push_record(RecordKind kind, Record* outer) {
 inline Record* push_call(Record* outer, const Cell* callable, const Cell* name, bool infix, uint32_t arity,
                          int32_t position, Cell* entry_top, bool no_infix, bool sub) {
     Record* r = push_record(REC_CALL, outer);
+    // Before anything can raise: dropping the record looks at its phase.
+    r->phase = PHASE_FETCH;
     r->entry_top = entry_top;
     r->no_infix = no_infix;
     r->a = *callable;
@@ -165,6 +169,17 @@ inline const Cell* op_after(const Cell* cells, int32_t i, int32_t end) {
     if (i >= end || type_of(cells + i) != TYPE_WORD) return nullptr;
     const Cell* value = value_if_any(cells + i);
     return value && type_of(value) == TYPE_OP ? value : nullptr;
+}
+
+// The block `do` runs, when the call is of do with a block (paren, hash)
+// and no refinement: null otherwise.
+inline const Cell* done_block(const Cell* callable, const int32_t* slots, int32_t refinements) {
+    if (type_of(callable) != TYPE_NATIVE || natives::Native(callable->data1) != natives::Native::do_) return nullptr;
+    for (int32_t k = 0; k < refinements && k < MAX_SLOTS; k++)
+        if (slots[k] >= 0) return nullptr;
+    const Cell* value = stack::arguments();
+    int t = type_of(value);
+    return t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_HASH ? value : nullptr;
 }
 
 inline bool hands_back(const Cell* callable) {
@@ -433,9 +448,20 @@ word_call:
     found_name = cells + i;
 path_call: {
     // The callable `found`, named by `found_name`, at i.
-    int32_t arity = type_of(found) == TYPE_ROUTINE ? -1 : plain_arity(found);
+    if (type_of(found) == TYPE_ROUTINE) goto other_term;
+    int32_t arity = plain_arity(found);
+    if (arity >= 0) {
+        r = push_call(B, found, found_name, false, uint32_t(arity), i + 1, entry_top, no_infix, sub);
+        goto call_start;
+    }
+    // A callable with refinements, called without: its leading arguments,
+    // then its refinements inactive.
+    arity = leading_arity(found);
     if (arity < 0) goto other_term;
     r = push_call(B, found, found_name, false, uint32_t(arity), i + 1, entry_top, no_infix, sub);
+    r->refined = true;
+    cell::set(&r->path, TYPE_NONE);
+    r->end = 0;
     goto call_start;
 }
 
@@ -558,13 +584,23 @@ fetch: {
     if (r->refined) {
         int32_t slots[MAX_SLOTS];
         int32_t last;
-        Next n = leading_refinements(callable, &r->b, Code(&B->a), i, B->end, &r->path, r->end, r->arity, slots,
-                                     &last);
+        const Cell* path = type_of(&r->path) == TYPE_NONE ? nullptr : &r->path;
+        Next n = leading_refinements(callable, &r->b, Code(&B->a), i, B->end, path, r->end, r->arity, slots, &last);
         LEAVE_ON_EXIT(Exit{n.exit});
         r = g_top - 1;
         r->position = n.position;
         callable = &r->a;
         if (type_of(callable) != TYPE_FUNCTION) {
+            if (const Cell* block = done_block(callable, slots, last)) {
+                // do of a block without refinements: the block runs here, in
+                // the native's place, its frame kept until it ends.
+                r->phase = PHASE_BRANCH;
+                block_cell = *block;
+                block_cell.data1 = uint32_t(std::clamp(int32_t(block_cell.data1), 0, block_tail(block)));
+                chain = true;
+                entering = BLOCK_BRANCH;
+                goto enter_block;
+            }
             LEAVE_ON_EXIT(run_entry(callable, slots));
             r = g_top - 1;
             goto call_done;

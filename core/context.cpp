@@ -120,6 +120,7 @@ struct CacheEntry {
     Node block = 0;
     int32_t head = 0;
     Node table = 0;
+    uint8_t note = 0;  // the caller's note on the table (pairs_table)
 };
 constexpr uint32_t CACHE_ENTRIES = 64;
 CacheEntry g_cache[CACHE_ENTRIES];
@@ -303,9 +304,27 @@ bool collect_set_words_shared(Node ctx, Cell* block) {
     if (!collect_set_words(ctx, block)) return false;
     if (word_count(ctx) <= SHARED_WORDS) {
         share_table(ctx);
-        entry = CacheEntry{base, block->data2, head_of(block), word_table(ctx)};
+        entry = CacheEntry{base, block->data2, head_of(block), word_table(ctx), 0};
     }
     return true;
+}
+
+Node pairs_table(const Cell* block, uint8_t** note) {
+    if (g_empty_table == 0) return 0;
+    Series* s = memory::series_of(block->data2);
+    int32_t head = head_of(block);
+    int32_t length = int32_t(s->used() / sizeof(Cell)) - head;
+    CacheEntry& entry = cache_entry(g_empty_table, block->data2, head);
+    if (entry.table == 0 || entry.base != g_empty_table || entry.block != block->data2 || entry.head != head)
+        return 0;
+    Series* keys = memory::series_of(hash_table::record(entry.table)->keys);
+    if (length <= 0 || length != 2 * int32_t(keys->used() / sizeof(Cell))) return 0;
+    const Cell* c = s->cells() + head;
+    const Cell* key = keys->cells();
+    for (int32_t k = 0; k < length; k += 2, key++)
+        if (type_of(c + k) != TYPE_SET_WORD || c[k].data2 != key->data2) return 0;
+    *note = &entry.note;
+    return entry.table;
 }
 
 // ---- Making -----------------------------------------------------------------------------
@@ -369,6 +388,10 @@ Node create_shared_empty(int32_t slots, bool self, int kind) {
     if (g_empty_table == 0) g_empty_table = hash_table::init(1, nullptr, hash_table::KIND_SYMBOL, 0);
     return assemble(slots, false, self, nullptr, kind, g_empty_table);
 }
+
+int32_t count_in_table(Node table) { return count_of(table); }
+
+Node create_over(Node table, bool self, int kind) { return assemble(count_of(table), false, self, nullptr, kind, table); }
 
 Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind) {
     Cell block = *spec;  // read afresh below: the spec may be any cell

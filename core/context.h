@@ -142,6 +142,15 @@ bool collect_set_words(Node ctx, Cell* block);
 // it before, the context takes the table made then (shared, its new values
 // unset); otherwise the table the context grows is kept for the next time.
 bool collect_set_words_shared(Node ctx, Cell* block);
+// The table collect_set_words_shared made from this block for a context
+// that had no words, when the block is still made of set-words each
+// followed by one value (of any type: the caller checks them), the set-words
+// being the table's words in its order and spelling: the table, and in
+// *note a byte the caller may keep about it (0 for a table new here); else
+// 0. The set-words at 2k then have index k in the table.
+Node pairs_table(const Cell* block, uint8_t** note);
+// The number of words of a word table.
+int32_t count_in_table(Node table);
 
 // ---- Making ---------------------------------------------------------------------------------
 
@@ -161,6 +170,9 @@ Node share(Cell* value, int kind);
 // values, over the one shared empty table: the start of an object whose
 // words come from collect_set_words_shared.
 Node create_shared_empty(int32_t slots, bool self, int kind);
+// A new context (not on the stack) over a shared table from pairs_table,
+// with an unset value for each of its words.
+Node create_over(Node table, bool self, int kind);
 // A context for a function spec: one word per word!, lit-word!, get-word!
 // and refinement! of the spec, in order (set-words and the rest skipped).
 Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind);

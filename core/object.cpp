@@ -12,7 +12,9 @@
 #include "core/eval.h"
 #include "core/ownership.h"
 #include "core/simple_types.h"
+#include "core/stamp.h"
 #include "core/symbol.h"
+#include "core/trace.h"
 #include "core/words.h"
 #include "series/block.h"
 #include "series/series.h"
@@ -304,6 +306,74 @@ Cell* make_shared_at(Cell* cell, const Cell* block) {
     return object_at(cell, context::create_shared_empty(slots, true, context::KIND_OBJECT));
 }
 
+// The values that stand for themselves in code: evaluating one runs, raises
+// and allocates nothing.
+bool literal_type(int type) {
+    switch (type) {
+        case TYPE_NONE: case TYPE_LOGIC: case TYPE_BLOCK: case TYPE_STRING: case TYPE_FILE: case TYPE_URL:
+        case TYPE_CHAR: case TYPE_INTEGER: case TYPE_FLOAT: case TYPE_PAIR: case TYPE_PERCENT: case TYPE_TUPLE:
+        case TYPE_BINARY: case TYPE_TIME: case TYPE_TAG: case TYPE_EMAIL: case TYPE_DATE: case TYPE_MONEY:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// What the object module notes on a table of context::pairs_table.
+enum PairsNote : uint8_t { NOTE_UNKNOWN = 0, NOTE_PLAIN = 1, NOTE_HANDLER_WORDS = 2 };
+
+// The most common spec, set-words each followed by a literal value, made
+// into objects again and again: the object made without evaluating the
+// block, the fields taking the values the evaluation would give them and
+// the block bound as the evaluation would find it. Only a block made into an
+// object before (whose table the cache of shared tables holds), without
+// handler words (whose literal values raise), and while nothing traces
+// (tracing shows the evaluation); false otherwise, `result` then being
+// left to the general way.
+bool make_from_pairs(Cell* result, Cell* spec) {
+    if (interpreter::g_tracing) return false;
+    uint8_t* note = nullptr;
+    Node table = context::pairs_table(spec, &note);
+    if (table == 0 || *note == NOTE_HANDLER_WORDS) return false;
+    int32_t head = std::max(int32_t(spec->data1), 0);
+    int32_t count = context::count_in_table(table);
+    bool nested = false;
+    {
+        const Cell* cells = memory::series_of(spec->data2)->cells() + head;
+        for (int32_t k = 0; k < count; k++) {
+            int type = type_of(cells + 2 * k + 1);
+            if (!literal_type(type)) return false;
+            nested |= type == TYPE_BLOCK;
+        }
+    }
+    Node ctx = context::create_over(table, true, context::KIND_OBJECT);
+    object_at(result, ctx);
+    if (*note == NOTE_UNKNOWN) {
+        int32_t on_change, on_deep;
+        find_handlers(ctx, &on_change, &on_deep);
+        *note = on_change < 0 && on_deep < 0 ? NOTE_PLAIN : NOTE_HANDLER_WORDS;
+        if (*note != NOTE_PLAIN) return false;
+    }
+    // Nothing below allocates: the buffers stay where they are.
+    Series* s = memory::series_of(spec->data2);
+    Cell* cells = s->cells() + head;
+    Cell* values = values_in(ctx);
+    for (int32_t k = 0; k < count; k++) {
+        values[k] = cells[2 * k + 1];
+        cell::clear_new_line(values + k);
+    }
+    if (nested) {
+        context::bind(spec, ctx, true);
+    } else {
+        for (int32_t k = 0; k < count; k++) {
+            cells[2 * k].data1 = ctx;
+            cells[2 * k].data3 = uint32_t(k);
+        }
+        memory::touch(s);
+    }
+    return true;
+}
+
 }  // namespace
 
 Cell* make_at(Cell* cell, int32_t slots) {
@@ -342,6 +412,11 @@ Cell* make(Cell* proto, Cell* spec, int) {
     Cell* prototype = stack::push(proto);
     Cell* source = stack::push(spec);
     Cell* result = stack::push(&none::g_none);
+    if (!from_prototype && type_of(source) == TYPE_BLOCK && make_from_pairs(result, source)) {
+        result->data2 = uint32_t(next_class_id());
+        store_owner(result);
+        return copy_cell(result, proto);
+    }
     if (from_prototype) copy_object(result, prototype, false, nullptr);
     else if (type_of(source) == TYPE_BLOCK) make_shared_at(result, source);
     else make_at(result, 4);

@@ -120,7 +120,7 @@ struct CacheEntry {
     Node block = 0;
     int32_t head = 0;
     Node table = 0;
-    uint8_t note = 0;  // the caller's note on the table (pairs_table)
+    PairsNote note;  // pairs_table's caller's
 };
 constexpr uint32_t CACHE_ENTRIES = 64;
 CacheEntry g_cache[CACHE_ENTRIES];
@@ -304,26 +304,28 @@ bool collect_set_words_shared(Node ctx, Cell* block) {
     if (!collect_set_words(ctx, block)) return false;
     if (word_count(ctx) <= SHARED_WORDS) {
         share_table(ctx);
-        entry = CacheEntry{base, block->data2, head_of(block), word_table(ctx), 0};
+        entry = CacheEntry{base, block->data2, head_of(block), word_table(ctx), PairsNote{}};
     }
     return true;
 }
 
-Node pairs_table(const Cell* block, uint8_t** note) {
+Node pairs_table(const Cell* block, PairsNote** note, bool* known) {
     if (g_empty_table == 0) return 0;
     Series* s = memory::series_of(block->data2);
     int32_t head = head_of(block);
-    int32_t length = int32_t(s->used() / sizeof(Cell)) - head;
     CacheEntry& entry = cache_entry(g_empty_table, block->data2, head);
     if (entry.table == 0 || entry.base != g_empty_table || entry.block != block->data2 || entry.head != head)
         return 0;
+    *note = &entry.note;
+    *known = entry.note.stamp != 0 && entry.note.stamp == s->stamp && entry.note.wraps == memory::g_stamp_wraps;
+    if (*known) return entry.table;
+    int32_t length = int32_t(s->used() / sizeof(Cell)) - head;
     Series* keys = memory::series_of(hash_table::record(entry.table)->keys);
     if (length <= 0 || length != 2 * int32_t(keys->used() / sizeof(Cell))) return 0;
     const Cell* c = s->cells() + head;
     const Cell* key = keys->cells();
     for (int32_t k = 0; k < length; k += 2, key++)
         if (type_of(c + k) != TYPE_SET_WORD || c[k].data2 != key->data2) return 0;
-    *note = &entry.note;
     return entry.table;
 }
 
@@ -390,6 +392,8 @@ Node create_shared_empty(int32_t slots, bool self, int kind) {
 }
 
 int32_t count_in_table(Node table) { return count_of(table); }
+
+int32_t find_in_table(Node table, uint32_t symbol) { return hash_table::find_word(table, symbol, true, 0, nullptr); }
 
 Node create_over(Node table, bool self, int kind) { return assemble(count_of(table), false, self, nullptr, kind, table); }
 

@@ -142,15 +142,28 @@ bool collect_set_words(Node ctx, Cell* block);
 // it before, the context takes the table made then (shared, its new values
 // unset); otherwise the table the context grows is kept for the next time.
 bool collect_set_words_shared(Node ctx, Cell* block);
+// What the caller of pairs_table keeps with a table of the cache: its own
+// notes (all 0 for a table new there), and the change stamp the block had
+// when the caller last found it to its liking (0: never) with the count of
+// stamp wraps then.
+struct PairsNote {
+    uint8_t kind = 0;
+    bool nested = false;
+    uint32_t stamp = 0;
+    uint32_t wraps = 0;
+};
 // The table collect_set_words_shared made from this block for a context
 // that had no words, when the block is still made of set-words each
 // followed by one value (of any type: the caller checks them), the set-words
-// being the table's words in its order and spelling: the table, and in
-// *note a byte the caller may keep about it (0 for a table new here); else
-// 0. The set-words at 2k then have index k in the table.
-Node pairs_table(const Cell* block, uint8_t** note);
-// The number of words of a word table.
+// being the table's words in its order and spelling: the table, with the
+// caller's note on it in *note; else 0. The set-word at 2k then has index k
+// in the table. *known tells that the block has not changed since the
+// stamp the note holds: its cells are then not checked again.
+Node pairs_table(const Cell* block, PairsNote** note, bool* known);
+// The number of words of a word table, and the position of the symbol's
+// word (any case) in it, or -1.
 int32_t count_in_table(Node table);
+int32_t find_in_table(Node table, uint32_t symbol);
 
 // ---- Making ---------------------------------------------------------------------------------
 

@@ -319,50 +319,85 @@ bool literal_type(int type) {
     }
 }
 
-// What the object module notes on a table of context::pairs_table.
-enum PairsNote : uint8_t { NOTE_UNKNOWN = 0, NOTE_PLAIN = 1, NOTE_HANDLER_WORDS = 2 };
+// A word's value when evaluating the word would just read it: a value
+// that is not called (nor unset, an op! or a lit-word!, which read
+// otherwise); null for any other.
+const Cell* plain_value(const Cell* word) {
+    Node ctx = word->data1;
+    int32_t index = int32_t(word->data3);
+    if (ctx == 0 || index < 0) return nullptr;
+    const Cell* values = context::values_in(ctx);
+    if (!values) return nullptr;
+    const Cell* v = values + index;
+    switch (type_of(v)) {
+        case TYPE_FUNCTION: case TYPE_NATIVE: case TYPE_ACTION: case TYPE_ROUTINE: case TYPE_OP: case TYPE_UNSET:
+        case TYPE_LIT_WORD:
+            return nullptr;
+        default:
+            return v;
+    }
+}
 
-// The most common spec, set-words each followed by a literal value, made
-// into objects again and again: the object made without evaluating the
-// block, the fields taking the values the evaluation would give them and
-// the block bound as the evaluation would find it. Only a block made into an
-// object before (whose table the cache of shared tables holds), without
-// handler words (whose literal values raise), and while nothing traces
-// (tracing shows the evaluation); false otherwise, `result` then being
-// left to the general way.
+// Whether binding the spec to an object over the table leaves the word
+// alone: neither one of its fields nor `self`.
+bool left_unbound(const Cell* word, Node table) {
+    return word->data2 != words::symbol(words::Sym::self) && context::find_in_table(table, word->data2) < 0;
+}
+
+// What the object module notes on a table of context::pairs_table.
+enum PairsKind : uint8_t { PAIRS_UNKNOWN = 0, PAIRS_PLAIN = 1, PAIRS_HANDLER_WORDS = 2 };
+
+// The most common specs, set-words each followed by a literal value or a
+// word read as it stands (one the spec leaves bound where it was), made into
+// objects again and again: the object made without evaluating the block,
+// the fields taking the values the evaluation would give them and the block
+// bound as the evaluation would leave it. Only a block made into an object
+// before (whose table the cache of shared tables holds), without handler
+// words (whose values raise unless they are functions), and while nothing
+// traces (tracing shows the evaluation); false otherwise, `result` then
+// being left to the general way. The block's shape is checked once per
+// change of the block: its stamp tells.
 bool make_from_pairs(Cell* result, Cell* spec) {
     if (interpreter::g_tracing) return false;
-    uint8_t* note = nullptr;
-    Node table = context::pairs_table(spec, &note);
-    if (table == 0 || *note == NOTE_HANDLER_WORDS) return false;
+    context::PairsNote* note = nullptr;
+    bool known = false;
+    Node table = context::pairs_table(spec, &note, &known);
+    if (table == 0 || note->kind == PAIRS_HANDLER_WORDS) return false;
     int32_t head = std::max(int32_t(spec->data1), 0);
     int32_t count = context::count_in_table(table);
-    bool nested = false;
     {
-        const Cell* cells = memory::series_of(spec->data2)->cells() + head;
+        const Cell* values = memory::series_of(spec->data2)->cells() + head + 1;
+        bool nested = false;
         for (int32_t k = 0; k < count; k++) {
-            int type = type_of(cells + 2 * k + 1);
-            if (!literal_type(type)) return false;
-            nested |= type == TYPE_BLOCK;
+            const Cell* value = values + 2 * k;
+            int type = type_of(value);
+            if (type == TYPE_WORD) {
+                if (!plain_value(value) || (!known && !left_unbound(value, table))) return false;
+            } else if (!known) {
+                if (!literal_type(type)) return false;
+                nested |= type == TYPE_BLOCK;
+            }
         }
+        if (!known) note->nested = nested;
     }
     Node ctx = context::create_over(table, true, context::KIND_OBJECT);
     object_at(result, ctx);
-    if (*note == NOTE_UNKNOWN) {
+    if (note->kind == PAIRS_UNKNOWN) {
         int32_t on_change, on_deep;
         find_handlers(ctx, &on_change, &on_deep);
-        *note = on_change < 0 && on_deep < 0 ? NOTE_PLAIN : NOTE_HANDLER_WORDS;
-        if (*note != NOTE_PLAIN) return false;
+        note->kind = on_change < 0 && on_deep < 0 ? PAIRS_PLAIN : PAIRS_HANDLER_WORDS;
+        if (note->kind != PAIRS_PLAIN) return false;
     }
     // Nothing below allocates: the buffers stay where they are.
     Series* s = memory::series_of(spec->data2);
     Cell* cells = s->cells() + head;
     Cell* values = values_in(ctx);
     for (int32_t k = 0; k < count; k++) {
-        values[k] = cells[2 * k + 1];
+        const Cell* value = cells + 2 * k + 1;
+        values[k] = type_of(value) == TYPE_WORD ? *plain_value(value) : *value;
         cell::clear_new_line(values + k);
     }
-    if (nested) {
+    if (note->nested) {
         context::bind(spec, ctx, true);
     } else {
         for (int32_t k = 0; k < count; k++) {
@@ -371,6 +406,8 @@ bool make_from_pairs(Cell* result, Cell* spec) {
         }
         memory::touch(s);
     }
+    note->stamp = s->stamp;
+    note->wraps = memory::g_stamp_wraps;
     return true;
 }
 

@@ -33,6 +33,26 @@ public:
 
 Node values_node(Node ctx) { return on_stack(ctx) ? 0 : cell_of(ctx)->data2; }
 
+// The values of a context that holds them within its own series move to a
+// series of their own with room for `more` values, before the context grows:
+// code holds the context's two cells while it adds words, and they stay
+// where they are. The values move (a buffer move).
+void detach_values(Node ctx, int32_t more) {
+    if (!(cell_of(ctx)->header & FLAG_CTX_VALUES_WITHIN)) return;
+    int32_t n = int32_t(memory::series_of(ctx)->used() / sizeof(Cell)) - 2;
+    Node values = memory::alloc_unset_cells(std::max(n + more, 2 * n));
+    Series* own = memory::series_of(ctx);
+    Series* v = memory::series_of(values);
+    std::copy(own->cells() + 2, own->cells() + 2 + n, v->cells());
+    v->tail = uint32_t(n) * sizeof(Cell);
+    for (Cell* c = own->cells() + 2; c < own->cell_tail(); c++) cell::set(c, TYPE_UNSET);
+    own->tail = 2 * sizeof(Cell);
+    Cell* c = cell_of(ctx);
+    c->data2 = values;
+    c->header &= ~FLAG_CTX_VALUES_WITHIN;
+    memory::g_buffer_moves++;
+}
+
 // The value index of the word at a table position (see the header on the
 // global context's shared spellings).
 int32_t index_at(Node ctx, int32_t position) { return int32_t(word_at(ctx, position)->data3); }
@@ -40,9 +60,10 @@ int32_t index_at(Node ctx, int32_t position) { return int32_t(word_at(ctx, posit
 // Appends a value in step with a word just added; a context on the stack has
 // no values series to append to.
 Cell* append_value(Node ctx, const Cell* value) {
+    Cell copy = *value;  // the value may lie in the values that move or grow
+    detach_values(ctx, 1);
     Node values = values_node(ctx);
     if (values == 0) return nullptr;
-    Cell copy = *value;  // the value may lie in the series that grows
     return copy_cell(&copy, cell::alloc_tail_in_buffer(values));
 }
 
@@ -67,6 +88,11 @@ int32_t head_of(const Cell* block) { return std::max(int32_t(block->data1), 0); 
 // The values series grows to `count` unset cells (none for a context on the
 // stack); the cells past its tail are made unset, the others kept.
 void fill_values(Node ctx, int32_t count) {
+    if (cell_of(ctx)->header & FLAG_CTX_VALUES_WITHIN) {
+        int32_t held = int32_t(memory::series_of(ctx)->used() / sizeof(Cell)) - 2;
+        if (count <= held) return;
+        detach_values(ctx, count - held);
+    }
     Node node = values_node(ctx);
     if (node == 0) return;
     Series* values = memory::series_of(node);
@@ -395,7 +421,19 @@ int32_t count_in_table(Node table) { return count_of(table); }
 
 int32_t find_in_table(Node table, uint32_t symbol) { return hash_table::find_word(table, symbol, true, 0, nullptr); }
 
-Node create_over(Node table, bool self, int kind) { return assemble(count_of(table), false, self, nullptr, kind, table); }
+Node create_over(Node table, bool self, int kind) {
+    int32_t words = count_of(table);
+    Node ctx = memory::alloc_unset_cells(2 + std::max(words, 1));
+    Series* s = memory::series_of(ctx);
+    s->tail = uint32_t(2 + words) * sizeof(Cell);
+    Cell* c = s->cells();
+    c->header = TYPE_CONTEXT | ((uint32_t(kind) << KIND_SHIFT) & KIND_MASK) | FLAG_CTX_SHARED_KEYS |
+                FLAG_CTX_VALUES_WITHIN | (self ? FLAG_CTX_SELF : 0);
+    c->data1 = table;
+    c->data2 = ctx;
+    c->data3 = 0;
+    return ctx;
+}
 
 Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind) {
     Cell block = *spec;  // read afresh below: the spec may be any cell

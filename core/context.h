@@ -10,7 +10,11 @@
 //     data1   word table: a hash table (kind 2) whose key series holds one
 //             word! cell {context, symbol, index} per word, in order of addition
 //     data2   values: the node of a cell series, one value per word at the
-//             word's index; for a context on the stack, the argument-stack
+//             word's index (with FLAG_CTX_VALUES_WITHIN (0x80000) the
+//             context's own node, the values following its two cells: an
+//             object made by the shortcut of make, whose values leave for a
+//             series of their own once it grows, so that the two cells never
+//             move while words are added); for a context on the stack, the argument-stack
 //             cell index of the running call's first argument plus one (0 while
 //             no call runs), set by the evaluator through set_frame
 //     data3   an object's change flags of its first 32 fields, bit n for
@@ -56,6 +60,7 @@ enum Kind : int { KIND_GLOBAL = 0, KIND_FUNCTION = 1, KIND_OBJECT = 2 };
 
 constexpr uint32_t FLAG_CTX_SELF = 0x01000000;
 constexpr uint32_t FLAG_CTX_SHARED_KEYS = 0x00020000;
+constexpr uint32_t FLAG_CTX_VALUES_WITHIN = 0x00080000;
 constexpr int32_t SHARED_WORDS = 32;
 constexpr int KIND_SHIFT = 11;
 constexpr uint32_t KIND_MASK = 0x3u << KIND_SHIFT;
@@ -84,7 +89,8 @@ inline Cell* values_of(const Cell* context_cell) {
     uint32_t v = context_cell->data2;
     if (v == 0) return nullptr;
     if (context_cell->header & FLAG_CTX_ON_STACK) return stack::bottom() + (v - 1);
-    return memory::series_of(v)->cells();
+    Cell* cells = memory::series_of(v)->cells();
+    return context_cell->header & FLAG_CTX_VALUES_WITHIN ? cells + 2 : cells;
 }
 
 // ---- Running calls (the evaluator) ----------------------------------------------------
@@ -184,7 +190,8 @@ Node share(Cell* value, int kind);
 // words come from collect_set_words_shared.
 Node create_shared_empty(int32_t slots, bool self, int kind);
 // A new context (not on the stack) over a shared table from pairs_table,
-// with an unset value for each of its words.
+// with an unset value for each of its words: one series holds its two cells
+// and its values (FLAG_CTX_VALUES_WITHIN).
 Node create_over(Node table, bool self, int kind);
 // A context for a function spec: one word per word!, lit-word!, get-word!
 // and refinement! of the spec, in order (set-words and the rest skipped).

@@ -205,8 +205,8 @@ void own_series(Node ctx, const Cell* prototype) {
 }
 
 void unmark_values(Node ctx) {
-    Series* s = memory::series_of(values_node(ctx));
-    for (Cell* c = s->cells(); c < s->cell_tail(); c++) cell::clear_new_line(c);
+    Cell* values = values_in(ctx);
+    for (int32_t i = 0, n = context::word_count(ctx); i < n; i++) cell::clear_new_line(values + i);
 }
 
 // The spec block is bound to the new object and evaluated; its value is

@@ -335,7 +335,8 @@ bool collect_set_words_shared(Node ctx, Cell* block) {
     return true;
 }
 
-Node pairs_table(const Cell* block, PairsNote** note, bool* known) {
+Node cached_table(const Cell* block, PairsNote** note, bool* pairs, bool* known) {
+    *pairs = *known = false;
     if (g_empty_table == 0) return 0;
     Series* s = memory::series_of(block->data2);
     int32_t head = head_of(block);
@@ -343,16 +344,23 @@ Node pairs_table(const Cell* block, PairsNote** note, bool* known) {
     if (entry.table == 0 || entry.base != g_empty_table || entry.block != block->data2 || entry.head != head)
         return 0;
     *note = &entry.note;
-    *known = entry.note.stamp != 0 && entry.note.stamp == s->stamp && entry.note.wraps == memory::g_stamp_wraps;
-    if (*known) return entry.table;
+    if (entry.note.stamp != 0 && entry.note.stamp == s->stamp && entry.note.wraps == memory::g_stamp_wraps) {
+        *pairs = *known = true;
+        return entry.table;
+    }
     int32_t length = int32_t(s->used() / sizeof(Cell)) - head;
     Series* keys = memory::series_of(hash_table::record(entry.table)->keys);
-    if (length <= 0 || length != 2 * int32_t(keys->used() / sizeof(Cell))) return 0;
-    const Cell* c = s->cells() + head;
-    const Cell* key = keys->cells();
-    for (int32_t k = 0; k < length; k += 2, key++)
-        if (type_of(c + k) != TYPE_SET_WORD || c[k].data2 != key->data2) return 0;
-    return entry.table;
+    if (length > 0 && length == 2 * int32_t(keys->used() / sizeof(Cell))) {
+        const Cell* c = s->cells() + head;
+        const Cell* key = keys->cells();
+        int32_t k = 0;
+        while (k < length && type_of(c + k) == TYPE_SET_WORD && c[k].data2 == key->data2) {
+            k += 2;
+            key++;
+        }
+        *pairs = k == length;
+    }
+    return *pairs || same_set_words(entry.table, 0, block) ? entry.table : 0;
 }
 
 // ---- Making -----------------------------------------------------------------------------

@@ -159,13 +159,14 @@ struct PairsNote {
     uint32_t wraps = 0;
 };
 // The table collect_set_words_shared made from this block for a context
-// that had no words, when the block is still made of set-words each
-// followed by one value (of any type: the caller checks them), the set-words
-// being the table's words in its order and spelling: the table, with the
-// caller's note on it in *note; else 0. The set-word at 2k then has index k
-// in the table. *known tells that the block has not changed since the
-// stamp the note holds: its cells are then not checked again.
-Node pairs_table(const Cell* block, PairsNote** note, bool* known);
+// that had no words, when the block's set-words still give it: the table,
+// with the caller's note on it in *note; else 0. *pairs tells that the
+// block is made of set-words each followed by one value (of any type: the
+// caller checks them), the set-words being the table's words in its order
+// and spelling (the set-word at 2k then has index k). *known tells that the
+// block has not changed since the stamp the note holds (its cells are then
+// not checked again, and *pairs holds).
+Node cached_table(const Cell* block, PairsNote** note, bool* pairs, bool* known);
 // The number of words of a word table, and the position of the symbol's
 // word (any case) in it, or -1.
 int32_t count_in_table(Node table);

@@ -210,12 +210,13 @@ void unmark_values(Node ctx) {
 }
 
 // The spec block is bound to the new object and evaluated; its value is
-// dropped. True when the context grew.
-bool fill_from_block(Cell* object, const Cell* spec, const Cell* prototype) {
+// dropped. The set-words of the block are first collected unless the
+// object has them already. True when the context grew.
+bool fill_from_block(Cell* object, const Cell* spec, const Cell* prototype, bool collect = true) {
     stack::TopScope scope;
     Cell* code = stack::push(spec);
     Node ctx = object->data1;
-    bool grew = context::collect_set_words_shared(ctx, code);
+    bool grew = collect && context::collect_set_words_shared(ctx, code);
     context::bind(code, ctx, true);
     if (prototype) own_series(ctx, prototype);
     if (stack::Exit e = interpreter::eval_block(code, false)) stack::raise_exit(e);
@@ -344,25 +345,31 @@ bool left_unbound(const Cell* word, Node table) {
     return word->data2 != words::symbol(words::Sym::self) && context::find_in_table(table, word->data2) < 0;
 }
 
-// What the object module notes on a table of context::pairs_table.
-enum PairsKind : uint8_t { PAIRS_UNKNOWN = 0, PAIRS_PLAIN = 1, PAIRS_HANDLER_WORDS = 2 };
+// What the object module notes on a table of context::cached_table.
+enum TableKind : uint8_t { TABLE_UNKNOWN = 0, TABLE_PLAIN = 1, TABLE_HANDLER_WORDS = 2 };
+
+// The note's kind of a table: whether the handler words are among its
+// words, found once per table, on a context over it.
+uint8_t table_kind(context::PairsNote* note, Node ctx) {
+    if (note->kind == TABLE_UNKNOWN) {
+        int32_t on_change, on_deep;
+        find_handlers(ctx, &on_change, &on_deep);
+        note->kind = on_change < 0 && on_deep < 0 ? TABLE_PLAIN : TABLE_HANDLER_WORDS;
+    }
+    return note->kind;
+}
 
 // The most common specs, set-words each followed by a literal value or a
 // word read as it stands (one the spec leaves bound where it was), made into
 // objects again and again: the object made without evaluating the block,
 // the fields taking the values the evaluation would give them and the block
-// bound as the evaluation would leave it. Only a block made into an object
-// before (whose table the cache of shared tables holds), without handler
-// words (whose values raise unless they are functions), and while nothing
-// traces (tracing shows the evaluation); false otherwise, `result` then
-// being left to the general way. The block's shape is checked once per
-// change of the block: its stamp tells.
-bool make_from_pairs(Cell* result, Cell* spec) {
-    if (interpreter::g_tracing) return false;
-    context::PairsNote* note = nullptr;
-    bool known = false;
-    Node table = context::pairs_table(spec, &note, &known);
-    if (table == 0 || note->kind == PAIRS_HANDLER_WORDS) return false;
+// bound as the evaluation would leave it. For a block of such pairs with
+// the cached table, without handler words (whose values raise unless they
+// are functions), while nothing traces (tracing shows the evaluation);
+// false otherwise, having made nothing. The block's values are checked once
+// per change of the block: its stamp tells (`known`).
+bool make_from_pairs(Cell* result, Cell* spec, Node table, context::PairsNote* note, bool known) {
+    if (interpreter::g_tracing || note->kind == TABLE_HANDLER_WORDS) return false;
     int32_t head = std::max(int32_t(spec->data1), 0);
     int32_t count = context::count_in_table(table);
     {
@@ -382,12 +389,7 @@ bool make_from_pairs(Cell* result, Cell* spec) {
     }
     Node ctx = context::create_over(table, true, context::KIND_OBJECT);
     object_at(result, ctx);
-    if (note->kind == PAIRS_UNKNOWN) {
-        int32_t on_change, on_deep;
-        find_handlers(ctx, &on_change, &on_deep);
-        note->kind = on_change < 0 && on_deep < 0 ? PAIRS_PLAIN : PAIRS_HANDLER_WORDS;
-        if (note->kind != PAIRS_PLAIN) return false;
-    }
+    if (table_kind(note, ctx) != TABLE_PLAIN) return false;
     // Nothing below allocates: the buffers stay where they are.
     Series* s = memory::series_of(spec->data2);
     Cell* cells = s->cells() + head;
@@ -409,6 +411,37 @@ bool make_from_pairs(Cell* result, Cell* spec) {
     note->stamp = s->stamp;
     note->wraps = memory::g_stamp_wraps;
     return true;
+}
+
+// make object! of a block and no prototype. A block made into an object
+// before needs no collecting of its set-words: the object starts over the
+// table made then (its values within its context's series), and learns
+// whether it has handler words from the note on the table. The note is read
+// before the block runs: its code may make other objects, whose tables may
+// take the note's place in the cache.
+void make_from_block(Cell* result, Cell* spec) {
+    context::PairsNote* note = nullptr;
+    bool pairs, known;
+    Node table = context::cached_table(spec, &note, &pairs, &known);
+    if (table && pairs && make_from_pairs(result, spec, table, note, known)) {
+        result->data2 = uint32_t(next_class_id());
+        store_owner(result);
+        return;
+    }
+    if (table == 0) {
+        make_shared_at(result, spec);
+        fill_from_block(result, spec, nullptr);
+        result->data2 = uint32_t(next_class_id());
+        init_events(result);
+        return;
+    }
+    object_at(result, context::create_over(table, true, context::KIND_OBJECT));
+    bool plain = table_kind(note, result->data1) == TABLE_PLAIN;
+    fill_from_block(result, spec, nullptr, false);
+    result->data2 = uint32_t(next_class_id());
+    // Words the code added to the object give it a table of its own.
+    if (plain && context::word_table(result->data1) == table) store_owner(result);
+    else init_events(result);
 }
 
 }  // namespace
@@ -449,9 +482,8 @@ Cell* make(Cell* proto, Cell* spec, int) {
     Cell* prototype = stack::push(proto);
     Cell* source = stack::push(spec);
     Cell* result = stack::push(&none::g_none);
-    if (!from_prototype && type_of(source) == TYPE_BLOCK && make_from_pairs(result, source)) {
-        result->data2 = uint32_t(next_class_id());
-        store_owner(result);
+    if (!from_prototype && type_of(source) == TYPE_BLOCK) {
+        make_from_block(result, source);
         return copy_cell(result, proto);
     }
     if (from_prototype) copy_object(result, prototype, false, nullptr);

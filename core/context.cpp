@@ -146,7 +146,7 @@ struct CacheEntry {
     Node block = 0;
     int32_t head = 0;
     Node table = 0;
-    PairsNote note;  // pairs_table's caller's
+    TableNote note;  // cached_table's caller's
 };
 constexpr uint32_t CACHE_ENTRIES = 64;
 CacheEntry g_cache[CACHE_ENTRIES];
@@ -330,12 +330,12 @@ bool collect_set_words_shared(Node ctx, Cell* block) {
     if (!collect_set_words(ctx, block)) return false;
     if (word_count(ctx) <= SHARED_WORDS) {
         share_table(ctx);
-        entry = CacheEntry{base, block->data2, head_of(block), word_table(ctx), PairsNote{}};
+        entry = CacheEntry{base, block->data2, head_of(block), word_table(ctx), TableNote{}};
     }
     return true;
 }
 
-Node cached_table(const Cell* block, PairsNote** note, bool* pairs, bool* known) {
+Node cached_table(const Cell* block, TableNote** note, bool* pairs, bool* known) {
     *pairs = *known = false;
     if (g_empty_table == 0) return 0;
     Series* s = memory::series_of(block->data2);

@@ -12,9 +12,10 @@
 //     data2   values: the node of a cell series, one value per word at the
 //             word's index (with FLAG_CTX_VALUES_WITHIN (0x80000) the
 //             context's own node, the values following its two cells: an
-//             object made by the shortcut of make, whose values leave for a
-//             series of their own once it grows, so that the two cells never
-//             move while words are added); for a context on the stack, the argument-stack
+//             object made from a spec block made into an object before,
+//             whose values leave for a series of their own once it grows, so
+//             that the two cells never move while words are added); for a
+//             context on the stack, the argument-stack
 //             cell index of the running call's first argument plus one (0 while
 //             no call runs), set by the evaluator through set_frame
 //     data3   an object's change flags of its first 32 fields, bit n for
@@ -148,11 +149,11 @@ bool collect_set_words(Node ctx, Cell* block);
 // it before, the context takes the table made then (shared, its new values
 // unset); otherwise the table the context grows is kept for the next time.
 bool collect_set_words_shared(Node ctx, Cell* block);
-// What the caller of pairs_table keeps with a table of the cache: its own
-// notes (all 0 for a table new there), and the change stamp the block had
-// when the caller last found it to its liking (0: never) with the count of
-// stamp wraps then.
-struct PairsNote {
+// What the caller of cached_table keeps with a table of the cache: its own
+// note on the table (0 for a table new there), and on the block: whether it
+// holds blocks, and the change stamp it had when the caller last found it a
+// block of pairs to its liking (0: never) with the count of stamp wraps then.
+struct TableNote {
     uint8_t kind = 0;
     bool nested = false;
     uint32_t stamp = 0;
@@ -166,7 +167,7 @@ struct PairsNote {
 // and spelling (the set-word at 2k then has index k). *known tells that the
 // block has not changed since the stamp the note holds (its cells are then
 // not checked again, and *pairs holds).
-Node cached_table(const Cell* block, PairsNote** note, bool* pairs, bool* known);
+Node cached_table(const Cell* block, TableNote** note, bool* pairs, bool* known);
 // The number of words of a word table, and the position of the symbol's
 // word (any case) in it, or -1.
 int32_t count_in_table(Node table);
@@ -190,7 +191,7 @@ Node share(Cell* value, int kind);
 // values, over the one shared empty table: the start of an object whose
 // words come from collect_set_words_shared.
 Node create_shared_empty(int32_t slots, bool self, int kind);
-// A new context (not on the stack) over a shared table from pairs_table,
+// A new context (not on the stack) over a shared table from cached_table,
 // with an unset value for each of its words: one series holds its two cells
 // and its values (FLAG_CTX_VALUES_WITHIN).
 Node create_over(Node table, bool self, int kind);

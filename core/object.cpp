@@ -350,7 +350,7 @@ enum TableKind : uint8_t { TABLE_UNKNOWN = 0, TABLE_PLAIN = 1, TABLE_HANDLER_WOR
 
 // The note's kind of a table: whether the handler words are among its
 // words, found once per table, on a context over it.
-uint8_t table_kind(context::PairsNote* note, Node ctx) {
+uint8_t table_kind(context::TableNote* note, Node ctx) {
     if (note->kind == TABLE_UNKNOWN) {
         int32_t on_change, on_deep;
         find_handlers(ctx, &on_change, &on_deep);
@@ -368,7 +368,7 @@ uint8_t table_kind(context::PairsNote* note, Node ctx) {
 // are functions), while nothing traces (tracing shows the evaluation);
 // false otherwise, having made nothing. The block's values are checked once
 // per change of the block: its stamp tells (`known`).
-bool make_from_pairs(Cell* result, Cell* spec, Node table, context::PairsNote* note, bool known) {
+bool make_from_pairs(Cell* result, Cell* spec, Node table, context::TableNote* note, bool known) {
     if (interpreter::g_tracing || note->kind == TABLE_HANDLER_WORDS) return false;
     int32_t head = std::max(int32_t(spec->data1), 0);
     int32_t count = context::count_in_table(table);
@@ -420,7 +420,7 @@ bool make_from_pairs(Cell* result, Cell* spec, Node table, context::PairsNote* n
 // before the block runs: its code may make other objects, whose tables may
 // take the note's place in the cache.
 void make_from_block(Cell* result, Cell* spec) {
-    context::PairsNote* note = nullptr;
+    context::TableNote* note = nullptr;
     bool pairs, known;
     Node table = context::cached_table(spec, &note, &pairs, &known);
     if (table && pairs && make_from_pairs(result, spec, table, note, known)) {

@@ -33,6 +33,26 @@ public:
 
 Node values_node(Node ctx) { return on_stack(ctx) ? 0 : cell_of(ctx)->data2; }
 
+// The values of a context that holds them within its own series move to a
+// series of their own with room for `more` values, before the context grows:
+// code holds the context's two cells while it adds words, and they stay
+// where they are. The values move (a buffer move).
+void detach_values(Node ctx, int32_t more) {
+    if (!(cell_of(ctx)->header & FLAG_CTX_VALUES_WITHIN)) return;
+    int32_t n = int32_t(memory::series_of(ctx)->used() / sizeof(Cell)) - 2;
+    Node values = memory::alloc_unset_cells(std::max(n + more, 2 * n));
+    Series* own = memory::series_of(ctx);
+    Series* v = memory::series_of(values);
+    std::copy(own->cells() + 2, own->cells() + 2 + n, v->cells());
+    v->tail = uint32_t(n) * sizeof(Cell);
+    for (Cell* c = own->cells() + 2; c < own->cell_tail(); c++) cell::set(c, TYPE_UNSET);
+    own->tail = 2 * sizeof(Cell);
+    Cell* c = cell_of(ctx);
+    c->data2 = values;
+    c->header &= ~FLAG_CTX_VALUES_WITHIN;
+    memory::g_buffer_moves++;
+}
+
 // The value index of the word at a table position (see the header on the
 // global context's shared spellings).
 int32_t index_at(Node ctx, int32_t position) { return int32_t(word_at(ctx, position)->data3); }
@@ -40,9 +60,10 @@ int32_t index_at(Node ctx, int32_t position) { return int32_t(word_at(ctx, posit
 // Appends a value in step with a word just added; a context on the stack has
 // no values series to append to.
 Cell* append_value(Node ctx, const Cell* value) {
+    Cell copy = *value;  // the value may lie in the values that move or grow
+    detach_values(ctx, 1);
     Node values = values_node(ctx);
     if (values == 0) return nullptr;
-    Cell copy = *value;  // the value may lie in the series that grows
     return copy_cell(&copy, cell::alloc_tail_in_buffer(values));
 }
 
@@ -67,6 +88,11 @@ int32_t head_of(const Cell* block) { return std::max(int32_t(block->data1), 0); 
 // The values series grows to `count` unset cells (none for a context on the
 // stack); the cells past its tail are made unset, the others kept.
 void fill_values(Node ctx, int32_t count) {
+    if (cell_of(ctx)->header & FLAG_CTX_VALUES_WITHIN) {
+        int32_t held = int32_t(memory::series_of(ctx)->used() / sizeof(Cell)) - 2;
+        if (count <= held) return;
+        detach_values(ctx, count - held);
+    }
     Node node = values_node(ctx);
     if (node == 0) return;
     Series* values = memory::series_of(node);
@@ -120,6 +146,7 @@ struct CacheEntry {
     Node block = 0;
     int32_t head = 0;
     Node table = 0;
+    TableNote note;  // cached_table's caller's
 };
 constexpr uint32_t CACHE_ENTRIES = 64;
 CacheEntry g_cache[CACHE_ENTRIES];
@@ -303,9 +330,37 @@ bool collect_set_words_shared(Node ctx, Cell* block) {
     if (!collect_set_words(ctx, block)) return false;
     if (word_count(ctx) <= SHARED_WORDS) {
         share_table(ctx);
-        entry = CacheEntry{base, block->data2, head_of(block), word_table(ctx)};
+        entry = CacheEntry{base, block->data2, head_of(block), word_table(ctx), TableNote{}};
     }
     return true;
+}
+
+Node cached_table(const Cell* block, TableNote** note, bool* pairs, bool* known) {
+    *pairs = *known = false;
+    if (g_empty_table == 0) return 0;
+    Series* s = memory::series_of(block->data2);
+    int32_t head = head_of(block);
+    CacheEntry& entry = cache_entry(g_empty_table, block->data2, head);
+    if (entry.table == 0 || entry.base != g_empty_table || entry.block != block->data2 || entry.head != head)
+        return 0;
+    *note = &entry.note;
+    if (entry.note.stamp != 0 && entry.note.stamp == s->stamp && entry.note.wraps == memory::g_stamp_wraps) {
+        *pairs = *known = true;
+        return entry.table;
+    }
+    int32_t length = int32_t(s->used() / sizeof(Cell)) - head;
+    Series* keys = memory::series_of(hash_table::record(entry.table)->keys);
+    if (length > 0 && length == 2 * int32_t(keys->used() / sizeof(Cell))) {
+        const Cell* c = s->cells() + head;
+        const Cell* key = keys->cells();
+        int32_t k = 0;
+        while (k < length && type_of(c + k) == TYPE_SET_WORD && c[k].data2 == key->data2) {
+            k += 2;
+            key++;
+        }
+        *pairs = k == length;
+    }
+    return *pairs || same_set_words(entry.table, 0, block) ? entry.table : 0;
 }
 
 // ---- Making -----------------------------------------------------------------------------
@@ -368,6 +423,24 @@ Node share(Cell* value, int kind) {
 Node create_shared_empty(int32_t slots, bool self, int kind) {
     if (g_empty_table == 0) g_empty_table = hash_table::init(1, nullptr, hash_table::KIND_SYMBOL, 0);
     return assemble(slots, false, self, nullptr, kind, g_empty_table);
+}
+
+int32_t count_in_table(Node table) { return count_of(table); }
+
+int32_t find_in_table(Node table, uint32_t symbol) { return hash_table::find_word(table, symbol, true, 0, nullptr); }
+
+Node create_over(Node table, bool self, int kind) {
+    int32_t words = count_of(table);
+    Node ctx = memory::alloc_unset_cells(2 + std::max(words, 1));
+    Series* s = memory::series_of(ctx);
+    s->tail = uint32_t(2 + words) * sizeof(Cell);
+    Cell* c = s->cells();
+    c->header = TYPE_CONTEXT | ((uint32_t(kind) << KIND_SHIFT) & KIND_MASK) | FLAG_CTX_SHARED_KEYS |
+                FLAG_CTX_VALUES_WITHIN | (self ? FLAG_CTX_SELF : 0);
+    c->data1 = table;
+    c->data2 = ctx;
+    c->data3 = 0;
+    return ctx;
 }
 
 Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind) {

@@ -10,7 +10,12 @@
 //     data1   word table: a hash table (kind 2) whose key series holds one
 //             word! cell {context, symbol, index} per word, in order of addition
 //     data2   values: the node of a cell series, one value per word at the
-//             word's index; for a context on the stack, the argument-stack
+//             word's index (with FLAG_CTX_VALUES_WITHIN (0x80000) the
+//             context's own node, the values following its two cells: an
+//             object made from a spec block made into an object before,
+//             whose values leave for a series of their own once it grows, so
+//             that the two cells never move while words are added); for a
+//             context on the stack, the argument-stack
 //             cell index of the running call's first argument plus one (0 while
 //             no call runs), set by the evaluator through set_frame
 //     data3   an object's change flags of its first 32 fields, bit n for
@@ -56,6 +61,7 @@ enum Kind : int { KIND_GLOBAL = 0, KIND_FUNCTION = 1, KIND_OBJECT = 2 };
 
 constexpr uint32_t FLAG_CTX_SELF = 0x01000000;
 constexpr uint32_t FLAG_CTX_SHARED_KEYS = 0x00020000;
+constexpr uint32_t FLAG_CTX_VALUES_WITHIN = 0x00080000;
 constexpr int32_t SHARED_WORDS = 32;
 constexpr int KIND_SHIFT = 11;
 constexpr uint32_t KIND_MASK = 0x3u << KIND_SHIFT;
@@ -84,7 +90,8 @@ inline Cell* values_of(const Cell* context_cell) {
     uint32_t v = context_cell->data2;
     if (v == 0) return nullptr;
     if (context_cell->header & FLAG_CTX_ON_STACK) return stack::bottom() + (v - 1);
-    return memory::series_of(v)->cells();
+    Cell* cells = memory::series_of(v)->cells();
+    return context_cell->header & FLAG_CTX_VALUES_WITHIN ? cells + 2 : cells;
 }
 
 // ---- Running calls (the evaluator) ----------------------------------------------------
@@ -142,6 +149,29 @@ bool collect_set_words(Node ctx, Cell* block);
 // it before, the context takes the table made then (shared, its new values
 // unset); otherwise the table the context grows is kept for the next time.
 bool collect_set_words_shared(Node ctx, Cell* block);
+// What the caller of cached_table keeps with a table of the cache: its own
+// note on the table (0 for a table new there), and on the block: whether it
+// holds blocks, and the change stamp it had when the caller last found it a
+// block of pairs to its liking (0: never) with the count of stamp wraps then.
+struct TableNote {
+    uint8_t kind = 0;
+    bool nested = false;
+    uint32_t stamp = 0;
+    uint32_t wraps = 0;
+};
+// The table collect_set_words_shared made from this block for a context
+// that had no words, when the block's set-words still give it: the table,
+// with the caller's note on it in *note; else 0. *pairs tells that the
+// block is made of set-words each followed by one value (of any type: the
+// caller checks them), the set-words being the table's words in its order
+// and spelling (the set-word at 2k then has index k). *known tells that the
+// block has not changed since the stamp the note holds (its cells are then
+// not checked again, and *pairs holds).
+Node cached_table(const Cell* block, TableNote** note, bool* pairs, bool* known);
+// The number of words of a word table, and the position of the symbol's
+// word (any case) in it, or -1.
+int32_t count_in_table(Node table);
+int32_t find_in_table(Node table, uint32_t symbol);
 
 // ---- Making ---------------------------------------------------------------------------------
 
@@ -161,6 +191,10 @@ Node share(Cell* value, int kind);
 // values, over the one shared empty table: the start of an object whose
 // words come from collect_set_words_shared.
 Node create_shared_empty(int32_t slots, bool self, int kind);
+// A new context (not on the stack) over a shared table from cached_table,
+// with an unset value for each of its words: one series holds its two cells
+// and its values (FLAG_CTX_VALUES_WITHIN).
+Node create_over(Node table, bool self, int kind);
 // A context for a function spec: one word per word!, lit-word!, get-word!
 // and refinement! of the spec, in order (set-words and the rest skipped).
 Node make_from_spec(const Cell* spec, bool on_stack, bool self, int kind);

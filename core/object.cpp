@@ -12,7 +12,9 @@
 #include "core/eval.h"
 #include "core/ownership.h"
 #include "core/simple_types.h"
+#include "core/stamp.h"
 #include "core/symbol.h"
+#include "core/trace.h"
 #include "core/words.h"
 #include "series/block.h"
 #include "series/series.h"
@@ -203,17 +205,18 @@ void own_series(Node ctx, const Cell* prototype) {
 }
 
 void unmark_values(Node ctx) {
-    Series* s = memory::series_of(values_node(ctx));
-    for (Cell* c = s->cells(); c < s->cell_tail(); c++) cell::clear_new_line(c);
+    Cell* values = values_in(ctx);
+    for (int32_t i = 0, n = context::word_count(ctx); i < n; i++) cell::clear_new_line(values + i);
 }
 
 // The spec block is bound to the new object and evaluated; its value is
-// dropped. True when the context grew.
-bool fill_from_block(Cell* object, const Cell* spec, const Cell* prototype) {
+// dropped. The set-words of the block are first collected unless the
+// object has them already. True when the context grew.
+bool fill_from_block(Cell* object, const Cell* spec, const Cell* prototype, bool collect = true) {
     stack::TopScope scope;
     Cell* code = stack::push(spec);
     Node ctx = object->data1;
-    bool grew = context::collect_set_words_shared(ctx, code);
+    bool grew = collect && context::collect_set_words_shared(ctx, code);
     context::bind(code, ctx, true);
     if (prototype) own_series(ctx, prototype);
     if (stack::Exit e = interpreter::eval_block(code, false)) stack::raise_exit(e);
@@ -304,6 +307,143 @@ Cell* make_shared_at(Cell* cell, const Cell* block) {
     return object_at(cell, context::create_shared_empty(slots, true, context::KIND_OBJECT));
 }
 
+// The values that stand for themselves in code: evaluating one runs, raises
+// and allocates nothing.
+bool literal_type(int type) {
+    switch (type) {
+        case TYPE_NONE: case TYPE_LOGIC: case TYPE_BLOCK: case TYPE_STRING: case TYPE_FILE: case TYPE_URL:
+        case TYPE_CHAR: case TYPE_INTEGER: case TYPE_FLOAT: case TYPE_PAIR: case TYPE_PERCENT: case TYPE_TUPLE:
+        case TYPE_BINARY: case TYPE_TIME: case TYPE_TAG: case TYPE_EMAIL: case TYPE_DATE: case TYPE_MONEY:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A word's value when evaluating the word would just read it: a value
+// that is not called (nor unset, an op! or a lit-word!, which read
+// otherwise); null for any other.
+const Cell* plain_value(const Cell* word) {
+    Node ctx = word->data1;
+    int32_t index = int32_t(word->data3);
+    if (ctx == 0 || index < 0) return nullptr;
+    const Cell* values = context::values_in(ctx);
+    if (!values) return nullptr;
+    const Cell* v = values + index;
+    switch (type_of(v)) {
+        case TYPE_FUNCTION: case TYPE_NATIVE: case TYPE_ACTION: case TYPE_ROUTINE: case TYPE_OP: case TYPE_UNSET:
+        case TYPE_LIT_WORD:
+            return nullptr;
+        default:
+            return v;
+    }
+}
+
+// Whether binding the spec to an object over the table leaves the word
+// alone: neither one of its fields nor `self`.
+bool left_unbound(const Cell* word, Node table) {
+    return word->data2 != words::symbol(words::Sym::self) && context::find_in_table(table, word->data2) < 0;
+}
+
+// What the object module notes on a table of context::cached_table.
+enum TableKind : uint8_t { TABLE_UNKNOWN = 0, TABLE_PLAIN = 1, TABLE_HANDLER_WORDS = 2 };
+
+// The note's kind of a table: whether the handler words are among its
+// words, found once per table, on a context over it.
+uint8_t table_kind(context::TableNote* note, Node ctx) {
+    if (note->kind == TABLE_UNKNOWN) {
+        int32_t on_change, on_deep;
+        find_handlers(ctx, &on_change, &on_deep);
+        note->kind = on_change < 0 && on_deep < 0 ? TABLE_PLAIN : TABLE_HANDLER_WORDS;
+    }
+    return note->kind;
+}
+
+// The most common specs, set-words each followed by a literal value or a
+// word read as it stands (one the spec leaves bound where it was), made into
+// objects again and again: the object made without evaluating the block,
+// the fields taking the values the evaluation would give them and the block
+// bound as the evaluation would leave it. For a block of such pairs with
+// the cached table, without handler words (whose values raise unless they
+// are functions), while nothing traces (tracing shows the evaluation);
+// false otherwise, having made nothing. The block's values are checked once
+// per change of the block: its stamp tells (`known`).
+bool make_from_pairs(Cell* result, Cell* spec, Node table, context::TableNote* note, bool known) {
+    if (interpreter::g_tracing || note->kind == TABLE_HANDLER_WORDS) return false;
+    int32_t head = std::max(int32_t(spec->data1), 0);
+    int32_t count = context::count_in_table(table);
+    {
+        const Cell* values = memory::series_of(spec->data2)->cells() + head + 1;
+        bool nested = false;
+        for (int32_t k = 0; k < count; k++) {
+            const Cell* value = values + 2 * k;
+            int type = type_of(value);
+            if (type == TYPE_WORD) {
+                if (!plain_value(value) || (!known && !left_unbound(value, table))) return false;
+            } else if (!known) {
+                if (!literal_type(type)) return false;
+                nested |= type == TYPE_BLOCK;
+            }
+        }
+        if (!known) note->nested = nested;
+    }
+    Node ctx = context::create_over(table, true, context::KIND_OBJECT);
+    object_at(result, ctx);
+    if (table_kind(note, ctx) != TABLE_PLAIN) return false;
+    // Nothing below allocates: the buffers stay where they are.
+    Series* s = memory::series_of(spec->data2);
+    Cell* cells = s->cells() + head;
+    Cell* values = values_in(ctx);
+    for (int32_t k = 0; k < count; k++) {
+        const Cell* value = cells + 2 * k + 1;
+        values[k] = type_of(value) == TYPE_WORD ? *plain_value(value) : *value;
+        cell::clear_new_line(values + k);
+    }
+    if (note->nested) {
+        context::bind(spec, ctx, true);
+    } else {
+        for (int32_t k = 0; k < count; k++) {
+            cells[2 * k].data1 = ctx;
+            cells[2 * k].data3 = uint32_t(k);
+        }
+        memory::touch(s);
+    }
+    note->stamp = s->stamp;
+    note->wraps = memory::g_stamp_wraps;
+    return true;
+}
+
+// make object! of a block and no prototype. A block made into an object
+// before needs no collecting of its set-words: the object starts over the
+// table made then (its values within its context's series), and learns
+// whether it has handler words from the note on the table. The note is read
+// before the block runs: its code may make other objects, whose tables may
+// take the note's place in the cache.
+void make_from_block(Cell* result, Cell* spec) {
+    context::TableNote* note = nullptr;
+    bool pairs, known;
+    Node table = context::cached_table(spec, &note, &pairs, &known);
+    if (table && pairs && make_from_pairs(result, spec, table, note, known)) {
+        result->data2 = uint32_t(next_class_id());
+        store_owner(result);
+        return;
+    }
+    if (table == 0) {
+        make_shared_at(result, spec);
+        fill_from_block(result, spec, nullptr);
+        result->data2 = uint32_t(next_class_id());
+        init_events(result);
+        return;
+    }
+    object_at(result, context::create_over(table, true, context::KIND_OBJECT));
+    bool plain = table_kind(note, result->data1) == TABLE_PLAIN;
+    fill_from_block(result, spec, nullptr, false);
+    result->data2 = uint32_t(next_class_id());
+    // Words the code added to the object give it a table of its own.
+    if (plain && context::word_table(result->data1) == table) store_owner(result);
+    else init_events(result);
+}
+
 }  // namespace
 
 Cell* make_at(Cell* cell, int32_t slots) {
@@ -342,6 +482,10 @@ Cell* make(Cell* proto, Cell* spec, int) {
     Cell* prototype = stack::push(proto);
     Cell* source = stack::push(spec);
     Cell* result = stack::push(&none::g_none);
+    if (!from_prototype && type_of(source) == TYPE_BLOCK) {
+        make_from_block(result, source);
+        return copy_cell(result, proto);
+    }
     if (from_prototype) copy_object(result, prototype, false, nullptr);
     else if (type_of(source) == TYPE_BLOCK) make_shared_at(result, source);
     else make_at(result, 4);

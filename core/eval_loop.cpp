@@ -1,17 +1,18 @@
-// The block loop: blocks, parens, function bodies and the branches of if,
-// unless and either run in one C++ loop, not by recursion. What recursion
-// kept on the native stack (where to go on in which block, a call whose
-// arguments are being fetched, a set-word waiting for its value, an
-// expression waiting for its infix check) is kept here in records, beside
-// the call frames. A Zel call adds a frame record and loop records, no C++
-// frame: recursion is as deep as the frame stack and the argument stack
-// allow.
+// The block loop: blocks, parens, function bodies, the branches of if,
+// unless and either, and the block of a `do` without refinements run in one
+// C++ loop, not by recursion. What recursion kept on the native stack (where
+// to go on in which block, a call whose arguments are being fetched, a
+// set-word waiting for its value, an expression waiting for its infix check)
+// is kept here in records, beside the call frames. A Zel call made by a word
+// or by a path to a function (with or without refinements) adds a frame
+// record and loop records, no C++ frame: recursion is as deep as the frame
+// stack, the records and the argument stack allow.
 //
 // The loop runs what the recursive evaluator (eval.cpp) runs, with the same
 // stacks, frames, code position, values and errors at every step; it hands
-// the rarer kinds of expressions (paths, get-words, function values in code,
-// calls with refinements or quoted arguments, routines) to that evaluator,
-// and runs a statement through it when tracing is on.
+// the rarer kinds of expressions (get-words, set-paths, other paths,
+// function values in code, calls with quoted arguments, routines) to that
+// evaluator, and runs a statement through it when tracing is on.
 //
 // Exits. break, continue, return and exit answered by a native have already
 // moved the stacks to their target: the loop drops its records down to a
@@ -31,11 +32,10 @@
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/dispatch.h"
-#include "core/platform.h"
 #include "core/error.h"
-#include "core/function.h"
 #include "core/eval_loop.h"
 #include "core/eval_shortcut.h"
+#include "core/function.h"
 #include "core/natives.h"
 #include "core/stamp.h"
 #include "core/trace.h"

@@ -120,6 +120,12 @@ void init();
 // (kind 7, named <body>). An empty block gives unset!. The value goes to the
 // caller's result cell (chain) or stays pushed.
 Exit eval_block(const Cell* block, bool chain);
+// The last step of a native that evaluates `block` into its result cell
+// (a branch of if or either, do's block, switch's case): when the block loop
+// made the call, the block runs there in the native's place, its frame kept
+// until the block ends; otherwise it is evaluated here. The native returns
+// what this answers, and does nothing after it.
+Exit hand_back(const Cell* block);
 // One expression at `position` (before `end`); the infix check follows
 // unless `no_infix`. A function value met directly is called unless `passive`.
 Next eval_expression(const Code& code, int32_t position, int32_t end, bool no_infix, bool sub,

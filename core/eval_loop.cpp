@@ -27,8 +27,6 @@
 // records' cells are roots).
 #include <sys/mman.h>
 
-#include <algorithm>
-
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/dispatch.h"
@@ -171,21 +169,22 @@ inline const Cell* op_after(const Cell* cells, int32_t i, int32_t end) {
     return value && type_of(value) == TYPE_OP ? value : nullptr;
 }
 
-// The block `do` runs, when the call is of do with a block (paren, hash)
-// and no refinement: null otherwise.
-inline const Cell* done_block(const Cell* callable, const int32_t* slots, int32_t refinements) {
-    if (type_of(callable) != TYPE_NATIVE || natives::Native(callable->data1) != natives::Native::do_) return nullptr;
-    for (int32_t k = 0; k < refinements && k < MAX_SLOTS; k++)
-        if (slots[k] >= 0) return nullptr;
-    const Cell* value = stack::arguments();
-    int t = type_of(value);
-    return t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_HASH ? value : nullptr;
-}
+// The frame of the native call the loop made and runs in: a block it hands
+// back (hand_back) runs in the loop in the native's place. Natives in C++
+// below it see another frame on top, and evaluate their blocks themselves.
+stack::CallFrame* g_accepting = nullptr;
+Cell g_handed;           // the block handed back
+bool g_handed_back = false;
 
-inline bool hands_back(const Cell* callable) {
-    if (type_of(callable) != TYPE_NATIVE) return false;
-    auto n = natives::Native(callable->data1);
-    return n == natives::Native::either || n == natives::Native::if_ || n == natives::Native::unless;
+// Runs a native's or action's entry for the loop, accepting a block handed
+// back; the frame that accepted before is put back (by run_block's catch
+// when the entry raises).
+inline Exit run_accepting(const Cell* callable, const int32_t* slots) {
+    stack::CallFrame* saved = g_accepting;
+    g_accepting = stack::g_frame_top - 1;
+    Exit e = run_entry(callable, slots);
+    g_accepting = saved;
+    return e;
 }
 
 // The machine. `resume` set: a return or exit that came as an exception
@@ -591,19 +590,8 @@ fetch: {
         r->position = n.position;
         callable = &r->a;
         if (type_of(callable) != TYPE_FUNCTION) {
-            if (const Cell* block = done_block(callable, slots, last)) {
-                // do of a block without refinements: the block runs here, in
-                // the native's place, its frame kept until it ends.
-                r->phase = PHASE_BRANCH;
-                block_cell = *block;
-                block_cell.data1 = uint32_t(std::clamp(int32_t(block_cell.data1), 0, block_tail(block)));
-                chain = true;
-                entering = BLOCK_BRANCH;
-                goto enter_block;
-            }
-            LEAVE_ON_EXIT(run_entry(callable, slots));
-            r = g_top - 1;
-            goto call_done;
+            LEAVE_ON_EXIT(run_accepting(callable, slots));
+            goto entry_done;
         }
         function::init_locals(last);
     } else if (g_tracing) [[unlikely]] {
@@ -636,34 +624,21 @@ fetch: {
     Cell* args = stack::g_arguments;
     if (r->arity == 2 && !g_tracing && number_arguments(type_of(callable), callable->data1, args))
         goto call_done;
-    if (hands_back(callable)) {
-        // if, unless and either: the branch runs here, in the native's place,
-        // its frame kept until the branch ends.
-        const Cell* branch;
-        switch (natives::Native(callable->data1)) {
-            case natives::Native::either:
-                if (type_of(args) == TYPE_UNSET) fire(ERR_script_no_return);
-                branch = args + (logic::is_false(args) ? 2 : 1);
-                break;
-            case natives::Native::if_: branch = logic::is_false(args) ? nullptr : args + 1; break;
-            default: branch = logic::is_false(args) ? args + 1 : nullptr; break;
-        }
-        if (!branch) {
-            stack::set_last(&none::g_none);
-            goto call_done;
-        }
-        if (type_of(branch) == TYPE_BLOCK) {
-            r->phase = PHASE_BRANCH;
-            block_cell = *branch;
-            chain = true;
-            entering = BLOCK_BRANCH;
-            goto enter_block;
-        }
-    }
-    LEAVE_ON_EXIT(run_entry(callable, nullptr));
-    r = g_top - 1;
-    goto call_done;
+    LEAVE_ON_EXIT(run_accepting(callable, nullptr));
+    goto entry_done;
 }
+
+entry_done:
+    // A native's entry has ended; a block it handed back runs in its place,
+    // its frame kept until the block ends.
+    r = g_top - 1;
+    if (!g_handed_back) goto call_done;
+    g_handed_back = false;
+    r->phase = PHASE_BRANCH;
+    block_cell = g_handed;
+    chain = true;
+    entering = BLOCK_BRANCH;
+    goto enter_block;
 
 returned:
     // The body of the call on top has ended (normally, or a return or exit
@@ -715,15 +690,25 @@ exiting:
 
 }  // namespace
 
+Exit hand_back(const Cell* block) {
+    if (g_accepting != stack::g_frame_top - 1 || g_tracing) return eval_block(block, true);
+    g_handed = *block;
+    g_handed_back = true;
+    g_accepting = nullptr;
+    return Exit{};
+}
+
 Exit run_block(const Cell* block, int32_t head, int32_t end, bool chain, bool general) {
     if (!g_bottom) [[unlikely]]
         reserve();
     Record* base = g_top;
+    stack::CallFrame* accepting = g_accepting;
     bool resume = false;
     for (;;) {
         try {
             return machine(base, block, head, end, general, chain, resume);
         } catch (const stack::ExitThrow& t) {
+            g_accepting = accepting;
             Record* target = return_code(t.code) ? return_target(base) : nullptr;
             if (!target) {
                 drop_to(base);
@@ -734,6 +719,7 @@ Exit run_block(const Cell* block, int32_t head, int32_t end, bool chain, bool ge
             stack::g_top = stack::arguments() + 1;
             resume = true;
         } catch (...) {
+            g_accepting = accepting;
             drop_to(base);
             throw;
         }

@@ -34,7 +34,7 @@ inline Exit none_result() {
 }
 
 // The branch's value becomes the result.
-inline Exit branch(const Cell* block) { return interpreter::eval_block(block, true); }
+inline Exit branch(const Cell* block) { return interpreter::hand_back(block); }
 
 Exit if_(bool, const int32_t*) {
     if (logic::is_false(arg(0))) return none_result();

@@ -100,7 +100,7 @@ enum DoRefinement { DO_EXPAND, DO_ARGS, DO_NEXT, DO_TRACE };
 Exit do_block(Cell* block, bool expand, const Cell* next_word) {
     block->data1 = uint32_t(head_of(block));
     if (expand) expand_block(block);
-    if (!next_word) return interpreter::eval_block(block, true);
+    if (!next_word) return interpreter::hand_back(block);
     Cell word = *next_word;
     Cell code = *block;
     stack::set_last_only(&code);

@@ -1,6 +1,6 @@
-// The block loop: blocks, parens, function bodies, the branches of if,
-// unless and either, and the block of a `do` without refinements run in one
-// C++ loop, not by recursion. What recursion kept on the native stack (where
+// The block loop: blocks, parens, function bodies and the blocks natives
+// hand back (hand_back: the branches of if, unless and either, switch's
+// case, do's block) run in one C++ loop, not by recursion. What recursion kept on the native stack (where
 // to go on in which block, a call whose arguments are being fetched, a
 // set-word waiting for its value, an expression waiting for its infix check)
 // is kept here in records, beside the call frames. A Zel call made by a word

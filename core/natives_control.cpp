@@ -4,12 +4,13 @@
 // test (if, unless, any, all) lets unset! pass as true; the strict test
 // (either, case's conditions) raises script no-return on it.
 //
-// A branch block is evaluated straight into the native's result cell. any,
+// A branch block is evaluated straight into the native's result cell, in
+// the native's place when the block loop made the call (hand_back). any,
 // all and case evaluate one expression at a time (eval_one) into a cell
 // above the call's own cells, which keep the block they walk on the
 // argument stack, where the collector sees it.
 //
-// Relies on: the evaluator (eval_block, eval_one), the switch lookup
+// Relies on: the evaluator (hand_back, eval_block, eval_one), the switch lookup
 // (interpreter::select_key), the natives table.
 #include "core/error.h"
 #include "core/eval.h"

@@ -77,7 +77,6 @@ Cell block_of(Node node) {
     return b;
 }
 
-
 inline void check_type(const Cell* item, const Cell* value, const Cell* name, const Cell* callable, int index) {
     if (!typeset::has(item, type_of(value))) expect_arg(name, value, callable, index);
 }
@@ -299,21 +298,19 @@ Next list_refinements(Refiner& r, const Code& args, int32_t position, int32_t en
 // LEADING_PLAIN | n when its first n cells are evaluated arguments followed
 // by a refinement or a function's locals; else 0.
 uint32_t cache_summary(Node cache, bool leading) {
-    uint32_t n = 0;
+    const Cell* cells = cache_cells(cache);
     int32_t length = cache_length(cache);
-    for (int32_t k = 0; k < length; k++) {
-        const Cell* c = cache_cells(cache) + k;
-        if (type_of(c) != TYPE_TYPESET || arg_kind(c) == 1 || arg_kind(c) == 2) {
-            if (!leading) return 0;
-            int32_t k = 0;
-            const Cell* cells = cache_cells(cache);
-            while (k < length && type_of(cells + k) == TYPE_TYPESET && arg_kind(cells + k) == 0) k++;
-            int t = k < length ? type_of(cache_cells(cache) + k) : TYPE_NONE;
-            return t == TYPE_REFINEMENT || t == TYPE_INTEGER ? LEADING_PLAIN | uint32_t(k) : 0;
-        }
+    uint32_t n = 0;  // evaluated arguments
+    int32_t k = 0;
+    for (; k < length; k++) {
+        const Cell* c = cells + k;
+        if (type_of(c) != TYPE_TYPESET || arg_kind(c) == 1 || arg_kind(c) == 2) break;
         if (arg_kind(c) == 0) n++;
     }
-    return PLAIN_CALL | n;
+    if (k == length) return PLAIN_CALL | n;
+    // Leading: nothing but evaluated arguments (no return:) before it.
+    int t = type_of(cells + k);
+    return leading && n == uint32_t(k) && (t == TYPE_REFINEMENT || t == TYPE_INTEGER) ? LEADING_PLAIN | n : 0;
 }
 
 }  // namespace
@@ -664,7 +661,6 @@ Next call_leading(Cell callable_cell, Cell name_cell, const Code& code, int32_t 
 }
 
 }  // namespace
-
 
 Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t position, int32_t end, bool sub,
                 bool infix, uint32_t n) {

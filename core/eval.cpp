@@ -57,14 +57,10 @@ struct CodePositionScope {
     ~CodePositionScope() { _mm_store_si128(reinterpret_cast<__m128i*>(&g_code_position), saved); }
 };
 
-// The op! held by the word at `i`, or null when none follows there (most
-// often no word does, or one starting the next expression).
+// shortcut::op_at in the running code, whose cells are not taken again at
+// its end.
 inline const Cell* op_at(const Code& code, int32_t i, int32_t end) {
-    if (i >= end) return nullptr;
-    const Cell* next = code.cells() + i;
-    if (type_of(next) != TYPE_WORD) return nullptr;
-    const Cell* value = value_if_any(next);
-    return value && type_of(value) == TYPE_OP ? value : nullptr;
+    return i < end ? shortcut::op_at(code.cells(), i, end) : nullptr;
 }
 
 // An op! after an expression takes it as its left operand, again and again
@@ -75,11 +71,7 @@ template <bool TRACE>
 Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry_top, const Cell* value) {
     do {
         const Cell* next = code.cells() + i;
-        int32_t right;
-        if ((!TRACE || !g_tracing) && i + 1 < end &&
-            ((type_of(entry_top) == TYPE_INTEGER && integer_term(next + 1, &right) &&
-              integer_operator(value, cell::get_int(entry_top), right, entry_top)) ||
-             number_operator(value, entry_top, next + 1))) {
+        if ((!TRACE || !g_tracing) && i + 1 < end && operate(value, entry_top, next + 1)) {
             stack::g_top = entry_top + 1;
             i += 2;
             continue;
@@ -393,7 +385,6 @@ Next eval_expression(const Code& code, int32_t i, int32_t end, bool no_infix, bo
     return eval_expression_as<false>(code, i, end, no_infix, sub, passive);
 }
 
-
 Next eval_one(const Code& code, int32_t position, int32_t end, bool sub) {
     Cell* caller_base = begin_unframed();
     Next n = eval_expression(code, position, end, false, false, false);
@@ -444,7 +435,6 @@ void store_back(const Cell* changed, const Cell* path, Cell* owner, Cell* owner_
     actions::eval_path(owner, owner_element, &value, const_cast<Cell*>(path), &none, &before, index - 1, false,
                        false, notifies(owner));
 }
-
 
 Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t end, bool set, bool get,
                bool sub, const Cell* new_value) {

@@ -170,11 +170,6 @@ Next call(const Cell* callable, const Cell* name, const Code& code, int32_t posi
 // cell unless `sub`.
 Next call_in_path(const Cell* callable, const Cell* name, const Code& code, int32_t position, int32_t end, bool sub,
                   const Cell* path, int32_t from);
-// The calls eval_path's walk makes at once, made while nothing traces
-// without the walk: the head word's callable, or the callable in the field
-// of the head word's object named by the second element, a word bound to
-// the object by an earlier walk. False, having done nothing, for any other
-// path (and when the walk's cells would overflow the stack: it raises).
 // The callable a path reaches at once, while nothing traces: the head
 // word's function, or an object's field holding one through a field word
 // bound to that object (the path walk binds it). Its name word, and `from`
@@ -185,6 +180,9 @@ bool path_target(const Cell* path, const Cell** callable, const Cell** name, int
 // arguments at `position`.
 Next call_target(const Cell* path, const Cell* callable, const Cell* name, int32_t from, const Code& code,
                  int32_t position, int32_t end, bool sub);
+// The calls eval_path's walk makes at once, made while nothing traces
+// without the walk: path_target's callable called by call_target. False,
+// having done nothing, for any other path.
 bool call_path(const Cell* path, const Code& code, int32_t position, int32_t end, bool sub, Next* out);
 // The argument cache's fourth word: PLAIN_CALL | n when the cache holds
 // nothing but n evaluated arguments (and a return: type), the shape of most

@@ -163,12 +163,6 @@ Record* return_target(Record* base) {
 
 inline bool return_code(uint32_t code) { return code == THROW_RETURN || code == THROW_EXIT; }
 
-inline const Cell* op_after(const Cell* cells, int32_t i, int32_t end) {
-    if (i >= end || type_of(cells + i) != TYPE_WORD) return nullptr;
-    const Cell* value = value_if_any(cells + i);
-    return value && type_of(value) == TYPE_OP ? value : nullptr;
-}
-
 // The frame of the native call the loop made and runs in: a block it hands
 // back (hand_back) runs in the loop in the native's place. Natives in C++
 // below it see another frame on top, and evaluate their blocks themselves.
@@ -209,13 +203,18 @@ Exit machine(Record* base, const Cell* entry_block, int32_t entry_head, int32_t 
     int32_t head = 0, end = 0;  // of a block being entered
     Series* series = nullptr;
 
+// B's block's series and cells, taken again.
+#define TAKE_CELLS()                                            \
+    do {                                                        \
+        code_series = memory::series_of(B->a.data2);            \
+        cells = code_series->cells();                           \
+        moves = memory::g_buffer_moves;                         \
+    } while (0)
+// Taken again when some buffer moved since.
 #define REFRESH()                                               \
     do {                                                        \
-        if (moves != memory::g_buffer_moves) [[unlikely]] {     \
-            code_series = memory::series_of(B->a.data2);        \
-            cells = code_series->cells();                       \
-            moves = memory::g_buffer_moves;                     \
-        }                                                       \
+        if (moves != memory::g_buffer_moves) [[unlikely]]       \
+            TAKE_CELLS();                                       \
     } while (0)
 // A step that answered an exit goes to `exiting`.
 #define LEAVE_ON_EXIT(exit)                                     \
@@ -238,14 +237,11 @@ Exit machine(Record* base, const Cell* entry_block, int32_t entry_head, int32_t 
         i = n_.position;                                        \
         goto label;                                             \
     } while (0)
+// The current block becomes the record's (none: the machine's own ended).
 #define SET_BLOCK(record)                                       \
     do {                                                        \
         B = (record);                                           \
-        if (B) {                                                \
-            code_series = memory::series_of(B->a.data2);        \
-            cells = code_series->cells();                       \
-            moves = memory::g_buffer_moves;                     \
-        }                                                       \
+        if (B) TAKE_CELLS();                                    \
     } while (0)
 
     if (resume) {
@@ -305,11 +301,9 @@ push_block:
 statement: {
     collector::safe_point();
     REFRESH();
-    if (g_tracing) [[unlikely]] {
-        g_code_position.data1 = uint32_t(i);
-        GO_ON_AFTER(eval_expression(Code(&B->a), i, B->end, false, false, false), statement_done);
-    }
     g_code_position.data1 = uint32_t(i);
+    if (g_tracing) [[unlikely]]
+        GO_ON_AFTER(eval_expression(Code(&B->a), i, B->end, false, false, false), statement_done);
     entry_top = stack::g_top;
     no_infix = false;
     sub = false;
@@ -480,13 +474,9 @@ expression_resumed:
 term_done:
     // An op! after a term takes it as its left operand, again and again.
     REFRESH();
-    if (no_infix || !(op = op_after(cells, i, B->end))) goto expression_done;
+    if (no_infix || !(op = op_at(cells, i, B->end))) goto expression_done;
     {
-        int32_t right;
-        if (!g_tracing && i + 1 < B->end &&
-            ((type_of(entry_top) == TYPE_INTEGER && integer_term(cells + i + 1, &right) &&
-              integer_operator(op, cell::get_int(entry_top), right, entry_top)) ||
-             number_operator(op, entry_top, cells + i + 1))) {
+        if (!g_tracing && i + 1 < B->end && operate(op, entry_top, cells + i + 1)) {
             stack::g_top = entry_top + 1;
             i += 2;
             goto term_done;
@@ -537,7 +527,6 @@ call_start: {
     if (type_of(callable) == TYPE_FUNCTION) stack::mark_interp_func(&r->b);
     else stack::mark_interp_native(&r->b);
     r->frame = stack::g_frame_top - 1;
-    r->phase = PHASE_FETCH;
     r->index = 0;
     if (r->flag) {
         // The left operand of an infix call is already at the top.
@@ -682,6 +671,7 @@ exiting:
     drop_to(base);
     return Exit{exit_code};
 
+#undef TAKE_CELLS
 #undef REFRESH
 #undef SET_BLOCK
 #undef GO_ON_AFTER

@@ -117,6 +117,25 @@ inline bool number_type(int type) { return type == TYPE_INTEGER || type == TYPE_
     return number_call(op::wrapped_type(op), op->data1, left, right_term, left);
 }
 
+// An op! between the left operand's cell and the right operand's term (a
+// literal or a word) computed in place of the left operand: the integer
+// operators first, then the others over numbers.
+[[gnu::always_inline]] inline bool operate(const Cell* op, Cell* left, const Cell* right_term) {
+    int32_t right;
+    if (type_of(left) == TYPE_INTEGER && integer_term(right_term, &right) &&
+        integer_operator(op, cell::get_int(left), right, left))
+        return true;
+    return number_operator(op, left, right_term);
+}
+
+// The op! held by the word at `i` (before `end`), or null when none follows
+// there (most often no word does, or one starting the next expression).
+inline const Cell* op_at(const Cell* cells, int32_t i, int32_t end) {
+    if (i >= end || type_of(cells + i) != TYPE_WORD) return nullptr;
+    const Cell* value = value_if_any(cells + i);
+    return value && type_of(value) == TYPE_OP ? value : nullptr;
+}
+
 // Both, for the two argument cells of a call.
 inline bool number_arguments(int type, uint32_t number, Cell* args) {
     if (type_of(args) == TYPE_INTEGER && type_of(args + 1) == TYPE_INTEGER &&
@@ -204,14 +223,8 @@ template <bool ARGUMENT = false>
     *out = *v;
     i++;
     if (ARGUMENT && (i >= end || type_of(cells + i) != TYPE_WORD)) return i;
-    while (i < end && type_of(cells + i) == TYPE_WORD) {
-        const Cell* op = value_if_any(cells + i);
-        if (!op || type_of(op) != TYPE_OP) break;
-        int32_t right;
-        if (type_of(out) != TYPE_INTEGER || i + 1 >= end || !integer_term(cells + i + 1, &right) ||
-            !integer_operator(op, cell::get_int(out), right, out)) {
-            if (i + 1 >= end || !number_operator(op, out, cells + i + 1)) return -1;
-        }
+    while (const Cell* op = op_at(cells, i, end)) {
+        if (i + 1 >= end || !operate(op, out, cells + i + 1)) return -1;
         i += 2;
     }
     return i;

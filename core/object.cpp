@@ -10,6 +10,7 @@
 #include "core/datatype.h"
 #include "core/error.h"
 #include "core/eval.h"
+#include "core/eval_shortcut.h"
 #include "core/ownership.h"
 #include "core/simple_types.h"
 #include "core/stamp.h"
@@ -320,24 +321,9 @@ bool literal_type(int type) {
     }
 }
 
-// A word's value when evaluating the word would just read it: a value
-// that is not called (nor unset, an op! or a lit-word!, which read
-// otherwise); null for any other.
-const Cell* plain_value(const Cell* word) {
-    Node ctx = word->data1;
-    int32_t index = int32_t(word->data3);
-    if (ctx == 0 || index < 0) return nullptr;
-    const Cell* values = context::values_in(ctx);
-    if (!values) return nullptr;
-    const Cell* v = values + index;
-    switch (type_of(v)) {
-        case TYPE_FUNCTION: case TYPE_NATIVE: case TYPE_ACTION: case TYPE_ROUTINE: case TYPE_OP: case TYPE_UNSET:
-        case TYPE_LIT_WORD:
-            return nullptr;
-        default:
-            return v;
-    }
-}
+// A word's value when evaluating the word would just read it (the
+// evaluator's simple term); null for any other.
+const Cell* plain_value(const Cell* word) { return interpreter::shortcut::simple_term(word); }
 
 // Whether binding the spec to an object over the table leaves the word
 // alone: neither one of its fields nor `self`.
@@ -349,12 +335,12 @@ bool left_unbound(const Cell* word, Node table) {
 enum TableKind : uint8_t { TABLE_UNKNOWN = 0, TABLE_PLAIN = 1, TABLE_HANDLER_WORDS = 2 };
 
 // The note's kind of a table: whether the handler words are among its
-// words, found once per table, on a context over it.
-uint8_t table_kind(context::TableNote* note, Node ctx) {
+// words, found once per table.
+uint8_t table_kind(context::TableNote* note, Node table) {
     if (note->kind == TABLE_UNKNOWN) {
-        int32_t on_change, on_deep;
-        find_handlers(ctx, &on_change, &on_deep);
-        note->kind = on_change < 0 && on_deep < 0 ? TABLE_PLAIN : TABLE_HANDLER_WORDS;
+        bool handlers = context::find_in_table(table, words::symbol(words::Word::on_change_star)) >= 0 ||
+                        context::find_in_table(table, words::symbol(words::Word::on_deep_change_star)) >= 0;
+        note->kind = handlers ? TABLE_HANDLER_WORDS : TABLE_PLAIN;
     }
     return note->kind;
 }
@@ -369,7 +355,7 @@ uint8_t table_kind(context::TableNote* note, Node ctx) {
 // false otherwise, having made nothing. The block's values are checked once
 // per change of the block: its stamp tells (`known`).
 bool make_from_pairs(Cell* result, Cell* spec, Node table, context::TableNote* note, bool known) {
-    if (interpreter::g_tracing || note->kind == TABLE_HANDLER_WORDS) return false;
+    if (interpreter::g_tracing || table_kind(note, table) != TABLE_PLAIN) return false;
     int32_t head = std::max(int32_t(spec->data1), 0);
     int32_t count = context::count_in_table(table);
     {
@@ -389,7 +375,6 @@ bool make_from_pairs(Cell* result, Cell* spec, Node table, context::TableNote* n
     }
     Node ctx = context::create_over(table, true, context::KIND_OBJECT);
     object_at(result, ctx);
-    if (table_kind(note, ctx) != TABLE_PLAIN) return false;
     // Nothing below allocates: the buffers stay where they are.
     Series* s = memory::series_of(spec->data2);
     Cell* cells = s->cells() + head;
@@ -435,8 +420,8 @@ void make_from_block(Cell* result, Cell* spec) {
         init_events(result);
         return;
     }
+    bool plain = table_kind(note, table) == TABLE_PLAIN;
     object_at(result, context::create_over(table, true, context::KIND_OBJECT));
-    bool plain = table_kind(note, result->data1) == TABLE_PLAIN;
     fill_from_block(result, spec, nullptr, false);
     result->data2 = uint32_t(next_class_id());
     // Words the code added to the object give it a table of its own.

@@ -17,7 +17,6 @@ void restore_context(const CallFrame* frame) {
     if (frame->function_context) context_values(frame->function_context) = frame->saved_values;
 }
 
-
 Cell word_cell(Node context, uint32_t symbol) {
     Cell w;
     cell::set(&w, TYPE_WORD, context, symbol, uint32_t(-1));
@@ -65,7 +64,6 @@ bool is_unnamed(const CallFrame* frame) {
 
 // ---- Pushing ------------------------------------------------------------------------
 
-
 CallFrame* mark_func(const Cell* word, Node function_context) {
     CallFrame* f = mark(word, FRAME_FUNCTION << FRAME_KIND_SHIFT);
     if (function_context) {
@@ -74,10 +72,6 @@ CallFrame* mark_func(const Cell* word, Node function_context) {
     }
     return f;
 }
-
-
-
-
 
 void set_body_flag(bool on) {
     uint32_t& header = top_frame()->header;
@@ -105,7 +99,6 @@ void pop_frame() {
     restore_context(f);
 }
 
-
 void unwind_func() {
     restore_context(top_frame());
     unwind();
@@ -121,7 +114,6 @@ void unwind_reset() {
     const CallFrame* f = --g_frame_top;
     g_arguments = g_top = f->saved_base;
 }
-
 
 Cell* unwind_func_last() {
     Cell* result = g_arguments;
@@ -159,8 +151,6 @@ void unwind_to(int kind) {
     copy_cell(result, own);
     g_arguments = g_top = own;
 }
-
-CallFrame* unwind_to_loop(bool keep) { return unwind_to_kind(FRAME_LOOP, keep); }
 
 // ---- Queries ----------------------------------------------------------------------------
 

@@ -175,7 +175,6 @@ CallFrame* unwind_to_kind(int kind, bool keep);
 // unwind_to_kind without keep, then the entry result cell is copied to the
 // found call's own base, which becomes both stack::arguments() and the top.
 void unwind_to(int kind);
-CallFrame* unwind_to_loop(bool keep);
 
 // ---- Queries --------------------------------------------------------------------
 

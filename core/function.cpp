@@ -311,16 +311,6 @@ Cell collect_locals(Cell* spec, const Cell* body) {
     return collected;
 }
 
-int count_locals(Node spec_node, int32_t head, bool require) {
-    Cell spec = block_of(spec_node, head);
-    int32_t at = find_refinement(&spec, words::Ref::local);
-    if (at < 0) return require ? -1 : 0;
-    int n = 1;
-    for (int32_t i = at + 1; i < total_of(&spec); i++)
-        if (type_at(&spec, i) == TYPE_WORD) n++;
-    return n;
-}
-
 // ---- Handlers ---------------------------------------------------------------------------------------
 
 Cell* make(Cell* proto, Cell* arg, int) {

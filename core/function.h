@@ -64,10 +64,6 @@ uint32_t validate_spec(const Cell* spec);
 // (which leave the spec). Answers a block of the collected words.
 Cell collect_locals(Cell* spec, const Cell* body);
 
-// The number of /local items of the spec from `head`: 1 for /local and one
-// per word! after it; without /local 0, or -1 when `require` is set.
-int count_locals(Node spec, int32_t head, bool require);
-
 // The local frame of a call: /local as false, then n - 1 none cells.
 inline void init_locals(int32_t n) {
     if (n <= 0) return;

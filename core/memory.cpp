@@ -172,18 +172,6 @@ int64_t heap_total_bytes() {
     return sum;
 }
 
-void heap_dump() {
-    platform::print_line({"-- Heap-allocations --"});
-    platform::print_line({"Asked   Real"});
-    int64_t sum = 0;
-    for (HeapBlock* b = g_heap_first; b; b = b->next) {
-        int64_t real = b->asked + int64_t(sizeof(HeapBlock));
-        platform::print_line({int32_t(b->asked), '\t', int32_t(real)});
-        sum += real;
-    }
-    platform::print_line({"-- Sum: ", int32_t(sum), " --"});
-}
-
 // ---- OS pages -----------------------------------------------------------------
 
 // An OS block's size for `size` bytes after its header: whole pages.
@@ -193,9 +181,9 @@ static size_t os_block_size(size_t size) {
     return rounded;
 }
 
-void* alloc_virtual(size_t size, bool executable) {
+void* alloc_virtual(size_t size) {
     size_t rounded = os_block_size(size);
-    void* p = platform::alloc_pages(rounded, executable);
+    void* p = platform::alloc_pages(rounded);
     if (!p) fire(ERR_internal_no_memory);
     *static_cast<size_t*>(p) = rounded;
     g_record.total += rounded;
@@ -240,7 +228,7 @@ NodeFrame* new_node_frame(uint32_t capacity) {
     if (capacity < 1) capacity = 1;
     if (capacity > NODE_SLOT_MASK + 1) capacity = NODE_SLOT_MASK + 1;
     uint32_t number = take_frame_number();
-    auto* f = static_cast<NodeFrame*>(alloc_virtual(node_frame_bytes(capacity), false));
+    auto* f = static_cast<NodeFrame*>(alloc_virtual(node_frame_bytes(capacity)));
     f->next = nullptr;
     f->prev = g_record.n_tail;
     f->capacity = capacity;
@@ -325,7 +313,7 @@ void release_node_frames() {
 
 SeriesFrame* new_series_frame() {
     size_t area = g_record.s_size;
-    auto* f = static_cast<SeriesFrame*>(alloc_virtual(area + sizeof(SeriesFrame), false));
+    auto* f = static_cast<SeriesFrame*>(alloc_virtual(area + sizeof(SeriesFrame)));
     f->size = area + sizeof(SeriesFrame);
     f->heap = f->area();
     f->tail = f->area() + area;
@@ -390,7 +378,7 @@ static void init_buffer(Series* s, int64_t capacity, int unit, uint32_t offset, 
 }
 
 Series* alloc_big_series(size_t bytes) {
-    auto* b = static_cast<BigSeries*>(alloc_virtual(bytes + sizeof(BigSeries), false));
+    auto* b = static_cast<BigSeries*>(alloc_virtual(bytes + sizeof(BigSeries)));
     b->next = nullptr;
     b->prev = g_record.b_tail;
     b->bytes = bytes;
@@ -511,13 +499,6 @@ Node alloc_bytes(int64_t count) { return alloc_series(count == 0 ? 16 : count, 1
 Node alloc_chars(int64_t count, int unit) {
     if (count == 0) count = 16 / unit;
     return alloc_series(count, unit, 0);
-}
-
-Node alloc_bytes_filled(int64_t count, uint8_t byte) {
-    Node n = alloc_bytes(count);
-    Series* s = series_of(n);
-    std::memset(s->data(), byte, size_t(s->capacity));
-    return n;
 }
 
 void set_series_flags(Node node, uint32_t bits) { series_of(node)->flags |= bits; }

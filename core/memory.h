@@ -150,7 +150,6 @@ void* heap_alloc_zeroed(int64_t size);
 void heap_free(void* p);
 void* heap_realloc(void* p, int64_t size);
 void heap_free_all();
-void heap_dump();
 int64_t heap_asked_size(const void* p);
 size_t heap_block_count();
 
@@ -159,7 +158,7 @@ int64_t heap_total_bytes();
 
 // ---- OS pages ---------------------------------------------------------------
 
-void* alloc_virtual(size_t size, bool executable);
+void* alloc_virtual(size_t size);
 void free_virtual(void* p);
 // Grows a block of alloc_virtual to hold size bytes, its pages remapped, not
 // copied; answers its address, which may have changed, or null when the OS
@@ -190,7 +189,6 @@ Node alloc_cells(int64_t count);
 Node alloc_unset_cells(int64_t count);
 Node alloc_bytes(int64_t count);
 Node alloc_chars(int64_t count, int unit);
-Node alloc_bytes_filled(int64_t count, uint8_t byte);
 void set_series_flags(Node node, uint32_t bits);
 
 // Counts the times a live node was given another buffer (here, and by

@@ -147,9 +147,6 @@ void print_latin1(const char* text, size_t bytes) { write_text(text, bytes, 1, f
 void print_latin1_line(const char* text, size_t bytes) { write_text(text, bytes, 1, true); }
 void print_utf16(const uint16_t* text, size_t bytes) { write_text(text, bytes, 2, false); }
 void print_utf16_line(const uint16_t* text, size_t bytes) { write_text(text, bytes, 2, true); }
-void print_ucs4(const uint32_t* text, size_t bytes) {
-    write_units(reinterpret_cast<const uint8_t*>(text), bytes, 4, false, false);
-}
 void print_ucs4_line(const uint32_t* text, size_t bytes) {
     write_units(reinterpret_cast<const uint8_t*>(text), bytes, 4, true, false);
 }
@@ -291,7 +288,6 @@ bool query_screen(ScreenInfo& info) {
 }
 
 void save_console_attributes() { g_default_attribute = g_attribute; }
-int console_attribute() { return g_attribute; }
 
 // The attribute word becomes one SGR sequence that states it whole: nibbles
 // equal to the start-up attribute's nibbles stay the terminal's own colours.

@@ -189,9 +189,8 @@ void init_os() {
 
 // ---- OS services ----------------------------------------------------------------
 
-void* alloc_pages(size_t size, bool executable) {
-    int prot = PROT_READ | PROT_WRITE | (executable ? PROT_EXEC : 0);
-    void* p = ::mmap(nullptr, size, prot, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+void* alloc_pages(size_t size) {
+    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     return p == MAP_FAILED ? nullptr : p;
 }
 

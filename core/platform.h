@@ -77,7 +77,6 @@ void print_latin1(const char* text, size_t bytes);
 void print_latin1_line(const char* text, size_t bytes);
 void print_utf16(const uint16_t* text, size_t bytes);
 void print_utf16_line(const uint16_t* text, size_t bytes);
-void print_ucs4(const uint32_t* text, size_t bytes);
 void print_ucs4_line(const uint32_t* text, size_t bytes);
 void print_c_string(const char* s);
 void print_char(char c);
@@ -142,7 +141,6 @@ size_t emulate_csi(const uint8_t* text, size_t units, int unit);
 // bits 0-3, background in bits 4-7, 0x8000 underline).
 constexpr int DEFAULT_ATTRIBUTE = 0x07;
 void save_console_attributes();
-int console_attribute();
 void set_text_attribute(int attribute);
 int sgr_attribute(int attribute, int code);
 void erase_console(int kind);
@@ -162,7 +160,7 @@ bool query_screen(ScreenInfo& info);
 
 // ---- OS services --------------------------------------------------------------
 
-void* alloc_pages(size_t size, bool executable);  // null on failure
+void* alloc_pages(size_t size);  // null on failure
 bool free_pages(void* address, size_t size);
 // Grows a mapping made by alloc_pages to new_size bytes: the kernel keeps or
 // moves its pages, copying none; answers the mapping's address, null when

@@ -151,17 +151,6 @@ int64_t read_data(int fd, uint8_t* buffer, int64_t count) {
     return done;
 }
 
-int64_t write_data(int fd, const uint8_t* buffer, int64_t count) {
-    int64_t done = 0;
-    while (done < count) {
-        ssize_t n = ::write(fd, buffer + done, size_t(count - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        done += n;
-    }
-    return done;
-}
-
 void close_file(int fd) { ::close(fd); }
 
 bool file_exists_q(const char* path) {

@@ -34,9 +34,8 @@ int open_file(const char* path, int mode);
 // The size in bytes, or -1.
 int64_t file_size_q(int fd);
 bool seek_file(int fd, int64_t offset);
-// Bytes read or written, or -1 on failure.
+// Bytes read, or -1 on failure.
 int64_t read_data(int fd, uint8_t* buffer, int64_t count);
-int64_t write_data(int fd, const uint8_t* buffer, int64_t count);
 void close_file(int fd);
 // True for files and directories alike.
 bool file_exists_q(const char* path);

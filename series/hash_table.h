@@ -18,6 +18,13 @@
 // the chains of kind 0), case folding (text keys hash upper-cased), random
 // (the one hash seed), the datatype registry (key equality of kinds 0 and 1),
 // the argument stack (keeps new tables alive while they are filled).
+//
+// This header is the one other files include. The code lies in one file a
+// kind: series/hash_blocks.cpp (kind 0), hash_maps.cpp (1), hash_words.cpp
+// (2), hash_keyed.cpp (3 and 4); value hashing and key equality in
+// hash_values.cpp, the integer map in hash_int_map.cpp; making, dispatch,
+// growth and the collector's mark in hash_table.cpp. What they share, and
+// only they include, is series/hash_shared.h.
 #pragma once
 
 #include <cstdint>
@@ -182,6 +189,9 @@ void sweep(Node table);
 void dump(Node table);
 
 // ---- Integer map (tracked heap, freed explicitly) -------------------------------------------
+
+// Kept for the image codecs' and the handles' tables, which subsystems still
+// to come will hold in it; only its tests call it today.
 
 struct IntMap {
     int32_t live;

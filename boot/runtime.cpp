@@ -11,6 +11,7 @@
 #include "boot/environment.h"
 #include "core/error.h"
 #include "core/eval.h"
+#include "core/exits.h"
 #include "core/ext_res.h"
 #include "core/frames.h"
 #include "core/function.h"
@@ -28,6 +29,7 @@
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/system_object.h"
+#include "core/trace.h"
 #include "core/typeset.h"
 #include "core/word.h"
 #include "core/words.h"
@@ -129,6 +131,7 @@ void init() {
     // The stacks start as soon as their series exist: the inits below push.
     root::make(stack::ARGUMENT_CELLS, stack::frame_bytes(), symbol::TABLE_CAPACITY);
     stack::init(root::node_at(root::SLOT_ARGUMENTS), root::node_at(root::SLOT_FRAMES));
+    stack::init_exits();
     symbol::init_table(root::node_at(root::SLOT_SYMBOLS));
     context::init_global();
     datatype::init_name_symbols(words::make_type_name_symbol);
@@ -145,6 +148,7 @@ void init() {
     ownership::init();
     error::init_prototype();
     lexer::init();
+    interpreter::init_trace();
     interpreter::init();
     slot_store::init();
     collector::init();

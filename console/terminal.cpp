@@ -134,7 +134,7 @@ void size(int32_t& columns, int32_t& rows) {
 
 void register_routines() {
     g_line = g_history = none::g_none;
-    collector::add_mark_callback(mark_handed_over);
+    collector::add_mark_callback(mark_handed_over, "the terminal's line and history");
     routine::register_code("_set-buffer-history", set_buffer_history, routine::RESULT_OWN, true);
     routine::register_code("_read-input", read_input, routine::RESULT_OWN, true);
     routine::register_code("_end-of-input?", end_of_input, routine::RESULT_LOGIC, true);

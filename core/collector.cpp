@@ -15,22 +15,11 @@
 #include <vector>
 
 #include "core/context.h"
-#include "core/error.h"
-#include "core/eval.h"
-#include "core/exits.h"
 #include "core/ext_res.h"
 #include "core/frames.h"
-#include "core/natives.h"
-#include "core/ownership.h"
 #include "core/platform.h"
-#include "core/root.h"
-#include "core/slot_store.h"
 #include "core/stack.h"
-#include "core/trace.h"
 #include "core/words.h"
-#include "lexer/lexer.h"
-#include "series/hash_table.h"
-#include "series/series.h"
 
 namespace zel::collector {
 
@@ -41,13 +30,23 @@ int g_compaction_holds = 0;
 uint64_t g_allocated = 0;
 uint64_t g_pace = MIN_PACE;
 void (*g_image_mark)(Node image) = nullptr;
+void (*g_table_mark)(Node table) = nullptr;
 
 namespace {
 
 bool g_collecting = false;
 const char* g_marking_from = "";
 std::vector<Node> g_pending;
-std::vector<MarkCallback> g_callbacks;
+
+// A registration: the call-back and the name a stress build gives the roots
+// it marks.
+struct Registered {
+    MarkCallback callback;
+    const char* name;
+};
+std::vector<Registered> g_callbacks;
+std::vector<Registered> g_settle_callbacks;
+std::vector<SweepCallback> g_sweep_callbacks;
 std::vector<Series*> g_fixed_marked;  // fixed buffers keep no mark past the cycle
 uint64_t g_newly_marked = 0;
 Stats g_stats{};
@@ -207,7 +206,7 @@ void drain() {
         Work w = g_work.back();
         g_work.pop_back();
         if (w.kind == WORK_TABLE) {
-            hash_table::mark(w.node);
+            g_table_mark(w.node);
             continue;
         }
         Series* s = memory::series_of(w.node);
@@ -216,20 +215,11 @@ void drain() {
     }
 }
 
-void mark_cells_of(const Cell* first, const Cell* end) { mark_values(first, end); }
-
 // ---- The roots ------------------------------------------------------------------------------
 
 void mark_argument_stack() {
     mark_node(stack::g_arguments_node);
     if (stack::bottom()) mark_values(stack::bottom(), stack::top());
-}
-
-void mark_pending_error() {
-    const ErrorThrow& e = stack::pending_error();
-    mark_value(&e.value);
-    mark_values(e.args, e.args + 3);
-    mark_value(&e.where);
 }
 
 void mark_guards() {
@@ -239,59 +229,31 @@ void mark_guards() {
     }
 }
 
-// The root block's first two cells name the argument stack's and the call
-// frames' series: marked, never walked (the stack is marked up to its top,
-// the frames by their own marker). Its other cells are walked.
-void mark_root_block() {
-    if (!root::made()) return;
-    Node block = root::g_block.data2;
-    mark_node(block);
-    mark_node(root::node_at(root::SLOT_ARGUMENTS));
-    mark_node(root::node_at(root::SLOT_FRAMES));
-    Series* s = memory::series_of(block);
-    mark_values(s->cells() + root::SLOT_SYMBOLS, s->cell_tail());
-}
-
-void mark_fixed_roots() {
-    mark_root_block();
-    mark_table(hash_table::g_symbol_table);
-    if (ownership::table()) mark_table(ownership::table());
-    mark_context(context::g_global);
-    mark_node(series::take_buffer());
-    if (slot_store::block()) mark_block(slot_store::block());
-}
-
-void mark_run_time_cells() {
-    mark_value(&interpreter::g_code_position);
-    mark_value(&natives::g_print_buffer);
-    mark_value(&interpreter::trace_callback());
-    lexer::mark_active(mark_cells_of);
-    error::mark_roots(mark_cells_of);
-    mark_pending_error();
-}
+void mark_global_context() { mark_context(context::g_global); }
 
 void mark_call_frames() { stack::mark_frames({words::symbol(words::Sym::self), mark_block, mark_context}); }
 
-void mark_callbacks() {
-    for (size_t i = 0; i < g_callbacks.size(); i++) {
-        if (g_callbacks[i]) g_callbacks[i]();
-        drain();
-    }
-}
-
-// The roots in groups, each followed by its marking: a stress build names
-// the group through which a freed node was reached.
+// The foundation's roots, then what the modules above registered, each
+// followed by its marking: a stress build names the group, or the
+// registration, through which a freed node was reached.
 const struct {
     const char* name;
     void (*mark)();
 } ROOTS[] = {
-    {"the run-time's blocks and tables", mark_fixed_roots},
+    {"the global context", mark_global_context},
     {"the argument stack", mark_argument_stack},
     {"the call frames", mark_call_frames},
-    {"the run-time's cells", mark_run_time_cells},
     {"a gc::root guard", mark_guards},
-    {"a mark callback", mark_callbacks},
 };
+
+void mark_registered(const std::vector<Registered>& callbacks) {
+    for (size_t i = 0; i < callbacks.size(); i++) {
+        if (!callbacks[i].callback) continue;
+        g_marking_from = callbacks[i].name;
+        callbacks[i].callback();
+        drain();
+    }
+}
 
 void mark_roots() {
     for (const auto& root : ROOTS) {
@@ -299,20 +261,18 @@ void mark_roots() {
         root.mark();
         drain();
     }
-    g_marking_from = "the ownership table";
+    mark_registered(g_callbacks);
 }
 
-// The ownership table marks only its own buffers: an entry is kept (and
-// what its cells hold) while both its series and its owner are alive, which
-// may only show once other entries are kept.
-void mark_owned_entries() {
-    Node table = ownership::table();
-    if (!table) return;
+// What keeps its entries only while what they name is reached otherwise
+// (the ownership table) is marked once the roots are, again until a round
+// marks nothing new: keeping one entry may show that another is reached.
+void settle() {
+    if (g_settle_callbacks.empty()) return;
     uint64_t before;
     do {
         before = g_newly_marked;
-        hash_table::mark_owned(table);
-        drain();
+        mark_registered(g_settle_callbacks);
     } while (g_newly_marked != before);
 }
 
@@ -507,20 +467,25 @@ void mark_any(Node node) {
 
 bool marked(Node node) { return node && (memory::series_of(node)->flags & SERIES_MARK); }
 
-void add_mark_callback(MarkCallback callback) {
-    for (MarkCallback& c : g_callbacks) {
-        if (!c) {
-            c = callback;
+void add_mark_callback(MarkCallback callback, const char* name) {
+    for (Registered& r : g_callbacks) {
+        if (!r.callback) {
+            r = {callback, name};
             return;
         }
     }
-    g_callbacks.push_back(callback);
+    g_callbacks.push_back({callback, name});
 }
 
 void remove_mark_callback(MarkCallback callback) {
-    auto it = std::find(g_callbacks.begin(), g_callbacks.end(), callback);
-    if (it != g_callbacks.end()) *it = nullptr;
+    auto it = std::find_if(g_callbacks.begin(), g_callbacks.end(),
+                           [callback](const Registered& r) { return r.callback == callback; });
+    if (it != g_callbacks.end()) it->callback = nullptr;
 }
+
+void add_settle_callback(MarkCallback callback, const char* name) { g_settle_callbacks.push_back({callback, name}); }
+
+void add_sweep_callback(SweepCallback callback) { g_sweep_callbacks.push_back(callback); }
 
 // ---- The cycle -------------------------------------------------------------------------------------
 
@@ -556,9 +521,10 @@ void shutdown() {
     // Off until the next start-up's boot environment turns it on: the init
     // of a run-time started again allocates before its roots exist.
     g_active = false;
-    stack::forget_pending_error();
     g_pending.clear();
     g_callbacks.clear();
+    g_settle_callbacks.clear();
+    g_sweep_callbacks.clear();
     g_fixed_marked.clear();
     g_work.clear();
     g_compact_wanted = false;
@@ -580,9 +546,9 @@ void do_cycle() {
     auto start = std::chrono::steady_clock::now();
     set_collecting(true);
     mark_roots();
-    mark_owned_entries();
+    settle();
     ext_res::sweep();
-    if (ownership::table()) hash_table::sweep(ownership::table());
+    for (SweepCallback sweep : g_sweep_callbacks) sweep();
     uint64_t live = 0;
     if (sweep_frames(live)) g_compact_wanted = true;
     memory::sweep_big_series();

@@ -1,14 +1,15 @@
 // The garbage collector: marking from the roots, sweeping, and compaction of
 // the series frames.
 //
-// A cycle marks every buffer that the roots reach (the root block, root.h,
-// whose two stack series are marked but not walked; the symbol
-// table, the argument stack, the call frames, the global context, the
-// ownership table, the run-time's own value globals, the lexer's active scans,
-// the registered mark callbacks and C++ locals under a gc::root guard), then
-// sweeps: dead buffers lose their in-use bit and their nodes go back to their
-// frames, dead external resources are released, the ownership table drops the
-// entries of dead series. A cycle started by an allocation moves nothing: the
+// A cycle marks every buffer that the roots reach, then sweeps: dead buffers
+// lose their in-use bit and their nodes go back to their frames, dead
+// external resources are released, and what registered a sweep drops its
+// references to dead series (the ownership table its entries). The collector
+// marks the foundation's roots itself (the global context, the argument
+// stack, the call frames, C++ locals under a gc::root guard); every module
+// above registers its own from its init (mark callbacks: the root block, the
+// symbol table, the ownership table, the evaluator's cells, the lexer's
+// active scans, ...). The collector knows no module above the foundation. A cycle started by an allocation moves nothing: the
 // space of dead buffers stays where it is until the evaluator reaches its safe
 // point (between two expressions of a block), where `safe_point` compacts the
 // series frames when a cycle asked for it. Compaction slides live buffers
@@ -36,8 +37,8 @@
 // pointer then fails the test that has it.
 //
 // Relies on: memory (frames, nodes, buffers), the stacks and call frames,
-// hash tables (their marking and the ownership sweep), the external-resource
-// registry.
+// the global context, the external-resource registry; hash tables through
+// the marker their module registers.
 #pragma once
 
 #include <cstdint>
@@ -57,8 +58,8 @@ inline uint32_t cycle_count() { return g_cycles; }
 
 // Start-up, last: the statistics zeroed.
 void init();
-// At quit, before the frames are released: forgets every pending node, mark
-// callback and held-back frame.
+// At quit, before the frames are released: forgets every pending node, mark,
+// settle and sweep callback and held-back frame.
 void shutdown();
 
 // Runs a cycle when collecting is enabled and none is running.
@@ -137,7 +138,7 @@ void mark_block(Node node);
 // A context: its word table, its values unless they are on the argument
 // stack, and its owner cell.
 void mark_context(Node context);
-// A hash table: its record, arrays and keys (hash_table::mark).
+// A hash table: its record, arrays and keys (through g_table_mark).
 void mark_table(Node table);
 // Everything the cells in [first, end) reach.
 void mark_values(const Cell* first, const Cell* end);
@@ -147,12 +148,29 @@ void mark_any(Node node);
 // Whether the node's buffer is marked in the running cycle.
 bool marked(Node node);
 
-// Mark callbacks: called during marking, in the order registered; each marks
-// its own roots with the functions above. The table grows as needed.
+// Mark callbacks: called during marking, after the foundation's roots, in
+// the order registered; each marks its own roots with the functions above.
+// A module registers from its init, before it holds anything, since shutdown
+// forgets every registration and a run-time started again registers anew.
+// The name is what a stress build reports a freed node reached through. The
+// table grows as needed.
 using MarkCallback = void (*)();
-void add_mark_callback(MarkCallback callback);
+void add_mark_callback(MarkCallback callback, const char* name = "a mark callback");
 void remove_mark_callback(MarkCallback callback);
+// Settle callbacks: for roots kept only while what they name is reached
+// otherwise (an ownership entry lives while its series and its owner do).
+// Called after every root is marked, in rounds, until a round marks nothing
+// new.
+void add_settle_callback(MarkCallback callback, const char* name);
+// Sweep callbacks: after marking, before dead buffers are freed (marks still
+// readable through `marked`); each drops its references to unmarked nodes.
+using SweepCallback = void (*)();
+void add_sweep_callback(SweepCallback callback);
 
+// The hash tables' marker, called for each table mark_table reaches (after
+// its node is marked): marks its record, arrays and keys. Set by the series
+// init, before any table is made; kept across shutdown.
+extern void (*g_table_mark)(Node table);
 // The image datatype's hook, called for each image! node reached (after the
 // node is marked): marks its external resource. Null until images exist.
 extern void (*g_image_mark)(Node image);

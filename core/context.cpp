@@ -196,7 +196,7 @@ void init_global() {
     for (CacheEntry& e : g_cache) e = CacheEntry{};
     g_empty_table = 0;
     collector::remove_mark_callback(mark_cache);
-    collector::add_mark_callback(mark_cache);
+    collector::add_mark_callback(mark_cache, "the context cache");
     g_global = create(GLOBAL_SLOTS, false, false, nullptr, KIND_GLOBAL);
 }
 

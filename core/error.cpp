@@ -365,7 +365,18 @@ void init() {
     datatype::register_type(r);
 }
 
+namespace {
+
+// Collector root: the prototype, the catalogue and the two settings.
+void mark_roots() {
+    for (const Cell* c : {&g_prototype, &g_catalog, &g_depth, &g_files}) collector::mark_value(c);
+}
+
+}  // namespace
+
 void init_prototype() {
+    g_prototype = none::g_none;
+    collector::add_mark_callback(mark_roots, "the error prototype and catalogue");
     Cell* prototype = stack::push(&none::g_none);
     object::make_at(prototype, FIELD_COUNT);
     for (const char* name : FIELD_NAMES) {
@@ -399,10 +410,6 @@ const Cell* catalog() { return &g_catalog; }
 void set_trace_settings(const Cell* depth, const Cell* files) {
     g_depth = *depth;
     g_files = *files;
-}
-
-void mark_roots(void (*mark_values)(const Cell* first, const Cell* end)) {
-    for (const Cell* c : {&g_prototype, &g_catalog, &g_depth, &g_files}) mark_values(c, c + 1);
 }
 
 Cell* field(const Cell* error, Field f) { return values_of(error) + f; }

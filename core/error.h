@@ -108,7 +108,8 @@ constexpr int32_t ERROR_CLASS = 1;
 
 // Registers error! (parent object!).
 void init();
-// Start-up, after the predefined words: the prototype of every error.
+// Start-up, after the predefined words: the prototype of every error, and
+// the collector root of the prototype, the catalogue and the settings.
 void init_prototype();
 
 // The catalogue: the object whose fields are the ten categories, each an
@@ -127,8 +128,6 @@ const Cell* catalog();
 // line lists (0: no Stack line; 1 at start) and the files block copied into
 // captured errors (none at start).
 void set_trace_settings(const Cell* depth, const Cell* files);
-// Collector root: the prototype, the catalogue and the two settings.
-void mark_roots(void (*mark_values)(const Cell* first, const Cell* end));
 
 // A field's value cell; valid until the next allocation.
 Cell* field(const Cell* error, Field f);

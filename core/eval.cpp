@@ -32,6 +32,8 @@ Cell g_code_position;
 
 void init() {
     cell::set(&g_code_position, TYPE_UNSET);
+    collector::add_mark_callback([] { collector::mark_value(&g_code_position); }, "the code position");
+    init_block_loop();
     install_lexer_callbacks();
 }
 

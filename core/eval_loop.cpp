@@ -107,7 +107,6 @@ void reserve() {
     if (p == MAP_FAILED) fire(ERR_internal_no_memory);
     g_bottom = g_top = static_cast<Record*>(p);
     g_end = g_bottom + RECORDS;
-    collector::add_mark_callback(mark_records);
 }
 
 inline Record* push_record(RecordKind kind, Record* outer) {
@@ -687,6 +686,8 @@ Exit hand_back(const Cell* block) {
     g_accepting = nullptr;
     return Exit{};
 }
+
+void init_block_loop() { collector::add_mark_callback(mark_records, "the block loop's records"); }
 
 Exit run_block(const Cell* block, int32_t head, int32_t end, bool chain, bool general) {
     if (!g_bottom) [[unlikely]]

@@ -107,6 +107,8 @@ void trace_open(const Code& code, int32_t position, const Cell* callable, const 
     }
 }
 
+// Start-up: registers the loop's records as a collector root.
+void init_block_loop();
 // Evaluates the block from `head` to `end` in the block loop, untraced at its
 // start; `general`: its leading simple expressions ran already and the one
 // at `head` is not one.

@@ -57,7 +57,16 @@ void set_result(Cell* result, const Cell* value) {
 
 const ErrorThrow& pending_error() { return g_pending_error; }
 
-void forget_pending_error() { g_pending_error = ErrorThrow{}; }
+void init_exits() {
+    g_pending_error = ErrorThrow{};
+    collector::add_mark_callback(
+        [] {
+            collector::mark_value(&g_pending_error.value);
+            collector::mark_values(g_pending_error.args, g_pending_error.args + 3);
+            collector::mark_value(&g_pending_error.where);
+        },
+        "the pending error");
+}
 
 void detail::keep_pending_error(const Throw& error) {
     // Only ErrorThrow carries THROW_ERROR: fire and throw_error throw it.

@@ -30,8 +30,9 @@ inline uint32_t throw_code() { return g_throw_code; }
 // guards that run while the exception travels may move the argument stack's
 // top, so the cell throw_error pushed is not always the top one any more.
 const ErrorThrow& pending_error();
-// Forgets it: a run-time shut down keeps no value of its own for the next.
-void forget_pending_error();
+// Start-up: forgets the pending error (a run-time shut down keeps no value of
+// its own for the next) and registers it as a collector root.
+void init_exits();
 
 namespace detail {
 struct CatchEntry {

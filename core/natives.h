@@ -132,7 +132,8 @@ Exit reduce_into(const Cell* value, Cell* target);
 // The newline flag of the last print (true) or prin (false).
 extern bool g_last_lf;
 // The block print and prin reduce into, shared by nested prints: each
-// appends past the tail it found and cuts back to it. A collector root.
+// appends past the tail it found and cuts back to it. A collector root
+// (registered with the output natives).
 extern Cell g_print_buffer;
 
 // ---- Comparison natives (25-33) and the fast exits (77-80) ---------------------------------

@@ -5,6 +5,7 @@
 // (platform.h), the memory statistics, the routine table.
 #include <climits>
 
+#include "core/collector.h"
 #include "core/dispatch.h"
 #include "core/error.h"
 #include "core/memory.h"
@@ -97,6 +98,8 @@ routine::MachineValue last_lf(const routine::MachineValue*) { return routine::Ma
 }  // namespace
 
 void register_output() {
+    cell::set(&g_print_buffer, TYPE_UNSET);
+    collector::add_mark_callback([] { collector::mark_value(&g_print_buffer); }, "the print buffer");
     block::make_at(&g_print_buffer, PRINT_BUFFER_CELLS);
     set(Native::print_, print_);
     set(Native::prin, prin);

@@ -3,6 +3,7 @@
 // cycle-detection stack), and the check the modifying handlers call.
 #include "core/ownership.h"
 
+#include "core/collector.h"
 #include "core/context.h"
 #include "core/error.h"
 #include "core/object.h"
@@ -95,7 +96,28 @@ const char* action_name(Action action) {
     return names[action];
 }
 
-void init() { g_table = hash_table::init(TABLE_SIZE, nullptr, hash_table::KIND_OWNERSHIP, ENTRY_CELLS); }
+namespace {
+
+// The table marks only its own buffers: an entry is kept, and what its cells
+// hold, while its series and its owner are both reached otherwise (which may
+// only show once other entries are kept); the sweep drops the others.
+void mark_table() { collector::mark_table(g_table); }
+void mark_entries() {
+    if (g_table) hash_table::mark_owned(g_table);
+}
+void sweep_entries() {
+    if (g_table) hash_table::sweep(g_table);
+}
+
+}  // namespace
+
+void init() {
+    g_table = 0;
+    collector::add_mark_callback(mark_table, "the ownership table");
+    collector::add_settle_callback(mark_entries, "the ownership table");
+    collector::add_sweep_callback(sweep_entries);
+    g_table = hash_table::init(TABLE_SIZE, nullptr, hash_table::KIND_OWNERSHIP, ENTRY_CELLS);
+}
 
 Node table() { return g_table; }
 

@@ -10,8 +10,9 @@
 // action's word and after it with the word's past form; an unowned series
 // costs one flag test. The first owner of a series keeps it until unbound.
 //
-// The table is a collector root; the collector's sweep drops the entries of
-// dead buffers (hash_table::sweep).
+// The table is a collector root, registered by init with the marking of the
+// entries still reached and the sweep that drops those of dead buffers
+// (hash_table::mark_owned, hash_table::sweep).
 //
 // Relies on: hash tables (kind 4), the cycle-detection stack (self-containing
 // blocks and objects), objects (the owner's handler).

@@ -1,4 +1,5 @@
-// The root block: the collector's first root, made by the run-time init.
+// The root block: a collector root (registered by make), made by the
+// run-time init.
 // Everything start-up makes and must keep for the whole process hangs here:
 //
 //   cell 0  the argument stack's series (fixed, ARGUMENT_CELLS cells)

@@ -1,6 +1,8 @@
 // The value-slot store: the block of slots and its free list.
 #include "core/slot_store.h"
 
+#include "core/collector.h"
+
 namespace zel::slot_store {
 
 namespace {
@@ -21,9 +23,13 @@ void thread_free(int32_t from) {
     s->tail = s->offset + uint32_t(g_capacity) * sizeof(Cell);
 }
 
+void mark_store() { collector::mark_block(g_block); }
+
 }  // namespace
 
 void init() {
+    g_block = 0;
+    collector::add_mark_callback(mark_store, "the slot store");
     g_capacity = CAPACITY;
     g_block = memory::alloc_cells(g_capacity);
     thread_free(0);

@@ -2,12 +2,13 @@
 // integer index, for code that must hand a value to C++ state and find it
 // again by number.
 //
-// The slots are the cells of one block (a collector root), CAPACITY to begin
-// with, doubling when full. A free slot is an integer! holding the index of
-// the next free slot (-1 for the last); the free list's head is the slot a
-// put takes, so the slot released last is used first.
+// The slots are the cells of one block (a collector root that init
+// registers), CAPACITY to begin with, doubling when full. A free slot is an
+// integer! holding the index of the next free slot (-1 for the last); the
+// free list's head is the slot a put takes, so the slot released last is
+// used first.
 //
-// Relies on: memory (the block's buffer).
+// Relies on: memory (the block's buffer), the collector (its root).
 #pragma once
 
 #include <cstdint>

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/collector.h"
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/stack.h"
@@ -32,10 +33,13 @@ uint32_t intern(const uint8_t* bytes, int32_t length, bool any_case) {
     return uint32_t(hash_table::put_symbol(hash_table::g_symbol_table, bytes, length, any_case));
 }
 
+void mark_table() { collector::mark_table(hash_table::g_symbol_table); }
+
 }  // namespace
 
 void init_table(Node entries) {
     hash_table::g_symbol_table = 0;
+    collector::add_mark_callback(mark_table, "the symbol table");
     Cell block;
     cell::set(&block, TYPE_BLOCK, 0, entries);
     hash_table::g_symbol_table = hash_table::init(TABLE_CAPACITY, &block, hash_table::KIND_SYMBOL, 1);

@@ -69,6 +69,10 @@ int32_t index_in(const Cell* code, int32_t position) {
 
 const Cell& trace_callback() { return g_callback; }
 
+void init_trace() {
+    collector::add_mark_callback([] { collector::mark_value(&g_callback); }, "the trace call-back");
+}
+
 uint32_t trace_mask(const Cell* callback) {
     Cell events;
     if (!function::event_block(callback, &events)) return TRACE_ALL;

@@ -64,8 +64,10 @@ inline void trace_if(uint32_t event, const Cell* code, int32_t position, const C
     if (g_tracing) trace(event, code, position, value, ref);
 }
 
-// The installed call-back, unset while there is none: a collector root.
+// The installed call-back, unset while there is none: a collector root,
+// registered by init_trace at start-up.
 const Cell& trace_callback();
+void init_trace();
 
 // The events a call-back takes: the bits of the event words of its event
 // block, or every event.

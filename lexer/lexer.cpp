@@ -10,6 +10,7 @@
 
 #include <cstring>
 
+#include "core/collector.h"
 #include "core/memory.h"
 #include "core/word.h"
 #include "lexer/lexer_state.h"
@@ -368,6 +369,7 @@ void init() {
     g_blank_set = static_cast<uint8_t*>(memory::heap_alloc_zeroed(BLANK_SET_BYTES));
     for (uint32_t cp : BLANK_CODE_POINTS) g_blank_set[cp / 8] |= uint8_t(128 >> (cp % 8));
     g_first = g_last = nullptr;
+    collector::add_mark_callback([] { mark_active(collector::mark_values); }, "the lexer's scans");
     init_routines();
     word::g_name_check = name_type;
 }

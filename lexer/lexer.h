@@ -9,7 +9,7 @@
 //
 // Scans nest: a trace callback, or anything it runs, may load text while a
 // scan is running. Each running scan is linked into one chain, which the
-// collector walks through mark_active.
+// collector walks through mark_active (a mark callback init registers).
 #pragma once
 
 #include <cstdint>
@@ -80,8 +80,9 @@ using CallbackBody = bool (*)(const Cell* callback, Cell* body);
 // a runner is installed a traced scan raises internal not-done.
 void set_callback_runner(CallbackRunner run, CallbackBody body);
 
-// Collector hook: hands every range of cells that running scans hold (their
-// value-stack cells, their source and their callback) to `mark_values`.
+// Hands every range of cells that running scans hold (their value-stack
+// cells, their source and their callback) to `mark_values`: what the mark
+// callback registered by init marks.
 void mark_active(void (*mark_values)(const Cell* first, const Cell* end));
 
 }  // namespace zel::lexer

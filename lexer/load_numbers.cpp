@@ -9,14 +9,14 @@
 #include <cstring>
 #include <string_view>
 
-#include "lexer/float_scan.h"
 #include "lexer/routines.h"
 #include "lexer/scalar_values.h"
-#include "lexer/text_to_number.h"
 #include "scalars/dtoa.h"
 #include "scalars/float.h"
+#include "scalars/float_scan.h"
 #include "scalars/integer.h"
 #include "scalars/percent.h"
+#include "scalars/text_to_number.h"
 #include "series/binary.h"
 #include "series/binary_codec.h"
 

@@ -13,7 +13,7 @@
 #include "core/word.h"
 #include "lexer/routines.h"
 #include "lexer/scalar_values.h"
-#include "lexer/text_to_number.h"
+#include "scalars/text_to_number.h"
 #include "series/string.h"
 #include "series/unicode.h"
 

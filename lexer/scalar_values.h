@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "core/cell.h"
-#include "lexer/text_to_number.h"
+#include "scalars/text_to_number.h"
 
 namespace zel::lexer::value {
 

@@ -65,7 +65,7 @@ extern int shown_digits;
 // The cell becomes a money! of a sign, a currency index and the 11 digit
 // bytes.
 Cell* make_at(Cell* cell, bool negative, int currency, const uint8_t* digit_bytes);
-// The money! of scanned money text (lexer/text_to_number.h MoneyText);
+// The money! of scanned money text (scalars/text_to_number.h MoneyText);
 // false when construction refuses it (unknown currency, too many digits).
 bool from_text(const lexer::MoneyText& text, Cell* result);
 Cell* from_integer(Cell* result, int32_t n);

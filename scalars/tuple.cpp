@@ -16,9 +16,9 @@
 #include "core/error.h"
 #include "core/eval.h"
 #include "core/symbol.h"
-#include "lexer/text_to_number.h"
 #include "scalars/integer.h"
 #include "scalars/scalar_math.h"
+#include "scalars/text_to_number.h"
 #include "series/block.h"
 #include "series/string.h"
 

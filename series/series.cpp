@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "core/actions.h"
+#include "core/collector.h"
 #include "core/datatype.h"
 #include "core/error.h"
 #include "core/ownership.h"
@@ -148,6 +149,8 @@ Node take_buffer_for(int unit) {
     s->tail = s->offset;
     return g_take_buffer;
 }
+
+void mark_take_buffer() { collector::mark_node(g_take_buffer); }
 
 }  // namespace
 
@@ -697,6 +700,11 @@ Cell* modify(Cell* series, Cell* field, Cell* value, bool) {
 // ---- Registration -----------------------------------------------------------------------------
 
 void init() {
+    // Made again on first use: a run-time started again has new frames.
+    g_take_buffer = 0;
+    collector::add_mark_callback(mark_take_buffer, "take's buffer");
+    // Every hash table is marked by its own module.
+    collector::g_table_mark = hash_table::mark;
     datatype::TypeRecord r(TYPE_SERIES, 0, "series!");
     r.set<ACT_RANDOM>(random_).set<ACT_REFLECT>(reflect).set<ACT_AT>(at).set<ACT_BACK>(back);
     r.set<ACT_CLEAR>(clear).set<ACT_COPY>(copy).set<ACT_HEAD>(head).set<ACT_HEAD_Q>(head_q);

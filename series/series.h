@@ -111,8 +111,8 @@ bool hash_renumber(Node table, int64_t change, int64_t first, int64_t count, boo
 // Enters cells [first, first + count) of the block in the table.
 void hash_put_cells(Node table, Node block, int64_t first, int64_t count);
 
-// The fixed one-unit buffer of take without /part, 0 until first used; the
-// collector marks it.
+// The fixed one-unit buffer of take without /part, 0 until first used; a
+// collector root (registered by init).
 Node take_buffer();
 
 // ---- Handlers ---------------------------------------------------------------------------------

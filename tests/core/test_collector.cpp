@@ -4,9 +4,15 @@
 #include <cstring>
 
 #include "core/collector.h"
+#include "core/eval.h"
+#include "core/exits.h"
 #include "core/ext_res.h"
+#include "core/natives.h"
 #include "core/ownership.h"
+#include "core/root.h"
+#include "core/slot_store.h"
 #include "series/hash_table.h"
+#include "series/series.h"
 #include "series/unicode.h"
 #include "tests/support/eval_tables.h"
 
@@ -229,6 +235,69 @@ TEST(CollectorRoots, MarkCallbacksRunInEveryCycleAndTheirTableGrows) {
     collector::do_cycle();
     EXPECT_EQ(g_callback_calls, 0);
 }
+
+// ---- Roots the modules register ----------------------------------------------------------------
+
+// Every module above the foundation registers its roots from its init, and
+// shutdown forgets every registration: a run-time started again has them all
+// back, or the first cycle frees what only they hold.
+TEST(CollectorRoots, EveryStartRegistersEachModulesRootsAgain) {
+    const char* owned = "o: make object! [b: copy [1 2] n: 0 on-deep-change*: func [owner word target action new "
+                        "index part] [n: n + 1]] recycle append o/b 3 o/n > 0";
+    for (int start = 0; start < 2; start++) {
+        runtime::shutdown();
+        boot_environment();
+        Cell text = eval_value("copy \"ab\"");
+        gc::root keep(&text);
+        series::take(&text, nullptr, false, false);
+        stack::pop(1);
+        eval("try [1 / 0] none");
+        Cell position;
+        block::make_at(&position, 1);
+        interpreter::g_code_position = position;
+        const struct {
+            const char* what;
+            Node node;
+        } roots[] = {
+            {"the root block", root::g_block.data2},
+            {"the symbol table", hash_table::g_symbol_table},
+            {"the ownership table", ownership::table()},
+            {"take's buffer", series::take_buffer()},
+            {"the slot store", slot_store::block()},
+            {"the print buffer", natives::g_print_buffer.data2},
+            {"the pending error", stack::pending_error().value.data1},
+            {"the code position", position.data2},
+        };
+        collector::do_cycle();
+        for (const auto& r : roots) {
+            ASSERT_NE(r.node, 0u) << r.what;
+            EXPECT_FALSE(freed(r.node)) << r.what << ", start " << start;
+        }
+        cell::set(&interpreter::g_code_position, TYPE_UNSET);
+        // The ownership table's entries are kept and swept again.
+        EXPECT_EQ(eval(owned), "true") << "start " << start;
+    }
+}
+
+#ifdef ZEL_GC_STRESS
+namespace {
+Node g_stale_node = 0;
+}  // namespace
+
+// A stress build names the registration through which marking reached a
+// freed node: the module that kept a stale value.
+TEST(CollectorRootsDeathTest, AFreedNodeReachedIsReportedWithTheRegistrationThatHeldIt) {
+    g_stale_node = memory::alloc_bytes(8);
+    collector::do_cycle();
+    ASSERT_TRUE(freed(g_stale_node));
+    EXPECT_EXIT(
+        {
+            collector::add_mark_callback([] { collector::mark_node(g_stale_node); }, "the test's stale node");
+            collector::do_cycle();
+        },
+        ::testing::ExitedWithCode(98), "node [0-9]+, reached from the test's stale node, was freed");
+}
+#endif
 
 // ---- Compaction and memory -----------------------------------------------------------------------
 

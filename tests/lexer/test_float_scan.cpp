@@ -2,7 +2,7 @@
 // and the exponent may stand, and the length limit.
 #include <string>
 
-#include "lexer/float_scan.h"
+#include "scalars/float_scan.h"
 #include "tests/support/runtime_env.h"
 
 using namespace zel;

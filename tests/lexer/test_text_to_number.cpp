@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "lexer/text_to_number.h"
+#include "scalars/text_to_number.h"
 #include "series/string.h"
 #include "tests/support/runtime_env.h"
 

@@ -5,8 +5,8 @@
 
 #include "core/compare.h"
 #include "core/word.h"
-#include "lexer/text_to_number.h"
 #include "scalars/money.h"
+#include "scalars/text_to_number.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
 

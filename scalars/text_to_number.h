@@ -1,6 +1,8 @@
 // Text-to-number conversion for `to`: small converters that read a string's
-// code units directly, without running the lexer, and share its float
-// validation automaton (float_scan.h).
+// code units directly, without running the lexer, and share the float
+// validation automaton (float_scan.h) with the lexer's float loader. They
+// sit below the lexer, which shares their hexadecimal digit reader and the
+// money text record.
 //
 // Each takes the text as an address, a length in characters and the unit
 // width (1, 2 or 4 bytes), compares every code unit by its whole value (a

@@ -1,5 +1,5 @@
 // The float validation automaton: 11 states by 7 kinds of byte, as data.
-#include "lexer/float_scan.h"
+#include "scalars/float_scan.h"
 
 #include <array>
 

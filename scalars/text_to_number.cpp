@@ -2,10 +2,10 @@
 //
 // Relies on the float validation automaton, the string module's decimal
 // to double conversion and money! construction.
-#include "lexer/text_to_number.h"
+#include "scalars/text_to_number.h"
 
-#include "lexer/float_scan.h"
 #include "scalars/float.h"
+#include "scalars/float_scan.h"
 #include "scalars/money.h"
 #include "scalars/tuple.h"
 #include "series/string.h"

@@ -43,10 +43,10 @@ string(REPLACE "]" "${close_mark}" text "${text}")
 string(REGEX REPLACE "\n$" "" text "${text}")
 string(REPLACE "\n" ";" lines "${text}")
 
-# Parsing: top (between cases), setup (the set-up section), code (the code
+# Parsing: top (between cases), setup (a set-up section: setup_N holds the
+# code that runs before case N), code (the code
 # lines of a block case), expected (the expected lines of a block case).
 set(state top)
-set(setup "")
 set(count 0)
 set(line_number 0)
 foreach(line IN LISTS lines)
@@ -61,9 +61,7 @@ foreach(line IN LISTS lines)
       continue()
     endif()
     if(stripped STREQUAL "--- set-up")
-      if(count GREATER 0)
-        message(FATAL_ERROR "${CASES}:${line_number}: the set-up comes before the cases")
-      endif()
+      math(EXPR setup_for "${count} + 1")
       set(state setup)
       continue()
     endif()
@@ -86,7 +84,7 @@ foreach(line IN LISTS lines)
     if(stripped STREQUAL "--- cases")
       set(state top)
     else()
-      string(APPEND setup "${line}\n")
+      string(APPEND setup_${setup_for} "${line}\n")
     endif()
   elseif(state STREQUAL "code")
     if(stripped STREQUAL "--- prints" OR stripped STREQUAL "--- result")
@@ -119,7 +117,6 @@ endif()
 # it and the next case still runs. The runner's words live in an object,
 # out of the way of the globals the cases make.
 set(program "Zel [title: \"cases of ${subject}, ${TRACING}\"]\n")
-string(APPEND program "${setup}")
 string(APPEND program [=[
 zel-cases: make object! [
     log: copy []
@@ -144,12 +141,15 @@ zel-cases: make object! [
         code: none
         print ["<<zel-case" n ">>"]
     ]
+    ; An error is named by its category and id; its other fields (where
+    ; it was raised, the depth of the stack) say where it was raised.
+    name-of: func [error [error!]] [append append copy form error/type "/" form error/id]
     report: func [result [block! error!] tracing [word!]] [
         print "<<zel-case-result>>"
-        print either error? result [
-            append append append copy "error " form result/type "/" form result/id
-        ] [
-            mold pick result 1
+        print case [
+            error? result [append copy "error " name-of result]
+            error? pick result 1 [append copy "error! " name-of pick result 1]
+            true [mold pick result 1]
         ]
         ; The checks of the tracing apply to a case whose code loaded.
         if all [tracing = 'recorded code [init end] <> reduce [pick log 1 pick back tail log 1]] [
@@ -172,13 +172,20 @@ else()
   set(run_suffix " :zel-cases/grower")
 endif()
 foreach(i RANGE 1 ${count})
+  if(DEFINED setup_${i})
+    string(APPEND program "${setup_${i}}")
+  endif()
   # In a {} string ^ escapes itself and the braces.
   string(REPLACE "^" "^^" code "${case_code_${i}}")
   string(REPLACE "{" "^{" code "${code}")
   string(REPLACE "}" "^}" code "${code}")
   string(APPEND program "zel-cases/begin ${i}\n"
-                        "zel-cases/report try [zel-cases/code: transcode {${code}} reduce [${run_prefix} zel-cases/code${run_suffix}]] '${TRACING}\n")
+                        "zel-cases/report try/all [zel-cases/code: transcode {${code}} reduce [${run_prefix} zel-cases/code${run_suffix}]] '${TRACING}\n")
 endforeach()
+math(EXPR after_last "${count} + 1")
+if(DEFINED setup_${after_last})
+  message(FATAL_ERROR "${CASES}: a set-up section after the last case")
+endif()
 string(APPEND program "print \"<<zel-cases-end>>\"\n")
 
 file(MAKE_DIRECTORY ${WORKDIR})

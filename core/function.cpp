@@ -177,6 +177,12 @@ int mold_block_value(const Cell* value, Cell* buffer, bool all, bool flat, int p
 
 // ---- Making ----------------------------------------------------------------------------------------
 
+Node alloc_more() {
+    Node more = memory::alloc_unset_cells(MORE_CELLS);
+    memory::series_of(more)->tail = MORE_CELLS * sizeof(Cell);
+    return more;
+}
+
 Node push(const Cell* spec_in, const Cell* body_in, Node context, int32_t extra, uint32_t flags) {
     Cell spec = *spec_in;
     Cell body;
@@ -191,8 +197,7 @@ Node push(const Cell* spec_in, const Cell* body_in, Node context, int32_t extra,
         body = *body_in;
         body.data1 = uint32_t(head_of(&body));
     }
-    Node more = memory::alloc_unset_cells(MORE_CELLS);
-    memory::series_of(more)->tail = MORE_CELLS * sizeof(Cell);
+    Node more = alloc_more();
     Cell* fn = stack::push_new();
     cell::set(fn, TYPE_FUNCTION, 0, spec.data2, more);
     bool own_context = context == 0;

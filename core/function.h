@@ -89,6 +89,10 @@ enum MoreCell : int {
 }
 [[gnu::always_inline]] inline void set_cache_summary(Node more, uint32_t summary) { cache_cell(more)->data3 = summary; }
 
+// A new more block of a function or routine: MORE_CELLS unset cells, no
+// argument cache yet.
+Node alloc_more();
+
 // A new function! pushed on the argument stack; answers its context. A spec
 // whose head is past 0 is first copied from its head. `context` 0 makes one
 // from the spec and binds the body's copy to it; `extra` non-zero goes to

@@ -848,9 +848,8 @@ Node Reader::owned_context(const Place& place, int owner_type, int32_t class_id,
     Cell owner;
     if (owner_type == TYPE_FUNCTION) {
         // A function of empty spec and body until they are read.
-        Node more = memory::alloc_unset_cells(function::MORE_CELLS);
+        Node more = function::alloc_more();
         gc::root keep_more(&more);
-        memory::series_of(more)->tail = function::MORE_CELLS * sizeof(Cell);
         cell::set(&owner, TYPE_FUNCTION, ctx, memory::alloc_cells(1), more);
     } else {
         cell::set(&owner, TYPE_OBJECT, ctx, uint32_t(class_id), 0);

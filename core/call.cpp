@@ -44,26 +44,14 @@ namespace {
 // Distinct refinements one call can be given.
 constexpr int MAX_USED = 32;
 
-constexpr uint32_t KIND_SHIFT = 20;
-constexpr uint32_t FLAG_TRACE = 0x400;
-constexpr uint32_t FLAG_NO_TRACE = 0x200;
-static_assert(FUNCTION_TRACE_FLAGS == (FLAG_TRACE | FLAG_NO_TRACE));
-
 inline Cell* cells_of(const Cell* block) { return memory::series_of(block->data2)->cells(); }
 inline int32_t tail_of(const Cell* block) {
     return int32_t(memory::series_of(block->data2)->used() / sizeof(Cell));
 }
 // The argument cache lives in the callable's more block after the block's
-// own cells, so that a call reaches it through one node: more cell 1 is a
-// block! of that same buffer at the cache's first cell. `more` names it.
-inline Cell* cache_cells(Node more) {
-    Cell* cells = memory::series_of(more)->cells();
-    return cells + int32_t(cells[1].data1);
-}
-inline int32_t cache_length(Node more) {
-    Series* s = memory::series_of(more);
-    return int32_t(s->used() / sizeof(Cell)) - int32_t(s->cells()[1].data1);
-}
+// own cells, so that a call reaches it through one node (function.h).
+using function::cache_items;
+using function::cache_length;
 
 inline bool function_type(int type) { return type == TYPE_FUNCTION || type == TYPE_ROUTINE; }
 
@@ -85,8 +73,8 @@ inline void check_type(const Cell* item, const Cell* value, const Cell* name, co
 struct TracingScope {
     bool saved = g_tracing;
     explicit TracingScope(uint32_t header) {
-        if (header & FLAG_TRACE) g_tracing = g_tracer_installed;
-        else if (header & FLAG_NO_TRACE) g_tracing = false;
+        if (header & function::FLAG_TRACE) g_tracing = g_tracer_installed;
+        else if (header & function::FLAG_NO_TRACE) g_tracing = false;
     }
     ~TracingScope() { g_tracing = saved; }
 };
@@ -116,7 +104,7 @@ Next fetch_arg(const Code& code, int32_t position, int32_t end, const Cell* item
         fire(ERR_script_no_arg, name, &word);
     }
     int kind = arg_kind(item);
-    if (kind == 0) {
+    if (kind == ARG_EVALUATED) {
         int32_t limit = safer ? position + 1 : end;
         int32_t next = g_tracing ? -1 : shortcut::simple_argument(code.cells(), position, limit, infix);
         if (next >= 0) return Next{next, 0};
@@ -124,7 +112,7 @@ Next fetch_arg(const Code& code, int32_t position, int32_t end, const Cell* item
     }
     Cell value = code.cells()[position];
     trace_if(TRACE_FETCH, code.block(), position, &value);
-    if (kind == 2) {
+    if (kind == ARG_LITERAL) {
         switch (type_of(&value)) {
             case TYPE_PAREN:
                 if (Exit e = eval_block(&value, false)) return exiting(e);
@@ -173,7 +161,7 @@ struct Refiner {
     // it is not there. Nothing here allocates: the cells stay put.
     int32_t find(const Cell* element) const {
         int32_t n = cache_length(cache);
-        const Cell* cells = cache_cells(cache);
+        const Cell* cells = cache_items(cache);
         for (int32_t k = 0; k < n; k++)
             if (type_of(cells + k) == TYPE_REFINEMENT && cells[k].data2 == element->data2) return k;
         uint32_t s = canonical(element->data2);
@@ -188,7 +176,7 @@ struct Refiner {
         for (int i = 0; i < nused; i++)
             if (used[i] == k) fire(ERR_script_dup_refine, dup_arg);
         if (nused < MAX_USED) used[nused++] = k;
-        Cell refinement = cache_cells(cache)[k];
+        Cell refinement = cache_items(cache)[k];
         Cell* logic_cell = nullptr;
         if (function) {
             logic_cell = stack::arguments() + refinement.data3;
@@ -199,9 +187,9 @@ struct Refiner {
         int32_t n = cache_length(cache);
         int argument = 0;
         for (int32_t j = k + 1; j < n; j++) {
-            Cell item = cache_cells(cache)[j];
+            Cell item = cache_items(cache)[j];
             if (type_of(&item) != TYPE_TYPESET) break;
-            if (arg_kind(&item) == 3) continue;
+            if (arg_kind(&item) == ARG_RETURN) continue;
             argument++;
             if (safer && !active) {
                 if (position < end) position++;
@@ -259,7 +247,7 @@ Next path_refinements(Refiner& r, const Cell* path, int32_t from, int32_t positi
 bool set_plain_refinements(const Cell* path, int32_t from, Node cache, int32_t first) {
     Series* p = memory::series_of(path->data2);
     const Cell* elements_end = p->cells() + p->used() / sizeof(Cell);
-    const Cell* items = cache_cells(cache) + first;
+    const Cell* items = cache_items(cache) + first;
     const Cell* items_end = items - first + cache_length(cache);
     Cell* cells = stack::arguments();
     for (const Cell* element = p->cells() + from; element < elements_end; element++) {
@@ -297,15 +285,15 @@ Next list_refinements(Refiner& r, const Code& args, int32_t position, int32_t en
 // The cache's summary: PLAIN_CALL | n, else (`leading`: not a routine's)
 // LEADING_PLAIN | n when its first n cells are evaluated arguments followed
 // by a refinement or a function's locals; else 0.
-uint32_t cache_summary(Node cache, bool leading) {
-    const Cell* cells = cache_cells(cache);
+uint32_t summarize_cache(Node cache, bool leading) {
+    const Cell* cells = cache_items(cache);
     int32_t length = cache_length(cache);
     uint32_t n = 0;  // evaluated arguments
     int32_t k = 0;
     for (; k < length; k++) {
         const Cell* c = cells + k;
-        if (type_of(c) != TYPE_TYPESET || arg_kind(c) == 1 || arg_kind(c) == 2) break;
-        if (arg_kind(c) == 0) n++;
+        if (type_of(c) != TYPE_TYPESET || arg_kind(c) == ARG_GET || arg_kind(c) == ARG_LITERAL) break;
+        if (arg_kind(c) == ARG_EVALUATED) n++;
     }
     if (k == length) return PLAIN_CALL | n;
     // Leading: nothing but evaluated arguments (no return:) before it.
@@ -363,7 +351,7 @@ namespace {
                 position = f.position;
                 shortcut = !g_tracing;
                 if (moves != memory::g_buffer_moves) {
-                    items = cache_cells(cache);
+                    items = cache_items(cache);
                     cells = code.cells();
                 }
             }
@@ -379,9 +367,8 @@ namespace {
 // ---- The argument cache ------------------------------------------------------------------
 
 Cell arg_cache(const Cell* callable) {
-    const Cell* slot = memory::series_of(callable->data3)->cells() + 1;
-    if (type_of(slot) != TYPE_BLOCK) build_arg_cache(callable);
-    return memory::series_of(callable->data3)->cells()[1];
+    if (!function::cache_built(callable->data3)) build_arg_cache(callable);
+    return *function::cache_cell(callable->data3);
 }
 
 Node build_arg_cache(const Cell* callable) {
@@ -402,9 +389,11 @@ Node build_arg_cache(const Cell* callable) {
         bool typed = type_of(&next) == TYPE_BLOCK && block::length_q(&next) > 0;
         switch (type_of(&item)) {
             case TYPE_WORD: case TYPE_GET_WORD: case TYPE_LIT_WORD: {
-                uint32_t kind = type_of(&item) == TYPE_WORD ? 0 : type_of(&item) == TYPE_GET_WORD ? 1 : 2;
+                uint32_t kind = type_of(&item) == TYPE_WORD       ? ARG_EVALUATED
+                                : type_of(&item) == TYPE_GET_WORD ? ARG_GET
+                                                                  : ARG_LITERAL;
                 Cell* ts = typed ? typeset::make_from_spec_in(cache, &next) : typeset::make_default_in(cache);
-                ts->header |= kind << KIND_SHIFT;
+                ts->header |= kind << ARG_KIND_SHIFT;
                 if (type_of(&next) == TYPE_BLOCK) i++;
                 context_index++;
                 break;
@@ -428,7 +417,7 @@ Node build_arg_cache(const Cell* callable) {
             case TYPE_SET_WORD: {
                 if (canonical(item.data2) != return_) fire(ERR_script_bad_func_def, &item);
                 Cell* ts = typed ? typeset::make_from_spec_in(cache, &next) : typeset::make_default_in(cache);
-                ts->header |= 3u << KIND_SHIFT;
+                ts->header |= uint32_t(ARG_RETURN) << ARG_KIND_SHIFT;
                 if (type_of(&next) == TYPE_BLOCK) i++;
                 break;
             }
@@ -446,8 +435,8 @@ Node build_arg_cache(const Cell* callable) {
     }
     Cell made = *cache;
     stack::g_top--;
-    copy_cell(&made, memory::series_of(more)->cells() + 1);
-    memory::series_of(more)->cells()[1].data3 = cache_summary(more, type_of(callable) != TYPE_ROUTINE);
+    copy_cell(&made, function::cache_cell(more));
+    function::set_cache_summary(more, summarize_cache(more, type_of(callable) != TYPE_ROUTINE));
     return more;
 }
 
@@ -478,7 +467,7 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
     // Untraced ordinary calls of a plain or leading callable took call_plain
     // or call_leading already; the others come here, a callable whose cache
     // is still to be built among them.
-    if (type_of(memory::series_of(cache)->cells() + 1) != TYPE_BLOCK) build_arg_cache(callable);
+    if (!function::cache_built(cache)) build_arg_cache(callable);
     const bool function = function_type(type_of(callable));
     const bool apply = mode != MODE_CALL;
     const bool all = apply && (mode & MODE_APPLY_ALL) && !path;
@@ -487,7 +476,7 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
     int32_t length = cache_length(cache);
     int32_t locals = 0;
     if (length > 0) {
-        const Cell* last = cache_cells(cache) + length - 1;
+        const Cell* last = cache_items(cache) + length - 1;
         if (type_of(last) == TYPE_INTEGER) {
             locals = cell::get_int(last);
             if (!function)
@@ -497,12 +486,13 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
     int count = 0;
     bool active = true, left_pending = infix;
     for (int32_t k = 0; k < length; k++) {
-        Cell item = cache_cells(cache)[k];
+        Cell item = cache_items(cache)[k];
         switch (type_of(&item)) {
             case TYPE_TYPESET: {
-                if (arg_kind(&item) == 3) break;
+                if (arg_kind(&item) == ARG_RETURN) break;
                 // An evaluated argument of an ordinary call the shortcut takes.
-                if (active && !apply && !left_pending && arg_kind(&item) == 0 && position < end && !g_tracing) {
+                if (active && !apply && !left_pending && arg_kind(&item) == ARG_EVALUATED && position < end &&
+                    !g_tracing) {
                     int32_t next = shortcut::simple_argument(code.cells(), position, end, infix);
                     if (next >= 0) {
                         position = next;
@@ -525,7 +515,7 @@ Next fetch_args(const Cell* callable, const Cell* name, const Code& code, int32_
                     left_pending = false;
                 } else if (apply && position >= end) {
                     stack::push(&none::g_none);
-                } else if (arg_kind(&item) == 2 && position >= end && typeset::has(&item, TYPE_UNSET)) {
+                } else if (arg_kind(&item) == ARG_LITERAL && position >= end && typeset::has(&item, TYPE_UNSET)) {
                     stack::push(&unset::g_unset);
                 } else {
                     Next f = fetch_arg(code, position, end, &item, infix, safer, name, callable, k);
@@ -610,11 +600,11 @@ Next leading_refinements(const Cell* callable, const Cell* name, const Code& cod
     int32_t length = cache_length(cache);
     *last = 0;  // the closing integer: a function's locals, a native's refinements
     for (int32_t k = int32_t(n); k < length; k++) {
-        const Cell* item = cache_cells(cache) + k;
+        const Cell* item = cache_items(cache) + k;
         if (type_of(item) == TYPE_INTEGER) *last = cell::get_int(item);
         else if (!function) continue;
         else if (type_of(item) == TYPE_REFINEMENT) stack::push(&logic::g_false);
-        else if (type_of(item) == TYPE_TYPESET && arg_kind(item) != 3) stack::push(&none::g_none);
+        else if (type_of(item) == TYPE_TYPESET && arg_kind(item) != ARG_RETURN) stack::push(&none::g_none);
     }
     if (!function)
         for (int32_t i = 0; i < *last && i < MAX_SLOTS; i++) slots[i] = -1;
@@ -645,7 +635,7 @@ Next call_leading(Cell callable_cell, Cell name_cell, const Code& code, int32_t 
     if (function) stack::mark_interp_func(name);
     else stack::mark_interp_native(name);
     Node cache = callable->data3;
-    Next f = fetch_plain(callable, name, code, position, end, cache, cache_cells(cache), n, false);
+    Next f = fetch_plain(callable, name, code, position, end, cache, cache_items(cache), n, false);
     if (f.exit) return f;
     int32_t slots[MAX_SLOTS];
     int32_t last;
@@ -675,7 +665,7 @@ Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t po
     // The left operand of an infix call is already at the top.
     if (infix) stack::g_top++;
     Node cache = callable->data3;
-    Next f = fetch_plain(callable, name, code, position, end, cache, cache_cells(cache), n, infix);
+    Next f = fetch_plain(callable, name, code, position, end, cache, cache_items(cache), n, infix);
     if (f.exit) return f;
     trace_if(TRACE_CALL, code.block(), f.position, callable, name);
     if (function) {
@@ -812,7 +802,7 @@ Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t p
 }
 
 Exit call_function(const Cell* function, const Cell* name) {
-    Cell body = memory::series_of(function->data3)->cells()[0];
+    Cell body = *function::body_of(function);
     if (type_of(&body) != TYPE_BLOCK) {
         stack::set_last(&unset::g_unset);
         return Exit{};
@@ -886,12 +876,12 @@ void check_args(const Cell* callable, const int32_t* refinements) {
     int position = 0;
     bool active = true;
     for (int32_t k = 0; k < length; k++) {
-        Cell item = cache_cells(cache)[k];
+        Cell item = cache_items(cache)[k];
         if (type_of(&item) == TYPE_REFINEMENT) {
             int32_t slot = refinements[item.data3 - 1];
             active = slot >= 0;
             if (active) position = slot;
-        } else if (type_of(&item) == TYPE_TYPESET && arg_kind(&item) != 3 && active) {
+        } else if (type_of(&item) == TYPE_TYPESET && arg_kind(&item) != ARG_RETURN && active) {
             check_type(&item, stack::arguments() + position, &name, callable, k);
             position++;
         }
@@ -902,8 +892,9 @@ int32_t call_cells(const Cell* callable) {
     Node cache = arg_cache(callable).data2;
     int32_t cells = 0;
     for (int32_t k = 0; k < cache_length(cache); k++) {
-        const Cell* item = cache_cells(cache) + k;
-        if (type_of(item) == TYPE_REFINEMENT || (type_of(item) == TYPE_TYPESET && arg_kind(item) != 3)) cells++;
+        const Cell* item = cache_items(cache) + k;
+        if (type_of(item) == TYPE_REFINEMENT || (type_of(item) == TYPE_TYPESET && arg_kind(item) != ARG_RETURN))
+            cells++;
         else if (type_of(item) == TYPE_INTEGER && function_type(type_of(callable))) cells += cell::get_int(item);
     }
     return cells;
@@ -915,11 +906,11 @@ void push_call_cells(const Cell* callable, const Cell* arguments, int count, con
     int given = 0;
     bool active = true;
     for (int32_t k = 0; k < cache_length(cache); k++) {
-        Cell item = cache_cells(cache)[k];
+        Cell item = cache_items(cache)[k];
         if (type_of(&item) == TYPE_REFINEMENT) {
             active = false;
             if (function) stack::push(&logic::g_false);
-        } else if (type_of(&item) == TYPE_TYPESET && arg_kind(&item) != 3) {
+        } else if (type_of(&item) == TYPE_TYPESET && arg_kind(&item) != ARG_RETURN) {
             if (!active) {
                 if (function) stack::push(&none::g_none);
             } else if (given < count) {
@@ -944,9 +935,9 @@ int32_t leading_arguments(const Cell* callable) {
     Node cache = arg_cache(callable).data2;
     int32_t n = 0;
     for (int32_t k = 0; k < cache_length(cache); k++) {
-        const Cell* item = cache_cells(cache) + k;
+        const Cell* item = cache_items(cache) + k;
         if (type_of(item) != TYPE_TYPESET) break;
-        if (arg_kind(item) != 3) n++;
+        if (arg_kind(item) != ARG_RETURN) n++;
     }
     return n;
 }

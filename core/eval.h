@@ -54,6 +54,7 @@
 
 #include "core/cell.h"
 #include "core/exits.h"
+#include "core/function.h"
 #include "core/memory.h"
 
 namespace zel::interpreter {
@@ -184,16 +185,16 @@ Next call_target(const Cell* path, const Cell* callable, const Cell* name, int32
 // without the walk: path_target's callable called by call_target. False,
 // having done nothing, for any other path.
 bool call_path(const Cell* path, const Code& code, int32_t position, int32_t end, bool sub, Next* out);
-// The argument cache's fourth word: PLAIN_CALL | n when the cache holds
-// nothing but n evaluated arguments (and a return: type), the shape of most
-// calls, which take the short path.
+// The argument cache's summary word (function::cache_summary): PLAIN_CALL |
+// n when the cache holds nothing but n evaluated arguments (and a return:
+// type), the shape of most calls, which take the short path.
 constexpr uint32_t PLAIN_CALL = 0x80000000;
 // n for a function, native or action whose cache is built and says so; -1
 // otherwise.
 inline int32_t plain_arity(const Cell* callable) {
-    const Cell* more = memory::series_of(callable->data3)->cells();
-    if (type_of(more + 1) != TYPE_BLOCK || !(more[1].data3 & PLAIN_CALL)) return -1;
-    return int32_t(more[1].data3 & ~PLAIN_CALL);
+    uint32_t summary = function::cache_summary(callable->data3);
+    if (!(summary & PLAIN_CALL)) return -1;
+    return int32_t(summary & ~PLAIN_CALL);
 }
 // The summary of a cache that is not plain but begins with n evaluated
 // arguments before the first refinement or a function's locals (a return:
@@ -204,9 +205,9 @@ constexpr uint32_t LEADING_PLAIN = 0x40000000;
 // n for a function, native or action whose cache is built and says so; -1
 // otherwise.
 inline int32_t leading_arity(const Cell* callable) {
-    const Cell* more = memory::series_of(callable->data3)->cells();
-    if (type_of(more + 1) != TYPE_BLOCK || !(more[1].data3 & LEADING_PLAIN)) return -1;
-    return int32_t(more[1].data3 & ~LEADING_PLAIN);
+    uint32_t summary = function::cache_summary(callable->data3);
+    if (!(summary & LEADING_PLAIN)) return -1;
+    return int32_t(summary & ~LEADING_PLAIN);
 }
 // call without a path, apply block or routine, for a callable of
 // plain_arity n, named by the word (copied: code may move the cells they
@@ -229,11 +230,12 @@ Exit run_body(const Cell* function, const Cell* body, const Cell* name = nullptr
 // The argument cache of a callable, built on its first call from its spec:
 // a block! (kept in the second cell of the callable's more block) whose
 // cells are those of the more block after the block's own cells, its fourth
-// word a summary for the calls' short path. Its cells, in spec order:
-//   argument word   typeset!, header bits 20-21 the kind: 0 evaluated
-//                   (word), 1 taken as it stands (get-word), 2 as it stands
-//                   but parens, get-words and get-paths evaluated (lit-word),
-//                   3 the return: type (never fetched)
+// word a summary for the calls' short path (function.h reads the layout).
+// Its cells, in spec order:
+//   argument word   typeset!, header bits ARG_KIND_SHIFT.. the ArgKind:
+//                   evaluated (word), taken as it stands (get-word), as it
+//                   stands but parens, get-words and get-paths evaluated
+//                   (lit-word), or the return: type (never fetched)
 //   refinement      a copy; data3 its ordinal (natives and actions) or the
 //                   index of its logic! cell among the call's cells (functions)
 //   integer!        last: the number of refinements (natives and actions
@@ -246,7 +248,10 @@ Node build_arg_cache(const Cell* callable);
 // The cells a call of the callable pushes after it: arguments, for a
 // function or routine also its refinements, their arguments and its locals.
 int32_t call_cells(const Cell* callable);
-inline int arg_kind(const Cell* cache_cell) { return int((cache_cell->header >> 20) & 3); }
+enum ArgKind : int { ARG_EVALUATED = 0, ARG_GET = 1, ARG_LITERAL = 2, ARG_RETURN = 3 };
+constexpr uint32_t ARG_KIND_SHIFT = 20;
+constexpr uint32_t ARG_KIND_MASK = 3u << ARG_KIND_SHIFT;
+inline int arg_kind(const Cell* cache_cell) { return int((cache_cell->header & ARG_KIND_MASK) >> ARG_KIND_SHIFT); }
 
 // The spec word of cache cell `index` (for messages), or none.
 Cell arg_word(const Cell* callable, int index);

@@ -530,7 +530,7 @@ call_start: {
     if (r->flag) {
         // The left operand of an infix call is already at the top.
         stack::g_top++;
-        if (!typeset::has(cache_items(callable->data3), type_of(stack::g_top - 1))) [[unlikely]]
+        if (!typeset::has(function::cache_items(callable->data3), type_of(stack::g_top - 1))) [[unlikely]]
             expect_arg(&r->b, stack::g_top - 1, callable, 0);
         r->index = 1;
     }
@@ -540,7 +540,7 @@ call_start: {
 
 argument_done:
     r = g_top - 1;
-    if (!typeset::has(cache_items(r->a.data3) + r->index, type_of(stack::g_top - 1))) [[unlikely]]
+    if (!typeset::has(function::cache_items(r->a.data3) + r->index, type_of(stack::g_top - 1))) [[unlikely]]
         expect_arg(&r->b, stack::g_top - 1, &r->a, int(r->index));
     r->index++;
     goto fetch;
@@ -562,7 +562,7 @@ fetch: {
             goto expression;
         }
         i = next;
-        if (!typeset::has(cache_items(r->a.data3) + r->index, type_of(stack::g_top - 1))) [[unlikely]]
+        if (!typeset::has(function::cache_items(r->a.data3) + r->index, type_of(stack::g_top - 1))) [[unlikely]]
             expect_arg(&r->b, stack::g_top - 1, &r->a, int(r->index));
         r->index++;
     }
@@ -586,12 +586,12 @@ fetch: {
         trace(TRACE_CALL, &B->a, i, callable, &r->b);
     }
     if (type_of(callable) == TYPE_FUNCTION) {
-        Cell body = memory::series_of(callable->data3)->cells()[0];
+        Cell body = *function::body_of(callable);
         if (type_of(&body) != TYPE_BLOCK) {
             stack::set_last(&unset::g_unset);
             goto call_done;
         }
-        if (g_tracing || (callable->header & FUNCTION_TRACE_FLAGS)) [[unlikely]] {
+        if (g_tracing || (callable->header & function::TRACE_FLAGS)) [[unlikely]] {
             Cell function = *callable, name = r->b;
             LEAVE_ON_EXIT(run_body(&function, &body, &name));
             r = g_top - 1;
@@ -633,7 +633,7 @@ returned:
     // landed on it: run_body's end).
     r = g_top - 1;
     if (g_tracing) [[unlikely]] {
-        Cell body = memory::series_of(r->a.data3)->cells()[0];
+        Cell body = *function::body_of(&r->a);
         Cell function = r->a, name = r->b;
         trace_body(TRACE_EPILOG, &body, &function, &name);
         r = g_top - 1;

@@ -52,14 +52,6 @@ inline int32_t block_tail(const Cell* block) {
 
 // ---- From the calls (call.cpp) -------------------------------------------------------------
 
-// Spec attributes that switch tracing for one body (a function's header).
-constexpr uint32_t FUNCTION_TRACE_FLAGS = 0x600;
-
-// The argument cache's cells of a callable's more block.
-inline Cell* cache_items(Node more) {
-    Cell* cells = memory::series_of(more)->cells();
-    return cells + int32_t(cells[1].data1);
-}
 // More refinements than any native or action has; functions with more than
 // this many can still be called, their refinements beyond it only through
 // ordinary calls.

@@ -177,6 +177,12 @@ int mold_block_value(const Cell* value, Cell* buffer, bool all, bool flat, int p
 
 // ---- Making ----------------------------------------------------------------------------------------
 
+Node alloc_more() {
+    Node more = memory::alloc_unset_cells(MORE_CELLS);
+    memory::series_of(more)->tail = MORE_CELLS * sizeof(Cell);
+    return more;
+}
+
 Node push(const Cell* spec_in, const Cell* body_in, Node context, int32_t extra, uint32_t flags) {
     Cell spec = *spec_in;
     Cell body;
@@ -191,22 +197,21 @@ Node push(const Cell* spec_in, const Cell* body_in, Node context, int32_t extra,
         body = *body_in;
         body.data1 = uint32_t(head_of(&body));
     }
-    Node more = memory::alloc_unset_cells(MORE_CELLS);
-    memory::series_of(more)->tail = MORE_CELLS * sizeof(Cell);
+    Node more = alloc_more();
     Cell* fn = stack::push_new();
     cell::set(fn, TYPE_FUNCTION, 0, spec.data2, more);
     bool own_context = context == 0;
     if (own_context) context = context::make_from_spec(&spec, true, false, context::KIND_FUNCTION);
     fn->data1 = context;
-    fn->header |= flags & (FLAG_TRACE | FLAG_NO_TRACE);
+    fn->header |= flags & TRACE_FLAGS;
     *context::owner_of(context) = *fn;
     if (type_of(&body) == TYPE_BLOCK) {
         Cell copied = *block::clone(&body, true, true);
         stack::pop(1);
-        more_of(fn)[MORE_BODY] = copied;
+        *body_of(fn) = copied;
         if (own_context) context::bind(&copied, context, false);
     } else {
-        more_of(fn)[MORE_BODY] = none::g_none;
+        *body_of(fn) = none::g_none;
     }
     if (extra != 0) cell::set(more_of(fn) + MORE_EXTRA, TYPE_INTEGER, 0, uint32_t(extra));
     interpreter::build_arg_cache(fn);
@@ -330,7 +335,7 @@ Cell* reflect(Cell* value, int field) {
     if (f == canonical(words::symbol(words::Sym::spec))) {
         *value = block_of(value->data2);
     } else if (f == canonical(words::symbol(words::Sym::body))) {
-        *value = more_of(value)[MORE_BODY];
+        *value = *body_of(value);
     } else if (f == canonical(words::symbol(words::Sym::words))) {
         Node ctx = value->data1;
         Node copy = memory::copy_series(memory::series_of(context::words_node(ctx)));
@@ -351,7 +356,7 @@ int mold_spec(const Cell* value, Cell* buffer, bool all, bool flat, int part, in
 int mold(Cell* value, Cell* buffer, bool, bool all, bool flat, int part, int indent) {
     part = append_text(buffer, "func ", part);
     part = mold_spec(value, buffer, all, flat, part, indent);
-    Cell body = more_of(value)[MORE_BODY];
+    Cell body = *body_of(value);
     if (type_of(&body) != TYPE_BLOCK) return append_text(buffer, " none", part);
     return mold_block_value(&body, buffer, all, flat, part, indent);
 }
@@ -375,7 +380,7 @@ bool event_block(const Cell* callback, Cell* block) {
         *block = *block::head(&spec);
         return true;
     }
-    Cell body = more_of(callback)[MORE_BODY];
+    Cell body = *body_of(callback);
     if (type_of(&body) == TYPE_BLOCK && block::length_q(&body) > 0 && type_of(block::head(&body)) == TYPE_BLOCK) {
         *block = *block::head(&body);
         return true;

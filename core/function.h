@@ -18,6 +18,12 @@
 //             3  unset, or the function itself once an op! wraps it
 //             4  an integer! the maker gives (an object's context for the
 //                functions made in objects), or unset
+//           Routines share this layout; natives and actions have two cells,
+//           0 their argument context's cell and 1 the argument cache. The
+//           cache cell is a block! of the more block's own node: data1 its
+//           first cell's index (the cache's items follow the fixed cells),
+//           data3 its summary word (eval.h). Only the accessors below read
+//           the layout.
 //
 // A call pushes exactly one cell per word of the context (eval.h, call.cpp):
 // the arguments, for each refinement a logic! and its arguments, then
@@ -44,8 +50,48 @@ namespace zel::function {
 
 constexpr uint32_t FLAG_TRACE = 0x400;
 constexpr uint32_t FLAG_NO_TRACE = 0x200;
+// The attributes that switch tracing for one body.
+constexpr uint32_t TRACE_FLAGS = FLAG_TRACE | FLAG_NO_TRACE;
 constexpr int MORE_CELLS = 5;
-enum MoreCell : int { MORE_BODY = 0, MORE_CACHE = 1, MORE_CODE = 2, MORE_OP = 3, MORE_EXTRA = 4 };
+enum MoreCell : int {
+    MORE_BODY = 0,
+    MORE_NATIVE_CONTEXT = 0,  // natives and actions
+    MORE_CACHE = 1,
+    MORE_CODE = 2,
+    MORE_OP = 3,
+    MORE_EXTRA = 4
+};
+
+// ---- The more block (function!, routine!, native!, action!) ------------------------------
+// As cheap as the raw reads (always inlined): the evaluator's calls go through them.
+
+[[gnu::always_inline]] inline Cell* more_cells(Node more) { return memory::series_of(more)->cells(); }
+[[gnu::always_inline]] inline Cell* more_of(const Cell* callable) { return more_cells(callable->data3); }
+// A function's or routine's body: a block!, or none.
+[[gnu::always_inline]] inline Cell* body_of(const Cell* callable) { return more_of(callable) + MORE_BODY; }
+
+// The argument cache's block! cell; unset until the cache is built.
+[[gnu::always_inline]] inline Cell* cache_cell(Node more) { return more_cells(more) + MORE_CACHE; }
+[[gnu::always_inline]] inline bool cache_built(Node more) { return type_of(cache_cell(more)) == TYPE_BLOCK; }
+// The cache's items (the cache must be built) and their number.
+[[gnu::always_inline]] inline Cell* cache_items(Node more) {
+    Cell* cells = more_cells(more);
+    return cells + int32_t(cells[MORE_CACHE].data1);
+}
+[[gnu::always_inline]] inline int32_t cache_length(Node more) {
+    Series* s = memory::series_of(more);
+    return int32_t(s->used() / sizeof(Cell)) - int32_t(s->cells()[MORE_CACHE].data1);
+}
+// The cache's summary word; 0 while the cache is not built.
+[[gnu::always_inline]] inline uint32_t cache_summary(Node more) {
+    const Cell* cache = cache_cell(more);
+    return type_of(cache) == TYPE_BLOCK ? cache->data3 : 0;
+}
+[[gnu::always_inline]] inline void set_cache_summary(Node more, uint32_t summary) { cache_cell(more)->data3 = summary; }
+
+// A new more block of a function or routine: MORE_CELLS unset cells, no
+// argument cache yet.
+Node alloc_more();
 
 // A new function! pushed on the argument stack; answers its context. A spec
 // whose head is past 0 is first copied from its head. `context` 0 makes one
@@ -70,8 +116,6 @@ inline void init_locals(int32_t n) {
     stack::push(&logic::g_false);
     for (int32_t i = 1; i < n; i++) stack::push(&none::g_none);
 }
-
-inline Cell* more_of(const Cell* function) { return memory::series_of(function->data3)->cells(); }
 
 // Handlers.
 Cell* make(Cell* proto, Cell* spec, int type);

@@ -8,6 +8,7 @@
 #include "core/context.h"
 #include "core/datatype.h"
 #include "core/error.h"
+#include "core/function.h"
 #include "core/symbol.h"
 #include "core/words.h"
 
@@ -57,7 +58,7 @@ static Cell* make_callable(Cell* proto, Cell* arg, int type, int slots) {
     cell::set(more->cells() + 1, TYPE_UNSET);
     more->tail = 2 * sizeof(Cell);
     Node ctx = context::make_from_spec(&spec, true, false, context::KIND_FUNCTION);
-    memory::series_of(proto->data3)->cells()[0] = *context::cell_of(ctx);
+    function::more_of(proto)[function::MORE_NATIVE_CONTEXT] = *context::cell_of(ctx);
     return proto;
 }
 
@@ -70,7 +71,7 @@ Cell* reflect(Cell* value, int field) {
         return value;
     }
     if (f == symbol::resolve(words::symbol(words::Sym::body))) {
-        if (function_type(call_type(value))) *value = memory::series_of(value->data3)->cells()[0];
+        if (function_type(call_type(value))) *value = *function::body_of(value);
         else cell::set(value, TYPE_INTEGER, 0, value->data1);
         return value;
     }
@@ -153,7 +154,7 @@ static int mold_op(Cell* value, Cell* buffer, bool only, bool all, bool flat, in
     }
     part = cell::mold_literal(buffer, "func ", false, part);
     part = mold_block(value->data2, buffer, false, all, flat, part, indent);
-    Cell body = memory::series_of(value->data3)->cells()[0];
+    Cell body = *function::body_of(value);
     if (type_of(&body) == TYPE_BLOCK) part = mold_block(body.data2, buffer, false, all, flat, part, indent);
     return part;
 }
@@ -213,7 +214,7 @@ Cell* make(Cell* proto, Cell* wrapped, int) {
     Cell spec = native::block_of(wrapped->data2);
     if (!spec_ok_q(&spec)) fire(ERR_script_bad_op_spec);
     Cell result = *wrapped;
-    if (native::function_type(t)) memory::series_of(wrapped->data3)->cells()[3] = result;
+    if (native::function_type(t)) function::more_of(wrapped)[function::MORE_OP] = result;
     result.header = uint32_t(TYPE_OP) | (uint32_t(t) << WRAPPED_SHIFT);
     return copy_cell(&result, proto);
 }

@@ -11,6 +11,7 @@
 #include "core/error.h"
 #include "core/eval.h"
 #include "core/eval_shortcut.h"
+#include "core/function.h"
 #include "core/ownership.h"
 #include "core/simple_types.h"
 #include "core/stamp.h"
@@ -110,7 +111,7 @@ bool deep_copied(int type) {
 void rebind_function(Node ctx, int32_t i) {
     stack::TopScope scope;
     Cell* function = stack::push(values_in(ctx) + i);
-    Cell body = memory::series_of(function->data3)->cells()[0];
+    Cell body = *function::body_of(function);
     if (type_of(&body) != TYPE_BLOCK) fire(ERR_script_bad_func_def, function);
     Node more_source = function->data3;
     Node function_ctx = context::clone(function, context::KIND_FUNCTION);
@@ -118,11 +119,11 @@ void rebind_function(Node ctx, int32_t i) {
     context::bind(copied, ctx, context::self_q(ctx));
     context::bind(copied, function_ctx, false);
     Cell* more = stack::push(&none::g_none);
-    block::make_preset_at(more, 5, false);
+    block::make_preset_at(more, function::MORE_CELLS, false);
     Series* m = memory::series_of(more->data2);
-    m->tail = m->offset + 5 * sizeof(Cell);
-    m->cells()[0] = *copied;
-    m->cells()[4] = memory::series_of(more_source)->cells()[4];
+    m->tail = m->offset + function::MORE_CELLS * sizeof(Cell);
+    m->cells()[function::MORE_BODY] = *copied;
+    m->cells()[function::MORE_EXTRA] = function::more_cells(more_source)[function::MORE_EXTRA];
     function->data3 = more->data2;
     *context::owner_of(function_ctx) = *function;
     values_in(ctx)[i] = *function;

@@ -133,8 +133,7 @@ Cell* push(const Cell* spec_in, const Cell* body, int index) {
         spec = *block::clone(&spec, false, false);
         stack::pop(1);
     }
-    Node more = memory::alloc_unset_cells(function::MORE_CELLS);
-    memory::series_of(more)->tail = function::MORE_CELLS * sizeof(Cell);
+    Node more = function::alloc_more();
     Cell* r = stack::push_new();
     cell::set(r, TYPE_NONE);
     cell::set(r, TYPE_ROUTINE, 0, spec.data2, more);

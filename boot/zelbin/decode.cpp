@@ -848,9 +848,8 @@ Node Reader::owned_context(const Place& place, int owner_type, int32_t class_id,
     Cell owner;
     if (owner_type == TYPE_FUNCTION) {
         // A function of empty spec and body until they are read.
-        Node more = memory::alloc_unset_cells(function::MORE_CELLS);
+        Node more = function::alloc_more();
         gc::root keep_more(&more);
-        memory::series_of(more)->tail = function::MORE_CELLS * sizeof(Cell);
         cell::set(&owner, TYPE_FUNCTION, ctx, memory::alloc_cells(1), more);
     } else {
         cell::set(&owner, TYPE_OBJECT, ctx, uint32_t(class_id), 0);
@@ -995,7 +994,7 @@ Node Reader::function_block(Node ctx, bool body) {
         if (boot()) memory::series_of(node)->flags |= SERIES_LIBRARY;
     }
     Cell* owner = context::owner_of(ctx);
-    if (body) function::more_of(owner)[function::MORE_BODY] = block_over(node);
+    if (body) *function::body_of(owner) = block_over(node);
     else owner->data2 = node;
     if (!lead.shared) fill_block(node, n);
     return node;
@@ -1171,7 +1170,7 @@ Cell Reader::resolve(const std::vector<uint32_t>& path, const uint8_t* at) {
                 i = path[++k];
                 cells = v.data2;
             } else if (i == 1 && t == TYPE_FUNCTION) {
-                v = function::more_of(&v)[function::MORE_BODY];
+                v = *function::body_of(&v);
                 if (type_of(&v) != TYPE_BLOCK) bad(at);
                 continue;
             } else {

@@ -18,6 +18,7 @@
 #include "lexer/text_to_number.h"
 #include "scalars/date.h"
 #include "scalars/float.h"
+#include "scalars/int_math.h"
 #include "scalars/money.h"
 #include "scalars/not_built.h"
 #include "scalars/random.h"
@@ -123,20 +124,20 @@ void check_divisor(int32_t left, int32_t right) {
 
 int32_t do_math_op(int32_t left, int32_t right, int op, Cell* result) {
     int32_t r = 0;
-    double x = left, y = right;
     switch (op) {
         case OP_ADD:
-            if (__builtin_add_overflow(left, right, &r)) return continue_as_float(result, x + y);
-            break;
         case OP_SUBTRACT:
-            if (__builtin_sub_overflow(left, right, &r)) return continue_as_float(result, x - y);
+        case OP_MULTIPLY: {
+            int_math::Op o = op == OP_ADD        ? int_math::Op::add
+                             : op == OP_SUBTRACT ? int_math::Op::subtract
+                                                 : int_math::Op::multiply;
+            if (!int_math::fits(o, left, right, &r))
+                return continue_as_float(result, int_math::on_doubles(o, left, right));
             break;
-        case OP_MULTIPLY:
-            if (__builtin_mul_overflow(left, right, &r)) return continue_as_float(result, x * y);
-            break;
+        }
         case OP_DIVIDE:
             check_divisor(left, right);
-            if (result && left % right != 0) return continue_as_float(result, x / y);
+            if (result && left % right != 0) return continue_as_float(result, double(left) / right);
             r = left / right;
             break;
         case OP_REMAINDER:

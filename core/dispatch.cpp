@@ -39,12 +39,12 @@ inline Exit answer(const Cell* value) {
     error::raise_expect_arg(&value, 0);
 }
 
-// The third field of a port's object: its actor.
+// A port's actor field; null when its object is too short to have one.
 const Cell* port_actor(const Cell* port) {
     Node ctx = port->data1;
-    if (ctx == 0 || context::word_count(ctx) < 3) return nullptr;
+    if (ctx == 0 || context::word_count(ctx) <= PORT_ACTOR) return nullptr;
     Cell* values = context::values_of(context::cell_of(ctx));
-    return values ? values + 2 : nullptr;
+    return values ? values + PORT_ACTOR : nullptr;
 }
 
 // ---- Class D: the handler reads the stack --------------------------------------------------

@@ -23,6 +23,7 @@
 #include "scalars/not_built.h"
 #include "scalars/random.h"
 #include "scalars/scalar_math.h"
+#include "series/series.h"
 #include "series/string.h"
 #include "series/unicode.h"
 #include "series/vector.h"
@@ -229,13 +230,10 @@ Cell* to(Cell* proto, Cell* spec, int) {
             break;
         }
         case TYPE_DATE: v = date::epoch_seconds(spec); break;
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF: v = from_text(spec); break;
-        default: error::raise_bad_to_arg(TYPE_INTEGER, spec);
+        default:
+            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(TYPE_INTEGER, spec);
+            v = from_text(spec);
+            break;
     }
     return set(proto, v);
 }

@@ -79,6 +79,7 @@ TEST(IntMath, EveryWayGivesTheSameValueAndOverflowContinuesAsFloat) {
         const char* name = ACTION_NAMES[c.action];
         EXPECT_EQ(by_core(c), c.result) << "core " << name << " " << c.left << " " << c.right;
         EXPECT_EQ(by_entry(c), c.result) << "entry " << name << " " << c.left << " " << c.right;
-        EXPECT_EQ(by_shortcut(c), c.result) << "shortcut " << name << " " << c.left << " " << c.right;
+        EXPECT_EQ(by_shortcut(c), c.result)
+            << "shortcut " << name << " " << c.left << " " << c.right;
     }
 }

@@ -13,6 +13,7 @@
 #include "core/frames.h"
 #include "core/simple_types.h"
 #include "core/words.h"
+#include "scalars/int_math.h"
 #include "series/series.h"
 #include "series/string.h"
 
@@ -38,12 +39,12 @@ inline Exit answer(const Cell* value) {
     error::raise_expect_arg(&value, 0);
 }
 
-// The third field of a port's object: its actor.
+// A port's actor field; null when its object is too short to have one.
 const Cell* port_actor(const Cell* port) {
     Node ctx = port->data1;
-    if (ctx == 0 || context::word_count(ctx) < 3) return nullptr;
+    if (ctx == 0 || context::word_count(ctx) <= PORT_ACTOR) return nullptr;
     Cell* values = context::values_of(context::cell_of(ctx));
-    return values ? values + 2 : nullptr;
+    return values ? values + PORT_ACTOR : nullptr;
 }
 
 // ---- Class D: the handler reads the stack --------------------------------------------------
@@ -60,10 +61,8 @@ Exit math_entry(bool, const int32_t*) {
     Cell* args = stack::arguments();
     if (type_of(args) == TYPE_INTEGER && type_of(args + 1) == TYPE_INTEGER) {
         int32_t x = cell::get_int(args), y = cell::get_int(args + 1), n;
-        bool overflow = A == ACT_ADD        ? __builtin_add_overflow(x, y, &n)
-                        : A == ACT_SUBTRACT ? __builtin_sub_overflow(x, y, &n)
-                                            : __builtin_mul_overflow(x, y, &n);
-        if (!overflow) {
+        int_math::Op op{};
+        if (int_math::of_action(A, &op) && int_math::fits(op, x, y, &n)) {
             cell::set(args, TYPE_INTEGER, 0, uint32_t(n));
             return Exit{};
         }

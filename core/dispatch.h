@@ -37,6 +37,11 @@ extern natives::Entry g_entries[ACTION_COUNT + 1];
 inline natives::Entry entry(int id) { return g_entries[id]; }
 void init();
 
+// The fields of a port's object, by position (system/standard/port).
+enum PortField : int {
+    PORT_SPEC, PORT_SCHEME, PORT_ACTOR, PORT_AWAKE, PORT_STATE, PORT_DATA, PORT_EXTRA,
+};
+
 // The handler of action `id` for values of `type` (`value` is the value
 // itself, for ports); raises the lookup errors above.
 datatype::AnyHandler get_handler_in(int type, const Cell* value, int id);

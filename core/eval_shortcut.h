@@ -16,6 +16,7 @@
 #include "core/native.h"
 #include "core/natives.h"
 #include "core/simple_types.h"
+#include "scalars/int_math.h"
 
 namespace zel::interpreter::shortcut {
 
@@ -53,16 +54,10 @@ inline bool integer_term(const Cell* term, int32_t* value) {
 // overflow). `type` is the type of the callable (action! or native!),
 // `number` its action id or native number.
 inline bool integer_call(int type, uint32_t number, int32_t left, int32_t right, Cell* result) {
-    int32_t n;
     if (type == TYPE_ACTION) {
-        bool overflow;
-        switch (number) {
-            case ACT_ADD: overflow = __builtin_add_overflow(left, right, &n); break;
-            case ACT_SUBTRACT: overflow = __builtin_sub_overflow(left, right, &n); break;
-            case ACT_MULTIPLY: overflow = __builtin_mul_overflow(left, right, &n); break;
-            default: return false;
-        }
-        if (overflow) return false;
+        int_math::Op op;
+        int32_t n;
+        if (!int_math::of_action(number, &op) || !int_math::fits(op, left, right, &n)) return false;
         cell::set(result, TYPE_INTEGER, 0, uint32_t(n));
         return true;
     }
@@ -98,15 +93,10 @@ inline bool number_type(int type) { return type == TYPE_INTEGER || type == TYPE_
     if (type != TYPE_ACTION || !number_type(type_of(left)) || !number_type(type_of(right))) return false;
     double x = type_of(left) == TYPE_INTEGER ? double(cell::get_int(left)) : cell::get_float(left);
     double y = type_of(right) == TYPE_INTEGER ? double(cell::get_int(right)) : cell::get_float(right);
-    double d;
-    switch (number) {
-        case ACT_ADD: d = x + y; break;
-        case ACT_SUBTRACT: d = x - y; break;
-        case ACT_MULTIPLY: d = x * y; break;
-        default: return false;
-    }
+    int_math::Op op;
+    if (!int_math::of_action(number, &op)) return false;
     cell::set(result, TYPE_FLOAT);
-    cell::put_float(result, d);
+    cell::put_float(result, int_math::on_doubles(op, x, y));
     return true;
 }
 

@@ -1,6 +1,7 @@
 // The natives table, its start-up, and the natives of the evaluator's own
 // families: comparison (25-33) and the fast exits break, continue, exit and
-// return (77-80). Relies on the comparison service and the exits.
+// return (77-80). Relies on the comparison service, the kinds of series
+// (same?) and the exits.
 #include "core/natives.h"
 
 #include "core/compare.h"
@@ -8,6 +9,7 @@
 #include "core/error.h"
 #include "core/eval.h"
 #include "core/simple_types.h"
+#include "series/series.h"
 
 namespace zel::natives {
 
@@ -51,17 +53,6 @@ Exit continue_(bool, const int32_t*) { return stack::start_break(false, true); }
 Exit exit_(bool, const int32_t*) { return stack::start_return(false, false); }
 Exit return_(bool, const int32_t*) { return stack::start_return(true, false); }
 
-bool series_value(int type) {
-    switch (type) {
-        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
-        case TYPE_GET_PATH: case TYPE_HASH: case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG:
-        case TYPE_EMAIL: case TYPE_REF: case TYPE_BINARY: case TYPE_VECTOR: case TYPE_IMAGE:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // Each family of natives that exists registers its entries here.
 void register_own() {
     set(Native::equal_q, compare_native<actions::COMP_EQUAL>);
@@ -89,7 +80,7 @@ void (*const g_families[])() = {register_own,        register_conditionals, regi
 bool same_value_q(const Cell* a, const Cell* b) {
     int t = type_of(a);
     if (t != type_of(b)) return false;
-    if (series_value(t)) return a->data1 == b->data1 && a->data2 == b->data2;
+    if (series::series_type(t)) return a->data1 == b->data1 && a->data2 == b->data2;
     switch (t) {
         case TYPE_DATATYPE: case TYPE_LOGIC: case TYPE_OBJECT:
             return a->data1 == b->data1;

@@ -92,16 +92,10 @@ Cell* replace_by_copy(Node ctx, int32_t i, bool deep) {
     return slot;
 }
 
-// The values deep copies give their own copy of.
+// The values deep copies give their own copy of: the blocks but hash!, and
+// the text types.
 bool deep_copied(int type) {
-    switch (type) {
-        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_STRING: case TYPE_FILE: case TYPE_URL:
-        case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH: case TYPE_GET_PATH:
-        case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-            return true;
-        default:
-            return false;
-    }
+    return (series::any_block(type) && type != TYPE_HASH) || series::any_string(type);
 }
 
 // A function held by field i of the object's context gets its own copy,

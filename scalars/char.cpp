@@ -13,6 +13,7 @@
 #include "core/error.h"
 #include "core/stack.h"
 #include "scalars/integer.h"
+#include "series/series.h"
 #include "series/string.h"
 #include "series/unicode.h"
 
@@ -61,12 +62,6 @@ uint32_t from_binary(Cell* binary) {
 Cell* make(Cell* proto, Cell* spec, int) {
     uint32_t cp = 0;
     switch (type_of(spec)) {
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF: cp = from_text(spec); break;
         case TYPE_INTEGER:
         case TYPE_CHAR: cp = checked_code_point(integer::get(spec), spec); break;
         case TYPE_FLOAT:
@@ -75,7 +70,10 @@ Cell* make(Cell* proto, Cell* spec, int) {
                 integer::from_float(cell::get_float(spec), ERR_script_out_of_range, spec), spec);
             break;
         case TYPE_BINARY: cp = from_binary(spec); break;
-        default: error::raise_bad_to_arg(TYPE_CHAR, spec);
+        default:
+            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(TYPE_CHAR, spec);
+            cp = from_text(spec);
+            break;
     }
     return make_at(proto, cp);
 }

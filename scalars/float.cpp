@@ -23,6 +23,7 @@
 #include "scalars/random.h"
 #include "scalars/scalar_math.h"
 #include "scalars/text_to_number.h"
+#include "series/series.h"
 #include "series/string.h"
 #include "series/unicode.h"
 #include "series/vector.h"
@@ -371,15 +372,10 @@ Cell* make(Cell* proto, Cell* spec, int type) {
         case TYPE_BLOCK:
         case TYPE_PAREN:
         case TYPE_HASH: d = from_block(spec, type); break;
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF:
+        default:
+            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(type, spec);
             d = type == TYPE_PERCENT ? percent_from_text(spec) : from_text(spec, type);
             break;
-        default: error::raise_bad_to_arg(type, spec);
     }
     cell::set(proto, type);
     cell::put_float(proto, d);

@@ -17,11 +17,13 @@
 #include "core/stack.h"
 #include "scalars/date.h"
 #include "scalars/float.h"
+#include "scalars/int_math.h"
 #include "scalars/money.h"
 #include "scalars/not_built.h"
 #include "scalars/random.h"
 #include "scalars/scalar_math.h"
 #include "scalars/text_to_number.h"
+#include "series/series.h"
 #include "series/string.h"
 #include "series/unicode.h"
 #include "series/vector.h"
@@ -123,20 +125,20 @@ void check_divisor(int32_t left, int32_t right) {
 
 int32_t do_math_op(int32_t left, int32_t right, int op, Cell* result) {
     int32_t r = 0;
-    double x = left, y = right;
     switch (op) {
         case OP_ADD:
-            if (__builtin_add_overflow(left, right, &r)) return continue_as_float(result, x + y);
-            break;
         case OP_SUBTRACT:
-            if (__builtin_sub_overflow(left, right, &r)) return continue_as_float(result, x - y);
+        case OP_MULTIPLY: {
+            int_math::Op o = op == OP_ADD        ? int_math::Op::add
+                             : op == OP_SUBTRACT ? int_math::Op::subtract
+                                                 : int_math::Op::multiply;
+            if (!int_math::fits(o, left, right, &r))
+                return continue_as_float(result, int_math::on_doubles(o, left, right));
             break;
-        case OP_MULTIPLY:
-            if (__builtin_mul_overflow(left, right, &r)) return continue_as_float(result, x * y);
-            break;
+        }
         case OP_DIVIDE:
             check_divisor(left, right);
-            if (result && left % right != 0) return continue_as_float(result, x / y);
+            if (result && left % right != 0) return continue_as_float(result, double(left) / right);
             r = left / right;
             break;
         case OP_REMAINDER:
@@ -228,13 +230,10 @@ Cell* to(Cell* proto, Cell* spec, int) {
             break;
         }
         case TYPE_DATE: v = date::epoch_seconds(spec); break;
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF: v = from_text(spec); break;
-        default: error::raise_bad_to_arg(TYPE_INTEGER, spec);
+        default:
+            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(TYPE_INTEGER, spec);
+            v = from_text(spec);
+            break;
     }
     return set(proto, v);
 }

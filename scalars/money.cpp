@@ -22,6 +22,7 @@
 #include "scalars/integer.h"
 #include "scalars/text_to_number.h"
 #include "series/block.h"
+#include "series/series.h"
 #include "series/string.h"
 #include "series/unicode.h"
 
@@ -410,13 +411,9 @@ Cell* to(Cell* proto, Cell* spec, int) {
         case TYPE_MONEY: return copy_cell(spec, proto);
         case TYPE_INTEGER: return from_integer(proto, integer::get(spec));
         case TYPE_FLOAT: return from_float(proto, cell::get_float(spec), true);
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF: return from_string(proto, spec);
-        default: error::raise_bad_to_arg(TYPE_MONEY, spec);
+        default:
+            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(TYPE_MONEY, spec);
+            return from_string(proto, spec);
     }
 }
 

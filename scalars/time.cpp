@@ -20,6 +20,7 @@
 #include "scalars/integer.h"
 #include "scalars/scalar_math.h"
 #include "series/block.h"
+#include "series/series.h"
 
 namespace zel::time {
 
@@ -136,13 +137,9 @@ Cell* make(Cell* proto, Cell* spec, int) {
         case TYPE_BLOCK:
         case TYPE_PAREN:
         case TYPE_HASH: seconds = from_block(spec); break;
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF: return scalar_math::load_typed(spec, TYPE_TIME, proto);
-        default: error::raise_bad_to_arg(TYPE_TIME, spec);
+        default:
+            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(TYPE_TIME, spec);
+            return scalar_math::load_typed(spec, TYPE_TIME, proto);
     }
     return make_at(proto, seconds);
 }

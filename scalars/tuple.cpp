@@ -20,6 +20,7 @@
 #include "scalars/scalar_math.h"
 #include "scalars/text_to_number.h"
 #include "series/block.h"
+#include "series/series.h"
 #include "series/string.h"
 
 namespace zel::tuple {
@@ -108,13 +109,9 @@ Cell* to(Cell* proto, Cell* spec, int) {
         case TYPE_HASH: return from_block(proto, spec);
         case TYPE_ISSUE: return from_issue(proto, spec);
         case TYPE_BINARY: return from_binary(spec, proto);
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF: return scalar_math::load_typed(spec, TYPE_TUPLE, proto);
-        default: error::raise_bad_to_arg(TYPE_TUPLE, spec);
+        default:
+            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(TYPE_TUPLE, spec);
+            return scalar_math::load_typed(spec, TYPE_TUPLE, proto);
     }
 }
 

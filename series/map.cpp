@@ -94,15 +94,7 @@ int32_t find_key(const Cell* map, const Cell* key, int code, bool live_only) {
 
 int32_t find_live(const Cell* map, const Cell* key, int code) { return find_key(map, key, code, true); }
 
-bool text_key(int type) {
-    switch (type) {
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_BINARY: case TYPE_TAG:
-        case TYPE_EMAIL: case TYPE_REF:
-            return true;
-        default:
-            return false;
-    }
-}
+bool text_key(int type) { return series::any_string(type) || type == TYPE_BINARY; }
 
 [[noreturn]] void bad_key(const Cell* about, const Cell* key) {
     Cell type = error::datatype_arg(type_of(key));

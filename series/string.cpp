@@ -18,6 +18,7 @@
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "scalars/dtoa.h"
+#include "series/series.h"
 #include "series/unicode.h"
 
 namespace zel::string {
@@ -568,14 +569,6 @@ Cell* to(Cell* proto, Cell* spec, int type) {
             append(make_at(proto, 16), &items, -1, false, 1);
             break;
         }
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF:
-            copy_text(proto, spec);
-            break;
         case TYPE_BINARY: {
             Series* bytes = buffer_of(spec);
             int64_t start = std::min<int64_t>(head_index(spec), bytes->used());
@@ -590,6 +583,10 @@ Cell* to(Cell* proto, Cell* spec, int type) {
             break;
         }
         default:
+            if (series::any_string(type_of(spec))) {
+                copy_text(proto, spec);
+                break;
+            }
             make_at(proto, 16);
             form_value(spec, proto, INT_MAX);
             break;

@@ -2,6 +2,8 @@
 // type (inherited slots included), the lookup's errors, and the entries'
 // decoding of refinements (/part and /dup of the adding actions, form and
 // mold limits, pick's index, length? of -1).
+#include <iterator>
+#include <string>
 #include <utility>
 
 #include "core/compare.h"
@@ -257,6 +259,21 @@ TEST_F(DispatchTest, PortActionsThroughAHandleAreRefused) {
     EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_FORM); }), "script/expect-arg");
     cell::set(context::values_in(ctx) + 2, TYPE_NONE);
     EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_READ); }), "script/expect-arg");
+}
+
+// The field positions dispatch reads a port's object by are those of the
+// port object start-up builds.
+TEST_F(DispatchTest, PortFieldsAreThoseOfTheStandardPort) {
+    const std::pair<const char*, int> fields[] = {
+        {"spec", actions::PORT_SPEC},   {"scheme", actions::PORT_SCHEME}, {"actor", actions::PORT_ACTOR},
+        {"awake", actions::PORT_AWAKE}, {"state", actions::PORT_STATE},   {"data", actions::PORT_DATA},
+        {"extra", actions::PORT_EXTRA},
+    };
+    std::string by_position[std::size(fields)];
+    for (const auto& [name, at] : fields) by_position[at] = name;
+    std::string expected = "[";
+    for (const std::string& name : by_position) expected += (expected.size() > 1 ? " " : "") + name;
+    EXPECT_EQ(eval("reflect system/standard/port 'words"), expected + "]");
 }
 
 TEST_F(DispatchTest, PathStepOnATypeWithoutEvalPath) {

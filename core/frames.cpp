@@ -83,8 +83,17 @@ void set_interp_flag() { top_frame()->header |= FRAME_INTERP; }
 CallFrame* claim_body_flag() {
     CallFrame* f = g_frame_top - 2;
     if (f->body()) return nullptr;
-    f->header |= FRAME_BODY;
-    return f;
+    // Only a return that has a body to reach stops at the claimed frame on
+    // its way: one that has none (or meets a barrier first) raises its error
+    // where it stands, as it does untraced.
+    for (CallFrame* below = f; below >= g_frame_bottom; below--) {
+        if (below->kind() == FRAME_TRY_ALL) return nullptr;
+        if (below != f && below->body()) {
+            f->header |= FRAME_BODY;
+            return f;
+        }
+    }
+    return nullptr;
 }
 
 void clear_body_flag(CallFrame* frame) { frame->header &= ~FRAME_BODY; }

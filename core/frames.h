@@ -131,7 +131,7 @@ inline CallFrame* mark_interp_func(const Cell* word) {
 void set_body_flag(bool on);
 void set_interp_flag();
 // The frame below the top one becomes a function body, unless it already is
-// (then null).
+// or no function body lies below it before a barrier (then null).
 CallFrame* claim_body_flag();
 void clear_body_flag(CallFrame* frame);
 

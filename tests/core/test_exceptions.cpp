@@ -39,17 +39,6 @@ protected:
     static void SetUpTestSuite() { define_exception_functions(); }
 };
 
-// A return with no function to leave: its own error is what try catches.
-// (Run by do/trace, as the traced runs of tests/cases run their code, the
-// return passes the try: the case stays here, where the tracer is put in
-// place without a call of do/trace.)
-const EvalTable return_without_a_function{"ExceptionTest.ReturnWithoutAFunction",
-    define_exception_functions, {
-    {"try [return 1]", "error! throw/return"},
-}, tried};
-
-TEST_F(ExceptionTest, ReturnWithoutAFunction) { expect_table(return_without_a_function); }
-
 // The error a try caught names the innermost named function it failed in.
 TEST_F(ExceptionTest, TheCaughtErrorNamesWhereItFailed) {
     EXPECT_EQ(tried("try [loop 1 [if true [reads-nothing]]]"), "error! script/no-value");

@@ -165,14 +165,38 @@ TEST_F(Frames, UnwindToCopiesTheResultIntoTheFoundCallsOwnBase) {
     EXPECT_EQ(cell::get_int(b.base[1]), 10);
 }
 
+// The frame below the top is claimed as a body only when a return from
+// there has a function body to reach, with no barrier (try/all) between.
+TEST_F(Frames, ClaimingTheCallersFrameAsABody) {
+    struct Case {
+        const char* frames;
+        bool claimed;
+    } cases[] = {
+        {"NE", false},    // no body below: nothing to reach
+        {"FNE", true},    // a function below the caller
+        {"FTNE", true},   // a try is no barrier
+        {"FANE", false},  // try/all is
+        {"FAE", false},   // the caller is the barrier itself
+        {"FE", false},    // the caller is a body already
+    };
+    for (const Case& c : cases) {
+        empty_stacks();
+        build(c.frames);
+        stack::CallFrame* caller = stack::g_frame_top - 2;
+        bool was_body = caller->body();
+        stack::CallFrame* claimed = stack::claim_body_flag();
+        EXPECT_EQ(claimed, c.claimed ? caller : nullptr) << c.frames;
+        EXPECT_EQ(caller->body(), c.claimed || was_body) << c.frames;
+        if (claimed) {
+            EXPECT_EQ(stack::claim_body_flag(), nullptr) << c.frames;  // already a body
+            stack::clear_body_flag(caller);
+            EXPECT_FALSE(caller->body()) << c.frames;
+        }
+    }
+}
+
 TEST_F(Frames, BodyAndInterpreterFlags) {
     build("NE");
-    stack::CallFrame* caller = stack::g_frame_bottom;
-    EXPECT_EQ(stack::claim_body_flag(), caller);
-    EXPECT_TRUE(caller->body());
-    EXPECT_EQ(stack::claim_body_flag(), nullptr);  // already a body
-    stack::clear_body_flag(caller);
-    EXPECT_FALSE(caller->body());
 
     stack::set_body_flag(true);
     EXPECT_TRUE(stack::top_frame()->body());

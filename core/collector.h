@@ -9,10 +9,12 @@
 // stack, the call frames, C++ locals under a gc::root guard); every module
 // above registers its own from its init (mark callbacks: the root block, the
 // symbol table, the ownership table, the evaluator's cells, the lexer's
-// active scans, ...). The collector knows no module above the foundation. A cycle started by an allocation moves nothing: the
-// space of dead buffers stays where it is until the evaluator reaches its safe
-// point (between two expressions of a block), where `safe_point` compacts the
-// series frames when a cycle asked for it. Compaction slides live buffers
+// active scans, ...). The collector knows no module above the foundation.
+//
+// A cycle started by an allocation moves nothing: the space of dead buffers
+// stays where it is until the evaluator reaches its safe point (between two
+// expressions of a block), where `safe_point` compacts the series frames
+// when a cycle asked for it. Compaction slides live buffers
 // together and rewrites their nodes; node ids never change, so cells, hash
 // records and ownership keys stay valid. It bumps memory::g_buffer_moves.
 //

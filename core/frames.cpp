@@ -86,7 +86,7 @@ CallFrame* claim_body_flag() {
     // Only a return that has a body to reach stops at the claimed frame on
     // its way: one that has none (or meets a barrier first) raises its error
     // where it stands, as it does untraced.
-    for (CallFrame* below = f; below >= g_frame_bottom; below--) {
+    for (CallFrame* below = f + 1; below-- > g_frame_bottom;) {
         if (below->kind() == FRAME_TRY_ALL) return nullptr;
         if (below != f && below->body()) {
             f->header |= FRAME_BODY;

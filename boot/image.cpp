@@ -5,7 +5,7 @@
 #include "boot/records.h"
 #include "boot/zelbin/format.h"
 #include "core/context.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/exits.h"
 #include "core/memory.h"

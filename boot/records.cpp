@@ -4,7 +4,7 @@
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "lexer/lexer.h"

@@ -5,7 +5,7 @@
 #include "core/collector.h"
 #include "core/dispatch.h"
 #include "core/context.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/frames.h"
 #include "core/platform.h"
 #include "core/routine.h"
@@ -42,7 +42,7 @@ bool settable_word(int type) {
 
 MachineValue set_quiet(const MachineValue* a) {
     Cell* word = a[0].cell;
-    if (!settable_word(type_of(word))) error::raise_expect_arg(word, 0);
+    if (!settable_word(type_of(word))) raise::expect_arg(word, 0);
     Cell w = *word;
     context::set_in(&w, a[1].cell, w.data1, false);
     return MachineValue{.cell = a[1].cell};
@@ -52,7 +52,7 @@ bool slot_series(int type) { return type == TYPE_BLOCK || type == TYPE_PAREN || 
 
 MachineValue set_slot_quiet(const MachineValue* a) {
     Cell* series = a[0].cell;
-    if (!slot_series(type_of(series))) error::raise_expect_arg(series, 0);
+    if (!slot_series(type_of(series))) raise::expect_arg(series, 0);
     if (!block::tail_q(series)) *block::head(series) = *a[1].cell;
     memory::touch(series);
     return none_value();

@@ -4,7 +4,7 @@
 #include "boot/environment.h"
 #include "boot/image.h"
 #include "boot/runtime.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/exits.h"
 #include "core/frames.h"
 #include "core/platform.h"

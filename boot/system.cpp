@@ -121,8 +121,8 @@ std::string arguments_text(int argc, const char* const* argv) {
 routine::MachineValue stamp_class(const routine::MachineValue* a) {
     Cell* id = a[0].cell;
     Cell* object = a[1].cell;
-    if (type_of(id) != TYPE_INTEGER) error::raise_expect_arg(id, 0);
-    if (type_of(object) != TYPE_OBJECT) error::raise_expect_arg(object, 1);
+    if (type_of(id) != TYPE_INTEGER) raise::expect_arg(id, 0);
+    if (type_of(object) != TYPE_OBJECT) raise::expect_arg(object, 1);
     object::set_class(object, cell::get_int(id));
     return routine::MachineValue{.cell = object};
 }

@@ -4,7 +4,7 @@
 // Relies on: the lexer (the call's text), the evaluator, the stacks.
 #include "console/launch.h"
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/exits.h"
 #include "core/frames.h"

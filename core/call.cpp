@@ -8,7 +8,7 @@
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/eval_loop.h"
 #include "core/eval_shortcut.h"
@@ -304,7 +304,7 @@ uint32_t summarize_cache(Node cache, bool leading) {
 }  // namespace
 
 void expect_arg(const Cell* name, const Cell* value, const Cell* callable, int index) {
-    Cell type = error::datatype_arg(type_of(value));
+    Cell type = raise::datatype_arg(type_of(value));
     Cell word = arg_word(callable, index);
     fire(ERR_script_expect_arg, name, &type, &word);
 }

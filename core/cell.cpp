@@ -2,7 +2,7 @@
 // conversion and the cycle-detection stack.
 #include "core/cell.h"
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/memory.h"
 #include "core/stamp.h"
 #include "scalars/integer.h"

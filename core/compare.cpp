@@ -2,7 +2,7 @@
 #include "core/compare.h"
 
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 
 namespace zel::actions {
 

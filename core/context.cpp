@@ -7,7 +7,7 @@
 
 #include "core/collector.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/root.h"
 #include "core/simple_types.h"
 #include "core/stamp.h"

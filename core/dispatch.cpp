@@ -8,7 +8,7 @@
 
 #include "core/compare.h"
 #include "core/context.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/frames.h"
 #include "core/simple_types.h"
@@ -36,7 +36,7 @@ inline Exit answer(const Cell* value) {
 [[noreturn]] void no_handler(int type) {
     Cell value;
     cell::set(&value, type);
-    error::raise_expect_arg(&value, 0);
+    raise::expect_arg(&value, 0);
 }
 
 // A port's actor field; null when its object is too short to have one.
@@ -217,7 +217,7 @@ constexpr int COPY_KIND_ARG = 5;
 Exit copy_(bool, const int32_t* r) {
     Cell* types = opt(r, 2);
     if (types && type_of(types) != TYPE_DATATYPE && type_of(types) != TYPE_TYPESET) {
-        error::raise_expect_arg(types, COPY_KIND_ARG);
+        raise::expect_arg(types, COPY_KIND_ARG);
     }
     Cell* result = stack::push(&unset::g_unset);
     return answer(handler<ACT_COPY>(a(0))(a(0), result, opt(r, 0), flag(r, 1), types));
@@ -406,7 +406,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owne
                 bool case_, bool tail, bool notify) {
     auto h = datatype::handler<ACT_EVAL_PATH>(type_of(parent));
     if (!h) {
-        Cell datatype = error::datatype_arg(type_of(parent));
+        Cell datatype = raise::datatype_arg(type_of(parent));
         if (path) fire(ERR_script_bad_path_type, path, &datatype, element);
         fire(ERR_script_bad_path_type2, element, &datatype);
     }

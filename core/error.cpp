@@ -23,27 +23,6 @@
 
 namespace zel {
 
-// ---- Names of the run-time's errors -----------------------------------------------------
-
-const char* error_category_name(int category) {
-    static const char* const names[] = {
-#define ZEL_CAT_NAME(name, pos) #name,
-        ZEL_ERROR_CATEGORIES(ZEL_CAT_NAME)
-#undef ZEL_CAT_NAME
-    };
-    return category >= 0 && category < int(sizeof names / sizeof names[0]) ? names[category] : "?";
-}
-
-const char* error_id_name(ErrorId id) {
-    switch (id) {
-#define ZEL_ERR_NAME(cat, cname, word, pos) \
-    case ERR_##cat##_##cname: return word;
-        ZEL_ERROR_LIST(ZEL_ERR_NAME)
-#undef ZEL_ERR_NAME
-    }
-    return "?";
-}
-
 namespace error {
 
 namespace {
@@ -160,24 +139,6 @@ Cell* new_error(Cell* result) {
     return result;
 }
 
-ErrorThrow bare(ErrorId id, const Cell* const given[3]) {
-    ErrorThrow t{};
-    t.code = THROW_ERROR;
-    cell::set(&t.value, TYPE_NONE);
-    t.id = id;
-    t.argc = 0;
-    for (int i = 0; i < 3; i++) {
-        if (given[i]) {
-            t.args[i] = *given[i];
-            t.argc = i + 1;
-        } else {
-            cell::set(t.args + i, TYPE_NONE);
-        }
-    }
-    cell::set(&t.where, TYPE_NONE);
-    cell::set(&t.stack_position, TYPE_NONE);
-    return t;
-}
 
 // The error becomes internal invalid-error about the bad word.
 void make_invalid(Cell* error, const Cell* bad) {
@@ -357,7 +318,27 @@ int form_heading(Cell* error, Cell* buffer, int part) {
 
 // ---- The prototype and the catalogue ---------------------------------------------------------
 
+namespace {
+// What `fire` runs once this module is registered. Before start-up has made
+// the prototype there is no error! to throw: it returns, and the error
+// travels bare.
+void make_and_throw(ErrorId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+    if (type_of(&g_prototype) != TYPE_ERROR) return;
+    Cell made = *error::create(id, arg1, arg2, arg3);
+    if (interpreter::g_tracing) {
+        uint32_t pending = stack::g_throw_code;
+        interpreter::trace(interpreter::TRACE_ERROR, nullptr, -1, stack::top() - 1, nullptr);
+        stack::g_throw_code = pending;
+    }
+    // throw_error pushes the error where the catch finds it.
+    stack::pop(1);
+    stack::throw_error(&made, arg3 ? 3 : arg2 ? 2 : arg1 ? 1 : 0);
+}
+
+}  // namespace
+
 void init() {
+    raise::install({make_and_throw, interpreter::expect_arg_words});
     datatype::TypeRecord r(TYPE_ERROR, TYPE_OBJECT, "error!");
     r.set<ACT_MAKE>(make).set<ACT_FORM>(form).set<ACT_MOLD>(mold).set<ACT_EVAL_PATH>(eval_path);
     r.set<ACT_COMPARE>(compare);
@@ -440,7 +421,7 @@ ErrorId id_of(const Cell* error) {
 
 ErrorThrow in_flight(const Cell* error, int argc) {
     const Cell* none_args[3] = {nullptr, nullptr, nullptr};
-    ErrorThrow t = bare(ERR_internal_invalid_error, none_args);
+    ErrorThrow t = raise::bare(ERR_internal_invalid_error, none_args);
     if (!object::object_type(type_of(error))) return t;
     t.value = *error;
     t.id = id_of(error);
@@ -473,22 +454,6 @@ void capture_stack(Cell* error) {
 
 }  // namespace error
 
-void fire(ErrorId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
-    if (type_of(&error::g_prototype) != TYPE_ERROR) {
-        // Before start-up has made the prototype there is no error! to throw.
-        const Cell* given[3] = {arg1, arg2, arg3};
-        throw error::bare(id, given);
-    }
-    Cell made = *error::create(id, arg1, arg2, arg3);
-    if (interpreter::g_tracing) {
-        uint32_t pending = stack::g_throw_code;
-        interpreter::trace(interpreter::TRACE_ERROR, nullptr, -1, stack::top() - 1, nullptr);
-        stack::g_throw_code = pending;
-    }
-    // throw_error pushes the error where the catch finds it.
-    stack::pop(1);
-    stack::throw_error(&made, arg3 ? 3 : arg2 ? 2 : arg1 ? 1 : 0);
-}
 
 namespace error {
 
@@ -542,7 +507,7 @@ Cell* make(Cell* proto, Cell* spec, int) {
             break;
         }
         default:
-            raise_bad_make_arg(TYPE_ERROR, source);
+            raise::bad_make_arg(TYPE_ERROR, source);
     }
     return copy_cell(error, proto);
 }
@@ -591,29 +556,6 @@ int compare(Cell* value1, Cell* value2, int op) {
 }
 
 // ---- Errors raised by the run-time's own modules ---------------------------------------------
-
-Cell datatype_arg(int type) {
-    Cell t;
-    cell::set(&t, TYPE_DATATYPE, uint32_t(type));
-    return t;
-}
-
-void raise_bad_make_arg(int type, const Cell* spec) {
-    Cell t = datatype_arg(type);
-    fire(ERR_script_bad_make_arg, &t, spec);
-}
-
-void raise_bad_to_arg(int type, const Cell* value) {
-    Cell t = datatype_arg(type);
-    fire(ERR_script_bad_to_arg, &t, value);
-}
-
-void raise_expect_arg(const Cell* value, int position) {
-    Cell function, type, argument;
-    interpreter::expect_arg_words(position, &function, &argument);
-    cell::set(&type, TYPE_DATATYPE, uint32_t(type_of(value)));
-    fire(ERR_script_expect_arg, &function, &type, &argument);
-}
 
 }  // namespace error
 }  // namespace zel

@@ -8,7 +8,7 @@
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval_loop.h"
 #include "core/eval_shortcut.h"
 #include "core/frames.h"
@@ -490,7 +490,7 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
         Cell parent = *cur;
         Cell step;
         if (!datatype::raw_handler(type_of(&parent), ACT_EVAL_PATH)) {
-            Cell type = error::datatype_arg(type_of(&parent));
+            Cell type = raise::datatype_arg(type_of(&parent));
             Cell cut = path_cut_after(&path, k);
             fire(ERR_script_bad_path_type, &cut, &type, &element);
         }

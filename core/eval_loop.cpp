@@ -30,7 +30,7 @@
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval_loop.h"
 #include "core/eval_shortcut.h"
 #include "core/function.h"

@@ -4,6 +4,8 @@
 // error! form and output for the report.
 #include "core/exits.h"
 
+#include "core/error.h"
+
 #include <climits>
 #include <cstdlib>
 #include <string>

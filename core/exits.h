@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/frames.h"
 
 namespace zel::stack {

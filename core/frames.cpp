@@ -4,7 +4,7 @@
 #include "core/frames.h"
 
 #include "core/context.h"
-#include "core/error.h"
+#include "core/raise.h"
 
 namespace zel::stack {
 

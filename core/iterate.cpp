@@ -5,7 +5,7 @@
 
 #include "core/context.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/memory.h"
 #include "core/simple_types.h"
 #include "core/word.h"

@@ -1,6 +1,6 @@
 // logic!: true and false, and the truth tests every conditional uses.
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "scalars/random.h"
@@ -102,7 +102,7 @@ static int compare(Cell* value1, Cell* value2, int op) {
 template <int OP>
 static Cell* bitwise() {
     Cell* args = stack::arguments();
-    if (type_of(&args[1]) != TYPE_LOGIC) error::raise_expect_arg(&args[1], 1);
+    if (type_of(&args[1]) != TYPE_LOGIC) raise::expect_arg(&args[1], 1);
     uint32_t a = args[0].data1, b = args[1].data1;
     set(&args[0], OP == 0 ? (a & b) : OP == 1 ? (a | b) : (a ^ b));
     return &args[0];

@@ -19,7 +19,7 @@
 #endif
 
 #include "core/collector.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/platform.h"
 #include "core/stamp.h"
 

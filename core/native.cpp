@@ -7,7 +7,7 @@
 #include "core/compare.h"
 #include "core/context.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/function.h"
 #include "core/symbol.h"
 #include "core/words.h"
@@ -46,11 +46,11 @@ int callable_number(const Cell* value) {
 
 // native! and action! from [spec-block number].
 static Cell* make_callable(Cell* proto, Cell* arg, int type, int slots) {
-    if (type_of(arg) != TYPE_BLOCK || block_length(arg) != 2) error::raise_bad_make_arg(type, arg);
+    if (type_of(arg) != TYPE_BLOCK || block_length(arg) != 2) raise::bad_make_arg(type, arg);
     Cell spec = *block_item(arg, 0), number = *block_item(arg, 1);
-    if (type_of(&spec) != TYPE_BLOCK || type_of(&number) != TYPE_INTEGER) error::raise_bad_make_arg(type, arg);
+    if (type_of(&spec) != TYPE_BLOCK || type_of(&number) != TYPE_INTEGER) raise::bad_make_arg(type, arg);
     int32_t n = cell::get_int(&number);
-    if (n < 1 || n > slots) error::raise_bad_make_arg(type, arg);
+    if (n < 1 || n > slots) raise::bad_make_arg(type, arg);
     // The result cell holds the spec and the more block while the context is made.
     cell::set(proto, type, uint32_t(n), spec.data2, memory::alloc_cells(2));
     Series* more = memory::series_of(proto->data3);
@@ -83,7 +83,7 @@ int form(Cell*, Cell* buffer, int part) { return cell::mold_literal(buffer, "?na
 static int mold_block(Node node, Cell* buffer, bool only, bool all, bool flat, int part, int indent) {
     Cell block = block_of(node);
     auto handler = datatype::handler<ACT_MOLD>(TYPE_BLOCK);
-    if (!handler) error::raise_expect_arg(&block, 0);
+    if (!handler) raise::expect_arg(&block, 0);
     return handler(&block, buffer, only, all, flat, part, indent);
 }
 

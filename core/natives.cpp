@@ -6,7 +6,7 @@
 
 #include "core/compare.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/simple_types.h"
 #include "series/series.h"

@@ -12,7 +12,7 @@
 //
 // Relies on: the evaluator (hand_back, eval_block, eval_one), the switch lookup
 // (interpreter::select_key), the natives table.
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/natives.h"
 #include "core/simple_types.h"

@@ -9,7 +9,7 @@
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/frames.h"
 #include "core/iterate.h"
@@ -284,7 +284,7 @@ struct Compose {
 Exit compose_(bool, const int32_t* r) {
     Cell value = *arg(0);
     if (type_of(&value) != TYPE_BLOCK) {
-        Cell block_type = error::datatype_arg(TYPE_BLOCK), type = error::datatype_arg(type_of(&value));
+        Cell block_type = raise::datatype_arg(TYPE_BLOCK), type = raise::datatype_arg(type_of(&value));
         fire(ERR_script_expect_val, &block_type, &type);
     }
     Cell* out = refinement_arg(r, 2);

@@ -18,7 +18,7 @@
 // Relies on: the evaluator (eval_block), the exits (catching, pass_on), the
 // iteration steps (iterate.h), contexts (loop words).
 #include "core/context.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/iterate.h"
 #include "core/natives.h"
@@ -199,7 +199,7 @@ Exit forall(bool, const int32_t*) {
     const Cell* body = arg(1);
     const Cell* value = context::get(word);
     if (type_of(value) == TYPE_UNSET) fire(ERR_script_no_value, word);
-    if (!series::series_type(type_of(value))) error::raise_expect_arg(value, 0);
+    if (!series::series_type(type_of(value))) raise::expect_arg(value, 0);
     Walk walk(word, value);
     walk.start();
     Exit pass;

@@ -7,7 +7,7 @@
 
 #include "core/collector.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/memory.h"
 #include "core/natives.h"
 #include "core/platform.h"

@@ -5,7 +5,7 @@
 // Relies on: the lexer (lexer.h), binaries and strings (lengths, heads), the
 // object constructor.
 #include "core/collector.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/memory.h"
 #include "core/natives.h"
 #include "core/object.h"

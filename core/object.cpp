@@ -8,7 +8,7 @@
 
 #include "core/context.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/eval_shortcut.h"
 #include "core/function.h"
@@ -77,7 +77,7 @@ Cell* push_copy(const Cell* value, bool deep) {
     Cell source = *value;
     Cell* result = stack::push(&none::g_none);
     auto copy = datatype::handler<ACT_COPY>(type_of(&source));
-    if (!copy) error::raise_expect_arg(&source, 0);
+    if (!copy) raise::expect_arg(&source, 0);
     return copy_cell(copy(&source, result, nullptr, deep, nullptr), result);
 }
 
@@ -442,7 +442,7 @@ void init_events(Cell* object) {
             if (i < 0) continue;
             Cell value = values_in(ctx)[i];
             if (type_of(&value) != TYPE_FUNCTION && type_of(&value) != TYPE_ROUTINE) {
-                Cell word = get_word(ctx, i), type = error::datatype_arg(type_of(&value));
+                Cell word = get_word(ctx, i), type = raise::datatype_arg(type_of(&value));
                 fire(ERR_script_bad_field_set, &word, &type);
             }
         }

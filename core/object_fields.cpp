@@ -6,7 +6,7 @@
 #include "core/compare.h"
 #include "core/context.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/object.h"
 #include "core/ownership.h"
 #include "core/simple_types.h"
@@ -120,7 +120,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
 
 Cell* select(Cell* object, Cell* key, Cell*, bool, bool, bool, bool, Cell*, Cell*, bool, bool) {
     if (!word::any_word_type_q(type_of(key))) {
-        Cell type = error::datatype_arg(type_of(key));
+        Cell type = raise::datatype_arg(type_of(key));
         fire(ERR_script_invalid_type, &type);
     }
     return const_cast<Cell*>(select_word(object, key));
@@ -128,7 +128,7 @@ Cell* select(Cell* object, Cell* key, Cell*, bool, bool, bool, bool, Cell*, Cell
 
 Cell* put(Cell* object, Cell* key, Cell* value, bool) {
     if (type_of(key) != TYPE_WORD) {
-        Cell type = error::datatype_arg(type_of(key));
+        Cell type = raise::datatype_arg(type_of(key));
         fire(ERR_script_invalid_key_type, &type);
     }
     return eval_path(object, key, value, nullptr, nullptr, nullptr, 0, false, true, false);

@@ -5,7 +5,7 @@
 
 #include "core/collector.h"
 #include "core/context.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/object.h"
 #include "core/word.h"
 #include "core/words.h"

@@ -3,7 +3,7 @@
 
 #include "core/datatype.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/memory.h"
 #include "core/stack.h"
 #include "series/block.h"
@@ -80,7 +80,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
             break;
         }
         default:
-            error::raise_bad_make_arg(type, spec);
+            raise::bad_make_arg(type, spec);
     }
     cell::set_type(proto, type);
     return proto;

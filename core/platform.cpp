@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/error.h"
+#include "core/raise.h"
 
 namespace zel::platform {
 

@@ -9,7 +9,7 @@
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/frames.h"
 #include "core/function.h"
@@ -61,7 +61,7 @@ MachineValue machine_value(Cell* argument, const Cell* types, const Cell* word) 
                                                        : false;
             if (!ok) {
                 Cell name = stack::get_call_word();
-                Cell type = error::datatype_arg(type_of(argument));
+                Cell type = raise::datatype_arg(type_of(argument));
                 Cell arg = *word;
                 cell::set_type(&arg, TYPE_WORD);
                 fire(ERR_script_expect_arg, &name, &type, &arg);

@@ -1,7 +1,7 @@
 // The argument stack.
 #include "core/stack.h"
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/frames.h"
 
 namespace zel::stack {

@@ -8,7 +8,7 @@
 
 #include "core/compare.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/simple_types.h"
 #include "core/symbol.h"
 #include "core/words.h"

@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "core/cell.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "lexer/lexer.h"
 #include "lexer/lexer_tables.h"
 

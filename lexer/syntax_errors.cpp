@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/collector.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "lexer/routines.h"
 #include "lexer/scalar_values.h"
 #include "series/string.h"
@@ -130,7 +130,7 @@ void raise_error(State* lex, const uint8_t* start, const uint8_t* end, int kind)
             fire(ERR_syntax_missing, &line, &delimiter, &near);
         }
         default: {
-            Cell type = error::datatype_arg(kind);
+            Cell type = raise::datatype_arg(kind);
             fire(ERR_syntax_invalid, &line, &type, &near);
         }
     }

@@ -8,7 +8,7 @@
 // that the evaluator installs.
 #include <exception>
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "core/symbol.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/memory.h"
 #include "series/binary.h"
 #include "series/block.h"

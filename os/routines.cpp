@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/platform.h"
 #include "core/routine.h"
 #include "core/stack.h"

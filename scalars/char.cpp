@@ -10,7 +10,7 @@
 
 #include "core/compare.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/stack.h"
 #include "scalars/integer.h"
 #include "series/series.h"
@@ -39,7 +39,7 @@ uint32_t checked_code_point(int32_t n, const Cell* spec) {
 }
 
 uint32_t from_text(Cell* text) {
-    if (string::length_q(text) == 0) error::raise_bad_to_arg(TYPE_CHAR, text);
+    if (string::length_q(text) == 0) raise::bad_to_arg(TYPE_CHAR, text);
     Series* s = string::buffer_of(text);
     return string::get_char(string::head(text), s->unit());
 }
@@ -48,7 +48,7 @@ uint32_t from_text(Cell* text) {
 // of the binary is malformed too.
 uint32_t from_binary(Cell* binary) {
     int available = string::length_q(binary);
-    if (available == 0) error::raise_bad_to_arg(TYPE_CHAR, binary);
+    if (available == 0) raise::bad_to_arg(TYPE_CHAR, binary);
     const uint8_t* p = string::head(binary);
     int count = available;
     int32_t cp = unicode::decode_utf8_char(p, count);
@@ -71,7 +71,7 @@ Cell* make(Cell* proto, Cell* spec, int) {
             break;
         case TYPE_BINARY: cp = from_binary(spec); break;
         default:
-            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(TYPE_CHAR, spec);
+            if (!series::any_string(type_of(spec))) raise::bad_to_arg(TYPE_CHAR, spec);
             cp = from_text(spec);
             break;
     }

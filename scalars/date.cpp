@@ -20,7 +20,7 @@
 
 #include "core/compare.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/stack.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"
@@ -56,7 +56,7 @@ int64_t days_before(int64_t y) {
 // A day number that left the 32-bit range is beyond any date.
 int32_t day_number(int64_t n) {
     if (n < INT32_MIN || n > INT32_MAX) {
-        Cell type = error::datatype_arg(TYPE_DATE);
+        Cell type = raise::datatype_arg(TYPE_DATE);
         fire(ERR_script_type_limit, &type);
     }
     return int32_t(n);
@@ -139,7 +139,7 @@ int32_t normalize_time(int32_t n, double& t, uint32_t zone) {
     // Whole days of the local time, toward zero; a negative rest is one
     // more day back.
     double days = std::trunc(std::trunc(t / SECONDS_PER_HOUR + offset_hours) / 24.0);
-    Cell type = error::datatype_arg(TYPE_DATE);
+    Cell type = raise::datatype_arg(TYPE_DATE);
     int64_t d = integer::from_float(days, ERR_script_type_limit, &type);
     int64_t day = n + d;
     t -= days * SECONDS_PER_DAY;
@@ -247,7 +247,7 @@ Cell* make_at_hms(Cell* cell, int year, int month, int day, int hour, int minute
 int32_t epoch_seconds(const Cell* date) {
     double days = double(to_days(word_of(date))) - EPOCH_DAYS;
     double seconds = days * SECONDS_PER_DAY + std::trunc(time_of(date) + 0.5);
-    Cell type = error::datatype_arg(TYPE_INTEGER);
+    Cell type = raise::datatype_arg(TYPE_INTEGER);
     return integer::from_float(seconds, ERR_script_type_limit, &type);
 }
 
@@ -319,7 +319,7 @@ Fields read_block(Cell* block) {
     for (int i = 0; i < n; i++) {
         Cell item = block::head(block)[i];
         int k = value_class(&item);
-        if (k < 0 || STEPS[state][k].next < 0) error::raise_bad_to_arg(TYPE_DATE, block);
+        if (k < 0 || STEPS[state][k].next < 0) raise::bad_to_arg(TYPE_DATE, block);
         Slot slot = STEPS[state][k].slot;
         if (k == 0) {
             f.ints[slot] = integer::get(&item);
@@ -331,7 +331,7 @@ Fields read_block(Cell* block) {
         state = STEPS[state][k].next;
         ++f.count;
     }
-    if (f.count < 3) error::raise_bad_to_arg(TYPE_DATE, block);
+    if (f.count < 3) raise::bad_to_arg(TYPE_DATE, block);
     return f;
 }
 
@@ -384,7 +384,7 @@ Cell* from_block(Cell* result, Cell* block, bool check) {
     date.data1 = from_days(day_number(int64_t(to_days(word_of(&date))) + day), 0, time);
     set_time(&date, t, false);
     if (check && rolled_over(&date, year, month, day, t, f))
-        error::raise_bad_to_arg(TYPE_DATE, block);
+        raise::bad_to_arg(TYPE_DATE, block);
     date.data1 |= zone_of_fields(f);
     set_time(&date, time_of(&date), true);
     return copy_cell(&date, result);
@@ -405,7 +405,7 @@ Cell* make(Cell* proto, Cell* spec, int) {
         case TYPE_BLOCK:
         case TYPE_PAREN:
         case TYPE_HASH: return from_block(proto, spec, true);
-        default: error::raise_bad_to_arg(TYPE_DATE, spec);
+        default: raise::bad_to_arg(TYPE_DATE, spec);
     }
 }
 
@@ -416,7 +416,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
         case TYPE_PAREN:
         case TYPE_HASH: return from_block(proto, spec, false);
         case TYPE_INTEGER: return from_epoch(proto, integer::get(spec));
-        default: error::raise_bad_to_arg(TYPE_DATE, spec);
+        default: raise::bad_to_arg(TYPE_DATE, spec);
     }
 }
 

@@ -143,7 +143,7 @@ double do_math_op(double x, double y, int op) {
         case OP_REMAINDER: return remainder_of(x, y);
         default: {
             Cell word = action_word(action_of(op));
-            Cell type = error::datatype_arg(TYPE_FLOAT);
+            Cell type = raise::datatype_arg(TYPE_FLOAT);
             fire(ERR_script_cannot_use, &word, &type);
         }
     }
@@ -280,7 +280,7 @@ Cell* round(Cell* value, Cell* scale, bool even, bool down, bool half_down, bool
             case TYPE_FLOAT:
             case TYPE_PERCENT:
             case TYPE_TIME: s = get(scale); break;
-            default: error::raise_expect_arg(scale, 2);
+            default: raise::expect_arg(scale, 2);
         }
         // A percent is rounded in percentage points.
         s = percent ? abs(s) / 100.0 : abs(s);
@@ -304,7 +304,7 @@ Cell* power() {
     Cell* exponent = &args[1];
     int exponent_type = type_of(exponent);
     if (exponent_type != TYPE_INTEGER && exponent_type != TYPE_FLOAT)
-        error::raise_expect_arg(exponent, 1);
+        raise::expect_arg(exponent, 1);
     cell::put_float(&args[0], std::pow(get(&args[0]), number_of(exponent)));
     return &args[0];
 }
@@ -317,7 +317,7 @@ double block_number(const Cell* element) {
     switch (type_of(element)) {
         case TYPE_INTEGER: return integer::get(element);
         case TYPE_FLOAT: return get(element);
-        default: error::raise_bad_to_arg(TYPE_FLOAT, element);
+        default: raise::bad_to_arg(TYPE_FLOAT, element);
     }
 }
 
@@ -326,10 +326,10 @@ double from_block(const Cell* block, int type) {
     Series* s = memory::series_of(block->data2);
     int64_t head = int32_t(block->data1);
     int64_t count = int64_t(s->used() / sizeof(Cell)) - head;
-    if (head < 0 || count != 2) error::raise_bad_to_arg(type, block);
+    if (head < 0 || count != 2) raise::bad_to_arg(type, block);
     Cell mantissa = s->cells()[head], exponent = s->cells()[head + 1];
     double m = block_number(&mantissa);
-    Cell float_type = error::datatype_arg(TYPE_FLOAT);
+    Cell float_type = raise::datatype_arg(TYPE_FLOAT);
     int32_t e =
         integer::from_float(block_number(&exponent), ERR_script_bad_to_arg, &float_type, &exponent);
     return m * std::pow(10.0, e);
@@ -339,7 +339,7 @@ double from_text(Cell* text, int type) {
     int error = lexer::TEXT_OK;
     int unit = unicode::check_unit(string::buffer_of(text));
     double d = lexer::text_to_float(string::head(text), string::length_q(text), unit, error);
-    if (error != lexer::TEXT_OK) error::raise_bad_to_arg(type, text);
+    if (error != lexer::TEXT_OK) raise::bad_to_arg(type, text);
     return d;
 }
 
@@ -351,7 +351,7 @@ double percent_from_text(const Cell* text) {
         case TYPE_INTEGER: return integer::get(&loaded);
         case TYPE_FLOAT:
         case TYPE_PERCENT: return get(&loaded);
-        default: error::raise_bad_to_arg(TYPE_PERCENT, text);
+        default: raise::bad_to_arg(TYPE_PERCENT, text);
     }
 }
 
@@ -373,7 +373,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
         case TYPE_PAREN:
         case TYPE_HASH: d = from_block(spec, type); break;
         default:
-            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(type, spec);
+            if (!series::any_string(type_of(spec))) raise::bad_to_arg(type, spec);
             d = type == TYPE_PERCENT ? percent_from_text(spec) : from_text(spec, type);
             break;
     }
@@ -421,7 +421,7 @@ Cell* negate(Cell* value) {
 }
 
 int32_t parity_bits(const Cell* value) {
-    Cell type = error::datatype_arg(TYPE_INTEGER);
+    Cell type = raise::datatype_arg(TYPE_INTEGER);
     return integer::from_float(get(value), ERR_script_type_limit, &type);
 }
 

@@ -13,7 +13,7 @@
 #include <limits>
 
 #include "core/cell.h"
-#include "core/error.h"
+#include "core/raise.h"
 
 namespace zel::float_ {
 

@@ -201,12 +201,12 @@ int32_t from_text(Cell* text) {
     int unit = unicode::check_unit(string::buffer_of(text));
     int length = string::length_q(text);
     int32_t v = lexer::text_to_integer(string::head(text), length, unit, error);
-    if (error != lexer::TEXT_OK) error::raise_bad_to_arg(TYPE_INTEGER, text);
+    if (error != lexer::TEXT_OK) raise::bad_to_arg(TYPE_INTEGER, text);
     return v;
 }
 
 int32_t from_float_checked(double d) {
-    Cell type = error::datatype_arg(TYPE_INTEGER);
+    Cell type = raise::datatype_arg(TYPE_INTEGER);
     return from_float(d, ERR_script_type_limit, &type);
 }
 
@@ -231,7 +231,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
         }
         case TYPE_DATE: v = date::epoch_seconds(spec); break;
         default:
-            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(TYPE_INTEGER, spec);
+            if (!series::any_string(type_of(spec))) raise::bad_to_arg(TYPE_INTEGER, spec);
             v = from_text(spec);
             break;
     }
@@ -312,7 +312,7 @@ Cell* power() {
     Cell* exponent = &args[1];
     int exponent_type = type_of(exponent);
     if (exponent_type != TYPE_INTEGER && exponent_type != TYPE_FLOAT)
-        error::raise_expect_arg(exponent, 1);
+        raise::expect_arg(exponent, 1);
     int32_t result;
     if (exponent_type == TYPE_INTEGER && get(exponent) >= 0 &&
         exact_power(get(&args[0]), get(exponent), result))

@@ -15,7 +15,7 @@
 #include <cstdint>
 
 #include "core/cell.h"
-#include "core/error.h"
+#include "core/raise.h"
 
 namespace zel::integer {
 

@@ -15,7 +15,7 @@
 
 #include "core/compare.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/symbol.h"
 #include "scalars/dtoa.h"
 #include "scalars/float.h"
@@ -178,7 +178,7 @@ namespace {
 [[noreturn]] void raise_bad_float(double d) {
     Cell value;
     float_::make_at(&value, d);
-    error::raise_bad_make_arg(TYPE_MONEY, &value);
+    raise::bad_make_arg(TYPE_MONEY, &value);
 }
 
 }  // namespace
@@ -213,7 +213,7 @@ int32_t to_integer(const Cell* money) {
     for (int k = 1; k <= INTEGRAL_DIGITS; k++) value = value * 10 + get_digit(money, k);
     bool negative = sign(money) < 0;
     if (value > (negative ? 2147483648LL : 2147483647LL)) {
-        Cell type = error::datatype_arg(TYPE_INTEGER);
+        Cell type = raise::datatype_arg(TYPE_INTEGER);
         fire(ERR_script_type_limit, &type);
     }
     return int32_t(negative ? -value : value);
@@ -230,7 +230,7 @@ double to_float(const Cell* money) {
     }
     int unconsumed = 0;
     double d = string::to_float(text, n, unconsumed);
-    if (unconsumed != 0) error::raise_bad_make_arg(TYPE_FLOAT, money);
+    if (unconsumed != 0) raise::bad_make_arg(TYPE_FLOAT, money);
     return sign(money) < 0 ? -d : d;
 }
 
@@ -355,7 +355,7 @@ namespace {
 
 int known_currency(const Cell* word) {
     int index = currency_index_of_word(word);
-    if (index < 0) error::raise_bad_make_arg(TYPE_MONEY, word);
+    if (index < 0) raise::bad_make_arg(TYPE_MONEY, word);
     return index;
 }
 
@@ -364,13 +364,13 @@ int known_currency(const Cell* word) {
 // an integer! 0..99999.
 Cell* from_block(Cell* result, Cell* block) {
     int n = block::length_q(block);
-    if (n < 1 || n > 3) error::raise_bad_make_arg(TYPE_MONEY, block);
+    if (n < 1 || n > 3) raise::bad_make_arg(TYPE_MONEY, block);
     auto item = [block](int i) { return block::head(block)[i]; };
     int i = 0, currency = 0;
     Cell first = item(0);
     if (type_of(&first) == TYPE_WORD) {
         currency = known_currency(&first);
-        if (n == 1) error::raise_bad_make_arg(TYPE_MONEY, &first);
+        if (n == 1) raise::bad_make_arg(TYPE_MONEY, &first);
         i = 1;
     }
     Cell amount = item(i++);
@@ -378,18 +378,18 @@ Cell* from_block(Cell* result, Cell* block) {
     switch (type_of(&amount)) {
         case TYPE_INTEGER: from_integer(&m, integer::get(&amount)); break;
         case TYPE_FLOAT: from_float(&m, cell::get_float(&amount), true); break;
-        default: error::raise_bad_make_arg(TYPE_MONEY, &amount);
+        default: raise::bad_make_arg(TYPE_MONEY, &amount);
     }
     if (i < n) {
         Cell places = item(i++);
         bool integral = type_of(&amount) == TYPE_INTEGER && type_of(&places) == TYPE_INTEGER;
         int32_t v = integral ? integer::get(&places) : -1;
-        if (v < 0 || v > 99999) error::raise_bad_make_arg(TYPE_MONEY, &places);
+        if (v < 0 || v > 99999) raise::bad_make_arg(TYPE_MONEY, &places);
         for (int k = DIGITS; k > INTEGRAL_DIGITS; k--, v /= 10) set_digit(&m, k, v % 10);
     }
     if (i < n) {
         Cell extra = item(i);
-        error::raise_bad_make_arg(TYPE_MONEY, &extra);
+        raise::bad_make_arg(TYPE_MONEY, &extra);
     }
     set_currency(&m, currency);
     return copy_cell(&m, result);
@@ -400,7 +400,7 @@ Cell* from_string(Cell* result, Cell* text) {
     int unit = unicode::check_unit(string::buffer_of(text));
     Cell m;
     lexer::text_to_money(string::head(text), string::length_q(text), unit, error, &m);
-    if (error != lexer::TEXT_OK) error::raise_bad_to_arg(TYPE_MONEY, text);
+    if (error != lexer::TEXT_OK) raise::bad_to_arg(TYPE_MONEY, text);
     return copy_cell(&m, result);
 }
 
@@ -412,7 +412,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
         case TYPE_INTEGER: return from_integer(proto, integer::get(spec));
         case TYPE_FLOAT: return from_float(proto, cell::get_float(spec), true);
         default:
-            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(TYPE_MONEY, spec);
+            if (!series::any_string(type_of(spec))) raise::bad_to_arg(TYPE_MONEY, spec);
             return from_string(proto, spec);
     }
 }

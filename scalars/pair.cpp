@@ -9,7 +9,7 @@
 
 #include "core/compare.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/stack.h"
 #include "core/symbol.h"
@@ -70,7 +70,7 @@ Cell* make(Cell* proto, Cell* spec, int) {
             int32_t x = from_coordinate(point::get(&point, 0), &point);
             return make_at(proto, x, from_coordinate(point::get(&point, 1), &point));
         }
-        default: error::raise_bad_to_arg(TYPE_PAIR, spec);
+        default: raise::bad_to_arg(TYPE_PAIR, spec);
     }
 }
 
@@ -130,7 +130,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owne
     static Cell component;
     if (!value) return integer::make_at(&component, which == 1 ? x_of(parent) : y_of(parent));
     if (type_of(value) != TYPE_INTEGER) {
-        Cell type = error::datatype_arg(type_of(value));
+        Cell type = raise::datatype_arg(type_of(value));
         fire(ERR_script_invalid_type, &type);
     }
     (which == 1 ? parent->data2 : parent->data3) = uint32_t(cell::get_int(value));

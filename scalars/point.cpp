@@ -16,7 +16,7 @@
 
 #include "core/compare.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/stack.h"
 #include "scalars/float.h"
 #include "scalars/float_text.h"
@@ -82,7 +82,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
             return make_at(proto, type, coords);
         }
         case TYPE_STRING: return scalar_math::load_typed(spec, type, proto);
-        default: error::raise_bad_to_arg(type, spec);
+        default: raise::bad_to_arg(type, spec);
     }
 }
 

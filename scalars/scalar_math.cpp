@@ -28,13 +28,13 @@ Cell action_word(int) {
 }
 
 void raise_about_type(ErrorId id, int type) {
-    Cell t = error::datatype_arg(type);
+    Cell t = raise::datatype_arg(type);
     fire(id, &t);
 }
 
 void raise_not_related(int action, int type) {
     Cell word = action_word(action);
-    Cell t = error::datatype_arg(type);
+    Cell t = raise::datatype_arg(type);
     fire(ERR_script_not_related, &word, &t);
 }
 
@@ -49,7 +49,7 @@ uint64_t binary_head_bits(Cell* binary, int count) {
 Cell* load_typed(Cell* text, int type, Cell* result) {
     Cell loaded;
     lexer::load_value(text, &loaded);
-    if (type_of(&loaded) != type) error::raise_bad_to_arg(type, text);
+    if (type_of(&loaded) != type) raise::bad_to_arg(type, text);
     return copy_cell(&loaded, result);
 }
 

@@ -12,7 +12,7 @@
 
 #include "core/cell.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 
 namespace zel::scalar_math {
 

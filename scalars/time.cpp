@@ -12,7 +12,7 @@
 #include <string>
 
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/stack.h"
 #include "scalars/dtoa.h"
 #include "scalars/float.h"
@@ -101,7 +101,7 @@ namespace {
 // the whole.
 double from_block(Cell* block) {
     int n = block::length_q(block);
-    if (n > 3) error::raise_bad_to_arg(TYPE_TIME, block);
+    if (n > 3) raise::bad_to_arg(TYPE_TIME, block);
     constexpr double WEIGHTS[] = {3600.0, 60.0, 1.0};
     double total = 0.0;
     bool negative = false;
@@ -113,9 +113,9 @@ double from_block(Cell* block) {
         else if (type_of(&item) == TYPE_FLOAT && i == 2)
             v = cell::get_float(&item);
         else
-            error::raise_bad_to_arg(TYPE_TIME, block);
+            raise::bad_to_arg(TYPE_TIME, block);
         if (v < 0.0) {
-            if (i > 0) error::raise_bad_to_arg(TYPE_TIME, block);
+            if (i > 0) raise::bad_to_arg(TYPE_TIME, block);
             negative = true;
             v = -v;
         }
@@ -138,7 +138,7 @@ Cell* make(Cell* proto, Cell* spec, int) {
         case TYPE_PAREN:
         case TYPE_HASH: seconds = from_block(spec); break;
         default:
-            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(TYPE_TIME, spec);
+            if (!series::any_string(type_of(spec))) raise::bad_to_arg(TYPE_TIME, spec);
             return scalar_math::load_typed(spec, TYPE_TIME, proto);
     }
     return make_at(proto, seconds);

@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/symbol.h"
 #include "scalars/integer.h"
@@ -57,9 +57,9 @@ namespace {
 // At most 12 integers, characters or floats (truncated), each 0..255.
 Cell* from_block(Cell* result, Cell* block) {
     int n = block::length_q(block);
-    if (n > MAX_LENGTH) error::raise_bad_to_arg(TYPE_TUPLE, block);
+    if (n > MAX_LENGTH) raise::bad_to_arg(TYPE_TUPLE, block);
     uint8_t bytes[MAX_LENGTH] = {};
-    Cell tuple_type = error::datatype_arg(TYPE_TUPLE);
+    Cell tuple_type = raise::datatype_arg(TYPE_TUPLE);
     for (int i = 0; i < n; i++) {
         Cell item = block::head(block)[i];
         int32_t v = 0;
@@ -70,9 +70,9 @@ Cell* from_block(Cell* result, Cell* block) {
                 v = integer::from_float(cell::get_float(&item), ERR_script_bad_to_arg, &tuple_type,
                                         block);
                 break;
-            default: error::raise_bad_to_arg(TYPE_TUPLE, block);
+            default: raise::bad_to_arg(TYPE_TUPLE, block);
         }
-        if (v < 0 || v > 255) error::raise_bad_to_arg(TYPE_TUPLE, block);
+        if (v < 0 || v > 255) raise::bad_to_arg(TYPE_TUPLE, block);
         bytes[i] = uint8_t(v);
     }
     return make_at(result, bytes, std::max(n, MIN_LENGTH));
@@ -110,7 +110,7 @@ Cell* to(Cell* proto, Cell* spec, int) {
         case TYPE_ISSUE: return from_issue(proto, spec);
         case TYPE_BINARY: return from_binary(spec, proto);
         default:
-            if (!series::any_string(type_of(spec))) error::raise_bad_to_arg(TYPE_TUPLE, spec);
+            if (!series::any_string(type_of(spec))) raise::bad_to_arg(TYPE_TUPLE, spec);
             return scalar_math::load_typed(spec, TYPE_TUPLE, proto);
     }
 }
@@ -152,7 +152,7 @@ void poke(Cell* tuple, int32_t index, const Cell* value) {
 Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owner, Cell* prev, int index, bool,
                 bool, bool) {
     if (type_of(element) != TYPE_INTEGER) {
-        Cell type = error::datatype_arg(type_of(element));
+        Cell type = raise::datatype_arg(type_of(element));
         fire(ERR_script_invalid_type, &type);
     }
     int32_t at = cell::get_int(element);
@@ -162,7 +162,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owne
         return integer::make_at(&byte, bytes_of(parent)[at - 1]);
     }
     if (type_of(value) != TYPE_INTEGER && type_of(value) != TYPE_NONE) {
-        Cell type = error::datatype_arg(type_of(value));
+        Cell type = raise::datatype_arg(type_of(value));
         fire(ERR_script_invalid_type, &type);
     }
     poke(parent, at, value);

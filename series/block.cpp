@@ -13,7 +13,7 @@
 #include "core/collector.h"
 #include "core/compare.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/object.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -62,7 +62,7 @@ void push_for_copy(Node node) {
 template <int A>
 action::HandlerOf<A> handler_for(const Cell* value) {
     auto handler = datatype::handler<A>(type_of(value));
-    if (!handler) error::raise_expect_arg(value, 0);
+    if (!handler) raise::expect_arg(value, 0);
     return handler;
 }
 
@@ -532,7 +532,7 @@ Cell* make(Cell* proto, Cell* spec, int type) {
         return proto;
     }
     if (converted_by_module(spec_type)) return module_block(proto, spec, type);
-    error::raise_bad_make_arg(type, spec);
+    raise::bad_make_arg(type, spec);
 }
 
 Cell* to(Cell* proto, Cell* spec, int type) {

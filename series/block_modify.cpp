@@ -13,7 +13,7 @@
 #include <cstring>
 #include <optional>
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/ownership.h"
 #include "core/stamp.h"
 #include "series/block.h"

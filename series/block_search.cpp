@@ -14,7 +14,7 @@
 #include <algorithm>
 
 #include "core/compare.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/ownership.h"
 #include "core/stamp.h"
 #include "core/typeset.h"

@@ -18,7 +18,7 @@
 #include <algorithm>
 
 #include "core/compare.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/stack.h"
 #include "core/typeset.h"
 #include "series/block.h"

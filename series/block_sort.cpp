@@ -17,7 +17,7 @@
 #include <cstring>
 
 #include "core/compare.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/exits.h"
 #include "core/ownership.h"

@@ -9,7 +9,7 @@
 #include "core/collector.h"
 #include "core/datatype.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "os/file.h"
 #include "series/string.h"
 #include "series/unicode.h"

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/stack.h"
 #include "scalars/random.h"
 #include "series/hash_table.h"

@@ -16,7 +16,7 @@
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/iterate.h"
 #include "core/memory.h"
 #include "core/simple_types.h"
@@ -97,7 +97,7 @@ int32_t find_live(const Cell* map, const Cell* key, int code) { return find_key(
 bool text_key(int type) { return series::any_string(type) || type == TYPE_BINARY; }
 
 [[noreturn]] void bad_key(const Cell* about, const Cell* key) {
-    Cell type = error::datatype_arg(type_of(key));
+    Cell type = raise::datatype_arg(type_of(key));
     fire(ERR_script_invalid_path, about, &type);
 }
 
@@ -190,7 +190,7 @@ Cell* made(Cell* proto, Cell* spec, bool numbers) {
             break;
         default: break;
     }
-    error::raise_bad_to_arg(TYPE_MAP, spec);
+    raise::bad_to_arg(TYPE_MAP, spec);
 }
 
 // ---- Text --------------------------------------------------------------------------------------

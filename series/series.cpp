@@ -12,7 +12,7 @@
 #include "core/actions.h"
 #include "core/collector.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/ownership.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -353,7 +353,7 @@ Cell* remove(Cell* series, Cell* part, Cell* key) {
     if (count < 1) return series;
     if (key) {
         auto find = datatype::handler<ACT_FIND>(type_of(series));
-        if (!find) error::raise_expect_arg(series, 0);
+        if (!find) raise::expect_arg(series, 0);
         Cell probe = *series;
         Cell* found = find(&probe, key, nullptr, false, true, false, false, nullptr, nullptr, false,
                            false, false, false);
@@ -503,7 +503,7 @@ int64_t move_within(const Cell* series, Node table, int64_t from, int64_t to, in
 }  // namespace
 
 Cell* move(Cell* origin, Cell* target, Cell* part) {
-    if (!series_type(type_of(target))) error::raise_expect_arg(target, 1);
+    if (!series_type(type_of(target))) raise::expect_arg(target, 1);
     View o = view_of(origin);
     if (o.head < 0 || o.head >= o.total) return target;
     int64_t from = o.head;

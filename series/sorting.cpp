@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/memory.h"
 
 namespace zel::sorting {

@@ -13,7 +13,7 @@
 
 #include "core/collector.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -63,7 +63,7 @@ Series* reserve_tail(Series* s, int64_t bytes) {
 // without one is refused as the action dispatcher refuses it.
 int mold_value(Cell* value, Cell* buffer, int part) {
     auto handler = datatype::handler<ACT_MOLD>(type_of(value));
-    if (!handler) error::raise_expect_arg(value, 0);
+    if (!handler) raise::expect_arg(value, 0);
     return handler(value, buffer, false, false, false, part, 0);
 }
 
@@ -492,7 +492,7 @@ void append_escaped_char(Cell* buffer, uint32_t cp, bool all) {
 // A type without a form handler is refused as the action dispatcher refuses it.
 int form_value(Cell* value, Cell* buffer, int part) {
     auto handler = datatype::handler<ACT_FORM>(type_of(value));
-    if (!handler) error::raise_expect_arg(value, 0);
+    if (!handler) raise::expect_arg(value, 0);
     return handler(value, buffer, part);
 }
 
@@ -560,7 +560,7 @@ namespace {
 
 Cell* to(Cell* proto, Cell* spec, int type) {
     switch (type_of(spec)) {
-        case TYPE_NONE: error::raise_bad_to_arg(TYPE_STRING, spec);
+        case TYPE_NONE: raise::bad_to_arg(TYPE_STRING, spec);
         case TYPE_BLOCK:
         case TYPE_PAREN:
         case TYPE_HASH: {
@@ -607,12 +607,12 @@ Cell* make(Cell* proto, Cell* spec, int type) {
         return proto;
     }
     if (type == TYPE_BINARY) {
-        if (spec_type == TYPE_MONEY) error::raise_bad_make_arg(type, spec);
+        if (spec_type == TYPE_MONEY) raise::bad_make_arg(type, spec);
         auto binary_to = datatype::handler<ACT_TO>(TYPE_BINARY);
         if (!binary_to) {
             Cell target;
             cell::set(&target, TYPE_BINARY);
-            error::raise_expect_arg(&target, 0);
+            raise::expect_arg(&target, 0);
         }
         return binary_to(proto, spec, type);
     }

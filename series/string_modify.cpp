@@ -22,7 +22,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/ownership.h"
 #include "scalars/char.h"
 #include "series/series.h"

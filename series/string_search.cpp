@@ -23,7 +23,7 @@
 #include <emmintrin.h>
 
 #include "core/compare.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "scalars/char.h"

@@ -19,7 +19,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/exits.h"
 #include "core/ownership.h"

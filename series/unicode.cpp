@@ -6,7 +6,7 @@
 #include <array>
 
 #include "core/collector.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/platform.h"
 #include "series/string.h"
 

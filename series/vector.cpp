@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/memory.h"
 #include "core/platform.h"
 #include "core/stack.h"
@@ -140,7 +140,7 @@ void set_value(uint8_t* p, const Cell* value, int unit) {
             break;
         }
         default: {
-            Cell type = error::datatype_arg(type_of(value));
+            Cell type = raise::datatype_arg(type_of(value));
             fire(ERR_script_invalid_type, &type);
         }
     }
@@ -315,13 +315,13 @@ int64_t checked_count(int32_t n, const Cell* spec) {
 // [percent! ...] without the width.
 Spec typed_spec(const Cell* spec, const Cell* items, int n) {
     Spec sp;
-    if (n < 2) error::raise_bad_make_arg(TYPE_VECTOR, spec);
+    if (n < 2) raise::bad_make_arg(TYPE_VECTOR, spec);
     sp.type = type_named(&items[0]);
-    if (!sp.type) error::raise_bad_make_arg(TYPE_VECTOR, spec);
+    if (!sp.type) raise::bad_make_arg(TYPE_VECTOR, spec);
     int at = 1;
     if (type_of(&items[1]) == TYPE_INTEGER) {
         sp.unit = unit_for_bits(sp.type, cell::get_int(&items[1]));
-        if (!sp.unit) error::raise_bad_make_arg(TYPE_VECTOR, spec);
+        if (!sp.unit) raise::bad_make_arg(TYPE_VECTOR, spec);
         at = 2;
     } else if (sp.type == TYPE_PERCENT) {
         sp.unit = 8;
@@ -353,7 +353,7 @@ Spec spec_of(const Cell* spec) {
     if (type_of(&items[0]) == TYPE_WORD) return typed_spec(spec, items, n);
     sp.type = type_of(&items[0]);
     if (!element_type_q(sp.type)) {
-        Cell type = error::datatype_arg(sp.type);
+        Cell type = raise::datatype_arg(sp.type);
         fire(ERR_script_invalid_type, &type);
     }
     sp.unit = default_unit(sp.type);

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/memory.h"
 #include "core/stack.h"
 #include "scalars/char.h"

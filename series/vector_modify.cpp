@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/memory.h"
 #include "core/ownership.h"
 #include "series/block.h"

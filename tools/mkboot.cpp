@@ -23,7 +23,7 @@
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/word.h"
 
 namespace {

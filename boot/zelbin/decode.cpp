@@ -384,7 +384,7 @@ void Reader::payload(Cell* target, const Lead& lead) {
     const uint8_t* at = p_;
     int type = lead.type;
     if (refused_kind(type)) {
-        Cell datatype = error::datatype_arg(type);
+        Cell datatype = raise::datatype_arg(type);
         fire(ERR_access_no_codec, &datatype);
     }
     if (lead.with_value && type == TYPE_ISSUE) bad(at);

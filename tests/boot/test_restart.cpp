@@ -3,6 +3,7 @@
 // named through the new catalogue and carry its messages.
 #include <gtest/gtest.h>
 
+#include "core/error.h"
 #include "tests/support/boot_env.h"
 #include "tests/support/eval_env.h"
 #include "core/system_object.h"

@@ -1,6 +1,7 @@
 // try, catch and throw where C++ looks at them: the error pending after a
 // try, the stacks after a caught throw or error, a frame stack that fills
 // up inside try. Their cases of Zel code are in tests/cases/exceptions.cases.
+#include "core/error.h"
 #include "core/natives.h"
 #include "core/platform.h"
 #include "tests/support/eval_tables.h"

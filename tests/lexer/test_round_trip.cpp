@@ -14,7 +14,7 @@
 #include "core/collector.h"
 #include "core/compare.h"
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "lexer/lexer.h"
 #include "tests/support/loaded.h"
 #include "tests/support/runtime_env.h"

@@ -22,7 +22,7 @@
 #include "core/context.h"
 #include "core/datatype.h"
 #include "core/dispatch.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/eval.h"
 #include "core/frames.h"
 #include "core/function.h"

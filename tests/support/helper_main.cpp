@@ -11,7 +11,7 @@
 #include "boot/boot_image.h"
 #include "boot/runtime.h"
 #include "boot/start.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/frames.h"
 #include "core/memory.h"
 #include "core/platform.h"
@@ -96,12 +96,12 @@ int run(void* arg) {
     runtime::init();
     if (!std::strcmp(mode, "divide-by-zero")) return divide_by_zero();
     if (!std::strcmp(mode, "segv")) {
-        raise(SIGSEGV);
+        ::raise(SIGSEGV);
         return 3;
     }
     if (!std::strcmp(mode, "interrupt")) {
         platform::write_raw("before\n", 7);
-        raise(SIGINT);
+        ::raise(SIGINT);
         return 3;
     }
     if (!std::strcmp(mode, "print")) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/datatype.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "core/memory.h"
 #include "core/stack.h"
 #include "scalars/pair.h"

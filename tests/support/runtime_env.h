@@ -8,7 +8,7 @@
 #include <string>
 
 #include "boot/runtime.h"
-#include "core/error.h"
+#include "core/raise.h"
 #include "tests/support/file_env.h"
 
 namespace zel::test {

@@ -35,6 +35,7 @@
 #include "core/words.h"
 #include "lexer/lexer.h"
 #include "scalars/char.h"
+#include "scalars/datatype_value.h"
 #include "scalars/date.h"
 #include "scalars/float.h"
 #include "scalars/handle.h"
@@ -65,7 +66,7 @@ bool g_ready = false;
 // Datatype inits in registration order: a parent always before its children.
 // event! is not among them: the boot environment registers it.
 void (*const g_type_inits[])() = {
-    datatype::init,
+    datatype_value::init,
     unset::init,
     none::init,
     logic::init,
@@ -138,7 +139,8 @@ void init() {
     words::init();
     words::init_refinements();
     words::init_ooo();
-    stack::set_frame_names(words::symbol(words::Word::body), words::symbol(words::Word::anon));
+    stack::set_frame_names(words::symbol(words::Word::body), words::symbol(words::Word::anon),
+                           words::symbol(words::Sym::self));
     stack::set_global_context(context::g_global);
     natives::init();
     boot::routines::register_all();

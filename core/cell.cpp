@@ -5,7 +5,6 @@
 #include "core/raise.h"
 #include "core/memory.h"
 #include "core/stamp.h"
-#include "scalars/integer.h"
 
 namespace zel {
 
@@ -25,7 +24,9 @@ Cell* alloc_tail(const Cell* block) { return alloc_tail_in_buffer(block->data2);
 
 int32_t number_to_int(const Cell* c) {
     if (type_of(c) != TYPE_FLOAT) return cell::get_int(c);
-    return integer::from_float(cell::get_float(c), ERR_script_out_of_range, c);
+    double d = cell::get_float(c);
+    if (!fits_int32(d)) fire(ERR_script_out_of_range, c);
+    return int32_t(d);
 }
 
 // ---- Cycle-detection stack ----------------------------------------------------------

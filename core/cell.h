@@ -119,6 +119,10 @@ inline void put_float(Cell* c, double d) { std::memcpy(&c->data2, &d, sizeof d);
 
 inline int32_t get_int(const Cell* c) { return int32_t(c->data2); }
 
+// Whether the double, truncated toward zero, fits the 32-bit payload of an
+// integer!: false for NaN and the infinities too.
+inline bool fits_int32(double d) { return d >= -2147483648.0 && d <= 2147483647.0; }
+
 }  // namespace cell
 
 // Copies the four words unless source and destination are the same cell.

@@ -14,12 +14,10 @@
 #include <deque>
 #include <vector>
 
-#include "core/context.h"
 #include "core/ext_res.h"
 #include "core/frames.h"
 #include "core/platform.h"
 #include "core/stack.h"
-#include "core/words.h"
 
 namespace zel::collector {
 
@@ -229,9 +227,7 @@ void mark_guards() {
     }
 }
 
-void mark_global_context() { mark_context(context::g_global); }
-
-void mark_call_frames() { stack::mark_frames({words::symbol(words::Sym::self), mark_block, mark_context}); }
+void mark_call_frames() { stack::mark_frames({mark_block, mark_context}); }
 
 // The foundation's roots, then what the modules above registered, each
 // followed by its marking: a stress build names the group, or the
@@ -240,7 +236,6 @@ const struct {
     const char* name;
     void (*mark)();
 } ROOTS[] = {
-    {"the global context", mark_global_context},
     {"the argument stack", mark_argument_stack},
     {"the call frames", mark_call_frames},
     {"a gc::root guard", mark_guards},

@@ -5,9 +5,9 @@
 // lose their in-use bit and their nodes go back to their frames, dead
 // external resources are released, and what registered a sweep drops its
 // references to dead series (the ownership table its entries). The collector
-// marks the foundation's roots itself (the global context, the argument
-// stack, the call frames, C++ locals under a gc::root guard); every module
-// above registers its own from its init (mark callbacks: the root block, the
+// marks the foundation's roots itself (the argument stack, the call frames,
+// C++ locals under a gc::root guard); every module above registers its own
+// from its init (mark callbacks: the root block, the global context, the
 // symbol table, the ownership table, the evaluator's cells, the lexer's
 // active scans, ...). The collector knows no module above the foundation.
 //
@@ -39,8 +39,8 @@
 // pointer then fails the test that has it.
 //
 // Relies on: memory (frames, nodes, buffers), the stacks and call frames,
-// the global context, the external-resource registry; hash tables through
-// the marker their module registers.
+// the external-resource registry; hash tables through the marker their
+// module registers.
 #pragma once
 
 #include <cstdint>

@@ -7,6 +7,7 @@
 
 #include "core/collector.h"
 #include "core/datatype.h"
+#include "core/frames.h"
 #include "core/raise.h"
 #include "core/root.h"
 #include "core/simple_types.h"
@@ -165,6 +166,17 @@ void mark_cache() {
     }
 }
 
+void mark_global() { collector::mark_context(g_global); }
+
+// The call frames' function test (frames.h): the word's value in its own
+// context is a function!.
+bool holds_function(Node ctx, uint32_t symbol) {
+    int32_t found = find_word(ctx, symbol, true);
+    const Cell* values = values_of(cell_of(ctx));
+    if (found < 0 || !values) return false;
+    return type_of(values + word_at(ctx, found)->data3) == TYPE_FUNCTION;
+}
+
 int32_t count_of(Node table) {
     return int32_t(memory::series_of(hash_table::record(table)->keys)->used() / sizeof(Cell));
 }
@@ -197,6 +209,9 @@ void init_global() {
     g_empty_table = 0;
     collector::remove_mark_callback(mark_cache);
     collector::add_mark_callback(mark_cache, "the context cache");
+    collector::remove_mark_callback(mark_global);
+    collector::add_mark_callback(mark_global, "the global context");
+    stack::set_function_test(holds_function);
     g_global = create(GLOBAL_SLOTS, false, false, nullptr, KIND_GLOBAL);
 }
 

@@ -1,4 +1,5 @@
-// Datatype registry and the datatype! type itself.
+// Datatype registry and the constructors of datatype! values (their
+// handlers and registration: scalars/datatype_value.cpp).
 #include "core/datatype.h"
 
 #include <cstdlib>
@@ -8,7 +9,6 @@
 #include "core/memory.h"
 #include "core/platform.h"
 #include "core/stack.h"
-#include "series/string.h"
 
 namespace zel::datatype {
 
@@ -105,35 +105,6 @@ Cell* push(int type) {
     Cell* c = stack::push_new();
     cell::set(c, TYPE_DATATYPE, uint32_t(type));
     return c;
-}
-
-// The name without its "!".
-static int form(Cell* value, Cell* buffer, int part) {
-    int type = int(value->data1);
-    const char* name = type_name(type);
-    int length = int(std::strlen(name));
-    if (name[length - 1] == '!') length--;
-    string::append_c_string_part(buffer, name, length);
-    return part - length;
-}
-
-static int mold(Cell* value, Cell* buffer, bool, bool all, bool, int part, int) {
-    return cell::mold_literal(buffer, type_name(int(value->data1)), all, part);
-}
-
-static int compare(Cell* value1, Cell* value2, int op) {
-    switch (op) {
-        case 0: case 1: case 2: case 9: case 12:
-            return type_of(value2) == TYPE_DATATYPE && value2->data1 == value1->data1 ? 0 : 1;
-        default:
-            return -2;
-    }
-}
-
-void init() {
-    TypeRecord r(TYPE_DATATYPE, 0, "datatype!");
-    r.set<ACT_FORM>(form).set<ACT_MOLD>(mold).set<ACT_COMPARE>(compare);
-    register_type(r);
 }
 
 }  // namespace zel::datatype

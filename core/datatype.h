@@ -88,9 +88,9 @@ void reset();
 // Names each registered type with its word, once symbols exist.
 void init_name_symbols(uint32_t (*make_symbol)(const char* name, int length));
 
-// datatype! values: {header 1, payload 1 = the type id}.
+// datatype! values: {header 1, payload 1 = the type id}. Their handlers and
+// registration: scalars/datatype_value.h.
 Cell* make_in(Cell* block, int type);
 Cell* push(int type);
-void init();
 
 }  // namespace zel::datatype

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "core/memory.h"
 #include "core/platform.h"
@@ -115,6 +116,13 @@ void runtime_error(int number, uintptr_t address) {
         print({"\n*** at: ", PrintArg::hex(uint32_t(address)), "h\n"});
     }
     quit(number);
+}
+
+void missing_hook(const char* user, const char* what) {
+    std::string text = std::string("*** Internal Error: ") + user + " needs " + what +
+                       ", which is not registered\n";
+    write_stderr(text.data(), text.size());
+    quit(98);
 }
 
 void quit(int status) {

@@ -1,9 +1,10 @@
 // Call frames: pushing, popping, unwinding to a kind, and the call-stack
-// queries of error reports. Relies on the argument stack (stack.h) and on
-// `fire` for the overflow error.
+// queries of error reports. Relies on the argument stack (stack.h), on
+// `fire` for the overflow error, and on the function test the words layer
+// registers (set_function_test).
 #include "core/frames.h"
 
-#include "core/context.h"
+#include "core/platform.h"
 #include "core/raise.h"
 
 namespace zel::stack {
@@ -11,7 +12,9 @@ namespace zel::stack {
 namespace {
 uint32_t g_body_symbol = 0;
 uint32_t g_anon_symbol = 0;
+uint32_t g_self_symbol = 0;
 Node g_global_context = 0;
+FunctionTest g_function_test = nullptr;
 
 void restore_context(const CallFrame* frame) {
     if (frame->function_context) context_values(frame->function_context) = frame->saved_values;
@@ -25,12 +28,9 @@ Cell word_cell(Node context, uint32_t symbol) {
 
 // Whether the frame's word, looked up in its own context, holds a function!.
 bool names_function(const CallFrame* frame) {
-    Node ctx = frame->word_context;
-    if (ctx == 0) return false;
-    int32_t found = context::find_word(ctx, frame->symbol, true);
-    const Cell* values = context::values_of(context::cell_of(ctx));
-    if (found < 0 || !values) return false;
-    return type_of(values + context::word_at(ctx, found)->data3) == TYPE_FUNCTION;
+    if (frame->word_context == 0) return false;
+    if (!g_function_test) platform::missing_hook("stack::list_calls", "the words layer's function test");
+    return g_function_test(frame->word_context, frame->symbol);
 }
 }  // namespace
 
@@ -51,9 +51,16 @@ void init_frames(Node frames) {
     g_saved_frame = nullptr;
 }
 
-void set_frame_names(uint32_t body_symbol, uint32_t anon_symbol) {
+void set_frame_names(uint32_t body_symbol, uint32_t anon_symbol, uint32_t self_symbol) {
     g_body_symbol = body_symbol;
     g_anon_symbol = anon_symbol;
+    g_self_symbol = self_symbol;
+}
+
+FunctionTest set_function_test(FunctionTest test) {
+    FunctionTest previous = g_function_test;
+    g_function_test = test;
+    return previous;
 }
 
 void set_global_context(Node context) { g_global_context = context; }
@@ -210,7 +217,7 @@ void list_calls(int depth, const Cell* block, int position) {
 void mark_frames(const FrameMarker& marker) {
     for (const CallFrame* f = g_frame_bottom; f < g_frame_top; f++) {
         if (f->word_context) {
-            auto mark = f->symbol == marker.self_symbol ? marker.mark_block : marker.mark_context;
+            auto mark = f->symbol == g_self_symbol ? marker.mark_block : marker.mark_context;
             mark(f->word_context);
         }
         if (Node context = f->function_context) {

@@ -71,12 +71,20 @@ constexpr int64_t frame_bytes() { return int64_t(CALL_FRAMES) * int64_t(sizeof(C
 void init_frames(Node frames);
 
 // The symbols of `<body>` and `<anon>`, the names of frames that no walker
-// reports (blocks and parens; calls with no word), and the global context,
-// which collect_calls makes words in for frames without a function context.
-// Set by the words module.
-void set_frame_names(uint32_t body_symbol, uint32_t anon_symbol);
+// reports (blocks and parens; calls with no word), the symbol of `self`
+// (mark_frames marks the word context of a frame it names as a block), and
+// the global context, which collect_calls makes words in for frames without
+// a function context. Set by the run-time init once the words exist.
+void set_frame_names(uint32_t body_symbol, uint32_t anon_symbol, uint32_t self_symbol);
 void set_global_context(Node context);
 bool is_unnamed(const CallFrame* frame);
+
+// Whether the word {context, symbol} holds a function! in that context: the
+// words layer's answer, which it registers when it makes the global context
+// (list_calls asks it at depth 1, and ends the process when none is set).
+// Answers the test it replaces.
+using FunctionTest = bool (*)(Node context, uint32_t symbol);
+FunctionTest set_function_test(FunctionTest test);
 
 inline bool frames_empty() { return g_frame_top == g_frame_bottom; }
 inline int frame_count() { return int(g_frame_top - g_frame_bottom); }
@@ -198,7 +206,6 @@ void list_calls(int depth, const Cell* block, int position);
 // the frame's symbol is `self`), function contexts, and their saved values
 // nodes (unless the context keeps its values on the argument stack).
 struct FrameMarker {
-    uint32_t self_symbol;
     void (*mark_block)(Node node);
     void (*mark_context)(Node node);
 };

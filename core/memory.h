@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/cell.h"
 
@@ -65,6 +66,24 @@ static_assert(sizeof(Series) == 32, "series header is 32 bytes");
 constexpr int64_t SERIES_MAX_BYTES = 2147483647;
 
 namespace memory {
+
+// The unit stored at p in a buffer whose units are `unit` bytes wide (1, 2,
+// any other width read as 4): in a text buffer, the code point there.
+inline uint32_t unit_value(const uint8_t* p, int unit) {
+    switch (unit) {
+        case 1: return *p;
+        case 2: {
+            uint16_t u;
+            std::memcpy(&u, p, 2);
+            return u;
+        }
+        default: {
+            uint32_t u;
+            std::memcpy(&u, p, 4);
+            return u;
+        }
+    }
+}
 
 // ---- Node table -----------------------------------------------------------
 

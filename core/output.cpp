@@ -16,7 +16,6 @@
 #include "core/memory.h"
 #include "core/platform.h"
 #include "core/utf8.h"
-#include "series/string.h"
 
 namespace zel::platform {
 
@@ -124,7 +123,7 @@ static void write_units(const uint8_t* text, size_t bytes, int unit, bool newlin
     size_t units = bytes / size_t(unit);
     bool interpret = escapes && console();
     for (size_t i = 0; i < units;) {
-        uint32_t u = string::get_char(text + i * unit, unit);
+        uint32_t u = memory::unit_value(text + i * unit, unit);
         if (u == 27 && interpret) {
             size_t used = emulate_csi(text + i * unit, units - i, unit);
             if (used > 0) {
@@ -396,13 +395,13 @@ static void screen_report() {
 // that unit is counted as consumed. A sequence cut off by the end of the
 // text consumes what was read.
 size_t emulate_csi(const uint8_t* text, size_t units, int unit) {
-    if (units < 2 || (string::get_char(text + unit, unit) & 0xFF) != '[') return 0;
+    if (units < 2 || (memory::unit_value(text + unit, unit) & 0xFF) != '[') return 0;
     int state = 1;
     int n = 0, m = 0;
     int building = -1;  // attribute being built by a list of codes
     size_t i = 2;
     for (; i < units; i++) {
-        int c = int(string::get_char(text + i * unit, unit) & 0xFF);
+        int c = int(memory::unit_value(text + i * unit, unit) & 0xFF);
         bool digit = c >= '0' && c <= '9';
         switch (state) {
             case 1:

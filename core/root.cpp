@@ -1,8 +1,10 @@
-// The root block and the word-collect flag.
+// The root block and the word-collect flag. The root and its sub-blocks are
+// made here from the memory manager: a block! value is its head index
+// (payload 1) and the node of a buffer of cells (payload 2), which is all the
+// root needs to know of blocks.
 #include "core/root.h"
 
 #include "core/collector.h"
-#include "series/block.h"
 
 namespace zel::root {
 
@@ -24,14 +26,23 @@ void mark_root_block() {
     collector::mark_values(s->cells() + SLOT_SYMBOLS, s->cell_tail());
 }
 
+// Appends a block! of a new buffer of `cells` cells. The root's cell is
+// taken first, so that the buffer is reachable as soon as it exists.
+void add_block(int64_t cells, bool fixed) {
+    int32_t index = length();
+    cell::alloc_tail(&g_block);
+    Node node = fixed ? memory::alloc_fixed_series(cells, sizeof(Cell), 0) : memory::alloc_cells(cells);
+    cell::set(memory::series_of(g_block.data2)->cells() + index, TYPE_BLOCK, 0, node, 0);
+}
+
 }  // namespace
 
 void make(int argument_cells, int64_t frame_bytes, int symbol_cells) {
     collector::add_mark_callback(mark_root_block, "the root block");
-    g_block = *block::make_fixed_in(nullptr, CELLS);
-    block::make_fixed_in(&g_block, argument_cells);
-    block::make_fixed_in(&g_block, int(memory::round_up(frame_bytes, sizeof(Cell)) / int64_t(sizeof(Cell))));
-    block::make_in(&g_block, symbol_cells);
+    cell::set(&g_block, TYPE_BLOCK, 0, memory::alloc_fixed_series(CELLS, sizeof(Cell), 0), 0);
+    add_block(argument_cells, true);
+    add_block(memory::round_up(frame_bytes, sizeof(Cell)) / int64_t(sizeof(Cell)), true);
+    add_block(symbol_cells < 0 ? 1 : symbol_cells, false);
 }
 
 bool made() { return type_of(&g_block) == TYPE_BLOCK; }
@@ -43,6 +54,8 @@ Cell* append(const Cell* value) {
     return copy_cell(&copy, cell::alloc_tail(&g_block));
 }
 
-int32_t length() { return block::length_q(&g_block); }
+int32_t length() {
+    return int32_t(memory::series_of(g_block.data2)->used() / sizeof(Cell)) - int32_t(g_block.data1);
+}
 
 }  // namespace zel::root

@@ -19,7 +19,8 @@
 // makes stay reachable from it. The run-time init turns it on first thing;
 // the boot environment turns it off once its words exist.
 //
-// Relies on: blocks (the root and its sub-blocks), the memory manager.
+// Relies on: the memory manager (the root and its sub-blocks are buffers of
+// cells, held as block! values), the collector (the root's mark callback).
 #pragma once
 
 #include <cstdint>

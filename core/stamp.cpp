@@ -1,5 +1,7 @@
 // Change stamps: the global counter and, in sanitizer builds, the checking
-// mode that catches a writer of a block's cells that did not touch it.
+// mode that catches a writer of a block's cells that did not touch it. Its
+// report molds the block through the datatype registry's handler, so it
+// needs no module above the foundation.
 #include "core/stamp.h"
 
 #ifdef ZEL_SANITIZE
@@ -9,10 +11,9 @@
 #include <string>
 #include <unordered_map>
 
-#include "core/dispatch.h"
 #include "core/collector.h"
-#include "series/string.h"
-#include "series/unicode.h"
+#include "core/datatype.h"
+#include "core/utf8.h"
 #endif
 
 namespace zel::memory {
@@ -52,18 +53,34 @@ uint64_t checksum(Series* s) {
     return h;
 }
 
+// The block's mold, at most 60 characters, as UTF-8. The registry's mold
+// handler writes into a string! made here: payload 2 its node, one byte a
+// unit until a character needs a wider one (the handler widens it).
+std::string molded(const Cell* block) {
+    Cell value = *block;
+    value.data1 = 0;
+    auto mold = datatype::handler<ACT_MOLD>(type_of(&value));
+    if (!mold) return "(not molded)";
+    Cell buffer;
+    cell::set(&buffer, TYPE_STRING, 0, memory::alloc_series(64, 1, 0), 0);
+    mold(&value, &buffer, false, false, false, 60, 0);
+    Series* s = memory::series_of(buffer.data2);
+    int unit = s->unit();
+    if (unit != 1 && unit != 2 && unit != 4) return "(not molded)";
+    std::string text;
+    uint8_t bytes[4];
+    for (uint32_t at = s->offset; at < s->tail; at += uint32_t(unit)) {
+        size_t n = utf8::encode(memory::unit_value(s->data() + at, unit), bytes);
+        text.append(reinterpret_cast<const char*>(bytes), n);
+    }
+    return text;
+}
+
 [[noreturn]] void missed_touch(const Cell* block) {
     std::string text;
     try {
-        Cell value = *block;
-        value.data1 = 0;
-        Cell buffer{TYPE_NONE, 0, 0, 0};
         collector::set_active(false);  // about to stop: nothing may move now
-        string::make_at(&buffer, 64);
-        actions::mold(&value, &buffer, false, false, false, 60, 0);
-        int limit = -1;
-        char* p = unicode::to_utf8(&buffer, limit);
-        text.assign(p, size_t(limit));
+        text = molded(block);
     } catch (...) {
         text = "(not molded)";
     }

@@ -60,10 +60,7 @@ int32_t get_arg_or_zero() {
 
 // ---- Conversions -----------------------------------------------------------------------
 
-bool float_out_of_range_q(double d) {
-    // Written so that NaN fails the test.
-    return !(d >= -2147483648.0 && d <= 2147483647.0);
-}
+bool float_out_of_range_q(double d) { return !cell::fits_int32(d); }
 
 int32_t from_float(double d, ErrorId error, const Cell* arg1, const Cell* arg2) {
     if (float_out_of_range_q(d)) fire(error, arg1, arg2);

@@ -8,8 +8,8 @@
 // several handlers.
 //
 // Every conversion of a double to a 32-bit integer in the run-time goes
-// through from_float, which raises instead of truncating a value that does
-// not fit.
+// through from_float (or, for a number cell, cell::number_to_int), which
+// raises instead of truncating a value that does not fit (cell::fits_int32).
 #pragma once
 
 #include <cstdint>

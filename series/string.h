@@ -38,21 +38,7 @@ namespace zel::string {
 inline Series* buffer_of(const Cell* str) { return memory::series_of(str->data2); }
 
 // The code point stored at p.
-inline uint32_t get_char(const uint8_t* p, int unit) {
-    switch (unit) {
-        case 1: return *p;
-        case 2: {
-            uint16_t u;
-            std::memcpy(&u, p, 2);
-            return u;
-        }
-        default: {
-            uint32_t u;
-            std::memcpy(&u, p, 4);
-            return u;
-        }
-    }
-}
+inline uint32_t get_char(const uint8_t* p, int unit) { return memory::unit_value(p, unit); }
 
 // Stores cp at p; the caller has made sure that it fits the unit.
 inline void put_char(uint8_t* p, int unit, uint32_t cp) {

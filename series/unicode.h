@@ -15,14 +15,15 @@
 // next allocation: use it at once.
 //
 // Relies on the memory manager for buffers, on the string module for the
-// text of a string value, and on fire() for script invalid-char and access
-// invalid-utf8.
+// text of a string value, on the foundation's UTF-8 encoder (core/utf8.h),
+// and on fire() for script invalid-char and access invalid-utf8.
 #pragma once
 
 #include <cstdint>
 
 #include "core/cell.h"
 #include "core/memory.h"
+#include "core/utf8.h"
 
 namespace zel::unicode {
 
@@ -49,32 +50,11 @@ int32_t decode_utf8_char(const uint8_t* p, int& count);
 
 // ---- Single code points ---------------------------------------------------------------
 
-// The one UTF-8 encoder: the shortest form of cp (at most 0x10FFFF, not
-// checked), 1 to 4 bytes; answers the count.
-inline int encode_utf8(uint32_t cp, uint8_t* out) {
-    if (cp < 0x80) {
-        out[0] = uint8_t(cp);
-        return 1;
-    }
-    if (cp < 0x800) {
-        out[0] = uint8_t(0xC0 | (cp >> 6));
-        out[1] = uint8_t(0x80 | (cp & 0x3F));
-        return 2;
-    }
-    if (cp < 0x10000) {
-        out[0] = uint8_t(0xE0 | (cp >> 12));
-        out[1] = uint8_t(0x80 | ((cp >> 6) & 0x3F));
-        out[2] = uint8_t(0x80 | (cp & 0x3F));
-        return 3;
-    }
-    out[0] = uint8_t(0xF0 | (cp >> 18));
-    out[1] = uint8_t(0x80 | ((cp >> 12) & 0x3F));
-    out[2] = uint8_t(0x80 | ((cp >> 6) & 0x3F));
-    out[3] = uint8_t(0x80 | (cp & 0x3F));
-    return 4;
-}
+// The one UTF-8 encoder (core/utf8.h): the shortest form of cp (at most
+// 0x10FFFF, not checked), 1 to 4 bytes; answers the count.
+inline int encode_utf8(uint32_t cp, uint8_t* out) { return utf8::encode_shortest(cp, out); }
 
-constexpr uint32_t MAX_CODE_POINT = 0x10FFFF;
+using utf8::MAX_CODE_POINT;
 
 // Bytes of the UTF-8 form; above 0x10FFFF raises script invalid-char.
 int cp_utf8_size(uint32_t cp);

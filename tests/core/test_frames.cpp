@@ -1,6 +1,7 @@
 // Call frames: what each push records, where each pop and unwind leaves the
 // two stacks, and the call-stack queries.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/frames.h"
@@ -283,13 +284,46 @@ TEST_F(Frames, ListCallsWalksUpToThePositionAndNoFurtherThanTheRecords) {
     EXPECT_GE(cells_of(other).size(), 3u);
 }
 
+// At depth 1 only the frames whose word holds a function! in its context
+// are listed; the words layer answers that, and a frame with no word context
+// is never asked about.
+TEST_F(Frames, ListCallsAtDepthOneKeepsTheWordsThatHoldAFunction) {
+    build("NLFN");
+    static std::vector<std::pair<Node, uint32_t>> asked;
+    asked.clear();
+    stack::FunctionTest previous = stack::set_function_test([](Node context, uint32_t symbol) {
+        asked.emplace_back(context, symbol);
+        return symbol == F_SYMBOL;
+    });
+    Cell block = block_of(memory::alloc_cells(4));
+    stack::list_calls(1, &block, 4);
+    stack::set_function_test(previous);
+    std::vector<Cell> got = cells_of(block);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].data1, 5u);
+    EXPECT_EQ(got[0].data2, F_SYMBOL);
+    using Asked = std::pair<Node, uint32_t>;
+    EXPECT_EQ(asked, (std::vector<Asked>{{9, G_SYMBOL}, {5, F_SYMBOL}, {9, G_SYMBOL}}));
+}
+
+TEST_F(Frames, ListCallsAtDepthOneWithoutTheWordsLayerEndsTheProcess) {
+    build("N");
+    Cell block = block_of(memory::alloc_cells(4));
+    EXPECT_EXIT(
+        {
+            stack::set_function_test(nullptr);
+            stack::list_calls(1, &block, 1);
+        },
+        ::testing::ExitedWithCode(98),
+        "Internal Error: stack::list_calls needs the words layer's function test");
+}
+
 namespace {
 std::vector<Node> g_marked_blocks, g_marked_contexts;
 }  // namespace
 
 TEST_F(Frames, MarkFramesReportsEveryNodeTheFramesHold) {
-    constexpr uint32_t SELF = 90100;
-    Cell named = word_of(G_SYMBOL, 11), self = word_of(SELF, 12), unbound = word_of(F_SYMBOL);
+    Cell named = word_of(G_SYMBOL, 11), self = word_of(SELF_SYMBOL, 12), unbound = word_of(F_SYMBOL);
     Node in_series = make_context(555, false);
     Node on_stack = make_context(0, true);
     stack::mark_native(&named);
@@ -300,7 +334,7 @@ TEST_F(Frames, MarkFramesReportsEveryNodeTheFramesHold) {
 
     g_marked_blocks.clear();
     g_marked_contexts.clear();
-    stack::mark_frames({SELF, [](Node n) { g_marked_blocks.push_back(n); },
+    stack::mark_frames({[](Node n) { g_marked_blocks.push_back(n); },
                         [](Node n) { g_marked_contexts.push_back(n); }});
     EXPECT_EQ(g_marked_blocks, (std::vector<Node>{12, 555}));
     EXPECT_EQ(g_marked_contexts, (std::vector<Node>{11, in_series, on_stack}));

@@ -21,6 +21,7 @@ namespace zel::test {
 // would name the wrong word.
 constexpr uint32_t BODY_SYMBOL = 90001;
 constexpr uint32_t ANON_SYMBOL = 90002;
+constexpr uint32_t SELF_SYMBOL = 90003;
 
 inline Cell word_of(uint32_t symbol, Node context = 0) {
     Cell w;
@@ -116,7 +117,7 @@ inline void empty_stacks() {
 class StackTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        stack::set_frame_names(BODY_SYMBOL, ANON_SYMBOL);
+        stack::set_frame_names(BODY_SYMBOL, ANON_SYMBOL, SELF_SYMBOL);
         empty_stacks();
     }
     void TearDown() override { empty_stacks(); }

@@ -6,7 +6,9 @@
 //             FLAG_CTX_ON_STACK (0x400000): the values are argument-stack
 //             cells; FLAG_CTX_SELF (0x1000000): `self` reads the owner;
 //             FLAG_CTX_SHARED_KEYS (0x20000): the word table may be another
-//             context's too (below)
+//             context's too (below); FLAG_CTX_OWNER (0x10000): an
+//             object's, which owns the series held in its fields
+//             (ownership.h)
 //     data1   word table: a hash table (kind 2) whose key series holds one
 //             word! cell {context, symbol, index} per word, in order of addition
 //     data2   values: the node of a cell series, one value per word at the
@@ -62,6 +64,7 @@ enum Kind : int { KIND_GLOBAL = 0, KIND_FUNCTION = 1, KIND_OBJECT = 2 };
 constexpr uint32_t FLAG_CTX_SELF = 0x01000000;
 constexpr uint32_t FLAG_CTX_SHARED_KEYS = 0x00020000;
 constexpr uint32_t FLAG_CTX_VALUES_WITHIN = 0x00080000;
+constexpr uint32_t FLAG_CTX_OWNER = 0x00010000;
 constexpr int32_t SHARED_WORDS = 32;
 constexpr int KIND_SHIFT = 11;
 constexpr uint32_t KIND_MASK = 0x3u << KIND_SHIFT;
@@ -113,6 +116,19 @@ Node words_node(Node ctx);  // its key series: the word cells
 int32_t word_count(Node ctx);
 // The n-th (0-based) word cell; valid until the context grows.
 Cell* word_at(Node ctx, int32_t n);
+// The n-th word as a word! bound to the context (a shared table's words
+// name no context): an object's field word.
+inline Cell get_word(Node ctx, int32_t n) {
+    Cell word = *word_at(ctx, n);
+    word.header = TYPE_WORD;
+    word.data1 = ctx;  // a shared table's words name no context
+    return word;
+}
+// The types whose cell names an object's context (kind object) in data1:
+// object!, and error! and port!, which share its layout.
+inline bool object_type(int type) {
+    return type == TYPE_OBJECT || type == TYPE_ERROR || type == TYPE_PORT;
+}
 
 // The position of the symbol's word in the table, or -1. `any_case` matches
 // by canonical id, otherwise by the exact symbol id.

@@ -396,23 +396,6 @@ Cell* made(int action, Cell* result, Cell* type, Cell* spec) {
 Cell* make(Cell* result, Cell* type, Cell* spec) { return made(ACT_MAKE, result, type, spec); }
 Cell* to(Cell* result, Cell* type, Cell* spec) { return made(ACT_TO, result, type, spec); }
 
-int form(Cell* value, Cell* buffer, int part) { return handler<ACT_FORM>(value)(value, buffer, part); }
-
-int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, int indent) {
-    return handler<ACT_MOLD>(value)(value, buffer, only, all, flat, part, indent);
-}
-
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owner, Cell* prev, int index,
-                bool case_, bool tail, bool notify) {
-    auto h = datatype::handler<ACT_EVAL_PATH>(type_of(parent));
-    if (!h) {
-        Cell datatype = raise::datatype_arg(type_of(parent));
-        if (path) fire(ERR_script_bad_path_type, path, &datatype, element);
-        fire(ERR_script_bad_path_type2, element, &datatype);
-    }
-    return h(parent, element, value, path, owner, prev, index, case_, tail, notify);
-}
-
 Cell* compare_args(int op) {
     Cell* args = stack::arguments();
     logic::set(args, compare(args, args + 1, op));

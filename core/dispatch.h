@@ -21,7 +21,7 @@
 //
 // Relies on: the registry, the argument stack, the comparison service
 // (compare.h), the call machinery's frames (names for errors), strings (form
-// and mold buffers).
+// and mold buffers), the form, mold and eval-path workers (any_value.h).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +29,7 @@
 #include "core/actions.h"
 #include "core/datatype.h"
 #include "core/natives.h"
+#include "series/any_value.h"
 
 namespace zel::actions {
 
@@ -61,12 +62,10 @@ inline int make_type(const Cell* first) {
 // make/to: the result is written into `result`.
 Cell* make(Cell* result, Cell* type, Cell* spec);
 Cell* to(Cell* result, Cell* type, Cell* spec);
-// Forms or molds into the string `buffer`; answers the part budget left.
-int form(Cell* value, Cell* buffer, int part);
-int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, int indent);
-// One path step (see action::EvalPathFn); answers a cell to copy at once.
-Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owner, Cell* prev, int index,
-                bool case_, bool tail, bool notify);
+// form, mold and one path step: the datatypes' own workers (any_value.h).
+using any_value::eval_path;
+using any_value::form;
+using any_value::mold;
 // The comparison of the call's first two cells under `op`: a logic! in the
 // result cell.
 Cell* compare_args(int op);

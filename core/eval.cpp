@@ -1,6 +1,8 @@
 // The evaluator: blocks, expressions, the infix check, parens and paths.
 // Calls are call.cpp's. Relies on the stacks, contexts, the registry's
-// eval-path handlers (through dispatch.h) and the trace hooks.
+// eval-path handlers (through dispatch.h) and the trace hooks. init hands
+// the datatypes below the /compare runner and the path store-back
+// (services.h).
 #include "core/eval.h"
 
 #include <emmintrin.h>
@@ -14,6 +16,7 @@
 #include "core/frames.h"
 #include "core/native.h"
 #include "core/natives.h"
+#include "core/path.h"
 #include "core/platform.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -23,6 +26,7 @@
 #include "core/word.h"
 #include "core/words.h"
 #include "series/series.h"
+#include "series/sorting.h"
 
 namespace zel::interpreter {
 
@@ -30,11 +34,28 @@ using namespace shortcut;
 
 Cell g_code_position;
 
+namespace {
+
+// sort's /compare function, for the sorts below (sorting.h): an exit
+// leaving it goes on as an exception, since a sort cannot hand one back.
+Cell run_comparator(const Cell* function, const Cell* first, const Cell* second) {
+    const Cell arguments[2] = {*first, *second};
+    const Cell& name = words::word(words::Word::compare_callback);
+    if (stack::Exit e = call_with(function, arguments, 2, &name)) stack::raise_exit(e);
+    Cell result = *(stack::top() - 1);
+    stack::pop(1);
+    return result;
+}
+
+}  // namespace
+
 void init() {
     cell::set(&g_code_position, TYPE_UNSET);
     collector::add_mark_callback([] { collector::mark_value(&g_code_position); }, "the code position");
     init_block_loop();
     install_lexer_callbacks();
+    sorting::g_comparator = {run_comparator};
+    path::g_store_back = {store_back};
 }
 
 namespace {

@@ -121,7 +121,12 @@ bool foreach_next_block(Cell* state, int n) {
     int type = type_of(state);
     if (type == TYPE_MAP) {
         if (n != 2) fire(ERR_script_invalid_arg, state + 1);
-        return map::foreach_next(state, n);
+        // The words are set from the pair at the head, which then moves past it.
+        if (!map::seek_live(state)) return false;
+        int32_t pair = head_of(state);
+        set_many(state + 1, state, n, true, false, false);
+        state->data1 = uint32_t(pair + 2);
+        return true;
     }
     if (series::any_block(type)) set_many(state + 1, state, n, false, false, false);
     else set_from_series(state + 1, state, n);

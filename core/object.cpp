@@ -270,13 +270,6 @@ const Cell* select_word(const Cell* object, const Cell* word) {
     return i < 0 ? &none::g_none : get_values(object) + i;
 }
 
-Cell get_word(Node ctx, int32_t n) {
-    Cell word = *context::word_at(ctx, n);
-    word.header = TYPE_WORD;
-    word.data1 = ctx;  // a shared table's words name no context
-    return word;
-}
-
 bool bind_word(const Cell* object, Cell* word) {
     int32_t i = find_word(object, word);
     if (i < 0) return false;
@@ -605,6 +598,7 @@ void init() {
     r.set<ACT_PUT>(put).set<ACT_SELECT>(select).set<ACT_MODIFY>(modify);
     datatype::register_type(r);
     context::g_on_change = on_change_hook;
+    ownership::g_notifier = {fire_on_deep_change};
 }
 
 }  // namespace zel::object

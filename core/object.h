@@ -35,14 +35,15 @@
 #include <cstdint>
 
 #include "core/cell.h"
+#include "core/context.h"
 #include "core/memory.h"
 
 namespace zel::object {
 
-constexpr uint32_t FLAG_OWNER = 0x00010000;  // on the context cell
+constexpr uint32_t FLAG_OWNER = context::FLAG_CTX_OWNER;  // on the context cell
 constexpr int32_t FIRST_CLASS_ID = 1000001;
 
-inline bool object_type(int type) { return type == TYPE_OBJECT || type == TYPE_ERROR || type == TYPE_PORT; }
+using context::object_type;
 
 // ---- Class ids -----------------------------------------------------------------------
 
@@ -65,7 +66,7 @@ int32_t find_word(const Cell* object, const Cell* word);
 // The field's value cell, or the global none cell when the word is absent.
 const Cell* select_word(const Cell* object, const Cell* word);
 // The n-th word of a context's word table, bound to it.
-Cell get_word(Node ctx, int32_t n);
+using context::get_word;
 // Binds the word (any word type) to the object's field of its symbol; false
 // (the word unchanged) when there is none. What `in` and `bind` use.
 bool bind_word(const Cell* object, Cell* word);

@@ -6,14 +6,18 @@
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/raise.h"
-#include "core/object.h"
 #include "core/word.h"
 #include "core/words.h"
 #include "series/block.h"
 #include "series/hash_table.h"
 #include "series/series.h"
+#include "series/services.h"
 
 namespace zel::ownership {
+
+Notifier g_notifier = {[](const Cell*, const Cell*, const Cell*, const Cell*, const Cell*, int, int) {
+    services::missing("the owner's change notification");
+}};
 
 namespace {
 
@@ -74,11 +78,11 @@ void walk(const Cell* value_in, const Cell* owner, const Cell* word) {
     }
     if (type != TYPE_OBJECT) return;
     Node ctx = value.data1;
-    if ((context::cell_of(ctx)->header & object::FLAG_OWNER) || !enter(ctx)) return;
+    if ((context::cell_of(ctx)->header & context::FLAG_CTX_OWNER) || !enter(ctx)) return;
     for (int32_t i = 0; i < context::word_count(ctx); i++) {
-        Cell item = object::get_values(&value)[i];
+        Cell item = context::values_in(ctx)[i];
         if (owner && type_of(&item) == TYPE_OBJECT && item.data1 == owner->data1) continue;
-        Cell field = object::get_word(ctx, i);
+        Cell field = context::get_word(ctx, i);
         walk(&item, owner, &field);
     }
     cell::cycle_pop();
@@ -127,7 +131,7 @@ void set_owner(const Cell* value, const Cell* owner_in, const Cell* word_in) {
         cell::CycleScope scope;
         walk(value, &owner, &word);
     }
-    context::cell_of(owner.data1)->header |= object::FLAG_OWNER;
+    context::cell_of(owner.data1)->header |= context::FLAG_CTX_OWNER;
 }
 
 void unbind(const Cell* value) {
@@ -152,7 +156,7 @@ Cell* find(Node node) {
 }
 
 bool check(const Cell* series, Action action, const Cell* value, int index, int part) {
-    bool object = object::object_type(type_of(series));
+    bool object = context::object_type(type_of(series));
     Node node = object ? series->data1 : series->data2;
     if (!object && !owned(series)) return false;
     const Cell* at = find(node);
@@ -162,7 +166,7 @@ bool check(const Cell* series, Action action, const Cell* value, int index, int 
     if (type_of(&owner) != TYPE_OBJECT || owner.data3 == 0) return false;
     Cell target = *series, action_word = words::ownership_word(action);
     Cell new_value = value ? *value : Cell{TYPE_NONE, 0, 0, 0};
-    object::fire_on_deep_change(&owner, &word, &target, &action_word, &new_value, index, part);
+    g_notifier.tell(&owner, &word, &target, &action_word, &new_value, index, part);
     return true;
 }
 

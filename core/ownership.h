@@ -14,8 +14,11 @@
 // entries still reached and the sweep that drops those of dead buffers
 // (hash_table::mark_owned, hash_table::sweep).
 //
+// Telling the owner runs its on-deep-change* handler, a Zel function: the
+// object module hands that over from its init (g_notifier, services.h).
+//
 // Relies on: hash tables (kind 4), the cycle-detection stack (self-containing
-// blocks and objects), objects (the owner's handler).
+// blocks and objects), contexts (an object's fields and its owner flag).
 #pragma once
 
 #include <cstdint>
@@ -61,5 +64,14 @@ Cell* find(Node node);
 // about a change: the action, the new value (null for none), the index and
 // the part. Answers true when an owner was told.
 bool check(const Cell* series, Action action, const Cell* value, int index, int part);
+
+// Calling the owner's on-deep-change* (when it has one) with the owner, the
+// field word, the series, the action word, the new value (null: none), the
+// index and the part. Set by object!'s init.
+struct Notifier {
+    void (*tell)(const Cell* owner, const Cell* word, const Cell* target, const Cell* action,
+                 const Cell* value, int index, int part);
+};
+extern Notifier g_notifier;
 
 }  // namespace zel::ownership

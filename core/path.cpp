@@ -2,13 +2,18 @@
 #include "core/path.h"
 
 #include "core/datatype.h"
-#include "core/dispatch.h"
 #include "core/raise.h"
 #include "core/memory.h"
 #include "core/stack.h"
+#include "series/any_value.h"
 #include "series/block.h"
+#include "series/services.h"
 
 namespace zel::path {
+
+StoreBack g_store_back = {[](const Cell*, const Cell*, Cell*, Cell*, int) {
+    services::missing("the path store-back");
+}};
 
 namespace {
 
@@ -22,7 +27,8 @@ int items(Cell* value, Cell* buffer, bool all, bool flat, int part, int indent) 
     int32_t tail = head + block::length_q(value);
     for (int32_t i = head; i < tail; i++) {
         Cell item = memory::series_of(value->data2)->cells()[i];
-        part = MOLD ? actions::mold(&item, buffer, false, all, flat, part, indent) : actions::form(&item, buffer, part);
+        part = MOLD ? any_value::mold(&item, buffer, false, all, flat, part, indent)
+                    : any_value::form(&item, buffer, part);
         if (part < 1) break;
         if (i + 1 < tail) part = cell::mold_literal(buffer, "/", false, part);
     }

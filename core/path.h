@@ -12,8 +12,9 @@
 // inherited; lit-path!, set-path! and get-path! (parent path!) with their own
 // mold, every other slot inherited.
 //
-// Relies on: block! (conversion, copy), the action workers (form and mold of
-// items), the cycle-detection stack, strings.
+// Relies on: block! (conversion, copy), the workers of any value (form and
+// mold of items, any_value.h), the cycle-detection stack, strings; the
+// evaluator's store-back (g_store_back, services.h) for the scalars' paths.
 #pragma once
 
 #include "core/cell.h"
@@ -30,6 +31,16 @@ Cell* to(Cell* proto, Cell* spec, int type);
 int form(Cell* value, Cell* buffer, int part);
 int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, int indent);
 Cell* copy(Cell* value, Cell* result, Cell* part, bool deep, Cell* types);
+
+// A scalar (pair!, tuple! ...) a path reaches is a copy: when a set-path
+// changes one of its components, its eval-path handler hands the changed
+// value to `store`, which puts it back where the path found it (the
+// evaluator's path walk knows where: see interpreter::store_back, whose
+// arguments these are). Set by the evaluator's init.
+struct StoreBack {
+    void (*store)(const Cell* changed, const Cell* path, Cell* owner, Cell* owner_element, int index);
+};
+extern StoreBack g_store_back;
 
 void init();
 void init_lit_path();

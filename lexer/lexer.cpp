@@ -5,7 +5,8 @@
 // Relies on the automaton (lexer_tables.h), the per-token routines and the
 // error raiser (lexer_state.h), the tracked heap for the lexer's buffers,
 // the series store for the delivered block, and the unicode module for
-// string sources and UTF-8 decoding.
+// string sources and UTF-8 decoding. init installs the lexer as the
+// datatypes' text loader (services.h) and word check (word.h).
 #include "lexer/lexer.h"
 
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "core/word.h"
 #include "lexer/lexer_state.h"
 #include "series/binary.h"
+#include "series/services.h"
 #include "series/string.h"
 #include "series/unicode.h"
 
@@ -372,6 +374,8 @@ void init() {
     collector::add_mark_callback([] { mark_active(collector::mark_values); }, "the lexer's scans");
     init_routines();
     word::g_name_check = name_type;
+    services::g_loader = {[](Cell* result, const Cell* text) { scan_string(result, text, -1, 0); },
+                          load_value};
 }
 
 int scan(Cell* result, const uint8_t* text, int64_t length, unsigned flags, int64_t* consumed,

@@ -1,7 +1,8 @@
 // The boot routines of the OS services: the current directory, making
 // directories, testing for files, and ending the process with a status.
 // Each is made into a routine! by the boot sources (`_boot-routine`), which
-// name them by these keys.
+// name them by these keys. Registering them also hands file! its reading
+// (file::g_file_io), which is these services' too.
 //
 // Relies on: simple-io (os/file.h), file! (OS paths), strings, the routine
 // table, the platform layer (the terminal put back before exiting).
@@ -57,6 +58,7 @@ void register_routines() {
     routine::register_code("set-current-dir", set_current_dir_r, routine::RESULT_OWN, true);
     routine::register_code("create-dir", create_dir_r, routine::RESULT_OWN, true);
     routine::register_code("exists?", exists_r, routine::RESULT_LOGIC, true);
+    file::g_file_io = {read};
 }
 
 }  // namespace zel::simple_io

@@ -5,8 +5,9 @@
 // in words 2-3, low half first}.
 //
 // Relies on integer! for the checked conversion to 32 bits, on float_text
-// for form and mold, on the text-to-number converters for `to` of text, and
-// on the random generator.
+// for form and mold, on the text-to-number converters for `to` of text, on
+// the text loader (services.h) for percent! text, and on the random
+// generator.
 #include "scalars/float.h"
 
 #include <cfenv>
@@ -15,7 +16,6 @@
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/stack.h"
-#include "lexer/lexer.h"
 #include "scalars/float_text.h"
 #include "scalars/integer.h"
 #include "scalars/money.h"
@@ -24,6 +24,7 @@
 #include "scalars/scalar_math.h"
 #include "scalars/text_to_number.h"
 #include "series/series.h"
+#include "series/services.h"
 #include "series/string.h"
 #include "series/unicode.h"
 #include "series/vector.h"
@@ -346,7 +347,7 @@ double from_text(Cell* text, int type) {
 // percent! reads its text as a loaded value: "50%", "0.5" and "50" all work.
 double percent_from_text(const Cell* text) {
     Cell loaded;
-    lexer::load_value(text, &loaded);
+    services::g_loader.load_value(text, &loaded);
     switch (type_of(&loaded)) {
         case TYPE_INTEGER: return integer::get(&loaded);
         case TYPE_FLOAT:

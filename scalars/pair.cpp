@@ -4,13 +4,14 @@
 // Cell: {header (type 37), unused, x (signed 32-bit), y (signed 32-bit)}.
 //
 // Relies on point2D! for comparing with points, on the cell helpers for the
-// checked conversion of float components, and on the loader for text.
+// checked conversion of float components, on the loader for text, and on
+// the evaluator's store-back (path.h) for a component set through a path.
 #include "scalars/pair.h"
 
 #include "core/compare.h"
 #include "core/datatype.h"
+#include "core/path.h"
 #include "core/raise.h"
-#include "core/eval.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/words.h"
@@ -134,7 +135,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owne
         fire(ERR_script_invalid_type, &type);
     }
     (which == 1 ? parent->data2 : parent->data3) = uint32_t(cell::get_int(value));
-    interpreter::store_back(parent, path, owner, prev, index);
+    path::g_store_back.store(parent, path, owner, prev, index);
     return value;
 }
 

@@ -6,8 +6,8 @@
 #include "core/actions.h"
 #include "core/datatype.h"
 #include "core/stack.h"
-#include "lexer/lexer.h"
 #include "scalars/not_built.h"
+#include "series/services.h"
 #include "series/string.h"
 
 namespace zel::scalar_math {
@@ -48,7 +48,7 @@ uint64_t binary_head_bits(Cell* binary, int count) {
 
 Cell* load_typed(Cell* text, int type, Cell* result) {
     Cell loaded;
-    lexer::load_value(text, &loaded);
+    services::g_loader.load_value(text, &loaded);
     if (type_of(&loaded) != type) raise::bad_to_arg(type, text);
     return copy_cell(&loaded, result);
 }

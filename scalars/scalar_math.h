@@ -65,8 +65,9 @@ Cell action_word(int action);
 // (count <= 8): integer! and float! made from a binary.
 uint64_t binary_head_bits(Cell* binary, int count);
 
-// The text loaded as one value into `result`, which must be of the type;
-// anything else raises script bad-to-arg with the type and the text.
+// The text loaded as one value (by the text loader, services.h) into
+// `result`, which must be of the type; anything else raises script
+// bad-to-arg with the type and the text.
 Cell* load_typed(Cell* text, int type, Cell* result);
 
 // integer! or float! on the left, a pair! or point on the right: the two

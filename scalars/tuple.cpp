@@ -5,16 +5,17 @@
 // 19-22; payload bytes 4..15 hold the bytes, those past the length 0.
 //
 // Relies on the symbol table for the hexadecimal names of issues, on the
-// cell helpers for the checked conversion of floats, and on the loader for
-// text.
+// cell helpers for the checked conversion of floats, on the loader for
+// text, and on the evaluator's store-back (path.h) for a byte set through a
+// path.
 #include "scalars/tuple.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "core/datatype.h"
+#include "core/path.h"
 #include "core/raise.h"
-#include "core/eval.h"
 #include "core/symbol.h"
 #include "scalars/integer.h"
 #include "scalars/scalar_math.h"
@@ -166,7 +167,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owne
         fire(ERR_script_invalid_type, &type);
     }
     poke(parent, at, value);
-    interpreter::store_back(parent, path, owner, prev, index);
+    path::g_store_back.store(parent, path, owner, prev, index);
     return value;
 }
 

@@ -14,16 +14,16 @@
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/raise.h"
-#include "core/object.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "core/stamp.h"
 #include "core/typeset.h"
 #include "core/words.h"
-#include "lexer/lexer.h"
+#include "series/any_value.h"
 #include "series/block_cells.h"
 #include "series/hash_table.h"
 #include "series/map.h"
+#include "series/services.h"
 #include "series/series.h"
 #include "series/string.h"
 #include "series/vector.h"
@@ -58,26 +58,12 @@ void push_for_copy(Node node) {
 
 // ---- Elements through their types' handlers --------------------------------------------------
 
-// A type without the handler is refused as the action dispatcher refuses it.
-template <int A>
-action::HandlerOf<A> handler_for(const Cell* value) {
-    auto handler = datatype::handler<A>(type_of(value));
-    if (!handler) raise::expect_arg(value, 0);
-    return handler;
-}
-
-int form_value(Cell* value, Cell* buffer, int part) { return handler_for<ACT_FORM>(value)(value, buffer, part); }
-
-int mold_value(Cell* value, Cell* buffer, bool all, bool flat, int part, int indent) {
-    return handler_for<ACT_MOLD>(value)(value, buffer, false, all, flat, part, indent);
-}
-
 // Pushes the value's copy (by its type's copy handler); the caller pops it.
 Cell* push_copy(const Cell* value, bool deep, Cell* types) {
     Cell source = *value;
     Cell* result = stack::push_new();
     cell::set(result, TYPE_UNSET);
-    return handler_for<ACT_COPY>(&source)(&source, result, nullptr, deep, types);
+    return any_value::handler<ACT_COPY>(&source)(&source, result, nullptr, deep, types);
 }
 
 // Replaces cell i of the block by a copy, keeping the cell's new-line marker.
@@ -395,7 +381,7 @@ int mold_each(Cell* value, Cell* buffer, bool only, bool all, bool flat, int par
         } else if (!leading) {
             part = append_text(buffer, " ", part);
         }
-        part = mold_value(&item, buffer, all, flat, part, level);
+        part = any_value::mold(&item, buffer, false, all, flat, part, level);
     }
     if (closing_break) {
         level--;
@@ -428,7 +414,7 @@ int form(Cell* value, Cell* buffer, int part) {
     for (int64_t i = head_index(value); i < total_of(value); i++) {
         if (part < 1) break;
         Cell item = first_cell(value)[i];
-        part = form_value(&item, buffer, part);
+        part = any_value::form(&item, buffer, part);
         if (i + 1 < total_of(value) && !ends_with_break(buffer)) part = append_text(buffer, " ", part);
     }
     return part;
@@ -510,9 +496,10 @@ bool converted_by_module(int type) { return type == TYPE_OBJECT || type == TYPE_
 Cell* module_block(Cell* proto, const Cell* spec, int type) {
     Cell value = *spec;
     gc::root keep(&value);  // the block grows in it
+    int body = int(words::symbol(words::Sym::body));
     switch (type_of(&value)) {
-        case TYPE_OBJECT: object::reflect(&value, int(words::symbol(words::Sym::body))); break;
-        case TYPE_MAP: map::reflect(&value, int(words::symbol(words::Sym::body))); break;
+        case TYPE_OBJECT: any_value::handler<ACT_REFLECT>(&value)(&value, body); break;
+        case TYPE_MAP: map::reflect(&value, body); break;
         default: vector::to_block(spec, &value);
     }
     *proto = value;
@@ -543,7 +530,7 @@ Cell* to(Cell* proto, Cell* spec, int type) {
     gc::root keep(&value);  // the result may be the spec's own cell
     if (spec_type == TYPE_STRING) {
         // The text is loaded as source.
-        lexer::scan_string(proto, &value, -1, 0);
+        services::g_loader.load_block(proto, &value);
     } else if (spec_type == TYPE_TYPESET) {
         typeset::to_block(&value, proto);
     } else {
@@ -567,10 +554,10 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
     if (!value) {
         if (type_of(element) == TYPE_WORD && type_of(parent) != TYPE_HASH)
             return select_word(parent, element, case_);
-        return handler_for<ACT_SELECT>(&series)(&series, element, nullptr, true, case_, false, false,
+        return any_value::handler<ACT_SELECT>(&series)(&series, element, nullptr, true, case_, false, false,
                                                 nullptr, nullptr, false, false);
     }
-    Cell* found = handler_for<ACT_FIND>(&series)(&series, element, nullptr, false, case_, false, false,
+    Cell* found = any_value::handler<ACT_FIND>(&series)(&series, element, nullptr, false, case_, false, false,
                                                  nullptr, nullptr, false, false, false, false);
     if (type_of(found) == TYPE_NONE) fire(ERR_script_bad_path_set, path, element);
     Cell at = *found;

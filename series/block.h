@@ -20,8 +20,10 @@
 // Relies on: memory, the argument stack, the series! handlers, hash tables
 // (a hash! is kept in step wherever cells are added), the registry (form,
 // mold, compare and copy of the elements), the comparison service, the
-// cycle-detection stack, the string module (the text molded into) and the
-// map and vector modules (the blocks made from their values).
+// cycle-detection stack, the string module (the text molded into), the
+// map and vector modules and object!'s reflect (the blocks made from their
+// values) and the text loader the lexer installs (to block! of a string,
+// services.h).
 #pragma once
 
 #include <cstdint>

@@ -12,19 +12,17 @@
 //
 // Relies on: the sorting module, the comparison service, the argument stack
 // (the private block, the function and the record blocks live there while
-// the sort runs), the ownership check, and the call machinery (run_comparator).
+// the sort runs), the ownership check, and the evaluator's comparator runner
+// (sorting.h).
 #include <algorithm>
 #include <cstring>
 
 #include "core/compare.h"
 #include "core/raise.h"
-#include "core/eval.h"
-#include "core/exits.h"
 #include "core/ownership.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "core/stamp.h"
-#include "core/words.h"
 #include "series/block.h"
 #include "series/block_cells.h"
 #include "series/hash_table.h"
@@ -34,18 +32,6 @@
 namespace zel::block {
 
 namespace {
-
-// Calls the comparator function with two arguments under the
-// <compare-callback> frame word and answers its result. A break or the
-// like leaving the function goes on as an exception through the sort.
-Cell run_comparator(const Cell* function, const Cell& first, const Cell& second) {
-    const Cell arguments[2] = {first, second};
-    const Cell& name = words::word(words::Word::compare_callback);
-    if (stack::Exit e = interpreter::call_with(function, arguments, 2, &name)) stack::raise_exit(e);
-    Cell result = *(stack::top() - 1);
-    stack::pop(1);
-    return result;
-}
 
 int records_order(const void* a, const void* b, intptr_t mode, intptr_t flags) {
     return compare_records(static_cast<const Cell*>(a), static_cast<const Cell*>(b), int(mode), int(flags));
@@ -87,7 +73,9 @@ int call_comparator(const Comparator& c, int32_t a, int32_t b) {
         second = first_cell(c.records)[b * c.size];
     }
     bool reverse = (c.flags & SORT_REVERSE) != 0;
-    Cell result = run_comparator(c.function, reverse ? first : second, reverse ? second : first);
+    const Cell* x = reverse ? &first : &second;
+    const Cell* y = reverse ? &second : &first;
+    Cell result = sorting::g_comparator.run(c.function, x, y);
     return comparator_order(&result);
 }
 

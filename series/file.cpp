@@ -2,15 +2,15 @@
 //
 // Cell layout: as string! (see file.h).
 //
-// Relies on: strings, the action workers (forming path elements), the file
-// I/O module for reading.
+// Relies on: strings, the workers of any value (forming path elements), the
+// OS services' file I/O for reading (g_file_io).
 #include "series/file.h"
 
 #include "core/collector.h"
 #include "core/datatype.h"
-#include "core/dispatch.h"
 #include "core/raise.h"
-#include "os/file.h"
+#include "series/any_value.h"
+#include "series/services.h"
 #include "series/string.h"
 #include "series/unicode.h"
 
@@ -62,7 +62,7 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
     Cell base = *parent, part{};
     gc::root keep_base(&base), keep_part(&part), keep_joined(&joined);
     string::make_at(&part, 16);
-    actions::form(element, &part, INT32_MAX);
+    any_value::form(element, &part, INT32_MAX);
     string::make_at(&joined, string::length_q(&base) + string::length_q(&part) + 1);
     string::concatenate(&joined, &base, -1, 0, true, string::CONCAT_APPEND);
     int n = string::length_q(&joined);
@@ -97,6 +97,9 @@ void init() {
 }  // namespace zel::url
 
 namespace zel::file {
+
+FileIo g_file_io = {
+    [](Cell*, Cell*, Cell*, bool, bool, Cell*) -> Cell* { services::missing("file reading"); }};
 
 namespace {
 
@@ -139,7 +142,7 @@ Cell* read(Cell* source, Cell* part, Cell* seek, bool binary, bool lines, bool, 
     if (as) fire(ERR_internal_not_done);
     Cell file = *source;
     gc::root keep(&file);
-    simple_io::read(&file, part, seek, binary, lines, source);
+    g_file_io.read(&file, part, seek, binary, lines, source);
     return source;
 }
 

@@ -10,7 +10,9 @@
 // random, reflect, set-path, the maths, put, sort, trim and the port
 // actions unsupported; file! (parent url!) with its own mold and read.
 //
-// Relies on: strings (storage, form of path elements), the file I/O module.
+// Relies on: strings (storage), the workers of any value (form of path
+// elements, any_value.h), the file I/O of the OS services (g_file_io,
+// services.h).
 #pragma once
 
 #include "core/cell.h"
@@ -33,6 +35,15 @@ const char* to_os_path(Cell* file);
 
 // A new file! in `cell` from a UTF-8 path.
 Cell* make_at(Cell* cell, const char* utf8, int64_t length);
+
+// Reading a file is the OS services' (simple_io::read, os/file.h), a layer
+// above, which hand it over when they register: read of a file! (part and
+// seek integer! cells or null) into `result`, as a binary!, a block of
+// lines or a string!.
+struct FileIo {
+    Cell* (*read)(Cell* file, Cell* part, Cell* seek, bool binary, bool lines, Cell* result);
+};
+extern FileIo g_file_io;
 
 void init();
 

@@ -15,14 +15,13 @@
 #include "core/collector.h"
 #include "core/compare.h"
 #include "core/datatype.h"
-#include "core/dispatch.h"
 #include "core/raise.h"
-#include "core/iterate.h"
 #include "core/memory.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/words.h"
+#include "series/any_value.h"
 #include "series/block.h"
 #include "series/hash_table.h"
 #include "series/series.h"
@@ -203,10 +202,10 @@ int append_text(Cell* buffer, const char* text, int part) {
 // Molds the pair at p: key, a space, value.
 int mold_pair(const Cell* map, int32_t p, Cell* buffer, bool all, bool flat, int part, int level) {
     Cell key = cells_of(map)[p];
-    part = actions::mold(&key, buffer, false, all, flat, part, level);
+    part = any_value::mold(&key, buffer, false, all, flat, part, level);
     part = append_text(buffer, " ", part);
     Cell value = cells_of(map)[p + 1];
-    return actions::mold(&value, buffer, false, all, flat, part, level);
+    return any_value::mold(&value, buffer, false, all, flat, part, level);
 }
 
 // ---- Comparing ---------------------------------------------------------------------------------
@@ -251,7 +250,7 @@ bool copied_deep(int type) { return series::series_type(type) || type == TYPE_MA
 void copy_in_place(Node block, int32_t i) {
     Cell element = memory::series_of(block)->cells()[i];
     Cell* result = stack::push(&unset::g_unset);
-    actions::handler<ACT_COPY>(&element)(&element, result, nullptr, true, nullptr);
+    any_value::handler<ACT_COPY>(&element)(&element, result, nullptr, true, nullptr);
     Cell copied = *result;
     stack::pop(1);
     copied.header = (copied.header & HEADER_TYPE_MASK) | (element.header & ~HEADER_TYPE_MASK);
@@ -295,17 +294,13 @@ Cell live_cell(const Cell* map, int i) {
     return none::g_none;
 }
 
-bool foreach_next(Cell* state, int n) {
-    int32_t p = next_live(state, head_of(state));
+bool seek_live(Cell* map) {
+    int32_t p = next_live(map, head_of(map));
     if (p < 0) {
-        state->data1 = uint32_t(std::max(cell_count(state), head_of(state)));
+        map->data1 = uint32_t(std::max(cell_count(map), head_of(map)));
         return false;
     }
-    // The words are set from the map at the pair (live_cell counts from the
-    // head); then the head moves past it.
-    state->data1 = uint32_t(p);
-    natives::set_many(state + 1, state, n, true, false, false);
-    state->data1 = uint32_t(p + 2);
+    map->data1 = uint32_t(p);
     return true;
 }
 

@@ -18,10 +18,9 @@
 // :a name one key, while keys of different types never match. Lookups
 // compare under code 0 (equal?), 2 (/case) or 9 (/same).
 //
-// Relies on: hash tables (kind 1), the block module (the pairs, molding
-// and copying their values), the registry (mold, compare and copy of keys
-// and values), the cycle-detection stack, the loop steps (words set from a
-// pair).
+// Relies on: hash tables (kind 1), the block module (the pairs), the
+// registry (mold, compare and copy of keys and values, any_value.h), the
+// cycle-detection stack.
 #pragma once
 
 #include <cstdint>
@@ -46,12 +45,10 @@ int entry_count(const Cell* map);
 // alternating (a set-word! key as word!); none past them.
 Cell live_cell(const Cell* map, int i);
 
-// foreach's step over the map in state[0] with the words block in
-// state[1]: the next live pair from its head goes to the n words (the key,
-// the value, none for any further word), and the head moves past the pair.
-// An item of the block that is not a word of some kind raises script
-// invalid-arg. Answers whether a pair was taken.
-bool foreach_next(Cell* state, int n);
+// The walk of foreach: the map's head moves to its next live pair from the
+// head (live_cell then counts from it), or to the tail when none is left;
+// answers whether there was one. The head is moved only while foreach walks.
+bool seek_live(Cell* map);
 
 // Adds the pairs of a block!, hash! (an odd count raises script invalid-arg)
 // or the live pairs of a map!: a key present gets the new value (a removed

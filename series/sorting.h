@@ -9,10 +9,15 @@
 // every way out, a comparison that throws included; a throwing comparison
 // leaves the array partly sorted but holding every record once.
 //
+// A /compare function is run by the evaluator, a layer above, through the
+// table it sets from its init (g_comparator, see services.h).
+//
 // Relies on: memory (tracked heap), error (too-long).
 #pragma once
 
 #include <cstdint>
+
+#include "core/cell.h"
 
 namespace zel::sorting {
 
@@ -54,5 +59,14 @@ uint8_t* find_run(uint8_t* start, uint8_t* end, const SortRecord& r);
 // Merges the ordered runs [run1, run2) and [run2, end) in place through a
 // scratch buffer holding the shorter of them; ties keep run 1's records first.
 void merge_runs(uint8_t* run1, uint8_t* run2, uint8_t* end, uint8_t* scratch, const SortRecord& r);
+
+// Running a sort's /compare function: `run` calls it with the two values
+// under the <compare-callback> frame word and answers its result. A break,
+// return or exit leaving the function travels on as an exception: a sort
+// cannot hand an exit back. Set by the evaluator's init.
+struct ComparatorRunner {
+    Cell (*run)(const Cell* function, const Cell* first, const Cell* second);
+};
+extern ComparatorRunner g_comparator;
 
 }  // namespace zel::sorting

@@ -18,6 +18,7 @@
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "scalars/dtoa.h"
+#include "series/any_value.h"
 #include "series/series.h"
 #include "series/unicode.h"
 
@@ -57,14 +58,6 @@ Series* reserve_tail(Series* s, int64_t bytes) {
     platform::restore_terminal();
     platform::print_line({"*** Loading Error: input encoding unsupported"});
     std::exit(1);
-}
-
-// Molds any value into the buffer through its type's handler; a type
-// without one is refused as the action dispatcher refuses it.
-int mold_value(Cell* value, Cell* buffer, int part) {
-    auto handler = datatype::handler<ACT_MOLD>(type_of(value));
-    if (!handler) raise::expect_arg(value, 0);
-    return handler(value, buffer, false, false, false, part, 0);
 }
 
 // A copy of the text from the head, in the source's unit.
@@ -489,13 +482,6 @@ void append_escaped_char(Cell* buffer, uint32_t cp, bool all) {
 
 // ---- Handlers ---------------------------------------------------------------------------------
 
-// A type without a form handler is refused as the action dispatcher refuses it.
-int form_value(Cell* value, Cell* buffer, int part) {
-    auto handler = datatype::handler<ACT_FORM>(type_of(value));
-    if (!handler) raise::expect_arg(value, 0);
-    return handler(value, buffer, part);
-}
-
 int form(Cell* value, Cell* buffer, int part) {
     int length = length_q(value);
     concatenate(buffer, value, part, 0, true, CONCAT_APPEND);
@@ -578,8 +564,8 @@ Cell* to(Cell* proto, Cell* spec, int type) {
         case TYPE_REFINEMENT: {
             // Only string! drops the slash; the other text types keep it.
             make_at(proto, 16);
-            if (type == TYPE_STRING) form_value(spec, proto, INT_MAX);
-            else mold_value(spec, proto, INT_MAX);
+            if (type == TYPE_STRING) any_value::form(spec, proto, INT_MAX);
+            else any_value::mold(spec, proto, false, false, false, INT_MAX, 0);
             break;
         }
         default:
@@ -588,7 +574,7 @@ Cell* to(Cell* proto, Cell* spec, int type) {
                 break;
             }
             make_at(proto, 16);
-            form_value(spec, proto, INT_MAX);
+            any_value::form(spec, proto, INT_MAX);
             break;
     }
     cell::set_type(proto, type);

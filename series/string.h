@@ -211,9 +211,6 @@ bool match_tag_q(const Cell* str, const Cell* tag);
 
 // ---- Handlers ---------------------------------------------------------------------------------
 
-// Forms any value into the buffer through its type's form handler.
-int form_value(Cell* value, Cell* buffer, int part);
-
 // Appends the text; answers the part budget less the string's length.
 int form(Cell* value, Cell* buffer, int part);
 // Source text between double quotes or braces; answers the part budget less

@@ -25,6 +25,7 @@
 #include "core/raise.h"
 #include "core/ownership.h"
 #include "scalars/char.h"
+#include "series/any_value.h"
 #include "series/series.h"
 #include "series/string.h"
 
@@ -162,11 +163,11 @@ int64_t form_at_tail(Cell* target, Cell* value, int part, bool only) {
             if (i >= int64_t(b->used() / sizeof(Cell))) break;
             if (!only && part >= 0 && formed >= part) break;
             Cell item = b->cells()[i];
-            form_value(&item, target, INT_MAX);
+            any_value::form(&item, target, INT_MAX);
             formed++;
         }
     } else {
-        form_value(value, target, INT_MAX);
+        any_value::form(value, target, INT_MAX);
     }
     Series* s = buffer_of(target);
     if (part >= 0 && (only || !items) && total_of(s) > start + part) truncate(s, int(start + part));

@@ -27,6 +27,7 @@
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "scalars/char.h"
+#include "series/any_value.h"
 #include "series/case_folding.h"
 #include "series/series.h"
 #include "series/string.h"
@@ -278,7 +279,7 @@ Target target_of(Cell* series, Cell* value, bool fold) {
     } else {
         StackMark mark;
         Cell* formed = make_at(stack::push_new(), 16);
-        form_value(value, formed, INT_MAX);
+        any_value::form(value, formed, INT_MAX);
         target.kind = Target::PATTERN;
         target.pattern = characters_of(formed, fold);
     }

@@ -13,18 +13,15 @@
 // tables (to upper case); so one text can order differently by unit.
 //
 // Relies on: the sorts (sorting.h), case folding, the string storage
-// operations, the series! /part arguments, the ownership check and the
-// vector module (elements as numbers).
+// operations, the series! /part arguments, the ownership check, the vector
+// module (elements as numbers) and the evaluator's comparator runner.
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "core/raise.h"
-#include "core/eval.h"
-#include "core/exits.h"
 #include "core/ownership.h"
 #include "core/stack.h"
-#include "core/words.h"
 #include "scalars/char.h"
 #include "series/case_folding.h"
 #include "series/series.h"
@@ -51,18 +48,6 @@ struct SortSpec {
     int series_type;
     uint32_t vector_type;
 };
-
-// Calls the comparator with two arguments and answers its result. A break,
-// return or exit leaving it travels on as an exception: a sort cannot hand
-// an exit back.
-Cell call_comparator(Cell* function, Cell* first, Cell* second) {
-    Cell args[2] = {*first, *second};
-    if (stack::Exit e = interpreter::call_with(function, args, 2, &words::word(words::Word::compare_callback)))
-        stack::raise_exit(e);
-    Cell result = *stack::get_top();
-    stack::pop(1);
-    return result;
-}
 
 int sign(double d) { return (d > 0) - (d < 0); }
 
@@ -135,7 +120,7 @@ int compare_by_function(const uint8_t* a, const uint8_t* b, const SortSpec& sp) 
     Cell* top = stack::g_top;
     Cell* first = push_record(sp.reverse ? a : b, sp);
     Cell* second = push_record(sp.reverse ? b : a, sp);
-    Cell result = call_comparator(sp.function, first, second);
+    Cell result = sorting::g_comparator.run(sp.function, first, second);
     stack::g_top = top;
     return order_from(&result);
 }

@@ -1,12 +1,13 @@
 // Form and mold helpers shared by every datatype's text handlers: cycle
 // markers, indentation and literal words. They write through the string
 // module and count what they write against the caller's part budget.
+#include "core/cell_text.h"
+
 #include <cstring>
 
-#include "core/cell.h"
 #include "series/string.h"
 
-namespace zel::cell {
+namespace zel::cell_text {
 
 namespace {
 
@@ -30,7 +31,7 @@ int append_counted(Cell* buffer, const char* text) {
 }  // namespace
 
 bool cycle_detect_q(const Cell* value, Cell* buffer, int& part, bool mold) {
-    if (!cycle_find(cycle_node(value))) return false;
+    if (!cell::cycle_find(cell::cycle_node(value))) return false;
     part -= append_counted(buffer, mold ? cycle_marker(type_of(value)) : "...");
     return true;
 }
@@ -47,4 +48,4 @@ int mold_literal(Cell* buffer, const char* text, bool all, int part) {
     return part;
 }
 
-}  // namespace zel::cell
+}  // namespace zel::cell_text

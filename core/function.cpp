@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/cell_text.h"
 #include "core/collector.h"
 #include "core/compare.h"
 #include "core/context.h"
@@ -166,7 +167,7 @@ int32_t find_refinement(const Cell* spec, words::Ref r) {
 
 // ---- Molding ------------------------------------------------------------------------------------
 
-int append_text(Cell* buffer, const char* text, int part) { return cell::mold_literal(buffer, text, false, part); }
+int append_text(Cell* buffer, const char* text, int part) { return cell_text::mold_literal(buffer, text, false, part); }
 
 int mold_block_value(const Cell* value, Cell* buffer, bool all, bool flat, int part, int indent) {
     Cell copy = *value;

@@ -1,4 +1,5 @@
 // logic!: true and false, and the truth tests every conditional uses.
+#include "core/cell_text.h"
 #include "core/datatype.h"
 #include "core/raise.h"
 #include "core/simple_types.h"
@@ -81,11 +82,11 @@ static Cell* random_(Cell* value, bool seed, bool secure, bool) {
 static const char* text_of(const Cell* value) { return get(value) ? "true" : "false"; }
 
 static int form(Cell* value, Cell* buffer, int part) {
-    return cell::mold_literal(buffer, text_of(value), false, part);
+    return cell_text::mold_literal(buffer, text_of(value), false, part);
 }
 
 static int mold(Cell* value, Cell* buffer, bool, bool all, bool, int part, int) {
-    return cell::mold_literal(buffer, text_of(value), all, part);
+    return cell_text::mold_literal(buffer, text_of(value), all, part);
 }
 
 static int compare(Cell* value1, Cell* value2, int op) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/cell_text.h"
 #include "core/compare.h"
 #include "core/context.h"
 #include "core/datatype.h"
@@ -78,7 +79,7 @@ Cell* reflect(Cell* value, int field) {
     fire(ERR_internal_not_done);
 }
 
-int form(Cell*, Cell* buffer, int part) { return cell::mold_literal(buffer, "?native?", false, part); }
+int form(Cell*, Cell* buffer, int part) { return cell_text::mold_literal(buffer, "?native?", false, part); }
 
 static int mold_block(Node node, Cell* buffer, bool only, bool all, bool flat, int part, int indent) {
     Cell block = block_of(node);
@@ -90,9 +91,9 @@ static int mold_block(Node node, Cell* buffer, bool only, bool all, bool flat, i
 // "make native! [" spec "]" and its kin.
 static int mold_made(const char* opening, Cell* value, Cell* buffer, bool only, bool all, bool flat, int part,
                      int indent) {
-    part = cell::mold_literal(buffer, opening, false, part);
+    part = cell_text::mold_literal(buffer, opening, false, part);
     part = mold_block(value->data2, buffer, only, all, flat, part, indent);
-    return cell::mold_literal(buffer, "]", false, part);
+    return cell_text::mold_literal(buffer, "]", false, part);
 }
 
 int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, int indent) {
@@ -135,7 +136,7 @@ static void register_child(int type, const char* name, action::MakeFn make_fn, a
 
 static Cell* make_action(Cell* proto, Cell* spec, int type) { return make_callable(proto, spec, type, ACTION_COUNT); }
 
-static int form_action(Cell*, Cell* buffer, int part) { return cell::mold_literal(buffer, "?action?", false, part); }
+static int form_action(Cell*, Cell* buffer, int part) { return cell_text::mold_literal(buffer, "?action?", false, part); }
 
 static int mold_action(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, int indent) {
     return mold_made("make action! [", value, buffer, only, all, flat, part, indent);
@@ -143,16 +144,16 @@ static int mold_action(Cell* value, Cell* buffer, bool only, bool all, bool flat
 
 // ---- op! ----------------------------------------------------------------------------------
 
-static int form_op(Cell*, Cell* buffer, int part) { return cell::mold_literal(buffer, "?op?", false, part); }
+static int form_op(Cell*, Cell* buffer, int part) { return cell_text::mold_literal(buffer, "?op?", false, part); }
 
 static int mold_op(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, int indent) {
-    part = cell::mold_literal(buffer, "make op! ", false, part);
+    part = cell_text::mold_literal(buffer, "make op! ", false, part);
     if (op::wrapped_type(value) != TYPE_FUNCTION) {
-        part = cell::mold_literal(buffer, "[", false, part);
+        part = cell_text::mold_literal(buffer, "[", false, part);
         part = mold_block(value->data2, buffer, only, all, flat, part, indent);
-        return cell::mold_literal(buffer, "]", false, part);
+        return cell_text::mold_literal(buffer, "]", false, part);
     }
-    part = cell::mold_literal(buffer, "func ", false, part);
+    part = cell_text::mold_literal(buffer, "func ", false, part);
     part = mold_block(value->data2, buffer, false, all, flat, part, indent);
     Cell body = *function::body_of(value);
     if (type_of(&body) == TYPE_BLOCK) part = mold_block(body.data2, buffer, false, all, flat, part, indent);

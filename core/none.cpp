@@ -1,5 +1,6 @@
 // none!: the absent value. Series actions on none answer none, so code can
 // probe a missing series without checking first.
+#include "core/cell_text.h"
 #include "core/datatype.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -21,10 +22,10 @@ Cell* push() { return stack::push(&g_none); }
 static Cell* to_none(Cell* value) { return copy_cell(&g_none, value); }
 static Cell* make(Cell* proto, Cell*, int) { return to_none(proto); }
 
-static int form(Cell*, Cell* buffer, int part) { return cell::mold_literal(buffer, "none", false, part); }
+static int form(Cell*, Cell* buffer, int part) { return cell_text::mold_literal(buffer, "none", false, part); }
 
 static int mold(Cell*, Cell* buffer, bool, bool all, bool, int part, int) {
-    return cell::mold_literal(buffer, "none", all, part);
+    return cell_text::mold_literal(buffer, "none", all, part);
 }
 
 static int compare(Cell*, Cell* value2, int op) {

@@ -2,6 +2,7 @@
 // put, modify), reflection, form and mold, and comparison.
 #include <cstring>
 
+#include "core/cell_text.h"
 #include "core/collector.h"
 #include "core/compare.h"
 #include "core/context.h"
@@ -227,7 +228,7 @@ int serialize(Cell* value, Cell* buffer, bool only, bool all, bool flat, int par
         if (!all && handler_word(&word)) continue;
         if (!indented && !first) part = append_text(buffer, separator, part);
         first = false;
-        if (indented) part = cell::mold_indent(buffer, level, part);
+        if (indented) part = cell_text::mold_indent(buffer, level, part);
         part = actions::mold(&word, buffer, false, false, false, part, level);
         part = append_text(buffer, ": ", part);
         Cell v = values_in(ctx)[i];
@@ -240,11 +241,11 @@ int serialize(Cell* value, Cell* buffer, bool only, bool all, bool flat, int par
 }
 
 int mold_as(Cell* value, Cell* buffer, const char* opening, bool only, bool all, bool flat, int part, int indent) {
-    if (cell::cycle_detect_q(value, buffer, part, true)) return part;
+    if (cell_text::cycle_detect_q(value, buffer, part, true)) return part;
     if (!only) part = append_text(buffer, opening, part);
     part = serialize(value, buffer, only, all, flat, part, true, indent + 1, true);
     // The closing bracket of a nested object's lines stands at its own level.
-    if (!flat && indent >= 1 && count_words(value) > 0) part = cell::mold_indent(buffer, indent, part);
+    if (!flat && indent >= 1 && count_words(value) > 0) part = cell_text::mold_indent(buffer, indent, part);
     if (!only) part = append_text(buffer, "]", part);
     return part;
 }
@@ -254,7 +255,7 @@ int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, in
 }
 
 int form(Cell* value, Cell* buffer, int part) {
-    if (cell::cycle_detect_q(value, buffer, part, false)) return part;
+    if (cell_text::cycle_detect_q(value, buffer, part, false)) return part;
     return serialize(value, buffer, false, false, false, part, false, 0, false);
 }
 

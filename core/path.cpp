@@ -1,6 +1,7 @@
 // Paths: making, converting, forming, molding, copying and registration.
 #include "core/path.h"
 
+#include "core/cell_text.h"
 #include "core/datatype.h"
 #include "core/raise.h"
 #include "core/memory.h"
@@ -21,7 +22,7 @@ namespace {
 // when the part budget is used up.
 template <bool MOLD>
 int items(Cell* value, Cell* buffer, bool all, bool flat, int part, int indent) {
-    if (cell::cycle_detect_q(value, buffer, part, MOLD)) return part;
+    if (cell_text::cycle_detect_q(value, buffer, part, MOLD)) return part;
     cell::cycle_push(value->data2);
     int32_t head = int32_t(value->data1) < 0 ? 0 : int32_t(value->data1);
     int32_t tail = head + block::length_q(value);
@@ -30,7 +31,7 @@ int items(Cell* value, Cell* buffer, bool all, bool flat, int part, int indent) 
         part = MOLD ? any_value::mold(&item, buffer, false, all, flat, part, indent)
                     : any_value::form(&item, buffer, part);
         if (part < 1) break;
-        if (i + 1 < tail) part = cell::mold_literal(buffer, "/", false, part);
+        if (i + 1 < tail) part = cell_text::mold_literal(buffer, "/", false, part);
     }
     cell::cycle_pop();
     return part;
@@ -38,9 +39,9 @@ int items(Cell* value, Cell* buffer, bool all, bool flat, int part, int indent) 
 
 int mold_decorated(Cell* value, Cell* buffer, const char* before, const char* after, bool all, bool flat, int part,
                    int indent) {
-    if (*before) part = cell::mold_literal(buffer, before, false, part);
+    if (*before) part = cell_text::mold_literal(buffer, before, false, part);
     part = items<true>(value, buffer, all, flat, part, indent);
-    if (*after) part = cell::mold_literal(buffer, after, false, part);
+    if (*after) part = cell_text::mold_literal(buffer, after, false, part);
     return part;
 }
 

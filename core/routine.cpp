@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/cell_text.h"
 #include "core/collector.h"
 #include "core/context.h"
 #include "core/datatype.h"
@@ -212,13 +213,13 @@ void end_boot() {
 
 // ---- Handlers ------------------------------------------------------------------------------------
 
-int form(Cell*, Cell* buffer, int part) { return cell::mold_literal(buffer, "?routine?", false, part); }
+int form(Cell*, Cell* buffer, int part) { return cell_text::mold_literal(buffer, "?routine?", false, part); }
 
 int mold(Cell* value, Cell* buffer, bool, bool all, bool flat, int part, int indent) {
-    part = cell::mold_literal(buffer, "routine ", false, part);
+    part = cell_text::mold_literal(buffer, "routine ", false, part);
     part = function::mold_spec(value, buffer, all, flat, part, indent);
     Cell body = function::more_of(value)[function::MORE_BODY];
-    if (type_of(&body) != TYPE_BLOCK) part = cell::mold_literal(buffer, " ", false, part);
+    if (type_of(&body) != TYPE_BLOCK) part = cell_text::mold_literal(buffer, " ", false, part);
     return datatype::handler<ACT_MOLD>(type_of(&body))(&body, buffer, false, all, flat, part, indent);
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/cell_text.h"
 #include "core/compare.h"
 #include "core/context.h"
 #include "core/datatype.h"
@@ -176,7 +177,7 @@ int form(Cell* value, Cell* buffer, int part) {
 }
 
 int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
-    part = cell::mold_literal(buffer, "make typeset! [", false, part);
+    part = cell_text::mold_literal(buffer, "make typeset! [", false, part);
     if (append_names(value, buffer, part) > 0) {
         string::poke_char(string::buffer_of(buffer), last_index(buffer), ']');
     } else {

@@ -1,4 +1,5 @@
 // unset!: the value of nothing, what an empty block evaluates to.
+#include "core/cell_text.h"
 #include "core/datatype.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
@@ -25,7 +26,7 @@ static Cell* make(Cell* proto, Cell*, int) {
 static int form(Cell*, Cell*, int part) { return part; }
 
 static int mold(Cell*, Cell* buffer, bool, bool all, bool, int part, int) {
-    return cell::mold_literal(buffer, "unset", all, part);
+    return cell_text::mold_literal(buffer, "unset", all, part);
 }
 
 // Equal to another unset!; not ordered against anything.

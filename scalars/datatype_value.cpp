@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "core/cell_text.h"
 #include "core/datatype.h"
 #include "series/string.h"
 
@@ -24,7 +25,7 @@ int form(Cell* value, Cell* buffer, int part) {
 }
 
 int mold(Cell* value, Cell* buffer, bool, bool all, bool, int part, int) {
-    return cell::mold_literal(buffer, datatype::type_name(int(value->data1)), all, part);
+    return cell_text::mold_literal(buffer, datatype::type_name(int(value->data1)), all, part);
 }
 
 int compare(Cell* value1, Cell* value2, int op) {

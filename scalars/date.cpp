@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/cell_text.h"
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/raise.h"
@@ -422,8 +423,8 @@ Cell* to(Cell* proto, Cell* spec, int) {
 
 int append_padded(Cell* buffer, int32_t n, int width, int part) {
     integer::DecimalText digits = integer::to_decimal(n);
-    for (int i = digits.length; i < width; i++) part = cell::mold_literal(buffer, "0", false, part);
-    return cell::mold_literal(buffer, digits.c_str(), false, part);
+    for (int i = digits.length; i < width; i++) part = cell_text::mold_literal(buffer, "0", false, part);
+    return cell_text::mold_literal(buffer, digits.c_str(), false, part);
 }
 
 int append_month(Cell* buffer, int month, int part) {
@@ -431,14 +432,14 @@ int append_month(Cell* buffer, int month, int part) {
     char abbreviation[4] = {};
     for (int i = 0; i < 3 && MONTH_NAMES[month - 1][i]; i++)
         abbreviation[i] = MONTH_NAMES[month - 1][i];
-    return cell::mold_literal(buffer, abbreviation, false, part);
+    return cell_text::mold_literal(buffer, abbreviation, false, part);
 }
 
 // "+02:00", "-05:30".
 int append_zone(Cell* buffer, uint32_t zone, int part) {
-    part = cell::mold_literal(buffer, zone & ZONE_NEGATIVE ? "-" : "+", false, part);
+    part = cell_text::mold_literal(buffer, zone & ZONE_NEGATIVE ? "-" : "+", false, part);
     part = append_padded(buffer, int32_t((zone & 0x3F) >> 2), 2, part);
-    part = cell::mold_literal(buffer, ":", false, part);
+    part = cell_text::mold_literal(buffer, ":", false, part);
     return append_padded(buffer, int32_t(zone & 3) * 15, 2, part);
 }
 
@@ -449,14 +450,14 @@ int write(Cell* value, Cell* buffer, int part, bool exact) {
     uint32_t w = word_of(value);
     int year = year_of(w);
     const char* separator = year < 0 ? "/" : "-";
-    part = cell::mold_literal(buffer, integer::to_decimal(day_of(w)).c_str(), false, part);
-    part = cell::mold_literal(buffer, separator, false, part);
+    part = cell_text::mold_literal(buffer, integer::to_decimal(day_of(w)).c_str(), false, part);
+    part = cell_text::mold_literal(buffer, separator, false, part);
     part = append_month(buffer, month_of(w), part);
-    part = cell::mold_literal(buffer, separator, false, part);
-    if (year < 0) part = cell::mold_literal(buffer, "-", false, part);
+    part = cell_text::mold_literal(buffer, separator, false, part);
+    if (year < 0) part = cell_text::mold_literal(buffer, "-", false, part);
     part = append_padded(buffer, std::abs(year), std::abs(year) < 100 ? 4 : 1, part);
     if (!has_time(w)) return part;
-    part = cell::mold_literal(buffer, "/", false, part);
+    part = cell_text::mold_literal(buffer, "/", false, part);
     part = time::serialize(to_local(time_of(value), zone_of(w)), buffer, part, exact);
     return zone_of(w) ? append_zone(buffer, zone_of(w), part) : part;
 }

@@ -13,6 +13,7 @@
 #include <cfenv>
 #include <cmath>
 
+#include "core/cell_text.h"
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/stack.h"
@@ -402,11 +403,11 @@ Cell* random_(Cell* value, bool seed, bool secure, bool) {
 }
 
 int form(Cell* value, Cell* buffer, int part) {
-    return cell::mold_literal(buffer, form_text(get(value)).c_str(), false, part);
+    return cell_text::mold_literal(buffer, form_text(get(value)).c_str(), false, part);
 }
 
 int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
-    return cell::mold_literal(buffer, mold_text(get(value)).c_str(), false, part);
+    return cell_text::mold_literal(buffer, mold_text(get(value)).c_str(), false, part);
 }
 
 Cell* absolute() {

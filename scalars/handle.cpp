@@ -5,6 +5,7 @@
 // Relies on the string module for the hexadecimal text.
 #include "scalars/handle.h"
 
+#include "core/cell_text.h"
 #include "core/datatype.h"
 #include "core/stack.h"
 #include "series/string.h"
@@ -33,21 +34,21 @@ namespace {
 
 // "0000ABCDh".
 int form(Cell* value, Cell* buffer, int part) {
-    part = cell::mold_literal(buffer, string::to_hex(get(value), false), false, part);
-    return cell::mold_literal(buffer, "h", false, part);
+    part = cell_text::mold_literal(buffer, string::to_hex(get(value), false), false, part);
+    return cell_text::mold_literal(buffer, "h", false, part);
 }
 
 // "handle!", or with /all "#[handle! 000000FFh window]".
 int mold(Cell* value, Cell* buffer, bool, bool all, bool, int part, int) {
-    if (!all) return cell::mold_literal(buffer, "handle!", false, part);
-    part = cell::mold_literal(buffer, "#[handle! ", false, part);
+    if (!all) return cell_text::mold_literal(buffer, "handle!", false, part);
+    part = cell_text::mold_literal(buffer, "#[handle! ", false, part);
     part = form(value, buffer, part);
     uint32_t cls = class_of(value);
     if (cls > 0 && cls < CLASS_COUNT) {
-        part = cell::mold_literal(buffer, " ", false, part);
-        part = cell::mold_literal(buffer, CLASS_NAMES[cls], false, part);
+        part = cell_text::mold_literal(buffer, " ", false, part);
+        part = cell_text::mold_literal(buffer, CLASS_NAMES[cls], false, part);
     }
-    return cell::mold_literal(buffer, "]", false, part);
+    return cell_text::mold_literal(buffer, "]", false, part);
 }
 
 // By value only, the class aside; another type is never equal.

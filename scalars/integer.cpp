@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "core/cell_text.h"
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/simple_types.h"
@@ -250,7 +251,7 @@ Cell* random_(Cell* value, bool seed, bool secure, bool) {
 }
 
 int form(Cell* value, Cell* buffer, int part) {
-    return cell::mold_literal(buffer, to_decimal(get(value)).c_str(), false, part);
+    return cell_text::mold_literal(buffer, to_decimal(get(value)).c_str(), false, part);
 }
 
 int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/cell_text.h"
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/raise.h"
@@ -346,7 +347,7 @@ int serialize(const Cell* money, Cell* buffer, int part, bool all, bool group) {
             text[n++] = char('0' + get_digit(money, k));
     }
     text[n] = '\0';
-    return cell::mold_literal(buffer, text, false, part);
+    return cell_text::mold_literal(buffer, text, false, part);
 }
 
 namespace {

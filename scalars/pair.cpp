@@ -8,6 +8,7 @@
 // the evaluator's store-back (path.h) for a component set through a path.
 #include "scalars/pair.h"
 
+#include "core/cell_text.h"
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/path.h"
@@ -77,9 +78,9 @@ Cell* make(Cell* proto, Cell* spec, int) {
 
 // form and mold: "10x-20".
 int form(Cell* value, Cell* buffer, int part) {
-    part = cell::mold_literal(buffer, integer::to_decimal(x_of(value)).c_str(), false, part);
-    part = cell::mold_literal(buffer, "x", false, part);
-    return cell::mold_literal(buffer, integer::to_decimal(y_of(value)).c_str(), false, part);
+    part = cell_text::mold_literal(buffer, integer::to_decimal(x_of(value)).c_str(), false, part);
+    part = cell_text::mold_literal(buffer, "x", false, part);
+    return cell_text::mold_literal(buffer, integer::to_decimal(y_of(value)).c_str(), false, part);
 }
 
 int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/cell_text.h"
 #include "core/datatype.h"
 #include "core/stack.h"
 #include "scalars/dtoa.h"
@@ -30,7 +31,7 @@ namespace {
 
 // form: "50%", "12.5%", to 13 significant digits.
 int form(Cell* value, Cell* buffer, int part) {
-    return cell::mold_literal(buffer, form_text(float_::get(value)).c_str(), false, part);
+    return cell_text::mold_literal(buffer, form_text(float_::get(value)).c_str(), false, part);
 }
 
 // mold: every digit the fraction needs to load back the same, and no
@@ -41,7 +42,7 @@ int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
     double fraction = float_::get(value);
     if (float_::not_finite_q(fraction)) return form(value, buffer, part);
     std::string text = dtoa::positional_text(fraction, 0, 2) + "%";
-    return cell::mold_literal(buffer, text.c_str(), false, part);
+    return cell_text::mold_literal(buffer, text.c_str(), false, part);
 }
 
 }  // namespace

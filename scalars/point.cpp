@@ -14,6 +14,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/cell_text.h"
 #include "core/compare.h"
 #include "core/datatype.h"
 #include "core/raise.h"
@@ -110,14 +111,14 @@ dtoa::FloatText exact_coordinate(float f) {
 // "(1.5, 2)", "(0, 0, 1)": form writes each coordinate to 7 digits, mold
 // (exact) every digit it needs to load back the same.
 int write(Cell* value, Cell* buffer, int part, bool exact) {
-    part = cell::mold_literal(buffer, "(", false, part);
+    part = cell_text::mold_literal(buffer, "(", false, part);
     for (int i = 0; i < dimensions(type_of(value)); i++) {
-        if (i > 0) part = cell::mold_literal(buffer, ", ", false, part);
+        if (i > 0) part = cell_text::mold_literal(buffer, ", ", false, part);
         float f = get(value, i);
         dtoa::FloatText t = exact ? exact_coordinate(f) : float_::to_text(double(f), float_::TEXT_POINT);
-        part = cell::mold_literal(buffer, t.c_str(), false, part);
+        part = cell_text::mold_literal(buffer, t.c_str(), false, part);
     }
-    return cell::mold_literal(buffer, ")", false, part);
+    return cell_text::mold_literal(buffer, ")", false, part);
 }
 
 int form(Cell* value, Cell* buffer, int part) { return write(value, buffer, part, false); }

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/cell_text.h"
 #include "core/datatype.h"
 #include "core/raise.h"
 #include "core/stack.h"
@@ -49,8 +50,8 @@ namespace {
 
 // Two digits, a leading 0 for 0..9.
 int append_two_digits(Cell* buffer, int32_t n, int part) {
-    if (n < 10) part = cell::mold_literal(buffer, "0", false, part);
-    return cell::mold_literal(buffer, integer::to_decimal(n).c_str(), false, part);
+    if (n < 10) part = cell_text::mold_literal(buffer, "0", false, part);
+    return cell_text::mold_literal(buffer, integer::to_decimal(n).c_str(), false, part);
 }
 
 // The fewest digits of the seconds s of the time t with which the text
@@ -70,11 +71,11 @@ std::string exact_seconds(double t, double s) {
 }  // namespace
 
 int serialize(double seconds, Cell* buffer, int part, bool exact) {
-    if (seconds < 0.0) part = cell::mold_literal(buffer, "-", false, part);
+    if (seconds < 0.0) part = cell_text::mold_literal(buffer, "-", false, part);
     double t = std::fabs(seconds);
     // A time made infinite or NaN by arithmetic has no fields to show.
     if (float_::not_finite_q(t))
-        return cell::mold_literal(buffer, float_::to_text(t, float_::TEXT_SECONDS).c_str(), false,
+        return cell_text::mold_literal(buffer, float_::to_text(t, float_::TEXT_SECONDS).c_str(), false,
                                   part);
     // The fields by exact remainders, so that a time just short of an hour
     // or a minute is not rounded up into the next one: t = 3600 h + 60 m + s.
@@ -82,14 +83,14 @@ int serialize(double seconds, Cell* buffer, int part, bool exact) {
     double s = std::fmod(t, 60.0);
     // The hour count is any integral double: no 32-bit limit on the text.
     dtoa::FloatText h = dtoa::form_float((t - within_hour) / 3600.0, 0, false);
-    part = cell::mold_literal(buffer, h.c_str(), false, part);
-    part = cell::mold_literal(buffer, ":", false, part);
+    part = cell_text::mold_literal(buffer, h.c_str(), false, part);
+    part = cell_text::mold_literal(buffer, ":", false, part);
     part = append_two_digits(buffer, int32_t((within_hour - s) / 60.0), part);
-    part = cell::mold_literal(buffer, ":", false, part);
-    if (exact ? s == 0.0 : s < 1e-6) return cell::mold_literal(buffer, "00", false, part);
+    part = cell_text::mold_literal(buffer, ":", false, part);
+    if (exact ? s == 0.0 : s < 1e-6) return cell_text::mold_literal(buffer, "00", false, part);
     std::string text = exact ? exact_seconds(t, s) : std::string(float_::to_text(s, float_::TEXT_SECONDS).c_str());
-    if (text.size() == 1 || text[1] == '.') part = cell::mold_literal(buffer, "0", false, part);
-    return cell::mold_literal(buffer, text.c_str(), false, part);
+    if (text.size() == 1 || text[1] == '.') part = cell_text::mold_literal(buffer, "0", false, part);
+    return cell_text::mold_literal(buffer, text.c_str(), false, part);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // Cell: {header (type 31), the three signed 32-bit integers in order}.
 #include "scalars/triple.h"
 
+#include "core/cell_text.h"
 #include "core/datatype.h"
 #include "scalars/integer.h"
 
@@ -18,13 +19,13 @@ namespace {
 // form and mold: "make triple! [1 2 3]".
 int form(Cell* value, Cell* buffer, int part) {
     const uint32_t items[] = {value->data1, value->data2, value->data3};
-    part = cell::mold_literal(buffer, "make triple! [", false, part);
+    part = cell_text::mold_literal(buffer, "make triple! [", false, part);
     for (int i = 0; i < 3; i++) {
-        if (i > 0) part = cell::mold_literal(buffer, " ", false, part);
+        if (i > 0) part = cell_text::mold_literal(buffer, " ", false, part);
         part =
-            cell::mold_literal(buffer, integer::to_decimal(int32_t(items[i])).c_str(), false, part);
+            cell_text::mold_literal(buffer, integer::to_decimal(int32_t(items[i])).c_str(), false, part);
     }
-    return cell::mold_literal(buffer, "]", false, part);
+    return cell_text::mold_literal(buffer, "]", false, part);
 }
 
 int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {

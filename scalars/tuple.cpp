@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/cell_text.h"
 #include "core/datatype.h"
 #include "core/path.h"
 #include "core/raise.h"
@@ -120,8 +121,8 @@ Cell* to(Cell* proto, Cell* spec, int) {
 int form(Cell* value, Cell* buffer, int part) {
     const uint8_t* bytes = bytes_of(value);
     for (int i = 0; i < length_of(value); i++) {
-        if (i > 0) part = cell::mold_literal(buffer, ".", false, part);
-        part = cell::mold_literal(buffer, integer::to_decimal(bytes[i]).c_str(), false, part);
+        if (i > 0) part = cell_text::mold_literal(buffer, ".", false, part);
+        part = cell_text::mold_literal(buffer, integer::to_decimal(bytes[i]).c_str(), false, part);
     }
     return part;
 }

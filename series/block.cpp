@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/cell_text.h"
 #include "core/collector.h"
 #include "core/compare.h"
 #include "core/datatype.h"
@@ -377,7 +378,7 @@ int mold_each(Cell* value, Cell* buffer, bool only, bool all, bool flat, int par
                 closing_break = true;
             }
             if (!only || !leading) part = append_line_feed(buffer, part);
-            part = cell::mold_indent(buffer, level, part);
+            part = cell_text::mold_indent(buffer, level, part);
         } else if (!leading) {
             part = append_text(buffer, " ", part);
         }
@@ -385,7 +386,7 @@ int mold_each(Cell* value, Cell* buffer, bool only, bool all, bool flat, int par
     }
     if (closing_break) {
         level--;
-        part = cell::mold_indent(buffer, level, append_line_feed(buffer, part));
+        part = cell_text::mold_indent(buffer, level, append_line_feed(buffer, part));
     }
     return part;
 }
@@ -394,7 +395,7 @@ namespace {
 
 int mold_between(Cell* value, Cell* buffer, const char* open, const char* close, bool only, bool all,
                  bool flat, int part, int indent) {
-    if (cell::cycle_detect_q(value, buffer, part, true)) return part;
+    if (cell_text::cycle_detect_q(value, buffer, part, true)) return part;
     if (!only) part = append_text(buffer, open, part);
     part = mold_each(value, buffer, only, all, flat, part, indent);
     if (!only) part = append_text(buffer, close, part);
@@ -408,7 +409,7 @@ int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, in
 }
 
 int form(Cell* value, Cell* buffer, int part) {
-    if (cell::cycle_detect_q(value, buffer, part, false)) return part;
+    if (cell_text::cycle_detect_q(value, buffer, part, false)) return part;
     cell::CycleScope scope;
     cell::cycle_push(value->data2);
     for (int64_t i = head_index(value); i < total_of(value); i++) {

@@ -6,6 +6,7 @@
 // OS services' file I/O for reading (g_file_io).
 #include "series/file.h"
 
+#include "core/cell_text.h"
 #include "core/collector.h"
 #include "core/datatype.h"
 #include "core/raise.h"
@@ -120,21 +121,21 @@ int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
     Cell text = *value;
     int n = string::length_q(&text);
     int32_t head = int32_t(text.data1);
-    part = cell::mold_literal(buffer, "%", false, part);
-    if (n == 0) return cell::mold_literal(buffer, "\"\"", false, part);
+    part = cell_text::mold_literal(buffer, "%", false, part);
+    if (n == 0) return cell_text::mold_literal(buffer, "\"\"", false, part);
     bool quoted = false;
     for (int i = 0; i < n && !quoted; i++) quoted = needs_quotes_q(string::abs_at(&text, head + i));
-    if (quoted) part = cell::mold_literal(buffer, "\"", false, part);
+    if (quoted) part = cell_text::mold_literal(buffer, "\"", false, part);
     for (int i = 0; i < n && part > 0; i++, part--) {
         uint32_t cp = string::abs_at(&text, head + i);
         if (!quoted)
             string::append_char(string::buffer_of(buffer), cp);
         else if (cp == '"')
-            cell::mold_literal(buffer, "^(22)", false, INT32_MAX);
+            cell_text::mold_literal(buffer, "^(22)", false, INT32_MAX);
         else
             string::append_escaped_char(buffer, cp, false);
     }
-    if (quoted) part = cell::mold_literal(buffer, "\"", false, part);
+    if (quoted) part = cell_text::mold_literal(buffer, "\"", false, part);
     return part;
 }
 

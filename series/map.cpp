@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "core/cell_text.h"
 #include "core/collector.h"
 #include "core/compare.h"
 #include "core/datatype.h"
@@ -356,7 +357,7 @@ Cell* reflect(Cell* value, int field) {
 }
 
 int form(Cell* value, Cell* buffer, int part) {
-    if (cell::cycle_detect_q(value, buffer, part, false)) return part;
+    if (cell_text::cycle_detect_q(value, buffer, part, false)) return part;
     cell::CycleScope scope;
     cell::cycle_push(value->data2);
     bool first = true;
@@ -369,7 +370,7 @@ int form(Cell* value, Cell* buffer, int part) {
 }
 
 int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, int indent) {
-    if (cell::cycle_detect_q(value, buffer, part, true)) return part;
+    if (cell_text::cycle_detect_q(value, buffer, part, true)) return part;
     cell::CycleScope scope;
     cell::cycle_push(value->data2);
     if (!only) part = append_text(buffer, "#[", part);
@@ -380,7 +381,7 @@ int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, in
         if (part < 1) return part;
         if (lines) {
             if (!wrote) part = append_text(buffer, "\n", part);
-            part = cell::mold_indent(buffer, level, part);
+            part = cell_text::mold_indent(buffer, level, part);
         } else if (wrote) {
             part = append_text(buffer, flat ? " " : "\n", part);
         }
@@ -390,7 +391,7 @@ int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, in
     }
     if (only) return part;
     // The closing bracket of a nested map's lines stands at its own level.
-    if (wrote && lines && indent >= 1) part = cell::mold_indent(buffer, indent, part);
+    if (wrote && lines && indent >= 1) part = cell_text::mold_indent(buffer, indent, part);
     return append_text(buffer, "]", part);
 }
 

@@ -5,6 +5,7 @@
 #include "core/cell.h"
 #include "tests/support/runtime_env.h"
 #include "tests/support/text.h"
+#include "core/cell_text.h"
 
 using namespace zel;
 using namespace zel::test;
@@ -47,7 +48,7 @@ TEST_F(CycleText, MarkerOfAValueAlreadyBeingWalked) {
         for (bool mold : {true, false}) {
             Cell out = text(">");
             int part = 50;
-            EXPECT_TRUE(cell::cycle_detect_q(&value, &out, part, mold));
+            EXPECT_TRUE(cell_text::cycle_detect_q(&value, &out, part, mold));
             std::string marker = mold ? c.mold : "...";
             EXPECT_EQ(utf8_of(out), ">" + marker);
             EXPECT_EQ(part, 50 - int(marker.size()));
@@ -60,7 +61,7 @@ TEST_F(CycleText, NoMarkerForAValueNotBeingWalked) {
     Cell value = value_over(TYPE_BLOCK, WALKED);
     Cell out = text("");
     int part = 50;
-    EXPECT_FALSE(cell::cycle_detect_q(&value, &out, part, true));
+    EXPECT_FALSE(cell_text::cycle_detect_q(&value, &out, part, true));
     EXPECT_EQ(utf8_of(out), "");
     EXPECT_EQ(part, 50);
 }
@@ -71,13 +72,13 @@ TEST_F(CycleText, ObjectsAreFoundByTheirContext) {
     Cell object = value_over(TYPE_OBJECT, WALKED);
     Cell out = text("");
     int part = 0;
-    EXPECT_FALSE(cell::cycle_detect_q(&object, &out, part, true));
+    EXPECT_FALSE(cell_text::cycle_detect_q(&object, &out, part, true));
 }
 
 TEST(MoldIndent, FourSpacesPerLevel) {
     for (int level : {0, 1, 3}) {
         Cell out = text("[");
-        EXPECT_EQ(cell::mold_indent(&out, level, 100), 100 - 4 * level);
+        EXPECT_EQ(cell_text::mold_indent(&out, level, 100), 100 - 4 * level);
         EXPECT_EQ(utf8_of(out), "[" + std::string(size_t(4 * level), ' '));
     }
 }

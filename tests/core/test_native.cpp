@@ -4,6 +4,7 @@
 #include <climits>
 #include <string>
 
+#include "core/cell_text.h"
 #include "core/compare.h"
 #include "core/context.h"
 #include "core/datatype.h"
@@ -59,14 +60,14 @@ int reflect_field(const char* name) { return int(symbol::make(name)); }
 // /only: what block! molding gives for these flat specs, used while block!
 // has no mold handler of its own.
 int mold_flat_block(Cell* block, Cell* out, bool only, bool all, bool flat, int part, int indent) {
-    if (!only) part = cell::mold_literal(out, "[", false, part);
+    if (!only) part = cell_text::mold_literal(out, "[", false, part);
     Series* s = memory::series_of(block->data2);
     for (int i = int(block->data1); i < int(s->used() / sizeof(Cell)); i++) {
-        if (i > int(block->data1)) part = cell::mold_literal(out, " ", false, part);
+        if (i > int(block->data1)) part = cell_text::mold_literal(out, " ", false, part);
         Cell item = memory::series_of(block->data2)->cells()[i];
         part = datatype::handler<ACT_MOLD>(type_of(&item))(&item, out, false, all, flat, part, indent);
     }
-    return only ? part : cell::mold_literal(out, "]", false, part);
+    return only ? part : cell_text::mold_literal(out, "]", false, part);
 }
 
 class NativeMold : public ::testing::Test {

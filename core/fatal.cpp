@@ -118,9 +118,8 @@ void runtime_error(int number, uintptr_t address) {
     quit(number);
 }
 
-void missing_hook(const char* user, const char* what) {
-    std::string text = std::string("*** Internal Error: ") + user + " needs " + what +
-                       ", which is not registered\n";
+void missing_hook(const char* service) {
+    std::string text = std::string("*** Start-up Error: ") + service + " used before its module registered it\n";
     write_stderr(text.data(), text.size());
     quit(98);
 }

@@ -29,7 +29,7 @@ Cell word_cell(Node context, uint32_t symbol) {
 // Whether the frame's word, looked up in its own context, holds a function!.
 bool names_function(const CallFrame* frame) {
     if (frame->word_context == 0) return false;
-    if (!g_function_test) platform::missing_hook("stack::list_calls", "the words layer's function test");
+    if (!g_function_test) platform::missing_hook("the function test of the call list");
     return g_function_test(frame->word_context, frame->symbol);
 }
 }  // namespace

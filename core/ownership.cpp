@@ -5,6 +5,7 @@
 
 #include "core/collector.h"
 #include "core/context.h"
+#include "core/platform.h"
 #include "core/raise.h"
 #include "core/word.h"
 #include "core/words.h"
@@ -16,7 +17,7 @@
 namespace zel::ownership {
 
 Notifier g_notifier = {[](const Cell*, const Cell*, const Cell*, const Cell*, const Cell*, int, int) {
-    services::missing("the owner's change notification");
+    platform::missing_hook("the owner's change notification");
 }};
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include "core/cell_text.h"
 #include "core/datatype.h"
+#include "core/platform.h"
 #include "core/raise.h"
 #include "core/memory.h"
 #include "core/stack.h"
@@ -13,7 +14,7 @@
 namespace zel::path {
 
 StoreBack g_store_back = {[](const Cell*, const Cell*, Cell*, Cell*, int) {
-    services::missing("the path store-back");
+    platform::missing_hook("the path store-back");
 }};
 
 namespace {

@@ -204,10 +204,10 @@ const char* runtime_error_text(int number);
 [[noreturn]] void quit(int status);
 // Maps a fault signal and its si_code to a run-time error number.
 int signal_error_number(int signo, int code);
-// The foundation needed a service that a module above registers at start-up
-// before it was registered: a fault of the start-up order. Writes
-// "*** Internal Error: <user> needs <what>, which is not registered" on
-// standard error and quits with status 98 (assertion failed).
-[[noreturn]] void missing_hook(const char* user, const char* what);
+// A lower layer needed a service that a module above registers at start-up
+// before it was registered: a fault of the start-up order, never something
+// a script can cause. Writes "*** Start-up Error: <service> used before its
+// module registered it" on standard error and quits with status 98.
+[[noreturn]] void missing_hook(const char* service);
 
 }  // namespace zel::platform

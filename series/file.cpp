@@ -9,6 +9,7 @@
 #include "core/cell_text.h"
 #include "core/collector.h"
 #include "core/datatype.h"
+#include "core/platform.h"
 #include "core/raise.h"
 #include "series/any_value.h"
 #include "series/services.h"
@@ -100,7 +101,7 @@ void init() {
 namespace zel::file {
 
 FileIo g_file_io = {
-    [](Cell*, Cell*, Cell*, bool, bool, Cell*) -> Cell* { services::missing("file reading"); }};
+    [](Cell*, Cell*, Cell*, bool, bool, Cell*) -> Cell* { platform::missing_hook("file reading"); }};
 
 namespace {
 

@@ -12,7 +12,7 @@
 //     file::g_file_io                the OS services' registration (file.h)
 //
 // Until its module sets it, each entry of a table is a stand-in that
-// reports the missing registration and ends the process: a fault in the
+// reports the missing registration and ends the process (platform::missing_hook): a fault in the
 // order of start-up, never something a script can cause.
 //
 // Relies on: the platform layer (the report on standard error).
@@ -23,10 +23,6 @@
 #include "core/cell.h"
 
 namespace zel::services {
-
-// Reports "<service> used before its module registered it" on standard
-// error and ends the process with status 98.
-[[noreturn]] void missing(const char* service);
 
 // The text loader: the lexer's loading of a string's text from its head
 // (the conversions to block!, percent!, tuple!, pair!, time! and the points

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/platform.h"
 #include "core/raise.h"
 #include "core/memory.h"
 #include "series/services.h"
@@ -14,7 +15,7 @@
 namespace zel::sorting {
 
 ComparatorRunner g_comparator = {
-    [](const Cell*, const Cell*, const Cell*) -> Cell { services::missing("the /compare function runner"); }};
+    [](const Cell*, const Cell*, const Cell*) -> Cell { platform::missing_hook("the /compare function runner"); }};
 
 namespace {
 

@@ -315,7 +315,7 @@ TEST_F(Frames, ListCallsAtDepthOneWithoutTheWordsLayerEndsTheProcess) {
             stack::list_calls(1, &block, 1);
         },
         ::testing::ExitedWithCode(98),
-        "Internal Error: stack::list_calls needs the words layer's function test");
+        "Start-up Error: the function test of the call list used before its module registered it");
 }
 
 namespace {

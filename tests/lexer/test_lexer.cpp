@@ -244,7 +244,7 @@ void open_test_block(State* lex, const uint8_t*, const uint8_t* end, uint32_t, b
 }
 
 // Cells of a block value, from its head.
-std::vector<Cell> cells_of(const Cell* block) {
+std::vector<Cell> cells_from_head(const Cell* block) {
     Series* s = memory::series_of(block->data2);
     const Cell* first = s->cells() + block->data1;
     const Cell* end = s->cell_tail();
@@ -253,12 +253,12 @@ std::vector<Cell> cells_of(const Cell* block) {
 
 std::vector<int> integers_of(const Cell* block) {
     std::vector<int> values;
-    for (const Cell& c : cells_of(block))
+    for (const Cell& c : cells_from_head(block))
         values.push_back(type_of(&c) == TYPE_INTEGER ? cell::get_int(&c) : -1);
     return values;
 }
 
-Cell block_of(std::initializer_list<int> values) {
+Cell int_block(std::initializer_list<int> values) {
     Node node = memory::alloc_cells(int64_t(values.size()));
     Cell block;
     cell::set(&block, TYPE_BLOCK, 0, node);
@@ -293,11 +293,11 @@ TEST_F(LexerValues, TextLoadsIntoABlockWithNewLineFlags) {
     ASSERT_EQ(type_of(&result), TYPE_BLOCK);
     EXPECT_EQ(integers_of(&result), (std::vector<int>{1, 2, 3, 4}));
     std::vector<bool> new_lines;
-    for (const Cell& c : cells_of(&result)) new_lines.push_back(cell::new_line(&c));
+    for (const Cell& c : cells_from_head(&result)) new_lines.push_back(cell::new_line(&c));
     EXPECT_EQ(new_lines, (std::vector<bool>{false, false, true, true}));
 
     load("\n5", &result);
-    EXPECT_TRUE(cell::new_line(&cells_of(&result)[0]));
+    EXPECT_TRUE(cell::new_line(&cells_from_head(&result)[0]));
 }
 
 TEST_F(LexerValues, EmptyTextLoadsAnEmptyBlock) {
@@ -305,7 +305,7 @@ TEST_F(LexerValues, EmptyTextLoadsAnEmptyBlock) {
     int64_t consumed = -1;
     EXPECT_EQ(load("", &result, 0, &consumed), 0);
     ASSERT_EQ(type_of(&result), TYPE_BLOCK);
-    EXPECT_TRUE(cells_of(&result).empty());
+    EXPECT_TRUE(cells_from_head(&result).empty());
     EXPECT_EQ(consumed, 0);
 }
 
@@ -323,11 +323,11 @@ TEST_F(LexerValues, OneValueDeliversTheValueOrAOneValueBlock) {
 
     load("  ", &result, ONE_VALUE);  // nothing to deliver: an empty block
     ASSERT_EQ(type_of(&result), TYPE_BLOCK);
-    EXPECT_TRUE(cells_of(&result).empty());
+    EXPECT_TRUE(cells_from_head(&result).empty());
 }
 
 TEST_F(LexerValues, IntoAppendsAndLeavesTheResultAlone) {
-    Cell into = block_of({9});
+    Cell into = int_block({9});
     Cell result;
     cell::set(&result, TYPE_NONE);
     load("1 2", &result, 0, nullptr, &into);

@@ -60,7 +60,7 @@ TEST(TupleMakeAndTo, FromEveryKindOfValue) {
         {text("1.2.3"), "tuple! 1.2.3"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(make_and_to(TYPE_TUPLE, c.spec), c.result) << shown(c.spec);
+        EXPECT_EQ(make_and_to(TYPE_TUPLE, c.spec), c.result) << typed_mold(c.spec);
 }
 
 TEST(TupleMakeAndTo, BadBlockNamesTheTypeAndTheBlock) {
@@ -100,7 +100,7 @@ TEST(TupleCompare, BytesOverTheLongerLength) {
     };
     for (Case c : cases)
         EXPECT_EQ(datatype::handler<ACT_COMPARE>(TYPE_TUPLE)(&c.a, &c.b, c.op), c.result)
-            << shown(c.a) << " " << shown(c.b) << " op " << c.op;
+            << typed_mold(c.a) << " " << typed_mold(c.b) << " op " << c.op;
 }
 
 TEST(TupleCell, LengthInTheHeaderBytesAfterIt) {

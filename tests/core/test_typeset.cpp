@@ -100,7 +100,7 @@ TEST(Typesets, MakeRefusesOtherValues) {
     };
     for (Case& c : cases) EXPECT_EQ(error_of([&] { made(c.spec); }), c.error) << c.what;
     ErrorThrow e = caught_error([] { made(integer(1)); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_TYPESET));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_TYPESET);
 }
 
 TEST(Typesets, FromASpecTypeBlock) {
@@ -270,8 +270,8 @@ TEST(Typesets, ToBlockGivesTheNameWordsInIdOrder) {
     for (int i = 0; i < 3; i++) {
         Cell* w = items_of(result) + i;
         EXPECT_EQ(type_of(w), TYPE_WORD);
-        EXPECT_EQ(w->data1, context::g_global);
-        EXPECT_STREQ(symbol::c_string(w->data2), names[i]);
+        EXPECT_EQ(binding_of(*w), context::g_global);
+        EXPECT_STREQ(symbol::c_string(symbol_of(*w)), names[i]);
     }
     Cell self = typeset_of({TYPE_STRING});
     typeset::to_block(&self, &self);

@@ -12,6 +12,7 @@
 #include "core/memory.h"
 #include "lexer/lexer.h"
 #include "lexer/lexer_state.h"
+#include "tests/support/fields.h"
 #include "tests/support/runtime_env.h"
 #include "tests/support/text.h"
 
@@ -215,7 +216,7 @@ TEST(LexerDriver, SyntaxErrorsAreRaisedOnlyWhenLoading) {
         EXPECT_EQ(std::string(e.category_name()) + "/" + e.id_name(), c.error) << c.text;
         if (c.datatype) {
             EXPECT_EQ(type_of(&e.args[1]), TYPE_DATATYPE) << c.text;
-            EXPECT_EQ(int(e.args[1].data1), c.datatype) << c.text;
+            EXPECT_EQ(test::type_named_by(e.args[1]), c.datatype) << c.text;
         }
         int64_t length = int64_t(c.text.size());
         EXPECT_EQ(scan(nullptr, bytes(c.text), length, SCAN_ONLY), TYPE_ERROR) << c.text;
@@ -245,8 +246,8 @@ void open_test_block(State* lex, const uint8_t*, const uint8_t* end, uint32_t, b
 
 // Cells of a block value, from its head.
 std::vector<Cell> cells_from_head(const Cell* block) {
-    Series* s = memory::series_of(block->data2);
-    const Cell* first = s->cells() + block->data1;
+    Series* s = memory::series_of(test::node_of(*block));
+    const Cell* first = s->cells() + test::head_of(*block);
     const Cell* end = s->cell_tail();
     return std::vector<Cell>(first, end);
 }
@@ -550,11 +551,6 @@ Cell latin1(std::string_view text) {
     return test::chars(cps, 1);
 }
 
-Cell at_head(Cell string, uint32_t head) {
-    string.data1 = head;
-    return string;
-}
-
 TEST(LexerStrings, ConsumedCountsCharactersOfEveryUnitWidth) {
     struct Case {
         Cell string;
@@ -565,7 +561,7 @@ TEST(LexerStrings, ConsumedCountsCharactersOfEveryUnitWidth) {
         {latin1("\xE9t\xE9 1"), TYPE_WORD, 3},
         {test::chars({0x03B1, 0x03B2, ' ', 0x03B3}, 2), TYPE_WORD, 2},
         {test::chars({0x1F600, ' ', '1'}, 4), TYPE_WORD, 1},
-        {at_head(test::text("abc def"), 4), TYPE_WORD, 3},  // from the head index
+        {test::at_head(test::text("abc def"), 4), TYPE_WORD, 3},  // from the head index
     };
     for (const Case& c : cases) {
         int64_t consumed = -1;

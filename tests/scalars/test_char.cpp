@@ -63,7 +63,7 @@ TEST(CharMakeAndTo, FromEveryKindOfValue) {
 
     Cell file = text("ab");
     cell::set_type(&file, TYPE_FILE);
-    file.data1 = 1;  // from the head: "b"
+    file = at_head(file, 1);  // from the head: "b"
     EXPECT_EQ(make_outcome(ACT_TO, TYPE_CHAR, file), "char! #\"b\"");
 
     Cell big = int_cell(0x110000), result, empty = text("");
@@ -71,7 +71,7 @@ TEST(CharMakeAndTo, FromEveryKindOfValue) {
         caught_error([&] { datatype::handler<ACT_TO>(TYPE_CHAR)(&result, &big, TYPE_CHAR); });
     EXPECT_EQ(integer::get(&e.args[0]), 0x110000);
     e = caught_error([&] { datatype::handler<ACT_TO>(TYPE_CHAR)(&result, &empty, TYPE_CHAR); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_CHAR));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_CHAR);
     EXPECT_EQ(type_of(&e.args[1]), TYPE_STRING);
 }
 

@@ -276,7 +276,7 @@ TEST(DateMakeAndTo, FromEveryKindOfValue) {
     Cell spec = items({i(1), i(13), i(2000)}), result;
     ErrorThrow e =
         caught_error([&] { datatype::handler<ACT_MAKE>(TYPE_DATE)(&result, &spec, TYPE_DATE); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_DATE));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_DATE);
     EXPECT_EQ(type_of(&e.args[1]), TYPE_BLOCK);
 }
 

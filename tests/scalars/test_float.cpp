@@ -136,9 +136,9 @@ TEST(FloatMath, ResultTypeFollowsTheOperands) {
     EXPECT_EQ(float_::get(&t), 15.0);
 
     ErrorThrow e = caught_error([] { core_math(OP_DIVIDE, float_cell(1.0), value_of(TYPE_PAIR)); });
-    EXPECT_EQ(e.args[1].data1, uint32_t(TYPE_PAIR));
+    EXPECT_EQ(type_named_by(e.args[1]), TYPE_PAIR);
     e = caught_error([] { core_math(OP_ADD, percent_cell(1.0), int_cell(1, TYPE_CHAR)); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_CHAR));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_CHAR);
 }
 
 TEST(FloatCompare, ToleranceExactnessAndIdentity) {
@@ -382,11 +382,11 @@ TEST(FloatMakeAndTo, FromEveryKindOfValue) {
 
     Cell result, element = text("2"), block = block_of({int_cell(1), element});
     ErrorThrow e = caught_error([&] { to(&result, &block, TYPE_FLOAT); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_FLOAT));
-    EXPECT_EQ(e.args[1].data2, element.data2);  // the element, not the block
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_FLOAT);
+    EXPECT_EQ(node_of(e.args[1]), node_of(element));  // the element, not the block
     Cell none = value_of(TYPE_NONE);
     e = caught_error([&] { to(&result, &none, TYPE_PERCENT); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_PERCENT));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_PERCENT);
 }
 
 TEST(FloatText, FormAndMold) {
@@ -512,7 +512,7 @@ TEST(FloatHelpers, TestsConstructorsAndRegistration) {
     Cell block = block_of({});
     float_::make_in(&block, 0x40000000, 0);
     percent::make_in(&block, 0x3FE00000, 0);
-    Cell* items = memory::series_of(block.data2)->cells();
+    Cell* items = memory::series_of(node_of(block))->cells();
     EXPECT_EQ(typed_mold(items[0]), "float! 2.0");
     EXPECT_EQ(typed_mold(items[1]), "percent! 50%");
 

@@ -141,7 +141,7 @@ TEST(MoneyFromNumbers, IntegersAndTheShortestDigitsOfFloats) {
     }
     EXPECT_EQ(error_of([] { money_of_float(1.123456, true); }), "script/bad-make-arg");
     ErrorThrow e = caught_error([] { money_of_float(1e17, false); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_MONEY));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_MONEY);
     EXPECT_EQ(type_of(&e.args[1]), TYPE_FLOAT);
 }
 

@@ -67,7 +67,7 @@ TEST(TupleMakeAndTo, BadBlockNamesTheTypeAndTheBlock) {
     Cell spec = ints({300}), result;
     ErrorThrow e =
         caught_error([&] { datatype::handler<ACT_TO>(TYPE_TUPLE)(&result, &spec, TYPE_TUPLE); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_TUPLE));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_TUPLE);
     EXPECT_EQ(type_of(&e.args[1]), TYPE_BLOCK);
 }
 

@@ -63,7 +63,7 @@ int find_in(Cell series, const Search& s, Cell value) {
     Cell skip = integer(s.skip);
     Cell* found = block::find(&series, &value, s.part == NONE ? nullptr : &part, r.only, r.case_, r.same, false,
                               nullptr, s.skip == NONE ? nullptr : &skip, r.last, r.reverse, r.tail, r.match);
-    return type_of(found) == TYPE_NONE ? -1 : int32_t(found->data1);
+    return type_of(found) == TYPE_NONE ? -1 : head_of(*found);
 }
 
 std::string select_in(Cell series, const Search& s, Cell value) {

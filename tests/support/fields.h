@@ -43,6 +43,11 @@ inline Cell at_head(Cell series, int head) {
 // The class id of an object! (or error!, port!), as object::set_class gives it.
 inline int32_t class_of(const Cell& object) { return int32_t(object.data2); }
 
+// ---- Functions -------------------------------------------------------------------------
+
+// The context of a function!'s arguments and locals.
+inline Node function_context_of(const Cell& function) { return function.data1; }
+
 // ---- Scalars kept in a payload word -----------------------------------------------------
 
 // The type a datatype! value names.

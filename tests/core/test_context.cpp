@@ -147,17 +147,17 @@ TEST(Contexts, BindDeeplyAllWordTypesButIssues) {
                            loose("bind-a", TYPE_SET_WORD), loose("bind-a", TYPE_ISSUE), inner, paren, path,
                            loose("bind-x")});
     context::bind(&outer, ctx, false);
-    Cell* o = items_of(outer);
+    Cell* o = cells_of(outer);
     for (int i : {0, 1, 2, 3}) EXPECT_EQ(binding_of(o[i]), ctx) << i;
     EXPECT_EQ(slot_of(o[0]), 0);
     EXPECT_EQ(slot_of(o[1]), 1);
     EXPECT_EQ(slot_of(o[2]), 2);
     EXPECT_EQ(binding_of(o[4]), 0u) << "issues stay unbound";
     EXPECT_EQ(binding_of(o[8]), 0u) << "a word the context lacks stays as it was";
-    EXPECT_EQ(binding_of(items_of(inner)[0]), ctx);
-    EXPECT_EQ(binding_of(items_of(inner)[1]), 0u);
-    EXPECT_EQ(binding_of(items_of(paren)[0]), ctx);
-    EXPECT_EQ(slot_of(items_of(path)[1]), 0);
+    EXPECT_EQ(binding_of(cells_of(inner)[0]), ctx);
+    EXPECT_EQ(binding_of(cells_of(inner)[1]), 0u);
+    EXPECT_EQ(binding_of(cells_of(paren)[0]), ctx);
+    EXPECT_EQ(slot_of(cells_of(path)[1]), 0);
     EXPECT_EQ(context::word_count(ctx), 3) << "binding adds nothing";
 }
 
@@ -170,7 +170,7 @@ TEST(Contexts, BindingABlockThatContainsItselfEnds) {
     Cell nested = block_of({block});
     *cell::alloc_tail(&block) = nested;  // and a block that holds it
     context::bind(&block, ctx, false);
-    EXPECT_EQ(binding_of(items_of(block)[0]), ctx);
+    EXPECT_EQ(binding_of(cells_of(block)[0]), ctx);
     EXPECT_EQ(cell::cycle_depth(), 0);
 }
 
@@ -183,7 +183,7 @@ TEST(Contexts, SelfWordsReadTheOwnerAndAreNeverAdded) {
     Cell self_lit = word_named("self", TYPE_LIT_WORD);
     Cell block = block_of({self, self_lit});
     context::bind(&block, ctx, true);
-    Cell* w = items_of(block);
+    Cell* w = cells_of(block);
     EXPECT_EQ(binding_of(w[0]), ctx);
     EXPECT_EQ(slot_of(w[0]), -1);
     EXPECT_EQ(context::get(&w[0]), context::owner_of(ctx));

@@ -102,15 +102,15 @@ TEST(Natives, LayoutOfAMadeNative) {
     EXPECT_EQ(n.data2, spec.data2);
     Cell more;
     cell::set(&more, TYPE_BLOCK, 0, n.data3);
-    ASSERT_EQ(length_of(more), 2);
-    Cell* ctx_cell = items_of(more);
+    ASSERT_EQ(total_cells(more), 2);
+    Cell* ctx_cell = cells_of(more);
     EXPECT_EQ(type_of(ctx_cell), TYPE_CONTEXT);
     EXPECT_NE(ctx_cell->header & FLAG_CTX_ON_STACK, 0u);
     EXPECT_EQ((ctx_cell->header & context::KIND_MASK) >> context::KIND_SHIFT, uint32_t(context::KIND_FUNCTION));
     EXPECT_EQ(ctx_cell->data2, 0u) << "no call runs";
     Node words = hash_table::record(ctx_cell->data1)->keys;
     EXPECT_EQ(memory::series_of(words)->used() / sizeof(Cell), 4u) << "a b c d; the set-word skipped";
-    EXPECT_EQ(type_of(items_of(more) + 1), TYPE_UNSET) << "argument cache";
+    EXPECT_EQ(type_of(cells_of(more) + 1), TYPE_UNSET) << "argument cache";
 
     Cell a = action_of(11, spec_of({"value1", "value2"}));
     EXPECT_EQ(a.header, uint32_t(TYPE_ACTION));
@@ -207,8 +207,8 @@ TEST(Operators, MadeFromCallableValuesWithAnAcceptableSpec) {
     EXPECT_EQ(op::wrapped_type(&fop), TYPE_FUNCTION);
     Cell more;
     cell::set(&more, TYPE_BLOCK, 0, f.data3);
-    EXPECT_EQ(items_of(more)[3].header, uint32_t(TYPE_FUNCTION)) << "the function kept for the call";
-    EXPECT_EQ(items_of(more)[3].data2, f.data2);
+    EXPECT_EQ(cells_of(more)[3].header, uint32_t(TYPE_FUNCTION)) << "the function kept for the call";
+    EXPECT_EQ(cells_of(more)[3].data2, f.data2);
 }
 
 TEST(Natives, ReflectSpecAndBody) {

@@ -108,8 +108,8 @@ TEST(Words, MadeByNameAreBoundGloballyWithAValueSlot) {
     Cell block = block_of({});
     Cell* in = word::make_from_name_in("made-in-block", &block);
     EXPECT_EQ(type_of(in), TYPE_WORD);
-    EXPECT_EQ(length_of(block), 1);
-    EXPECT_EQ(name_of(items_of(block)[0]), "made-in-block");
+    EXPECT_EQ(total_cells(block), 1);
+    EXPECT_EQ(name_of(cells_of(block)[0]), "made-in-block");
     Cell* pushed = word::push_global(symbol::make("PUSHED-GLOBAL"));
     EXPECT_EQ(slot_of(*pushed), slot_of(word::load("pushed-global")));
     stack::pop(1);

@@ -166,18 +166,18 @@ TEST_F(Blocks, HashTableFollowsAddedAndRemovedCells) {
 // ---- Lookups ---------------------------------------------------------------------------------------
 
 TEST_F(Blocks, SelectAndRemoveByValue) {
-    Cell b = at_head(block_of({datatype_cell(TYPE_INTEGER), datatype_cell(TYPE_STRING),
-                               datatype_cell(TYPE_LOGIC), datatype_cell(TYPE_INTEGER)}),
+    Cell b = at_head(block_of({datatype_of(TYPE_INTEGER), datatype_of(TYPE_STRING),
+                               datatype_of(TYPE_LOGIC), datatype_of(TYPE_INTEGER)}),
                      1);
-    Cell key = datatype_cell(TYPE_STRING);
+    Cell key = datatype_of(TYPE_STRING);
     Cell* found = block::select_value(&b, &key);
     EXPECT_EQ(found, cells_of(b) + 2);
-    key = datatype_cell(TYPE_INTEGER);
+    key = datatype_of(TYPE_INTEGER);
     EXPECT_EQ(type_of(block::select_value(&b, &key)), TYPE_NONE) << "the last cell has nothing after it";
-    key = datatype_cell(TYPE_BLOCK);
+    key = datatype_of(TYPE_BLOCK);
     EXPECT_EQ(type_of(block::select_value(&b, &key)), TYPE_NONE);
 
-    key = datatype_cell(TYPE_INTEGER);
+    key = datatype_of(TYPE_INTEGER);
     EXPECT_EQ(block::remove_value(&key, &b, false), 3) << "from the head";
     EXPECT_EQ(block::remove_value(&key, &b, true), 0) << "from the first cell";
     EXPECT_EQ(block::remove_value(&key, &b, true), -1);
@@ -288,7 +288,7 @@ TEST_F(Blocks, CopyDeepAndByTypes) {
     EXPECT_TRUE(cell::new_line(cells_of(deep)));
     EXPECT_TRUE(cell::new_line(cells_of(cells_of(deep)[0])));
 
-    Cell string_type = datatype_cell(TYPE_STRING);
+    Cell string_type = datatype_of(TYPE_STRING);
     Cell by_type = copied(b, nullptr, false, &string_type);
     EXPECT_EQ(node_of(cells_of(by_type)[0]), node_of(inner));
     EXPECT_NE(node_of(cells_of(by_type)[1]), node_of(s));
@@ -330,7 +330,7 @@ TEST_F(Blocks, MoldLinesIndentationAndOptions) {
     Cell nl_a = on_new_line(a), nl_b = on_new_line(b), nl_c = on_new_line(c);
     const MoldCase cases[] = {
         {"empty", block_of({}), false, false, false, 0, "[]"},
-        {"values", block_of({a, logic_cell(true), none_cell(), datatype_cell(TYPE_BLOCK)}), false, false, false, 0,
+        {"values", block_of({a, logic_cell(true), none_cell(), datatype_of(TYPE_BLOCK)}), false, false, false, 0,
          R"(["a" true none block!])"},
         {"all", block_of({logic_cell(false), none_cell()}), false, true, false, 0, "[#(false) #(none)]"},
         {"second on a line", block_of({a, nl_b}), false, false, false, 0, "[\"a\"\n\"b\"]"},
@@ -382,7 +382,7 @@ struct FormCase {
 
 TEST_F(Blocks, FormSpacesBreaksCyclesAndParts) {
     const FormCase cases[] = {
-        {"values", block_of({text("a"), logic_cell(true), none_cell(), datatype_cell(TYPE_STRING)}), INT_MAX,
+        {"values", block_of({text("a"), logic_cell(true), none_cell(), datatype_of(TYPE_STRING)}), INT_MAX,
          "a true none string"},
         {"lines", block_of({text("a\n"), text("b\t"), text("c\r"), text("d")}), INT_MAX, "a\nb\tc\rd"},
         {"nested", block_of({text("a"), block_of({text("b"), text("c")}), on_new_line(text("d"))}), INT_MAX,

@@ -26,7 +26,7 @@ protected:
 };
 
 Cell made(Cell spec) {
-    Cell proto = datatype_cell(TYPE_HASH), result;
+    Cell proto = datatype_of(TYPE_HASH), result;
     result = *hash::make(&proto, &spec, TYPE_HASH);
     return result;
 }
@@ -74,7 +74,7 @@ TEST_F(Hash, MadeFromBlocksAndOtherValues) {
     Cell from_word = made(word);
     EXPECT_EQ(all_cells(from_word), "[w]");
     expect_exact_table(from_word, "from a word");
-    Cell proto = datatype_cell(TYPE_HASH), converted;
+    Cell proto = datatype_of(TYPE_HASH), converted;
     converted = *hash::to(&proto, &paren, TYPE_HASH);
     EXPECT_EQ(all_cells(converted), "[x y]");
     EXPECT_EQ(type_of(&converted), TYPE_HASH);

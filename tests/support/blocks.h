@@ -43,12 +43,6 @@ inline Cell none_cell() {
     return c;
 }
 
-inline Cell datatype_cell(int type) {
-    Cell c;
-    cell::set(&c, TYPE_DATATYPE, uint32_t(type));
-    return c;
-}
-
 // The value marked to begin a new line in its block.
 inline Cell on_new_line(Cell c) {
     c.header |= FLAG_NEW_LINE;
@@ -67,8 +61,6 @@ inline Cell letters(const std::string& s, int type = TYPE_BLOCK) {
     return block_of(items, type);
 }
 
-inline Cell* cells_of(const Cell& block) { return memory::series_of(node_of(block))->cells(); }
-inline int total_cells(const Cell& block) { return int(memory::series_of(node_of(block))->used() / sizeof(Cell)); }
 
 // The first character of each string from the head; '?' for other values.
 inline std::string letters_of(const Cell& block) {

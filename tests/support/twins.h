@@ -47,7 +47,7 @@ inline Cell sought(const std::string& text) {
         for (std::string name; names >> name;) typeset::include(&ts, type_named(name));
         return ts;
     }
-    if (int type = type_named(text)) return datatype_cell(type);
+    if (int type = type_named(text)) return datatype_of(type);
     return cells_of(loaded(text))[0];
 }
 

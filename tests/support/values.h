@@ -49,8 +49,9 @@ inline Cell pair_cell(int32_t x, int32_t y) {
     return c;
 }
 
-inline Cell* items_of(const Cell& block) { return memory::series_of(node_of(block))->cells(); }
-inline int length_of(const Cell& block) { return int(memory::series_of(node_of(block))->used() / sizeof(Cell)); }
+// The cells of a block from its first (not from its head), and their number.
+inline Cell* cells_of(const Cell& block) { return memory::series_of(node_of(block))->cells(); }
+inline int total_cells(const Cell& block) { return int(memory::series_of(node_of(block))->used() / sizeof(Cell)); }
 
 // A word of the name bound in the global context, retyped.
 inline Cell word_named(const char* name, int type = TYPE_WORD) {

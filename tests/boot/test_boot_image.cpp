@@ -8,6 +8,7 @@
 #include "boot/environment.h"
 #include "boot/zelbin/format.h"
 #include "tests/support/boot_env.h"
+#include "tests/support/fields.h"
 #include "tests/support/loaded.h"
 #include "tests/support/runtime_env.h"
 
@@ -41,7 +42,7 @@ void load_image() {
 
 ::testing::Environment* const g_image_env = ZEL_FILE_ENVIRONMENT(load_image);
 
-Cell root(int n) { return memory::series_of(g_root.data2)->cells()[g_first + n]; }
+Cell root(int n) { return memory::series_of(node_of(g_root))->cells()[g_first + n]; }
 
 Cell global(const char* name) {
     Cell w = word::load(name);
@@ -53,7 +54,7 @@ TEST(BootImage, DefinesTheDatatypeWordsNativesAndActions) {
     for (int t = 1; t <= TYPE_LAST; t++) {
         Cell v = global(datatype::ALL_TYPE_NAMES[t]);
         EXPECT_EQ(type_of(&v), TYPE_DATATYPE) << datatype::ALL_TYPE_NAMES[t];
-        EXPECT_EQ(v.data1, uint32_t(t)) << datatype::ALL_TYPE_NAMES[t];
+        EXPECT_EQ(type_named_by(v), t) << datatype::ALL_TYPE_NAMES[t];
     }
     struct Case {
         const char* name;
@@ -73,7 +74,7 @@ TEST(BootImage, HoldsOneLibraryBlockPerSourceAsTheLexerLoadsIt) {
     for (int i = 0; i < int(LIBRARY_SOURCES.size()); i++) {
         Cell decoded = root(i);
         ASSERT_EQ(type_of(&decoded), TYPE_BLOCK);
-        EXPECT_TRUE(zelbin::library_code_q(decoded.data2)) << LIBRARY_SOURCES[i];
+        EXPECT_TRUE(zelbin::library_code_q(node_of(decoded))) << LIBRARY_SOURCES[i];
         EXPECT_EQ(shown(decoded), shown(load_text(read_source(LIBRARY_SOURCES[i])))) << LIBRARY_SOURCES[i];
     }
 }

@@ -5,6 +5,7 @@
 #include "core/natives.h"
 #include "tests/support/scoped_native.h"
 #include "tests/support/eval_env.h"
+#include "tests/support/fields.h"
 
 namespace zel::test {
 namespace {
@@ -81,7 +82,7 @@ TEST_F(FastExitTest, StacksAreBackAtTheLoopsBase) {
 
 TEST_F(FastExitTest, AFunctionsContextIsRestoredHoweverItEnds) {
     Cell f = make_function("[a]", "[loop 1 [break] a]");
-    Node ctx = f.data1;
+    Node ctx = function_context_of(f);
     set_global("ctxf", f);
     uint32_t before = context::frame_of(ctx);
     EXPECT_EQ(eval("ctxf 3"), "3");
@@ -91,7 +92,7 @@ TEST_F(FastExitTest, AFunctionsContextIsRestoredHoweverItEnds) {
     Cell g = make_function("[a]", "[stop]");
     set_global("ctxg", g);
     EXPECT_EQ(eval("loop 1 [ctxg 1]"), "5");
-    EXPECT_EQ(context::frame_of(g.data1), 0u);
+    EXPECT_EQ(context::frame_of(function_context_of(g)), 0u);
 }
 
 TEST_F(FastExitTest, CallsFromCxx) {
@@ -134,7 +135,7 @@ std::string applied(const char* function, const char* args, int mode) {
     stack::mark_try_all(&words::word(words::Word::body));
     Cell name = word::load(function);
     interpreter::Code code(&block);
-    Next n = interpreter::call(&f, &name, code, int32_t(block.data1), code.tail(), true, nullptr, 0, mode, false);
+    Next n = interpreter::call(&f, &name, code, head_of(block), code.tail(), true, nullptr, 0, mode, false);
     EXPECT_EQ(n.exit, 0u);
     std::string result = mold_of(*(stack::top() - 1));
     empty_both_stacks();

@@ -8,6 +8,7 @@
 
 #include "core/collector.h"
 #include "core/context.h"
+#include "core/object.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "core/symbol.h"
@@ -36,7 +37,7 @@ int values_count(Node ctx) {
 std::vector<std::string> word_names(Node ctx) {
     std::vector<std::string> names;
     for (int32_t i = 0; i < context::word_count(ctx); i++)
-        names.push_back(symbol::c_string(context::word_at(ctx, i)->data2));
+        names.push_back(symbol::c_string(symbol_of(*context::word_at(ctx, i))));
     return names;
 }
 
@@ -80,7 +81,7 @@ TEST(Contexts, FindAddAndEnsureWords) {
     EXPECT_EQ(context::ensure_word(c2, &b), 1);
     EXPECT_EQ(context::ensure_word(c2, &a), 0);
     EXPECT_EQ(values_count(c2), 2);
-    EXPECT_EQ(int32_t(a.data3), -1) << "the given word is not changed";
+    EXPECT_EQ(slot_of(a), -1) << "the given word is not changed";
 
     Cell one = integer(1), two = integer(2);
     Cell c = loose("ctx-c");
@@ -112,8 +113,8 @@ TEST(Contexts, GrowFarPastTheirFirstSizeWithValuesInStep) {
         Cell w = loose(("GROW-" + std::to_string(i)).c_str());  // found in any case
         ASSERT_EQ(context::bind_word(ctx, &w), i);
         EXPECT_EQ(cell::get_int(context::get(&w)), i * 3);
-        EXPECT_EQ(context::word_at(ctx, i)->data1, ctx);
-        EXPECT_EQ(int32_t(context::word_at(ctx, i)->data3), i);
+        EXPECT_EQ(binding_of(*context::word_at(ctx, i)), ctx);
+        EXPECT_EQ(slot_of(*context::word_at(ctx, i)), i);
     }
 }
 
@@ -146,17 +147,17 @@ TEST(Contexts, BindDeeplyAllWordTypesButIssues) {
                            loose("bind-a", TYPE_SET_WORD), loose("bind-a", TYPE_ISSUE), inner, paren, path,
                            loose("bind-x")});
     context::bind(&outer, ctx, false);
-    Cell* o = items_of(outer);
-    for (int i : {0, 1, 2, 3}) EXPECT_EQ(o[i].data1, ctx) << i;
-    EXPECT_EQ(int32_t(o[0].data3), 0);
-    EXPECT_EQ(int32_t(o[1].data3), 1);
-    EXPECT_EQ(int32_t(o[2].data3), 2);
-    EXPECT_EQ(o[4].data1, 0u) << "issues stay unbound";
-    EXPECT_EQ(o[8].data1, 0u) << "a word the context lacks stays as it was";
-    EXPECT_EQ(items_of(inner)[0].data1, ctx);
-    EXPECT_EQ(items_of(inner)[1].data1, 0u);
-    EXPECT_EQ(items_of(paren)[0].data1, ctx);
-    EXPECT_EQ(int32_t(items_of(path)[1].data3), 0);
+    Cell* o = cells_of(outer);
+    for (int i : {0, 1, 2, 3}) EXPECT_EQ(binding_of(o[i]), ctx) << i;
+    EXPECT_EQ(slot_of(o[0]), 0);
+    EXPECT_EQ(slot_of(o[1]), 1);
+    EXPECT_EQ(slot_of(o[2]), 2);
+    EXPECT_EQ(binding_of(o[4]), 0u) << "issues stay unbound";
+    EXPECT_EQ(binding_of(o[8]), 0u) << "a word the context lacks stays as it was";
+    EXPECT_EQ(binding_of(cells_of(inner)[0]), ctx);
+    EXPECT_EQ(binding_of(cells_of(inner)[1]), 0u);
+    EXPECT_EQ(binding_of(cells_of(paren)[0]), ctx);
+    EXPECT_EQ(slot_of(cells_of(path)[1]), 0);
     EXPECT_EQ(context::word_count(ctx), 3) << "binding adds nothing";
 }
 
@@ -169,7 +170,7 @@ TEST(Contexts, BindingABlockThatContainsItselfEnds) {
     Cell nested = block_of({block});
     *cell::alloc_tail(&block) = nested;  // and a block that holds it
     context::bind(&block, ctx, false);
-    EXPECT_EQ(items_of(block)[0].data1, ctx);
+    EXPECT_EQ(binding_of(cells_of(block)[0]), ctx);
     EXPECT_EQ(cell::cycle_depth(), 0);
 }
 
@@ -182,21 +183,21 @@ TEST(Contexts, SelfWordsReadTheOwnerAndAreNeverAdded) {
     Cell self_lit = word_named("self", TYPE_LIT_WORD);
     Cell block = block_of({self, self_lit});
     context::bind(&block, ctx, true);
-    Cell* w = items_of(block);
-    EXPECT_EQ(w[0].data1, ctx);
-    EXPECT_EQ(int32_t(w[0].data3), -1);
+    Cell* w = cells_of(block);
+    EXPECT_EQ(binding_of(w[0]), ctx);
+    EXPECT_EQ(slot_of(w[0]), -1);
     EXPECT_EQ(context::get(&w[0]), context::owner_of(ctx));
-    EXPECT_EQ(w[1].data1, context::g_global) << "only word! self is the owner";
+    EXPECT_EQ(binding_of(w[1]), context::g_global) << "only word! self is the owner";
     EXPECT_EQ(context::word_count(ctx), 0);
 }
 
 TEST(Contexts, ReadingWithoutAValueSlotRaises) {
     Node ctx = object_context();
     Cell unknown = loose("read-unknown");
-    unknown.data1 = ctx;
+    unknown = bound_to(unknown, ctx, slot_of(unknown));
     EXPECT_EQ(error_of([&] { context::get(&unknown); }), "script/no-value");
     Cell unbound = loose("read-unbound");
-    unbound.data3 = 0;
+    unbound = bound_to(unbound, binding_of(unbound), 0);
     EXPECT_EQ(error_of([&] { context::get(&unbound); }), "script/not-in-context");
 
     Cell spec = block_of({loose("read-arg")});
@@ -205,7 +206,7 @@ TEST(Contexts, ReadingWithoutAValueSlotRaises) {
     context::bind_word(fn, &arg);
     ErrorThrow e = caught_error([&] { context::get(&arg); });
     EXPECT_EQ(std::string(e.id_name()), "not-in-context");
-    EXPECT_EQ(e.args[0].data2, arg.data2);
+    EXPECT_EQ(symbol_of(e.args[0]), symbol_of(arg));
     Cell one = integer(1);
     EXPECT_EQ(error_of([&] { context::set(&arg, &one); }), "script/not-defined");
 }
@@ -245,10 +246,10 @@ TEST(Contexts, OnStackValuesAreTheRunningCallsArguments) {
 TEST(Contexts, SettingAnUnknownObjectFieldAddsItAndFlagsTheChange) {
     Node ctx = object_context();
     Cell field = loose("field-new");
-    field.data1 = ctx;
+    field = bound_to(field, ctx, slot_of(field));
     Cell seven = integer(7);
     Cell* slot = context::set(&field, &seven);
-    EXPECT_EQ(int32_t(field.data3), 0) << "the word learns its index";
+    EXPECT_EQ(slot_of(field), 0) << "the word learns its index";
     EXPECT_EQ(context::word_count(ctx), 1);
     EXPECT_EQ(cell::get_int(slot), 7);
     EXPECT_TRUE(context::changed_q(ctx, 0));
@@ -256,7 +257,7 @@ TEST(Contexts, SettingAnUnknownObjectFieldAddsItAndFlagsTheChange) {
     // Function and global contexts carry no change flags.
     Cell g = word_named("field-global");
     context::set(&g, &seven);
-    EXPECT_EQ(context::word_at(context::g_global, int32_t(g.data3))->header & FLAG_FIELD_CHANGED, 0u);
+    EXPECT_EQ(context::word_at(context::g_global, slot_of(g))->header & FLAG_FIELD_CHANGED, 0u);
     EXPECT_EQ(context::cell_of(context::g_global)->data3, 0u);
 }
 
@@ -270,7 +271,7 @@ struct Notice {
 void remember_change(Cell* owner, const Cell* word, Cell* old_value, const Cell* new_value) {
     g_notice.calls++;
     g_notice.owner = *owner;
-    g_notice.symbol = word->data2;
+    g_notice.symbol = symbol_of(*word);
     g_notice.old_value = *old_value;
     g_notice.new_value = *new_value;
 }
@@ -279,7 +280,7 @@ void remember_change(Cell* owner, const Cell* word, Cell* old_value, const Cell*
 TEST(Contexts, ObjectsWithAChangeHandlerAreToldOfEachSet) {
     Node ctx = object_context();
     Cell x = loose("notify-x");
-    x.data1 = ctx;
+    x = bound_to(x, ctx, slot_of(x));
     Cell one = integer(1), two = integer(2);
     context::set(&x, &one);
     context::g_on_change = remember_change;
@@ -294,7 +295,7 @@ TEST(Contexts, ObjectsWithAChangeHandlerAreToldOfEachSet) {
     Cell three = integer(3);
     context::set(&x, &three);
     EXPECT_EQ(g_notice.calls, 1);
-    EXPECT_EQ(g_notice.symbol, x.data2);
+    EXPECT_EQ(g_notice.symbol, symbol_of(x));
     EXPECT_EQ(cell::get_int(&g_notice.old_value), 2);
     EXPECT_EQ(cell::get_int(&g_notice.new_value), 3);
     EXPECT_EQ(stack::top(), top);
@@ -312,10 +313,10 @@ TEST(Contexts, ClonesCopyTheWordsAndRebindThem) {
     cell::set(&object, TYPE_OBJECT, ctx);
     Node fresh = context::clone(&object, context::KIND_OBJECT);
     EXPECT_NE(fresh, ctx);
-    EXPECT_EQ(object.data1, fresh);
+    EXPECT_EQ(object::context_of(&object), fresh);
     EXPECT_EQ(word_names(fresh), word_names(ctx));
-    for (int i = 0; i < 2; i++) EXPECT_EQ(context::word_at(fresh, i)->data1, fresh);
-    EXPECT_EQ(context::word_at(ctx, 0)->data1, ctx) << "the original keeps its words";
+    for (int i = 0; i < 2; i++) EXPECT_EQ(binding_of(*context::word_at(fresh, i)), fresh);
+    EXPECT_EQ(binding_of(*context::word_at(ctx, 0)), ctx) << "the original keeps its words";
     EXPECT_EQ(values_count(fresh), 2);
     Cell c = loose("clone-c");
     context::ensure_word(fresh, &c);
@@ -333,20 +334,20 @@ TEST(Contexts, CollectSetWordsOnlyFromTheHead) {
     EXPECT_EQ(word_names(ctx), (std::vector<std::string>{"col-a", "col-b"}));
     EXPECT_EQ(values_count(ctx), 2);
     EXPECT_FALSE(context::collect_set_words(ctx, &block));
-    block.data1 = 40;
+    block = at_head(block, 40);
     EXPECT_FALSE(context::collect_set_words(ctx, &block));
-    EXPECT_EQ(block.data1, 6u) << "a head past the tail is brought back to it";
+    EXPECT_EQ(head_of(block), 6) << "a head past the tail is brought back to it";
 }
 
 TEST(GlobalContext, CaseVariantsShareOneValueCellAndKeepTheirSpellings) {
     Cell lower = word::load("glob-abc");
     Cell upper = word::load("GLOB-ABC");
-    EXPECT_EQ(lower.data3, upper.data3);
-    EXPECT_NE(lower.data2, upper.data2);
+    EXPECT_EQ(slot_of(lower), slot_of(upper));
+    EXPECT_NE(symbol_of(lower), symbol_of(upper));
     Cell v = integer(11);
     context::set(&upper, &v);
     EXPECT_EQ(cell::get_int(context::get(&lower)), 11);
-    EXPECT_EQ(std::string(symbol::c_string(upper.data2)), "GLOB-ABC");
+    EXPECT_EQ(std::string(symbol::c_string(symbol_of(upper))), "GLOB-ABC");
 }
 
 TEST(GlobalContext, ExactSpellingsShareTheValueOfTheEarliestWhicheverComesFirst) {
@@ -357,21 +358,21 @@ TEST(GlobalContext, ExactSpellingsShareTheValueOfTheEarliestWhicheverComesFirst)
     EXPECT_NE(context::find_word(context::g_global, canonical, false),
               context::find_word(context::g_global, variant, false))
         << "each spelling has its own word cell";
-    EXPECT_EQ(first.data3, second.data3) << "and one value cell";
+    EXPECT_EQ(slot_of(first), slot_of(second)) << "and one value cell";
     Cell v = integer(4);
     context::set(&second, &v);
     EXPECT_EQ(cell::get_int(context::get(&first)), 4);
-    EXPECT_EQ(context::add_global(variant).data2, variant);
+    EXPECT_EQ(symbol_of(context::add_global(variant)), variant);
 }
 
 TEST(GlobalContext, FindOrAddGlobalGivesTheRequestedSpelling) {
     uint32_t a = sym("glob-fa"), b = sym("Glob-Fa");
     Cell w = context::find_or_add_global(a, true, true);
     Cell variant = context::find_or_add_global(b, true, true);
-    EXPECT_EQ(variant.data2, b);
-    EXPECT_EQ(variant.data3, w.data3);
+    EXPECT_EQ(symbol_of(variant), b);
+    EXPECT_EQ(slot_of(variant), slot_of(w));
     Cell plain = context::find_or_add_global(b, true, false);
-    EXPECT_EQ(plain.data2, a) << "without copy-variant the stored word comes back";
+    EXPECT_EQ(symbol_of(plain), a) << "without copy-variant the stored word comes back";
     EXPECT_EQ(context::find_word(context::g_global, b, false), -1) << "nothing added";
 }
 
@@ -401,6 +402,12 @@ Cell object_of(const std::vector<const char*>& names) {
     Cell object;
     cell::set(&object, TYPE_OBJECT, ctx);
     return object;
+}
+
+// The context of a new object of the names.
+Node object_node(const std::vector<const char*>& names) {
+    Cell object = object_of(names);
+    return object::context_of(&object);
 }
 
 Cell set_words_block(const std::vector<const char*>& names) {
@@ -443,11 +450,11 @@ TEST_F(SharedKeys, ACopyKeepsTheTableUntilEitherAddsAWord) {
             Cell original = object_of({"shk-a", "shk-b"});
             Cell copy = original;
             Node shared = context::share(&copy, context::KIND_OBJECT);
-            Node ctx = original.data1;
-            ASSERT_EQ(copy.data1, shared);
+            Node ctx = object::context_of(&original);
+            ASSERT_EQ(object::context_of(&copy), shared);
             EXPECT_EQ(context::word_table(shared), context::word_table(ctx));
             EXPECT_TRUE(context::shared_keys_q(ctx) && context::shared_keys_q(shared));
-            EXPECT_EQ(context::word_at(ctx, 0)->data1, 0u) << "a shared table's words name no context";
+            EXPECT_EQ(binding_of(*context::word_at(ctx, 0)), 0u) << "a shared table's words name no context";
             EXPECT_EQ(values_count(shared), 2);
 
             Cell again = loose("SHK-B");
@@ -460,7 +467,7 @@ TEST_F(SharedKeys, ACopyKeepsTheTableUntilEitherAddsAWord) {
             EXPECT_NE(context::word_table(grown), table);
             EXPECT_FALSE(context::shared_keys_q(grown));
             EXPECT_EQ(word_names(grown), (std::vector<std::string>{"shk-a", "shk-b", "shk-new"}));
-            for (int32_t i = 0; i < 3; i++) EXPECT_EQ(context::word_at(grown, i)->data1, grown);
+            for (int32_t i = 0; i < 3; i++) EXPECT_EQ(binding_of(*context::word_at(grown, i)), grown);
             EXPECT_EQ(values_count(grown), 3);
             EXPECT_EQ(context::word_table(other), table) << "the other keeps the shared table";
             EXPECT_EQ(word_names(other), (std::vector<std::string>{"shk-a", "shk-b"}));
@@ -477,9 +484,9 @@ TEST_F(SharedKeys, ContextsOnTheStackOrOfManyWordsAreCopiedNotShared) {
     Cell big = object_of(pointers);
     Cell copy = big;
     Node fresh = context::share(&copy, context::KIND_OBJECT);
-    EXPECT_NE(context::word_table(fresh), context::word_table(big.data1));
-    EXPECT_FALSE(context::shared_keys_q(big.data1) || context::shared_keys_q(fresh));
-    EXPECT_EQ(context::word_at(fresh, 0)->data1, fresh);
+    EXPECT_NE(context::word_table(fresh), context::word_table(object::context_of(&big)));
+    EXPECT_FALSE(context::shared_keys_q(object::context_of(&big)) || context::shared_keys_q(fresh));
+    EXPECT_EQ(binding_of(*context::word_at(fresh, 0)), fresh);
 
     Cell spec = block_of({loose("shk-arg")});
     Cell function;
@@ -517,8 +524,8 @@ TEST_F(SharedKeys, BlocksOfTheSameSetWordsGiveTheSameTable) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.change ? c.change : "head");
         Cell block = spec;
-        block.data1 = uint32_t(c.head);
-        if (c.change) memory::series_of(spec.data2)->cells()[2] = loose(c.change, TYPE_SET_WORD);
+        block = at_head(block, c.head);
+        if (c.change) memory::series_of(node_of(spec))->cells()[2] = loose(c.change, TYPE_SET_WORD);
         Node ctx = context::create_shared_empty(1, true, context::KIND_OBJECT);
         context::collect_set_words_shared(ctx, &block);
         EXPECT_EQ(word_names(ctx), c.names);
@@ -531,7 +538,7 @@ TEST_F(SharedKeys, ChangeFlagsBelongToEachContext) {
     for (int i = 0; i < 41; i++) names.push_back("shk-flag-" + std::to_string(i));
     std::vector<const char*> pointers;
     for (const std::string& n : names) pointers.push_back(n.c_str());
-    Node big = object_of(pointers).data1;
+    Node big = object_node(pointers);
     for (int32_t n : {0, 31, 32, 40}) {
         SCOPED_TRACE(n);
         EXPECT_FALSE(context::changed_q(big, n));
@@ -544,13 +551,13 @@ TEST_F(SharedKeys, ChangeFlagsBelongToEachContext) {
 
     Cell original = object_of({"shk-f1", "shk-f2"});
     Cell copy = original;
-    context::mark_changed(original.data1, 1);
+    context::mark_changed(object::context_of(&original), 1);
     Node shared = context::share(&copy, context::KIND_OBJECT);
     EXPECT_TRUE(context::changed_q(shared, 1)) << "a copy takes the flags of its original";
     context::clear_changed(shared);
     context::mark_changed(shared, 0);
-    EXPECT_FALSE(context::changed_q(original.data1, 0));
-    EXPECT_TRUE(context::changed_q(original.data1, 1));
+    EXPECT_FALSE(context::changed_q(object::context_of(&original), 0));
+    EXPECT_TRUE(context::changed_q(object::context_of(&original), 1));
 }
 
 TEST_F(SharedKeys, BindingMovesWordsOfAContextOfTheSameTable) {
@@ -559,16 +566,16 @@ TEST_F(SharedKeys, BindingMovesWordsOfAContextOfTheSameTable) {
     Node shared = context::share(&copy, context::KIND_OBJECT);
     Cell other = object_of({"shk-b0", "shk-b2"});
     Cell block = block_of({loose("shk-b2"), loose("self")});
-    context::bind(&block, original.data1, true);
+    context::bind(&block, object::context_of(&original), true);
     context::bind(&block, shared, true);
-    Cell* cells = memory::series_of(block.data2)->cells();
-    EXPECT_EQ(cells[0].data1, shared);
-    EXPECT_EQ(int32_t(cells[0].data3), 1);
-    EXPECT_EQ(cells[1].data1, shared);
-    EXPECT_EQ(int32_t(cells[1].data3), -1) << "self reads the owner";
-    context::bind(&block, other.data1, true);
-    EXPECT_EQ(cells[0].data1, other.data1);
-    EXPECT_EQ(int32_t(cells[0].data3), 1);
-    context::bind(&block, object_of({"shk-b2"}).data1, false);
-    EXPECT_EQ(int32_t(cells[0].data3), 0) << "another table: looked up again";
+    Cell* cells = memory::series_of(node_of(block))->cells();
+    EXPECT_EQ(binding_of(cells[0]), shared);
+    EXPECT_EQ(slot_of(cells[0]), 1);
+    EXPECT_EQ(binding_of(cells[1]), shared);
+    EXPECT_EQ(slot_of(cells[1]), -1) << "self reads the owner";
+    context::bind(&block, object::context_of(&other), true);
+    EXPECT_EQ(binding_of(cells[0]), object::context_of(&other));
+    EXPECT_EQ(slot_of(cells[0]), 1);
+    context::bind(&block, object_node({"shk-b2"}), false);
+    EXPECT_EQ(slot_of(cells[0]), 0) << "another table: looked up again";
 }

@@ -7,15 +7,16 @@
 #include "core/collector.h"
 #include "core/natives.h"
 #include "tests/support/eval_tables.h"
+#include "tests/support/fields.h"
 
 namespace zel::test {
 namespace {
 
 // A map whose pairs `b` and `d` were removed: their value cells have no type.
 void define_map_with_removed_pairs() {
-    Cell m = *memory::series_of(load("#[a 1 b 2 c 3 d 4]").data2)->cells();
-    memory::series_of(m.data2)->cells()[3].header = 0;
-    memory::series_of(m.data2)->cells()[7].header = 0;
+    Cell m = *memory::series_of(node_of(load("#[a 1 b 2 c 3 d 4]")))->cells();
+    memory::series_of(node_of(m))->cells()[3].header = 0;
+    memory::series_of(node_of(m))->cells()[7].header = 0;
     set_global("m", m);
 }
 

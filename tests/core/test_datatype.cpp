@@ -6,6 +6,7 @@
 #include "core/datatype.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "tests/support/fields.h"
 #include "tests/support/runtime_env.h"
 
 using namespace zel;
@@ -167,7 +168,7 @@ TEST(Logic, BitwiseOperatorsNeedLogicOperands) {
     EXPECT_EQ(e.id, ERR_script_expect_arg);
     ASSERT_EQ(e.argc, 3);
     EXPECT_EQ(type_of(&e.args[1]), TYPE_DATATYPE);
-    EXPECT_EQ(e.args[1].data1, uint32_t(TYPE_INTEGER));
+    EXPECT_EQ(test::type_named_by(e.args[1]), TYPE_INTEGER);
     stack::reset();
 }
 
@@ -323,7 +324,7 @@ TEST(ArgumentStackCells, PushPopAndOverflow) {
     Cell seven = integer(7);
     stack::set_last_only(&seven);
     EXPECT_EQ(stack::depth(), 1);
-    EXPECT_EQ(stack::arguments()->data2, 7u);
+    EXPECT_EQ(cell::get_int(stack::arguments()), 7);
 
     EXPECT_EQ(error_of([] {
                   for (;;) none::push();

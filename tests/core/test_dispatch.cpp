@@ -10,6 +10,7 @@
 #include "core/dispatch.h"
 #include "core/typeset.h"
 #include "tests/support/eval_env.h"
+#include "tests/support/fields.h"
 
 namespace zel::test {
 namespace {
@@ -40,7 +41,7 @@ struct Stub<A, R (*)(Args...)> {
             g_record.count = std::get<2>(tuple);
             g_record.flag = std::get<3>(tuple);
             g_record.dup = std::get<4>(tuple);
-            g_record.value_head = int32_t(std::get<1>(tuple)->data1);
+            g_record.value_head = head_of(*std::get<1>(tuple));
         }
         if constexpr (A == ACT_PICK || A == ACT_POKE) g_record.count = std::get<1>(std::make_tuple(args...));
         if constexpr (std::is_same_v<R, Cell*>) {
@@ -80,13 +81,13 @@ protected:
 // The code calling action `id` with a stub value first and, for the other
 // arguments, a value its typeset takes.
 std::string call_code(int id) {
-    Cell action = *context::get_by_symbol(word::load(ACTION_NAMES[id]).data2, context::g_global);
+    Cell action = *context::get_by_symbol(symbol_of(word::load(ACTION_NAMES[id])), context::g_global);
     std::string code = ACTION_NAMES[id];
     code += id == ACT_MAKE || id == ACT_TO ? " child-type" : " v";
     Cell cache = interpreter::arg_cache(&action);
-    Series* s = memory::series_of(cache.data2);
+    Series* s = memory::series_of(node_of(cache));
     bool first = true;
-    for (Cell* c = s->cells() + cache.data1; c < s->cell_tail(); c++) {
+    for (Cell* c = s->cells() + head_of(cache); c < s->cell_tail(); c++) {
         if (type_of(c) == TYPE_REFINEMENT || type_of(c) == TYPE_INTEGER) break;
         if (interpreter::arg_kind(c) == 3) continue;
         if (first) {
@@ -99,9 +100,9 @@ std::string call_code(int id) {
 }
 
 bool first_takes_stub(int id) {
-    Cell action = *context::get_by_symbol(word::load(ACTION_NAMES[id]).data2, context::g_global);
+    Cell action = *context::get_by_symbol(symbol_of(word::load(ACTION_NAMES[id])), context::g_global);
     Cell cache = interpreter::arg_cache(&action);
-    Cell first = memory::series_of(cache.data2)->cells()[cache.data1];
+    Cell first = memory::series_of(node_of(cache))->cells()[head_of(cache)];
     return id == ACT_MAKE || id == ACT_TO || typeset::has(&first, STUB_CHILD);
 }
 

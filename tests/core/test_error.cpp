@@ -76,7 +76,7 @@ TEST_F(ErrorTest, TheRunTimesErrorIdsAreTheCataloguesPositions) {
     const Cell* catalog = error::catalog();
     ASSERT_EQ(type_of(catalog), TYPE_OBJECT);
     EXPECT_EQ(object::count_words(catalog), 10);
-    EXPECT_EQ(catalog->data2, 184u) << "the catalogue's fixed class";
+    EXPECT_EQ(class_of(*catalog), 184) << "the catalogue's fixed class";
     EXPECT_EQ(eval("e: make error! 300 e/type"), "script");
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/exits.h"
 #include "tests/support/child_process.h"
+#include "tests/support/fields.h"
 #include "tests/support/stack_env.h"
 
 using namespace zel;
@@ -132,7 +133,7 @@ TEST_F(Exits, WalksFindTheirTargetOrRaiseTheirError) {
             const ErrorThrow& e = stack::pending_error();
             EXPECT_EQ(e.id, c.error) << what;
             EXPECT_EQ(stack::frame_count(), c.error_stop) << what;
-            EXPECT_EQ(e.where.data2, G_SYMBOL) << what;  // the exit's own call
+            EXPECT_EQ(symbol_of(e.where), G_SYMBOL) << what;  // the exit's own call
             if (c.exit == THROW) {
                 EXPECT_EQ(cell::get_int(&e.args[0]), 10 * last) << what;
             }
@@ -195,8 +196,8 @@ TEST_F(Exits, AnErrorLandsAtTheNearestTry) {
     const ErrorThrow& e = stack::pending_error();
     EXPECT_EQ(e.id, ERR_script_past_end);
     EXPECT_EQ(type_of(&e.where), TYPE_WORD);
-    EXPECT_EQ(e.where.data2, F_SYMBOL);
-    EXPECT_EQ(e.where.data1, 5u);
+    EXPECT_EQ(symbol_of(e.where), F_SYMBOL);
+    EXPECT_EQ(binding_of(e.where), 5u);
     EXPECT_EQ(type_of(&e.stack_position), TYPE_INTEGER);
     EXPECT_EQ(cell::get_int(&e.stack_position), 7);  // A N try L F E n
     EXPECT_EQ(stack::frame_count(), 2);
@@ -265,7 +266,7 @@ TEST_F(Exits, AThrowPassedOnNamesItsThrower) {
         const ErrorThrow& e = stack::pending_error();
         EXPECT_EQ(e.id, ERR_throw_throw);
         EXPECT_EQ(cell::get_int(&e.args[0]), 10);
-        EXPECT_EQ(e.where.data2, handled ? CATCH_SYMBOL : G_SYMBOL);
+        EXPECT_EQ(symbol_of(e.where), handled ? CATCH_SYMBOL : G_SYMBOL);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/frames.h"
 #include "core/memory.h"
+#include "tests/support/fields.h"
 #include "tests/support/stack_env.h"
 
 using namespace zel;
@@ -13,14 +14,15 @@ using namespace zel::test;
 
 namespace {
 
-Cell block_of(Node node) {
+Cell block_on(Node node) {
     Cell b;
     cell::set(&b, TYPE_BLOCK, 0, node);
     return b;
 }
 
-std::vector<Cell> cells_of(const Cell& block) {
-    Series* s = memory::series_of(block.data2);
+// Copies of all the cells of a block, from its first.
+std::vector<Cell> cells_copied(const Cell& block) {
+    Series* s = memory::series_of(node_of(block));
     return std::vector<Cell>(s->cells(), s->cells() + s->used() / 16);
 }
 
@@ -215,18 +217,18 @@ TEST_F(Frames, CallWordNamesTheInnermostNamedFrame) {
     build("ENEn");
     Cell w = stack::get_call_word();
     EXPECT_EQ(type_of(&w), TYPE_WORD);
-    EXPECT_EQ(w.data1, 9u);
-    EXPECT_EQ(w.data2, G_SYMBOL);
-    EXPECT_EQ(w.data3, uint32_t(-1));
+    EXPECT_EQ(binding_of(w), 9u);
+    EXPECT_EQ(symbol_of(w), G_SYMBOL);
+    EXPECT_EQ(slot_of(w), -1);
 
     // From the position where a throw began, which is then forgotten.
     empty_stacks();
     build("FENE");
     stack::g_saved_frame = stack::g_frame_bottom + 2;
     w = stack::get_call_word();
-    EXPECT_EQ(w.data2, F_SYMBOL);
+    EXPECT_EQ(symbol_of(w), F_SYMBOL);
     EXPECT_EQ(stack::g_saved_frame, nullptr);
-    EXPECT_EQ(stack::get_call_word().data2, G_SYMBOL);
+    EXPECT_EQ(symbol_of(stack::get_call_word()), G_SYMBOL);
 
     empty_stacks();
     build("EnE");
@@ -251,37 +253,37 @@ TEST_F(Frames, EvalLooksBelowTheGivenFrame) {
 TEST_F(Frames, CollectCallsListsNamedFramesFromTheTop) {
     Built b = build("NfEN");
     stack::set_global_context(777);
-    Cell block = block_of(memory::alloc_cells(4));
+    Cell block = block_on(memory::alloc_cells(4));
     stack::collect_calls(&block);
     stack::set_global_context(0);
-    std::vector<Cell> got = cells_of(block);
+    std::vector<Cell> got = cells_copied(block);
     ASSERT_EQ(got.size(), 4u);
     EXPECT_EQ(type_of(&got[0]), TYPE_WORD);
-    EXPECT_EQ(got[0].data1, 777u);  // no function context: the global one
-    EXPECT_EQ(got[0].data2, G_SYMBOL);
+    EXPECT_EQ(binding_of(got[0]), 777u);  // no function context: the global one
+    EXPECT_EQ(symbol_of(got[0]), G_SYMBOL);
     EXPECT_EQ(cell::get_int(&got[1]), int(b.saved(3) - stack::bottom()));
-    EXPECT_EQ(got[2].data1, b.context);
-    EXPECT_EQ(got[2].data2, F_SYMBOL);
+    EXPECT_EQ(binding_of(got[2]), b.context);
+    EXPECT_EQ(symbol_of(got[2]), F_SYMBOL);
     EXPECT_EQ(type_of(&got[3]), TYPE_INTEGER);
     EXPECT_EQ(cell::get_int(&got[3]), int(b.saved(1) - stack::bottom()));
 }
 
 TEST_F(Frames, ListCallsWalksUpToThePositionAndNoFurtherThanTheRecords) {
     build("NEFN");
-    Cell block = block_of(memory::alloc_cells(4));
+    Cell block = block_on(memory::alloc_cells(4));
     stack::list_calls(2, &block, 3);
-    std::vector<Cell> got = cells_of(block);
+    std::vector<Cell> got = cells_copied(block);
     ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(got[0].data2, G_SYMBOL);
-    EXPECT_EQ(got[0].data1, 9u);
-    EXPECT_EQ(got[1].data2, F_SYMBOL);
+    EXPECT_EQ(symbol_of(got[0]), G_SYMBOL);
+    EXPECT_EQ(binding_of(got[0]), 9u);
+    EXPECT_EQ(symbol_of(got[1]), F_SYMBOL);
 
     // A position from a script-set stack field stays inside the records.
-    Cell other = block_of(memory::alloc_cells(4));
+    Cell other = block_on(memory::alloc_cells(4));
     stack::list_calls(2, &other, -7);
-    EXPECT_TRUE(cells_of(other).empty());
+    EXPECT_TRUE(cells_copied(other).empty());
     stack::list_calls(2, &other, 1 << 30);
-    EXPECT_GE(cells_of(other).size(), 3u);
+    EXPECT_GE(cells_copied(other).size(), 3u);
 }
 
 // At depth 1 only the frames whose word holds a function! in its context
@@ -295,10 +297,10 @@ TEST_F(Frames, ListCallsAtDepthOneKeepsTheWordsThatHoldAFunction) {
         asked.emplace_back(context, symbol);
         return symbol == F_SYMBOL;
     });
-    Cell block = block_of(memory::alloc_cells(4));
+    Cell block = block_on(memory::alloc_cells(4));
     stack::list_calls(1, &block, 4);
     stack::set_function_test(previous);
-    std::vector<Cell> got = cells_of(block);
+    std::vector<Cell> got = cells_copied(block);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].data1, 5u);
     EXPECT_EQ(got[0].data2, F_SYMBOL);
@@ -308,7 +310,7 @@ TEST_F(Frames, ListCallsAtDepthOneKeepsTheWordsThatHoldAFunction) {
 
 TEST_F(Frames, ListCallsAtDepthOneWithoutTheWordsLayerEndsTheProcess) {
     build("N");
-    Cell block = block_of(memory::alloc_cells(4));
+    Cell block = block_on(memory::alloc_cells(4));
     EXPECT_EXIT(
         {
             stack::set_function_test(nullptr);

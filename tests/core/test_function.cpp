@@ -29,7 +29,7 @@ TEST_F(FunctionTest, ReflectedWordsAndABodilessMold) {
     Cell words = eval_value("f: func [a b] [] reflect :f 'words");
     gc::root keep_words(&words);
     Cell f = eval_value(":f");
-    EXPECT_EQ(block::head(&words)->data1, f.data1);
+    EXPECT_EQ(binding_of(*block::head(&words)), function_context_of(f));
     // A function without a body.
     Cell spec = load_block("[a]");
     gc::root keep_spec(&spec);

@@ -2,6 +2,7 @@
 // and foreach use it); the series walks are tested through the loops.
 #include "core/iterate.h"
 #include "tests/support/eval_env.h"
+#include "tests/support/fields.h"
 
 namespace zel::test {
 namespace {
@@ -24,14 +25,14 @@ protected:
                            bool some = false) {
         return set(words, first_value(value), count, any, only, some);
     }
-    static Cell first_value(const char* text) { return *memory::series_of(load(text).data2)->cells(); }
+    static Cell first_value(const char* text) { return *memory::series_of(node_of(load(text)))->cells(); }
     static std::string words_now() {
         return eval(":a") + " " + eval(":b") + " " + eval(":c") + " " + eval(":d");
     }
     // The block of the text with its cell `index` replaced.
     static Cell block_with(const char* text, int index, const Cell& value) {
         Cell block = load_block(text);
-        memory::series_of(block.data2)->cells()[index] = value;
+        memory::series_of(node_of(block))->cells()[index] = value;
         return block;
     }
 };
@@ -82,9 +83,9 @@ TEST_F(SetManyTest, MapsSpreadTheirLivePairs) {
     Cell m = first_value("#[x 1 y 2 z 3]");
     gc::root keep(&m);
     EXPECT_EQ(set("[a b c d]", m, 4), "x 1 y 2");
-    memory::series_of(m.data2)->cells()[3].header = 0;  // y removed
+    memory::series_of(node_of(m))->cells()[3].header = 0;  // y removed
     EXPECT_EQ(set("[a b c d]", m, 4), "x 1 z 3");
-    memory::series_of(m.data2)->cells()[1].header = 0;  // x removed
+    memory::series_of(node_of(m))->cells()[1].header = 0;  // x removed
     EXPECT_EQ(set("[a b c d]", m, 4), "z 3 none none");
 }
 

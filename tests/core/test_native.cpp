@@ -61,10 +61,10 @@ int reflect_field(const char* name) { return int(symbol::make(name)); }
 // has no mold handler of its own.
 int mold_flat_block(Cell* block, Cell* out, bool only, bool all, bool flat, int part, int indent) {
     if (!only) part = cell_text::mold_literal(out, "[", false, part);
-    Series* s = memory::series_of(block->data2);
-    for (int i = int(block->data1); i < int(s->used() / sizeof(Cell)); i++) {
-        if (i > int(block->data1)) part = cell_text::mold_literal(out, " ", false, part);
-        Cell item = memory::series_of(block->data2)->cells()[i];
+    Series* s = memory::series_of(node_of(*block));
+    for (int i = head_of(*block); i < int(s->used() / sizeof(Cell)); i++) {
+        if (i > head_of(*block)) part = cell_text::mold_literal(out, " ", false, part);
+        Cell item = memory::series_of(node_of(*block))->cells()[i];
         part = datatype::handler<ACT_MOLD>(type_of(&item))(&item, out, false, all, flat, part, indent);
     }
     return only ? part : cell_text::mold_literal(out, "]", false, part);
@@ -103,15 +103,15 @@ TEST(Natives, LayoutOfAMadeNative) {
     EXPECT_EQ(n.data2, spec.data2);
     Cell more;
     cell::set(&more, TYPE_BLOCK, 0, n.data3);
-    ASSERT_EQ(length_of(more), 2);
-    Cell* ctx_cell = items_of(more);
+    ASSERT_EQ(total_cells(more), 2);
+    Cell* ctx_cell = cells_of(more);
     EXPECT_EQ(type_of(ctx_cell), TYPE_CONTEXT);
     EXPECT_NE(ctx_cell->header & FLAG_CTX_ON_STACK, 0u);
     EXPECT_EQ((ctx_cell->header & context::KIND_MASK) >> context::KIND_SHIFT, uint32_t(context::KIND_FUNCTION));
     EXPECT_EQ(ctx_cell->data2, 0u) << "no call runs";
     Node words = hash_table::record(ctx_cell->data1)->keys;
     EXPECT_EQ(memory::series_of(words)->used() / sizeof(Cell), 4u) << "a b c d; the set-word skipped";
-    EXPECT_EQ(type_of(items_of(more) + 1), TYPE_UNSET) << "argument cache";
+    EXPECT_EQ(type_of(cells_of(more) + 1), TYPE_UNSET) << "argument cache";
 
     Cell a = action_of(11, spec_of({"value1", "value2"}));
     EXPECT_EQ(a.header, uint32_t(TYPE_ACTION));
@@ -142,7 +142,7 @@ TEST(Natives, MakeChecksTheBlockAndTheNumber) {
     for (Case& c : cases)
         EXPECT_EQ(error_of([&] { make_value(c.type, c.arg); }), c.ok ? "" : "script/bad-make-arg") << c.what;
     ErrorThrow e = caught_error([&] { native_of(121, spec); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_NATIVE));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_NATIVE);
     EXPECT_EQ(type_of(&e.args[1]), TYPE_BLOCK);
 }
 
@@ -199,7 +199,7 @@ TEST(Operators, MadeFromCallableValuesWithAnAcceptableSpec) {
 
     ErrorThrow e = caught_error([] { make_value(TYPE_OP, integer(1)); });
     EXPECT_EQ(std::string(e.id_name()), "invalid-type");
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_INTEGER));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_INTEGER);
     EXPECT_EQ(error_of([] { make_value(TYPE_OP, native_of(3, spec_of({"one"}))); }), "script/bad-op-spec");
 
     Cell body = block_of({word_named("fn-body")});
@@ -208,8 +208,8 @@ TEST(Operators, MadeFromCallableValuesWithAnAcceptableSpec) {
     EXPECT_EQ(op::wrapped_type(&fop), TYPE_FUNCTION);
     Cell more;
     cell::set(&more, TYPE_BLOCK, 0, f.data3);
-    EXPECT_EQ(items_of(more)[3].header, uint32_t(TYPE_FUNCTION)) << "the function kept for the call";
-    EXPECT_EQ(items_of(more)[3].data2, f.data2);
+    EXPECT_EQ(cells_of(more)[3].header, uint32_t(TYPE_FUNCTION)) << "the function kept for the call";
+    EXPECT_EQ(cells_of(more)[3].data2, f.data2);
 }
 
 TEST(Natives, ReflectSpecAndBody) {
@@ -218,8 +218,8 @@ TEST(Natives, ReflectSpecAndBody) {
     Cell n = native_of(42, spec);
     Cell r = *reflect(&n, reflect_field("spec"));
     EXPECT_EQ(type_of(&r), TYPE_BLOCK);
-    EXPECT_EQ(r.data2, spec.data2);
-    EXPECT_EQ(r.data1, 0u);
+    EXPECT_EQ(node_of(r), node_of(spec));
+    EXPECT_EQ(head_of(r), 0);
     n = native_of(42, spec);
     r = *reflect(&n, reflect_field("BODY"));
     EXPECT_EQ(type_of(&r), TYPE_INTEGER);
@@ -234,7 +234,7 @@ TEST(Natives, ReflectSpecAndBody) {
     Cell fop = make_value(TYPE_OP, function_of(spec_of({"rf-a", "rf-b"}), body));
     r = *reflect(&fop, reflect_field("body"));
     EXPECT_EQ(type_of(&r), TYPE_BLOCK);
-    EXPECT_EQ(r.data2, body.data2);
+    EXPECT_EQ(node_of(r), node_of(body));
 
     n = native_of(1, spec);
     EXPECT_EQ(error_of([&] { reflect(&n, reflect_field("words")); }), "internal/not-done");

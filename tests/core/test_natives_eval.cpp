@@ -14,8 +14,8 @@ TEST_F(EvalNatives, BindAndIn) {
     // The word comes back bound to the function's context.
     Cell f = eval_value("f: func [a] [] :f");
     Cell w = eval_value("in :f 'a");
-    EXPECT_EQ(w.data1, f.data1);
-    EXPECT_EQ(w.data3, 0u);
+    EXPECT_EQ(binding_of(w), function_context_of(f));
+    EXPECT_EQ(slot_of(w), 0);
 }
 
 }  // namespace

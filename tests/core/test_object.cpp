@@ -9,6 +9,7 @@
 #include "core/dispatch.h"
 #include "core/object.h"
 #include "tests/support/eval_tables.h"
+#include "tests/support/fields.h"
 
 namespace zel::test {
 namespace {
@@ -94,8 +95,8 @@ TEST_F(ObjectTest, APathsWordsAreBoundToTheObjectTheyName) {
     Cell code = eval_value("o: make object! [b: 0 a: 1] code: [o/a] reduce code code");
     Cell o = eval_value("o");
     const Cell* element = block::abs_at(block::abs_at(&code, 0), 1);
-    EXPECT_EQ(element->data1, o.data1);
-    EXPECT_EQ(int32_t(element->data3), 1);
+    EXPECT_EQ(binding_of(*element), object::context_of(&o));
+    EXPECT_EQ(slot_of(*element), 1);
     // met again in another object of other fields, it is looked up there
     EXPECT_EQ(eval("o: make object! [a: 5] reduce code"), "[5]");
 }
@@ -155,7 +156,7 @@ TEST_F(ObjectTest, ConstructTakesValuesWithoutEvaluating) {
     gc::root keep_short(&short_spec);
     made = object::construct(&short_spec, &proto, false);
     EXPECT_EQ(mold_of(*made), "make object! [\n    a: 1\n    z: 26\n]");
-    EXPECT_EQ(made->data2, proto.data2) << "the prototype's class";
+    EXPECT_EQ(class_of(*made), class_of(proto)) << "the prototype's class";
     stack::pop(1);
 }
 
@@ -212,10 +213,10 @@ TEST_F(ObjectTest, ObjectsOfOneShapeShareTheirWordTable) {
         Cell first = eval_value(c.first);
         gc::root keep(&first);
         Cell second = eval_value(c.second);
-        Node table1 = context::word_table(first.data1), table2 = context::word_table(second.data1);
+        Node table1 = context::word_table(object::context_of(&first)), table2 = context::word_table(object::context_of(&second));
         EXPECT_EQ(table1 == table2, c.same);
         if (c.same) {
-            EXPECT_TRUE(context::shared_keys_q(first.data1) && context::shared_keys_q(second.data1));
+            EXPECT_TRUE(context::shared_keys_q(object::context_of(&first)) && context::shared_keys_q(object::context_of(&second)));
         }
     }
     EXPECT_EQ(eval("words-of-o: reflect shape-o 'words"), "[a b]");

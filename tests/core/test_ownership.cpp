@@ -1,10 +1,12 @@
 // Ownership where C++ looks at it: the table entries, taking ownership
 // away; and the value-slot store. Which series an object with
 // on-deep-change* owns is in tests/cases/ownership.cases.
+#include "core/object.h"
 #include "core/ownership.h"
 #include "core/slot_store.h"
 #include "series/block.h"
 #include "tests/support/eval_tables.h"
+#include "tests/support/fields.h"
 
 namespace zel::test {
 namespace {
@@ -25,15 +27,15 @@ TEST_F(OwnershipTest, TheTableNamesTheOwnerAndTheFieldWord) {
     Cell b = eval_value("b: [1 2] o: make object! [f: b on-deep-change*: :log-deep] b");
     Cell o = eval_value("o");
     EXPECT_TRUE(ownership::owned(&b));
-    const Cell* entry = ownership::find(b.data2);
+    const Cell* entry = ownership::find(node_of(b));
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(type_of(entry), TYPE_OBJECT);
-    EXPECT_EQ(entry[0].data1, o.data1);
+    EXPECT_EQ(object::context_of(entry), object::context_of(&o));
     EXPECT_EQ(mold_of(entry[1]), "f");
 
     ownership::unbind(&b);
     EXPECT_FALSE(ownership::owned(&b));
-    EXPECT_EQ(ownership::find(b.data2), nullptr);
+    EXPECT_EQ(ownership::find(node_of(b)), nullptr);
 }
 
 TEST_F(OwnershipTest, AnUnownedSeriesCostsOneFlagTest) {

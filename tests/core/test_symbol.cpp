@@ -85,7 +85,7 @@ TEST(Symbols, MadeFromStringsOfAnyUnitUpToALimit) {
     uint32_t id = symbol::make_from_string(&wide, -1);
     EXPECT_EQ(spelling(id), "w\xD0\xB9" "d\xF0\x9F\x98\x80");
     Cell text_from_head = text("head-tail");
-    text_from_head.data1 = 5;
+    text_from_head = at_head(text_from_head, 5);
     EXPECT_EQ(spelling(symbol::make_from_string(&text_from_head, -1)), "tail");
     Cell limited = text("limited");
     EXPECT_EQ(spelling(symbol::make_from_string(&limited, 3)), "lim");
@@ -138,8 +138,8 @@ TEST(PredefinedWords, SymbolsWordsAndRefinementsHaveTheirNames) {
     EXPECT_EQ(spelling(words::symbol(words::Word::anon)), "<anon>");
     EXPECT_EQ(spelling(words::symbol(words::Word::body)), "<body>");
     EXPECT_EQ(spelling(words::symbol(words::Word::on_deep_change_star)), "on-deep-change*");
-    EXPECT_EQ(spelling(words::refinement(words::Ref::extern_).data2), "extern");
-    EXPECT_EQ(spelling(words::ooo().data2), "ooo");
+    EXPECT_EQ(spelling(symbol_of(words::refinement(words::Ref::extern_))), "extern");
+    EXPECT_EQ(spelling(symbol_of(words::ooo())), "ooo");
 }
 
 TEST(PredefinedWords, BindingFollowsTheirList) {
@@ -148,21 +148,21 @@ TEST(PredefinedWords, BindingFollowsTheirList) {
     // Some symbols are added to the global context by exact spelling.
     const Cell& windows = words::global_word(words::Sym::windows);
     EXPECT_EQ(type_of(&windows), TYPE_WORD);
-    EXPECT_EQ(windows.data1, context::g_global);
-    EXPECT_EQ(windows.data2, words::symbol(words::Sym::windows));
+    EXPECT_EQ(binding_of(windows), context::g_global);
+    EXPECT_EQ(symbol_of(windows), words::symbol(words::Sym::windows));
     EXPECT_EQ(type_of(&words::global_word(words::Sym::julian)), TYPE_NONE);
     // Words are bound in the global context with a value slot.
     const Cell& at = words::word(words::Word::at);
-    EXPECT_EQ(at.data1, context::g_global);
-    EXPECT_GE(int32_t(at.data3), 0);
+    EXPECT_EQ(binding_of(at), context::g_global);
+    EXPECT_GE(slot_of(at), 0);
     EXPECT_EQ(type_of(context::get(&at)), TYPE_UNSET);
     // Refinements are unbound; #ooo is an issue of the global context.
     const Cell& local = words::refinement(words::Ref::local);
     EXPECT_EQ(type_of(&local), TYPE_REFINEMENT);
-    EXPECT_EQ(local.data1, 0u);
+    EXPECT_EQ(binding_of(local), 0u);
     EXPECT_EQ(type_of(&words::ooo()), TYPE_ISSUE);
-    EXPECT_EQ(words::ooo().data1, context::g_global);
-    EXPECT_EQ(int32_t(words::ooo().data3), -1);
+    EXPECT_EQ(binding_of(words::ooo()), context::g_global);
+    EXPECT_EQ(slot_of(words::ooo()), -1);
 }
 
 TEST(PredefinedWords, EveryOwnershipActionHasItsPredefinedWord) {
@@ -171,13 +171,13 @@ TEST(PredefinedWords, EveryOwnershipActionHasItsPredefinedWord) {
         auto action = ownership::Action(a);
         const Cell& w = words::ownership_word(action);
         EXPECT_EQ(type_of(&w), TYPE_WORD);
-        EXPECT_EQ(w.data1, context::g_global);
-        EXPECT_EQ(spelling(w.data2), ownership::action_name(action));
-        EXPECT_EQ(symbol::make(ownership::action_name(action)), w.data2);
+        EXPECT_EQ(binding_of(w), context::g_global);
+        EXPECT_EQ(spelling(symbol_of(w)), ownership::action_name(action));
+        EXPECT_EQ(symbol::make(ownership::action_name(action)), symbol_of(w));
     }
     EXPECT_EQ(symbol::count(), before) << "no action word was missing from the predefined lists";
-    EXPECT_EQ(words::ownership_word(ownership::SWAPED).data2, words::symbol(words::Word::swaped));
-    EXPECT_EQ(words::ownership_word(ownership::INSERT).data2, words::symbol(words::Sym::insert));
+    EXPECT_EQ(symbol_of(words::ownership_word(ownership::SWAPED)), words::symbol(words::Word::swaped));
+    EXPECT_EQ(symbol_of(words::ownership_word(ownership::INSERT)), words::symbol(words::Sym::insert));
 }
 
 TEST(PredefinedWords, DatatypeNamesAreSymbolsOfGlobalWords) {

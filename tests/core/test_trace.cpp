@@ -1,6 +1,7 @@
 // Evaluation tracing: the events do/trace delivers to its call-back, the
 // call-back's event block, the arguments it receives, and the state tracing
-// leaves behind however the traced code ends.
+// leaves behind however the traced code ends. (return and exit in traced
+// code: tests/cases/trace.cases.)
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "lexer/lexer.h"
 #include "series/block.h"
 #include "tests/support/eval_env.h"
+#include "tests/support/fields.h"
 
 namespace zel::test {
 namespace {
@@ -66,10 +68,10 @@ TEST_F(TraceTest, LibraryCodeIsNotTraced) {
     std::string traced = log();
     EXPECT_NE(traced.find("open fetch push call"), std::string::npos) << traced;
     eval_value("clear log");
-    memory::series_of(library.data2)->flags |= SERIES_LIBRARY;
+    memory::series_of(node_of(library))->flags |= SERIES_LIBRARY;
     EXPECT_EQ(eval("do/trace [do lib] :events"), "3");
     EXPECT_EQ(log(), "[init enter fetch open fetch push call return expr exit end]");
-    memory::series_of(library.data2)->flags &= ~SERIES_LIBRARY;
+    memory::series_of(node_of(library))->flags &= ~SERIES_LIBRARY;
 }
 
 TEST_F(TraceTest, ThrowAndCatchEvents) {
@@ -134,16 +136,6 @@ TEST_F(TraceTest, TraceAndNoTraceAttributes) {
     eval_value("t: func [[trace]] [1] nt: func [[no-trace]] [t] plain: func [] [nt]");
     EXPECT_EQ(eval("do/trace [plain] :calls"), "1");
     EXPECT_EQ(log(), "[plain t]");
-}
-
-TEST_F(TraceTest, ReturnAndExitInTracedCode) {
-    expect_results({
-        {"f: func [] [do/trace [return 5] :events 9] f", "5"},
-        {"f: func [] [do/trace [exit] :events 9] f", "unset"},
-        {"f: func [] [1 + do/trace [return 5] :events 9] f", "5"},
-        {"do/trace [return 1] :events", "error throw/return"},
-        {"f: func [] [g: func [] [return 2] do/trace [g] :events 9] f", "9"},
-    });
 }
 
 TEST_F(TraceTest, ErrorsInTheCallBackLeaveTracingOff) {

@@ -100,7 +100,7 @@ TEST(Typesets, MakeRefusesOtherValues) {
     };
     for (Case& c : cases) EXPECT_EQ(error_of([&] { made(c.spec); }), c.error) << c.what;
     ErrorThrow e = caught_error([] { made(integer(1)); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_TYPESET));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_TYPESET);
 }
 
 TEST(Typesets, FromASpecTypeBlock) {
@@ -109,7 +109,7 @@ TEST(Typesets, FromASpecTypeBlock) {
     Cell types = block_of({datatype_of(TYPE_STRING), numbers, named, block_of({integer(1)})});
     Cell holder = block_of({});
     Cell* ts = typeset::make_from_spec_in(&holder, &types);
-    EXPECT_EQ(length_of(holder), 1);
+    EXPECT_EQ(total_cells(holder), 1);
     for (int t : {TYPE_STRING, TYPE_INTEGER, TYPE_FLOAT, TYPE_OBJECT}) EXPECT_TRUE(typeset::has(ts, t)) << t;
     EXPECT_EQ(typeset::count(ts), 4) << "blocks are skipped";
 
@@ -265,15 +265,15 @@ TEST(Typesets, ToBlockGivesTheNameWordsInIdOrder) {
     Cell ts = typeset_of({TYPE_WORD, TYPE_NONE, TYPE_STRING}), result;
     typeset::to_block(&ts, &result);
     ASSERT_EQ(type_of(&result), TYPE_BLOCK);
-    ASSERT_EQ(length_of(result), 3);
+    ASSERT_EQ(total_cells(result), 3);
     const char* names[] = {"none!", "string!", "word!"};
     for (int i = 0; i < 3; i++) {
-        Cell* w = items_of(result) + i;
+        Cell* w = cells_of(result) + i;
         EXPECT_EQ(type_of(w), TYPE_WORD);
-        EXPECT_EQ(w->data1, context::g_global);
-        EXPECT_STREQ(symbol::c_string(w->data2), names[i]);
+        EXPECT_EQ(binding_of(*w), context::g_global);
+        EXPECT_STREQ(symbol::c_string(symbol_of(*w)), names[i]);
     }
     Cell self = typeset_of({TYPE_STRING});
     typeset::to_block(&self, &self);
-    EXPECT_EQ(length_of(self), 1) << "the typeset may be its own result cell";
+    EXPECT_EQ(total_cells(self), 1) << "the typeset may be its own result cell";
 }

@@ -22,7 +22,7 @@ namespace {
 
 const int WORD_TYPES[] = {TYPE_WORD, TYPE_SET_WORD, TYPE_LIT_WORD, TYPE_GET_WORD, TYPE_REFINEMENT, TYPE_ISSUE};
 
-std::string name_of(const Cell& w) { return symbol::c_string(w.data2); }
+std::string name_of(const Cell& w) { return symbol::c_string(symbol_of(w)); }
 
 // Molds through the type's own handler with a part limit; answers the text
 // and leaves the remaining limit in `left`.
@@ -102,16 +102,16 @@ TEST(Words, SpellingsAreKeptByFormAndMold) {
 TEST(Words, MadeByNameAreBoundGloballyWithAValueSlot) {
     for (int type : WORD_TYPES) {
         Cell w = word_named("bound-by-name", type);
-        EXPECT_EQ(w.data1, context::g_global);
-        EXPECT_GE(int32_t(w.data3), 0);
+        EXPECT_EQ(binding_of(w), context::g_global);
+        EXPECT_GE(slot_of(w), 0);
     }
     Cell block = block_of({});
     Cell* in = word::make_from_name_in("made-in-block", &block);
     EXPECT_EQ(type_of(in), TYPE_WORD);
-    EXPECT_EQ(length_of(block), 1);
-    EXPECT_EQ(name_of(items_of(block)[0]), "made-in-block");
+    EXPECT_EQ(total_cells(block), 1);
+    EXPECT_EQ(name_of(cells_of(block)[0]), "made-in-block");
     Cell* pushed = word::push_global(symbol::make("PUSHED-GLOBAL"));
-    EXPECT_EQ(pushed->data3, word::load("pushed-global").data3);
+    EXPECT_EQ(slot_of(*pushed), slot_of(word::load("pushed-global")));
     stack::pop(1);
 }
 
@@ -128,7 +128,7 @@ TEST(Words, EveryTypeReadsAndWritesTheOneSlotOfItsName) {
     EXPECT_EQ(error_of([&] { context::get(&lazy); }), "script/no-value");
     Cell v = integer(99);
     context::set(&lazy, &v);
-    EXPECT_EQ(lazy.data3, plain.data3);
+    EXPECT_EQ(slot_of(lazy), slot_of(plain));
     EXPECT_EQ(cell::get_int(context::get(&plain)), 99);
 }
 
@@ -148,7 +148,7 @@ TEST(Words, SetAndGetThroughTheirContext) {
 
     ErrorThrow e = caught_error([&] { call_with({w, nothing}, [] { return word::set_checked(); }); });
     EXPECT_EQ(std::string(e.id_name()), "need-value");
-    EXPECT_EQ(e.args[0].data2, w.data2);
+    EXPECT_EQ(symbol_of(e.args[0]), symbol_of(w));
     got = call_with({}, [&] { return word::get(&w); });
     EXPECT_EQ(cell::get_int(&got), 5) << "the failed set changed nothing";
 }
@@ -186,7 +186,7 @@ TEST(Words, RetypedPushesKeepFlags) {
     context::ensure_word(ctx, &w);
     Cell* local = refinement::push_local(ctx, 0);
     EXPECT_EQ(type_of(local), TYPE_REFINEMENT);
-    EXPECT_EQ(local->data1, ctx);
+    EXPECT_EQ(binding_of(*local), ctx);
     stack::g_top = top;
 }
 
@@ -195,22 +195,22 @@ TEST(Words, PushedNamesAreCopies) {
     Cell name = *word::push_name(&w);
     stack::pop(1);
     EXPECT_EQ(utf8_of(name), "own-name");
-    EXPECT_NE(name.data2, symbol::name_string(w.data2)) << "not the symbol's own buffer";
+    EXPECT_NE(node_of(name), symbol::name_string(symbol_of(w))) << "not the symbol's own buffer";
     string::append_char(string::buffer_of(&name), '!');
     string::poke_char(string::buffer_of(&name), 0, 'O');
     EXPECT_EQ(utf8_of(name), "Own-name!");
     EXPECT_EQ(formed(w), "own-name");
-    EXPECT_EQ(word::load("own-name").data2, w.data2);
+    EXPECT_EQ(symbol_of(word::load("own-name")), symbol_of(w));
 }
 
 TEST(Words, InContextOrGlobal) {
     Node ctx = context::create(1, false, false, nullptr, context::KIND_OBJECT);
     Cell local = word_named("icg-local");
     context::ensure_word(ctx, &local);
-    EXPECT_EQ(word::in_context_or_global(ctx, local.data2).data1, ctx);
+    EXPECT_EQ(binding_of(word::in_context_or_global(ctx, symbol_of(local))), ctx);
     Cell other = word::in_context_or_global(ctx, symbol::make("ICG-LOCAL"));  // exact id only
-    EXPECT_EQ(other.data1, context::g_global);
-    EXPECT_EQ(other.data2, symbol::make("ICG-LOCAL"));
+    EXPECT_EQ(binding_of(other), context::g_global);
+    EXPECT_EQ(symbol_of(other), symbol::make("ICG-LOCAL"));
 }
 
 TEST(Words, CompareUnderEachCode) {
@@ -218,7 +218,7 @@ TEST(Words, CompareUnderEachCode) {
     Cell lit = word_named("cw-abc", TYPE_LIT_WORD), lit_upper = word_named("CW-ABC", TYPE_LIT_WORD);
     Cell set = word_named("cw-abc", TYPE_SET_WORD), issue = word_named("cw-abc", TYPE_ISSUE);
     Cell elsewhere = abc;
-    elsewhere.data1 = context::create(1, false, false, nullptr, context::KIND_OBJECT);
+    elsewhere = bound_to(elsewhere, context::create(1, false, false, nullptr, context::KIND_OBJECT), slot_of(elsewhere));
     Cell number = integer(1);
     using namespace actions;
     struct Case {
@@ -263,9 +263,9 @@ TEST(Words, IndexAnswersThePositionOrNone) {
     Cell w = word_named("index-me");
     Cell r = call_with({w}, index);
     EXPECT_EQ(type_of(&r), TYPE_INTEGER);
-    EXPECT_EQ(cell::get_int(&r), int32_t(w.data3) + 1);
+    EXPECT_EQ(cell::get_int(&r), slot_of(w) + 1);
     Cell lazy = w;
-    lazy.data3 = uint32_t(-1);
+    lazy = bound_to(lazy, binding_of(lazy), -1);
     r = call_with({lazy}, index);
     EXPECT_EQ(type_of(&r), TYPE_NONE);
     for (int type : {TYPE_LIT_WORD, TYPE_SET_WORD, TYPE_GET_WORD})
@@ -278,13 +278,13 @@ TEST(Words, MadeFromOtherValues) {
     Cell from_string = made(TYPE_WORD, text("to-word"));
     EXPECT_EQ(type_of(&from_string), TYPE_WORD);
     EXPECT_EQ(name_of(from_string), "to-word");
-    EXPECT_EQ(from_string.data1, context::g_global);
-    EXPECT_EQ(from_string.data3, word::load("to-word").data3);
+    EXPECT_EQ(binding_of(from_string), context::g_global);
+    EXPECT_EQ(slot_of(from_string), slot_of(word::load("to-word")));
 
     Cell from_issue = made(TYPE_WORD, word_named("to-issue", TYPE_ISSUE));
     EXPECT_EQ(from_issue.header, uint32_t(TYPE_WORD));
     EXPECT_EQ(name_of(from_issue), "to-issue");
-    EXPECT_GE(int32_t(from_issue.data3), 0) << "bound to its global slot";
+    EXPECT_GE(slot_of(from_issue), 0) << "bound to its global slot";
     Cell from_refinement = made(TYPE_SET_WORD, words::refinement(words::Ref::part));
     EXPECT_EQ(from_refinement.header, uint32_t(TYPE_SET_WORD));
     EXPECT_EQ(name_of(from_refinement), "part");
@@ -293,7 +293,7 @@ TEST(Words, MadeFromOtherValues) {
     EXPECT_EQ(name_of(made(TYPE_LIT_WORD, logic_of(false))), "false");
     Cell type_word = made(TYPE_WORD, datatype_of(TYPE_STRING));
     EXPECT_EQ(name_of(type_word), "string!");
-    EXPECT_EQ(type_word.data1, context::g_global);
+    EXPECT_EQ(binding_of(type_word), context::g_global);
     EXPECT_EQ(name_of(made(TYPE_WORD, char_of('q'))), "q");
     Cell flagged = word_named("flagged", TYPE_SET_WORD);
     flagged.header |= FLAG_NEW_LINE;
@@ -315,7 +315,7 @@ TEST(Words, MakeRefusesWhatIsNoWord) {
     };
     for (Case& c : cases) EXPECT_EQ(error_of([&] { made(TYPE_WORD, c.spec); }), c.error) << c.what;
     ErrorThrow e = caught_error([] { made(TYPE_WORD, integer(3)); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_WORD));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_WORD);
     EXPECT_EQ(type_of(&e.args[1]), TYPE_INTEGER);
 }
 
@@ -323,10 +323,10 @@ TEST(Words, IssuesTakeAnyTextAsTheirName) {
     Cell from_text = made(TYPE_ISSUE, text("1x"));
     EXPECT_EQ(type_of(&from_text), TYPE_ISSUE);
     EXPECT_EQ(name_of(from_text), "1x");
-    EXPECT_EQ(from_text.data1, context::g_global);
-    EXPECT_EQ(int32_t(from_text.data3), -1);
+    EXPECT_EQ(binding_of(from_text), context::g_global);
+    EXPECT_EQ(slot_of(from_text), -1);
     Cell tail = text("head-tail");
-    tail.data1 = 5;
+    tail = at_head(tail, 5);
     EXPECT_EQ(name_of(made(TYPE_ISSUE, tail)), "tail");
     EXPECT_EQ(name_of(made(TYPE_ISSUE, char_of(0xE9))), "\xC3\xA9");
     EXPECT_EQ(name_of(made(TYPE_ISSUE, word_named("from-word"))), "from-word");

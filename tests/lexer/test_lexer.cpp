@@ -12,6 +12,7 @@
 #include "core/memory.h"
 #include "lexer/lexer.h"
 #include "lexer/lexer_state.h"
+#include "tests/support/fields.h"
 #include "tests/support/runtime_env.h"
 #include "tests/support/text.h"
 
@@ -215,7 +216,7 @@ TEST(LexerDriver, SyntaxErrorsAreRaisedOnlyWhenLoading) {
         EXPECT_EQ(std::string(e.category_name()) + "/" + e.id_name(), c.error) << c.text;
         if (c.datatype) {
             EXPECT_EQ(type_of(&e.args[1]), TYPE_DATATYPE) << c.text;
-            EXPECT_EQ(int(e.args[1].data1), c.datatype) << c.text;
+            EXPECT_EQ(test::type_named_by(e.args[1]), c.datatype) << c.text;
         }
         int64_t length = int64_t(c.text.size());
         EXPECT_EQ(scan(nullptr, bytes(c.text), length, SCAN_ONLY), TYPE_ERROR) << c.text;
@@ -244,21 +245,21 @@ void open_test_block(State* lex, const uint8_t*, const uint8_t* end, uint32_t, b
 }
 
 // Cells of a block value, from its head.
-std::vector<Cell> cells_of(const Cell* block) {
-    Series* s = memory::series_of(block->data2);
-    const Cell* first = s->cells() + block->data1;
+std::vector<Cell> cells_from_head(const Cell* block) {
+    Series* s = memory::series_of(test::node_of(*block));
+    const Cell* first = s->cells() + test::head_of(*block);
     const Cell* end = s->cell_tail();
     return std::vector<Cell>(first, end);
 }
 
 std::vector<int> integers_of(const Cell* block) {
     std::vector<int> values;
-    for (const Cell& c : cells_of(block))
+    for (const Cell& c : cells_from_head(block))
         values.push_back(type_of(&c) == TYPE_INTEGER ? cell::get_int(&c) : -1);
     return values;
 }
 
-Cell block_of(std::initializer_list<int> values) {
+Cell int_block(std::initializer_list<int> values) {
     Node node = memory::alloc_cells(int64_t(values.size()));
     Cell block;
     cell::set(&block, TYPE_BLOCK, 0, node);
@@ -293,11 +294,11 @@ TEST_F(LexerValues, TextLoadsIntoABlockWithNewLineFlags) {
     ASSERT_EQ(type_of(&result), TYPE_BLOCK);
     EXPECT_EQ(integers_of(&result), (std::vector<int>{1, 2, 3, 4}));
     std::vector<bool> new_lines;
-    for (const Cell& c : cells_of(&result)) new_lines.push_back(cell::new_line(&c));
+    for (const Cell& c : cells_from_head(&result)) new_lines.push_back(cell::new_line(&c));
     EXPECT_EQ(new_lines, (std::vector<bool>{false, false, true, true}));
 
     load("\n5", &result);
-    EXPECT_TRUE(cell::new_line(&cells_of(&result)[0]));
+    EXPECT_TRUE(cell::new_line(&cells_from_head(&result)[0]));
 }
 
 TEST_F(LexerValues, EmptyTextLoadsAnEmptyBlock) {
@@ -305,7 +306,7 @@ TEST_F(LexerValues, EmptyTextLoadsAnEmptyBlock) {
     int64_t consumed = -1;
     EXPECT_EQ(load("", &result, 0, &consumed), 0);
     ASSERT_EQ(type_of(&result), TYPE_BLOCK);
-    EXPECT_TRUE(cells_of(&result).empty());
+    EXPECT_TRUE(cells_from_head(&result).empty());
     EXPECT_EQ(consumed, 0);
 }
 
@@ -323,11 +324,11 @@ TEST_F(LexerValues, OneValueDeliversTheValueOrAOneValueBlock) {
 
     load("  ", &result, ONE_VALUE);  // nothing to deliver: an empty block
     ASSERT_EQ(type_of(&result), TYPE_BLOCK);
-    EXPECT_TRUE(cells_of(&result).empty());
+    EXPECT_TRUE(cells_from_head(&result).empty());
 }
 
 TEST_F(LexerValues, IntoAppendsAndLeavesTheResultAlone) {
-    Cell into = block_of({9});
+    Cell into = int_block({9});
     Cell result;
     cell::set(&result, TYPE_NONE);
     load("1 2", &result, 0, nullptr, &into);
@@ -550,11 +551,6 @@ Cell latin1(std::string_view text) {
     return test::chars(cps, 1);
 }
 
-Cell at_head(Cell string, uint32_t head) {
-    string.data1 = head;
-    return string;
-}
-
 TEST(LexerStrings, ConsumedCountsCharactersOfEveryUnitWidth) {
     struct Case {
         Cell string;
@@ -565,7 +561,7 @@ TEST(LexerStrings, ConsumedCountsCharactersOfEveryUnitWidth) {
         {latin1("\xE9t\xE9 1"), TYPE_WORD, 3},
         {test::chars({0x03B1, 0x03B2, ' ', 0x03B3}, 2), TYPE_WORD, 2},
         {test::chars({0x1F600, ' ', '1'}, 4), TYPE_WORD, 1},
-        {at_head(test::text("abc def"), 4), TYPE_WORD, 3},  // from the head index
+        {test::at_head(test::text("abc def"), 4), TYPE_WORD, 3},  // from the head index
     };
     for (const Case& c : cases) {
         int64_t consumed = -1;

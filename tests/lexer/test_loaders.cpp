@@ -217,9 +217,9 @@ TEST(Loaders, OnePlusTwoIsAnIntegerAWordAndAnInteger) {
     const Cell* items = test::cells_of(block);
     EXPECT_EQ(shown(items[0]), "1");
     EXPECT_EQ(type_of(&items[1]), TYPE_WORD);
-    EXPECT_EQ(items[1].data1, context::g_global);
-    EXPECT_EQ(std::string(symbol::c_string(items[1].data2)), "+");
-    EXPECT_EQ(int32_t(items[1].data3), context::find_word(context::g_global, items[1].data2, true));
+    EXPECT_EQ(test::binding_of(items[1]), context::g_global);
+    EXPECT_EQ(std::string(symbol::c_string(test::symbol_of(items[1]))), "+");
+    EXPECT_EQ(test::slot_of(items[1]), context::find_word(context::g_global, test::symbol_of(items[1]), true));
     EXPECT_EQ(shown(items[2]), "2");
 }
 
@@ -229,8 +229,8 @@ TEST(Loaders, WordsShareTheirGlobalSlot) {
     Cell block = loaded("zeta zeta: :zeta 'zeta /zeta");
     const Cell* items = test::cells_of(block);
     for (int i = 0; i < 5; i++) {
-        EXPECT_EQ(items[i].data1, context::g_global) << i;
-        EXPECT_EQ(items[i].data3, items[0].data3) << i;
+        EXPECT_EQ(test::binding_of(items[i]), context::g_global) << i;
+        EXPECT_EQ(test::slot_of(items[i]), test::slot_of(items[0])) << i;
     }
 }
 

@@ -37,9 +37,9 @@ bool holds(const Cell& value, Test test) {
     Cell v = value;
     if (test(v)) return true;
     if (!block_like(type_of(&v))) return false;
-    Series* s = memory::series_of(v.data2);
+    Series* s = memory::series_of(test::node_of(v));
     uint32_t n = s->used() / uint32_t(sizeof(Cell));
-    for (uint32_t i = v.data1; i < n; i++)
+    for (uint32_t i = uint32_t(test::head_of(v)); i < n; i++)
         if (holds(s->cells()[i], test)) return true;
     return false;
 }

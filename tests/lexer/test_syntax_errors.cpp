@@ -7,6 +7,8 @@
 
 #include "core/datatype.h"
 #include "lexer/lexer.h"
+#include "scalars/char.h"
+#include "tests/support/fields.h"
 #include "tests/support/loaded.h"
 #include "tests/support/runtime_env.h"
 
@@ -36,9 +38,10 @@ const char* const TYPE_NAMES[] = {
 std::string what_of(const ErrorThrow& e) {
     if (e.id == ERR_syntax_invalid) {
         EXPECT_EQ(type_of(&e.args[1]), TYPE_DATATYPE);
-        return TYPE_NAMES[e.args[1].data1 <= TYPE_LAST ? e.args[1].data1 : 0];
+        int type = test::type_named_by(e.args[1]);
+        return TYPE_NAMES[type >= 0 && type <= TYPE_LAST ? type : 0];
     }
-    if (e.id == ERR_syntax_missing) return std::string(1, char(e.args[1].data2));
+    if (e.id == ERR_syntax_missing) return std::string(1, char(char_::get(&e.args[1])));
     return "";
 }
 

@@ -13,6 +13,8 @@
 #include "core/symbol.h"
 #include "core/word.h"
 #include "lexer/lexer.h"
+#include "scalars/integer.h"
+#include "scalars/pair.h"
 #include "series/binary.h"
 #include "tests/support/loaded.h"
 #include "tests/support/runtime_env.h"
@@ -37,18 +39,18 @@ bool g_has_body = false;
 std::string type_text(const Cell& type) {
     switch (type_of(&type)) {
         case TYPE_DATATYPE:  // a datatype not registered yet shows its id
-            return datatype::registered(int(type.data1)) ? test::shown(type)
-                                                         : "#" + std::to_string(type.data1);
+            return datatype::registered(test::type_named_by(type)) ? test::shown(type)
+                                                                 : "#" + std::to_string(test::type_named_by(type));
         case TYPE_NONE: return "none";
-        default: return symbol::c_string(type.data2);
+        default: return symbol::c_string(test::symbol_of(type));
     }
 }
 
 void record_call(const Cell*, Cell* args, Cell* result) {
-    Call call{symbol::c_string(args[0].data2), type_text(args[2]), int(args[3].data2), "",
-              int64_t(args[1].data1)};
+    Call call{symbol::c_string(test::symbol_of(args[0])), type_text(args[2]), integer::get(&args[3]), "",
+              test::head_of(args[1])};
     if (type_of(&args[4]) == TYPE_PAIR)
-        call.token = std::to_string(args[4].data2) + "x" + std::to_string(args[4].data3);
+        call.token = std::to_string(pair::x_of(&args[4])) + "x" + std::to_string(pair::y_of(&args[4]));
     else
         call.token = test::shown(args[4]);
     g_calls.push_back(call);
@@ -182,7 +184,7 @@ TEST_F(Trace, AbsorbedErrorMovesOn) {
 TEST_F(Trace, CallbackMovesTheScan) {
     ask_for("error");
     g_answer = [](const Call& c, Cell* args) {
-        args[1].data1 = uint32_t(c.index + 1);
+        args[1] = test::at_head(args[1], int(c.index + 1));
         return false;
     };
     EXPECT_EQ(test::shown(load("\xC3\xA9t\xC3\xA9 } 7")), "[\xC3\xA9t\xC3\xA9 7]");
@@ -192,15 +194,14 @@ TEST_F(Trace, CallbackMovesTheScan) {
     // A move past the text is clamped to its end.
     g_calls.clear();
     g_answer = [](const Call&, Cell* args) {
-        args[1].data1 = 1000;
+        args[1] = test::at_head(args[1], 1000);
         return false;
     };
     EXPECT_EQ(test::shown(load("1 } 2 3")), "[1]");
 
     // An input replaced by another series moves nothing.
     g_answer = [](const Call&, Cell* args) {
-        args[1] = test::text("other");
-        args[1].data1 = 1;
+        args[1] = test::at_head(test::text("other"), 1);
         return false;
     };
     EXPECT_EQ(test::shown(load("1 } 2")), "[1 2]");
@@ -209,7 +210,7 @@ TEST_F(Trace, CallbackMovesTheScan) {
 TEST_F(Trace, PositionsOfASourceNotAtItsHead) {
     ask_for("load");
     source_ = test::text("skip: 1 \xC3\xA9");
-    source_.data1 = 6;
+    source_ = test::at_head(source_, 6);
     Cell result;
     scan_string(&result, &source_, -1, 0, nullptr, &callback_);
     ASSERT_EQ(g_calls.size(), 2u);
@@ -247,11 +248,11 @@ TEST_F(Trace, CallbackGrowingTheBinaryItScans) {
     const char text[] = "1 [2 3] four";
     Cell source;
     binary::make_at(&source, int64_t(sizeof text - 1));
-    Series* s = memory::series_of(source.data2);
+    Series* s = memory::series_of(test::node_of(source));
     std::memcpy(s->data(), text, sizeof text - 1);
     s->tail = s->offset + uint32_t(sizeof text - 1);
     g_answer = [&](const Call&, Cell*) {
-        Series* old = memory::series_of(source.data2);
+        Series* old = memory::series_of(test::node_of(source));
         std::memset(binary::head(&source), '!', old->used());  // what was scanned is gone
         memory::expand_series(old, int64_t(old->used()) * 4 + 4096);
         return true;

@@ -59,19 +59,19 @@ TEST(CharMakeAndTo, FromEveryKindOfValue) {
         {block_of({int_cell(65)}), "script/bad-to-arg"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(make_and_to(TYPE_CHAR, c.spec), c.result) << shown(c.spec);
+        EXPECT_EQ(make_and_to(TYPE_CHAR, c.spec), c.result) << typed_mold(c.spec);
 
     Cell file = text("ab");
     cell::set_type(&file, TYPE_FILE);
-    file.data1 = 1;  // from the head: "b"
-    EXPECT_EQ(made(ACT_TO, TYPE_CHAR, file), "char! #\"b\"");
+    file = at_head(file, 1);  // from the head: "b"
+    EXPECT_EQ(make_outcome(ACT_TO, TYPE_CHAR, file), "char! #\"b\"");
 
     Cell big = int_cell(0x110000), result, empty = text("");
     ErrorThrow e =
         caught_error([&] { datatype::handler<ACT_TO>(TYPE_CHAR)(&result, &big, TYPE_CHAR); });
     EXPECT_EQ(integer::get(&e.args[0]), 0x110000);
     e = caught_error([&] { datatype::handler<ACT_TO>(TYPE_CHAR)(&result, &empty, TYPE_CHAR); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_CHAR));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_CHAR);
     EXPECT_EQ(type_of(&e.args[1]), TYPE_STRING);
 }
 
@@ -96,14 +96,14 @@ TEST(CharText, FormWritesTheCharacterMoldItsNotation) {
         {0x1F600, "\xF0\x9F\x98\x80", "#\"\xF0\x9F\x98\x80\"", "#\"^(1F600)\""},
     };
     for (const Case& c : cases) {
-        Written f = formed(char_cell(c.cp));
+        Written f = written_by_form(char_cell(c.cp));
         EXPECT_EQ(f.text, c.form) << c.cp;
         EXPECT_EQ(f.budget, 999) << c.cp;
         // The budget counts four characters whatever the escape's length.
-        Written m = molded(char_cell(c.cp));
+        Written m = written_by_mold(char_cell(c.cp));
         EXPECT_EQ(m.text, c.mold) << c.cp;
         EXPECT_EQ(m.budget, 996) << c.cp;
-        EXPECT_EQ(molded(char_cell(c.cp), true).text, c.mold_all) << c.cp;
+        EXPECT_EQ(written_by_mold(char_cell(c.cp), true).text, c.mold_all) << c.cp;
     }
 }
 
@@ -124,7 +124,7 @@ TEST(CharCompare, ByCodePointAgainstCharsAndIntegers) {
     for (const Case& c : cases) {
         Cell a = char_cell('a'), b = c.other;
         EXPECT_EQ(datatype::handler<ACT_COMPARE>(TYPE_CHAR)(&a, &b, c.op), c.result)
-            << shown(b) << " op " << c.op;
+            << typed_mold(b) << " op " << c.op;
     }
 }
 
@@ -156,13 +156,13 @@ TEST(HandleText, HexValueAndClassName) {
         {1, 99, "00000001h", "#[handle! 00000001h]"},
     };
     for (const Case& c : cases) {
-        Written f = formed(handle_cell(c.value, c.cls));
+        Written f = written_by_form(handle_cell(c.value, c.cls));
         EXPECT_EQ(f.text, c.form);
         EXPECT_EQ(f.budget, 991);
-        Written m = molded(handle_cell(c.value, c.cls));
+        Written m = written_by_mold(handle_cell(c.value, c.cls));
         EXPECT_EQ(m.text, "handle!");
         EXPECT_EQ(m.budget, 993);
-        Written all = molded(handle_cell(c.value, c.cls), true);
+        Written all = written_by_mold(handle_cell(c.value, c.cls), true);
         EXPECT_EQ(all.text, c.mold_all);
         EXPECT_EQ(all.budget, 1000 - int(all.text.size()));
     }

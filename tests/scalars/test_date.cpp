@@ -30,7 +30,7 @@ Cell timed(int year, int month, int day, double time_of_day, int zone_hours = 0,
     return date_at(year, month, day, time_of_day, zone_hours, zone_minutes, true);
 }
 
-std::string text_of(Cell date) { return molded(date).text; }
+std::string text_of(Cell date) { return written_by_mold(date).text; }
 
 // Blocks of integers, times and floats.
 Cell items(std::vector<Cell> cells) { return block_of(cells); }
@@ -269,14 +269,14 @@ TEST(DateMakeAndTo, FromEveryKindOfValue) {
         {value_of(TYPE_NONE), BAD, BAD},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(made(ACT_MAKE, TYPE_DATE, c.spec), c.make) << shown(c.spec);
-        EXPECT_EQ(made(ACT_TO, TYPE_DATE, c.spec), c.to) << shown(c.spec);
+        EXPECT_EQ(make_outcome(ACT_MAKE, TYPE_DATE, c.spec), c.make) << typed_mold(c.spec);
+        EXPECT_EQ(make_outcome(ACT_TO, TYPE_DATE, c.spec), c.to) << typed_mold(c.spec);
     }
 
     Cell spec = items({i(1), i(13), i(2000)}), result;
     ErrorThrow e =
         caught_error([&] { datatype::handler<ACT_MAKE>(TYPE_DATE)(&result, &spec, TYPE_DATE); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_DATE));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_DATE);
     EXPECT_EQ(type_of(&e.args[1]), TYPE_BLOCK);
 }
 
@@ -304,9 +304,9 @@ TEST(DateEpochSeconds, NearestSecondWithinThirtyTwoBits) {
 TEST(DateText, BudgetAndMonthsThatDoNotExist) {
     EXPECT_EQ(form_and_mold(timed(2000, 3, 3, 10.5 * HOUR, 2)), "3-Mar-2000/10:30:00+02:00");
     Cell bad = value_of(TYPE_DATE, date::pack(2000, 13, 1, 0, false));
-    EXPECT_EQ(error_of([&] { molded(bad); }), "script/invalid-months");
+    EXPECT_EQ(error_of([&] { written_by_mold(bad); }), "script/invalid-months");
     bad = value_of(TYPE_DATE, date::pack(2000, 0, 1, 0, false));
-    EXPECT_EQ(error_of([&] { molded(bad); }), "script/invalid-months");
+    EXPECT_EQ(error_of([&] { written_by_mold(bad); }), "script/invalid-months");
 }
 
 TEST(DateCompare, StoredDayThenTimeZoneAside) {
@@ -337,5 +337,5 @@ TEST(DateCompare, StoredDayThenTimeZoneAside) {
     };
     for (Case c : cases)
         EXPECT_EQ(datatype::handler<ACT_COMPARE>(TYPE_DATE)(&c.a, &c.b, c.op), c.result)
-            << text_of(c.a) << " " << shown(c.b) << " op " << c.op;
+            << text_of(c.a) << " " << typed_mold(c.b) << " op " << c.op;
 }

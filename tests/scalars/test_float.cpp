@@ -26,7 +26,7 @@ const double NaN = std::nan("");
 
 std::string outcome(int action, Cell left, Cell right) {
     std::string got;
-    std::string error = error_of([&] { got = shown(stack_action(action, {left, right})); });
+    std::string error = error_of([&] { got = typed_mold(stack_action(action, {left, right})); });
     return error.empty() ? got : error;
 }
 
@@ -116,13 +116,13 @@ TEST(FloatMath, ResultTypeFollowsTheOperands) {
     };
     for (const Case& c : cases) {
         std::string got;
-        std::string error = error_of([&] { got = shown(core_math(c.op, c.left, c.right)); });
+        std::string error = error_of([&] { got = typed_mold(core_math(c.op, c.left, c.right)); });
         EXPECT_EQ(error.empty() ? got : error, c.result)
-            << c.op << " " << shown(c.left) << " " << shown(c.right);
+            << c.op << " " << typed_mold(c.left) << " " << typed_mold(c.right);
     }
     // The actions reach the same core.
-    EXPECT_EQ(shown(stack_action(ACT_ADD, {percent_cell(0.5), int_cell(1)})), "percent! 150%");
-    EXPECT_EQ(shown(stack_action(ACT_SUBTRACT, {float_cell(2.0), float_cell(0.5)})), "float! 1.5");
+    EXPECT_EQ(typed_mold(stack_action(ACT_ADD, {percent_cell(0.5), int_cell(1)})), "percent! 150%");
+    EXPECT_EQ(typed_mold(stack_action(ACT_SUBTRACT, {float_cell(2.0), float_cell(0.5)})), "float! 1.5");
 
     // A time on either side makes a time.
     for (Cell left : {float_cell(1.5), percent_cell(0.5), int_cell(2), time}) {
@@ -136,9 +136,9 @@ TEST(FloatMath, ResultTypeFollowsTheOperands) {
     EXPECT_EQ(float_::get(&t), 15.0);
 
     ErrorThrow e = caught_error([] { core_math(OP_DIVIDE, float_cell(1.0), value_of(TYPE_PAIR)); });
-    EXPECT_EQ(e.args[1].data1, uint32_t(TYPE_PAIR));
+    EXPECT_EQ(type_named_by(e.args[1]), TYPE_PAIR);
     e = caught_error([] { core_math(OP_ADD, percent_cell(1.0), int_cell(1, TYPE_CHAR)); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_CHAR));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_CHAR);
 }
 
 TEST(FloatCompare, ToleranceExactnessAndIdentity) {
@@ -194,7 +194,7 @@ TEST(FloatCompare, ToleranceExactnessAndIdentity) {
     auto compare = datatype::handler<ACT_COMPARE>(TYPE_FLOAT);
     for (Case c : cases)
         EXPECT_EQ(compare(&c.a, &c.b, c.op), c.result)
-            << shown(c.a) << " op " << c.op << " " << shown(c.b);
+            << typed_mold(c.a) << " op " << c.op << " " << typed_mold(c.b);
     EXPECT_EQ(datatype::handler<ACT_COMPARE>(TYPE_PERCENT), compare);
 }
 
@@ -282,12 +282,12 @@ TEST(FloatRound, ScalesAndTheirTypes) {
     };
     for (const Case& c : cases) {
         std::string got;
-        std::string error = error_of([&] { got = shown(round_of(c.n, &c.scale, c.refinement)); });
-        EXPECT_EQ(error.empty() ? got : error, c.result) << shown(c.n) << " /to " << shown(c.scale);
+        std::string error = error_of([&] { got = typed_mold(round_of(c.n, &c.scale, c.refinement)); });
+        EXPECT_EQ(error.empty() ? got : error, c.result) << typed_mold(c.n) << " /to " << typed_mold(c.scale);
     }
 
     Cell r = round_of(percent_cell(0.12345), nullptr, "");  // in whole percentage points
-    EXPECT_EQ(shown(r), "percent! 12%");
+    EXPECT_EQ(typed_mold(r), "percent! 12%");
     Cell minute = float_cell(60.0, TYPE_TIME);
     r = round_of(float_cell(100.0), &minute, "");
     EXPECT_EQ(type_of(&r), TYPE_TIME);
@@ -316,7 +316,7 @@ TEST(FloatPower, ExponentTypesAndSpecials) {
         {float_cell(2.0), value_of(TYPE_NONE), "script/expect-arg"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(outcome(ACT_POWER, c.number, c.exponent), c.result) << shown(c.number);
+        EXPECT_EQ(outcome(ACT_POWER, c.number, c.exponent), c.result) << typed_mold(c.number);
 }
 
 TEST(FloatMakeAndTo, FromEveryKindOfValue) {
@@ -376,17 +376,17 @@ TEST(FloatMakeAndTo, FromEveryKindOfValue) {
     for (Case c : cases) {
         Cell result = value_of(TYPE_DATATYPE, uint32_t(c.target));
         std::string got;
-        std::string error = error_of([&] { got = shown(*to(&result, &c.spec, c.target)); });
-        EXPECT_EQ(error.empty() ? got : error, c.result) << shown(c.spec) << " to " << c.target;
+        std::string error = error_of([&] { got = typed_mold(*to(&result, &c.spec, c.target)); });
+        EXPECT_EQ(error.empty() ? got : error, c.result) << typed_mold(c.spec) << " to " << c.target;
     }
 
     Cell result, element = text("2"), block = block_of({int_cell(1), element});
     ErrorThrow e = caught_error([&] { to(&result, &block, TYPE_FLOAT); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_FLOAT));
-    EXPECT_EQ(e.args[1].data2, element.data2);  // the element, not the block
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_FLOAT);
+    EXPECT_EQ(node_of(e.args[1]), node_of(element));  // the element, not the block
     Cell none = value_of(TYPE_NONE);
     e = caught_error([&] { to(&result, &none, TYPE_PERCENT); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_PERCENT));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_PERCENT);
 }
 
 TEST(FloatText, FormAndMold) {
@@ -414,7 +414,7 @@ TEST(FloatText, FormAndMold) {
         {percent_cell(-INF), "-1.#INF", "-1.#INF"},
     };
     for (const Case& c : cases) {
-        Written f = formed(c.value), m = molded(c.value, true);
+        Written f = written_by_form(c.value), m = written_by_mold(c.value, true);
         EXPECT_EQ(f.text, c.form);
         EXPECT_EQ(m.text, c.mold);
         EXPECT_EQ(f.budget, 1000 - int(f.text.size()));
@@ -425,15 +425,15 @@ TEST(FloatText, FormAndMold) {
 TEST(FloatUnary, AbsoluteNegateParity) {
     auto bits = [](Cell c) { return std::bit_cast<uint64_t>(float_::get(&c)); };
     EXPECT_EQ(bits(stack_action(ACT_ABSOLUTE, {float_cell(-0.0)})), 0u);
-    EXPECT_EQ(shown(stack_action(ACT_ABSOLUTE, {percent_cell(-0.5)})), "percent! 50%");
-    EXPECT_EQ(shown(stack_action(ACT_ABSOLUTE, {float_cell(-INF)})), "float! 1.#INF");
+    EXPECT_EQ(typed_mold(stack_action(ACT_ABSOLUTE, {percent_cell(-0.5)})), "percent! 50%");
+    EXPECT_EQ(typed_mold(stack_action(ACT_ABSOLUTE, {float_cell(-INF)})), "float! 1.#INF");
     auto negate = datatype::handler<ACT_NEGATE>(TYPE_FLOAT);
     for (double d : {0.0, -0.0}) {
         Cell c = float_cell(d);
         EXPECT_EQ(bits(*negate(&c)), 0u) << d;  // never -0.0
     }
     Cell c = percent_cell(0.5);
-    EXPECT_EQ(shown(*datatype::handler<ACT_NEGATE>(TYPE_PERCENT)(&c)), "percent! -50%");
+    EXPECT_EQ(typed_mold(*datatype::handler<ACT_NEGATE>(TYPE_PERCENT)(&c)), "percent! -50%");
 
     struct Case {
         double d;
@@ -505,16 +505,16 @@ TEST(FloatHelpers, TestsConstructorsAndRegistration) {
 
     stack::reset();
     EXPECT_EQ(float_::get(float_::push64(0x3FF00000, 0)), 1.0);
-    EXPECT_EQ(shown(*percent::push(0.25)), "percent! 25%");
-    EXPECT_EQ(shown(*float_::box(2.0)), "float! 2.0");
-    EXPECT_EQ(shown(*percent::box(2.0)), "percent! 200%");
+    EXPECT_EQ(typed_mold(*percent::push(0.25)), "percent! 25%");
+    EXPECT_EQ(typed_mold(*float_::box(2.0)), "float! 2.0");
+    EXPECT_EQ(typed_mold(*percent::box(2.0)), "percent! 200%");
     stack::reset();
     Cell block = block_of({});
     float_::make_in(&block, 0x40000000, 0);
     percent::make_in(&block, 0x3FE00000, 0);
-    Cell* items = memory::series_of(block.data2)->cells();
-    EXPECT_EQ(shown(items[0]), "float! 2.0");
-    EXPECT_EQ(shown(items[1]), "percent! 50%");
+    Cell* items = memory::series_of(node_of(block))->cells();
+    EXPECT_EQ(typed_mold(items[0]), "float! 2.0");
+    EXPECT_EQ(typed_mold(items[1]), "percent! 50%");
 
     EXPECT_STREQ(datatype::type_name(TYPE_PERCENT), "percent!");
     EXPECT_EQ(datatype::parent_of(TYPE_PERCENT), int(TYPE_FLOAT));

@@ -20,7 +20,7 @@ namespace {
 struct IntCase {
     int action;
     int32_t left, right;
-    const char* result;  // shown(): type and molded text
+    const char* result;  // typed_mold(): type and molded text
 };
 
 int op_code(int action) {
@@ -32,7 +32,7 @@ int op_code(int action) {
 std::string by_core(const IntCase& c) {
     Cell result = int_cell(c.left);
     integer::do_math_op(c.left, c.right, op_code(c.action), &result);
-    return shown(result);
+    return typed_mold(result);
 }
 
 std::string by_entry(const IntCase& c) {
@@ -40,10 +40,10 @@ std::string by_entry(const IntCase& c) {
     Cell left = int_cell(c.left), right = int_cell(c.right);
     stack::push(&left);
     stack::push(&right);
-    actions::entry(c.action)(false, nullptr);
+    (void)actions::entry(c.action)(false, nullptr);
     Cell result = *stack::arguments();
     stack::reset();
-    return shown(result);
+    return typed_mold(result);
 }
 
 std::string by_shortcut(const IntCase& c) {
@@ -54,7 +54,7 @@ std::string by_shortcut(const IntCase& c) {
         if (!shortcut::number_call(TYPE_ACTION, uint32_t(c.action), &left, &right, &result))
             return "declined";
     }
-    return shown(result);
+    return typed_mold(result);
 }
 
 }  // namespace

@@ -28,14 +28,14 @@ constexpr double INF = std::numeric_limits<double>::infinity();
 struct MathCase {
     int action;
     Cell left, right;
-    const char* result;  // shown(): type and molded text, or "category/id" of an error
+    const char* result;  // typed_mold(): type and molded text, or "category/id" of an error
 };
 
 void check_math(const MathCase& c) {
     std::string got;
-    std::string error = error_of([&] { got = shown(stack_action(c.action, {c.left, c.right})); });
+    std::string error = error_of([&] { got = typed_mold(stack_action(c.action, {c.left, c.right})); });
     EXPECT_EQ(error.empty() ? got : error, c.result)
-        << ACTION_NAMES[c.action] << " " << shown(c.left) << " "
+        << ACTION_NAMES[c.action] << " " << typed_mold(c.left) << " "
         << datatype::type_name(type_of(&c.right));
 }
 
@@ -137,12 +137,12 @@ TEST(IntegerMath, ErrorArgumentsNameTheTypes) {
         stack_action(ACT_ADD, {int_cell(1), value_of(TYPE_STRING)});
     });
     EXPECT_EQ(e.argc, 1);
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_STRING));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_STRING);
     e = caught_error([] { stack_action(ACT_DIVIDE, {int_cell(1), value_of(TYPE_PAIR)}); });
     EXPECT_EQ(type_of(&e.args[1]), TYPE_DATATYPE);
-    EXPECT_EQ(e.args[1].data1, uint32_t(TYPE_INTEGER));
+    EXPECT_EQ(type_named_by(e.args[1]), TYPE_INTEGER);
     e = caught_error([] { stack_action(ACT_XOR_T, {int_cell(1), float_cell(1.0)}); });
-    EXPECT_EQ(e.args[1].data1, uint32_t(TYPE_FLOAT));
+    EXPECT_EQ(type_named_by(e.args[1]), TYPE_FLOAT);
 }
 
 TEST(IntegerMath, Power) {
@@ -218,7 +218,7 @@ TEST(IntegerRound, EveryRefinement) {
         Cell scale = int_cell(c.scale);
         std::string got;
         std::string error = error_of([&] {
-            got = shown(round_of(int_cell(c.n), c.scale == NO_TO ? nullptr : &scale, c.refinement));
+            got = typed_mold(round_of(int_cell(c.n), c.scale == NO_TO ? nullptr : &scale, c.refinement));
         });
         EXPECT_EQ(error.empty() ? got : error, c.result)
             << c.n << " /" << c.refinement << " " << c.scale;
@@ -227,13 +227,13 @@ TEST(IntegerRound, EveryRefinement) {
 
 TEST(IntegerRound, OtherScalesRoundAsFloats) {
     Cell scale = float_cell(2.5);
-    EXPECT_EQ(shown(round_of(int_cell(7), &scale, "")), "float! 7.5");
+    EXPECT_EQ(typed_mold(round_of(int_cell(7), &scale, "")), "float! 7.5");
     scale = percent_cell(0.5);  // 50%: the result takes the scale's type
-    EXPECT_EQ(shown(round_of(int_cell(12), &scale, "floor")), "percent! 1200%");
+    EXPECT_EQ(typed_mold(round_of(int_cell(12), &scale, "floor")), "percent! 1200%");
     scale = value_of(TYPE_MONEY);
     EXPECT_EQ(error_of([&] { round_of(int_cell(7), &scale, ""); }), "script/not-related");
     ErrorThrow e = caught_error([&] { round_of(int_cell(7), &scale, ""); });
-    EXPECT_EQ(e.args[1].data1, uint32_t(TYPE_MONEY));
+    EXPECT_EQ(type_named_by(e.args[1]), TYPE_MONEY);
 }
 
 TEST(IntegerCompare, ByTheOtherValuesType) {
@@ -262,7 +262,7 @@ TEST(IntegerCompare, ByTheOtherValuesType) {
     auto compare = datatype::handler<ACT_COMPARE>(TYPE_INTEGER);
     for (Case c : cases) {
         Cell before = c.a;
-        EXPECT_EQ(compare(&c.a, &c.b, c.op), c.result) << shown(c.a) << " op " << c.op;
+        EXPECT_EQ(compare(&c.a, &c.b, c.op), c.result) << typed_mold(c.a) << " op " << c.op;
         EXPECT_EQ(std::memcmp(&before, &c.a, sizeof(Cell)), 0);  // left as it was
     }
 }
@@ -282,7 +282,7 @@ TEST(IntegerText, FormAndMoldAreTheDecimalText) {
     for (const Case& c : cases) {
         EXPECT_STREQ(integer::to_decimal(c.value).c_str(), c.text);
         EXPECT_EQ(integer::to_decimal(c.value).length, int(std::strlen(c.text)));
-        Written f = formed(int_cell(c.value)), m = molded(int_cell(c.value), true);
+        Written f = written_by_form(int_cell(c.value)), m = written_by_mold(int_cell(c.value), true);
         EXPECT_EQ(f.text, c.text);
         EXPECT_EQ(m.text, c.text);  // no decoration, even with /all
         EXPECT_EQ(f.budget, 1000 - int(std::strlen(c.text)));
@@ -344,26 +344,26 @@ TEST(IntegerMakeAndTo, FromEveryKindOfValue) {
     for (Case c : cases) {
         Cell result = value_of(TYPE_DATATYPE, TYPE_INTEGER);
         std::string got;
-        std::string error = error_of([&] { got = shown(*to(&result, &c.spec, TYPE_INTEGER)); });
-        EXPECT_EQ(error.empty() ? got : error, c.result) << c.what << " " << shown(c.spec);
+        std::string error = error_of([&] { got = typed_mold(*to(&result, &c.spec, TYPE_INTEGER)); });
+        EXPECT_EQ(error.empty() ? got : error, c.result) << c.what << " " << typed_mold(c.spec);
     }
 
     Cell file = text("42");
     cell::set_type(&file, TYPE_FILE);
-    file.data1 = 1;  // from the head: "2"
+    file = at_head(file, 1);  // from the head: "2"
     Cell result;
-    EXPECT_EQ(shown(*to(&result, &file, TYPE_INTEGER)), "integer! 2");
+    EXPECT_EQ(typed_mold(*to(&result, &file, TYPE_INTEGER)), "integer! 2");
 
     Cell bad = text("1.5");
     ErrorThrow e = caught_error([&] { to(&result, &bad, TYPE_INTEGER); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_INTEGER));
-    EXPECT_EQ(e.args[1].data2, bad.data2);
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_INTEGER);
+    EXPECT_EQ(node_of(e.args[1]), node_of(bad));
     e = caught_error([&] {
         Cell big = float_cell(3e9);
         to(&result, &big, TYPE_INTEGER);
     });
     EXPECT_EQ(e.argc, 1);
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_INTEGER));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_INTEGER);
 }
 
 TEST(IntegerMakeAndTo, IssueNamesAreHexadecimal) {
@@ -398,29 +398,29 @@ TEST(IntegerMakeAndTo, IssueNamesAreHexadecimal) {
     }
     ErrorThrow e = caught_error(
         [&] { integer::from_hex_name(reinterpret_cast<const uint8_t*>("Z"), 1, &issue); });
-    EXPECT_EQ(e.args[0].data2, 1234u);
+    EXPECT_EQ(integer::get(&e.args[0]), 1234);
 }
 
 TEST(IntegerMakeAndTo, MakeTakesLogic) {
     auto make = datatype::handler<ACT_MAKE>(TYPE_INTEGER);
     Cell result, t = logic::g_true, f = logic::g_false, s = text("5");
-    EXPECT_EQ(shown(*make(&result, &t, TYPE_INTEGER)), "integer! 1");
-    EXPECT_EQ(shown(*make(&result, &f, TYPE_INTEGER)), "integer! 0");
-    EXPECT_EQ(shown(*make(&result, &s, TYPE_INTEGER)), "integer! 5");
+    EXPECT_EQ(typed_mold(*make(&result, &t, TYPE_INTEGER)), "integer! 1");
+    EXPECT_EQ(typed_mold(*make(&result, &f, TYPE_INTEGER)), "integer! 0");
+    EXPECT_EQ(typed_mold(*make(&result, &s, TYPE_INTEGER)), "integer! 5");
 }
 
 TEST(IntegerUnary, NegateAbsoluteComplementParity) {
     Cell v = int_cell(5);
     auto negate = datatype::handler<ACT_NEGATE>(TYPE_INTEGER);
-    EXPECT_EQ(shown(*negate(&v)), "integer! -5");
+    EXPECT_EQ(typed_mold(*negate(&v)), "integer! -5");
     v = int_cell(INT32_MIN);
     EXPECT_EQ(error_of([&] { negate(&v); }), "math/overflow");
-    EXPECT_EQ(shown(stack_action(ACT_ABSOLUTE, {int_cell(-7)})), "integer! 7");
-    EXPECT_EQ(shown(stack_action(ACT_ABSOLUTE, {int_cell(INT32_MAX)})), "integer! 2147483647");
+    EXPECT_EQ(typed_mold(stack_action(ACT_ABSOLUTE, {int_cell(-7)})), "integer! 7");
+    EXPECT_EQ(typed_mold(stack_action(ACT_ABSOLUTE, {int_cell(INT32_MAX)})), "integer! 2147483647");
     EXPECT_EQ(error_of([] { stack_action(ACT_ABSOLUTE, {int_cell(INT32_MIN)}); }), "math/overflow");
     EXPECT_EQ(error_of([] { integer::abs(INT32_MIN); }), "math/overflow");
     v = int_cell(0);
-    EXPECT_EQ(shown(*datatype::handler<ACT_COMPLEMENT>(TYPE_INTEGER)(&v)), "integer! -1");
+    EXPECT_EQ(typed_mold(*datatype::handler<ACT_COMPLEMENT>(TYPE_INTEGER)(&v)), "integer! -1");
 
     auto even = datatype::handler<ACT_EVEN_Q>(TYPE_INTEGER);
     auto odd = datatype::handler<ACT_ODD_Q>(TYPE_INTEGER);
@@ -506,7 +506,7 @@ TEST(IntegerConversion, CheckedFromDouble) {
         if (c.error) {
             ErrorThrow e = caught_error([&] { integer::from_float(c.d, ERR_math_overflow, &arg); });
             EXPECT_EQ(e.id, ERR_math_overflow);
-            EXPECT_EQ(e.args[0].data2, 9u);
+            EXPECT_EQ(integer::get(&e.args[0]), 9);
         } else {
             EXPECT_EQ(integer::from_float(c.d, ERR_math_overflow), c.result) << c.d;
         }
@@ -519,7 +519,7 @@ TEST(IntegerConversion, CheckedFromDouble) {
 TEST(IntegerHelpers, MakeBoxPushAndRegistration) {
     stack::reset();
     Cell* pushed = integer::push(12);
-    EXPECT_EQ(shown(*pushed), "integer! 12");
+    EXPECT_EQ(typed_mold(*pushed), "integer! 12");
     EXPECT_EQ(integer::get_arg(), 12);
     EXPECT_EQ(integer::get_arg_or_zero(), 12);
     integer::box(-3);
@@ -535,7 +535,7 @@ TEST(IntegerHelpers, MakeBoxPushAndRegistration) {
 
     Cell block = block_of({});
     integer::make_in(&block, 77);
-    EXPECT_EQ(shown(memory::series_of(block.data2)->cells()[0]), "integer! 77");
+    EXPECT_EQ(typed_mold(memory::series_of(node_of(block))->cells()[0]), "integer! 77");
 
     EXPECT_STREQ(datatype::type_name(TYPE_INTEGER), "integer!");
     EXPECT_EQ(datatype::parent_of(TYPE_INTEGER), 0);

@@ -26,7 +26,7 @@ private:
     int saved_;
 };
 
-std::string all_of(const char* money_text) { return molded(money_cell(money_text), true).text; }
+std::string all_of(const char* money_text) { return written_by_mold(money_cell(money_text), true).text; }
 
 Cell money_of_float(double d, bool strict) {
     Cell m;
@@ -65,7 +65,7 @@ TEST(MoneyFromText, CurrenciesAndDigits) {
             EXPECT_EQ(type_of(&m), TYPE_NONE) << c.text;
             continue;
         }
-        EXPECT_EQ(molded(m, true).text, c.mold_all) << c.text;
+        EXPECT_EQ(written_by_mold(m, true).text, c.mold_all) << c.text;
     }
     EXPECT_EQ(money::currency_index("ZEL", 3), 123);
     EXPECT_EQ(money::currency_index("aed", 3), 1);
@@ -81,12 +81,12 @@ TEST(MoneyFromText, RefusalLeavesTheResultAlone) {
     text.integer_length = 1;
     Cell result = int_cell(7);
     EXPECT_FALSE(money::from_text(text, &result));
-    EXPECT_EQ(shown(result), "integer! 7");
+    EXPECT_EQ(typed_mold(result), "integer! 7");
     std::strcpy(text.currency, "");
     text.integer_length = 18;
     std::memset(text.integer_digits, '9', 18);
     EXPECT_FALSE(money::from_text(text, &result));
-    EXPECT_EQ(shown(result), "integer! 7");
+    EXPECT_EQ(typed_mold(result), "integer! 7");
 }
 
 TEST(MoneyFromText, SeparatorsAndLeadingZerosAreNoDigits) {
@@ -108,7 +108,7 @@ TEST(MoneyFromText, SeparatorsAndLeadingZerosAreNoDigits) {
         text.integer_length = int(std::strlen(c.integer));
         Cell result = value_of(TYPE_NONE);
         bool made = money::from_text(text, &result);
-        EXPECT_EQ(made ? molded(result).text : "", c.mold) << c.integer;
+        EXPECT_EQ(made ? written_by_mold(result).text : "", c.mold) << c.integer;
     }
 }
 
@@ -133,7 +133,7 @@ TEST(MoneyFromNumbers, IntegersAndTheShortestDigitsOfFloats) {
         {money_of_float(-0.0, true), "$0.00000"},
         {money_of_float(0.0, true), "$0.00000"},
     };
-    for (const Case& c : cases) EXPECT_EQ(molded(c.money, true).text, c.mold_all);
+    for (const Case& c : cases) EXPECT_EQ(written_by_mold(c.money, true).text, c.mold_all);
 
     const double refused[] = {1e17, -1e17, 1e-6, -1e-6, INFINITY, -INFINITY, NAN};
     for (double d : refused) {
@@ -141,7 +141,7 @@ TEST(MoneyFromNumbers, IntegersAndTheShortestDigitsOfFloats) {
     }
     EXPECT_EQ(error_of([] { money_of_float(1.123456, true); }), "script/bad-make-arg");
     ErrorThrow e = caught_error([] { money_of_float(1e17, false); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_MONEY));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_MONEY);
     EXPECT_EQ(type_of(&e.args[1]), TYPE_FLOAT);
 }
 
@@ -185,7 +185,7 @@ TEST(MoneyText, SignCodeGroupingAndPlaces) {
         {"-CHF$999999.99999", "-CHF$999'999.99", "-CHF$999999.99"},
     };
     for (const Case& c : cases) {
-        Written f = formed(money_cell(c.text)), m = molded(money_cell(c.text));
+        Written f = written_by_form(money_cell(c.text)), m = written_by_mold(money_cell(c.text));
         EXPECT_EQ(f.text, c.form) << c.text;
         EXPECT_EQ(m.text, c.mold) << c.text;
         EXPECT_EQ(f.budget, 1000 - int(f.text.size())) << c.text;
@@ -205,7 +205,7 @@ TEST(MoneyText, DecimalPlacesFollowTheSetting) {
     };
     for (const Case& c : cases) {
         ShownDigits setting(c.digits);
-        EXPECT_EQ(molded(money_cell("$1.23456")).text, c.mold) << c.digits;
+        EXPECT_EQ(written_by_mold(money_cell("$1.23456")).text, c.mold) << c.digits;
         EXPECT_EQ(all_of("$1.23456"), c.mold_all) << c.digits;
     }
 }
@@ -247,17 +247,17 @@ TEST(MoneyMakeAndTo, FromEveryKindOfValue) {
         {value_of(TYPE_NONE), BAD_TO, BAD_TO},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(made(ACT_MAKE, TYPE_MONEY, c.spec), c.make) << shown(c.spec);
-        EXPECT_EQ(made(ACT_TO, TYPE_MONEY, c.spec), c.to) << shown(c.spec);
+        EXPECT_EQ(make_outcome(ACT_MAKE, TYPE_MONEY, c.spec), c.make) << typed_mold(c.spec);
+        EXPECT_EQ(make_outcome(ACT_TO, TYPE_MONEY, c.spec), c.to) << typed_mold(c.spec);
     }
     Cell spec = block_of({code_word("USD"), int_cell(1), int_cell(50)}), result;
     datatype::handler<ACT_MAKE>(TYPE_MONEY)(&result, &spec, TYPE_MONEY);
-    EXPECT_EQ(molded(result, true).text, "USD$1.00050");
+    EXPECT_EQ(written_by_mold(result, true).text, "USD$1.00050");
 
     spec = block_of({int_cell(1), int_cell(2), int_cell(3)});
     ErrorThrow e =
         caught_error([&] { datatype::handler<ACT_MAKE>(TYPE_MONEY)(&result, &spec, TYPE_MONEY); });
-    EXPECT_EQ(shown(e.args[1]), "integer! 3") << "the offending value";
+    EXPECT_EQ(typed_mold(e.args[1]), "integer! 3") << "the offending value";
 }
 
 TEST(MoneyCompare, AmountsCurrenciesAndNumbers) {
@@ -295,7 +295,7 @@ TEST(MoneyCompare, AmountsCurrenciesAndNumbers) {
     };
     for (Case c : cases)
         EXPECT_EQ(datatype::handler<ACT_COMPARE>(TYPE_MONEY)(&c.a, &c.b, c.op), c.result)
-            << shown(c.a) << " " << shown(c.b) << " op " << c.op;
+            << typed_mold(c.a) << " " << typed_mold(c.b) << " op " << c.op;
 
     Cell usd = m("USD$1"), eur = m("EUR$1"), fine = float_cell(0.123456);
     auto compare = datatype::handler<ACT_COMPARE>(TYPE_MONEY);
@@ -324,7 +324,7 @@ TEST(MoneyCompare, NumbersOnTheLeftAreMadeMoney) {
         Cell money = money_cell(c.money);
         EXPECT_EQ(datatype::handler<ACT_COMPARE>(type_of(&c.number))(&c.number, &money, c.op),
                   c.result)
-            << shown(c.number) << " " << c.money << " op " << c.op;
+            << typed_mold(c.number) << " " << c.money << " op " << c.op;
     }
 }
 

@@ -41,7 +41,7 @@ TEST(PairMakeAndTo, FromEveryKindOfValue) {
         {text("5x6 7"), "script/bad-to-arg"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(make_and_to(TYPE_PAIR, c.spec), c.result) << shown(c.spec);
+        EXPECT_EQ(make_and_to(TYPE_PAIR, c.spec), c.result) << typed_mold(c.spec);
 }
 
 TEST(PairText, XBetweenTheDecimalComponents) {
@@ -74,7 +74,7 @@ TEST(PairCompare, XFirstThenYAndPointsAsPoints) {
     };
     for (Case c : cases)
         EXPECT_EQ(datatype::handler<ACT_COMPARE>(TYPE_PAIR)(&c.a, &c.b, c.op), c.result)
-            << shown(c.a) << " " << shown(c.b) << " op " << c.op;
+            << typed_mold(c.a) << " " << typed_mold(c.b) << " op " << c.op;
 }
 
 TEST(PairToPoint, SameCoordinatesAsSingles) {

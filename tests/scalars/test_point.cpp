@@ -44,7 +44,7 @@ TEST(PointMakeAndTo, FromEveryKindOfValue) {
         {TYPE_POINT3D, text("(1, 2)"), "script/bad-to-arg"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(make_and_to(c.type, c.spec), c.result) << shown(c.spec) << " to " << c.type;
+        EXPECT_EQ(make_and_to(c.type, c.spec), c.result) << typed_mold(c.spec) << " to " << c.type;
 }
 
 TEST(PointMakeAndTo, CoordinatesKeepSinglePrecision) {
@@ -78,8 +78,8 @@ TEST(PointText, CoordinatesInParenthesesSeparatedByCommas) {
             EXPECT_EQ(form_and_mold(c.point), c.text);
             continue;
         }
-        EXPECT_EQ(formed(c.point).text, c.text);
-        EXPECT_EQ(molded(c.point).text, c.mold);
+        EXPECT_EQ(written_by_form(c.point).text, c.text);
+        EXPECT_EQ(written_by_mold(c.point).text, c.mold);
     }
 }
 
@@ -111,5 +111,5 @@ TEST(PointCompare, ToleranceStrictnessAndOrder) {
     };
     for (Case c : cases)
         EXPECT_EQ(datatype::handler<ACT_COMPARE>(type_of(&c.a))(&c.a, &c.b, c.op), c.result)
-            << shown(c.a) << " " << shown(c.b) << " op " << c.op;
+            << typed_mold(c.a) << " " << typed_mold(c.b) << " op " << c.op;
 }

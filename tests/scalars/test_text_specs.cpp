@@ -22,7 +22,7 @@ struct SpecCase {
     const char* result;
 };
 
-// What `to` makes of the spec, as shown() writes it, or the error's
+// What `to` makes of the spec, as typed_mold() writes it, or the error's
 // "category/id". The result and the mold's buffer are kept from the
 // collector, which may run at any allocation of the mold.
 std::string to_of(int type, Cell spec) {

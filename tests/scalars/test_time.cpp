@@ -44,7 +44,7 @@ TEST(TimeMakeAndTo, FromEveryKindOfValue) {
         {text("1:30"), "time! 1:30:00"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(make_and_to(TYPE_TIME, c.spec), c.result) << shown(c.spec);
+        EXPECT_EQ(make_and_to(TYPE_TIME, c.spec), c.result) << typed_mold(c.spec);
 }
 
 // Form writes the seconds to 6 digits; mold writes as many as the time needs
@@ -82,8 +82,8 @@ TEST(TimeText, HoursMinutesAndSecondsToSixDigits) {
             EXPECT_EQ(form_and_mold(time_cell(c.seconds)), c.text) << c.seconds;
             continue;
         }
-        EXPECT_EQ(formed(time_cell(c.seconds)).text, c.text) << c.seconds;
-        EXPECT_EQ(molded(time_cell(c.seconds)).text, c.mold) << c.seconds;
+        EXPECT_EQ(written_by_form(time_cell(c.seconds)).text, c.text) << c.seconds;
+        EXPECT_EQ(written_by_mold(time_cell(c.seconds)).text, c.mold) << c.seconds;
     }
 }
 

@@ -60,14 +60,14 @@ TEST(TupleMakeAndTo, FromEveryKindOfValue) {
         {text("1.2.3"), "tuple! 1.2.3"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(make_and_to(TYPE_TUPLE, c.spec), c.result) << shown(c.spec);
+        EXPECT_EQ(make_and_to(TYPE_TUPLE, c.spec), c.result) << typed_mold(c.spec);
 }
 
 TEST(TupleMakeAndTo, BadBlockNamesTheTypeAndTheBlock) {
     Cell spec = ints({300}), result;
     ErrorThrow e =
         caught_error([&] { datatype::handler<ACT_TO>(TYPE_TUPLE)(&result, &spec, TYPE_TUPLE); });
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_TUPLE));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_TUPLE);
     EXPECT_EQ(type_of(&e.args[1]), TYPE_BLOCK);
 }
 
@@ -100,7 +100,7 @@ TEST(TupleCompare, BytesOverTheLongerLength) {
     };
     for (Case c : cases)
         EXPECT_EQ(datatype::handler<ACT_COMPARE>(TYPE_TUPLE)(&c.a, &c.b, c.op), c.result)
-            << shown(c.a) << " " << shown(c.b) << " op " << c.op;
+            << typed_mold(c.a) << " " << typed_mold(c.b) << " op " << c.op;
 }
 
 TEST(TupleCell, LengthInTheHeaderBytesAfterIt) {

@@ -35,7 +35,7 @@ protected:
     StandInCompare compare_;
 };
 
-int capacity_cells(const Cell& block) { return memory::series_of(block.data2)->capacity / int(sizeof(Cell)); }
+int capacity_cells(const Cell& block) { return memory::series_of(node_of(block))->capacity / int(sizeof(Cell)); }
 
 // A block that holds itself (after its other items).
 Cell self_containing(std::vector<Cell> items, int type = TYPE_BLOCK) {
@@ -54,13 +54,13 @@ TEST_F(Blocks, CellAccessAroundTheTail) {
     EXPECT_EQ(block::length_q(&past), -2) << "no clamping";
     EXPECT_TRUE(block::tail_q(&past));
     EXPECT_EQ(block::head(&past), block::tail(&past));
-    EXPECT_EQ(int32_t(past.data1), 3) << "head pulled back to the tail";
+    EXPECT_EQ(head_of(past), 3) << "head pulled back to the tail";
 
     Cell walk = at_head(b, 1);
     EXPECT_FALSE(block::advance(&walk));
     EXPECT_TRUE(block::advance(&walk));
     EXPECT_TRUE(block::advance(&walk));
-    EXPECT_EQ(int32_t(walk.data1), 3);
+    EXPECT_EQ(head_of(walk), 3);
     EXPECT_EQ(block::abs_at(&walk, 1), cells_of(b) + 1);
 
     block::cut_at(&b, 10);
@@ -74,11 +74,11 @@ TEST_F(Blocks, CellAccessAroundTheTail) {
 
     Cell head2 = at_head(letters("ab"), 2);
     block::remove_last(&head2);
-    EXPECT_EQ(int32_t(head2.data1), 1);
+    EXPECT_EQ(head_of(head2), 1);
     block::remove_last(&head2);
     block::remove_last(&head2);
     EXPECT_EQ(total_cells(head2), 0);
-    EXPECT_EQ(int32_t(head2.data1), 0);
+    EXPECT_EQ(head_of(head2), 0);
 }
 
 // ---- Adding cells -------------------------------------------------------------------------------------
@@ -110,10 +110,10 @@ TEST_F(Blocks, InsertingAtTheHeadOrTheStart) {
     Cell x = letter('x');
     block::insert_value(&b, &x, true, false);
     EXPECT_EQ(letters_of(at_head(b, 0)), "axbc");
-    EXPECT_EQ(int32_t(b.data1), 2);
+    EXPECT_EQ(head_of(b), 2);
     block::insert_value(&b, &x, false, true);
     EXPECT_EQ(letters_of(at_head(b, 0)), "xaxbc");
-    EXPECT_EQ(int32_t(b.data1), 2);
+    EXPECT_EQ(head_of(b), 2);
 
     Cell past = at_head(letters("ab"), 7);
     block::insert_value(&past, &x, false, false);
@@ -122,7 +122,7 @@ TEST_F(Blocks, InsertingAtTheHeadOrTheStart) {
     Cell self = at_head(letters("abc"), 1);
     block::insert_block(&self, &self);
     EXPECT_EQ(letters_of(at_head(self, 0)), "abcbc");
-    EXPECT_EQ(int32_t(self.data1), 3);
+    EXPECT_EQ(head_of(self), 3);
 }
 
 TEST_F(Blocks, StackArgumentsAddToTheBlockBelowThem) {
@@ -135,7 +135,7 @@ TEST_F(Blocks, StackArgumentsAddToTheBlockBelowThem) {
     stack::g_arguments = base + 1;
     EXPECT_EQ(block::insert_arg(), base);
     EXPECT_EQ(letters_of(at_head(b, 0)), "axb");
-    EXPECT_EQ(int32_t(base->data1), 2);
+    EXPECT_EQ(head_of(*base), 2);
     EXPECT_EQ(block::append_to_previous(), base);
     EXPECT_EQ(letters_of(at_head(b, 0)), "axbx");
     stack::g_arguments = base;
@@ -166,18 +166,18 @@ TEST_F(Blocks, HashTableFollowsAddedAndRemovedCells) {
 // ---- Lookups ---------------------------------------------------------------------------------------
 
 TEST_F(Blocks, SelectAndRemoveByValue) {
-    Cell b = at_head(block_of({datatype_cell(TYPE_INTEGER), datatype_cell(TYPE_STRING),
-                               datatype_cell(TYPE_LOGIC), datatype_cell(TYPE_INTEGER)}),
+    Cell b = at_head(block_of({datatype_of(TYPE_INTEGER), datatype_of(TYPE_STRING),
+                               datatype_of(TYPE_LOGIC), datatype_of(TYPE_INTEGER)}),
                      1);
-    Cell key = datatype_cell(TYPE_STRING);
+    Cell key = datatype_of(TYPE_STRING);
     Cell* found = block::select_value(&b, &key);
     EXPECT_EQ(found, cells_of(b) + 2);
-    key = datatype_cell(TYPE_INTEGER);
+    key = datatype_of(TYPE_INTEGER);
     EXPECT_EQ(type_of(block::select_value(&b, &key)), TYPE_NONE) << "the last cell has nothing after it";
-    key = datatype_cell(TYPE_BLOCK);
+    key = datatype_of(TYPE_BLOCK);
     EXPECT_EQ(type_of(block::select_value(&b, &key)), TYPE_NONE);
 
-    key = datatype_cell(TYPE_INTEGER);
+    key = datatype_of(TYPE_INTEGER);
     EXPECT_EQ(block::remove_value(&key, &b, false), 3) << "from the head";
     EXPECT_EQ(block::remove_value(&key, &b, true), 0) << "from the first cell";
     EXPECT_EQ(block::remove_value(&key, &b, true), -1);
@@ -217,18 +217,18 @@ TEST_F(Blocks, MakingEmptyBlocks) {
     EXPECT_EQ(total_cells(c), 0);
     for (int i = 0; i < 3; i++) EXPECT_EQ(type_of(cells_of(c) + i), TYPE_UNSET);
     block::make_preset_at(&c, 3, true);
-    EXPECT_NE(memory::series_of(c.data2)->flags & SERIES_FIXED, 0u);
+    EXPECT_NE(memory::series_of(node_of(c))->flags & SERIES_FIXED, 0u);
 
     Cell parent = letters("a");
     Cell* fixed = block::make_fixed_in(&parent, 50);
     EXPECT_EQ(fixed, cells_of(parent) + 1);
     EXPECT_EQ(type_of(fixed), TYPE_BLOCK);
-    EXPECT_NE(memory::series_of(fixed->data2)->flags & SERIES_FIXED, 0u);
+    EXPECT_NE(memory::series_of(node_of(*fixed))->flags & SERIES_FIXED, 0u);
     EXPECT_EQ(capacity_cells(*fixed), 50);
     Cell* grown = block::make_in(&parent, 7);
     EXPECT_EQ(grown, cells_of(parent) + 2);
     EXPECT_EQ(capacity_cells(*grown), 7);
-    EXPECT_EQ(memory::series_of(grown->data2)->flags & SERIES_FIXED, 0u);
+    EXPECT_EQ(memory::series_of(node_of(*grown))->flags & SERIES_FIXED, 0u);
     Cell* spare = block::make_fixed_in(nullptr, 2);
     EXPECT_EQ(type_of(spare), TYPE_BLOCK);
     EXPECT_EQ(block::make_in(nullptr, 2), spare) << "one spare cell";
@@ -236,7 +236,7 @@ TEST_F(Blocks, MakingEmptyBlocks) {
     Cell* pushed = block::push_only(0);
     EXPECT_EQ(pushed, stack::top() - 1);
     EXPECT_EQ(capacity_cells(*pushed), 1);
-    EXPECT_EQ(block::push(&parent)->data2, parent.data2);
+    EXPECT_EQ(node_of(*block::push(&parent)), node_of(parent));
 }
 
 // ---- Cloning and copying -----------------------------------------------------------------------------
@@ -250,16 +250,16 @@ TEST_F(Blocks, CloneShallowOrDeep) {
     Cell shallow = *block::clone(&b, false, false);
     EXPECT_EQ(shallow.header, uint32_t(TYPE_PAREN)) << "the source's type, no flags";
     EXPECT_EQ(total_cells(shallow), 2);
-    EXPECT_EQ(cells_of(shallow)[0].data2, inner.data2);
+    EXPECT_EQ(node_of(cells_of(shallow)[0]), node_of(inner));
 
     Cell deep = *block::clone(&b, true, false);
-    EXPECT_NE(cells_of(deep)[0].data2, inner.data2);
+    EXPECT_NE(node_of(cells_of(deep)[0]), node_of(inner));
     EXPECT_EQ(cells_of(deep)[0].header, TYPE_BLOCK | FLAG_NEW_LINE) << "the element keeps its header";
     EXPECT_EQ(letters_of(cells_of(deep)[0]), "xy");
-    EXPECT_EQ(cells_of(deep)[1].data2, paren.data2) << "parens only with paths_too";
+    EXPECT_EQ(node_of(cells_of(deep)[1]), node_of(paren)) << "parens only with paths_too";
 
     Cell paths = *block::clone(&b, true, true);
-    EXPECT_NE(cells_of(paths)[1].data2, paren.data2);
+    EXPECT_NE(node_of(cells_of(paths)[1]), node_of(paren));
     EXPECT_EQ(type_of(cells_of(paths) + 1), TYPE_PAREN);
     stack::pop(3);
 
@@ -279,31 +279,31 @@ TEST_F(Blocks, CopyDeepAndByTypes) {
     Cell b = block_of({on_new_line(inner), s, logic_cell(true)});
 
     Cell shallow = copied(b, nullptr, false, nullptr);
-    EXPECT_EQ(cells_of(shallow)[0].data2, inner.data2);
+    EXPECT_EQ(node_of(cells_of(shallow)[0]), node_of(inner));
 
     Cell deep = copied(b, nullptr, true, nullptr);
-    EXPECT_NE(cells_of(deep)[0].data2, inner.data2);
-    EXPECT_NE(cells_of(deep)[1].data2, s.data2);
+    EXPECT_NE(node_of(cells_of(deep)[0]), node_of(inner));
+    EXPECT_NE(node_of(cells_of(deep)[1]), node_of(s));
     EXPECT_EQ(molded(deep), molded(b));
     EXPECT_TRUE(cell::new_line(cells_of(deep)));
     EXPECT_TRUE(cell::new_line(cells_of(cells_of(deep)[0])));
 
-    Cell string_type = datatype_cell(TYPE_STRING);
+    Cell string_type = datatype_of(TYPE_STRING);
     Cell by_type = copied(b, nullptr, false, &string_type);
-    EXPECT_EQ(cells_of(by_type)[0].data2, inner.data2);
-    EXPECT_NE(cells_of(by_type)[1].data2, s.data2);
+    EXPECT_EQ(node_of(cells_of(by_type)[0]), node_of(inner));
+    EXPECT_NE(node_of(cells_of(by_type)[1]), node_of(s));
 
     Cell blocks_only;  // a typeset holding block!
     cell::set(&blocks_only, TYPE_TYPESET);
     reinterpret_cast<uint8_t*>(&blocks_only)[4 + (TYPE_BLOCK >> 3)] = uint8_t(0x80 >> (TYPE_BLOCK & 7));
     Cell by_typeset = copied(b, nullptr, true, &blocks_only);
-    EXPECT_NE(cells_of(by_typeset)[0].data2, inner.data2);
-    EXPECT_EQ(cells_of(by_typeset)[1].data2, s.data2);
+    EXPECT_NE(node_of(cells_of(by_typeset)[0]), node_of(inner));
+    EXPECT_EQ(node_of(cells_of(by_typeset)[1]), node_of(s));
 
     Cell part = integer(1);
     Cell first = copied(b, &part, true, nullptr);
     EXPECT_EQ(total_cells(first), 1);
-    EXPECT_NE(cells_of(first)[0].data2, inner.data2);
+    EXPECT_NE(node_of(cells_of(first)[0]), node_of(inner));
 
     Cell deep_hash = copied(hash_of("ab"), nullptr, true, nullptr);
     EXPECT_EQ(type_of(&deep_hash), TYPE_BLOCK);
@@ -330,7 +330,7 @@ TEST_F(Blocks, MoldLinesIndentationAndOptions) {
     Cell nl_a = on_new_line(a), nl_b = on_new_line(b), nl_c = on_new_line(c);
     const MoldCase cases[] = {
         {"empty", block_of({}), false, false, false, 0, "[]"},
-        {"values", block_of({a, logic_cell(true), none_cell(), datatype_cell(TYPE_BLOCK)}), false, false, false, 0,
+        {"values", block_of({a, logic_cell(true), none_cell(), datatype_of(TYPE_BLOCK)}), false, false, false, 0,
          R"(["a" true none block!])"},
         {"all", block_of({logic_cell(false), none_cell()}), false, true, false, 0, "[#(false) #(none)]"},
         {"second on a line", block_of({a, nl_b}), false, false, false, 0, "[\"a\"\n\"b\"]"},
@@ -382,7 +382,7 @@ struct FormCase {
 
 TEST_F(Blocks, FormSpacesBreaksCyclesAndParts) {
     const FormCase cases[] = {
-        {"values", block_of({text("a"), logic_cell(true), none_cell(), datatype_cell(TYPE_STRING)}), INT_MAX,
+        {"values", block_of({text("a"), logic_cell(true), none_cell(), datatype_of(TYPE_STRING)}), INT_MAX,
          "a true none string"},
         {"lines", block_of({text("a\n"), text("b\t"), text("c\r"), text("d")}), INT_MAX, "a\nb\tc\rd"},
         {"nested", block_of({text("a"), block_of({text("b"), text("c")}), on_new_line(text("d"))}), INT_MAX,
@@ -472,7 +472,7 @@ TEST_F(Blocks, MakeAndTo) {
     for (auto handler : {block::make, block::to}) {
         handler(&proto, &source, TYPE_PAREN);
         EXPECT_EQ(type_of(&proto), TYPE_PAREN);
-        EXPECT_NE(proto.data2, source.data2);
+        EXPECT_NE(node_of(proto), node_of(source));
         EXPECT_EQ(letters_of(proto), "bc");
     }
     Cell flag = logic_cell(true);
@@ -485,7 +485,7 @@ TEST_F(Blocks, MakeAndTo) {
 
     ErrorThrow e = caught_error([&] { block::make(&proto, &flag, TYPE_BLOCK); });
     EXPECT_EQ(e.id, ERR_script_bad_make_arg);
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_BLOCK));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_BLOCK);
     Cell huge = floating(3e10);
     EXPECT_EQ(error_of([&] { block::make(&proto, &huge, TYPE_BLOCK); }), "script/out-of-range");
     Cell none = none_cell();
@@ -506,7 +506,7 @@ TEST_F(Blocks, PathStepsByIndexAndWord) {
     Cell z = letter('z');
     EXPECT_EQ(block::eval_path(&b, &two, &z, nullptr, nullptr, nullptr, 1, false, true, false), &z);
     EXPECT_EQ(letters_of(at_head(b, 0)), "abz");
-    EXPECT_EQ(int32_t(b.data1), 1) << "the parent keeps its head";
+    EXPECT_EQ(head_of(b), 1) << "the parent keeps its head";
     EXPECT_EQ(error_of([&] { block::eval_path(&b, &far, &z, nullptr, nullptr, nullptr, 1, false, true, false); }),
               "script/out-of-range");
 }

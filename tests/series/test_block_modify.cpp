@@ -26,11 +26,11 @@ protected:
     StandInCompare compare_;
 };
 
-int capacity_cells(const Cell& block) { return memory::series_of(block.data2)->capacity / int(sizeof(Cell)); }
+int capacity_cells(const Cell& block) { return memory::series_of(node_of(block))->capacity / int(sizeof(Cell)); }
 
 // The cells and the result's head index, as "[a b c] 2".
 std::string outcome(const Cell& series, const Cell* result) {
-    return all_cells(series) + " " + std::to_string(int32_t(result->data1));
+    return all_cells(series) + " " + std::to_string(head_of(*result));
 }
 
 struct AddCase {
@@ -246,15 +246,15 @@ TEST_F(BlockModify, TakeDeepCopiesTheSeriesTaken) {
     Cell inner = cells_of(b)[0];
     Cell one = *block::take(&b, nullptr, true, false);
     EXPECT_EQ(shown(one), "[x [y]]");
-    EXPECT_NE(one.data2, inner.data2) << "a copy";
-    EXPECT_NE(cells_of(one)[1].data2, cells_of(inner)[1].data2) << "a deep copy";
+    EXPECT_NE(node_of(one), node_of(inner)) << "a copy";
+    EXPECT_NE(node_of(cells_of(one)[1]), node_of(cells_of(inner)[1])) << "a deep copy";
 
     Cell two = integer(2);
     Cell h = hash_twin(loaded("\"s\" [t] u"));
     Cell nested = cells_of(h)[1];
     Cell taken = *block::take(&h, &two, true, false);
     EXPECT_EQ(all_cells(taken), "[\"s\" [t]]");
-    EXPECT_NE(cells_of(taken)[1].data2, nested.data2);
+    EXPECT_NE(node_of(cells_of(taken)[1]), node_of(nested));
     expect_exact_table(taken, "deep copies in a taken hash!");
     Cell none_left = at_head(loaded("a"), 1);
     EXPECT_EQ(type_of(block::take(&none_left, nullptr, true, false)), TYPE_NONE);

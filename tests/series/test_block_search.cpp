@@ -63,7 +63,7 @@ int find_in(Cell series, const Search& s, Cell value) {
     Cell skip = integer(s.skip);
     Cell* found = block::find(&series, &value, s.part == NONE ? nullptr : &part, r.only, r.case_, r.same, false,
                               nullptr, s.skip == NONE ? nullptr : &skip, r.last, r.reverse, r.tail, r.match);
-    return type_of(found) == TYPE_NONE ? -1 : int32_t(found->data1);
+    return type_of(found) == TYPE_NONE ? -1 : head_of(*found);
 }
 
 std::string select_in(Cell series, const Search& s, Cell value) {
@@ -180,10 +180,10 @@ TEST_F(BlockSearch, FindTheSameValue) {
         s.refinements = "only same";
         EXPECT_EQ(find_in(series, s, at_head(inner, 1)), 2) << "the same block at its own head" << type;
     }
-    Cell kinds = block_of({datatype_cell(TYPE_WORD), integer(1), datatype_cell(TYPE_INTEGER)});
+    Cell kinds = block_of({datatype_of(TYPE_WORD), integer(1), datatype_of(TYPE_INTEGER)});
     Search s{"", "", 0, "", "only", NONE, NONE};
-    EXPECT_EQ(find_in(kinds, s, datatype_cell(TYPE_INTEGER)), 2) << "a datatype with only is a value";
-    EXPECT_EQ(find_in(hash_twin(kinds), s, datatype_cell(TYPE_INTEGER)), 2);
+    EXPECT_EQ(find_in(kinds, s, datatype_of(TYPE_INTEGER)), 2) << "a datatype with only is a value";
+    EXPECT_EQ(find_in(hash_twin(kinds), s, datatype_of(TYPE_INTEGER)), 2);
 }
 
 TEST_F(BlockSearch, FindRefinementErrors) {

@@ -99,7 +99,7 @@ TEST_F(BlockSets, Operations) {
     for (const SetCase& c : cases) {
         Cell result = set_op(c.op, loaded(c.set1), loaded(c.set2), c.case_, c.skip);
         EXPECT_EQ(type_of(&result), TYPE_BLOCK) << c.what;
-        EXPECT_EQ(int32_t(result.data1), 0) << c.what;
+        EXPECT_EQ(head_of(result), 0) << c.what;
         EXPECT_EQ(all_cells(result), c.expected) << c.what;
         // The same with a hash! for either set: a hash! result.
         for (int side : {1, 2}) {

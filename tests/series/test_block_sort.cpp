@@ -93,7 +93,7 @@ TEST_F(BlockSort, SortOnBlocksAndHashes) {
             std::string what = std::string(c.what) + (hashed ? " (hash!)" : "");
             Cell* result = sort_with(&series, c);
             EXPECT_EQ(result, &series) << what;
-            EXPECT_EQ(all_cells(series) + " " + std::to_string(int32_t(series.data1)), c.expected) << what;
+            EXPECT_EQ(all_cells(series) + " " + std::to_string(head_of(series)), c.expected) << what;
             if (hashed) expect_exact_table(series, what);
         }
     }
@@ -147,7 +147,7 @@ TEST_F(BlockSort, SortedHashKeepsEveryValueFindable) {
         Cell key = sought(text), probe = h;
         block::find(&probe, &key, nullptr, false, true, false, false, nullptr, nullptr, false, false, false, false);
         ASSERT_EQ(type_of(&probe), TYPE_HASH) << text;
-        EXPECT_EQ(shown(cells_of(probe)[probe.data1]), text);
+        EXPECT_EQ(shown(cells_of(probe)[head_of(probe)]), text);
     }
 }
 

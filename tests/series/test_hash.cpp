@@ -26,16 +26,16 @@ protected:
 };
 
 Cell made(Cell spec) {
-    Cell proto = datatype_cell(TYPE_HASH), result;
+    Cell proto = datatype_of(TYPE_HASH), result;
     result = *hash::make(&proto, &spec, TYPE_HASH);
     return result;
 }
 
-int capacity_cells(const Cell& block) { return memory::series_of(block.data2)->capacity / int(sizeof(Cell)); }
+int capacity_cells(const Cell& block) { return memory::series_of(node_of(block))->capacity / int(sizeof(Cell)); }
 
 int find_index(Cell series, Cell value, bool last = false) {
     block::find(&series, &value, nullptr, false, false, false, false, nullptr, nullptr, last, false, false, false);
-    return type_of(&series) == TYPE_NONE ? -1 : int32_t(series.data1);
+    return type_of(&series) == TYPE_NONE ? -1 : head_of(series);
 }
 
 TEST_F(Hash, MadeFromNumbers) {
@@ -60,10 +60,10 @@ TEST_F(Hash, MadeFromBlocksAndOtherValues) {
     Cell source = at_head(loaded("q a b a"), 1);
     Cell h = made(source);
     EXPECT_EQ(all_cells(h), "[a b a]") << "a copy of the cells from the head";
-    EXPECT_NE(h.data2, source.data2);
-    EXPECT_EQ(int32_t(h.data1), 0);
+    EXPECT_NE(node_of(h), node_of(source));
+    EXPECT_EQ(head_of(h), 0);
     expect_exact_table(h, "a repeated key");
-    EXPECT_EQ(ht::record(h.data3)->live, 2) << "both a cells in one group";
+    EXPECT_EQ(ht::record(series::hash_table_of(&h))->live, 2) << "both a cells in one group";
     EXPECT_EQ(find_index(h, sought("a")), 0);
     EXPECT_EQ(find_index(h, sought("a"), true), 2) << "find/last reaches the second";
 
@@ -74,13 +74,13 @@ TEST_F(Hash, MadeFromBlocksAndOtherValues) {
     Cell from_word = made(word);
     EXPECT_EQ(all_cells(from_word), "[w]");
     expect_exact_table(from_word, "from a word");
-    Cell proto = datatype_cell(TYPE_HASH), converted;
+    Cell proto = datatype_of(TYPE_HASH), converted;
     converted = *hash::to(&proto, &paren, TYPE_HASH);
     EXPECT_EQ(all_cells(converted), "[x y]");
     EXPECT_EQ(type_of(&converted), TYPE_HASH);
     Cell again = made(h);
     EXPECT_EQ(all_cells(again), "[a b a]");
-    EXPECT_NE(again.data2, h.data2) << "a hash! spec is copied";
+    EXPECT_NE(node_of(again), node_of(h)) << "a hash! spec is copied";
 }
 
 // The nodes of a table's record and arrays (and of each chain).
@@ -96,8 +96,8 @@ TEST_F(Hash, CopiesShareNoArrays) {
     hash::copy(&h, &copy, nullptr, false, nullptr);
     EXPECT_EQ(type_of(&copy), TYPE_HASH);
     EXPECT_EQ(all_cells(copy), "[a b a c a]");
-    for (Node mine : arrays_of(copy.data3))
-        for (Node theirs : arrays_of(h.data3)) EXPECT_NE(mine, theirs);
+    for (Node mine : arrays_of(series::hash_table_of(&copy)))
+        for (Node theirs : arrays_of(series::hash_table_of(&h))) EXPECT_NE(mine, theirs);
     expect_exact_table(copy, "copied with its table");
 
     // Changing one changes nothing in the other's index.

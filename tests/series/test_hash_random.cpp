@@ -159,7 +159,7 @@ int find_index(Cell series, Cell value, Cell* part, Cell* skip, const char* refi
     auto has = [&](const char* w) { return r.find(w) != std::string::npos; };
     block::find(&series, &value, part, has("only"), has("case"), has("same"), false, nullptr, skip, has("last"),
                 has("reverse"), has("tail"), has("match"));
-    return type_of(&series) == TYPE_NONE ? -1 : int32_t(series.data1);
+    return type_of(&series) == TYPE_NONE ? -1 : head_of(series);
 }
 
 std::string select_text(Cell series, Cell value, Cell* skip, const char* refinements) {

@@ -23,12 +23,12 @@ namespace {
 
 // ---- Values made by hand ----------------------------------------------------
 
-Cell block_of(Node node) {
+Cell block_on(Node node) {
     Cell c;
     cell::set(&c, TYPE_BLOCK, 0, node);
     return c;
 }
-Cell new_block(int capacity) { return block_of(memory::alloc_cells(capacity)); }
+Cell new_block(int capacity) { return block_on(memory::alloc_cells(capacity)); }
 Cell* cells(const Cell& block) { return memory::series_of(block.data2)->cells(); }
 int32_t length(const Cell& block) { return int32_t(memory::series_of(block.data2)->used() / 16); }
 int32_t index_of(const Cell& block, const Cell* c) { return c ? int32_t(c - cells(block)) : -1; }
@@ -564,7 +564,7 @@ TEST_F(HashTables, HashShiftOfTooManyCellsAsksForARebuild) {
 TEST_F(HashTables, HashCopySharesNothing) {
     Cell b = block_with(mixed_values());
     Node t = ht::init(length(b), &b, ht::KIND_HASH, 1);
-    Cell twin = block_of(memory::copy_series(memory::series_of(b.data2)));
+    Cell twin = block_on(memory::copy_series(memory::series_of(b.data2)));
     Node copy = ht::copy(t, twin.data2);
     for (int32_t i : {0, 1, 3, 4, 7}) ht::delete_(copy, cells(twin) + i);
     expect_finds_match_scans(t, b, "the source after its copy changed");
@@ -777,7 +777,7 @@ TEST_F(HashTables, ContextWordsAreFoundByCanonicalSymbol) {
     EXPECT_EQ(ht::find_word(t, abc, false, 0, nullptr), 0);
 
     // A clone indexes a copy of the words.
-    Cell words = block_of(ht::record(t)->keys);
+    Cell words = block_on(ht::record(t)->keys);
     Node clone = ht::init(502, &words, ht::KIND_SYMBOL, 2);
     EXPECT_NE(ht::record(clone)->keys, ht::record(t)->keys);
     EXPECT_EQ(ht::record(clone)->live, 502);

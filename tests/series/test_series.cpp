@@ -10,6 +10,7 @@
 #include "core/datatype.h"
 #include "core/simple_types.h"
 #include "core/stack.h"
+#include "scalars/char.h"
 #include "scalars/random.h"
 #include "series/hash_table.h"
 #include "series/series.h"
@@ -50,10 +51,10 @@ const Kind KINDS[] = {
 std::string whole(const Kind& k, Cell c) { return k.read(at_head(c, 0)); }
 
 // A picked value as text: a string or char by its letter, none as "none".
-std::string shown(const Cell& v) {
+std::string picked_text(const Cell& v) {
     switch (type_of(&v)) {
         case TYPE_NONE: return "none";
-        case TYPE_CHAR: return std::string(1, char(v.data2));
+        case TYPE_CHAR: return std::string(1, char(char_::get(&v)));
         case TYPE_STRING: return utf8_of(v);
         case TYPE_INTEGER: return std::to_string(cell::get_int(&v));
         default: return "?";
@@ -122,7 +123,7 @@ TEST_F(SeriesHandlers, PositionsMoveAndClamp) {
                      : op == "back" ? call_on_stack(handler<ACT_BACK>(s), s)
                      : op == "head" ? call_on_stack(handler<ACT_HEAD>(s), s)
                                     : call_on_stack(handler<ACT_TAIL>(s), s);
-            EXPECT_EQ(int32_t(r.data1), c.expected) << k.name << " " << c.op << " " << c.offset << " from " << c.head;
+            EXPECT_EQ(head_of(r), c.expected) << k.name << " " << c.op << " " << c.offset << " from " << c.head;
             EXPECT_EQ(type_of(&r), type_of(&s));
         }
         Cell s = k.make("abc");
@@ -161,10 +162,10 @@ TEST_F(SeriesHandlers, LengthOfAValueWhoseBufferWasShortenedPullsItsHeadBack) {
         Cell late = at_head(s, 3), early = at_head(s, 1);
         handler<ACT_CLEAR>(s)(&early);
         EXPECT_EQ(handler<ACT_LENGTH_Q>(s)(&late), 0) << k.name;
-        EXPECT_EQ(int32_t(late.data1), 1);
+        EXPECT_EQ(head_of(late), 1);
         EXPECT_EQ(series::get_length(&late, true), 1);
         EXPECT_TRUE(series::advance(&early, -2)) << "would leave the series: unchanged, at the tail";
-        EXPECT_EQ(int32_t(early.data1), 1);
+        EXPECT_EQ(head_of(early), 1);
     }
 }
 
@@ -178,10 +179,10 @@ TEST_F(SeriesHandlers, PickCountsFromTheHeadAndAnswersNoneOutside) {
         for (auto [index, expected] : cases) {
             Cell s = at_head(k.make("abcde"), 2);
             Cell* r = handler<ACT_PICK>(s)(&s, index, nullptr);
-            EXPECT_EQ(shown(*r), expected) << k.name << " pick " << index;
+            EXPECT_EQ(picked_text(*r), expected) << k.name << " pick " << index;
         }
         Cell past = at_head(k.make("ab"), 5);
-        EXPECT_EQ(shown(*handler<ACT_PICK>(past)(&past, -1, nullptr)), "none") << "head past the tail";
+        EXPECT_EQ(picked_text(*handler<ACT_PICK>(past)(&past, -1, nullptr)), "none") << "head past the tail";
     }
     Cell s = text("abc");
     EXPECT_EQ(type_of(handler<ACT_PICK>(s)(&s, 1, nullptr)), TYPE_CHAR);
@@ -279,7 +280,7 @@ TEST_F(SeriesHandlers, RemoveKeyTakesTheKeyAndWhatFollows) {
     Cell key = letter('c');
     series::remove(&s, nullptr, &key);
     EXPECT_EQ(whole(KINDS[0], s), "abef");
-    EXPECT_EQ(int32_t(s.data1), 2);
+    EXPECT_EQ(head_of(s), 2);
     Cell t = letters("abcdef");
     Cell missing = letter('z');
     EXPECT_EQ(type_of(series::remove(&t, nullptr, &missing)), TYPE_NONE);
@@ -356,7 +357,7 @@ TEST_F(SeriesHandlers, RandomShufflesFromTheHeadAndSeedsFromContent) {
         Cell empty = at_head(k.make("ab"), 2);
         EXPECT_EQ(type_of(handler<ACT_RANDOM>(empty)(&empty, false, false, true)), TYPE_NONE);
         Cell one = at_head(k.make("abc"), 2);
-        EXPECT_EQ(shown(*handler<ACT_RANDOM>(one)(&one, false, true, true)), "c") << "secure /only";
+        EXPECT_EQ(picked_text(*handler<ACT_RANDOM>(one)(&one, false, true, true)), "c") << "secure /only";
     }
 }
 
@@ -390,8 +391,8 @@ TEST_F(SeriesHandlers, MoveBetweenSeries) {
     Cell str = text("xy");
     ErrorThrow e = caught_error([&] { series::move(&block, &str, nullptr); });
     EXPECT_EQ(e.id, ERR_script_move_bad);
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_BLOCK));
-    EXPECT_EQ(e.args[1].data1, uint32_t(TYPE_STRING));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_BLOCK);
+    EXPECT_EQ(type_named_by(e.args[1]), TYPE_STRING);
     EXPECT_EQ(error_of([&] { series::move(&str, &block, nullptr); }), "script/move-bad");
     EXPECT_EQ(letters_of(block), "ab");
     EXPECT_EQ(utf8_of(str), "xy");
@@ -473,8 +474,8 @@ TEST_F(SeriesHandlers, CopyFromTheHeadByCountPairOrPosition) {
             EXPECT_EQ(r, &result);
             EXPECT_EQ(k.read(result), c.expected) << k.name << " head " << c.head;
             EXPECT_EQ(type_of(&result), type_of(&s));
-            EXPECT_EQ(result.data1, 0u);
-            EXPECT_NE(result.data2, s.data2);
+            EXPECT_EQ(head_of(result), 0);
+            EXPECT_NE(node_of(result), node_of(s));
         }
         Cell other = k.make("ab"), result;
         EXPECT_EQ(error_of([&] { handler<ACT_COPY>(s)(&s, &result, &other, false, nullptr); }),
@@ -482,16 +483,16 @@ TEST_F(SeriesHandlers, CopyFromTheHeadByCountPairOrPosition) {
     }
     // The copy keeps the unit and the new-line marker, not the owner.
     Cell wide = on_new_line(chars({'a', 0x20AC}, 2));
-    memory::set_series_flags(wide.data2, SERIES_OWNED);
+    memory::set_series_flags(node_of(wide), SERIES_OWNED);
     Cell result;
     series::copy(&wide, &result, nullptr, false, nullptr);
     EXPECT_EQ(unit_of(result), 2);
     EXPECT_TRUE(cell::new_line(&result));
-    EXPECT_EQ(memory::series_of(result.data2)->flags & SERIES_OWNED, 0u);
-    memory::series_of(wide.data2)->flags &= ~SERIES_OWNED;
+    EXPECT_EQ(memory::series_of(node_of(result))->flags & SERIES_OWNED, 0u);
+    memory::series_of(node_of(wide))->flags &= ~SERIES_OWNED;
     Cell h = hash_of("ab");
     series::copy(&h, &result, nullptr, false, nullptr);
-    EXPECT_EQ(result.data3, 0u) << "the hash! copy's table is made by its own handler";
+    EXPECT_EQ(series::hash_table_of(&result), 0u) << "the hash! copy's table is made by its own handler";
 }
 
 struct TakeCase {
@@ -529,10 +530,10 @@ TEST_F(SeriesHandlers, TakeRemovesAndAnswersWhatItTook) {
         for (const TakeCase& c : cases) {
             Cell s = at_head(k.make("abcde"), c.head);
             Cell part = c.part;
-            if (type_of(&part) == type_of(&model)) part.data2 = s.data2;
+            if (type_of(&part) == type_of(&model)) part.data2 = node_of(s);
             Cell* r = series::take(&s, c.has_part ? &part : nullptr, false, c.last);
             EXPECT_EQ(type_of(r), type_of(&s)) << k.name;
-            EXPECT_EQ(r->data1, 0u);
+            EXPECT_EQ(head_of(*r), 0);
             EXPECT_EQ(k.read(*r), c.taken) << k.name << " head " << c.head << (c.last ? " last" : "");
             EXPECT_EQ(whole(k, s), c.left) << k.name << " head " << c.head << (c.last ? " last" : "");
             stack::pop(1);
@@ -550,11 +551,11 @@ TEST_F(SeriesHandlers, TakeOfOneUnitKeepsTheSeriesUnit) {
     Cell* r = series::take(&wide, nullptr, false, false);
     EXPECT_EQ(unit_of(*r), 2);
     EXPECT_EQ(code_points(*r), (std::vector<uint32_t>{0x20AC}));
-    EXPECT_EQ(r->data2, series::take_buffer()) << "one unit goes to the shared buffer";
+    EXPECT_EQ(node_of(*r), series::take_buffer()) << "one unit goes to the shared buffer";
     stack::pop(1);
     Cell part = integer(1);
     r = series::take(&wide, &part, false, false);
-    EXPECT_NE(r->data2, series::take_buffer());
+    EXPECT_NE(node_of(*r), series::take_buffer());
     stack::pop(1);
 }
 
@@ -615,7 +616,7 @@ TEST_F(SeriesHandlers, TakeFromAHashGivesAHashWithItsOwnTable) {
     Cell taken = *series::take(&at, &part, false, false);
     stack::pop(1);
     EXPECT_EQ(type_of(&taken), TYPE_HASH);
-    EXPECT_NE(taken.data3, h.data3);
+    EXPECT_NE(series::hash_table_of(&taken), series::hash_table_of(&h));
     EXPECT_EQ(letters_of(taken), "cAc");
     expect_table_in_step(taken, "taken");
     expect_table_in_step(h, "source");
@@ -623,7 +624,7 @@ TEST_F(SeriesHandlers, TakeFromAHashGivesAHashWithItsOwnTable) {
     stack::pop(1);
     EXPECT_EQ(type_of(&none_taken), TYPE_HASH);
     EXPECT_EQ(total_cells(none_taken), 0);
-    EXPECT_NE(none_taken.data3, 0u);
+    EXPECT_NE(series::hash_table_of(&none_taken), 0u);
 }
 
 TEST_F(SeriesHandlers, HashTableIsRebuiltWhenTooManyCellsFollowAChange) {
@@ -636,10 +637,10 @@ TEST_F(SeriesHandlers, HashTableIsRebuiltWhenTooManyCellsFollowAChange) {
     ASSERT_EQ(total_cells(h), 30007);
     for (int i : {0, 1, 15000, 30006}) {
         Cell key = cells_of(h)[i];
-        EXPECT_EQ(ht::find(h.data3, &key, 0, 1, 0, false, false), cells_of(h) + i) << i;
+        EXPECT_EQ(ht::find(series::hash_table_of(&h), &key, 0, 1, 0, false, false), cells_of(h) + i) << i;
     }
     Cell gone = text("k1");
-    EXPECT_EQ(ht::find(h.data3, &gone, 0, 1, 0, false, false), nullptr);
+    EXPECT_EQ(ht::find(series::hash_table_of(&h), &gone, 0, 1, 0, false, false), nullptr);
 }
 
 // ---- Ownership fields ---------------------------------------------------------------------------------

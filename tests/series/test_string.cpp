@@ -13,6 +13,7 @@
 #include "core/simple_types.h"
 #include "core/stack.h"
 #include "series/string.h"
+#include "tests/support/blocks.h"
 #include "tests/support/runtime_env.h"
 #include "tests/support/text.h"
 
@@ -23,33 +24,6 @@ namespace {
 
 using CodePoints = std::vector<uint32_t>;
 
-Cell integer(int32_t v) {
-    Cell c;
-    cell::set(&c, TYPE_INTEGER, 0, uint32_t(v));
-    return c;
-}
-
-Cell floating(double d) {
-    Cell c;
-    cell::set(&c, TYPE_FLOAT);
-    cell::put_float(&c, d);
-    return c;
-}
-
-Cell datatype_of(int type) {
-    Cell c;
-    cell::set(&c, TYPE_DATATYPE, uint32_t(type));
-    return c;
-}
-
-// A block! holding copies of the cells.
-Cell block_of(const std::vector<Cell>& items, int head = 0) {
-    Cell b;
-    cell::set(&b, TYPE_BLOCK, uint32_t(head), memory::alloc_cells(int64_t(items.size()) + 1), 0);
-    for (const Cell& item : items) *cell::alloc_tail(&b) = item;
-    return b;
-}
-
 // A binary! holding the bytes.
 Cell binary_of(const std::string& content, int head = 0) {
     Node node = memory::alloc_bytes(int64_t(content.size()));
@@ -58,11 +32,6 @@ Cell binary_of(const std::string& content, int head = 0) {
     s->tail = uint32_t(content.size());
     Cell c;
     cell::set(&c, TYPE_BINARY, uint32_t(head), node, 0);
-    return c;
-}
-
-Cell at_head(Cell c, int head) {
-    c.data1 = uint32_t(head);
     return c;
 }
 
@@ -248,7 +217,7 @@ TEST(Concatenate, GrowsTheDestination) {
 TEST(Concatenate, SymbolNameAsSource) {
     Cell name = text("word");
     Cell symbol;
-    cell::set(&symbol, TYPE_SYMBOL, 7, name.data2, 0);
+    cell::set(&symbol, TYPE_SYMBOL, 7, node_of(name), 0);
     Cell dst = text("a-");
     string::concatenate(&dst, &symbol, -1, 0, true, string::CONCAT_APPEND);
     EXPECT_EQ(utf8_of(dst), "a-word");
@@ -290,7 +259,7 @@ TEST(Reading, LengthsAndHeads) {
     EXPECT_EQ(string::length_q(&past), 0);
     EXPECT_TRUE(string::tail_q(&past));
     EXPECT_EQ(string::head(&past), string::tail(&past));
-    EXPECT_EQ(past.data1, 2u);  // clamped in the cell
+    EXPECT_EQ(head_of(past), 2);  // clamped in the cell
 }
 
 TEST(Reading, FindAndMatch) {
@@ -322,17 +291,17 @@ TEST(Changing, RemoveTruncateReset) {
     string::reset(&wide);
     EXPECT_EQ(unit_of(wide), 1);
     EXPECT_EQ(string::length_q(&wide), 0);
-    EXPECT_EQ(wide.data1, 0u);
+    EXPECT_EQ(head_of(wide), 0);
 }
 
 TEST(Changing, SkipAndNextStayWithinTheTail) {
     Cell s = text("abc");
     EXPECT_FALSE(string::next(&s));
-    EXPECT_EQ(s.data1, 1u);
+    EXPECT_EQ(head_of(s), 1);
     EXPECT_TRUE(string::skip(&s, 2));
-    EXPECT_EQ(s.data1, 3u);
+    EXPECT_EQ(head_of(s), 3);
     EXPECT_TRUE(string::skip(&s, 1));  // does not move past the tail
-    EXPECT_EQ(s.data1, 3u);
+    EXPECT_EQ(head_of(s), 3);
 }
 
 TEST(Changing, ExchangeRegions) {
@@ -412,7 +381,7 @@ TEST(Making, EmptyStringsWithCapacity) {
     EXPECT_EQ(unit_of(s), 4);
     EXPECT_EQ(string::buffer_of(&s)->capacity, 16);
     Cell* pushed = string::push(&s);
-    EXPECT_EQ(pushed->data2, s.data2);
+    EXPECT_EQ(node_of(*pushed), node_of(s));
     stack::pop(1);
 }
 
@@ -420,7 +389,7 @@ TEST(Making, FromUtf8CutShortRaisesWithTheRest) {
     Cell s;
     ErrorThrow e = caught_error([&] { string::make_from_utf8(&s, bytes("ab\xE2\x82"), 4); });
     EXPECT_EQ(e.id, ERR_access_invalid_utf8);
-    Series* rest = memory::series_of(e.args[0].data2);
+    Series* rest = memory::series_of(node_of(e.args[0]));
     EXPECT_EQ(type_of(&e.args[0]), TYPE_BINARY);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(rest->head()), rest->used()), "\xE2\x82");
 }
@@ -441,7 +410,7 @@ TEST(Loading, IntoABlock) {
     Cell* added = string::load_in(bytes("one"), 3, &block, string::ENCODING_UTF8);
     EXPECT_EQ(stack::depth(), depth);
     EXPECT_EQ(utf8_of(*added), "one");
-    EXPECT_EQ(memory::series_of(block.data2)->used(), sizeof(Cell));
+    EXPECT_EQ(memory::series_of(node_of(block))->used(), sizeof(Cell));
 }
 
 TEST(LoadingDeathTest, UnsupportedEncodingEndsWithAFailureStatus) {
@@ -497,7 +466,7 @@ TEST(To, FromNoneIsRefused) {
     ErrorThrow e = caught_error([] { to_string(none::g_none, TYPE_FILE); });
     EXPECT_EQ(e.id, ERR_script_bad_to_arg);
     EXPECT_EQ(type_of(&e.args[0]), TYPE_DATATYPE);
-    EXPECT_EQ(e.args[0].data1, uint32_t(TYPE_STRING));
+    EXPECT_EQ(type_named_by(e.args[0]), TYPE_STRING);
     EXPECT_EQ(type_of(&e.args[1]), TYPE_NONE);
 }
 
@@ -518,7 +487,7 @@ TEST(To, TextIsCopiedFromTheHead) {
     Cell source = at_head(text("h\xC3\xA9llo \xE2\x82\xAC"), 1);
     Cell copy = to_string(source, TYPE_URL);
     EXPECT_EQ(type_of(&copy), TYPE_URL);
-    EXPECT_NE(copy.data2, source.data2);
+    EXPECT_NE(node_of(copy), node_of(source));
     EXPECT_EQ(unit_of(copy), 2);
     EXPECT_EQ(utf8_of(copy), "\xC3\xA9llo \xE2\x82\xAC");
 }

@@ -7,6 +7,7 @@
 
 #include "core/datatype.h"
 #include "series/case_folding.h"
+#include "scalars/char.h"
 #include "series/string.h"
 #include "tests/support/runtime_env.h"
 #include "tests/support/text.h"
@@ -28,8 +29,7 @@ Cell character(uint32_t cp) {
 Cell typed(const char* utf8, int type, int head = 0) {
     Cell c = text(utf8);
     cell::set_type(&c, type);
-    c.data1 = uint32_t(head);
-    return c;
+    return at_head(c, head);
 }
 
 // A string! of exactly this capacity, so that any growth replaces the buffer.
@@ -41,13 +41,11 @@ Cell tight(const char* ascii) {
 }
 
 CodePoints whole(Cell c) {
-    c.data1 = 0;
-    return code_points(c);
+    return code_points(at_head(c, 0));
 }
 
 std::string whole_text(Cell c) {
-    c.data1 = 0;
-    return utf8_of(c);
+    return utf8_of(at_head(c, 0));
 }
 
 using Modifier = Cell* (*)(Cell*, Cell*, int, bool, int);
@@ -80,23 +78,23 @@ TEST(Modify, WideningByTheValueEvenInTheMiddle) {
         Cell* r = c.modify(&c.target, &c.value, -1, false, 1);
         EXPECT_EQ(whole(*r), c.expected) << c.what;
         EXPECT_EQ(unit_of(*r), c.unit) << c.what;
-        EXPECT_EQ(int(r->data1), c.head) << c.what;
+        EXPECT_EQ(head_of(*r), c.head) << c.what;
     }
 }
 
 TEST(Modify, ResultPositions) {
     Cell s = typed("abc", TYPE_STRING, 2), v = text("XY");
-    EXPECT_EQ(string::append(&s, &v, -1, false, 1)->data1, 0u) << "append answers the head";
+    EXPECT_EQ(head_of(*string::append(&s, &v, -1, false, 1)), 0) << "append answers the head";
     Cell t = typed("abc", TYPE_STRING, 3);
     Cell* r = string::insert(&t, &v, -1, false, 1);
-    EXPECT_EQ(r->data1, 5u) << "inserting at the tail answers the new tail";
+    EXPECT_EQ(head_of(*r), 5) << "inserting at the tail answers the new tail";
     EXPECT_EQ(whole_text(*r), "abcXY");
     Cell u = typed("abc", TYPE_STRING, 9);
     r = string::insert(&u, &v, -1, false, 1);
-    EXPECT_EQ(r->data1, 5u) << "a head past the tail is the tail";
+    EXPECT_EQ(head_of(*r), 5) << "a head past the tail is the tail";
     Cell w = typed("abc", TYPE_STRING, 3);
     r = string::change(&w, &v, -1, false, 1);
-    EXPECT_EQ(r->data1, 5u) << "changing at the tail appends";
+    EXPECT_EQ(head_of(*r), 5) << "changing at the tail appends";
     EXPECT_EQ(whole_text(*r), "abcXY");
 }
 
@@ -147,7 +145,7 @@ TEST(Modify, PartDupAndFormedValues) {
     for (Case& c : cases) {
         Cell* r = c.modify(&c.target, &c.value, c.part, c.only, c.dup);
         EXPECT_EQ(whole_text(*r), c.expected) << c.what;
-        EXPECT_EQ(int(r->data1), c.head) << c.what;
+        EXPECT_EQ(head_of(*r), c.head) << c.what;
     }
 }
 
@@ -170,8 +168,8 @@ TEST(Modify, ATextIntoItself) {
     for (const Case& c : cases) {
         Cell target = tight("abc");
         Cell value = target;
-        target.data1 = uint32_t(c.target_head);
-        value.data1 = uint32_t(c.value_head);
+        target = at_head(target, c.target_head);
+        value = at_head(value, c.value_head);
         c.modify(&target, &value, -1, false, c.dup);
         EXPECT_EQ(whole_text(target), c.expected) << c.what;
     }
@@ -212,19 +210,19 @@ TEST(Modify, SwapTakeAndTheirValues) {
     // A binary! keeps the low byte of the character it is given.
     Cell bin;
     cell::set(&bin, TYPE_BINARY, 0, memory::alloc_bytes(2), 0);
-    Series* bytes = memory::series_of(bin.data2);
+    Series* bytes = memory::series_of(node_of(bin));
     bytes->head()[0] = 'x';
     bytes->head()[1] = 'y';
     bytes->tail = bytes->offset + 2;
     string::swap(&a, &bin);
     EXPECT_EQ(code_points(a), (CodePoints{'x', 'b', 'c'}));
-    EXPECT_EQ(memory::series_of(bin.data2)->head()[0], 0x00) << "0x100 stored as its low byte";
-    EXPECT_EQ(memory::series_of(bin.data2)->unit(), 1);
+    EXPECT_EQ(memory::series_of(node_of(bin))->head()[0], 0x00) << "0x100 stored as its low byte";
+    EXPECT_EQ(memory::series_of(node_of(bin))->unit(), 1);
 
     Cell s = text("abc");
     Cell* taken = string::take(&s, nullptr, false, false);
     EXPECT_EQ(type_of(taken), TYPE_CHAR);
-    EXPECT_EQ(taken->data2, uint32_t('a'));
+    EXPECT_EQ(char_::get(taken), uint32_t('a'));
     EXPECT_EQ(utf8_of(s), "bc");
     Cell two = integer(2);
     taken = string::take(&s, &two, false, false);
@@ -294,7 +292,8 @@ TEST(CaseFolding, ChangeStringsAndChars) {
     Cell other = text("ab");
     EXPECT_EQ(error_of([&] { changed(text("abcdef"), true, &other); }), "script/invalid-refine-arg");
     Cell i_dot = character(0x130);
-    EXPECT_EQ(changed(i_dot, false).data2, uint32_t(0x69));
+    Cell lowered = changed(i_dot, false);
+    EXPECT_EQ(char_::get(&lowered), uint32_t(0x69));
     Cell tail_text = typed("abcd", TYPE_STRING, 2);
     Cell upper_tail = changed(tail_text, true);
     EXPECT_EQ(whole_text(upper_tail), "abCD") << "from the head only";

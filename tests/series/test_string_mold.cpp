@@ -4,6 +4,7 @@
 #include <string>
 
 #include "series/string.h"
+#include "tests/support/fields.h"
 #include "tests/support/runtime_env.h"
 #include "tests/support/text.h"
 
@@ -118,7 +119,7 @@ TEST(StringMold, AnswersTheBudgetLeft) {
 
 TEST(StringMold, FromTheHeadAndWideningTheBuffer) {
     Cell value = chars({'x', 0x20AC, 0x1F600}, 4);
-    value.data1 = 1;
+    value = at_head(value, 1);
     Cell buffer = text("=");
     string::mold(&value, &buffer, false, false, false, INT_MAX, 0);
     EXPECT_EQ(unit_of(buffer), 4);

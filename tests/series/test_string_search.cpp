@@ -9,6 +9,7 @@
 #include "core/datatype.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "scalars/char.h"
 #include "series/string.h"
 #include "tests/support/values.h"
 #include "tests/support/runtime_env.h"
@@ -25,8 +26,7 @@ constexpr int NONE = -1;  // expected: no hit
 Cell typed(const char* utf8, int type, int head = 0) {
     Cell c = text(utf8);
     cell::set_type(&c, type);
-    c.data1 = uint32_t(head);
-    return c;
+    return at_head(c, head);
 }
 
 Cell character(uint32_t cp) {
@@ -80,7 +80,7 @@ int found(Cell series, Cell value, Refines r = {}) {
     Cell part = integer(r.part), skip = integer(r.skip);
     Cell* result = string::find(&series, &value, r.part == INT_MIN ? nullptr : &part, false, r.case_, r.same,
                                 false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse, r.tail, r.match);
-    return type_of(result) == TYPE_NONE ? NONE : int(result->data1);
+    return type_of(result) == TYPE_NONE ? NONE : head_of(*result);
 }
 
 struct FindCase {
@@ -175,7 +175,7 @@ TEST(Find, PartCountsAndPositions) {
     reverse_part.reverse = reverse_part3.reverse = true;
     Cell abc = text("abcabc");
     Cell at2 = abc;
-    at2.data1 = 2;
+    at2 = at_head(at2, 2);
     run_cases({
         {"the pattern runs past the part", text("abc"), text("ab"), part(1), NONE},
         {"within the part", text("abc"), text("ab"), part(2), 0},
@@ -197,9 +197,9 @@ TEST(Find, PartCountsAndPositions) {
         << "a position as the part";
     value = character('b');
     s = abc;
-    EXPECT_EQ(string::find(&s, &value, &at2, false, false, false, false, nullptr, nullptr, false, false,
-                           false, false)->data1,
-              1u);
+    EXPECT_EQ(head_of(*string::find(&s, &value, &at2, false, false, false, false, nullptr, nullptr, false,
+                                    false, false, false)),
+              1);
 }
 
 TEST(Find, FormedValuesAndBitsets) {
@@ -251,7 +251,7 @@ TEST(Select, TheElementAfterTheWholeMatch) {
             EXPECT_EQ(type_of(r), TYPE_NONE);
         } else {
             ASSERT_EQ(type_of(r), TYPE_CHAR);
-            EXPECT_EQ(r->data2, uint32_t(c.expected));
+            EXPECT_EQ(char_::get(r), uint32_t(c.expected));
         }
     }
 }
@@ -313,7 +313,7 @@ TEST(EvalPath, IndexWordAndKeyAgree) {
                                                              false, true, false); };
     Cell got = get(two);
     EXPECT_EQ(type_of(&got), TYPE_CHAR);
-    EXPECT_EQ(got.data2, uint32_t('b'));
+    EXPECT_EQ(char_::get(&got), uint32_t('b'));
     EXPECT_EQ(utf8_of(s), "abcd") << "reading leaves the value alone";
     string::eval_path(&s, &two, &x, nullptr, nullptr, nullptr, 1, false, true, false);
     EXPECT_EQ(utf8_of(s), "aXcd");
@@ -322,7 +322,7 @@ TEST(EvalPath, IndexWordAndKeyAgree) {
     // A key longer than one character: get and set use the same place.
     Cell t = text("key=v;"), key = text("key="), y = character('w');
     got = *string::eval_path(&t, &key, nullptr, nullptr, nullptr, nullptr, 1, false, true, false);
-    EXPECT_EQ(got.data2, uint32_t('v'));
+    EXPECT_EQ(char_::get(&got), uint32_t('v'));
     string::eval_path(&t, &key, &y, nullptr, nullptr, nullptr, 1, false, true, false);
     EXPECT_EQ(utf8_of(t), "key=w;");
     Cell missing = text("nope");

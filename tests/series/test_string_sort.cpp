@@ -30,8 +30,7 @@ Cell sorted_cell(Cell s, Options o, Cell* part = nullptr) {
 // The whole text after sorting, from its first character.
 std::string sorted(Cell s, Options o = {}) {
     sorted_cell(s, o);
-    s.data1 = 0;
-    return utf8_of(s);
+    return utf8_of(at_head(s, 0));
 }
 
 std::vector<uint32_t> sorted_points(Cell s, Options o = {}) {
@@ -95,21 +94,21 @@ TEST(Sort, PartCountsPositionsAndNegativeCounts) {
     EXPECT_EQ(utf8_of(s), "cdba");
 
     Cell t = text("badc");
-    t.data1 = 2;
+    t = at_head(t, 2);
     Cell back = integer(-2);
     Cell result = sorted_cell(t, {}, &back);
-    EXPECT_EQ(result.data1, 0u) << "the head moves back by the count";
+    EXPECT_EQ(head_of(result), 0) << "the head moves back by the count";
     EXPECT_EQ(utf8_of(result), "abdc");
 
     Cell u = text("cba");
-    u.data1 = 1;
+    u = at_head(u, 1);
     Cell far = integer(-3);
     result = sorted_cell(u, {}, &far);
-    EXPECT_EQ(result.data1, 0u);
+    EXPECT_EQ(head_of(result), 0);
     EXPECT_EQ(utf8_of(result), "cba") << "reaching before the first character sorts nothing";
 
     Cell v = text("dcba"), at3 = v;
-    at3.data1 = 3;
+    at3 = at_head(at3, 3);
     sorted_cell(v, {}, &at3);
     EXPECT_EQ(utf8_of(v), "bcda") << "a position in the same text";
 }

@@ -8,6 +8,7 @@
 #include "core/platform.h"
 #include "series/string.h"
 #include "series/unicode.h"
+#include "tests/support/fields.h"
 #include "tests/support/runtime_env.h"
 #include "tests/support/text.h"
 
@@ -40,7 +41,7 @@ Cell load16(const std::vector<uint16_t>& units, bool cr = false) {
 }
 
 std::string binary_bytes(const Cell& c) {
-    Series* s = memory::series_of(c.data2);
+    Series* s = memory::series_of(node_of(c));
     return std::string(reinterpret_cast<const char*>(s->head()), s->used());
 }
 

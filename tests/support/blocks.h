@@ -17,6 +17,7 @@
 #include "series/block.h"
 #include "series/case_folding.h"
 #include "series/hash_table.h"
+#include "series/series.h"
 #include "series/string.h"
 #include "tests/support/text.h"
 #include "tests/support/values.h"
@@ -42,20 +43,9 @@ inline Cell none_cell() {
     return c;
 }
 
-inline Cell datatype_cell(int type) {
-    Cell c;
-    cell::set(&c, TYPE_DATATYPE, uint32_t(type));
-    return c;
-}
-
 // The value marked to begin a new line in its block.
 inline Cell on_new_line(Cell c) {
     c.header |= FLAG_NEW_LINE;
-    return c;
-}
-
-inline Cell at_head(Cell c, int head) {
-    c.data1 = uint32_t(head);
     return c;
 }
 
@@ -71,13 +61,11 @@ inline Cell letters(const std::string& s, int type = TYPE_BLOCK) {
     return block_of(items, type);
 }
 
-inline Cell* cells_of(const Cell& block) { return memory::series_of(block.data2)->cells(); }
-inline int total_cells(const Cell& block) { return int(memory::series_of(block.data2)->used() / sizeof(Cell)); }
 
 // The first character of each string from the head; '?' for other values.
 inline std::string letters_of(const Cell& block) {
     std::string out;
-    for (int i = int32_t(block.data1); i < total_cells(block); i++) {
+    for (int i = head_of(block); i < total_cells(block); i++) {
         Cell c = cells_of(block)[i];
         out += type_of(&c) == TYPE_STRING && string::length_q(&c) > 0 ? char(code_points(c)[0]) : '?';
     }
@@ -165,7 +153,7 @@ private:
 // and the table counts one group per value.
 inline void expect_table_in_step(const Cell& hash, const std::string& what) {
     namespace ht = zel::hash_table;
-    Node table = hash.data3;
+    Node table = series::hash_table_of(&hash);
     ASSERT_NE(table, 0u) << what;
     StandInCompare compare;
     int n = total_cells(hash);

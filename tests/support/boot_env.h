@@ -37,6 +37,7 @@
 #include "series/block.h"
 #include "series/string.h"
 #include "lexer/lexer.h"
+#include "tests/support/fields.h"
 #include "tests/support/text.h"
 
 namespace zel::test {
@@ -134,7 +135,7 @@ inline std::string mold_of(Cell value) {
 // The block written as the text "[...]".
 inline Cell load_block(const std::string& text) {
     Cell loaded = load_text(text);
-    Cell first = *memory::series_of(loaded.data2)->cells();
+    Cell first = *memory::series_of(node_of(loaded))->cells();
     if (block::length_q(&loaded) != 1 || type_of(&first) != TYPE_BLOCK)
         throw std::runtime_error("not one block: " + text);
     return first;

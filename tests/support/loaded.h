@@ -11,6 +11,11 @@
 #include "core/datatype.h"
 #include "core/symbol.h"
 #include "lexer/lexer.h"
+#include "scalars/char.h"
+#include "scalars/date.h"
+#include "scalars/pair.h"
+#include "scalars/point.h"
+#include "scalars/tuple.h"
 #include "series/binary.h"
 #include "tests/support/blocks.h"
 #include "tests/support/text.h"
@@ -30,20 +35,14 @@ inline std::string number_text(double d) {
     return out;
 }
 
-inline std::string float_of_word(uint32_t word) {
-    float f;
-    std::memcpy(&f, &word, 4);
-    return number_text(f);
-}
-
 inline std::string shown(const Cell& value);
 
 inline std::string shown_items(const Cell& series, const char* separator) {
     std::string out;
-    Series* s = memory::series_of(series.data2);
-    uint32_t n = s->used() / uint32_t(sizeof(Cell));
-    for (uint32_t i = series.data1; i < n; i++) {
-        if (i > series.data1) out += separator;
+    Series* s = memory::series_of(node_of(series));
+    int32_t n = int32_t(s->used() / sizeof(Cell));
+    for (int32_t i = head_of(series); i < n; i++) {
+        if (i > head_of(series)) out += separator;
         out += shown(s->cells()[i]);
     }
     return out;
@@ -65,28 +64,26 @@ inline std::string contents(const Cell& value) {
         case TYPE_TAG: return "tag " + utf8_of(v);
         case TYPE_EMAIL: return "email " + utf8_of(v);
         case TYPE_REF: return "ref " + utf8_of(v);
-        case TYPE_CHAR: return "char " + std::to_string(v.data2);
-        case TYPE_PAIR: return "pair " + std::to_string(int32_t(v.data2)) + "x" + std::to_string(int32_t(v.data3));
-        case TYPE_POINT2D: return "point " + float_of_word(v.data1) + "," + float_of_word(v.data2);
+        case TYPE_CHAR: return "char " + std::to_string(char_::get(&v));
+        case TYPE_PAIR: return "pair " + std::to_string(pair::x_of(&v)) + "x" + std::to_string(pair::y_of(&v));
+        case TYPE_POINT2D: return "point " + number_text(point::get(&v, 0)) + "," + number_text(point::get(&v, 1));
         case TYPE_POINT3D:
-            return "point " + float_of_word(v.data1) + "," + float_of_word(v.data2) + "," +
-                   float_of_word(v.data3);
+            return "point " + number_text(point::get(&v, 0)) + "," + number_text(point::get(&v, 1)) + "," +
+                   number_text(point::get(&v, 2));
         case TYPE_TUPLE: {
             std::string out = "tuple";
-            int n = int(v.header >> 19 & 0xF);
-            const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&v.data1);
-            for (int i = 0; i < n; i++) out += (i ? "." : " ") + std::to_string(bytes[i]);
+            for (int i = 0; i < tuple::length_of(&v); i++) out += (i ? "." : " ") + std::to_string(tuple::bytes_of(&v)[i]);
             return out;
         }
         case TYPE_TIME: return "time " + number_text(cell::get_float(&v));
         case TYPE_DATE: {
-            int32_t packed = int32_t(v.data1);
-            std::string out = "date " + std::to_string(packed >> 17) + "-" +
-                              std::to_string(packed >> 12 & 0xF) + "-" + std::to_string(packed >> 7 & 0x1F);
-            if (packed & 0x10000) {
-                int zone = packed & 0x7F;
+            uint32_t packed = date::word_of(&v);
+            std::string out = "date " + std::to_string(date::year_of(packed)) + "-" +
+                              std::to_string(date::month_of(packed)) + "-" + std::to_string(date::day_of(packed));
+            if (date::has_time(packed)) {
+                int zone = int(date::zone_of(packed));
                 int quarters = zone & 0x3F;
-                out += " " + number_text(cell::get_float(&v)) + " zone " + (zone & 0x40 ? "-" : "+") +
+                out += " " + number_text(date::time_of(&v)) + " zone " + (zone & 0x40 ? "-" : "+") +
                        std::to_string(quarters / 4) + ":" + std::to_string(quarters % 4 * 15);
             }
             return out;
@@ -97,10 +94,10 @@ inline std::string contents(const Cell& value) {
             for (int64_t i = 0; i < n; i++) out += std::string(i ? "" : " ") + string::byte_to_hex(binary::head(&v)[i]);
             return out;
         }
-        case TYPE_LOGIC: return v.data1 ? "true" : "false";
+        case TYPE_LOGIC: return logic_value(v) ? "true" : "false";
         case TYPE_NONE: return "none";
         case TYPE_UNSET: return "unset";
-        case TYPE_DATATYPE: return datatype::type_name(int(v.data1));
+        case TYPE_DATATYPE: return datatype::type_name(type_named_by(v));
         default: return "type " + std::to_string(type_of(&v));
     }
 }

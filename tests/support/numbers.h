@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/collector.h"
 #include "core/datatype.h"
 #include "core/raise.h"
 #include "core/memory.h"
@@ -17,6 +18,7 @@
 #include "scalars/text_to_number.h"
 #include "scalars/time.h"
 #include "series/string.h"
+#include "tests/support/held.h"
 #include "tests/support/text.h"
 #include "tests/support/values.h"
 
@@ -62,20 +64,21 @@ inline Cell money_cell(const char* money_text) {
     return m;
 }
 
-// A block (or paren, hash) of copies of the items.
-// A block (or paren, hash) of integer! values.
+// A block (or paren, hash) of integer! values, kept from the collector
+// (tables of cases make their values before the first is used).
 inline Cell ints(const std::vector<int32_t>& values, int type = TYPE_BLOCK) {
     std::vector<Cell> items;
     for (int32_t v : values) items.push_back(int_cell(v));
-    return block_of(items, type);
+    return held(block_of(items, type));
 }
 
+// A binary! of the bytes, kept from the collector.
 inline Cell binary_of(const std::vector<uint8_t>& bytes) {
     Node node = memory::alloc_bytes(int64_t(bytes.size()) + 1);
     Series* s = memory::series_of(node);
     if (!bytes.empty()) std::memcpy(s->tail_ptr(), bytes.data(), bytes.size());
     s->tail += uint32_t(bytes.size());
-    return value_of(TYPE_BINARY, 0, node);
+    return held(value_of(TYPE_BINARY, 0, node));
 }
 
 // Runs the class-D handler of an action (add, power, absolute ...) for the
@@ -101,31 +104,35 @@ inline Cell round_of(Cell value, const Cell* scale, const std::string& refinemen
         r == "ceiling", r == "half-ceiling");
 }
 
-// The text form or mold writes, and the part budget it answers for 1000.
+// The text form or mold writes, and the part budget it answers for the
+// part given. The value and the buffer are kept from the collector while
+// the handler allocates.
 struct Written {
     std::string text;
     int budget;
 };
 
-inline Written formed(Cell value) {
-    Cell buffer;
+inline Written written_by_form(Cell value, int part = 1000) {
+    Cell buffer{TYPE_NONE, 0, 0, 0};
+    gc::root keep_value(&value), keep_buffer(&buffer);
     string::make_at(&buffer, 16);
-    int budget = datatype::handler<ACT_FORM>(type_of(&value))(&value, &buffer, 1000);
+    int budget = datatype::handler<ACT_FORM>(type_of(&value))(&value, &buffer, part);
     return {utf8_of(buffer), budget};
 }
 
-inline Written molded(Cell value, bool all = false) {
-    Cell buffer;
+inline Written written_by_mold(Cell value, bool all = false, int part = 1000) {
+    Cell buffer{TYPE_NONE, 0, 0, 0};
+    gc::root keep_value(&value), keep_buffer(&buffer);
     string::make_at(&buffer, 16);
     int budget =
-        datatype::handler<ACT_MOLD>(type_of(&value))(&value, &buffer, false, all, false, 1000, 0);
+        datatype::handler<ACT_MOLD>(type_of(&value))(&value, &buffer, false, all, false, part, 0);
     return {utf8_of(buffer), budget};
 }
 
 // The text of a type whose form and mold write the same: that text when
 // both wrote it and took its length off the budget, else what each wrote.
 inline std::string form_and_mold(Cell value) {
-    Written f = formed(value), m = molded(value);
+    Written f = written_by_form(value), m = written_by_mold(value);
     int expected = 1000 - int(f.text.size());
     if (f.text == m.text && f.budget == expected && m.budget == expected) return f.text;
     return "form " + f.text + " (" + std::to_string(f.budget) + "), mold " + m.text + " (" +
@@ -134,29 +141,30 @@ inline std::string form_and_mold(Cell value) {
 
 // The type name and the molded text of a value: "float! 3.5"; only the type
 // id for a type that cannot mold yet: "type 43".
-inline std::string shown(Cell value) {
+inline std::string typed_mold(Cell value) {
     int type = type_of(&value);
     if (!datatype::raw_handler(type, ACT_MOLD)) return "type " + std::to_string(type);
-    return std::string(datatype::type_name(type)) + " " + molded(value).text;
+    return std::string(datatype::type_name(type)) + " " + written_by_mold(value).text;
 }
 
 // make (ACT_MAKE) or to (ACT_TO) of the spec into the type: the result as
-// shown() writes it, or the error's "category/id".
-inline std::string made(int action, int type, Cell spec) {
+// typed_mold() writes it, or the error's "category/id". The spec and the
+// result are kept from the collector until the result is molded.
+inline std::string make_outcome(int action, int type, Cell spec) {
     auto handler = reinterpret_cast<action::MakeFn>(datatype::raw_handler(type, action));
     Cell result = value_of(TYPE_DATATYPE, uint32_t(type));
-    std::string got;
+    gc::root keep_spec(&spec), keep_result(&result);
     try {
-        got = shown(*handler(&result, &spec, type));
+        result = *handler(&result, &spec, type);
+        return typed_mold(result);
     } catch (const ErrorThrow& e) {
         return std::string(e.category_name()) + "/" + e.id_name();
     }
-    return got;
 }
 
 // What make and to both make of the spec, or both answers when they differ.
 inline std::string make_and_to(int type, Cell spec) {
-    std::string make = made(ACT_MAKE, type, spec), to = made(ACT_TO, type, spec);
+    std::string make = make_outcome(ACT_MAKE, type, spec), to = make_outcome(ACT_TO, type, spec);
     return make == to ? make : "make " + make + ", to " + to;
 }
 

@@ -8,9 +8,7 @@
 //            runs the change on the series at every notification but those
 //            its own change causes (`busy` is set meanwhile)
 //
-//   expect_after_handler("b", "[1 2 3]", {{"grow", "append o/b 4", "[1 2 3 g 4 g]"}, ...})
-//            runs each code on the field of an object with that handler and
-//            compares the field's molded value afterwards (or the error).
+// The case files of the same (tests/cases/*_notify.cases) define them in Zel.
 #pragma once
 
 #include <string>
@@ -31,21 +29,6 @@ inline void define_owner_handlers() {
 inline void define_changing_handler(const char* name, const std::string& change) {
     define_function(name, "[owner word target action new index part]",
                     "[if not busy [busy: true " + change + " busy: false]]");
-}
-
-struct HandlerRun {
-    const char* handler;
-    const char* code;
-    const char* expected;  // the field's molded value afterwards, or "error category/id"
-};
-
-inline void expect_after_handler(const std::string& field, const std::string& value,
-                                 std::initializer_list<HandlerRun> runs) {
-    for (const HandlerRun& r : runs) {
-        std::string code = "busy: false o: make object! [" + field + ": " + value + " on-deep-change*: :" +
-                           r.handler + "] " + r.code + " o/" + field;
-        EXPECT_EQ(eval(code), r.expected) << r.handler << ": " << r.code;
-    }
 }
 
 }  // namespace zel::test

@@ -17,6 +17,7 @@
 #include "series/block.h"
 #include "series/hash.h"
 #include "series/hash_table.h"
+#include "series/series.h"
 #include "tests/support/blocks.h"
 #include "tests/support/loaded.h"
 
@@ -26,8 +27,7 @@ namespace zel::test {
 inline Cell hash_twin(const Cell& block) {
     Cell b = at_head(block, 0), h;
     hash::make(&h, &b, TYPE_HASH);
-    h.data1 = block.data1;
-    return h;
+    return at_head(h, head_of(block));
 }
 
 // The type a name ending in "!" names, or 0.
@@ -47,13 +47,13 @@ inline Cell sought(const std::string& text) {
         for (std::string name; names >> name;) typeset::include(&ts, type_named(name));
         return ts;
     }
-    if (int type = type_named(text)) return datatype_cell(type);
+    if (int type = type_named(text)) return datatype_of(type);
     return cells_of(loaded(text))[0];
 }
 
 // Every cell of a block or hash!, from its first cell, molded as a block.
 inline std::string all_cells(Cell series) {
-    series.data1 = 0;
+    series = at_head(series, 0);
     cell::set_type(&series, TYPE_BLOCK);
     return shown(series);
 }
@@ -67,7 +67,7 @@ inline std::string shown_or_none(const Cell& value) { return type_of(&value) == 
 // distinct values and the distinct (value, hash) pairs.
 inline void expect_exact_table(const Cell& hash, const std::string& what) {
     namespace ht = zel::hash_table;
-    Node table = hash.data3;
+    Node table = series::hash_table_of(&hash);
     ASSERT_NE(table, 0u) << what;
     int n = total_cells(hash);
     std::vector<Cell> distinct, hashed_apart;

@@ -12,6 +12,7 @@
 #include "core/stack.h"
 #include "core/word.h"
 #include "series/string.h"
+#include "tests/support/fields.h"
 #include "tests/support/text.h"
 
 namespace zel::test {
@@ -39,9 +40,7 @@ inline Cell block_of(const std::vector<Cell>& items, int type = TYPE_BLOCK) {
 
 // The same block! at a later head.
 inline Cell block_at(const std::vector<Cell>& items, int head) {
-    Cell b = block_of(items);
-    b.data1 = uint32_t(head);
-    return b;
+    return at_head(block_of(items), head);
 }
 
 inline Cell pair_cell(int32_t x, int32_t y) {
@@ -50,8 +49,9 @@ inline Cell pair_cell(int32_t x, int32_t y) {
     return c;
 }
 
-inline Cell* items_of(const Cell& block) { return memory::series_of(block.data2)->cells(); }
-inline int length_of(const Cell& block) { return int(memory::series_of(block.data2)->used() / sizeof(Cell)); }
+// The cells of a block from its first (not from its head), and their number.
+inline Cell* cells_of(const Cell& block) { return memory::series_of(node_of(block))->cells(); }
+inline int total_cells(const Cell& block) { return int(memory::series_of(node_of(block))->used() / sizeof(Cell)); }
 
 // A word of the name bound in the global context, retyped.
 inline Cell word_named(const char* name, int type = TYPE_WORD) {

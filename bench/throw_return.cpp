@@ -31,29 +31,29 @@ Cell g_value;
 
 // One call level: a frame and a C++ frame, then the next level or `return`.
 __attribute__((noinline)) void level(int depth, bool throws) {
-    stack::mark_eval(&g_body);
+    frames::mark_eval(&g_body);
     if (depth > 1) {
         level(depth - 1, throws);
     } else {
-        stack::mark_interp_native(&g_return);
+        frames::mark_interp_native(&g_return);
         stack::push(&g_value);
-        if (throws) stack::throw_return(true, false);
-        stack::unwind_last();
+        if (throws) exits::throw_return(true, false);
+        frames::unwind_last();
     }
-    stack::unwind_last();
+    frames::unwind_last();
 }
 
 // A function call whose body runs `depth` levels under the body's catch.
 __attribute__((noinline)) void call_function(int depth, bool throws) {
     stack::push(&g_function);
-    stack::mark_interp_func(&g_function);
-    stack::set_body_flag(true);
-    uint32_t code = stack::run_caught(CATCH_TRY, [&] { level(depth, throws); });
+    frames::mark_interp_func(&g_function);
+    frames::set_body_flag(true);
+    uint32_t code = exits::run_caught(CATCH_TRY, [&] { level(depth, throws); });
     if (code) {
-        if (code != THROW_RETURN && code != THROW_EXIT) stack::rethrow(code);
-        stack::end_throw();
+        if (code != THROW_RETURN && code != THROW_EXIT) exits::rethrow(code);
+        exits::end_throw();
     }
-    stack::unwind_last();
+    frames::unwind_last();
     stack::drop_under();
     stack::reset();  // the result is dropped, as between two expressions
 }
@@ -99,7 +99,7 @@ int main() {
         double whole = nanoseconds_per_call(n, [&] { call_function(depth, true); });
         double bare = nanoseconds_per_call(n, [&] { bare_call(depth); });
         double normal = nanoseconds_per_call(n, [&] { call_function(depth, false); });
-        if (stack::depth() != 0 || !stack::frames_empty()) return 1;
+        if (stack::depth() != 0 || !frames::frames_empty()) return 1;
         std::printf("zel depth=%d ns=%.1f\n", depth, whole);
         std::printf("cpp-throw depth=%d ns=%.1f\n", depth, bare);
         std::printf("zel-no-throw depth=%d ns=%.1f\n", depth, normal);

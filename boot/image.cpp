@@ -77,7 +77,7 @@ void define_records(const Cell& block) {
 
 Cell run(const Cell& block) {
     Cell* at = stack::push(&block);
-    if (stack::Exit e = interpreter::eval_block(at, true)) stack::raise_exit(e);
+    if (exits::Exit e = interpreter::eval_block(at, true)) exits::raise_exit(e);
     Cell result = *stack::bottom();
     stack::g_arguments = stack::g_top = stack::g_bottom;
     return result;

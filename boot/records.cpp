@@ -62,7 +62,7 @@ void make_records(const Cell* source, Define define, void* context) {
         gc::root keep_type(&type), keep_arg(&arg);
         if (type_of(&arg) == TYPE_GET_WORD) arg = *context::get(&arg);
         if (type_of(group) != TYPE_SET_WORD || type_of(&type) != TYPE_DATATYPE) fire(ERR_script_invalid_arg, group);
-        actions::make(value, &type, &arg);
+        dispatch::make(value, &type, &arg);
     });
 }
 

@@ -117,18 +117,18 @@ MachineValue pick_stack(const MachineValue* a) {
 
 // The base of the call that called the routine.
 MachineValue frame_index_q(const MachineValue*) {
-    return integer_value(int32_t(stack::top_frame()->saved_base - stack::bottom()));
+    return integer_value(int32_t(frames::top_frame()->saved_base - stack::bottom()));
 }
 
 MachineValue collect_calls(const MachineValue* a) {
-    stack::collect_calls(a[0].cell);
+    frames::collect_calls(a[0].cell);
     return none_value();
 }
 
 MachineValue tracing_q(const MachineValue*) { return logic_value(interpreter::g_tracing); }
 // Called by the evaluator when its own record, or one below, was pushed by
 // the evaluator (blocks have no record of their own to look at).
-MachineValue interpreted_q(const MachineValue*) { return logic_value(stack::eval_q(stack::g_frame_top, false)); }
+MachineValue interpreted_q(const MachineValue*) { return logic_value(frames::eval_q(frames::g_frame_top, false)); }
 
 // ---- The collector ------------------------------------------------------------------------------
 
@@ -231,7 +231,7 @@ MachineValue write_stdout(const MachineValue* a) {
     } else {
         Cell* text = stack::push_new();
         string::make_at(text, 16);
-        actions::form(data, text, -1);
+        dispatch::form(data, text, -1);
         platform::print_string(text, false);
         stack::pop(1);
     }

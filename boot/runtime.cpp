@@ -126,22 +126,22 @@ void init() {
     ext_res::init();
     datatype::reset();
     for (auto type_init : g_type_inits) type_init();
-    actions::init();
+    dispatch::init();
     memory::new_node_frame(memory::NODE_FRAME_SLOTS);
     memory::new_series_frame();
     // The stacks start as soon as their series exist: the inits below push.
-    root::make(stack::ARGUMENT_CELLS, stack::frame_bytes(), symbol::TABLE_CAPACITY);
+    root::make(stack::ARGUMENT_CELLS, frames::frame_bytes(), symbol::TABLE_CAPACITY);
     stack::init(root::node_at(root::SLOT_ARGUMENTS), root::node_at(root::SLOT_FRAMES));
-    stack::init_exits();
+    exits::init_exits();
     symbol::init_table(root::node_at(root::SLOT_SYMBOLS));
     context::init_global();
     datatype::init_name_symbols(words::make_type_name_symbol);
     words::init();
     words::init_refinements();
     words::init_ooo();
-    stack::set_frame_names(words::symbol(words::Word::body), words::symbol(words::Word::anon),
+    frames::set_frame_names(words::symbol(words::Word::body), words::symbol(words::Word::anon),
                            words::symbol(words::Sym::self));
-    stack::set_global_context(context::g_global);
+    frames::set_global_context(context::g_global);
     natives::init();
     boot::routines::register_all();
     boot::predicates::register_all();

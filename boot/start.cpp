@@ -19,9 +19,9 @@ namespace {
 // returns.
 int run_launcher(Launcher launch) {
     Cell name = word::load("launch");
-    stack::mark_func(&name);
+    frames::mark_func(&name);
     int status = launch();
-    stack::set_frame_top(stack::g_frame_bottom);
+    frames::set_frame_top(frames::g_frame_bottom);
     stack::g_arguments = stack::g_top = stack::g_bottom;
     return status;
 }
@@ -42,7 +42,7 @@ void main(Image image, Launcher launch) {
         build_environment();
         status = run_launcher(launch);
     } catch (const ErrorThrow& e) {
-        stack::report_uncaught(&e.value);
+        exits::report_uncaught(&e.value);
     } catch (const Throw& t) {
         on_uncaught_throw(t.code);
     }

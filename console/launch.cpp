@@ -20,11 +20,11 @@ int launch() {
     lexer::scan(&code, reinterpret_cast<const uint8_t*>(text), int64_t(sizeof text - 1), 0);
     stack::push(&code);
     Cell* block = stack::arguments();
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     try {
         (void)interpreter::eval_block(block, true);
     } catch (const ErrorThrow& e) {
-        stack::report_uncaught(&e.value);
+        exits::report_uncaught(&e.value);
     }
     return 0;
 }

@@ -316,7 +316,7 @@ void no_arg(const Cell* name, const Cell* callable, int index) {
 
 Exit run_entry(const Cell* callable, const int32_t* slots) {
     // A native's number within the used slots needs no further check.
-    natives::Entry entry = type_of(callable) == TYPE_ACTION ? actions::entry(int(callable->data1))
+    natives::Entry entry = type_of(callable) == TYPE_ACTION ? dispatch::entry(int(callable->data1))
                            : callable->data1 <= uint32_t(native::USED_SLOTS)
                                ? natives::entry(int(callable->data1))
                                : natives::entry(native::callable_number(callable));
@@ -583,8 +583,8 @@ namespace {
 // The end of a call: its frame popped, its result left where the callable
 // was pushed (in the result cell too unless `sub`).
 [[gnu::always_inline]] inline Next end_call(Next n, const Code& code, const Cell* name, bool sub, bool infix) {
-    if (sub) stack::unwind();
-    else stack::unwind_last();
+    if (sub) frames::unwind();
+    else frames::unwind_last();
     if (g_tracing) [[unlikely]]
         trace(TRACE_RETURN, code.block(), n.position, stack::get_top(), name);
     if (!infix) stack::drop_under();
@@ -632,8 +632,8 @@ Next call_leading(Cell callable_cell, Cell name_cell, const Code& code, int32_t 
     const Cell* name = &name_cell;
     const bool function = type_of(callable) == TYPE_FUNCTION;
     stack::push(callable);
-    if (function) stack::mark_interp_func(name);
-    else stack::mark_interp_native(name);
+    if (function) frames::mark_interp_func(name);
+    else frames::mark_interp_native(name);
     Node cache = callable->data3;
     Next f = fetch_plain(callable, name, code, position, end, cache, cache_items(cache), n, false);
     if (f.exit) return f;
@@ -660,8 +660,8 @@ Next call_plain(Cell callable_cell, Cell name_cell, const Code& code, int32_t po
     trace_open(code, position, callable, name, infix);
     if (!infix) stack::push(callable);
     const bool function = type_of(callable) == TYPE_FUNCTION;
-    if (function) stack::mark_interp_func(name);
-    else stack::mark_interp_native(name);
+    if (function) frames::mark_interp_func(name);
+    else frames::mark_interp_native(name);
     // The left operand of an infix call is already at the top.
     if (infix) stack::g_top++;
     Node cache = callable->data3;
@@ -779,18 +779,18 @@ Next call(const Cell* callable_in, const Cell* name, const Code& code, int32_t p
     Next n;
     switch (type_of(&callable)) {
         case TYPE_FUNCTION:
-            stack::mark_interp_func(call_name);
+            frames::mark_interp_func(call_name);
             n = fetch_args(&callable, call_name, code, position, end, path, path_position, mode, infix);
             if (n.exit) return n;
             if (Exit e = call_function(&callable, call_name)) return exiting(e);
             break;
         case TYPE_NATIVE: case TYPE_ACTION:
-            stack::mark_interp_native(call_name);
+            frames::mark_interp_native(call_name);
             n = fetch_args(&callable, call_name, code, position, end, path, path_position, mode, infix);
             if (n.exit) return n;
             break;
         case TYPE_ROUTINE:
-            stack::mark_interp_native(call_name);
+            frames::mark_interp_native(call_name);
             n = fetch_args(&callable, call_name, code, position, end, path, path_position, mode, infix);
             if (n.exit) return n;
             routine::exec(&callable);
@@ -813,28 +813,28 @@ Exit call_function(const Cell* function, const Cell* name) {
 // The prolog and epilog events of a traced body: the call-back runs with
 // the pending throw code put aside and back.
 void trace_body(uint32_t event, const Cell* body, const Cell* function, const Cell* name) {
-    uint32_t pending = stack::g_throw_code;
-    stack::g_throw_code = 0;
+    uint32_t pending = exits::g_throw_code;
+    exits::g_throw_code = 0;
     trace(event, body, int32_t(body->data1), function, name);
-    stack::g_throw_code = pending;
+    exits::g_throw_code = pending;
 }
 
 Exit run_body(const Cell* function, const Cell* body, const Cell* name) {
     ValuesScope values(function->data1, stack::arguments());
-    stack::CallFrame* frame = stack::top_frame();
-    frame->header |= stack::FRAME_BODY;
+    frames::CallFrame* frame = frames::top_frame();
+    frame->header |= frames::FRAME_BODY;
     TracingScope tracing(function->header);
     if (g_tracing) [[unlikely]]
         trace_body(TRACE_PROLOG, body, function, name);
     Exit e;
     try {
         e = eval_block(body, true);
-    } catch (const stack::ExitThrow& t) {
+    } catch (const exits::ExitThrow& t) {
         if (t.code != THROW_RETURN && t.code != THROW_EXIT) throw;
         e.code = t.code;
     }
     if (e.code == THROW_RETURN || e.code == THROW_EXIT) {
-        stack::end_throw();
+        exits::end_throw();
         e.code = 0;
         // The exit left the result in the call's first cell with the top on
         // it: above it, the epilog's call-back cannot take its place.
@@ -843,7 +843,7 @@ Exit run_body(const Cell* function, const Cell* body, const Cell* name) {
     if (!e.code) {
         if (g_tracing) [[unlikely]]
             trace_body(TRACE_EPILOG, body, function, name);
-        frame->header &= ~stack::FRAME_BODY;
+        frame->header &= ~frames::FRAME_BODY;
     }
     return e;
 }
@@ -864,14 +864,14 @@ const Cell* running_callable(const Cell* word) {
 }
 
 void expect_arg_words(int index, Cell* function, Cell* argument) {
-    *function = stack::get_call_word();
+    *function = frames::get_call_word();
     *argument = none::g_none;
     if (const Cell* callable = running_callable(function)) *argument = arg_word(callable, index);
 }
 
 void check_args(const Cell* callable, const int32_t* refinements) {
     Node cache = arg_cache(callable).data2;
-    Cell name = stack::get_call_word();
+    Cell name = frames::get_call_word();
     int32_t length = cache_length(cache);
     int position = 0;
     bool active = true;
@@ -954,20 +954,20 @@ void run_lexer_callback(const Cell* callback, Cell* arguments, Cell* result) {
     if (type != TYPE_FUNCTION && type != TYPE_ROUTINE) fire(ERR_internal_not_done);
     collector::HoldCompaction hold;  // the scan reads its input where it lies
     stack::push(&callable);
-    if (type == TYPE_FUNCTION) stack::mark_interp_func(&name);
-    else stack::mark_interp_native(&name);
+    if (type == TYPE_FUNCTION) frames::mark_interp_func(&name);
+    else frames::mark_interp_native(&name);
     Cell* base = stack::arguments();
     push_call_cells(&callable, arguments, COUNT, &name, false);
     Cell input = arguments[1];
     if (type == TYPE_FUNCTION) {
-        if (Exit e = call_function(&callable, &name)) stack::raise_exit(e);
+        if (Exit e = call_function(&callable, &name)) exits::raise_exit(e);
         if (leading_arguments(&callable) > 1) input = base[1];
     } else {
         routine::exec(&callable);
     }
     *result = base[0];
     arguments[1] = input;
-    stack::unwind();
+    frames::unwind();
     stack::g_top = top;
 }
 
@@ -995,8 +995,8 @@ Exit call_with(const Cell* callable_in, const Cell* arguments, int count, const 
     if (type != TYPE_FUNCTION && type != TYPE_ROUTINE && type != TYPE_NATIVE && type != TYPE_ACTION)
         fire(ERR_internal_not_done);
     stack::push(&callable);
-    if (type == TYPE_FUNCTION) stack::mark_interp_func(call_name);
-    else stack::mark_interp_native(call_name);
+    if (type == TYPE_FUNCTION) frames::mark_interp_func(call_name);
+    else frames::mark_interp_native(call_name);
     push_call_cells(&callable, arguments, count, call_name, true);
     if (type == TYPE_FUNCTION) {
         if (Exit e = call_function(&callable, call_name)) return e;
@@ -1007,7 +1007,7 @@ Exit call_with(const Cell* callable_in, const Cell* arguments, int count, const 
         for (int32_t& s : slots) s = -1;
         if (Exit e = run_entry(&callable, slots)) return e;
     }
-    stack::unwind();
+    frames::unwind();
     stack::drop_under();
     return Exit{};
 }

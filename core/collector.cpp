@@ -227,7 +227,7 @@ void mark_guards() {
     }
 }
 
-void mark_call_frames() { stack::mark_frames({mark_block, mark_context}); }
+void mark_call_frames() { frames::mark_frames({mark_block, mark_context}); }
 
 // The foundation's roots, then what the modules above registered, each
 // followed by its marking: a stress build names the group, or the

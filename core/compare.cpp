@@ -4,7 +4,7 @@
 #include "core/datatype.h"
 #include "core/raise.h"
 
-namespace zel::actions {
+namespace zel::compare {
 
 namespace {
 
@@ -48,4 +48,4 @@ bool compare(Cell* value1, Cell* value2, int op) {
     }
 }
 
-}  // namespace zel::actions
+}  // namespace zel::compare

@@ -9,7 +9,7 @@
 
 #include "core/cell.h"
 
-namespace zel::actions {
+namespace zel::compare {
 
 enum CompareOp : int {
     COMP_EQUAL = 0,
@@ -35,4 +35,4 @@ int compare_value(Cell* value1, Cell* value2, int op);
 // invalid-compare naming both values; under an equality op it is false.
 bool compare(Cell* value1, Cell* value2, int op);
 
-}  // namespace zel::actions
+}  // namespace zel::compare

@@ -211,7 +211,7 @@ void init_global() {
     collector::add_mark_callback(mark_cache, "the context cache");
     collector::remove_mark_callback(mark_global);
     collector::add_mark_callback(mark_global, "the global context");
-    stack::set_function_test(holds_function);
+    frames::set_function_test(holds_function);
     g_global = create(GLOBAL_SLOTS, false, false, nullptr, KIND_GLOBAL);
 }
 

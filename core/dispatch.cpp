@@ -17,13 +17,13 @@
 #include "series/series.h"
 #include "series/string.h"
 
-namespace zel::actions {
+namespace zel::dispatch {
 
 natives::Entry g_entries[ACTION_COUNT + 1];
 
 namespace {
 
-using stack::Exit;
+using exits::Exit;
 
 inline Cell* a(int i) { return stack::arguments() + i; }
 inline Cell* opt(const int32_t* r, int k) { return r[k] < 0 ? nullptr : stack::arguments() + r[k]; }
@@ -110,7 +110,7 @@ Exit eval_path_(bool, const int32_t*) {
 }
 
 Exit compare_(bool, const int32_t*) {
-    bool truth = compare(a(0), a(1), cell::get_int(a(2)));
+    bool truth = compare::compare(a(0), a(1), cell::get_int(a(2)));
     logic::set(a(0), truth);
     return Exit{};
 }
@@ -398,7 +398,7 @@ Cell* to(Cell* result, Cell* type, Cell* spec) { return made(ACT_TO, result, typ
 
 Cell* compare_args(int op) {
     Cell* args = stack::arguments();
-    logic::set(args, compare(args, args + 1, op));
+    logic::set(args, compare::compare(args, args + 1, op));
     return args;
 }
 
@@ -410,4 +410,4 @@ int pick_index(const Cell* index) {
     }
 }
 
-}  // namespace zel::actions
+}  // namespace zel::dispatch

@@ -31,7 +31,7 @@
 #include "core/natives.h"
 #include "series/any_value.h"
 
-namespace zel::actions {
+namespace zel::dispatch {
 
 // The entries by action id (index 0 and set-path's 8 empty).
 extern natives::Entry g_entries[ACTION_COUNT + 1];
@@ -73,4 +73,4 @@ Cell* compare_args(int op);
 // integer! their value, anything else 0.
 int pick_index(const Cell* index);
 
-}  // namespace zel::actions
+}  // namespace zel::dispatch

@@ -180,19 +180,19 @@ template <typename Show>
 int shown(Cell* buffer, const Cell* value, int part, Show&& show) {
     int before = string::abs_length_q(buffer);
     int left = part;
-    if (stack::attempt([&] { left = show(); })) return left;
+    if (exits::attempt([&] { left = show(); })) return left;
     string::truncate(string::buffer_of(buffer), before);
     return stand_in(buffer, value, part);
 }
 
 int form_shown(Cell* buffer, const Cell* value, int part) {
     Cell v = *value;
-    return shown(buffer, value, part, [&] { return actions::form(&v, buffer, part); });
+    return shown(buffer, value, part, [&] { return dispatch::form(&v, buffer, part); });
 }
 
 bool mold_flat(Cell* buffer, const Cell* value, bool only, int limit) {
     Cell v = *value;
-    return stack::attempt([&] { actions::mold(&v, buffer, only, false, true, limit, 0); });
+    return exits::attempt([&] { dispatch::mold(&v, buffer, only, false, true, limit, 0); });
 }
 
 // The values of a block that cannot be molded whole, one by one, until the
@@ -252,7 +252,7 @@ int form_message(const Cell* message, Cell* buffer, const Cell* error, int part)
         } else if (type_of(&item) == TYPE_WORD || type_of(&item) == TYPE_GET_WORD) {
             Cell v = *object::select_word(error, &item);
             part = syntax ? form_shown(buffer, &v, part)
-                          : shown(buffer, &v, part, [&] { return actions::mold(&v, buffer, false, false, false, part, 0); });
+                          : shown(buffer, &v, part, [&] { return dispatch::mold(&v, buffer, false, false, false, part, 0); });
         }
     }
     return part;
@@ -262,10 +262,10 @@ int form_message(const Cell* message, Cell* buffer, const Cell* error, int part)
 int form_calls(Cell* buffer, int position, int depth, int part) {
     stack::TopScope scope;
     Cell* calls = block::push_only(8);
-    stack::list_calls(depth, calls, position);
+    frames::list_calls(depth, calls, position);
     for (int32_t i = 0; i < block::length_q(calls); i++) {
         Cell word = *block::abs_at(calls, i);
-        part = actions::form(&word, buffer, part);
+        part = dispatch::form(&word, buffer, part);
         part = append_text(buffer, " ", part);
     }
     return part;
@@ -300,12 +300,12 @@ int form_heading(Cell* error, Cell* buffer, int part) {
     const Cell* c = category_object(category);
     if (!c) {
         Cell type = values_of(error)[FIELD_TYPE], id = values_of(error)[FIELD_ID];
-        part = actions::form(&type, buffer, part);
+        part = dispatch::form(&type, buffer, part);
         part = append_text(buffer, "/", part);
-        return actions::form(&id, buffer, part);
+        return dispatch::form(&id, buffer, part);
     }
     Cell title = values_of(c)[1];
-    part = actions::form(&title, buffer, part);
+    part = dispatch::form(&title, buffer, part);
     part = append_text(buffer, ": ", part);
     if (type_of(&message) == TYPE_STRING) return append_string(buffer, &message, part);
     if (type_of(&message) == TYPE_BLOCK) return form_message(&message, buffer, error, part);
@@ -326,13 +326,13 @@ void make_and_throw(ErrorId id, const Cell* arg1, const Cell* arg2, const Cell* 
     if (type_of(&g_prototype) != TYPE_ERROR) return;
     Cell made = *error::create(id, arg1, arg2, arg3);
     if (interpreter::g_tracing) {
-        uint32_t pending = stack::g_throw_code;
+        uint32_t pending = exits::g_throw_code;
         interpreter::trace(interpreter::TRACE_ERROR, nullptr, -1, stack::top() - 1, nullptr);
-        stack::g_throw_code = pending;
+        exits::g_throw_code = pending;
     }
     // throw_error pushes the error where the catch finds it.
     stack::pop(1);
-    stack::throw_error(&made, arg3 ? 3 : arg2 ? 2 : arg1 ? 1 : 0);
+    exits::throw_error(&made, arg3 ? 3 : arg2 ? 2 : arg1 ? 1 : 0);
 }
 
 }  // namespace
@@ -443,7 +443,7 @@ void capture_stack(Cell* error) {
     int position = cell::get_int(field(kept, FIELD_STACK));
     int depth = type_of(&g_depth) == TYPE_INTEGER && cell::get_int(&g_depth) > 0 ? cell::get_int(&g_depth) : 1;
     Cell* calls = block::push_only(20);
-    stack::list_calls(depth, calls, position);
+    frames::list_calls(depth, calls, position);
     *field(kept, FIELD_STACK) = *calls;
     if (type_of(&g_files) != TYPE_NONE) {
         Cell files = g_files;
@@ -489,7 +489,7 @@ Cell* make(Cell* proto, Cell* spec, int) {
                 values_of(error)[FIELD_ID] = id;
             } else if (first_type == TYPE_SET_WORD) {
                 context::bind(source, error->data1, true);
-                if (stack::Exit e = interpreter::eval_block(source, false)) stack::raise_exit(e);
+                if (exits::Exit e = interpreter::eval_block(source, false)) exits::raise_exit(e);
                 int category = find_category(field(error, FIELD_TYPE));
                 if (category < 0) fire(ERR_script_invalid_spec_field, &words::word(words::Word::type));
                 int position = find_id(category, field(error, FIELD_ID));
@@ -519,7 +519,7 @@ int form(Cell* value, Cell* buffer, int part) {
     part = form_heading(error, buffer, part);
     part = append_text(buffer, "\n*** Where: ", part);
     Cell where = *field(error, FIELD_WHERE);
-    if (type_of(&where) == TYPE_WORD) part = actions::form(&where, buffer, part);
+    if (type_of(&where) == TYPE_WORD) part = dispatch::form(&where, buffer, part);
     else if (type_of(&where) == TYPE_STRING) part = append_string(buffer, &where, part);
     else part = append_text(buffer, "???", part);
     part = append_text(buffer, "\n*** Near : ", part);
@@ -531,7 +531,7 @@ int form(Cell* value, Cell* buffer, int part) {
         part = form_calls(buffer, cell::get_int(&stack_field), depth, part);
     } else if (depth > 0 && type_of(&stack_field) == TYPE_BLOCK) {
         part = append_text(buffer, "\n*** Stack: ", part);
-        part = actions::form(&stack_field, buffer, part);
+        part = dispatch::form(&stack_field, buffer, part);
     }
     Cell files = *field(error, FIELD_FILES);
     if (type_of(&files) == TYPE_BLOCK) {

@@ -14,7 +14,7 @@
 //
 // Run-time code raises errors with `fire` (raise.h); this module installs
 // the maker behind it at start-up: it builds the error! and throws it
-// (stack::throw_error, exits.h).
+// (exits::throw_error, exits.h).
 //
 // Relies on: objects (the error is one), contexts and words, the argument
 // stack and the exits, strings (form and mold).
@@ -68,7 +68,7 @@ Cell* field(const Cell* error, Field f);
 // code being run; answers the pushed cell.
 Cell* create(ErrorId id, const Cell* arg1, const Cell* arg2, const Cell* arg3);
 // What C++ callers read of an error being thrown; `argc` as
-// stack::throw_error takes it.
+// exits::throw_error takes it.
 ErrorThrow in_flight(const Cell* error, int argc = -1);
 // The error's "category/id" words, looked up in the catalogue.
 ErrorId id_of(const Cell* error);

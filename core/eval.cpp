@@ -41,7 +41,7 @@ namespace {
 Cell run_comparator(const Cell* function, const Cell* first, const Cell* second) {
     const Cell arguments[2] = {*first, *second};
     const Cell& name = words::word(words::Word::compare_callback);
-    if (stack::Exit e = call_with(function, arguments, 2, &name)) stack::raise_exit(e);
+    if (exits::Exit e = call_with(function, arguments, 2, &name)) exits::raise_exit(e);
     Cell result = *(stack::top() - 1);
     stack::pop(1);
     return result;
@@ -118,7 +118,7 @@ Next infix_chain(const Code& code, int32_t i, int32_t end, bool sub, Cell* entry
 template <bool TRACE>
 Next eval_set_word(const Code& code, int32_t i, int32_t end, bool sub) {
     Cell word = code.cells()[i];
-    stack::mark_interp_native(&word);
+    frames::mark_interp_native(&word);
     stack::push(&word);
     trace_at<TRACE>(TRACE_PUSH, code.block(), i, &word);
     if (i + 1 >= end) fire(ERR_script_need_value, &word);
@@ -129,8 +129,8 @@ Next eval_set_word(const Code& code, int32_t i, int32_t end, bool sub) {
     if (type_of(value) == TYPE_UNSET) fire(ERR_script_need_value, &word);
     context::assign(&word, value);
     *stack::arguments() = *value;
-    if (sub) stack::unwind();
-    else stack::unwind_last();
+    if (sub) frames::unwind();
+    else frames::unwind_last();
     return n;
 }
 
@@ -138,15 +138,15 @@ Next eval_set_path(const Code& code, int32_t i, int32_t end, bool sub) {
     Cell path = code.cells()[i];
     trace_if(TRACE_FETCH, code.block(), i, &path);
     if (i + 1 >= end) fire(ERR_script_need_value, &path);
-    stack::mark_interp_native(&words::word(words::Word::set_path));
+    frames::mark_interp_native(&words::word(words::Word::set_path));
     Next n = eval_expression(code, i + 1, end, false, true, false);
     if (n.exit) return n;
     trace_if(TRACE_SET, code.block(), n.position, stack::arguments(), &path);
     Cell value = *stack::arguments();
     Next p = eval_path(&path, code, n.position, end, true, false, false, &value);
     if (p.exit) return p;
-    if (sub) stack::unwind();
-    else stack::unwind_last();
+    if (sub) frames::unwind();
+    else frames::unwind_last();
     return n;
 }
 
@@ -455,7 +455,7 @@ void store_back(const Cell* changed, const Cell* path, Cell* owner, Cell* owner_
         return;
     }
     Cell none = none::g_none, before = none::g_none;
-    actions::eval_path(owner, owner_element, &value, const_cast<Cell*>(path), &none, &before, index - 1, false,
+    dispatch::eval_path(owner, owner_element, &value, const_cast<Cell*>(path), &none, &before, index - 1, false,
                        false, notifies(owner));
 }
 
@@ -515,7 +515,7 @@ Next eval_path(const Cell* path_in, const Code& code, int32_t position, int32_t 
             Cell cut = path_cut_after(&path, k);
             fire(ERR_script_bad_path_type, &cut, &type, &element);
         }
-        step = *actions::eval_path(&parent, &element, store, &path, prev, prev_element, k - head, get, last,
+        step = *dispatch::eval_path(&parent, &element, store, &path, prev, prev_element, k - head, get, last,
                                    notify);
         *prev = parent;
         *prev_element = element;

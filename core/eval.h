@@ -28,7 +28,7 @@
 // between two expressions. A block cut short while it runs ends at its new
 // tail; cells appended to it are not run.
 //
-// Exits. Every entry answers an Exit (stack::Exit, exits.h) or a Next, whose
+// Exits. Every entry answers an Exit (exits::Exit, exits.h) or a Next, whose
 // `exit` is non-zero when break, continue, return or exit is on its way to
 // its target: the stacks have already moved there, so the caller returns it
 // at once without touching them (see exits.h). Errors and throw are C++
@@ -59,7 +59,7 @@
 
 namespace zel::interpreter {
 
-using stack::Exit;
+using exits::Exit;
 
 // A position after an evaluation. When `exit` is non-zero an exit is on its
 // way (position is then meaningless): return it.

@@ -76,7 +76,7 @@ struct Record {
     Record* outer;       // the block record current when this one was pushed
     Cell* base;          // REC_BLOCK: the caller's base
     Cell* entry_top;     // the expression's entry top
-    stack::CallFrame* frame;  // REC_CALL: its frame record
+    frames::CallFrame* frame;  // REC_CALL: its frame record
     Cell a;              // REC_BLOCK: the block; REC_CALL: the callable; REC_SET: the word
     Cell b;              // REC_BLOCK: the code position before it; REC_CALL: the name
     Cell path;           // refined REC_CALL: the path
@@ -111,7 +111,7 @@ void reserve() {
 
 inline Record* push_record(RecordKind kind, Record* outer) {
     if (g_top >= g_end) [[unlikely]]
-        stack::frame_overflow();
+        frames::frame_overflow();
     Record* r = g_top++;
     r->kind = kind;
     r->outer = outer;
@@ -156,7 +156,7 @@ void drop_to(Record* to) {
 Record* return_target(Record* base) {
     for (Record* r = g_top; r-- > base;)
         if (r->kind == REC_CALL && r->phase == PHASE_BODY)
-            return r->frame == stack::g_frame_top - 1 ? r : nullptr;
+            return r->frame == frames::g_frame_top - 1 ? r : nullptr;
     return nullptr;
 }
 
@@ -165,7 +165,7 @@ inline bool return_code(uint32_t code) { return code == THROW_RETURN || code == 
 // The frame of the native call the loop made and runs in: a block it hands
 // back (hand_back) runs in the loop in the native's place. Natives in C++
 // below it see another frame on top, and evaluate their blocks themselves.
-stack::CallFrame* g_accepting = nullptr;
+frames::CallFrame* g_accepting = nullptr;
 Cell g_handed;           // the block handed back
 bool g_handed_back = false;
 
@@ -173,8 +173,8 @@ bool g_handed_back = false;
 // back; the frame that accepted before is put back (by run_block's catch
 // when the entry raises).
 inline Exit run_accepting(const Cell* callable, const int32_t* slots) {
-    stack::CallFrame* saved = g_accepting;
-    g_accepting = stack::g_frame_top - 1;
+    frames::CallFrame* saved = g_accepting;
+    g_accepting = frames::g_frame_top - 1;
     Exit e = run_entry(callable, slots);
     g_accepting = saved;
     return e;
@@ -391,7 +391,7 @@ expression: {
             r->entry_top = entry_top;
             r->no_infix = no_infix;
             r->sub = sub;
-            stack::mark_interp_native(&r->a);
+            frames::mark_interp_native(&r->a);
             stack::push(&r->a);
             if (i + 1 >= B->end) fire(ERR_script_need_value, &r->a);
             i++;
@@ -509,8 +509,8 @@ set_done: {
     if (type_of(value) == TYPE_UNSET) fire(ERR_script_need_value, &r->a);
     context::assign(&r->a, value);
     *stack::arguments() = *value;
-    if (r->sub) stack::unwind();
-    else stack::unwind_last();
+    if (r->sub) frames::unwind();
+    else frames::unwind_last();
     g_top--;
     goto expression_resumed;
 }
@@ -523,9 +523,9 @@ call_start: {
         trace_open(code, r->position, callable, &r->b, r->flag);
     }
     if (!r->flag) stack::push(callable);
-    if (type_of(callable) == TYPE_FUNCTION) stack::mark_interp_func(&r->b);
-    else stack::mark_interp_native(&r->b);
-    r->frame = stack::g_frame_top - 1;
+    if (type_of(callable) == TYPE_FUNCTION) frames::mark_interp_func(&r->b);
+    else frames::mark_interp_native(&r->b);
+    r->frame = frames::g_frame_top - 1;
     r->index = 0;
     if (r->flag) {
         // The left operand of an infix call is already at the top.
@@ -602,7 +602,7 @@ fetch: {
         Cell* context_cell = context::cell_of(callable->data1);
         r->saved = context_cell->data2;
         context_cell->data2 = stack::values_ref(stack::g_arguments);
-        r->frame->header |= stack::FRAME_BODY;
+        r->frame->header |= frames::FRAME_BODY;
         r->phase = PHASE_BODY;
         block_cell = body;
         chain = true;
@@ -638,7 +638,7 @@ returned:
         trace_body(TRACE_EPILOG, &body, &function, &name);
         r = g_top - 1;
     }
-    r->frame->header &= ~stack::FRAME_BODY;
+    r->frame->header &= ~frames::FRAME_BODY;
     context::cell_of(r->a.data1)->data2 = r->saved;
     r->phase = PHASE_FETCH;
     goto call_done;
@@ -646,8 +646,8 @@ returned:
 call_done:
     // The call on top has its result in its first cell: end_call.
     r = g_top - 1;
-    if (r->sub) stack::unwind();
-    else stack::unwind_last();
+    if (r->sub) frames::unwind();
+    else frames::unwind_last();
     if (g_tracing) [[unlikely]]
         trace(TRACE_RETURN, &B->a, r->position, stack::get_top(), &r->b);
     if (!r->flag) stack::drop_under();
@@ -661,7 +661,7 @@ exiting:
         if (Record* target = return_target(base)) {
             drop_to(target + 1);
             SET_BLOCK(target->outer);
-            stack::end_throw();
+            exits::end_throw();
             // The exit left the result in the call's first cell with the top on it.
             stack::g_top = stack::arguments() + 1;
             goto returned;
@@ -680,7 +680,7 @@ exiting:
 }  // namespace
 
 Exit hand_back(const Cell* block) {
-    if (g_accepting != stack::g_frame_top - 1 || g_tracing) return eval_block(block, true);
+    if (g_accepting != frames::g_frame_top - 1 || g_tracing) return eval_block(block, true);
     g_handed = *block;
     g_handed_back = true;
     g_accepting = nullptr;
@@ -693,12 +693,12 @@ Exit run_block(const Cell* block, int32_t head, int32_t end, bool chain, bool ge
     if (!g_bottom) [[unlikely]]
         reserve();
     Record* base = g_top;
-    stack::CallFrame* accepting = g_accepting;
+    frames::CallFrame* accepting = g_accepting;
     bool resume = false;
     for (;;) {
         try {
             return machine(base, block, head, end, general, chain, resume);
-        } catch (const stack::ExitThrow& t) {
+        } catch (const exits::ExitThrow& t) {
             g_accepting = accepting;
             Record* target = return_code(t.code) ? return_target(base) : nullptr;
             if (!target) {
@@ -706,7 +706,7 @@ Exit run_block(const Cell* block, int32_t head, int32_t end, bool chain, bool ge
                 throw;
             }
             drop_to(target + 1);
-            stack::end_throw();
+            exits::end_throw();
             stack::g_top = stack::arguments() + 1;
             resume = true;
         } catch (...) {

@@ -226,7 +226,7 @@ template <bool ARGUMENT = false>
     const Cell* word = cells + i;
     Node ctx = word->data1;
     int32_t index = int32_t(word->data3);
-    if (i + 1 >= end || ctx == 0 || index < 0 || stack::g_frame_top >= stack::g_frame_end ||
+    if (i + 1 >= end || ctx == 0 || index < 0 || frames::g_frame_top >= frames::g_frame_end ||
         stack::g_top + 2 > stack::g_end)
         return -1;
     if (ctx != context::g_global && !context::on_stack(ctx) && context::kind_of(ctx) == context::KIND_OBJECT)

@@ -17,7 +17,7 @@
 #include "core/words.h"
 #include "series/string.h"
 
-namespace zel::stack {
+namespace zel::exits {
 
 uint32_t g_throw_code = 0;
 
@@ -31,8 +31,8 @@ ErrorThrow g_pending_error;
 template <typename Target>
 int find_target(int start, Target is_target, ErrorId blocked, const Cell* arg = nullptr) {
     for (int i = start; i >= 0; i--) {
-        const CallFrame* f = g_frame_bottom + i;
-        if (f->kind() == FRAME_TRY_ALL) fire(blocked, arg);
+        const frames::CallFrame* f = frames::g_frame_bottom + i;
+        if (f->kind() == frames::FRAME_TRY_ALL) fire(blocked, arg);
         if (is_target(f)) return i;
     }
     return -1;
@@ -41,10 +41,10 @@ int find_target(int start, Target is_target, ErrorId blocked, const Cell* arg = 
 // Leaves frame `target` on top and answers its call's own base, which
 // becomes stack::arguments() and the top.
 Cell* land_on(int target) {
-    CallFrame* f = g_frame_bottom + target;
-    Cell* base = own_base(f);
-    g_frame_top = f + 1;
-    g_arguments = g_top = base;
+    frames::CallFrame* f = frames::g_frame_bottom + target;
+    Cell* base = frames::own_base(f);
+    frames::g_frame_top = f + 1;
+    stack::g_arguments = stack::g_top = base;
     return base;
 }
 
@@ -77,7 +77,7 @@ void detail::keep_pending_error(const Throw& error) {
 
 void end_throw() {
     g_throw_code = 0;
-    g_saved_frame = nullptr;
+    frames::g_saved_frame = nullptr;
 }
 
 void rethrow(uint32_t code) {
@@ -89,7 +89,7 @@ void rethrow(uint32_t code) {
 void mark_error_position(Cell* error) {
     Cell* stack = error::field(error, error::FIELD_STACK);
     if (type_of(stack) == TYPE_BLOCK) return;
-    cell::set(stack, TYPE_INTEGER, 0, uint32_t(frame_count()));
+    cell::set(stack, TYPE_INTEGER, 0, uint32_t(frames::frame_count()));
 }
 
 namespace {
@@ -105,29 +105,29 @@ namespace {
 void throw_error(const Cell* error_in, int argc) {
     if (type_of(error_in) != TYPE_ERROR) fire(ERR_internal_invalid_error, error_in);
     Cell error = *error_in;
-    if (frames_empty()) raise_kept(error::in_flight(&error, argc));
+    if (frames::frames_empty()) raise_kept(error::in_flight(&error, argc));
     Cell* where = error::field(&error, error::FIELD_WHERE);
-    if (type_of(where) == TYPE_NONE) *where = get_call_word();
+    if (type_of(where) == TYPE_NONE) *where = frames::get_call_word();
     mark_error_position(&error);
-    Cell* kept = g_top;
-    unwind_to_kind(FRAME_TRY, false);
-    pop_frame();
+    Cell* kept = stack::g_top;
+    frames::unwind_to_kind(frames::FRAME_TRY, false);
+    frames::pop_frame();
     // A full stack gives back its headroom below the top, possibly below the
     // base of the call that now catches: the error never lands under it.
-    g_top = kept > g_arguments ? kept : g_arguments;
-    int bottom_kind = g_frame_bottom->kind();
-    if (frames_empty() && bottom_kind != FRAME_TRY && bottom_kind != FRAME_TRY_ALL) {
+    stack::g_top = kept > stack::g_arguments ? kept : stack::g_arguments;
+    int bottom_kind = frames::g_frame_bottom->kind();
+    if (frames::frames_empty() && bottom_kind != frames::FRAME_TRY && bottom_kind != frames::FRAME_TRY_ALL) {
         report_uncaught(&error);
     }
-    if (g_top < g_end) push(&error);
+    if (stack::g_top < stack::g_end) stack::push(&error);
     raise_kept(error::in_flight(&error, argc));
 }
 
 Exit start_break(bool with_value, bool is_continue) {
-    Cell* args = g_arguments;
+    Cell* args = stack::g_arguments;
     ErrorId no_loop = is_continue ? ERR_throw_continue : ERR_throw_break;
     int target = find_target(
-        frame_count() - 2, [](const CallFrame* f) { return f->kind() == FRAME_LOOP; }, no_loop);
+        frames::frame_count() - 2, [](const frames::CallFrame* f) { return f->kind() == frames::FRAME_LOOP; }, no_loop);
     if (target < 0) fire(no_loop);
     Cell* result = land_on(target);
     set_result(result, with_value && !is_continue ? args : nullptr);
@@ -135,9 +135,9 @@ Exit start_break(bool with_value, bool is_continue) {
 }
 
 Exit start_return(bool is_return, bool top_is_target) {
-    Cell* args = g_arguments;
+    Cell* args = stack::g_arguments;
     int target = find_target(
-        frame_count() - (top_is_target ? 1 : 2), [](const CallFrame* f) { return f->body(); },
+        frames::frame_count() - (top_is_target ? 1 : 2), [](const frames::CallFrame* f) { return f->body(); },
         ERR_throw_return);
     if (target < 0) fire(ERR_throw_return);
     Cell* result = land_on(target);
@@ -148,24 +148,24 @@ Exit start_return(bool is_return, bool top_is_target) {
 void raise_exit(Exit exit) { throw ExitThrow{{exit.code}}; }
 
 bool attempt_run(void (*run)(void*), void* body) {
-    Cell* top = g_top;
-    Cell* arguments = g_arguments;
-    CallFrame* frames = g_frame_top;
+    Cell* top = stack::g_top;
+    Cell* arguments = stack::g_arguments;
+    frames::CallFrame* frames = frames::g_frame_top;
     const uint32_t throw_code = g_throw_code;
-    CallFrame* const saved_frame = g_saved_frame;
+    frames::CallFrame* const saved_frame = frames::g_saved_frame;
     ErrorThrow pending = g_pending_error;
     gc::root keep_value(&pending.value), keep_args(pending.args, 3), keep_where(&pending.where);
-    mark_try(&words::word(words::Word::body));
+    frames::mark_try(&words::word(words::Word::body));
     uint32_t code = catching(CATCH_TRY, [&] {
         run(body);
         return Exit{};
     });
     if (code != 0 && code != THROW_ERROR) rethrow(code);
-    set_frame_top(frames);
-    g_arguments = arguments;
-    g_top = top;
+    frames::set_frame_top(frames);
+    stack::g_arguments = arguments;
+    stack::g_top = top;
     g_throw_code = throw_code;
-    g_saved_frame = saved_frame;
+    frames::g_saved_frame = saved_frame;
     g_pending_error = pending;
     return code == 0;
 }
@@ -175,15 +175,15 @@ void throw_break(bool with_value, bool is_continue) { raise_exit(start_break(wit
 void throw_return(bool is_return, bool top_is_target) { raise_exit(start_return(is_return, top_is_target)); }
 
 void throw_value(uint32_t code) {
-    Cell* args = g_arguments;
-    if (!g_saved_frame) g_saved_frame = g_frame_top;
+    Cell* args = stack::g_arguments;
+    if (!frames::g_saved_frame) frames::g_saved_frame = frames::g_frame_top;
     int target = find_target(
-        frame_count() - 2, [](const CallFrame* f) { return f->kind() == FRAME_CATCH; },
+        frames::frame_count() - 2, [](const frames::CallFrame* f) { return f->kind() == frames::FRAME_CATCH; },
         ERR_throw_throw, args);
     if (target < 0) fire(ERR_throw_throw, args);
     land_on(target);
-    push(args);
-    push(args + 1);
+    stack::push(args);
+    stack::push(args + 1);
     throw Throw{code};
 }
 
@@ -191,7 +191,7 @@ namespace {
 // The error's form in a new string; a failure to form it (the error is
 // reported whatever its fields hold) falls back on its category and id.
 Cell formed_error(const Cell* error) {
-    Cell* text = push_new();
+    Cell* text = stack::push_new();
     string::make_at(text, 64);
     if (type_of(error) != TYPE_ERROR) {
         string::append_c_string(text, "*** error raised before start-up made error! values");
@@ -199,7 +199,7 @@ Cell formed_error(const Cell* error) {
     }
     try {
         Cell value = *error;
-        actions::form(&value, text, INT_MAX);
+        dispatch::form(&value, text, INT_MAX);
     } catch (const ErrorThrow&) {
         ErrorThrow e = error::in_flight(error);
         string::make_at(text, 64);
@@ -211,9 +211,9 @@ Cell formed_error(const Cell* error) {
 
 void report_uncaught(const Cell* error) {
     Cell value = *error;
-    g_arguments = g_bottom;
-    g_top = g_bottom + 1;
-    *g_arguments = value;
+    stack::g_arguments = stack::g_bottom;
+    stack::g_top = stack::g_bottom + 1;
+    *stack::g_arguments = value;
     Cell text = formed_error(&value);
     platform::print_string(&text, true);
     platform::restore_terminal();
@@ -221,4 +221,4 @@ void report_uncaught(const Cell* error) {
     std::exit(-2);
 }
 
-}  // namespace zel::stack
+}  // namespace zel::exits

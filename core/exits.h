@@ -20,7 +20,7 @@
 #include "core/raise.h"
 #include "core/frames.h"
 
-namespace zel::stack {
+namespace zel::exits {
 
 // The code the innermost site caught; 0 once handled.
 extern uint32_t g_throw_code;
@@ -36,7 +36,7 @@ void init_exits();
 
 namespace detail {
 struct CatchEntry {
-    CallFrame* frame_top;
+    frames::CallFrame* frame_top;
     Cell* arguments;
 };
 void keep_pending_error(const Throw& error);
@@ -48,9 +48,9 @@ void keep_pending_error(const Throw& error);
 inline uint32_t caught(const Throw& t, const CatchEntry& entry) {
     g_throw_code = t.code;
     if (t.code == THROW_ERROR) keep_pending_error(t);
-    if (g_frame_top > entry.frame_top) {
-        g_frame_top = entry.frame_top;
-        g_arguments = entry.arguments;
+    if (frames::g_frame_top > entry.frame_top) {
+        frames::g_frame_top = entry.frame_top;
+        stack::g_arguments = entry.arguments;
     }
     return t.code;
 }
@@ -60,7 +60,7 @@ inline uint32_t caught(const Throw& t, const CatchEntry& entry) {
 // the code it caught (also in throw_code()).
 template <typename Body>
 uint32_t run_caught(uint32_t level, Body&& body) {
-    const detail::CatchEntry entry{g_frame_top, g_arguments};
+    const detail::CatchEntry entry{frames::g_frame_top, stack::g_arguments};
     try {
         body();
     } catch (const Throw& t) {
@@ -99,10 +99,10 @@ void end_throw();
 // through `catching`:
 //
 //     loop frame pushed ...
-//     uint32_t code = stack::catching(CATCH_LOOP, [&] { return interpreter::eval_block(&body, true); });
-//     if (code == THROW_BREAK) { stack::end_throw(); ... leave the loop }
-//     else if (code == THROW_CONTINUE) { stack::end_throw(); ... next iteration }
-//     else if (code) return stack::pass_on(code);
+//     uint32_t code = exits::catching(CATCH_LOOP, [&] { return interpreter::eval_block(&body, true); });
+//     if (code == THROW_BREAK) { exits::end_throw(); ... leave the loop }
+//     else if (code == THROW_CONTINUE) { exits::end_throw(); ... next iteration }
+//     else if (code) return exits::pass_on(code);
 //
 // Errors and `throw` stay C++ exceptions (throw_error, throw_value).
 
@@ -137,7 +137,7 @@ Exit start_return(bool is_return, bool top_is_target);
 // when its target was inside the site the site is back at its own base.
 template <typename Body>
 [[gnu::always_inline]] inline uint32_t catching(uint32_t level, Body&& body) {
-    const detail::CatchEntry entry{g_frame_top, g_arguments};
+    const detail::CatchEntry entry{frames::g_frame_top, stack::g_arguments};
     Exit exit;
     try {
         exit = body();
@@ -193,4 +193,4 @@ void mark_error_position(Cell* error);
 // ends the process with status -2.
 [[noreturn]] void report_uncaught(const Cell* error);
 
-}  // namespace zel::stack
+}  // namespace zel::exits

@@ -7,7 +7,7 @@
 #include "core/platform.h"
 #include "core/raise.h"
 
-namespace zel::stack {
+namespace zel::frames {
 
 namespace {
 uint32_t g_body_symbol = 0;
@@ -35,7 +35,7 @@ bool names_function(const CallFrame* frame) {
 }  // namespace
 
 void frame_overflow() {
-    g_top = g_top - g_bottom > OVERFLOW_HEADROOM ? g_top - OVERFLOW_HEADROOM : g_bottom;
+    stack::g_top = stack::g_top - stack::g_bottom > stack::OVERFLOW_HEADROOM ? stack::g_top - stack::OVERFLOW_HEADROOM : stack::g_bottom;
     cell::cycle_reset();
     fire(ERR_internal_stack_overflow);
 }
@@ -109,9 +109,9 @@ void clear_body_flag(CallFrame* frame) { frame->header &= ~FRAME_BODY; }
 
 void pop_frame() {
     const CallFrame* f = --g_frame_top;
-    g_top = g_arguments;
-    g_arguments = f->saved_base;
-    if (g_frame_top == g_frame_bottom) g_arguments = g_top = g_bottom;
+    stack::g_top = stack::g_arguments;
+    stack::g_arguments = f->saved_base;
+    if (g_frame_top == g_frame_bottom) stack::g_arguments = stack::g_top = stack::g_bottom;
     restore_context(f);
 }
 
@@ -122,19 +122,19 @@ void unwind_func() {
 
 void unwind_func_reset() {
     const CallFrame* f = --g_frame_top;
-    g_arguments = g_top = f->saved_base;
+    stack::g_arguments = stack::g_top = f->saved_base;
     restore_context(f);
 }
 
 void unwind_reset() {
     const CallFrame* f = --g_frame_top;
-    g_arguments = g_top = f->saved_base;
+    stack::g_arguments = stack::g_top = f->saved_base;
 }
 
 Cell* unwind_func_last() {
-    Cell* result = g_arguments;
+    Cell* result = stack::g_arguments;
     unwind_func();
-    return copy_cell(result, g_arguments);
+    return copy_cell(result, stack::g_arguments);
 }
 
 CallFrame* unwind_to_kind(int kind, bool keep) {
@@ -148,24 +148,24 @@ CallFrame* unwind_to_kind(int kind, bool keep) {
     Cell* above_base = own_base(f);
     g_frame_top = f + 1;
     if (popped_none && keep) {
-        g_top = g_arguments + 1;
+        stack::g_top = stack::g_arguments + 1;
     } else if (!keep && f == g_frame_bottom) {
-        g_arguments = g_top = g_bottom;
+        stack::g_arguments = stack::g_top = stack::g_bottom;
     } else {
-        g_top = g_arguments + 1;
-        g_arguments = keep ? above_base : f->saved_base;
+        stack::g_top = stack::g_arguments + 1;
+        stack::g_arguments = keep ? above_base : f->saved_base;
     }
     return f;
 }
 
 void unwind_to(int kind) {
-    Cell* result = g_arguments;
+    Cell* result = stack::g_arguments;
     const CallFrame* old_top = g_frame_top;
     CallFrame* f = unwind_to_kind(kind, false);
     if (!f) return;
     Cell* own = f + 1 < old_top ? f[1].saved_base : result;
     copy_cell(result, own);
-    g_arguments = g_top = own;
+    stack::g_arguments = stack::g_top = own;
 }
 
 // ---- Queries ----------------------------------------------------------------------------
@@ -196,7 +196,7 @@ void collect_calls(const Cell* block) {
         if (is_unnamed(f)) continue;
         Node context = f->function_context ? f->function_context : g_global_context;
         *cell::alloc_tail(block) = word_cell(context, f->symbol);
-        cell::set(cell::alloc_tail(block), TYPE_INTEGER, 0, uint32_t(f->saved_base - g_bottom));
+        cell::set(cell::alloc_tail(block), TYPE_INTEGER, 0, uint32_t(f->saved_base - stack::g_bottom));
     }
 }
 
@@ -228,4 +228,4 @@ void mark_frames(const FrameMarker& marker) {
     }
 }
 
-}  // namespace zel::stack
+}  // namespace zel::frames

@@ -16,7 +16,7 @@
 #include "core/memory.h"
 #include "core/stack.h"
 
-namespace zel::stack {
+namespace zel::frames {
 
 // Reserved like the argument stack (stack.h). Sanitizer builds hold about
 // as many as their recursion reached when it ran on the native stack: every
@@ -114,11 +114,11 @@ inline CallFrame* mark(const Cell* word, uint32_t header) {
     CallFrame* f = g_frame_top++;
     f->header = header;
     f->symbol = word->data2;
-    f->saved_base = g_arguments;
+    f->saved_base = stack::g_arguments;
     f->word_context = word->data1;
     f->function_context = 0;
     f->saved_values = 0;
-    g_arguments = f->base = g_top;
+    stack::g_arguments = f->base = stack::g_top;
     return f;
 }
 // A function call; with a context, its values word is restored on pop.
@@ -159,16 +159,16 @@ void clear_body_flag(CallFrame* frame);
 void pop_frame();
 inline void unwind() {
     const CallFrame* f = --g_frame_top;
-    g_top = g_arguments + 1;
-    g_arguments = f->saved_base;
+    stack::g_top = stack::g_arguments + 1;
+    stack::g_arguments = f->saved_base;
 }
 void unwind_func();
 void unwind_func_reset();
 void unwind_reset();
 inline Cell* unwind_last() {
-    Cell* result = g_arguments;
+    Cell* result = stack::g_arguments;
     unwind();
-    return copy_cell(result, g_arguments);
+    return copy_cell(result, stack::g_arguments);
 }
 Cell* unwind_func_last();
 
@@ -211,4 +211,4 @@ struct FrameMarker {
 };
 void mark_frames(const FrameMarker& marker);
 
-}  // namespace zel::stack
+}  // namespace zel::frames

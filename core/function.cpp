@@ -365,8 +365,8 @@ int mold(Cell* value, Cell* buffer, bool, bool all, bool flat, int part, int ind
 int compare_more(const Cell* value1, const Cell* value2, int op) {
     if (type_of(value1) != type_of(value2)) return -2;
     switch (op) {
-        case actions::COMP_EQUAL: case actions::COMP_NOT_EQUAL: case actions::COMP_STRICT_EQUAL:
-        case actions::COMP_SORT: case actions::COMP_CASE_SORT: case actions::COMP_SAME: case actions::COMP_FIND:
+        case compare::COMP_EQUAL: case compare::COMP_NOT_EQUAL: case compare::COMP_STRICT_EQUAL:
+        case compare::COMP_SORT: case compare::COMP_CASE_SORT: case compare::COMP_SAME: case compare::COMP_FIND:
             return value1->data3 < value2->data3 ? -1 : value1->data3 > value2->data3 ? 1 : 0;
         default:
             return -2;

@@ -12,7 +12,7 @@
 #include "series/map.h"
 #include "series/series.h"
 
-namespace zel::natives {
+namespace zel::iterate {
 
 namespace {
 
@@ -58,7 +58,7 @@ Cell picked(const Cell* series, int index) {
     Cell element = *series;
     Cell boxed;
     cell::set(&boxed, TYPE_INTEGER, 0, uint32_t(index));
-    actions::handler<ACT_PICK>(&element)(&element, index, &boxed);
+    dispatch::handler<ACT_PICK>(&element)(&element, index, &boxed);
     return element;
 }
 
@@ -139,7 +139,7 @@ void remove_each_drop(Cell* state, int n, const Cell* result) {
     state->data1 = uint32_t(head_of(state) - n);
     Cell series = *state, part;
     cell::set(&part, TYPE_INTEGER, 0, uint32_t(n));
-    actions::handler<ACT_REMOVE>(&series)(&series, n > 1 ? &part : nullptr, nullptr);
+    dispatch::handler<ACT_REMOVE>(&series)(&series, n > 1 ? &part : nullptr, nullptr);
 }
 
 bool forall_end_q(Cell* state, bool advance) {
@@ -160,4 +160,4 @@ int32_t loop_count(Cell* count) {
     return n;
 }
 
-}  // namespace zel::natives
+}  // namespace zel::iterate

@@ -22,7 +22,7 @@
 #include "core/context.h"
 #include "core/memory.h"
 
-namespace zel::natives {
+namespace zel::iterate {
 
 // True while the series' head is before its tail, counted in cells for
 // blocks and maps and in units of the buffer for the other series.
@@ -83,4 +83,4 @@ void forall_restore(Cell* state);
 // out-of-range). Answers the count; the cell becomes an integer!.
 int32_t loop_count(Cell* count);
 
-}  // namespace zel::natives
+}  // namespace zel::iterate

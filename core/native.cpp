@@ -103,8 +103,8 @@ int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, in
 int compare(Cell* value1, Cell* value2, int op) {
     if (type_of(value1) != type_of(value2)) return -2;
     switch (op) {
-        case actions::COMP_EQUAL: case actions::COMP_NOT_EQUAL: case actions::COMP_STRICT_EQUAL:
-        case actions::COMP_SORT: case actions::COMP_CASE_SORT: case actions::COMP_SAME: case actions::COMP_FIND: {
+        case compare::COMP_EQUAL: case compare::COMP_NOT_EQUAL: case compare::COMP_STRICT_EQUAL:
+        case compare::COMP_SORT: case compare::COMP_CASE_SORT: case compare::COMP_SAME: case compare::COMP_FIND: {
             // An op's wrapped type tells a native from an action of the same number.
             uint64_t a = (uint64_t(call_type(value1)) << 32) | value1->data1;
             uint64_t b = (uint64_t(call_type(value2)) << 32) | value2->data1;

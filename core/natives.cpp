@@ -32,7 +32,7 @@ namespace {
 
 template <int OP>
 Exit compare_native(bool, const int32_t*) {
-    actions::compare_args(OP);
+    dispatch::compare_args(OP);
     return Exit{};
 }
 
@@ -48,20 +48,20 @@ Exit not_(bool, const int32_t*) {
 
 // ---- The fast exits --------------------------------------------------------------------------
 
-Exit break_(bool, const int32_t* refinements) { return stack::start_break(has(refinements, 0), false); }
-Exit continue_(bool, const int32_t*) { return stack::start_break(false, true); }
-Exit exit_(bool, const int32_t*) { return stack::start_return(false, false); }
-Exit return_(bool, const int32_t*) { return stack::start_return(true, false); }
+Exit break_(bool, const int32_t* refinements) { return exits::start_break(has(refinements, 0), false); }
+Exit continue_(bool, const int32_t*) { return exits::start_break(false, true); }
+Exit exit_(bool, const int32_t*) { return exits::start_return(false, false); }
+Exit return_(bool, const int32_t*) { return exits::start_return(true, false); }
 
 // Each family of natives that exists registers its entries here.
 void register_own() {
-    set(Native::equal_q, compare_native<actions::COMP_EQUAL>);
-    set(Native::not_equal_q, compare_native<actions::COMP_NOT_EQUAL>);
-    set(Native::strict_equal_q, compare_native<actions::COMP_STRICT_EQUAL>);
-    set(Native::lesser_q, compare_native<actions::COMP_LESSER>);
-    set(Native::greater_q, compare_native<actions::COMP_GREATER>);
-    set(Native::lesser_or_equal_q, compare_native<actions::COMP_LESSER_EQUAL>);
-    set(Native::greater_or_equal_q, compare_native<actions::COMP_GREATER_EQUAL>);
+    set(Native::equal_q, compare_native<compare::COMP_EQUAL>);
+    set(Native::not_equal_q, compare_native<compare::COMP_NOT_EQUAL>);
+    set(Native::strict_equal_q, compare_native<compare::COMP_STRICT_EQUAL>);
+    set(Native::lesser_q, compare_native<compare::COMP_LESSER>);
+    set(Native::greater_q, compare_native<compare::COMP_GREATER>);
+    set(Native::lesser_or_equal_q, compare_native<compare::COMP_LESSER_EQUAL>);
+    set(Native::greater_or_equal_q, compare_native<compare::COMP_GREATER_EQUAL>);
     set(Native::same_q, same_q);
     set(Native::not_, not_);
     set(Native::break_, break_);
@@ -92,7 +92,7 @@ bool same_value_q(const Cell* a, const Cell* b) {
             return true;
         case TYPE_TUPLE: case TYPE_MONEY: {
             Cell x = *a, y = *b;
-            return actions::compare_value(&x, &y, actions::COMP_SAME) == 0;
+            return compare::compare_value(&x, &y, compare::COMP_SAME) == 0;
         }
         case TYPE_NATIVE: case TYPE_ACTION: case TYPE_POINT2D:
             return a->data1 == b->data1 && a->data2 == b->data2;
@@ -124,7 +124,7 @@ Cell* select_key(bool push, bool to_block) {
         for (int32_t i = int32_t(block.data1) < 0 ? 0 : int32_t(block.data1); i < tail; i += step) {
             Cell candidate = memory::series_of(block.data2)->cells()[i];
             if (type_of(&candidate) != type_of(&key)) continue;
-            if (!actions::compare(&key, &candidate, actions::COMP_EQUAL)) continue;
+            if (!compare::compare(&key, &candidate, compare::COMP_EQUAL)) continue;
             // The comparison may run code: the buffer is read again.
             Series* s = memory::series_of(block.data2);
             tail = int32_t(s->used() / sizeof(Cell));

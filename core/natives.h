@@ -33,7 +33,7 @@
 
 namespace zel::natives {
 
-using stack::Exit;
+using exits::Exit;
 
 // An entry routine of a native (and of an action: the call machinery calls
 // both alike; actions ignore the check flag).

@@ -93,7 +93,7 @@ Exit case_(bool, const int32_t* refinements) {
     interpreter::Code code(cases);
     int32_t i = int32_t(cases->data1) < 0 ? 0 : int32_t(cases->data1);
     if (i >= code.tail()) return none_result();
-    stack::mark_native(&words::word(words::Word::body));
+    frames::mark_native(&words::word(words::Word::body));
     bool matched = false;
     while (i < code.tail()) {
         stack::reset();
@@ -119,7 +119,7 @@ Exit case_(bool, const int32_t* refinements) {
         if (!all) break;
     }
     if (!matched) stack::set_last(&none::g_none);
-    stack::unwind_last();
+    frames::unwind_last();
     return {};
 }
 

@@ -57,7 +57,7 @@ struct Adder {
             block::append_cell(target, &v);
             if (Node table = series::hash_table_of(target)) series::hash_put_cells(table, target->data2, at, 1);
         } else {
-            Cell* moved = actions::handler<ACT_INSERT>(target)(target, &v, -1, true, 1);
+            Cell* moved = dispatch::handler<ACT_INSERT>(target)(target, &v, -1, true, 1);
             copy_cell(moved, target);
         }
         added++;
@@ -127,7 +127,7 @@ Exit do_value(const int32_t* r) {
         case TYPE_FILE: case TYPE_URL:
             return do_file(value, refinement_arg(r, DO_ARGS));
         case TYPE_ERROR:
-            stack::throw_error(value);
+            exits::throw_error(value);
         default:
             break;
     }
@@ -149,20 +149,20 @@ Exit do_value(const int32_t* r) {
 // try's frame away: the end event's call-back runs under a try of its own,
 // and an error it raises gives way to the error on its way.
 void end_trace_after_error(const Cell* code) {
-    ErrorThrow error = stack::pending_error();
+    ErrorThrow error = exits::pending_error();
     Cell* top = stack::top();
     Cell* arguments = stack::arguments();
-    stack::CallFrame* frames = stack::g_frame_top;
-    stack::mark_try(&words::word(words::Word::body));
-    uint32_t thrown = stack::catching(CATCH_TRY, [&] {
+    frames::CallFrame* frames = frames::g_frame_top;
+    frames::mark_try(&words::word(words::Word::body));
+    uint32_t thrown = exits::catching(CATCH_TRY, [&] {
         interpreter::remove_tracer(code);
         return Exit{};
     });
-    if (thrown && thrown != THROW_ERROR) stack::rethrow(thrown);
-    stack::set_frame_top(frames);
+    if (thrown && thrown != THROW_ERROR) exits::rethrow(thrown);
+    frames::set_frame_top(frames);
     stack::g_arguments = arguments;
     stack::g_top = top;
-    stack::end_throw();
+    exits::end_throw();
     throw error;
 }
 
@@ -171,20 +171,20 @@ void end_trace_after_error(const Cell* code) {
 // call-back is installed unless one already is.
 class BodyClaim {
 public:
-    BodyClaim() : frame_(stack::claim_body_flag()) {}
+    BodyClaim() : frame_(frames::claim_body_flag()) {}
     ~BodyClaim() { release(); }
     BodyClaim(const BodyClaim&) = delete;
     BodyClaim& operator=(const BodyClaim&) = delete;
     // Gives the frame its flag back; true when it was claimed here.
     bool release() {
         if (!frame_) return false;
-        stack::clear_body_flag(frame_);
+        frames::clear_body_flag(frame_);
         frame_ = nullptr;
         return true;
     }
 
 private:
-    stack::CallFrame* frame_;
+    frames::CallFrame* frame_;
 };
 
 Exit do_traced(const int32_t* r) {
@@ -192,7 +192,7 @@ Exit do_traced(const int32_t* r) {
     Cell code = *arg(0);
     BodyClaim claim;
     bool installed = interpreter::install_tracer(&callback);
-    uint32_t thrown = stack::catching(CATCH_TRY, [&] {
+    uint32_t thrown = exits::catching(CATCH_TRY, [&] {
         if (installed) interpreter::trace_init(&code);
         return do_value(r);
     });
@@ -205,10 +205,10 @@ Exit do_traced(const int32_t* r) {
     if (claimed && (thrown == THROW_RETURN || thrown == THROW_EXIT)) {
         // The exit landed on the caller's frame, which is no body of its own:
         // it goes on from there to the function it belongs to.
-        stack::end_throw();
-        return stack::start_return(thrown == THROW_RETURN, true);
+        exits::end_throw();
+        return exits::start_return(thrown == THROW_RETURN, true);
     }
-    return stack::pass_on(thrown);
+    return exits::pass_on(thrown);
 }
 
 Exit do_(bool, const int32_t* r) {
@@ -322,7 +322,7 @@ Exit set_(bool, const int32_t* r) {
     if (type_of(&value) == TYPE_UNSET && !any) fire(ERR_script_need_value, &target);
     int t = type_of(&target);
     if (t == TYPE_BLOCK) {
-        set_many(&target, &value, std::max(block::length_q(&target), 0), any, only, some);
+        iterate::set_many(&target, &value, std::max(block::length_q(&target), 0), any, only, some);
     } else if (path_type(t)) {
         Next n = interpreter::eval_path(&target, nullptr, 0, 0, true, false, true, &value);
         if (n.exit) return Exit{n.exit};

@@ -34,23 +34,23 @@ Exit try_(bool, const int32_t* refinements) {
     // frame that error takes away. Raised inside the site, it would stop
     // here with the stacks already gone past this call.
     const Cell* name = &words::word(words::Word::try_);
-    if (all) stack::mark_try_all(name);
-    else stack::mark_try(name);
-    uint32_t code = stack::catching(CATCH_TRY, [block]() -> Exit {
+    if (all) frames::mark_try_all(name);
+    else frames::mark_try(name);
+    uint32_t code = exits::catching(CATCH_TRY, [block]() -> Exit {
         if (Exit e = interpreter::eval_block(block, true)) return e;
-        stack::unwind_last();
+        frames::unwind_last();
         return {};
     });
     if (code == 0) return {};
-    if (code != THROW_ERROR) return stack::pass_on(code);
+    if (code != THROW_ERROR) return exits::pass_on(code);
     // The error has taken the stacks back to this call's base and pushed
     // itself there; it is taken from what was caught, which C++ guards on the
     // way cannot have moved. With /keep its stack position becomes the block
     // of the calls.
-    Cell error = stack::pending_error().value;
+    Cell error = exits::pending_error().value;
     stack::set_last_only(&error);
     if (has(refinements, 1)) error::capture_stack(stack::arguments());
-    stack::end_throw();
+    exits::end_throw();
     return {};
 }
 
@@ -61,7 +61,7 @@ Exit throw_(bool, const int32_t* refinements) {
         unset::push();
     }
     interpreter::trace_if(interpreter::TRACE_THROW, nullptr, -1, stack::arguments());
-    stack::throw_value(THROW_THROW);
+    exits::throw_value(THROW_THROW);
 }
 
 bool same_name(const Cell* a, const Cell* b) { return symbol::resolve(a->data2) == symbol::resolve(b->data2); }
@@ -83,22 +83,22 @@ bool name_fits(const Cell* thrown, const Cell* names) {
 Exit catch_(bool, const int32_t* refinements) {
     Cell* block = stack::arguments();
     const Cell* names = refinement_arg(refinements, 0);
-    uint32_t code = stack::catching(CATCH_CATCH, [block]() -> Exit {
-        stack::mark_catch(&words::word(words::Word::body));
+    uint32_t code = exits::catching(CATCH_CATCH, [block]() -> Exit {
+        frames::mark_catch(&words::word(words::Word::body));
         if (Exit e = interpreter::eval_block(block, true)) return e;
-        stack::unwind_last();
+        frames::unwind_last();
         return {};
     });
     if (code == 0) return {};
-    if (code != THROW_THROW) return stack::pass_on(code);
+    if (code != THROW_THROW) return exits::pass_on(code);
     // The throw left its value and name on top, above this call's cells.
     Cell* thrown = stack::top() - 2;
     if (names && !name_fits(thrown + 1, names)) {
         stack::g_arguments = thrown;
-        stack::throw_value(THROW_THROW);
+        exits::throw_value(THROW_THROW);
     }
     stack::set_last_only(thrown);
-    stack::end_throw();
+    exits::end_throw();
     interpreter::trace_if(interpreter::TRACE_CATCH, nullptr, -1, stack::arguments());
     return {};
 }

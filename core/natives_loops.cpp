@@ -39,7 +39,7 @@ const Cell& body_word() { return words::word(words::Word::body); }
 // Evaluates `block` under the loop's catch level: 0, or the code caught.
 [[gnu::always_inline]] inline uint32_t evaluate(const Cell* block) {
     stack::reset();
-    return stack::catching(CATCH_LOOP, [block] { return interpreter::eval_block(block, true); });
+    return exits::catching(CATCH_LOOP, [block] { return interpreter::eval_block(block, true); });
 }
 
 // The turns of a loop whose frame is on top: before each evaluation of the
@@ -52,10 +52,10 @@ template <typename More, typename Stop>
         uint32_t code = evaluate(body);
         if (code) [[unlikely]] {
             if (code != THROW_CONTINUE && code != THROW_BREAK) {
-                *pass = stack::pass_on(code);
+                *pass = exits::pass_on(code);
                 return End::passed;
             }
-            stack::end_throw();
+            exits::end_throw();
             if (code == THROW_BREAK) return End::broke;
         }
         if (stop(code == THROW_CONTINUE)) break;
@@ -69,7 +69,7 @@ inline bool never(bool) { return false; }
 // and the value in its result cell becomes the result.
 inline Exit leave(End end, Exit pass) {
     if (end == End::passed) return pass;
-    stack::unwind_last();
+    frames::unwind_last();
     return {};
 }
 
@@ -83,16 +83,16 @@ inline bool strict_true(const Cell* value) {
 Exit while_(bool, const int32_t*) {
     const Cell* cond = arg(0);
     const Cell* body = arg(1);
-    stack::mark_loop(&body_word());
+    frames::mark_loop(&body_word());
     Exit pass;
     auto holds = [cond, &pass] {
         uint32_t code = evaluate(cond);
         if (code == THROW_BREAK || code == THROW_CONTINUE) {
-            stack::end_throw();
+            exits::end_throw();
             fire(ERR_throw_while_cond);
         }
         if (code) {
-            pass = stack::pass_on(code);
+            pass = exits::pass_on(code);
             return false;
         }
         return strict_true(stack::arguments());
@@ -106,7 +106,7 @@ Exit while_(bool, const int32_t*) {
 // continue skips the test of the body's value.
 Exit until(bool, const int32_t*) {
     const Cell* body = arg(0);
-    stack::mark_loop(&body_word());
+    frames::mark_loop(&body_word());
     Exit pass;
     End end = run(body, &pass, [] { return true; },
                   [](bool continued) { return !continued && strict_true(stack::arguments()); });
@@ -115,13 +115,13 @@ Exit until(bool, const int32_t*) {
 
 // loop and repeat: a count below 1 evaluates nothing and gives none.
 Exit loop_(bool, const int32_t*) {
-    int32_t count = loop_count(arg(0));
+    int32_t count = iterate::loop_count(arg(0));
     if (count < 1) {
         stack::set_last(&none::g_none);
         return {};
     }
     const Cell* body = arg(1);
-    stack::mark_loop(&body_word());
+    frames::mark_loop(&body_word());
     Exit pass;
     int32_t done = 0;
     End end = run(body, &pass, [&done, count] { return done++ < count; }, never);
@@ -134,12 +134,12 @@ Exit repeat(bool, const int32_t*) {
     Cell* word = arg(0);
     Cell* counter = arg(1);
     const Cell* body = arg(2);
-    int32_t count = loop_count(counter);
+    int32_t count = iterate::loop_count(counter);
     if (count < 1) {
         stack::set_last(&none::g_none);
         return {};
     }
-    stack::mark_loop(&body_word());
+    frames::mark_loop(&body_word());
     Exit pass;
     int32_t i = 0;
     auto next = [&i, count, word, counter] {
@@ -154,7 +154,7 @@ Exit repeat(bool, const int32_t*) {
 
 Exit forever(bool, const int32_t*) {
     const Cell* body = arg(0);
-    stack::mark_loop(&body_word());
+    frames::mark_loop(&body_word());
     Exit pass;
     End end = run(body, &pass, [] { return true; }, never);
     return leave(end, pass);
@@ -174,10 +174,10 @@ struct Walk {
         stack::push(word);
     }
     void start() {
-        stack::mark_loop(&body_word());
+        frames::mark_loop(&body_word());
         stack::set_last_only(&unset::g_unset);
     }
-    bool step() { return words_block ? foreach_next_block(state, n) : foreach_next(state); }
+    bool step() { return words_block ? iterate::foreach_next_block(state, n) : iterate::foreach_next(state); }
 };
 
 Exit foreach(bool, const int32_t*) {
@@ -204,9 +204,9 @@ Exit forall(bool, const int32_t*) {
     walk.start();
     Exit pass;
     bool first = true;
-    auto more = [&first, &walk] { return !first || (first = false, !forall_end_q(walk.state, false)); };
-    End end = run(body, &pass, more, [&walk](bool) { return forall_end_q(walk.state, true); });
-    if (end == End::normal) forall_restore(walk.state);
+    auto more = [&first, &walk] { return !first || (first = false, !iterate::forall_end_q(walk.state, false)); };
+    End end = run(body, &pass, more, [&walk](bool) { return iterate::forall_end_q(walk.state, true); });
+    if (end == End::normal) iterate::forall_restore(walk.state);
     return leave(end, pass);
 }
 
@@ -220,7 +220,7 @@ Exit remove_each(bool, const int32_t*) {
     walk.start();
     Exit pass;
     auto drop = [&walk](bool continued) {
-        if (!continued) remove_each_drop(walk.state, walk.n, stack::arguments());
+        if (!continued) iterate::remove_each_drop(walk.state, walk.n, stack::arguments());
         return false;
     };
     End end = run(body, &pass, [&walk] { return walk.step(); }, drop);

@@ -49,7 +49,7 @@ private:
 Cell* formed(Cell* value) {
     Cell* text = stack::push_new();
     string::make_at(text, 16);
-    actions::form(value, text, INT_MAX);
+    dispatch::form(value, text, INT_MAX);
     return text;
 }
 

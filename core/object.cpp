@@ -215,7 +215,7 @@ bool fill_from_block(Cell* object, const Cell* spec, const Cell* prototype, bool
     bool grew = collect && context::collect_set_words_shared(ctx, code);
     context::bind(code, ctx, true);
     if (prototype) own_series(ctx, prototype);
-    if (stack::Exit e = interpreter::eval_block(code, false)) stack::raise_exit(e);
+    if (exits::Exit e = interpreter::eval_block(code, false)) exits::raise_exit(e);
     context::clear_changed(ctx);
     unmark_values(ctx);
     return grew;
@@ -239,7 +239,7 @@ void on_change_hook(Cell* owner, const Cell* word, Cell* old_value, const Cell* 
 void call_handler(const Cell* function, const Cell* arguments, int count, words::Word name) {
     stack::TopScope scope;
     Cell callable = *function;
-    if (stack::Exit e = interpreter::call_with(&callable, arguments, count, &words::word(name))) stack::raise_exit(e);
+    if (exits::Exit e = interpreter::call_with(&callable, arguments, count, &words::word(name))) exits::raise_exit(e);
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ void for_each_field(const Cell* object, void (*each)(const Cell* value, const Ce
 int compare_fields(Cell* value1, Cell* value2, int op) {
     Node ctx1 = value1->data1, ctx2 = value2->data1;
     if (ctx1 == ctx2) return 0;
-    if (op == actions::COMP_SAME) return -1;
+    if (op == compare::COMP_SAME) return -1;
     if (cell::cycle_find(ctx1)) return cell::cycle_find(ctx2) ? 0 : -1;
     int32_t n1 = context::word_count(ctx1), n2 = context::word_count(ctx2);
     if (n1 != n2) return n1 > n2 ? 1 : -1;
@@ -95,7 +95,7 @@ int compare_fields(Cell* value1, Cell* value2, int op) {
         int t1 = type_of(&a), t2 = type_of(&b);
         auto number = [](int t) { return t == TYPE_INTEGER || t == TYPE_FLOAT || t == TYPE_PERCENT; };
         if (t1 == t2 || (word::any_word_type_q(t1) && word::any_word_type_q(t2)) || (number(t1) && number(t2)))
-            result = actions::compare_value(&a, &b, op);
+            result = compare::compare_value(&a, &b, op);
         else
             result = t1 < t2 ? -1 : 1;
     }
@@ -229,12 +229,12 @@ int serialize(Cell* value, Cell* buffer, bool only, bool all, bool flat, int par
         if (!indented && !first) part = append_text(buffer, separator, part);
         first = false;
         if (indented) part = cell_text::mold_indent(buffer, level, part);
-        part = actions::mold(&word, buffer, false, false, false, part, level);
+        part = dispatch::mold(&word, buffer, false, false, false, part, level);
         part = append_text(buffer, ": ", part);
         Cell v = values_in(ctx)[i];
         if (type_of(&v) == TYPE_NONE_ID) cell::set(&v, TYPE_UNSET);
         if (type_of(&v) == TYPE_WORD) part = append_text(buffer, "'", part);
-        part = actions::mold(&v, buffer, false, all, flat, part, level);
+        part = dispatch::mold(&v, buffer, false, all, flat, part, level);
         if (indented) part = append_text(buffer, separator, part);
     }
     return part;

@@ -71,10 +71,10 @@ const char* error_id_name(ErrorId id);
 struct ErrorThrow : Throw {
     Cell value;           // the error! (none when the run-time could not make one)
     ErrorId id;
-    int argc;             // arguments given (see stack::throw_error)
+    int argc;             // arguments given (see exits::throw_error)
     Cell args[3];
     Cell where;           // the word naming the function that failed, or none
-    Cell stack_position;  // integer!: the frame position when raised (stack::list_calls)
+    Cell stack_position;  // integer!: the frame position when raised (frames::list_calls)
 
     int category() const { return error_category(id); }
     const char* category_name() const { return error_category_name(category()); }

@@ -61,7 +61,7 @@ MachineValue machine_value(Cell* argument, const Cell* types, const Cell* word) 
                       : type_of(kind) == TYPE_DATATYPE ? int(kind->data1) == type_of(argument)
                                                        : false;
             if (!ok) {
-                Cell name = stack::get_call_word();
+                Cell name = frames::get_call_word();
                 Cell type = raise::datatype_arg(type_of(argument));
                 Cell arg = *word;
                 cell::set_type(&arg, TYPE_WORD);

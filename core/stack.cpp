@@ -17,7 +17,7 @@ void init(Node arguments, Node frames) {
     Series* s = memory::series_of(arguments);
     g_bottom = g_top = g_arguments = s->cells();
     g_end = g_bottom + ARGUMENT_CELLS;
-    init_frames(frames);
+    frames::init_frames(frames);
 }
 
 void overflow() {

@@ -107,14 +107,14 @@ namespace {
 
 // Two UTF-8 names compared as text: character by character, then by length.
 int compare_utf8(Node utf8_1, Node utf8_2, int op) {
-    if (op == actions::COMP_SAME) return utf8_1 == utf8_2 ? 0 : -1;
-    bool fold = op != actions::COMP_STRICT_EQUAL && op != actions::COMP_CASE_SORT;
+    if (op == compare::COMP_SAME) return utf8_1 == utf8_2 ? 0 : -1;
+    bool fold = op != compare::COMP_STRICT_EQUAL && op != compare::COMP_CASE_SORT;
     int32_t n1 = 0, n2 = 0;
     const uint8_t* p1 = bytes_of(utf8_1, n1);
     const uint8_t* p2 = bytes_of(utf8_2, n2);
     const uint8_t *end1 = p1 + n1, *end2 = p2 + n2;
-    bool equality = op == actions::COMP_EQUAL || op == actions::COMP_NOT_EQUAL ||
-                    op == actions::COMP_STRICT_EQUAL || op == actions::COMP_FIND;
+    bool equality = op == compare::COMP_EQUAL || op == compare::COMP_NOT_EQUAL ||
+                    op == compare::COMP_STRICT_EQUAL || op == compare::COMP_FIND;
     if (equality && unicode::count_utf8_chars(p1, end1) != unicode::count_utf8_chars(p2, end2)) return 1;
     while (p1 < end1 && p2 < end2) {
         int32_t c1 = 0, c2 = 0;

@@ -93,7 +93,7 @@ void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value
         return;
     Cell* arguments = stack::arguments();
     Cell* top = stack::top();
-    stack::CallFrame* frames = stack::g_frame_top;
+    frames::CallFrame* frames = frames::g_frame_top;
     // Copies first: the cells given may lie where the call-back's cells go.
     Cell given[6] = {};
     gc::root keep(given, 6);
@@ -111,12 +111,12 @@ void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value
         // is pushed (a full frame stack) is not traced again, which would
         // push the same frame again, for ever.
         Untraced untraced;
-        stack::mark_func(&name, callback.data1);
+        frames::mark_func(&name, callback.data1);
         push_call_cells(&callback, given, 6, &name, false);
-        if (Exit e = call_function(&callback, &name)) stack::raise_exit(e);
+        if (Exit e = call_function(&callback, &name)) exits::raise_exit(e);
     }
-    stack::unwind_func();
-    stack::set_frame_top(frames);
+    frames::unwind_func();
+    frames::set_frame_top(frames);
     stack::g_arguments = arguments;
     stack::g_top = top;
 }
@@ -139,8 +139,8 @@ void remove_tracer(const Cell* code, bool result_at_top) {
             g_mask = 0;
         }
     } removed;
-    uint32_t pending = stack::g_throw_code;
-    stack::g_throw_code = 0;
+    uint32_t pending = exits::g_throw_code;
+    exits::g_throw_code = 0;
     g_tracing = true;
     if (result_at_top) {
         Cell result = *stack::top();
@@ -148,7 +148,7 @@ void remove_tracer(const Cell* code, bool result_at_top) {
     }
     trace(TRACE_END, code, code ? int32_t(code->data1) : -1, nullptr, nullptr);
     if (result_at_top) stack::g_top--;
-    stack::g_throw_code = pending;
+    exits::g_throw_code = pending;
 }
 
 }  // namespace zel::interpreter

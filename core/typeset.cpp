@@ -190,10 +190,10 @@ int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
 int compare(Cell* value1, Cell* value2, int op) {
     if (type_of(value2) != TYPE_TYPESET) return -2;
     switch (op) {
-        case actions::COMP_EQUAL: case actions::COMP_NOT_EQUAL: case actions::COMP_STRICT_EQUAL:
-        case actions::COMP_SAME: case actions::COMP_FIND:
+        case compare::COMP_EQUAL: case compare::COMP_NOT_EQUAL: case compare::COMP_STRICT_EQUAL:
+        case compare::COMP_SAME: case compare::COMP_FIND:
             return std::memcmp(bytes(value1), bytes(value2), BYTES) == 0 ? 0 : 1;
-        case actions::COMP_SORT: case actions::COMP_CASE_SORT: {
+        case compare::COMP_SORT: case compare::COMP_CASE_SORT: {
             int a = count(value1), b = count(value2);
             return a < b ? -1 : a > b ? 1 : 0;
         }

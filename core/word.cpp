@@ -297,15 +297,15 @@ int compare(Cell* value1, Cell* value2, int op) {
     // A word! and a lit-word! of one name are alike under the word equalities.
     bool word_pair = (t1 == TYPE_WORD && t2 == TYPE_LIT_WORD) || (t1 == TYPE_LIT_WORD && t2 == TYPE_WORD);
     switch (op) {
-        case actions::COMP_EQUAL: case actions::COMP_NOT_EQUAL: case actions::COMP_FIND:
+        case compare::COMP_EQUAL: case compare::COMP_NOT_EQUAL: case compare::COMP_FIND:
             return same_canonical ? 0 : 1;
-        case actions::COMP_STRICT_EQUAL:
+        case compare::COMP_STRICT_EQUAL:
             return t1 == t2 && s1 == s2 ? 0 : 1;
-        case actions::COMP_SAME:
+        case compare::COMP_SAME:
             return s1 == s2 && value1->data1 == value2->data1 && t1 == t2 ? 0 : 1;
-        case actions::COMP_EQUAL_WORD:
+        case compare::COMP_EQUAL_WORD:
             return (word_pair || t1 == t2) && s1 == s2 ? 0 : 1;
-        case actions::COMP_EQUAL_WORD_CI:
+        case compare::COMP_EQUAL_WORD_CI:
             return (word_pair || t1 == t2) && same_canonical ? 0 : 1;
         default:
             return symbol::compare_names(s1, s2, op);

@@ -29,7 +29,7 @@ bool attempt(Step step) {
         step();
         return true;
     } catch (const ErrorThrow&) {
-        stack::end_throw();
+        exits::end_throw();
         stack::g_top = top;
         stack::g_arguments = arguments;
         return false;

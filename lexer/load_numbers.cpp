@@ -59,8 +59,8 @@ Number read_integer(const uint8_t* p, const uint8_t* end, int32_t& value) {
 // double, with a decimal exponent adjustment (-2 for percents).
 bool read_float(const uint8_t* start, const uint8_t* end, int exponent_adjust, double& value) {
     size_t n = size_t(end - start);
-    if (!float_text_q(start, n)) return false;
-    char copy[FLOAT_TEXT_MAX];
+    if (!float_scan::float_text_q(start, n)) return false;
+    char copy[float_scan::FLOAT_TEXT_MAX];
     size_t used = 0;
     for (size_t i = 0; i < n; i++)
         if (start[i] != '\'') copy[used++] = char(start[i]);
@@ -286,14 +286,14 @@ constexpr int MONEY_INTEGER_DIGITS = 17;
 constexpr int MONEY_FRACTION_DIGITS = 5;
 
 bool add_money_digit(char* digits, int& length, uint8_t c) {
-    if (length >= MONEY_TEXT_DIGITS) return false;
+    if (length >= text_to_number::MONEY_TEXT_DIGITS) return false;
     digits[length++] = char(c);
     digits[length] = '\0';
     return true;
 }
 
-bool read_money(const uint8_t* p, const uint8_t* end, MoneyText& m) {
-    m = MoneyText{};
+bool read_money(const uint8_t* p, const uint8_t* end, text_to_number::MoneyText& m) {
+    m = text_to_number::MoneyText{};
     if (p < end && (*p == '+' || *p == '-')) m.negative = *p++ == '-';
     if (p < end && *p != '$') {
         if (end - p < 4 || p[3] != '$') return false;
@@ -381,7 +381,7 @@ void load_hex(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, bo
     if (n < 2 || n > 8) raise_error(lex, start, end, TYPE_INTEGER);
     uint32_t value = 0;
     for (const uint8_t* p = start; p < digits_end; p++) {
-        int d = hex_digit(*p);
+        int d = text_to_number::hex_digit(*p);
         if (d < 0) raise_error(lex, start, end, TYPE_INTEGER);
         value = value << 4 | uint32_t(d);
     }
@@ -522,9 +522,9 @@ void load_time(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, b
         } else if (*p != ':') {
             raise_error(lex, start, end, TYPE_TIME);
         }
-        int error = TEXT_OK;
-        seconds = text_to_float(seconds_start, int(end - seconds_start), 1, error);
-        if (error != TEXT_OK || !(seconds >= 0.0)) raise_error(lex, start, end, TYPE_TIME);
+        int error = text_to_number::TEXT_OK;
+        seconds = text_to_number::text_to_float(seconds_start, int(end - seconds_start), 1, error);
+        if (error != text_to_number::TEXT_OK || !(seconds >= 0.0)) raise_error(lex, start, end, TYPE_TIME);
     }
     double total = hour_count * 3600.0 + double(minutes) * 60.0 + seconds;
     double whole_hours = (total - std::fmod(total, 3600.0)) / 3600.0;  // as mold counts them
@@ -554,7 +554,7 @@ void load_date(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, b
 
 void load_money(State* lex, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
     lex->position = end;
-    MoneyText text;
+    text_to_number::MoneyText text;
     if (!read_money(start, end, text)) raise_error(lex, start, end, TYPE_MONEY);
     if (!load) return;
     Cell c{};

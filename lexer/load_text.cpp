@@ -82,7 +82,7 @@ int64_t decode_escape(const uint8_t*& p, const uint8_t* end) {
     if (n > ESCAPE_HEX_DIGITS) return -1;
     int64_t value = 0;
     for (size_t i = 0; i < n; i++) {
-        int d = hex_digit(inside[i]);
+        int d = text_to_number::hex_digit(inside[i]);
         if (d < 0) return -1;
         value = value << 4 | d;
     }
@@ -130,7 +130,7 @@ Cell text_value(int type, const std::vector<uint32_t>& cps) {
 }
 
 bool hex_at(const uint8_t* p, const uint8_t* end) {
-    return end - p >= 3 && hex_digit(p[1]) >= 0 && hex_digit(p[2]) >= 0;
+    return end - p >= 3 && text_to_number::hex_digit(p[1]) >= 0 && text_to_number::hex_digit(p[2]) >= 0;
 }
 
 int utf8_length_of_lead(uint8_t b) {
@@ -148,7 +148,7 @@ bool percent_decode(const uint8_t* p, const uint8_t* end, std::vector<uint32_t>&
     while (p < end) {
         if (*p == '%' && hex_at(p, end)) {
             uint8_t bytes[4];
-            bytes[0] = uint8_t(hex_digit(p[1]) << 4 | hex_digit(p[2]));
+            bytes[0] = uint8_t(text_to_number::hex_digit(p[1]) << 4 | text_to_number::hex_digit(p[2]));
             int n = utf8_length_of_lead(bytes[0]);
             if (n == 0) {
                 out.push_back(bytes[0]);
@@ -157,7 +157,7 @@ bool percent_decode(const uint8_t* p, const uint8_t* end, std::vector<uint32_t>&
             }
             int k = 1;
             while (k < n && p + 3 * k < end && p[3 * k] == '%' && hex_at(p + 3 * k, end)) {
-                bytes[k] = uint8_t(hex_digit(p[3 * k + 1]) << 4 | hex_digit(p[3 * k + 2]));
+                bytes[k] = uint8_t(text_to_number::hex_digit(p[3 * k + 1]) << 4 | text_to_number::hex_digit(p[3 * k + 2]));
                 k++;
             }
             if (k == n) {

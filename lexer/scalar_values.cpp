@@ -45,6 +45,6 @@ int iso_weeks_in(int year) {
     return int((next - first) / 7);
 }
 
-bool make_money(Cell* cell, const MoneyText& text) { return money::from_text(text, cell); }
+bool make_money(Cell* cell, const text_to_number::MoneyText& text) { return money::from_text(text, cell); }
 
 }  // namespace zel::lexer::value

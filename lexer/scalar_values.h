@@ -40,6 +40,6 @@ Cell* make_date_from_yearday(Cell* cell, const DateFields& d);
 int iso_weeks_in(int year);
 
 // False when the money! construction refuses the text.
-bool make_money(Cell* cell, const MoneyText& text);
+bool make_money(Cell* cell, const text_to_number::MoneyText& text);
 
 }  // namespace zel::lexer::value

@@ -19,7 +19,7 @@
 
 namespace zel::char_ {
 
-using namespace actions;
+using namespace compare;
 
 Cell* make_at(Cell* cell, uint32_t cp) {
     cell::set(cell, TYPE_CHAR, 0, cp);

@@ -30,7 +30,7 @@
 
 namespace zel::date {
 
-using namespace actions;
+using namespace compare;
 
 namespace {
 

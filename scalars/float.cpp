@@ -33,7 +33,7 @@
 namespace zel::float_ {
 
 using namespace scalar_math;
-using namespace actions;
+using namespace compare;
 
 void set_fpu_mode() {
     std::fesetround(FE_TONEAREST);
@@ -338,10 +338,10 @@ double from_block(const Cell* block, int type) {
 }
 
 double from_text(Cell* text, int type) {
-    int error = lexer::TEXT_OK;
+    int error = text_to_number::TEXT_OK;
     int unit = unicode::check_unit(string::buffer_of(text));
-    double d = lexer::text_to_float(string::head(text), string::length_q(text), unit, error);
-    if (error != lexer::TEXT_OK) raise::bad_to_arg(type, text);
+    double d = text_to_number::text_to_float(string::head(text), string::length_q(text), unit, error);
+    if (error != text_to_number::TEXT_OK) raise::bad_to_arg(type, text);
     return d;
 }
 

@@ -3,7 +3,7 @@
 
 #include <array>
 
-namespace zel::lexer {
+namespace zel::float_scan {
 
 namespace {
 
@@ -48,4 +48,4 @@ bool float_text_q(const uint8_t* text, size_t length) {
     return TRANSITIONS[state][END] == ACCEPTED;
 }
 
-}  // namespace zel::lexer
+}  // namespace zel::float_scan

@@ -12,10 +12,10 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace zel::lexer {
+namespace zel::float_scan {
 
 constexpr size_t FLOAT_TEXT_MAX = 312;
 
 bool float_text_q(const uint8_t* text, size_t length);
 
-}  // namespace zel::lexer
+}  // namespace zel::float_scan

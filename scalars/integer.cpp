@@ -32,7 +32,7 @@
 namespace zel::integer {
 
 using namespace scalar_math;
-using namespace actions;
+using namespace compare;
 
 // ---- Making and reading --------------------------------------------------------------
 
@@ -72,7 +72,7 @@ int32_t from_hex_name(const uint8_t* name, int length, const Cell* issue) {
     if (length > 8) fire(ERR_script_invalid_data, issue);
     uint32_t v = 0;
     for (int i = 0; i < length; i++) {
-        int d = lexer::hex_digit(name[i]);
+        int d = text_to_number::hex_digit(name[i]);
         if (d < 0) fire(ERR_script_invalid_data, issue);
         v = v << 4 | uint32_t(d);
     }
@@ -195,11 +195,11 @@ namespace {
 // ---- Conversions for make and to ---------------------------------------------------------
 
 int32_t from_text(Cell* text) {
-    int error = lexer::TEXT_OK;
+    int error = text_to_number::TEXT_OK;
     int unit = unicode::check_unit(string::buffer_of(text));
     int length = string::length_q(text);
-    int32_t v = lexer::text_to_integer(string::head(text), length, unit, error);
-    if (error != lexer::TEXT_OK) raise::bad_to_arg(TYPE_INTEGER, text);
+    int32_t v = text_to_number::text_to_integer(string::head(text), length, unit, error);
+    if (error != text_to_number::TEXT_OK) raise::bad_to_arg(TYPE_INTEGER, text);
     return v;
 }
 

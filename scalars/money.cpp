@@ -29,7 +29,7 @@
 
 namespace zel::money {
 
-using namespace actions;
+using namespace compare;
 
 int shown_digits = 2;
 
@@ -135,7 +135,7 @@ Cell* make_at(Cell* cell, bool negative, int currency, const uint8_t* digit_byte
     return cell;
 }
 
-bool from_text(const lexer::MoneyText& text, Cell* result) {
+bool from_text(const text_to_number::MoneyText& text, Cell* result) {
     int currency = 0;
     if (text.currency[0]) {
         currency = currency_index(text.currency, int(std::strlen(text.currency)));
@@ -190,7 +190,7 @@ Cell* from_float(Cell* result, double d, bool strict) {
     double magnitude = std::fabs(d);
     if (float_::not_finite_q(d) || magnitude >= 1e17 || (magnitude > 0.0 && magnitude < 1e-5))
         raise_bad_float(d);
-    lexer::MoneyText text{};
+    text_to_number::MoneyText text{};
     text.negative = std::signbit(d);
     dtoa::Digits digits = dtoa::float_to_digits(d, 0, false);
     if (digits.decpt != dtoa::DECPT_ZERO) {
@@ -198,7 +198,7 @@ Cell* from_float(Cell* result, double d, bool strict) {
         for (int i = 0; i < digits.decpt; i++)
             text.integer_digits[text.integer_length++] = i < digits.length ? digits.text[i] : '0';
         for (int i = digits.decpt; i < digits.length; i++) {
-            if (text.fraction_length == lexer::MONEY_TEXT_DIGITS) break;
+            if (text.fraction_length == text_to_number::MONEY_TEXT_DIGITS) break;
             text.fraction_digits[text.fraction_length++] = i < 0 ? '0' : digits.text[i];
         }
     }
@@ -397,11 +397,11 @@ Cell* from_block(Cell* result, Cell* block) {
 }
 
 Cell* from_string(Cell* result, Cell* text) {
-    int error = lexer::TEXT_OK;
+    int error = text_to_number::TEXT_OK;
     int unit = unicode::check_unit(string::buffer_of(text));
     Cell m;
-    lexer::text_to_money(string::head(text), string::length_q(text), unit, error, &m);
-    if (error != lexer::TEXT_OK) raise::bad_to_arg(TYPE_MONEY, text);
+    text_to_number::text_to_money(string::head(text), string::length_q(text), unit, error, &m);
+    if (error != text_to_number::TEXT_OK) raise::bad_to_arg(TYPE_MONEY, text);
     return copy_cell(&m, result);
 }
 

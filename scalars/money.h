@@ -13,7 +13,7 @@
 
 #include "core/cell.h"
 
-namespace zel::lexer {
+namespace zel::text_to_number {
 struct MoneyText;
 }
 
@@ -67,7 +67,7 @@ extern int shown_digits;
 Cell* make_at(Cell* cell, bool negative, int currency, const uint8_t* digit_bytes);
 // The money! of scanned money text (scalars/text_to_number.h MoneyText);
 // false when construction refuses it (unknown currency, too many digits).
-bool from_text(const lexer::MoneyText& text, Cell* result);
+bool from_text(const text_to_number::MoneyText& text, Cell* result);
 Cell* from_integer(Cell* result, int32_t n);
 // The double through its shortest decimal text. NaN, infinities, magnitudes
 // of 1e17 and above or between 0 and 1e-5 raise script bad-make-arg; so do

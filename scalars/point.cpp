@@ -28,7 +28,7 @@
 
 namespace zel::point {
 
-using namespace actions;
+using namespace compare;
 
 namespace {
 

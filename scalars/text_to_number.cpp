@@ -10,7 +10,7 @@
 #include "scalars/tuple.h"
 #include "series/string.h"
 
-namespace zel::lexer {
+namespace zel::text_to_number {
 
 namespace {
 
@@ -76,8 +76,8 @@ int32_t text_to_integer(const uint8_t* text, int length, int unit, int& error) {
 
 double text_to_float(const uint8_t* text, int length, int unit, int& error) {
     Units u{text, length, unit};
-    uint8_t copy[FLOAT_TEXT_MAX] = {};
-    if (length < 0 || length > int(FLOAT_TEXT_MAX)) {
+    uint8_t copy[float_scan::FLOAT_TEXT_MAX] = {};
+    if (length < 0 || length > int(float_scan::FLOAT_TEXT_MAX)) {
         error = TEXT_INVALID;
         return float_::QUIET_NAN;
     }
@@ -89,7 +89,7 @@ double text_to_float(const uint8_t* text, int length, int unit, int& error) {
         }
         copy[i] = c == ',' ? '.' : uint8_t(c);
     }
-    if (!float_text_q(copy, size_t(length))) {
+    if (!float_scan::float_text_q(copy, size_t(length))) {
         error = TEXT_INVALID;
         return float_::QUIET_NAN;
     }
@@ -208,4 +208,4 @@ char* upcase_ascii(char* text) {
     return text;
 }
 
-}  // namespace zel::lexer
+}  // namespace zel::text_to_number

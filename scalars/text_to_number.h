@@ -15,7 +15,7 @@
 
 #include "core/cell.h"
 
-namespace zel::lexer {
+namespace zel::text_to_number {
 
 enum TextError : int {
     TEXT_OK = 0,
@@ -63,4 +63,4 @@ const uint8_t* hex_pair(const uint8_t* p, const uint8_t* end, int& value);
 // Subtracts 32 from every byte above 96, in place.
 char* upcase_ascii(char* text);
 
-}  // namespace zel::lexer
+}  // namespace zel::text_to_number

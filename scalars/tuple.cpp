@@ -88,7 +88,7 @@ Cell* from_issue(Cell* result, Cell* issue) {
     uint8_t digits[8];
     if (length != 3 && length != 6 && length != 8) fire(ERR_script_invalid_data, issue);
     for (int i = 0; i < length; i++) {
-        int d = name[i] < 32 ? -1 : lexer::hex_digit(name[i]);
+        int d = name[i] < 32 ? -1 : text_to_number::hex_digit(name[i]);
         if (d < 0) fire(ERR_script_invalid_data, issue);
         digits[i] = uint8_t(d);
     }

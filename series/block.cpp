@@ -219,7 +219,7 @@ int64_t find_equal(Cell* block, Cell* value, int64_t from) {
     Cell key = *value;
     for (int64_t i = from; i < total_of(block); i++) {
         Cell item = first_cell(block)[i];
-        if (actions::compare_value(&key, &item, actions::COMP_FIND) == 0) return i;
+        if (compare::compare_value(&key, &item, compare::COMP_FIND) == 0) return i;
     }
     return -1;
 }
@@ -427,8 +427,8 @@ namespace {
 
 bool equality_op(int op) {
     switch (op) {
-        case actions::COMP_EQUAL: case actions::COMP_NOT_EQUAL: case actions::COMP_STRICT_EQUAL:
-        case actions::COMP_EQUAL_WORD: case actions::COMP_EQUAL_WORD_CI: case actions::COMP_FIND:
+        case compare::COMP_EQUAL: case compare::COMP_NOT_EQUAL: case compare::COMP_STRICT_EQUAL:
+        case compare::COMP_EQUAL_WORD: case compare::COMP_EQUAL_WORD_CI: case compare::COMP_FIND:
             return true;
         default:
             return false;
@@ -441,7 +441,7 @@ int compare_cells(Cell* a, Cell* b, int op) {
     int ta = type_of(a), tb = type_of(b);
     if (ta != tb && !(word_type(ta) && word_type(tb)) && !(number_type(ta) && number_type(tb)))
         return ta < tb ? -1 : 1;
-    return actions::compare_value(a, b, op);
+    return compare::compare_value(a, b, op);
 }
 
 }  // namespace
@@ -449,7 +449,7 @@ int compare_cells(Cell* a, Cell* b, int op) {
 int compare_each(Cell* block1, Cell* block2, int op) {
     int64_t head1 = head_index(block1), head2 = head_index(block2);
     if (block1->data2 == block2->data2 && int32_t(block1->data1) == int32_t(block2->data1)) return 0;
-    if (op == actions::COMP_SAME) return -1;
+    if (op == compare::COMP_SAME) return -1;
     if (cell::cycle_find(block1->data2)) return cell::cycle_find(block2->data2) ? 0 : -1;
     int64_t length1 = total_of(block1) - head1, length2 = total_of(block2) - head2;
     if (equality_op(op) && length1 != length2) return 1;
@@ -471,7 +471,7 @@ int compare(Cell* value1, Cell* value2, int op) {
     int t1 = type_of(value1), t2 = type_of(value2);
     if (t1 != t2) {
         bool path_pair = (t1 == TYPE_PATH || t1 == TYPE_LIT_PATH) && (t2 == TYPE_PATH || t2 == TYPE_LIT_PATH);
-        bool word_op = op == actions::COMP_EQUAL_WORD || op == actions::COMP_EQUAL_WORD_CI;
+        bool word_op = op == compare::COMP_EQUAL_WORD || op == compare::COMP_EQUAL_WORD_CI;
         if (!(path_pair && word_op)) return -2;
     }
     return compare_each(value1, value2, op);

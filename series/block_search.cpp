@@ -31,7 +31,7 @@ enum class Sought { value, type, typeset, run };
 
 struct Pattern {
     Sought kind = Sought::value;
-    int mode = actions::COMP_FIND;
+    int mode = compare::COMP_FIND;
     Cell value;
     int64_t run_head = 0;  // where a run starts in its own block
     int64_t length = 0;    // cells of a run; 0 for anything else
@@ -40,7 +40,7 @@ struct Pattern {
 Pattern pattern_of(const Cell* value, bool only, bool case_, bool same) {
     Pattern p;
     p.value = *value;
-    p.mode = same ? actions::COMP_SAME : case_ ? actions::COMP_STRICT_EQUAL : actions::COMP_FIND;
+    p.mode = same ? compare::COMP_SAME : case_ ? compare::COMP_STRICT_EQUAL : compare::COMP_FIND;
     if (only) return p;
     int type = type_of(value);
     if (type == TYPE_DATATYPE) {
@@ -58,7 +58,7 @@ Pattern pattern_of(const Cell* value, bool only, bool case_, bool same) {
 // Cells are compared cell first, as a hash!'s table compares them.
 bool equal(const Cell* cell, const Cell* value, int mode) {
     Cell a = *cell, b = *value;
-    return actions::compare_value(&a, &b, mode) == 0;
+    return compare::compare_value(&a, &b, mode) == 0;
 }
 
 // Whether a match begins at `at`; a run must end by `end`. An empty run
@@ -199,7 +199,7 @@ Cell* put(Cell* series, Cell* key, Cell* value, bool case_) {
         append_cell(series, &v);
     } else if (at >= total_of(series)) {
         append_cell(series, &v);
-    } else if (!equal(first_cell(series) + at, &v, actions::COMP_FIND)) {
+    } else if (!equal(first_cell(series) + at, &v, compare::COMP_FIND)) {
         // A hash!'s entry goes with the old value, before the cell changes.
         Node table = series::hash_table_of(series);
         if (table) hash_table::delete_(table, first_cell(series) + at);

@@ -133,7 +133,7 @@ Cell* do_set_op(bool case_, const Cell* skip, int op) {
 
     Pushed pushed;
     int64_t capacity = std::max<int64_t>(1, length_of(set1) + (op == typeset::OP_UNION ? length_of(set2) : 0));
-    Operation o{size, case_ ? actions::COMP_STRICT_EQUAL : actions::COMP_EQUAL, nullptr, nullptr};
+    Operation o{size, case_ ? compare::COMP_STRICT_EQUAL : compare::COMP_EQUAL, nullptr, nullptr};
     o.result = push_none();
     make_at(o.result, int(capacity));
     int64_t records = length_of(set1) + (unique ? 0 : length_of(set2));

@@ -165,7 +165,7 @@ int compare_records(const Cell* a, const Cell* b, int mode, int flags) {
         // Compare handlers only read the cells.
         Cell* x = const_cast<Cell*>(a + i);
         Cell* y = const_cast<Cell*>(b + i);
-        int order = actions::compare_value(x, y, mode);
+        int order = compare::compare_value(x, y, mode);
         if (order == -2) order = type_of(x) - type_of(y);
         if (order != 0) return order;
     }
@@ -207,7 +207,7 @@ Cell* sort(Cell* series, bool case_, Cell* skip, Cell* comparator, Cell* part, b
     if (count == 0) return series;
 
     int64_t size = record_size(skip, count, all);
-    int mode = case_ ? actions::COMP_CASE_SORT : actions::COMP_SORT;
+    int mode = case_ ? compare::COMP_CASE_SORT : compare::COMP_SORT;
     int flags = reverse ? SORT_REVERSE : 0;
     int whole = SORT_ALL | int(size << SORT_FIELD_SHIFT);
     bool by_function = false;

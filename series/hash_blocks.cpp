@@ -36,10 +36,10 @@ bool identity_hashed(int type) {
     }
 }
 
-int32_t index_length(const Record* r) { return array::length_q(r->aux); }
+int32_t index_length(const Record* r) { return typed_array::length_q(r->aux); }
 
 int32_t index_entry(const Record* r, int32_t i) {
-    return i >= 0 && i < index_length(r) ? int32_t(array::words(r->aux)[i]) : -1;
+    return i >= 0 && i < index_length(r) ? int32_t(typed_array::words(r->aux)[i]) : -1;
 }
 
 // Makes room for `needed` entries: twice that, the new ones -1.
@@ -58,17 +58,17 @@ struct Group {
     Node chain;  // 0 for a group of one
     uint32_t single;
     int32_t count;
-    uint32_t at(int32_t i) const { return chain ? array::words(chain)[i] : single; }
+    uint32_t at(int32_t i) const { return chain ? typed_array::words(chain)[i] : single; }
 };
 
 Group group_of(const Record* r, uint32_t slot) {
     if (int32_t(slot) >= 0) return Group{0, slot, 1};
     Node chain = chain_of(r, -int32_t(slot));
-    return Group{chain, 0, array::length_q(chain)};
+    return Group{chain, 0, typed_array::length_q(chain)};
 }
 
 uint32_t first_of_group(const Record* r, uint32_t slot) {
-    return int32_t(slot) >= 0 ? slot : array::pick_ptr(chain_of(r, -int32_t(slot)), 1);
+    return int32_t(slot) >= 0 ? slot : typed_array::pick_ptr(chain_of(r, -int32_t(slot)), 1);
 }
 
 // Adds a cell to the group of a bucket; a single cell becomes a chain.
@@ -76,18 +76,18 @@ void join_group(Node table, int32_t bucket, uint32_t index) {
     Record* r = record(table);
     uint32_t slot = slots_of(r)[bucket];
     if (int32_t(slot) < 0) {
-        array::append_ptr(chain_of(r, -int32_t(slot)), index);
+        typed_array::append_ptr(chain_of(r, -int32_t(slot)), index);
         return;
     }
     // The chain's place in the list is taken first, so that the chain is
     // reachable from the moment it exists.
-    array::append_ptr(r->chains, 0);
-    int32_t number = array::length_q(record(table)->chains);
-    Node chain = array::make(4, 4);
+    typed_array::append_ptr(r->chains, 0);
+    int32_t number = typed_array::length_q(record(table)->chains);
+    Node chain = typed_array::make(4, 4);
     r = record(table);
-    array::poke_ptr(r->chains, number, chain);
-    array::append_ptr(chain, slot);
-    array::append_ptr(chain, index);
+    typed_array::poke_ptr(r->chains, number, chain);
+    typed_array::append_ptr(chain, slot);
+    typed_array::append_ptr(chain, index);
     slots_of(record(table))[bucket] = uint32_t(-number);
 }
 
@@ -108,9 +108,9 @@ void remap(Node table, int32_t lo, int32_t hi, To to) {
     Record* r = record(table);
     hi = std::min(hi, index_length(r));
     if (lo >= hi) return;
-    uint32_t* index = array::words(r->aux);
+    uint32_t* index = typed_array::words(r->aux);
     uint32_t* slots = slots_of(r);
-    std::vector<bool> seen(size_t(array::length_q(r->chains)) + 1);
+    std::vector<bool> seen(size_t(typed_array::length_q(r->chains)) + 1);
     for (int32_t x = lo; x < hi; x++) {
         int32_t entry = int32_t(index[x]);
         if (entry <= 0) continue;
@@ -122,8 +122,8 @@ void remap(Node table, int32_t lo, int32_t hi, To to) {
         if (seen[size_t(-slot)]) continue;
         seen[size_t(-slot)] = true;
         Node chain = chain_of(r, -slot);
-        uint32_t* members = array::words(chain);
-        for (int32_t i = 0, n = array::length_q(chain); i < n; i++)
+        uint32_t* members = typed_array::words(chain);
+        for (int32_t i = 0, n = typed_array::length_q(chain); i < n; i++)
             members[i] = uint32_t(to(int32_t(members[i])));
     }
     std::vector<uint32_t> moved(index + lo, index + hi);
@@ -138,7 +138,7 @@ namespace shared {
 
 // Kind 0's cell index array: `count` entries of -1.
 Node new_index(int32_t count) {
-    Node n = array::make(count, 4);
+    Node n = typed_array::make(count, 4);
     Series* s = memory::series_of(n);
     std::memset(s->data(), 0xFF, size_t(count) * 4);
     s->tail = uint32_t(count) * 4;
@@ -149,14 +149,14 @@ void delete_index(Node table, int32_t index) {
     Record* r = record(table);
     int32_t entry = index_entry(r, index);
     if (entry <= 0) return;
-    array::words(r->aux)[index] = uint32_t(-1);
+    typed_array::words(r->aux)[index] = uint32_t(-1);
     int32_t bucket = entry - 1;
     int32_t slot = int32_t(slots_of(r)[bucket]);
     if (slot < 0) {
         Node chain = chain_of(r, -slot);
-        array::remove_ptr(chain, uint32_t(index));
-        if (array::length_q(chain) > 0) return;
-        array::poke_ptr(r->chains, -slot, 0);  // a freed chain leaves a 0
+        typed_array::remove_ptr(chain, uint32_t(index));
+        if (typed_array::length_q(chain) > 0) return;
+        typed_array::poke_ptr(r->chains, -slot, 0);  // a freed chain leaves a 0
     }
     release(r, bucket);
 }
@@ -165,7 +165,7 @@ void reset_groups(Record* r) {
     empty_buckets(r);
     Series* index = memory::series_of(r->aux);
     std::memset(index->head(), 0xFF, index->used());
-    array::clear(r->chains);
+    typed_array::clear(r->chains);
 }
 
 Cell* put_cell(Node table, Cell* key) {
@@ -190,7 +190,7 @@ Cell* put_cell(Node table, Cell* key) {
     else claim(record(table), s.bucket, uint32_t(index));
     ensure_index(table, index + 1);
     r = record(table);
-    array::words(r->aux)[index] = uint32_t(s.bucket + 1);
+    typed_array::words(r->aux)[index] = uint32_t(s.bucket + 1);
     if (r->stamp == 0 && identity_hashed(type)) r->stamp = collector::cycle_count() + 1;
     return key_cells(r) + index;
 }
@@ -271,7 +271,7 @@ void rebuild_block(Node table, int32_t hint) {
     record(table)->slots = n;
     n = new_index(key_count(record(table)));
     record(table)->aux = n;
-    n = array::make(4, 4);
+    n = typed_array::make(4, 4);
     Record* r = record(table);
     r->chains = n;
     r->buckets = count;

@@ -42,8 +42,8 @@ void rebuild_entries(Node table, int32_t hint) {
     Record* r = record(table);
     Series* old = memory::series_of(r->keys);
     Series* fresh = memory::series_of(entries);
-    uint32_t* new_flag_words = array::words(flags);
-    uint32_t* new_slot_words = array::words(slots);
+    uint32_t* new_flag_words = typed_array::words(flags);
+    uint32_t* new_slot_words = typed_array::words(slots);
     int32_t live = 0;
     for (Cell* e = old->cells(); e + cells <= old->cell_tail(); e += cells) {
         if (!entry_live(e)) continue;

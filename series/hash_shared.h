@@ -209,8 +209,8 @@ inline uint32_t name_hash(const uint8_t* name, int64_t n) {
 
 // ---- The record and its arrays --------------------------------------------
 
-inline uint32_t* flags_of(const Record* r) { return array::words(r->flags); }
-inline uint32_t* slots_of(const Record* r) { return array::words(r->slots); }
+inline uint32_t* flags_of(const Record* r) { return typed_array::words(r->flags); }
+inline uint32_t* slots_of(const Record* r) { return typed_array::words(r->slots); }
 inline Cell* key_cells(const Record* r) { return memory::series_of(r->keys)->cells(); }
 inline int32_t key_count(const Record* r) {
     return int32_t(memory::series_of(r->keys)->used() / 16);
@@ -265,7 +265,7 @@ Cell* find_cell(Node table, Cell* key, int32_t head, int32_t skip, int code, boo
 void delete_index(Node table, int32_t index);
 // Forgets every key, keeping the block.
 void reset_groups(Record* r);
-inline Node chain_of(const Record* r, int32_t number) { return array::pick_ptr(r->chains, number); }
+inline Node chain_of(const Record* r, int32_t number) { return typed_array::pick_ptr(r->chains, number); }
 
 // ---- Kind 1 (series/hash_maps.cpp) ----------------------------------------
 

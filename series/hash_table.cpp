@@ -36,7 +36,7 @@ namespace shared {
 
 Node new_flags(int32_t buckets) {
     int32_t words = flag_words(buckets);
-    Node n = array::make(words, 4);
+    Node n = typed_array::make(words, 4);
     Series* s = memory::series_of(n);
     std::memset(s->data(), EMPTY_FLAGS_BYTE, size_t(words) * 4);
     s->tail = uint32_t(words) * 4;
@@ -44,7 +44,7 @@ Node new_flags(int32_t buckets) {
 }
 
 Node new_slots(int32_t buckets) {
-    Node n = array::make(buckets, 4);
+    Node n = typed_array::make(buckets, 4);
     memory::series_of(n)->tail = uint32_t(buckets) * 4;
     return n;
 }
@@ -73,7 +73,7 @@ void resize_in_place(Node table, int32_t hint) {
     Node fresh = new_flags(count);
     r = record(table);
     const Record* keys_of = r;
-    displace(flags_of(r), old, array::words(fresh), count, slots_of(r),
+    displace(flags_of(r), old, typed_array::words(fresh), count, slots_of(r),
              [&](uint32_t index) { return hash_value(key_cells(keys_of) + index, false); });
     r->flags = fresh;
     r->buckets = count;
@@ -118,7 +118,7 @@ Node init(int32_t size, const Cell* source, int kind, int option) {
     if (kind == KIND_HASH) {
         n = new_index(size);
         record(table)->aux = n;
-        n = array::make(4, 4);
+        n = typed_array::make(4, 4);
         record(table)->chains = n;
     } else if (kind == KIND_KEYED || kind == KIND_OWNERSHIP) {
         record(table)->aux = uint32_t(16 * (option + 1));
@@ -184,7 +184,7 @@ void clear(Node table) {
     Record* r = record(table);
     if (r->kind == KIND_HASH) reset_groups(r);
     else empty_buckets(r);
-    array::clear(r->keys);
+    typed_array::clear(r->keys);
 }
 
 Node copy(Node table, Node keys) {
@@ -194,20 +194,20 @@ Node copy(Node table, Node keys) {
     s->tail = sizeof(Record);
     StackHold hold;
     Cell* holder = hold.keep(TYPE_HASH, record(fresh)->keys, fresh);
-    Node n = array::copy(record(table)->flags);
+    Node n = typed_array::copy(record(table)->flags);
     record(fresh)->flags = n;
-    n = array::copy(record(table)->slots);
+    n = typed_array::copy(record(table)->slots);
     record(fresh)->slots = n;
     if (record(table)->kind == KIND_HASH) {
-        n = array::copy(record(table)->aux);
+        n = typed_array::copy(record(table)->aux);
         record(fresh)->aux = n;
-        n = array::copy(record(table)->chains);
+        n = typed_array::copy(record(table)->chains);
         record(fresh)->chains = n;
-        for (int32_t i = 1, count = array::length_q(n); i <= count; i++) {
-            Node chain = array::pick_ptr(record(table)->chains, i);
+        for (int32_t i = 1, count = typed_array::length_q(n); i <= count; i++) {
+            Node chain = typed_array::pick_ptr(record(table)->chains, i);
             if (chain == 0) continue;
-            Node twin = array::copy(chain);
-            array::poke_ptr(record(fresh)->chains, i, twin);
+            Node twin = typed_array::copy(chain);
+            typed_array::poke_ptr(record(fresh)->chains, i, twin);
         }
     }
     if (keys == 0) keys = memory::copy_series(memory::series_of(record(table)->keys));
@@ -237,7 +237,7 @@ void mark(Node table) {
     if (!r->keys) return;  // a table being made: its arrays are all there is yet
     switch (r->kind) {
         case KIND_HASH: {
-            int32_t chains = array::length_q(r->chains);
+            int32_t chains = typed_array::length_q(r->chains);
             for (int32_t i = 1; i <= chains; i++) collector::mark_node(chain_of(r, i));
             collector::mark_block(r->keys);
             break;

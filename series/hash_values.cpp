@@ -173,6 +173,6 @@ uint32_t hash_value(const Cell* v, bool case_sensitive) {
     }
 }
 
-int compare_values(Cell* value1, Cell* value2, int op) { return actions::compare_value(value1, value2, op); }
+int compare_values(Cell* value1, Cell* value2, int op) { return compare::compare_value(value1, value2, op); }
 
 }  // namespace zel::hash_table

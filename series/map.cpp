@@ -74,7 +74,7 @@ int32_t next_live(const Cell* map, int32_t p) {
 }
 
 int lookup_code(bool case_, bool same) {
-    return same ? actions::COMP_SAME : case_ ? actions::COMP_STRICT_EQUAL : actions::COMP_EQUAL;
+    return same ? compare::COMP_SAME : case_ ? compare::COMP_STRICT_EQUAL : compare::COMP_EQUAL;
 }
 
 // The index of the first stored key matching under the code whose pair is
@@ -211,26 +211,26 @@ int mold_pair(const Cell* map, int32_t p, Cell* buffer, bool all, bool flat, int
 
 // ---- Comparing ---------------------------------------------------------------------------------
 
-bool values_equal(Cell a, Cell b, int code) { return actions::compare_value(&a, &b, code) == 0; }
+bool values_equal(Cell a, Cell b, int code) { return compare::compare_value(&a, &b, code) == 0; }
 
 // Under strict equality each live pair must have its key, compared
 // strictly, and an equal value in the other map; otherwise its value must
 // equal the value of one of the keys equal to it.
 bool pair_matched(const Cell* other, Cell key, Cell value, int op) {
-    if (op == actions::COMP_STRICT_EQUAL) {
+    if (op == compare::COMP_STRICT_EQUAL) {
         int32_t at = find_live(other, &key, op);
         return at >= 0 && values_equal(value, cells_of(other)[at + 1], op);
     }
     hash_table::Walk walk;
-    while (Cell* found = hash_table::find_next(table_of(other), &key, actions::COMP_EQUAL, walk)) {
-        if (!removed_q(found + 1) && values_equal(value, found[1], actions::COMP_EQUAL)) return true;
+    while (Cell* found = hash_table::find_next(table_of(other), &key, compare::COMP_EQUAL, walk)) {
+        if (!removed_q(found + 1) && values_equal(value, found[1], compare::COMP_EQUAL)) return true;
     }
     return false;
 }
 
 int compare_content(const Cell* a, const Cell* b, int op) {
     if (a->data2 == b->data2 && a->data1 == b->data1) return 0;
-    if (op == actions::COMP_SAME) return -1;
+    if (op == compare::COMP_SAME) return -1;
     if (cell::cycle_find(a->data2)) return cell::cycle_find(b->data2) ? 0 : -1;
     if (entry_count(a) != entry_count(b)) return 1;
     cell::CycleScope scope;
@@ -414,10 +414,10 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell*, Cell*, Cell*, i
 int compare(Cell* value1, Cell* value2, int op) {
     if (type_of(value2) != TYPE_MAP) return -2;
     switch (op) {
-        case actions::COMP_EQUAL: case actions::COMP_NOT_EQUAL: case actions::COMP_STRICT_EQUAL:
-        case actions::COMP_SAME: case actions::COMP_FIND:
+        case compare::COMP_EQUAL: case compare::COMP_NOT_EQUAL: case compare::COMP_STRICT_EQUAL:
+        case compare::COMP_SAME: case compare::COMP_FIND:
             return compare_content(value1, value2, op);
-        case actions::COMP_SORT: case actions::COMP_CASE_SORT:
+        case compare::COMP_SORT: case compare::COMP_CASE_SORT:
             return value1->data2 == value2->data2 ? 0 : value1->data2 < value2->data2 ? -1 : 1;
         default:
             return -2;
@@ -469,7 +469,7 @@ Cell* put(Cell* series, Cell* key, Cell* value, bool case_) {
 
 Cell* remove(Cell* series, Cell*, Cell* key) {
     if (!key) fire(ERR_script_missing_arg);
-    int32_t at = find_live(series, key, actions::COMP_STRICT_EQUAL);
+    int32_t at = find_live(series, key, compare::COMP_STRICT_EQUAL);
     if (at >= 0) hash_table::delete_(table_of(series), cells_of(series) + at);
     return series;
 }

@@ -35,7 +35,7 @@
 
 namespace zel::string {
 
-using namespace actions;
+using namespace compare;
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-namespace zel::array {
+namespace zel::typed_array {
 
 namespace {
 
@@ -97,4 +97,4 @@ int32_t remove_ptr(Node array, uint32_t value) {
     return offset;
 }
 
-}  // namespace zel::array
+}  // namespace zel::typed_array

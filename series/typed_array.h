@@ -16,7 +16,7 @@
 
 #include "core/memory.h"
 
-namespace zel::array {
+namespace zel::typed_array {
 
 // A new array with room for `count` items of `width` bytes.
 Node make(int32_t count, int width);
@@ -51,4 +51,4 @@ inline uint32_t* words(Node array) {
     return reinterpret_cast<uint32_t*>(memory::series_of(array)->head());
 }
 
-}  // namespace zel::array
+}  // namespace zel::typed_array

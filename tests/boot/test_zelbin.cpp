@@ -385,7 +385,7 @@ TEST(Zelbin, ErrorsKeepTheirIdAndArguments) {
         Cell back = round_trip(value, compact);
         ASSERT_EQ(type_of(&back), TYPE_ERROR);
         EXPECT_EQ(mold_of(back), mold_of(value));
-        EXPECT_EQ(error_of([&] { stack::throw_error(&back); }), "math/zero-divide");
+        EXPECT_EQ(error_of([&] { exits::throw_error(&back); }), "math/zero-divide");
     }
 }
 

@@ -11,14 +11,14 @@ namespace zel::test {
 namespace {
 
 using interpreter::Next;
-using stack::Exit;
+using exits::Exit;
 
 // A native standing for C++ code that cannot hand an Exit back (a sort's
 // comparison, a handler), in forever's slot while these tests run: it runs
 // its block once and raises any exit as an exception.
 Exit opaque_entry(bool, const int32_t*) {
     Cell body = *natives::arg(0);
-    if (Exit e = interpreter::eval_block(&body, true)) stack::raise_exit(e);
+    if (Exit e = interpreter::eval_block(&body, true)) exits::raise_exit(e);
     return {};
 }
 
@@ -69,9 +69,9 @@ TEST_F(FastExitTest, ABarrierStopsEveryExit) {
     // cannot reach the loop below it.
     Cell body = load("break");
     empty_both_stacks();
-    stack::mark_try_all(&words::word(words::Word::body));
-    stack::mark_loop(&words::word(words::Word::body));
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
+    frames::mark_loop(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     EXPECT_EQ(error_of([&] { (void)interpreter::eval_block(&body, true); }), "throw/break");
     empty_both_stacks();
 }
@@ -100,14 +100,14 @@ TEST_F(FastExitTest, CallsFromCxx) {
     gc::root keep(&r);
     Cell args[3] = {eval_value("4"), eval_value("5"), eval_value("6")};
     empty_both_stacks();
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     Cell* base = stack::top();
     ASSERT_FALSE(interpreter::call_with(&r, args, 1, nullptr));
     EXPECT_EQ(mold_of(*base), "12");
     EXPECT_EQ(stack::top(), base + 1);
     Cell add = eval_value(":add");
     empty_both_stacks();
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     ASSERT_FALSE(interpreter::call_with(&add, args + 1, 2, nullptr));
     EXPECT_EQ(mold_of(*(stack::top() - 1)), "11");
     empty_both_stacks();
@@ -115,12 +115,12 @@ TEST_F(FastExitTest, CallsFromCxx) {
     // the stacks already at the loop.
     Cell brk = make_function("[]", "[break/return 1]");
     empty_both_stacks();
-    stack::mark_try_all(&words::word(words::Word::body));
-    stack::mark_loop(&words::word(words::Word::body));
-    stack::CallFrame* loop = stack::top_frame();
+    frames::mark_try_all(&words::word(words::Word::body));
+    frames::mark_loop(&words::word(words::Word::body));
+    frames::CallFrame* loop = frames::top_frame();
     Exit e = interpreter::call_with(&brk, nullptr, 0, nullptr);
     EXPECT_EQ(e.code, THROW_BREAK);
-    EXPECT_EQ(stack::top_frame(), loop);
+    EXPECT_EQ(frames::top_frame(), loop);
     EXPECT_EQ(mold_of(*stack::arguments()), "1");
     empty_both_stacks();
 }
@@ -132,7 +132,7 @@ std::string applied(const char* function, const char* args, int mode) {
     Cell block = load_block(args);
     gc::root keep_block(&block);
     empty_both_stacks();
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     Cell name = word::load(function);
     interpreter::Code code(&block);
     Next n = interpreter::call(&f, &name, code, head_of(block), code.tail(), true, nullptr, 0, mode, false);

@@ -236,7 +236,7 @@ TEST(CollectorRoots, EveryStartRegistersEachModulesRootsAgain) {
             {"take's buffer", series::take_buffer()},
             {"the slot store", slot_store::block()},
             {"the print buffer", natives::g_print_buffer.data2},
-            {"the pending error", stack::pending_error().value.data1},
+            {"the pending error", exits::pending_error().value.data1},
             {"the code position", position.data2},
         };
         collector::do_cycle();

@@ -110,10 +110,10 @@ void run_entry(int id) {
     empty_both_stacks();
     Cell v;
     cell::set(&v, STUB_CHILD);
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     stack::push(&v);
     int32_t slots[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
-    EXPECT_FALSE(actions::entry(id)(false, slots));
+    EXPECT_FALSE(dispatch::entry(id)(false, slots));
     empty_both_stacks();
 }
 
@@ -138,7 +138,7 @@ TEST_F(DispatchTest, EveryActionReachesTheHandlerOfItsFirstArgumentsType) {
     g_record = Record{};
     Cell v;
     cell::set(&v, STUB_CHILD);
-    EXPECT_TRUE(actions::compare(&v, &v, actions::COMP_EQUAL));
+    EXPECT_TRUE(compare::compare(&v, &v, compare::COMP_EQUAL));
     EXPECT_EQ(g_record.action, ACT_COMPARE);
 }
 
@@ -255,20 +255,20 @@ TEST_F(DispatchTest, PortActionsThroughAHandleAreRefused) {
     cell::set(&port, TYPE_PORT, ctx);
     gc::root keep_port(&port);
     cell::set(context::values_in(ctx) + 2, TYPE_HANDLE, 0, 1);
-    EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_READ); }), "access/invalid-port");
-    EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_APPEND); }), "access/invalid-port");
-    EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_FORM); }), "script/expect-arg");
+    EXPECT_EQ(error_of([&] { dispatch::get_handler_in(TYPE_PORT, &port, ACT_READ); }), "access/invalid-port");
+    EXPECT_EQ(error_of([&] { dispatch::get_handler_in(TYPE_PORT, &port, ACT_APPEND); }), "access/invalid-port");
+    EXPECT_EQ(error_of([&] { dispatch::get_handler_in(TYPE_PORT, &port, ACT_FORM); }), "script/expect-arg");
     cell::set(context::values_in(ctx) + 2, TYPE_NONE);
-    EXPECT_EQ(error_of([&] { actions::get_handler_in(TYPE_PORT, &port, ACT_READ); }), "script/expect-arg");
+    EXPECT_EQ(error_of([&] { dispatch::get_handler_in(TYPE_PORT, &port, ACT_READ); }), "script/expect-arg");
 }
 
 // The field positions dispatch reads a port's object by are those of the
 // port object start-up builds.
 TEST_F(DispatchTest, PortFieldsAreThoseOfTheStandardPort) {
     const std::pair<const char*, int> fields[] = {
-        {"spec", actions::PORT_SPEC},   {"scheme", actions::PORT_SCHEME}, {"actor", actions::PORT_ACTOR},
-        {"awake", actions::PORT_AWAKE}, {"state", actions::PORT_STATE},   {"data", actions::PORT_DATA},
-        {"extra", actions::PORT_EXTRA},
+        {"spec", dispatch::PORT_SPEC},   {"scheme", dispatch::PORT_SCHEME}, {"actor", dispatch::PORT_ACTOR},
+        {"awake", dispatch::PORT_AWAKE}, {"state", dispatch::PORT_STATE},   {"data", dispatch::PORT_DATA},
+        {"extra", dispatch::PORT_EXTRA},
     };
     std::string by_position[std::size(fields)];
     for (const auto& [name, at] : fields) by_position[at] = name;
@@ -282,7 +282,7 @@ TEST_F(DispatchTest, PathStepOnATypeWithoutEvalPath) {
     cell::set(&element, TYPE_INTEGER, 0, 1);
     Cell parent = none::g_none;
     ErrorThrow e = caught_error([&] {
-        actions::eval_path(&parent, &element, nullptr, nullptr, nullptr, nullptr, 0, false, true, false);
+        dispatch::eval_path(&parent, &element, nullptr, nullptr, nullptr, nullptr, 0, false, true, false);
     });
     EXPECT_EQ(e.id, ERR_script_bad_path_type2);
     EXPECT_EQ(mold_of(e.args[1]), "none!");

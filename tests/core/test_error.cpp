@@ -18,7 +18,7 @@ std::string form_of(Cell value) {
     Cell buffer{TYPE_NONE, 0, 0, 0};
     gc::root keep_value(&value), keep_buffer(&buffer);
     string::make_at(&buffer, 16);
-    actions::form(&value, &buffer, INT_MAX);
+    dispatch::form(&value, &buffer, INT_MAX);
     return utf8_of(buffer);
 }
 
@@ -215,10 +215,10 @@ TEST_F(ErrorTest, MoldWritesAMakeErrorWithItsFields) {
 TEST_F(ErrorTest, TheStackPositionIsReadNoFurtherThanTheCurrentTop) {
     empty_both_stacks();
     Cell name = word::load("divide-by");
-    stack::mark_try_all(&words::word(words::Word::body));
-    for (int i = 0; i < 6; i++) stack::mark_interp_func(&name);
-    stack::CallFrame* kept = stack::g_frame_bottom + 3;
-    stack::set_frame_top(kept);  // three calls left of six
+    frames::mark_try_all(&words::word(words::Word::body));
+    for (int i = 0; i < 6; i++) frames::mark_interp_func(&name);
+    frames::CallFrame* kept = frames::g_frame_bottom + 3;
+    frames::set_frame_top(kept);  // three calls left of six
     Cell made = *error::create(ERR_math_overflow, nullptr, nullptr, nullptr);
     stack::pop(1);
     gc::root keep(&made);

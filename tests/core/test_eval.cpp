@@ -40,12 +40,12 @@ TEST_F(EvalTest, ArgumentStackDepthIsTheSameAfterABlock) {
     Cell code = load("1 2 3 x: 4 f1 x + 1 [a b] (1 (2 3))");
     empty_both_stacks();
     stack::push(&code);
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     int before = stack::depth();
-    int frames = stack::frame_count();
+    int frames = frames::frame_count();
     ASSERT_FALSE(interpreter::eval_block(stack::arguments() - 1, true));
     EXPECT_EQ(stack::depth(), before + 1);  // the result cell
-    EXPECT_EQ(stack::frame_count(), frames);
+    EXPECT_EQ(frames::frame_count(), frames);
     EXPECT_EQ(mold_of(*stack::arguments()), "3");
     empty_both_stacks();
 }

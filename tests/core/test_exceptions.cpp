@@ -43,9 +43,9 @@ protected:
 // The error a try caught names the innermost named function it failed in.
 TEST_F(ExceptionTest, TheCaughtErrorNamesWhereItFailed) {
     EXPECT_EQ(tried("try [loop 1 [if true [reads-nothing]]]"), "error! script/no-value");
-    EXPECT_EQ(mold_of(stack::pending_error().where), "reads-nothing");
+    EXPECT_EQ(mold_of(exits::pending_error().where), "reads-nothing");
     EXPECT_EQ(tried("try [1 / 0]"), "error! math/zero-divide");
-    EXPECT_EQ(mold_of(stack::pending_error().where), "/");
+    EXPECT_EQ(mold_of(exits::pending_error().where), "/");
 }
 
 // A throw is caught with its stacks put back: the value lands in the

@@ -34,17 +34,17 @@ const char* exit_name(Exit e) {
 [[noreturn]] void perform(Exit e) {
     switch (e) {
         case BREAK:
-            stack::throw_break(false, false);
+            exits::throw_break(false, false);
         case BREAK_VALUE:
-            stack::throw_break(true, false);
+            exits::throw_break(true, false);
         case CONTINUE:
-            stack::throw_break(false, true);
+            exits::throw_break(false, true);
         case RETURN:
-            stack::throw_return(true, false);
+            exits::throw_return(true, false);
         case EXIT:
-            stack::throw_return(false, false);
+            exits::throw_return(false, false);
         case THROW:
-            stack::throw_value(THROW_THROW);
+            exits::throw_value(THROW_THROW);
     }
     std::abort();
 }
@@ -81,12 +81,12 @@ TEST_F(Exits, CatchLevelsCompareUnsigned) {
     };
     for (const Case& c : cases) {
         uint32_t inner = 0;
-        uint32_t outer = stack::run_caught(
-            CATCH_ALL, [&] { inner = stack::run_caught(c.level, [&] { raise_code(c.code); }); });
+        uint32_t outer = exits::run_caught(
+            CATCH_ALL, [&] { inner = exits::run_caught(c.level, [&] { raise_code(c.code); }); });
         EXPECT_EQ(inner, c.caught ? c.code : 0u) << std::hex << c.level << " " << c.code;
         EXPECT_EQ(outer, c.caught ? 0u : c.code) << std::hex << c.level << " " << c.code;
     }
-    EXPECT_EQ(stack::run_caught(CATCH_ALL, [] {}), 0u);
+    EXPECT_EQ(exits::run_caught(CATCH_ALL, [] {}), 0u);
 }
 
 // Each exit is performed by a native (the last frame, whose first argument
@@ -127,12 +127,12 @@ TEST_F(Exits, WalksFindTheirTargetOrRaiseTheirError) {
         int last = int(b.base.size()) - 1;
         std::string what = std::string(exit_name(c.exit)) + " in " + c.frames;
 
-        uint32_t code = stack::run_caught(CATCH_TRY, [&] { perform(c.exit); });
+        uint32_t code = exits::run_caught(CATCH_TRY, [&] { perform(c.exit); });
         if (c.target == ERROR) {
             ASSERT_EQ(code, THROW_ERROR) << what;
-            const ErrorThrow& e = stack::pending_error();
+            const ErrorThrow& e = exits::pending_error();
             EXPECT_EQ(e.id, c.error) << what;
-            EXPECT_EQ(stack::frame_count(), c.error_stop) << what;
+            EXPECT_EQ(frames::frame_count(), c.error_stop) << what;
             EXPECT_EQ(symbol_of(e.where), G_SYMBOL) << what;  // the exit's own call
             if (c.exit == THROW) {
                 EXPECT_EQ(cell::get_int(&e.args[0]), 10 * last) << what;
@@ -140,7 +140,7 @@ TEST_F(Exits, WalksFindTheirTargetOrRaiseTheirError) {
             continue;
         }
         ASSERT_EQ(code, code_of(c.exit)) << what;
-        EXPECT_EQ(stack::frame_count(), c.target + 1) << what;
+        EXPECT_EQ(frames::frame_count(), c.target + 1) << what;
         Cell* own_base = b.saved(c.target + 1);
         EXPECT_EQ(stack::arguments(), own_base) << what;
         switch (c.exit) {
@@ -163,17 +163,17 @@ TEST_F(Exits, WalksFindTheirTargetOrRaiseTheirError) {
 
 TEST_F(Exits, ReturnCanTargetTheTopFrameItself) {
     Built b = build("TFE");
-    uint32_t code = stack::run_caught(CATCH_TRY, [] { stack::throw_return(true, true); });
+    uint32_t code = exits::run_caught(CATCH_TRY, [] { exits::throw_return(true, true); });
     EXPECT_EQ(code, THROW_RETURN);
-    EXPECT_EQ(stack::frame_count(), 2);
+    EXPECT_EQ(frames::frame_count(), 2);
     EXPECT_EQ(stack::arguments(), b.base[1]);
     EXPECT_EQ(cell::get_int(b.base[1]), 20);
 
     empty_stacks();
     b = build("TF");
-    code = stack::run_caught(CATCH_TRY, [] { stack::throw_return(false, true); });
+    code = exits::run_caught(CATCH_TRY, [] { exits::throw_return(false, true); });
     EXPECT_EQ(code, THROW_EXIT);
-    EXPECT_EQ(stack::frame_count(), 2);
+    EXPECT_EQ(frames::frame_count(), 2);
     EXPECT_EQ(stack::top(), b.base[1]);
     EXPECT_EQ(type_of(b.base[1]), TYPE_UNSET);
 }
@@ -186,21 +186,21 @@ TEST_F(Exits, AnErrorLandsAtTheNearestTry) {
     Cell* try_base = stack::arguments();
     Cell try_word = word_of(CATCH_SYMBOL);
     Cell* kept_top = nullptr;
-    uint32_t code = stack::run_caught(CATCH_TRY, [&] {
-        stack::mark_try(&try_word);
+    uint32_t code = exits::run_caught(CATCH_TRY, [&] {
+        frames::mark_try(&try_word);
         Built inner = build("LFEn");
         kept_top = stack::top();
         fire(ERR_script_past_end, &unset::g_unset);
     });
     ASSERT_EQ(code, THROW_ERROR);
-    const ErrorThrow& e = stack::pending_error();
+    const ErrorThrow& e = exits::pending_error();
     EXPECT_EQ(e.id, ERR_script_past_end);
     EXPECT_EQ(type_of(&e.where), TYPE_WORD);
     EXPECT_EQ(symbol_of(e.where), F_SYMBOL);
     EXPECT_EQ(binding_of(e.where), 5u);
     EXPECT_EQ(type_of(&e.stack_position), TYPE_INTEGER);
     EXPECT_EQ(cell::get_int(&e.stack_position), 7);  // A N try L F E n
-    EXPECT_EQ(stack::frame_count(), 2);
+    EXPECT_EQ(frames::frame_count(), 2);
     EXPECT_EQ(stack::arguments(), try_base);
     EXPECT_EQ(stack::top(), kept_top + 1);  // the error is pushed where the top was
     EXPECT_EQ(type_of(kept_top), TYPE_ERROR);
@@ -209,7 +209,7 @@ TEST_F(Exits, AnErrorLandsAtTheNearestTry) {
 
 TEST_F(Exits, AnErrorWithNoFrameGoesToTheCppCaller) {
     EXPECT_EQ(error_of([] { fire(ERR_math_zero_divide); }), "math/zero-divide");
-    EXPECT_TRUE(stack::frames_empty());
+    EXPECT_TRUE(frames::frames_empty());
 }
 
 TEST_F(Exits, AnErrorNobodyCatchesEndsTheProcessWith254) {
@@ -225,21 +225,21 @@ TEST_F(Exits, ACatchSiteGetsTheThrownValueAndName) {
     build("TN");
     Cell* catch_base = stack::arguments();
     Cell* catch_frame_base = nullptr;
-    uint32_t code = stack::run_caught(CATCH_CATCH, [&] {
-        stack::mark_catch(&body_);
+    uint32_t code = exits::run_caught(CATCH_CATCH, [&] {
+        frames::mark_catch(&body_);
         catch_frame_base = stack::arguments();
         build("FEN");
-        stack::throw_value(THROW_THROW);
+        exits::throw_value(THROW_THROW);
     });
     EXPECT_EQ(code, THROW_THROW);
-    EXPECT_EQ(stack::throw_code(), THROW_THROW);
-    EXPECT_EQ(stack::frame_count(), 2);
+    EXPECT_EQ(exits::throw_code(), THROW_THROW);
+    EXPECT_EQ(frames::frame_count(), 2);
     EXPECT_EQ(stack::arguments(), catch_base);
     EXPECT_EQ(stack::top(), catch_frame_base + 2);
     EXPECT_EQ(cell::get_int(stack::top() - 2), 20);  // the throw's value
     EXPECT_EQ(cell::get_int(stack::top() - 1), 21);  // and its name
-    stack::end_throw();
-    EXPECT_EQ(stack::throw_code(), 0u);
+    exits::end_throw();
+    EXPECT_EQ(exits::throw_code(), 0u);
 }
 
 // A throw that a catch passes on (its name did not match) still names the
@@ -249,21 +249,21 @@ TEST_F(Exits, AThrowPassedOnNamesItsThrower) {
         empty_stacks();
         build("T");
         Cell catch_word = word_of(CATCH_SYMBOL);
-        stack::mark_interp_native(&catch_word);
+        frames::mark_interp_native(&catch_word);
         stack::push(&unset::g_unset);
         stack::push(&unset::g_unset);
-        stack::run_caught(CATCH_CATCH, [&] {
-            stack::mark_catch(&body_);
+        exits::run_caught(CATCH_CATCH, [&] {
+            frames::mark_catch(&body_);
             build("EN");
-            stack::throw_value(THROW_THROW);
+            exits::throw_value(THROW_THROW);
         });
-        if (handled) stack::end_throw();
+        if (handled) exits::end_throw();
         // Put the value and the name back as the catch's arguments and throw on.
         Cell* thrown = stack::top() - 2;
         stack::set_last(thrown);
         copy_cell(thrown + 1, stack::arguments() + 1);
-        stack::run_caught(CATCH_TRY, [] { stack::throw_value(THROW_THROW); });
-        const ErrorThrow& e = stack::pending_error();
+        exits::run_caught(CATCH_TRY, [] { exits::throw_value(THROW_THROW); });
+        const ErrorThrow& e = exits::pending_error();
         EXPECT_EQ(e.id, ERR_throw_throw);
         EXPECT_EQ(cell::get_int(&e.args[0]), 10);
         EXPECT_EQ(symbol_of(e.where), handled ? CATCH_SYMBOL : G_SYMBOL);
@@ -275,30 +275,30 @@ TEST_F(Exits, AThrowPassedOnNamesItsThrower) {
 TEST_F(Exits, CodesPassSitesThatAreNotTheirTarget) {
     Built loop = build("TL");
     Node context = make_context(111);
-    uint32_t loop_code = stack::run_caught(CATCH_LOOP, [&] {
+    uint32_t loop_code = exits::run_caught(CATCH_LOOP, [&] {
         Cell f = word_of(F_SYMBOL);
-        stack::mark_interp_func(&f);
-        stack::set_body_flag(true);
+        frames::mark_interp_func(&f);
+        frames::set_body_flag(true);
         struct ValuesGuard {
             Node context;
             uint32_t saved;
-            ~ValuesGuard() { stack::context_values(context) = saved; }
-        } guard{context, stack::context_values(context)};
-        stack::context_values(context) = stack::values_ref(stack::arguments());
-        uint32_t body_code = stack::run_caught(CATCH_TRY, [&] {
-            uint32_t catch_code = stack::run_caught(CATCH_CATCH, [&] {
+            ~ValuesGuard() { frames::context_values(context) = saved; }
+        } guard{context, frames::context_values(context)};
+        frames::context_values(context) = stack::values_ref(stack::arguments());
+        uint32_t body_code = exits::run_caught(CATCH_TRY, [&] {
+            uint32_t catch_code = exits::run_caught(CATCH_CATCH, [&] {
                 build("CEN");
-                stack::throw_break(true, false);
+                exits::throw_break(true, false);
             });
             ADD_FAILURE() << "catch stopped code " << catch_code;
         });
         EXPECT_EQ(body_code, THROW_BREAK);
-        EXPECT_EQ(stack::frame_count(), 2);  // the break has already landed
-        stack::rethrow(body_code);
+        EXPECT_EQ(frames::frame_count(), 2);  // the break has already landed
+        exits::rethrow(body_code);
     });
     EXPECT_EQ(loop_code, THROW_BREAK);
-    EXPECT_EQ(stack::context_values(context), 111u);
-    EXPECT_EQ(stack::frame_count(), 2);
+    EXPECT_EQ(frames::context_values(context), 111u);
+    EXPECT_EQ(frames::frame_count(), 2);
     EXPECT_EQ(stack::arguments(), loop.base[1]);
     EXPECT_EQ(stack::top(), stack::arguments());
     EXPECT_EQ(cell::get_int(stack::arguments()), 20);
@@ -307,15 +307,15 @@ TEST_F(Exits, CodesPassSitesThatAreNotTheirTarget) {
 TEST_F(Exits, ARethrownErrorKeepsItsContent) {
     build("T");
     Cell seven = integer_of(7);
-    stack::run_caught(CATCH_TRY, [&] {
-        uint32_t code = stack::run_caught(CATCH_TRY, [&] {
+    exits::run_caught(CATCH_TRY, [&] {
+        uint32_t code = exits::run_caught(CATCH_TRY, [&] {
             Cell w = word_of(CATCH_SYMBOL);
-            stack::mark_try(&w);
+            frames::mark_try(&w);
             fire(ERR_script_out_of_range, &seven);
         });
-        stack::rethrow(code);
+        exits::rethrow(code);
     });
-    const ErrorThrow& e = stack::pending_error();
+    const ErrorThrow& e = exits::pending_error();
     EXPECT_EQ(e.id, ERR_script_out_of_range);
     EXPECT_EQ(e.argc, 1);
     EXPECT_EQ(cell::get_int(&e.args[0]), 7);
@@ -344,32 +344,32 @@ TEST_F(Exits, OverflowOfEitherStackRecoversAtATry) {
         int expected_frames;  // at the raise
     };
     // Enough cells per frame that the argument stack fills first.
-    constexpr int per_frame = 4 * std::max(1, stack::ARGUMENT_CELLS / 2 / stack::CALL_FRAMES);
+    constexpr int per_frame = 4 * std::max(1, stack::ARGUMENT_CELLS / 2 / frames::CALL_FRAMES);
     const Case cases[] = {
-        {"frames", 0, stack::CALL_FRAMES},
+        {"frames", 0, frames::CALL_FRAMES},
         {"cells", per_frame, 2 + stack::ARGUMENT_CELLS / per_frame},  // the native, the try, one frame per so many cells
     };
     for (const Case& c : cases) {
         empty_stacks();
         stack::push(&unset::g_unset);
-        stack::mark_interp_native(&try_word);
+        frames::mark_interp_native(&try_word);
         Cell* try_base = stack::arguments();
         for (int round = 0; round < 2; round++) {
-            uint32_t code = stack::run_caught(CATCH_TRY, [&] {
-                stack::mark_try(&try_word);
+            uint32_t code = exits::run_caught(CATCH_TRY, [&] {
+                frames::mark_try(&try_word);
                 for (;;) {
-                    stack::mark_eval(&body_);
+                    frames::mark_eval(&body_);
                     for (int i = 0; i < c.cells_per_frame; i++) none::push();
                 }
             });
             ASSERT_EQ(code, THROW_ERROR) << c.what;
-            const ErrorThrow& e = stack::pending_error();
+            const ErrorThrow& e = exits::pending_error();
             EXPECT_EQ(e.id, ERR_internal_stack_overflow) << c.what;
             EXPECT_EQ(cell::get_int(&e.stack_position), c.expected_frames) << c.what;
-            EXPECT_EQ(stack::frame_count(), 1) << c.what;
+            EXPECT_EQ(frames::frame_count(), 1) << c.what;
             EXPECT_EQ(stack::arguments(), try_base) << c.what;
             EXPECT_GE(stack::top(), try_base) << c.what;
-            stack::end_throw();
+            exits::end_throw();
             stack::reset();
         }
     }
@@ -380,10 +380,10 @@ TEST_F(Exits, OverflowOfEitherStackRecoversAtATry) {
 TEST_F(Exits, TheErrorOfAFullStackLandsAboveTheCatchingBase) {
     while (stack::top() < stack::g_end - 2) none::push();
     Cell try_word = word_of(CATCH_SYMBOL);
-    stack::mark_interp_native(&try_word);
+    frames::mark_interp_native(&try_word);
     Cell* try_base = stack::arguments();
-    uint32_t code = stack::run_caught(CATCH_TRY, [&] {
-        stack::mark_try(&try_word);
+    uint32_t code = exits::run_caught(CATCH_TRY, [&] {
+        frames::mark_try(&try_word);
         for (;;) none::push();
     });
     ASSERT_EQ(code, THROW_ERROR);

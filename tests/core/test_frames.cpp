@@ -33,33 +33,33 @@ class Frames : public StackTest {};
 TEST_F(Frames, MarkRecordsTheWholeSymbolAndStartsANewBase) {
     stack::push(&unset::g_unset);
     Cell w = word_of(F_SYMBOL, 4242);
-    stack::CallFrame* f = stack::mark_interp_func(&w);
+    frames::CallFrame* f = frames::mark_interp_func(&w);
     EXPECT_EQ(f->symbol, F_SYMBOL);
     EXPECT_EQ(f->word_context, 4242u);
     EXPECT_EQ(f->saved_base, stack::bottom());
     EXPECT_EQ(f->function_context, 0u);
     EXPECT_EQ(stack::arguments(), stack::bottom() + 1);
     EXPECT_EQ(stack::top(), stack::arguments());
-    EXPECT_EQ(stack::frame_count(), 1);
+    EXPECT_EQ(frames::frame_count(), 1);
 
     struct Case {
-        stack::CallFrame* (*mark)(const Cell*);
+        frames::CallFrame* (*mark)(const Cell*);
         int kind;
         bool interpreted;
     };
     const Case cases[] = {
-        {[](const Cell* w) { return stack::mark_func(w); }, 1, false},
-        {stack::mark_native, 2, false},
-        {stack::mark_try, 4, false},
-        {stack::mark_try_all, 5, false},
-        {stack::mark_catch, 6, false},
-        {stack::mark_eval, 7, true},
-        {stack::mark_loop, 8, false},
-        {stack::mark_interp_native, 2, true},
-        {stack::mark_interp_func, 1, true},
+        {[](const Cell* w) { return frames::mark_func(w); }, 1, false},
+        {frames::mark_native, 2, false},
+        {frames::mark_try, 4, false},
+        {frames::mark_try_all, 5, false},
+        {frames::mark_catch, 6, false},
+        {frames::mark_eval, 7, true},
+        {frames::mark_loop, 8, false},
+        {frames::mark_interp_native, 2, true},
+        {frames::mark_interp_func, 1, true},
     };
     for (const Case& c : cases) {
-        stack::CallFrame* g = c.mark(&w);
+        frames::CallFrame* g = c.mark(&w);
         EXPECT_EQ(g->kind(), c.kind);
         EXPECT_EQ(g->interpreted(), c.interpreted) << "kind " << c.kind;
         EXPECT_FALSE(g->body());
@@ -76,13 +76,13 @@ TEST_F(Frames, EachPopLeavesTheStacksWhereItsRowSays) {
         bool copies_result;
     };
     const Case cases[] = {
-        {"pop_frame", stack::pop_frame, CALL_BASE, true, false},
-        {"unwind", stack::unwind, CALL_BASE_PLUS_1, false, false},
-        {"unwind_func", stack::unwind_func, CALL_BASE_PLUS_1, true, false},
-        {"unwind_func_reset", stack::unwind_func_reset, SAVED_BASE, true, false},
-        {"unwind_reset", stack::unwind_reset, SAVED_BASE, false, false},
-        {"unwind_last", [] { stack::unwind_last(); }, CALL_BASE_PLUS_1, false, true},
-        {"unwind_func_last", [] { stack::unwind_func_last(); }, CALL_BASE_PLUS_1, true, true},
+        {"pop_frame", frames::pop_frame, CALL_BASE, true, false},
+        {"unwind", frames::unwind, CALL_BASE_PLUS_1, false, false},
+        {"unwind_func", frames::unwind_func, CALL_BASE_PLUS_1, true, false},
+        {"unwind_func_reset", frames::unwind_func_reset, SAVED_BASE, true, false},
+        {"unwind_reset", frames::unwind_reset, SAVED_BASE, false, false},
+        {"unwind_last", [] { frames::unwind_last(); }, CALL_BASE_PLUS_1, false, true},
+        {"unwind_func_last", [] { frames::unwind_func_last(); }, CALL_BASE_PLUS_1, true, true},
     };
     for (const Case& c : cases) {
         empty_stacks();
@@ -90,21 +90,21 @@ TEST_F(Frames, EachPopLeavesTheStacksWhereItsRowSays) {
         Cell* caller = b.base[0];
         Cell* call = b.base[1];
         c.pop();
-        EXPECT_EQ(stack::frame_count(), 1) << c.name;
+        EXPECT_EQ(frames::frame_count(), 1) << c.name;
         EXPECT_EQ(stack::arguments(), caller) << c.name;
         Cell* top = c.top == CALL_BASE ? call : c.top == CALL_BASE_PLUS_1 ? call + 1 : caller;
         EXPECT_EQ(stack::top(), top) << c.name;
-        EXPECT_EQ(stack::context_values(b.context), c.restores_context ? 111u : 222u) << c.name;
+        EXPECT_EQ(frames::context_values(b.context), c.restores_context ? 111u : 222u) << c.name;
         EXPECT_EQ(cell::get_int(caller), c.copies_result ? 10 : 0) << c.name;
     }
 }
 
 TEST_F(Frames, PoppingTheLastFrameEmptiesBothStacks) {
     build("EE");
-    stack::pop_frame();
+    frames::pop_frame();
     EXPECT_NE(stack::arguments(), stack::bottom());
-    stack::pop_frame();
-    EXPECT_TRUE(stack::frames_empty());
+    frames::pop_frame();
+    EXPECT_TRUE(frames::frames_empty());
     EXPECT_EQ(stack::arguments(), stack::bottom());
     EXPECT_EQ(stack::top(), stack::bottom());
 }
@@ -136,14 +136,14 @@ TEST_F(Frames, UnwindToKindStopsAtTheKindABarrierOrTheBottom) {
         Built b = build(c.frames);
         std::string what =
             std::string(c.frames) + " kind " + std::to_string(c.kind) + (c.keep ? " keep" : "");
-        stack::CallFrame* found = stack::unwind_to_kind(c.kind, c.keep);
-        EXPECT_EQ(found, stack::g_frame_bottom + c.found) << what;
-        EXPECT_EQ(stack::frame_count(), c.found + 1) << what;
+        frames::CallFrame* found = frames::unwind_to_kind(c.kind, c.keep);
+        EXPECT_EQ(found, frames::g_frame_bottom + c.found) << what;
+        EXPECT_EQ(frames::frame_count(), c.found + 1) << what;
         EXPECT_EQ(stack::arguments(), c.arguments == BOTTOM ? stack::bottom() : b.base[c.arguments])
             << what;
         EXPECT_EQ(stack::top(), c.top == BOTTOM ? stack::bottom() : b.base[c.top] + 1) << what;
         if (b.context) {
-            EXPECT_EQ(stack::context_values(b.context), c.context_restored ? 111u : 222u) << what;
+            EXPECT_EQ(frames::context_values(b.context), c.context_restored ? 111u : 222u) << what;
         }
     }
 }
@@ -152,8 +152,8 @@ TEST_F(Frames, UnwindToCopiesTheResultIntoTheFoundCallsOwnBase) {
     Built b = build("ELEE");
     Cell result = integer_of(99);
     stack::set_last(&result);
-    stack::unwind_to(8);
-    EXPECT_EQ(stack::frame_count(), 2);
+    frames::unwind_to(8);
+    EXPECT_EQ(frames::frame_count(), 2);
     EXPECT_EQ(stack::arguments(), b.base[1]);
     EXPECT_EQ(stack::top(), b.base[1]);
     EXPECT_EQ(cell::get_int(b.base[1]), 99);
@@ -161,8 +161,8 @@ TEST_F(Frames, UnwindToCopiesTheResultIntoTheFoundCallsOwnBase) {
 
     empty_stacks();
     b = build("EL");
-    stack::unwind_to(8);
-    EXPECT_EQ(stack::frame_count(), 2);
+    frames::unwind_to(8);
+    EXPECT_EQ(frames::frame_count(), 2);
     EXPECT_EQ(stack::arguments(), b.base[1]);
     EXPECT_EQ(stack::top(), b.base[1]);
     EXPECT_EQ(cell::get_int(b.base[1]), 10);
@@ -185,14 +185,14 @@ TEST_F(Frames, ClaimingTheCallersFrameAsABody) {
     for (const Case& c : cases) {
         empty_stacks();
         build(c.frames);
-        stack::CallFrame* caller = stack::g_frame_top - 2;
+        frames::CallFrame* caller = frames::g_frame_top - 2;
         bool was_body = caller->body();
-        stack::CallFrame* claimed = stack::claim_body_flag();
+        frames::CallFrame* claimed = frames::claim_body_flag();
         EXPECT_EQ(claimed, c.claimed ? caller : nullptr) << c.frames;
         EXPECT_EQ(caller->body(), c.claimed || was_body) << c.frames;
         if (claimed) {
-            EXPECT_EQ(stack::claim_body_flag(), nullptr) << c.frames;  // already a body
-            stack::clear_body_flag(caller);
+            EXPECT_EQ(frames::claim_body_flag(), nullptr) << c.frames;  // already a body
+            frames::clear_body_flag(caller);
             EXPECT_FALSE(caller->body()) << c.frames;
         }
     }
@@ -201,21 +201,21 @@ TEST_F(Frames, ClaimingTheCallersFrameAsABody) {
 TEST_F(Frames, BodyAndInterpreterFlags) {
     build("NE");
 
-    stack::set_body_flag(true);
-    EXPECT_TRUE(stack::top_frame()->body());
-    stack::set_body_flag(false);
-    EXPECT_FALSE(stack::top_frame()->body());
+    frames::set_body_flag(true);
+    EXPECT_TRUE(frames::top_frame()->body());
+    frames::set_body_flag(false);
+    EXPECT_FALSE(frames::top_frame()->body());
 
     Cell w = word_of(G_SYMBOL);
-    stack::mark_native(&w);
-    EXPECT_FALSE(stack::top_frame()->interpreted());
-    stack::set_interp_flag();
-    EXPECT_TRUE(stack::top_frame()->interpreted());
+    frames::mark_native(&w);
+    EXPECT_FALSE(frames::top_frame()->interpreted());
+    frames::set_interp_flag();
+    EXPECT_TRUE(frames::top_frame()->interpreted());
 }
 
 TEST_F(Frames, CallWordNamesTheInnermostNamedFrame) {
     build("ENEn");
-    Cell w = stack::get_call_word();
+    Cell w = frames::get_call_word();
     EXPECT_EQ(type_of(&w), TYPE_WORD);
     EXPECT_EQ(binding_of(w), 9u);
     EXPECT_EQ(symbol_of(w), G_SYMBOL);
@@ -224,38 +224,38 @@ TEST_F(Frames, CallWordNamesTheInnermostNamedFrame) {
     // From the position where a throw began, which is then forgotten.
     empty_stacks();
     build("FENE");
-    stack::g_saved_frame = stack::g_frame_bottom + 2;
-    w = stack::get_call_word();
+    frames::g_saved_frame = frames::g_frame_bottom + 2;
+    w = frames::get_call_word();
     EXPECT_EQ(symbol_of(w), F_SYMBOL);
-    EXPECT_EQ(stack::g_saved_frame, nullptr);
-    EXPECT_EQ(symbol_of(stack::get_call_word()), G_SYMBOL);
+    EXPECT_EQ(frames::g_saved_frame, nullptr);
+    EXPECT_EQ(symbol_of(frames::get_call_word()), G_SYMBOL);
 
     empty_stacks();
     build("EnE");
-    w = stack::get_call_word();
+    w = frames::get_call_word();
     EXPECT_EQ(type_of(&w), TYPE_NONE);
     empty_stacks();
-    w = stack::get_call_word();
+    w = frames::get_call_word();
     EXPECT_EQ(type_of(&w), TYPE_NONE);
 }
 
 TEST_F(Frames, EvalLooksBelowTheGivenFrame) {
     Cell w = word_of(G_SYMBOL);
-    stack::mark_interp_native(&w);
-    stack::mark_native(&w);
-    stack::mark_native(&w);
-    EXPECT_TRUE(stack::eval_q(nullptr, false));
-    EXPECT_FALSE(stack::eval_q(nullptr, true));
-    EXPECT_TRUE(stack::eval_q(stack::g_frame_bottom + 1, true));
-    EXPECT_FALSE(stack::eval_q(stack::g_frame_bottom, false));
+    frames::mark_interp_native(&w);
+    frames::mark_native(&w);
+    frames::mark_native(&w);
+    EXPECT_TRUE(frames::eval_q(nullptr, false));
+    EXPECT_FALSE(frames::eval_q(nullptr, true));
+    EXPECT_TRUE(frames::eval_q(frames::g_frame_bottom + 1, true));
+    EXPECT_FALSE(frames::eval_q(frames::g_frame_bottom, false));
 }
 
 TEST_F(Frames, CollectCallsListsNamedFramesFromTheTop) {
     Built b = build("NfEN");
-    stack::set_global_context(777);
+    frames::set_global_context(777);
     Cell block = block_on(memory::alloc_cells(4));
-    stack::collect_calls(&block);
-    stack::set_global_context(0);
+    frames::collect_calls(&block);
+    frames::set_global_context(0);
     std::vector<Cell> got = cells_copied(block);
     ASSERT_EQ(got.size(), 4u);
     EXPECT_EQ(type_of(&got[0]), TYPE_WORD);
@@ -271,7 +271,7 @@ TEST_F(Frames, CollectCallsListsNamedFramesFromTheTop) {
 TEST_F(Frames, ListCallsWalksUpToThePositionAndNoFurtherThanTheRecords) {
     build("NEFN");
     Cell block = block_on(memory::alloc_cells(4));
-    stack::list_calls(2, &block, 3);
+    frames::list_calls(2, &block, 3);
     std::vector<Cell> got = cells_copied(block);
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(symbol_of(got[0]), G_SYMBOL);
@@ -280,9 +280,9 @@ TEST_F(Frames, ListCallsWalksUpToThePositionAndNoFurtherThanTheRecords) {
 
     // A position from a script-set stack field stays inside the records.
     Cell other = block_on(memory::alloc_cells(4));
-    stack::list_calls(2, &other, -7);
+    frames::list_calls(2, &other, -7);
     EXPECT_TRUE(cells_copied(other).empty());
-    stack::list_calls(2, &other, 1 << 30);
+    frames::list_calls(2, &other, 1 << 30);
     EXPECT_GE(cells_copied(other).size(), 3u);
 }
 
@@ -293,13 +293,13 @@ TEST_F(Frames, ListCallsAtDepthOneKeepsTheWordsThatHoldAFunction) {
     build("NLFN");
     static std::vector<std::pair<Node, uint32_t>> asked;
     asked.clear();
-    stack::FunctionTest previous = stack::set_function_test([](Node context, uint32_t symbol) {
+    frames::FunctionTest previous = frames::set_function_test([](Node context, uint32_t symbol) {
         asked.emplace_back(context, symbol);
         return symbol == F_SYMBOL;
     });
     Cell block = block_on(memory::alloc_cells(4));
-    stack::list_calls(1, &block, 4);
-    stack::set_function_test(previous);
+    frames::list_calls(1, &block, 4);
+    frames::set_function_test(previous);
     std::vector<Cell> got = cells_copied(block);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].data1, 5u);
@@ -313,8 +313,8 @@ TEST_F(Frames, ListCallsAtDepthOneWithoutTheWordsLayerEndsTheProcess) {
     Cell block = block_on(memory::alloc_cells(4));
     EXPECT_EXIT(
         {
-            stack::set_function_test(nullptr);
-            stack::list_calls(1, &block, 1);
+            frames::set_function_test(nullptr);
+            frames::list_calls(1, &block, 1);
         },
         ::testing::ExitedWithCode(98),
         "Start-up Error: the function test of the call list used before its module registered it");
@@ -328,15 +328,15 @@ TEST_F(Frames, MarkFramesReportsEveryNodeTheFramesHold) {
     Cell named = word_of(G_SYMBOL, 11), self = word_of(SELF_SYMBOL, 12), unbound = word_of(F_SYMBOL);
     Node in_series = make_context(555, false);
     Node on_stack = make_context(0, true);
-    stack::mark_native(&named);
-    stack::mark_native(&self);
-    stack::mark_func(&unbound, in_series);
-    stack::mark_func(&unbound, on_stack);
-    stack::context_values(on_stack) = stack::values_ref(stack::arguments());
+    frames::mark_native(&named);
+    frames::mark_native(&self);
+    frames::mark_func(&unbound, in_series);
+    frames::mark_func(&unbound, on_stack);
+    frames::context_values(on_stack) = stack::values_ref(stack::arguments());
 
     g_marked_blocks.clear();
     g_marked_contexts.clear();
-    stack::mark_frames({[](Node n) { g_marked_blocks.push_back(n); },
+    frames::mark_frames({[](Node n) { g_marked_blocks.push_back(n); },
                         [](Node n) { g_marked_contexts.push_back(n); }});
     EXPECT_EQ(g_marked_blocks, (std::vector<Node>{12, 555}));
     EXPECT_EQ(g_marked_contexts, (std::vector<Node>{11, in_series, on_stack}));

@@ -48,7 +48,7 @@ TEST_F(FunctionTest, CallsFromCppPushOneCellPerContextWord) {
     Cell one;
     cell::set(&one, TYPE_INTEGER, 0, 1);
     empty_both_stacks();
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     Cell* top = stack::top();
     ASSERT_FALSE(interpreter::call_with(&f, &one, 1, nullptr));
     EXPECT_EQ(mold_of(*(stack::top() - 1)), "[1 none false none false none]");
@@ -59,13 +59,13 @@ TEST_F(FunctionTest, CallsFromCppPushOneCellPerContextWord) {
     Cell g = eval_value("func [a] [a]");
     gc::root keep_g(&g);
     empty_both_stacks();
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     top = stack::top();
     ASSERT_FALSE(interpreter::call_with(&g, three, 3, nullptr));
     EXPECT_EQ(stack::top(), top + 1);
     // A native short of arguments refuses.
     Cell add = eval_value(":add");
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     EXPECT_EQ(error_of([&] { (void)interpreter::call_with(&add, &one, 1, nullptr); }), "script/no-arg");
     empty_both_stacks();
 }

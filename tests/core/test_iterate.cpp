@@ -18,7 +18,7 @@ protected:
         Cell w = load_block(words);
         gc::root keep_words(&w);
         eval_value("a: 0 b: 1 c: 2 d: 3");
-        std::string error = error_of([&] { natives::set_many(&w, &value, count, any, only, some); });
+        std::string error = error_of([&] { iterate::set_many(&w, &value, count, any, only, some); });
         return error.empty() ? words_now() : error + " " + words_now();
     }
     static std::string set(const char* words, const char* value, int count, bool any = false, bool only = false,
@@ -67,7 +67,7 @@ TEST_F(SetManyTest, AFailingCheckSetsNothing) {
     EXPECT_EQ(set("[a b c]", with_unset, 3), "script/need-value 0 1 2 3");
     ErrorThrow e = caught_error([&] {
         Cell w = load_block("[a b c]");
-        natives::set_many(&w, &with_unset, 3, false, false, false);
+        iterate::set_many(&w, &with_unset, 3, false, false, false);
     });
     EXPECT_EQ(mold_of(e.args[0]), "b");
     EXPECT_EQ(set("[a b c]", with_unset, 3, true), "7 unset 9 3");  // /any

@@ -272,7 +272,7 @@ TEST(Natives, CompareByNumberWithinOneType) {
     Cell n5 = native_of(5, spec), n5b = native_of(5, spec_of({"cn-c", "cn-d"})), n6 = native_of(6, spec);
     Cell a11 = action_of(11, spec), a11b = action_of(11, spec), n11 = native_of(11, spec);
     Cell op_a = make_value(TYPE_OP, a11), op_b = make_value(TYPE_OP, a11b), op_n = make_value(TYPE_OP, n11);
-    using namespace actions;
+    using namespace compare;
     struct Case {
         const char* what;
         Cell x, y;

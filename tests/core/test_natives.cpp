@@ -68,7 +68,7 @@ TEST(NativesTable, TheInterpreterChecksTypesBeforeTheEntryRuns) {
 // The slots an entry received, recorded by an entry standing in a native's slot.
 std::vector<int32_t> g_slots;
 int g_slot_count = 0;
-stack::Exit record_slots(bool, const int32_t* slots) {
+exits::Exit record_slots(bool, const int32_t* slots) {
     g_slots.assign(slots, slots + g_slot_count);
     stack::set_last(&none::g_none);
     return {};
@@ -108,8 +108,8 @@ TEST_F(SlotTest, CheckFlagChecksEveryPresentArgument) {
     Cell to_hex = eval_value(":to-hex");
     Cell a = eval_value("1"), s = eval_value("\"s\"");
     empty_both_stacks();
-    stack::mark_try_all(&words::word(words::Word::body));
-    stack::mark_interp_native(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
+    frames::mark_interp_native(&words::word(words::Word::body));
     stack::push(&a);
     stack::push(&s);
     int32_t absent[1] = {-1}, present[1] = {1};
@@ -151,7 +151,7 @@ TEST(SelectKey, SwitchLookup) {
         gc::root keep(&key);
         Cell block = *memory::series_of(node_of(load(c.block)))->cells();
         empty_both_stacks();
-        stack::mark_try_all(&words::word(words::Word::body));
+        frames::mark_try_all(&words::word(words::Word::body));
         stack::push(&key);
         stack::push(&block);
         int depth = stack::depth();

@@ -22,7 +22,7 @@ void in_barrier(Body body) {
     struct Empty {
         ~Empty() { empty_both_stacks(); }
     } empty;
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     body();
 }
 
@@ -30,7 +30,7 @@ std::string formed(const std::string& code) {
     Cell value = eval_value(code), buffer{TYPE_NONE, 0, 0, 0};
     gc::root keep_value(&value), keep_buffer(&buffer);
     string::make_at(&buffer, 16);
-    actions::form(&value, &buffer, INT_MAX);
+    dispatch::form(&value, &buffer, INT_MAX);
     return utf8_of(buffer);
 }
 
@@ -57,18 +57,18 @@ protected:
 TEST_F(ObjectTest, ExitsLeaveSpecsAndHandlersWithTheStacksInPlace) {
     // An error in a spec lands at the try with the error on top.
     empty_both_stacks();
-    stack::mark_try_all(&words::word(words::Word::body));
-    uint32_t code = stack::run_caught(CATCH_TRY, [] {
-        stack::mark_try(&words::word(words::Word::try_));
+    frames::mark_try_all(&words::word(words::Word::body));
+    uint32_t code = exits::run_caught(CATCH_TRY, [] {
+        frames::mark_try(&words::word(words::Word::try_));
         Cell type, spec = load_block("[a: 1 b: 1 / 0]");
         cell::set(&type, TYPE_DATATYPE, TYPE_OBJECT);
         stack::push(&type);
         stack::push(&spec);
-        actions::make(stack::arguments(), stack::arguments(), stack::arguments() + 1);
+        dispatch::make(stack::arguments(), stack::arguments(), stack::arguments() + 1);
     });
     EXPECT_EQ(code, THROW_ERROR);
     EXPECT_EQ(type_of(stack::top() - 1), TYPE_ERROR);
-    EXPECT_EQ(stack::pending_error().id, ERR_math_zero_divide);
+    EXPECT_EQ(exits::pending_error().id, ERR_math_zero_divide);
     empty_both_stacks();
 }
 
@@ -184,8 +184,8 @@ TEST_F(ObjectTest, CompareWalksTheFieldsInOrder) {
     Cell small = eval_value("make object! [a: 9]");
     gc::root keep(&small);
     Cell big = eval_value("make object! [a: 1 b: 1]");
-    EXPECT_EQ(object::compare(&small, &big, actions::COMP_SORT), -1) << "fewer fields";
-    EXPECT_EQ(object::compare(&big, &small, actions::COMP_SORT), 1);
+    EXPECT_EQ(object::compare(&small, &big, compare::COMP_SORT), -1) << "fewer fields";
+    EXPECT_EQ(object::compare(&big, &small, compare::COMP_SORT), 1);
 }
 
 // Objects of one shape share their word table; one that gets a field of its

@@ -98,16 +98,16 @@ TEST(Symbols, NamesCompareAsTextUnderEachCode) {
         uint32_t x, y;
         int op, expected;
     } cases[] = {
-        {abc, upper, actions::COMP_EQUAL, 0},
-        {abc, upper, actions::COMP_STRICT_EQUAL, 1},
-        {abc, abd, actions::COMP_LESSER, -1},
-        {abd, abc, actions::COMP_GREATER, 1},
-        {abc, longer, actions::COMP_SORT, -1},
-        {abc, longer, actions::COMP_EQUAL, 1},
-        {a, b, actions::COMP_SORT, -1},       // folded: A before B
-        {b, a, actions::COMP_CASE_SORT, -1},  // case-sensitive: B (0x42) before a (0x61)
-        {abc, abc, actions::COMP_SAME, 0},
-        {abc, upper, actions::COMP_SAME, -1},
+        {abc, upper, compare::COMP_EQUAL, 0},
+        {abc, upper, compare::COMP_STRICT_EQUAL, 1},
+        {abc, abd, compare::COMP_LESSER, -1},
+        {abd, abc, compare::COMP_GREATER, 1},
+        {abc, longer, compare::COMP_SORT, -1},
+        {abc, longer, compare::COMP_EQUAL, 1},
+        {a, b, compare::COMP_SORT, -1},       // folded: A before B
+        {b, a, compare::COMP_CASE_SORT, -1},  // case-sensitive: B (0x42) before a (0x61)
+        {abc, abc, compare::COMP_SAME, 0},
+        {abc, upper, compare::COMP_SAME, -1},
     };
     for (const Case& c : cases)
         EXPECT_EQ(symbol::compare_names(c.x, c.y, c.op), c.expected)
@@ -118,9 +118,9 @@ TEST(Symbols, SymbolCompareHandlerNeedsTwoSymbols) {
     uint32_t x = symbol::make("cmp-x"), y = symbol::make("CMP-X");
     auto compare = datatype::handler<ACT_COMPARE>(TYPE_SYMBOL);
     Cell a = *symbol::entry(x), b = *symbol::entry(y), n = integer(1);
-    EXPECT_EQ(compare(&a, &b, actions::COMP_EQUAL), 0);
-    EXPECT_EQ(compare(&a, &b, actions::COMP_STRICT_EQUAL), 1);
-    EXPECT_EQ(compare(&a, &n, actions::COMP_EQUAL), -2);
+    EXPECT_EQ(compare(&a, &b, compare::COMP_EQUAL), 0);
+    EXPECT_EQ(compare(&a, &b, compare::COMP_STRICT_EQUAL), 1);
+    EXPECT_EQ(compare(&a, &n, compare::COMP_EQUAL), -2);
 }
 
 TEST(Symbols, AnyTypeIsRecognisedInAnyCase) {

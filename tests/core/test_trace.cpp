@@ -168,7 +168,7 @@ TEST_F(TraceTest, LexerCallBacks) {
     const std::string text = "1 [a]";
     Cell out{};
     gc::root keep_out(&out);
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     lexer::scan(&out, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()), 0, nullptr, &callback);
     empty_both_stacks();
     EXPECT_EQ(mold_of(out), "[1 [a]]");
@@ -178,7 +178,7 @@ TEST_F(TraceTest, LexerCallBacks) {
     gc::root keep_skipper(&skipper);
     Cell three = eval_value("\"1 2 3\"");
     gc::root keep_three(&three);
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     lexer::scan_string(&out, &three, -1, 0, nullptr, &skipper);
     empty_both_stacks();
     EXPECT_EQ(mold_of(out), "[1]");

@@ -81,7 +81,7 @@ TEST(Typesets, MakeFromBlocksOfDatatypesTypesetsAndWords) {
     for (int t : {TYPE_BLOCK, TYPE_WORD, TYPE_SET_WORD, TYPE_STRING}) EXPECT_TRUE(typeset::has(&ts, t)) << t;
 
     Cell again = made(ts);
-    EXPECT_EQ(typeset::compare(&again, &ts, actions::COMP_STRICT_EQUAL), 0) << "a typeset makes itself";
+    EXPECT_EQ(typeset::compare(&again, &ts, compare::COMP_STRICT_EQUAL), 0) << "a typeset makes itself";
     Cell from_head = made(block_at({datatype_of(TYPE_NONE), datatype_of(TYPE_LOGIC)}, 1));
     EXPECT_EQ(typeset::count(&from_head), 1);
 }
@@ -204,7 +204,7 @@ TEST(Typesets, CompareMembersOrTheirCount) {
     Cell a = typeset_of({TYPE_WORD});
     Cell flagged = ab;
     flagged.header |= 0x00100000;  // an argument cache's kind bits
-    using namespace actions;
+    using namespace compare;
     struct Case {
         Cell x, y;
         int op, expected;

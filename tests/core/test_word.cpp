@@ -220,7 +220,7 @@ TEST(Words, CompareUnderEachCode) {
     Cell elsewhere = abc;
     elsewhere = bound_to(elsewhere, context::create(1, false, false, nullptr, context::KIND_OBJECT), slot_of(elsewhere));
     Cell number = integer(1);
-    using namespace actions;
+    using namespace compare;
     struct Case {
         const char* what;
         Cell a, b;

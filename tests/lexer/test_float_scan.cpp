@@ -10,7 +10,7 @@ using namespace zel;
 namespace {
 
 bool valid(const std::string& text) {
-    return lexer::float_text_q(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    return float_scan::float_text_q(reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
 }  // namespace
@@ -62,8 +62,8 @@ TEST(FloatScan, BytesOutsideTheTableAndNulAreBad) {
 }
 
 TEST(FloatScan, LengthLimit) {
-    std::string longest(lexer::FLOAT_TEXT_MAX, '1');
+    std::string longest(float_scan::FLOAT_TEXT_MAX, '1');
     EXPECT_TRUE(valid(longest));
     EXPECT_FALSE(valid(longest + "1"));
-    EXPECT_FALSE(valid("1." + std::string(lexer::FLOAT_TEXT_MAX - 1, '5')));
+    EXPECT_FALSE(valid("1." + std::string(float_scan::FLOAT_TEXT_MAX - 1, '5')));
 }

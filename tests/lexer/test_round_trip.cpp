@@ -93,7 +93,7 @@ std::string round_trip_fault(Cell value, bool all) {
     if (test::total_cells(again) != 1) return "molded as " + text + ", which loads as several values";
     Cell back = test::cells_of(again)[0];
     bool equal = holds(value, not_a_number) ? test::molded(back, false, all) == text
-                                            : actions::compare(&value, &back, actions::COMP_STRICT_EQUAL);
+                                            : compare::compare(&value, &back, compare::COMP_STRICT_EQUAL);
     return equal ? "" : "molded as " + text + ", which loads as " + test::molded(back, false, all);
 }
 

@@ -12,7 +12,7 @@
 #include "tests/support/runtime_env.h"
 
 using namespace zel;
-using namespace zel::lexer;
+using namespace zel::text_to_number;
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 using namespace zel;
 using namespace zel::test;
-using namespace zel::actions;
+using namespace zel::compare;
 
 namespace {
 

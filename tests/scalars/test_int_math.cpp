@@ -40,7 +40,7 @@ std::string by_entry(const IntCase& c) {
     Cell left = int_cell(c.left), right = int_cell(c.right);
     stack::push(&left);
     stack::push(&right);
-    (void)actions::entry(c.action)(false, nullptr);
+    (void)dispatch::entry(c.action)(false, nullptr);
     Cell result = *stack::arguments();
     stack::reset();
     return typed_mold(result);

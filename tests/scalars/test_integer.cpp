@@ -15,7 +15,7 @@
 
 using namespace zel;
 using namespace zel::test;
-using namespace zel::actions;
+using namespace zel::compare;
 using zel::scalar_math::OP_ADD;
 using zel::scalar_math::OP_DIVIDE;
 using zel::scalar_math::OP_MULTIPLY;

@@ -12,7 +12,7 @@
 
 using namespace zel;
 using namespace zel::test;
-using namespace zel::actions;
+using namespace zel::compare;
 
 namespace {
 
@@ -75,7 +75,7 @@ TEST(MoneyFromText, CurrenciesAndDigits) {
 }
 
 TEST(MoneyFromText, RefusalLeavesTheResultAlone) {
-    lexer::MoneyText text{};
+    text_to_number::MoneyText text{};
     std::strcpy(text.currency, "QQQ");
     text.integer_digits[0] = '1';
     text.integer_length = 1;
@@ -103,7 +103,7 @@ TEST(MoneyFromText, SeparatorsAndLeadingZerosAreNoDigits) {
         {"", "$0.00"},
     };
     for (const Case& c : cases) {
-        lexer::MoneyText text{};
+        text_to_number::MoneyText text{};
         std::strcpy(text.integer_digits, c.integer);
         text.integer_length = int(std::strlen(c.integer));
         Cell result = value_of(TYPE_NONE);

@@ -11,7 +11,7 @@
 
 using namespace zel;
 using namespace zel::test;
-using namespace zel::actions;
+using namespace zel::compare;
 
 TEST(PairMakeAndTo, FromEveryKindOfValue) {
     struct Case {

@@ -12,7 +12,7 @@
 
 using namespace zel;
 using namespace zel::test;
-using namespace zel::actions;
+using namespace zel::compare;
 
 TEST(PointMakeAndTo, FromEveryKindOfValue) {
     struct Case {

@@ -10,7 +10,7 @@
 
 using namespace zel;
 using namespace zel::test;
-using namespace zel::actions;
+using namespace zel::compare;
 
 TEST(TimeMakeAndTo, FromEveryKindOfValue) {
     struct Case {

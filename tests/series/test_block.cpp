@@ -23,7 +23,7 @@ namespace ht = zel::hash_table;
 
 namespace {
 
-using actions::CompareOp;
+using compare::CompareOp;
 
 class Blocks : public ::testing::Test {
 protected:
@@ -407,36 +407,36 @@ TEST_F(Blocks, CompareUnderEveryCode) {
     Cell ab = letters("ab");
     Cell same_node = at_head(ab, 0);
     const CompareCase cases[] = {
-        {"equal", letters("ab"), letters("ab"), actions::COMP_EQUAL, 0},
-        {"case ignored", letters("ab"), letters("AB"), actions::COMP_EQUAL, 0},
-        {"not equal", letters("ab"), letters("ac"), actions::COMP_NOT_EQUAL, -1},
-        {"strict", letters("ab"), letters("AB"), actions::COMP_STRICT_EQUAL, 1},
-        {"strict same", letters("ab"), letters("ab"), actions::COMP_STRICT_EQUAL, 0},
-        {"lengths, equality", letters("ab"), letters("abc"), actions::COMP_EQUAL, 1},
-        {"lengths, find", letters("abc"), letters("ab"), actions::COMP_FIND, 1},
-        {"lengths, word equality", letters("a"), letters("ab"), actions::COMP_EQUAL_WORD, 1},
-        {"shorter first", letters("ab"), letters("abc"), actions::COMP_LESSER, -1},
-        {"longer last", letters("abc"), letters("ab"), actions::COMP_GREATER, 1},
-        {"empty first", letters(""), letters("a"), actions::COMP_SORT, -1},
-        {"by element", letters("ab"), letters("b"), actions::COMP_LESSER_EQUAL, -1},
-        {"case sort", letters("aB"), letters("ab"), actions::COMP_CASE_SORT, -1},
-        {"greater or equal", letters("b"), letters("ab"), actions::COMP_GREATER_EQUAL, 1},
-        {"same: one value", ab, same_node, actions::COMP_SAME, 0},
-        {"same: equal copies", letters("ab"), letters("ab"), actions::COMP_SAME, -1},
-        {"same: other head", ab, at_head(ab, 1), actions::COMP_SAME, -1},
-        {"from the heads", at_head(letters("xab"), 1), letters("ab"), actions::COMP_EQUAL, 0},
-        {"types order elements", block_of({logic_cell(true)}), letters("a"), actions::COMP_LESSER, -1},
-        {"types order elements", letters("a"), block_of({none_cell()}), actions::COMP_EQUAL, 1},
-        {"numbers meet", block_of({integer(1)}), block_of({floating(1.0)}), actions::COMP_EQUAL, 0},
-        {"numbers order", block_of({floating(2.5)}), block_of({integer(3)}), actions::COMP_LESSER, -1},
-        {"nested", block_of({letters("ab")}), block_of({letters("ab")}), actions::COMP_EQUAL, 0},
-        {"nested differ", block_of({letters("ab")}), block_of({letters("ac")}), actions::COMP_SORT, -1},
-        {"block and paren", letters("a"), letters("a", TYPE_PAREN), actions::COMP_EQUAL, -2},
-        {"paths", letters("a", TYPE_PATH), letters("a", TYPE_LIT_PATH), actions::COMP_EQUAL, -2},
-        {"paths, word code", letters("a", TYPE_PATH), letters("a", TYPE_LIT_PATH), actions::COMP_EQUAL_WORD, 0},
-        {"paths, word code ci", letters("a", TYPE_LIT_PATH), letters("A", TYPE_PATH), actions::COMP_EQUAL_WORD_CI,
+        {"equal", letters("ab"), letters("ab"), compare::COMP_EQUAL, 0},
+        {"case ignored", letters("ab"), letters("AB"), compare::COMP_EQUAL, 0},
+        {"not equal", letters("ab"), letters("ac"), compare::COMP_NOT_EQUAL, -1},
+        {"strict", letters("ab"), letters("AB"), compare::COMP_STRICT_EQUAL, 1},
+        {"strict same", letters("ab"), letters("ab"), compare::COMP_STRICT_EQUAL, 0},
+        {"lengths, equality", letters("ab"), letters("abc"), compare::COMP_EQUAL, 1},
+        {"lengths, find", letters("abc"), letters("ab"), compare::COMP_FIND, 1},
+        {"lengths, word equality", letters("a"), letters("ab"), compare::COMP_EQUAL_WORD, 1},
+        {"shorter first", letters("ab"), letters("abc"), compare::COMP_LESSER, -1},
+        {"longer last", letters("abc"), letters("ab"), compare::COMP_GREATER, 1},
+        {"empty first", letters(""), letters("a"), compare::COMP_SORT, -1},
+        {"by element", letters("ab"), letters("b"), compare::COMP_LESSER_EQUAL, -1},
+        {"case sort", letters("aB"), letters("ab"), compare::COMP_CASE_SORT, -1},
+        {"greater or equal", letters("b"), letters("ab"), compare::COMP_GREATER_EQUAL, 1},
+        {"same: one value", ab, same_node, compare::COMP_SAME, 0},
+        {"same: equal copies", letters("ab"), letters("ab"), compare::COMP_SAME, -1},
+        {"same: other head", ab, at_head(ab, 1), compare::COMP_SAME, -1},
+        {"from the heads", at_head(letters("xab"), 1), letters("ab"), compare::COMP_EQUAL, 0},
+        {"types order elements", block_of({logic_cell(true)}), letters("a"), compare::COMP_LESSER, -1},
+        {"types order elements", letters("a"), block_of({none_cell()}), compare::COMP_EQUAL, 1},
+        {"numbers meet", block_of({integer(1)}), block_of({floating(1.0)}), compare::COMP_EQUAL, 0},
+        {"numbers order", block_of({floating(2.5)}), block_of({integer(3)}), compare::COMP_LESSER, -1},
+        {"nested", block_of({letters("ab")}), block_of({letters("ab")}), compare::COMP_EQUAL, 0},
+        {"nested differ", block_of({letters("ab")}), block_of({letters("ac")}), compare::COMP_SORT, -1},
+        {"block and paren", letters("a"), letters("a", TYPE_PAREN), compare::COMP_EQUAL, -2},
+        {"paths", letters("a", TYPE_PATH), letters("a", TYPE_LIT_PATH), compare::COMP_EQUAL, -2},
+        {"paths, word code", letters("a", TYPE_PATH), letters("a", TYPE_LIT_PATH), compare::COMP_EQUAL_WORD, 0},
+        {"paths, word code ci", letters("a", TYPE_LIT_PATH), letters("A", TYPE_PATH), compare::COMP_EQUAL_WORD_CI,
          0},
-        {"cycles", self_containing({letter('a')}), self_containing({letter('a')}), actions::COMP_EQUAL, 0},
+        {"cycles", self_containing({letter('a')}), self_containing({letter('a')}), compare::COMP_EQUAL, 0},
     };
     for (const CompareCase& c : cases) {
         Cell a = c.a, b = c.b;
@@ -444,11 +444,11 @@ TEST_F(Blocks, CompareUnderEveryCode) {
     }
     // Through the comparison service, as natives and sorts reach it.
     Cell x = letters("ab"), y = letters("AB");
-    EXPECT_TRUE(actions::compare(&x, &y, actions::COMP_EQUAL));
-    EXPECT_FALSE(actions::compare(&x, &y, actions::COMP_STRICT_EQUAL));
-    EXPECT_TRUE(actions::compare(&x, &y, actions::COMP_LESSER_EQUAL));
+    EXPECT_TRUE(compare::compare(&x, &y, compare::COMP_EQUAL));
+    EXPECT_FALSE(compare::compare(&x, &y, compare::COMP_STRICT_EQUAL));
+    EXPECT_TRUE(compare::compare(&x, &y, compare::COMP_LESSER_EQUAL));
     Cell p = letters("ab", TYPE_PAREN);
-    EXPECT_EQ(error_of([&] { actions::compare(&x, &p, actions::COMP_LESSER); }), "script/invalid-compare");
+    EXPECT_EQ(error_of([&] { compare::compare(&x, &p, compare::COMP_LESSER); }), "script/invalid-compare");
 }
 
 // ---- make, to and path steps -------------------------------------------------------------------------

@@ -155,7 +155,7 @@ TEST_F(BlockSort, CompareRecords) {
     Cell r = loaded("a 2 a 1");
     Cell* a = cells_of(r);
     Cell* b = cells_of(r) + 2;
-    using actions::COMP_SORT;
+    using compare::COMP_SORT;
     EXPECT_EQ(block::compare_records(a, b, COMP_SORT, 0), 0) << "the first field";
     EXPECT_GT(block::compare_records(a, b, COMP_SORT, 1 << block::SORT_FIELD_SHIFT), 0) << "the second field";
     EXPECT_GT(block::compare_records(a, b, COMP_SORT, block::SORT_ALL | 2 << block::SORT_FIELD_SHIFT), 0);

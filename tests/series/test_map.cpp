@@ -17,9 +17,9 @@ namespace {
 TEST(Map, SortCodesOrderByTheBlocks) {
     Cell a = held(eval_value("#[a 1]")), b = held(eval_value("#[a 1]"));
     Cell first = node_of(a) < node_of(b) ? a : b, second = node_of(a) < node_of(b) ? b : a;
-    EXPECT_EQ(actions::compare_value(&first, &second, actions::COMP_SORT), -1);
-    EXPECT_EQ(actions::compare_value(&second, &first, actions::COMP_CASE_SORT), 1);
-    EXPECT_EQ(actions::compare_value(&first, &first, actions::COMP_SORT), 0);
+    EXPECT_EQ(compare::compare_value(&first, &second, compare::COMP_SORT), -1);
+    EXPECT_EQ(compare::compare_value(&second, &first, compare::COMP_CASE_SORT), 1);
+    EXPECT_EQ(compare::compare_value(&first, &first, compare::COMP_SORT), 0);
 }
 
 TEST(Map, ExtendAddsPairs) {

@@ -54,9 +54,9 @@ inline void set_global(const char* name, const Cell& value) {
 }
 
 inline void empty_both_stacks() {
-    stack::set_frame_top(stack::g_frame_bottom);
+    frames::set_frame_top(frames::g_frame_bottom);
     stack::g_arguments = stack::g_top = stack::g_bottom;
-    stack::end_throw();
+    exits::end_throw();
 }
 
 inline int32_t body_start(const Cell& source) { return boot::body_start(&source); }
@@ -88,9 +88,9 @@ inline Cell run(const Cell& code) {
     gc::root keep_code(&code);  // for the end event, once the stacks let it go
     stack::push(&code);
     Cell* block = stack::arguments();
-    stack::mark_try_all(&words::word(words::Word::body));
+    frames::mark_try_all(&words::word(words::Word::body));
     bool traced = g_run_tracer && interpreter::install_tracer(g_run_tracer);
-    stack::Exit e;
+    exits::Exit e;
     try {
         if (traced) interpreter::trace_init(&code);
         e = interpreter::eval_block(block, true);
@@ -98,7 +98,7 @@ inline Cell run(const Cell& code) {
         if (!traced) throw;
         // The end event runs on fresh stacks; an error of its own gives way.
         empty_both_stacks();
-        stack::mark_try_all(&words::word(words::Word::body));
+        frames::mark_try_all(&words::word(words::Word::body));
         try {
             interpreter::remove_tracer(&code);
         } catch (...) {
@@ -128,7 +128,7 @@ inline std::string mold_of(Cell value) {
     Cell buffer{TYPE_NONE, 0, 0, 0};
     gc::root keep_value(&value), keep_buffer(&buffer);
     string::make_at(&buffer, 16);
-    actions::mold(&value, &buffer, false, false, false, INT_MAX, 0);
+    dispatch::mold(&value, &buffer, false, false, false, INT_MAX, 0);
     return utf8_of(buffer);
 }
 

@@ -60,11 +60,11 @@ inline std::string eval_checking_stacks(const std::string& text) {
     Cell code = load_text(text);
     empty_both_stacks();
     stack::push(&code);
-    stack::mark_try_all(&words::word(words::Word::body));
-    int frames = stack::frame_count();
+    frames::mark_try_all(&words::word(words::Word::body));
+    int frames = frames::frame_count();
     Cell* base = stack::arguments();
     std::string result = "exit";
-    stack::Exit exit;
+    exits::Exit exit;
     try {
         exit = interpreter::eval_block(base - 1, true);
     } catch (const ErrorThrow& e) {
@@ -72,7 +72,7 @@ inline std::string eval_checking_stacks(const std::string& text) {
         return std::string("error ") + e.category_name() + "/" + e.id_name();
     }
     if (!exit) {
-        EXPECT_EQ(stack::frame_count(), frames) << text;
+        EXPECT_EQ(frames::frame_count(), frames) << text;
         EXPECT_EQ(stack::arguments(), base) << text;
         EXPECT_EQ(stack::top(), base + 1) << text;
         result = mold_of(*base);

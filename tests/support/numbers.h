@@ -59,8 +59,8 @@ inline Cell time_cell(double seconds) {
 // when the text is refused.
 inline Cell money_cell(const char* money_text) {
     Cell m = value_of(TYPE_NONE);
-    int error = lexer::TEXT_OK;
-    lexer::text_to_money(bytes(money_text), int(std::strlen(money_text)), 1, error, &m);
+    int error = text_to_number::TEXT_OK;
+    text_to_number::text_to_money(bytes(money_text), int(std::strlen(money_text)), 1, error, &m);
     return m;
 }
 

@@ -71,19 +71,19 @@ inline Built build(const std::string& letters) {
                       anon = word_of(ANON_SYMBOL);
     struct Letter {
         char letter;
-        stack::CallFrame* (*mark)(const Cell* word);
+        frames::CallFrame* (*mark)(const Cell* word);
         const Cell* word;
         bool body;
     };
     static const Letter table[] = {
-        {'E', stack::mark_eval, &body, false},
-        {'L', stack::mark_loop, &loop_word, false},
-        {'F', stack::mark_interp_func, &f_word, true},
-        {'T', stack::mark_try, &g_word, false},
-        {'A', stack::mark_try_all, &g_word, false},
-        {'C', stack::mark_catch, &body, false},
-        {'N', stack::mark_interp_native, &g_word, false},
-        {'n', stack::mark_interp_native, &anon, false},
+        {'E', frames::mark_eval, &body, false},
+        {'L', frames::mark_loop, &loop_word, false},
+        {'F', frames::mark_interp_func, &f_word, true},
+        {'T', frames::mark_try, &g_word, false},
+        {'A', frames::mark_try_all, &g_word, false},
+        {'C', frames::mark_catch, &body, false},
+        {'N', frames::mark_interp_native, &g_word, false},
+        {'n', frames::mark_interp_native, &anon, false},
     };
     Built b;
     b.first_saved = stack::arguments();
@@ -91,13 +91,13 @@ inline Built build(const std::string& letters) {
     for (char k : letters) {
         if (k == 'f') {
             b.context = make_context(111);
-            stack::mark_func(&f_word, b.context);
-            stack::context_values(b.context) = 222;
+            frames::mark_func(&f_word, b.context);
+            frames::context_values(b.context) = 222;
         }
         for (const Letter& l : table) {
             if (l.letter != k) continue;
             l.mark(l.word);
-            stack::set_body_flag(l.body);
+            frames::set_body_flag(l.body);
         }
         int i = int(b.base.size());
         b.base.push_back(stack::arguments());
@@ -109,15 +109,15 @@ inline Built build(const std::string& letters) {
 }
 
 inline void empty_stacks() {
-    stack::set_frame_top(stack::g_frame_bottom);
+    frames::set_frame_top(frames::g_frame_bottom);
     stack::g_arguments = stack::g_top = stack::g_bottom;
-    stack::end_throw();
+    exits::end_throw();
 }
 
 class StackTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        stack::set_frame_names(BODY_SYMBOL, ANON_SYMBOL, SELF_SYMBOL);
+        frames::set_frame_names(BODY_SYMBOL, ANON_SYMBOL, SELF_SYMBOL);
         empty_stacks();
     }
     void TearDown() override { empty_stacks(); }

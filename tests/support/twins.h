@@ -72,11 +72,11 @@ inline void expect_exact_table(const Cell& hash, const std::string& what) {
     int n = total_cells(hash);
     std::vector<Cell> distinct, hashed_apart;
     auto same = [](Cell& a, Cell& b) {
-        return type_of(&a) == type_of(&b) && actions::compare_value(&a, &b, actions::COMP_EQUAL) == 0;
+        return type_of(&a) == type_of(&b) && compare::compare_value(&a, &b, compare::COMP_EQUAL) == 0;
     };
     for (int i = 0; i < n; i++) {
         Cell key = cells_of(hash)[i];
-        ASSERT_EQ(ht::find(table, &key, i, 1, actions::COMP_EQUAL, false, false), cells_of(hash) + i)
+        ASSERT_EQ(ht::find(table, &key, i, 1, compare::COMP_EQUAL, false, false), cells_of(hash) + i)
             << what << ": cell " << i << " " << shown(key);
         bool seen = false, seen_hashed = false;
         for (Cell& d : distinct) seen = seen || same(d, key);

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "boot/runtime.h"
-#include "core/cell.h"
-#include "core/memory.h"
+#include "foundation/cell.h"
+#include "foundation/memory.h"
 #include "series/block.h"
 
 using namespace zel;

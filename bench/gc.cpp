@@ -13,7 +13,7 @@
 #include <string>
 
 #include "bench/programs.h"
-#include "core/collector.h"
+#include "foundation/collector.h"
 
 using namespace zel;
 

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "boot/runtime.h"
-#include "core/cell.h"
-#include "core/memory.h"
-#include "core/word.h"
+#include "foundation/cell.h"
+#include "foundation/memory.h"
 #include "series/block.h"
 #include "series/hash.h"
+#include "words/word.h"
 
 using namespace zel;
 

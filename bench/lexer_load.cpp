@@ -14,8 +14,8 @@
 #include <string>
 
 #include "boot/runtime.h"
-#include "core/error.h"
-#include "core/memory.h"
+#include "foundation/memory.h"
+#include "interpreter/error.h"
 #include "lexer/lexer.h"
 
 using namespace zel;

@@ -12,9 +12,9 @@
 #include <cstdio>
 
 #include "boot/runtime.h"
-#include "core/exits.h"
-#include "core/frames.h"
-#include "core/simple_types.h"
+#include "foundation/frames.h"
+#include "interpreter/exits.h"
+#include "scalars/simple_types.h"
 
 using namespace zel;
 

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "boot/runtime.h"
-#include "core/context.h"
-#include "core/stack.h"
-#include "core/symbol.h"
-#include "core/word.h"
+#include "foundation/stack.h"
+#include "words/context.h"
+#include "words/symbol.h"
+#include "words/word.h"
 
 using namespace zel;
 

@@ -4,16 +4,16 @@
 
 #include "boot/records.h"
 #include "boot/zelbin/format.h"
-#include "core/context.h"
-#include "core/raise.h"
-#include "core/eval.h"
-#include "core/exits.h"
-#include "core/memory.h"
-#include "core/platform.h"
-#include "core/root.h"
-#include "core/stack.h"
-#include "core/symbol.h"
+#include "foundation/memory.h"
+#include "foundation/platform.h"
+#include "foundation/raise.h"
+#include "foundation/root.h"
+#include "foundation/stack.h"
+#include "interpreter/eval.h"
+#include "interpreter/exits.h"
 #include "series/block.h"
+#include "words/context.h"
+#include "words/symbol.h"
 
 namespace zel::boot::image {
 

@@ -19,7 +19,7 @@
 
 #include <cstdint>
 
-#include "core/cell.h"
+#include "foundation/cell.h"
 
 namespace zel::boot::image {
 

@@ -3,7 +3,7 @@
 #include "boot/boot_image.h"
 #include "boot/start.h"
 #include "console/launch.h"
-#include "core/platform.h"
+#include "foundation/platform.h"
 
 using namespace zel;
 

@@ -3,10 +3,10 @@
 
 #include <utility>
 
-#include "core/context.h"
-#include "core/routine.h"
-#include "core/typeset.h"
-#include "core/word.h"
+#include "interpreter/routine.h"
+#include "scalars/typeset.h"
+#include "words/context.h"
+#include "words/word.h"
 
 namespace zel::boot::predicates {
 

@@ -1,14 +1,14 @@
 // Reading the definition records of the boot sources.
 #include "boot/records.h"
 
-#include "core/collector.h"
-#include "core/context.h"
-#include "core/dispatch.h"
-#include "core/raise.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
+#include "foundation/collector.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
+#include "interpreter/dispatch.h"
 #include "lexer/lexer.h"
+#include "scalars/simple_types.h"
 #include "series/block.h"
+#include "words/context.h"
 
 namespace zel::boot {
 

@@ -4,12 +4,12 @@
 #include "boot/environment.h"
 #include "boot/image.h"
 #include "boot/runtime.h"
-#include "core/raise.h"
-#include "core/exits.h"
-#include "core/frames.h"
-#include "core/platform.h"
-#include "core/word.h"
+#include "foundation/frames.h"
+#include "foundation/platform.h"
+#include "foundation/raise.h"
+#include "interpreter/exits.h"
 #include "scalars/float.h"
+#include "words/word.h"
 
 namespace zel::boot {
 

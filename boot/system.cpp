@@ -7,18 +7,18 @@
 #include <string>
 
 #include "boot/build_facts.h"
-#include "core/context.h"
-#include "core/error.h"
-#include "core/object.h"
-#include "core/platform.h"
-#include "core/routine.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
-#include "core/system_object.h"
-#include "core/word.h"
+#include "foundation/platform.h"
+#include "foundation/stack.h"
+#include "interpreter/error.h"
+#include "interpreter/object.h"
+#include "interpreter/routine.h"
+#include "interpreter/system_object.h"
 #include "lexer/lexer.h"
+#include "scalars/simple_types.h"
 #include "series/block.h"
 #include "series/string.h"
+#include "words/context.h"
+#include "words/word.h"
 
 namespace zel::boot::system_setup {
 

@@ -4,13 +4,13 @@
 // Relies on: the lexer (the call's text), the evaluator, the stacks.
 #include "console/launch.h"
 
-#include "core/raise.h"
-#include "core/eval.h"
-#include "core/exits.h"
-#include "core/frames.h"
-#include "core/stack.h"
-#include "core/words.h"
+#include "foundation/frames.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
+#include "interpreter/eval.h"
+#include "interpreter/exits.h"
 #include "lexer/lexer.h"
+#include "words/words.h"
 
 namespace zel::console {
 

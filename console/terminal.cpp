@@ -11,12 +11,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/collector.h"
-#include "core/platform.h"
-#include "core/routine.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
+#include "foundation/collector.h"
+#include "foundation/platform.h"
+#include "foundation/stack.h"
+#include "interpreter/routine.h"
 #include "scalars/pair.h"
+#include "scalars/simple_types.h"
 #include "series/string.h"
 #include "series/unicode.h"
 

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "core/cell.h"
+#include "foundation/cell.h"
 
 namespace zel::terminal {
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/error.h"
 #include "fuzz/fresh_runtime.h"
+#include "interpreter/error.h"
 #include "lexer/lexer.h"
 #include "lexer/lexer_state.h"
 #include "series/string.h"

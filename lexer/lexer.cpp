@@ -11,14 +11,14 @@
 
 #include <cstring>
 
-#include "core/collector.h"
-#include "core/memory.h"
-#include "core/word.h"
+#include "foundation/collector.h"
+#include "foundation/memory.h"
 #include "lexer/lexer_state.h"
 #include "series/binary.h"
 #include "series/services.h"
 #include "series/string.h"
 #include "series/unicode.h"
+#include "words/word.h"
 
 namespace zel::lexer {
 

@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "core/cell.h"
+#include "foundation/cell.h"
 
 namespace zel::lexer {
 

@@ -13,8 +13,8 @@
 
 #include <cstdint>
 
-#include "core/cell.h"
-#include "core/raise.h"
+#include "foundation/cell.h"
+#include "foundation/raise.h"
 #include "lexer/lexer.h"
 #include "lexer/lexer_tables.h"
 

@@ -5,7 +5,7 @@
 // left without a class stops the build.
 #include "lexer/lexer_tables.h"
 
-#include "core/cell.h"
+#include "foundation/cell.h"
 
 namespace zel::lexer {
 

@@ -8,14 +8,14 @@
 #include <cstring>
 #include <vector>
 
-#include "core/context.h"
-#include "core/symbol.h"
-#include "core/word.h"
 #include "lexer/routines.h"
 #include "lexer/scalar_values.h"
 #include "scalars/text_to_number.h"
 #include "series/string.h"
 #include "series/unicode.h"
+#include "words/context.h"
+#include "words/symbol.h"
+#include "words/word.h"
 
 namespace zel::lexer {
 

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "core/cell.h"
+#include "foundation/cell.h"
 #include "scalars/text_to_number.h"
 
 namespace zel::lexer::value {

@@ -13,8 +13,8 @@
 // trace events.
 #include <cstring>
 
-#include "core/datatype.h"
-#include "core/memory.h"
+#include "foundation/datatype.h"
+#include "foundation/memory.h"
 #include "lexer/routines.h"
 #include "series/map.h"
 

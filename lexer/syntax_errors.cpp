@@ -6,8 +6,8 @@
 // near text), the value stack and markers, and the trace events.
 #include <string>
 
-#include "core/collector.h"
-#include "core/raise.h"
+#include "foundation/collector.h"
+#include "foundation/raise.h"
 #include "lexer/routines.h"
 #include "lexer/scalar_values.h"
 #include "series/string.h"

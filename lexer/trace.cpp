@@ -8,16 +8,16 @@
 // that the evaluator installs.
 #include <exception>
 
-#include "core/raise.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
-#include "core/symbol.h"
-#include "core/word.h"
-#include "core/words.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "lexer/routines.h"
 #include "scalars/integer.h"
+#include "scalars/simple_types.h"
 #include "series/block.h"
 #include "series/unicode.h"
+#include "words/symbol.h"
+#include "words/word.h"
+#include "words/words.h"
 
 namespace zel::lexer {
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "core/raise.h"
-#include "core/memory.h"
+#include "foundation/memory.h"
+#include "foundation/raise.h"
 #include "series/binary.h"
 #include "series/block.h"
 #include "series/file.h"

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/cell.h"
-#include "core/memory.h"
+#include "foundation/cell.h"
+#include "foundation/memory.h"
 
 namespace zel::simple_io {
 

@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/raise.h"
-#include "core/platform.h"
-#include "core/routine.h"
-#include "core/stack.h"
+#include "foundation/platform.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
+#include "interpreter/routine.h"
 #include "os/file.h"
 #include "series/file.h"
 #include "series/string.h"

@@ -8,10 +8,10 @@
 // module for decoding a binary's first character.
 #include "scalars/char.h"
 
-#include "core/compare.h"
-#include "core/datatype.h"
-#include "core/raise.h"
-#include "core/stack.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "scalars/integer.h"
 #include "series/series.h"
 #include "series/string.h"

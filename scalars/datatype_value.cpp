@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "core/cell_text.h"
-#include "core/datatype.h"
+#include "foundation/datatype.h"
+#include "series/cell_text.h"
 #include "series/string.h"
 
 namespace zel::datatype_value {

@@ -1,7 +1,7 @@
 // datatype!: the values that name a type. Their handlers (form, mold and
 // compare) and the registration live here, with the other datatypes; the
 // registry itself and the constructors (datatype::make_in, datatype::push)
-// stay in the foundation (core/datatype.h), which makes such values without
+// stay in the foundation (foundation/datatype.h), which makes such values without
 // writing text.
 //
 // Cell: {header (type 1), the type id}.

@@ -13,10 +13,9 @@
 #include <cfenv>
 #include <cmath>
 
-#include "core/cell_text.h"
-#include "core/compare.h"
-#include "core/datatype.h"
-#include "core/stack.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
 #include "scalars/float_text.h"
 #include "scalars/integer.h"
 #include "scalars/money.h"
@@ -24,6 +23,7 @@
 #include "scalars/random.h"
 #include "scalars/scalar_math.h"
 #include "scalars/text_to_number.h"
+#include "series/cell_text.h"
 #include "series/series.h"
 #include "series/services.h"
 #include "series/string.h"

@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "core/cell.h"
-#include "core/raise.h"
+#include "foundation/cell.h"
+#include "foundation/raise.h"
 
 namespace zel::float_ {
 

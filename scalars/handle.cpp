@@ -5,9 +5,9 @@
 // Relies on the string module for the hexadecimal text.
 #include "scalars/handle.h"
 
-#include "core/cell_text.h"
-#include "core/datatype.h"
-#include "core/stack.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
+#include "series/cell_text.h"
 #include "series/string.h"
 
 namespace zel::handle {

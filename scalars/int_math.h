@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "core/actions.h"
+#include "foundation/actions.h"
 
 namespace zel::int_math {
 

@@ -11,11 +11,9 @@
 
 #include <algorithm>
 
-#include "core/cell_text.h"
-#include "core/compare.h"
-#include "core/datatype.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
 #include "scalars/date.h"
 #include "scalars/float.h"
 #include "scalars/int_math.h"
@@ -23,7 +21,9 @@
 #include "scalars/not_built.h"
 #include "scalars/random.h"
 #include "scalars/scalar_math.h"
+#include "scalars/simple_types.h"
 #include "scalars/text_to_number.h"
+#include "series/cell_text.h"
 #include "series/series.h"
 #include "series/string.h"
 #include "series/unicode.h"

@@ -14,8 +14,8 @@
 
 #include <cstdint>
 
-#include "core/cell.h"
-#include "core/raise.h"
+#include "foundation/cell.h"
+#include "foundation/raise.h"
 
 namespace zel::integer {
 

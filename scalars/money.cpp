@@ -13,19 +13,19 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/cell_text.h"
-#include "core/compare.h"
-#include "core/datatype.h"
-#include "core/raise.h"
-#include "core/symbol.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
+#include "foundation/raise.h"
 #include "scalars/dtoa.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"
 #include "scalars/text_to_number.h"
 #include "series/block.h"
+#include "series/cell_text.h"
 #include "series/series.h"
 #include "series/string.h"
 #include "series/unicode.h"
+#include "words/symbol.h"
 
 namespace zel::money {
 

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "core/cell.h"
+#include "foundation/cell.h"
 
 namespace zel::text_to_number {
 struct MoneyText;

@@ -1,7 +1,7 @@
 // The stand-ins of not_built.h.
 #include "scalars/not_built.h"
 
-#include "core/raise.h"
+#include "foundation/raise.h"
 
 namespace zel::not_built {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "core/cell.h"
+#include "foundation/cell.h"
 
 namespace zel::not_built {
 

@@ -8,18 +8,18 @@
 // the evaluator's store-back (path.h) for a component set through a path.
 #include "scalars/pair.h"
 
-#include "core/cell_text.h"
-#include "core/compare.h"
-#include "core/datatype.h"
-#include "core/path.h"
-#include "core/raise.h"
-#include "core/stack.h"
-#include "core/symbol.h"
-#include "core/words.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "scalars/integer.h"
 #include "scalars/point.h"
 #include "scalars/scalar_math.h"
 #include "series/block.h"
+#include "series/cell_text.h"
+#include "series/path.h"
+#include "words/symbol.h"
+#include "words/words.h"
 
 namespace zel::pair {
 

@@ -5,12 +5,12 @@
 
 #include <string>
 
-#include "core/cell_text.h"
-#include "core/datatype.h"
-#include "core/stack.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
 #include "scalars/dtoa.h"
 #include "scalars/float.h"
 #include "scalars/float_text.h"
+#include "series/cell_text.h"
 
 namespace zel::percent {
 

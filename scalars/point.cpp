@@ -14,17 +14,17 @@
 #include <cmath>
 #include <string>
 
-#include "core/cell_text.h"
-#include "core/compare.h"
-#include "core/datatype.h"
-#include "core/raise.h"
-#include "core/stack.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "scalars/float.h"
 #include "scalars/float_text.h"
 #include "scalars/integer.h"
 #include "scalars/pair.h"
 #include "scalars/scalar_math.h"
 #include "series/block.h"
+#include "series/cell_text.h"
 
 namespace zel::point {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/cell.h"
+#include "foundation/cell.h"
 
 namespace zel::point {
 

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "core/actions.h"
-#include "core/datatype.h"
-#include "core/stack.h"
+#include "foundation/actions.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
 #include "scalars/not_built.h"
 #include "series/services.h"
 #include "series/string.h"

@@ -10,9 +10,9 @@
 
 #include <cstdint>
 
-#include "core/cell.h"
-#include "core/datatype.h"
-#include "core/raise.h"
+#include "foundation/cell.h"
+#include "foundation/datatype.h"
+#include "foundation/raise.h"
 
 namespace zel::scalar_math {
 

@@ -11,16 +11,16 @@
 #include <cmath>
 #include <string>
 
-#include "core/cell_text.h"
-#include "core/datatype.h"
-#include "core/raise.h"
-#include "core/stack.h"
+#include "foundation/datatype.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "scalars/dtoa.h"
 #include "scalars/float.h"
 #include "scalars/float_text.h"
 #include "scalars/integer.h"
 #include "scalars/scalar_math.h"
 #include "series/block.h"
+#include "series/cell_text.h"
 #include "series/series.h"
 
 namespace zel::time {

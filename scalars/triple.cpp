@@ -3,9 +3,9 @@
 // Cell: {header (type 31), the three signed 32-bit integers in order}.
 #include "scalars/triple.h"
 
-#include "core/cell_text.h"
-#include "core/datatype.h"
+#include "foundation/datatype.h"
 #include "scalars/integer.h"
+#include "series/cell_text.h"
 
 namespace zel::triple {
 

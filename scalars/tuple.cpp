@@ -13,17 +13,17 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/cell_text.h"
-#include "core/datatype.h"
-#include "core/path.h"
-#include "core/raise.h"
-#include "core/symbol.h"
+#include "foundation/datatype.h"
+#include "foundation/raise.h"
 #include "scalars/integer.h"
 #include "scalars/scalar_math.h"
 #include "scalars/text_to_number.h"
 #include "series/block.h"
+#include "series/cell_text.h"
+#include "series/path.h"
 #include "series/series.h"
 #include "series/string.h"
+#include "words/symbol.h"
 
 namespace zel::tuple {
 

@@ -2,7 +2,7 @@
 // eval-path worker.
 #include "series/any_value.h"
 
-#include "core/raise.h"
+#include "foundation/raise.h"
 
 namespace zel::any_value {
 

@@ -12,9 +12,9 @@
 // errors).
 #pragma once
 
-#include "core/actions.h"
-#include "core/cell.h"
-#include "core/datatype.h"
+#include "foundation/actions.h"
+#include "foundation/cell.h"
+#include "foundation/datatype.h"
 
 namespace zel::any_value {
 

@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "core/memory.h"
+#include "foundation/memory.h"
 
 namespace zel::binary {
 

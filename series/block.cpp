@@ -10,24 +10,24 @@
 #include <cstring>
 #include <vector>
 
-#include "core/cell_text.h"
-#include "core/collector.h"
-#include "core/compare.h"
-#include "core/datatype.h"
-#include "core/raise.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
-#include "core/stamp.h"
-#include "core/typeset.h"
-#include "core/words.h"
+#include "foundation/collector.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
+#include "foundation/stamp.h"
+#include "scalars/simple_types.h"
+#include "scalars/typeset.h"
 #include "series/any_value.h"
 #include "series/block_cells.h"
+#include "series/cell_text.h"
 #include "series/hash_table.h"
 #include "series/map.h"
-#include "series/services.h"
 #include "series/series.h"
+#include "series/services.h"
 #include "series/string.h"
 #include "series/vector.h"
+#include "words/words.h"
 
 namespace zel::block {
 

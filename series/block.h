@@ -28,8 +28,8 @@
 
 #include <cstdint>
 
-#include "core/cell.h"
-#include "core/memory.h"
+#include "foundation/cell.h"
+#include "foundation/memory.h"
 
 namespace zel::block {
 
@@ -120,7 +120,7 @@ void copy_types(Node block, int from, int end, int step, bool deep, const Cell* 
 // behind mold of blocks, parens and paths. Stops when the part budget is
 // below 1; answers what remains of it.
 int mold_each(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, int indent);
-// Element-wise comparison under a comparison code (core/compare.h).
+// Element-wise comparison under a comparison code (foundation/compare.h).
 int compare_each(Cell* block1, Cell* block2, int op);
 
 // ---- Handlers --------------------------------------------------------------------------------------

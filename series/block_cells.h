@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "core/cell.h"
-#include "core/memory.h"
+#include "foundation/cell.h"
+#include "foundation/memory.h"
 
 namespace zel::block {
 

@@ -13,12 +13,12 @@
 #include <cstring>
 #include <optional>
 
-#include "core/raise.h"
-#include "core/ownership.h"
-#include "core/stamp.h"
+#include "foundation/raise.h"
+#include "foundation/stamp.h"
 #include "series/block.h"
 #include "series/block_cells.h"
 #include "series/hash_table.h"
+#include "series/ownership.h"
 #include "series/series.h"
 
 namespace zel::block {

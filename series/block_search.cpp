@@ -13,14 +13,14 @@
 // takes its positions again afterwards.
 #include <algorithm>
 
-#include "core/compare.h"
-#include "core/raise.h"
-#include "core/ownership.h"
-#include "core/stamp.h"
-#include "core/typeset.h"
+#include "foundation/compare.h"
+#include "foundation/raise.h"
+#include "foundation/stamp.h"
+#include "scalars/typeset.h"
 #include "series/block.h"
 #include "series/block_cells.h"
 #include "series/hash_table.h"
+#include "series/ownership.h"
 #include "series/series.h"
 
 namespace zel::block {

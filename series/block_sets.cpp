@@ -17,10 +17,10 @@
 // Relies on: hash tables, block find and append, the argument stack.
 #include <algorithm>
 
-#include "core/compare.h"
-#include "core/raise.h"
-#include "core/stack.h"
-#include "core/typeset.h"
+#include "foundation/compare.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
+#include "scalars/typeset.h"
 #include "series/block.h"
 #include "series/block_cells.h"
 #include "series/hash_table.h"

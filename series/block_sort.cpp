@@ -17,15 +17,15 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/compare.h"
-#include "core/raise.h"
-#include "core/ownership.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
-#include "core/stamp.h"
+#include "foundation/compare.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
+#include "foundation/stamp.h"
+#include "scalars/simple_types.h"
 #include "series/block.h"
 #include "series/block_cells.h"
 #include "series/hash_table.h"
+#include "series/ownership.h"
 #include "series/series.h"
 #include "series/sorting.h"
 

@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <span>
 
-#include "core/ownership.h"
+#include "series/case_tables.inc"
+#include "series/ownership.h"
 #include "series/series.h"
 #include "series/string.h"
-#include "series/case_tables.inc"
 
 namespace zel::case_folding {
 

@@ -6,12 +6,12 @@
 // OS services' file I/O for reading (g_file_io).
 #include "series/file.h"
 
-#include "core/cell_text.h"
-#include "core/collector.h"
-#include "core/datatype.h"
-#include "core/platform.h"
-#include "core/raise.h"
+#include "foundation/collector.h"
+#include "foundation/datatype.h"
+#include "foundation/platform.h"
+#include "foundation/raise.h"
 #include "series/any_value.h"
+#include "series/cell_text.h"
 #include "series/services.h"
 #include "series/string.h"
 #include "series/unicode.h"

@@ -15,7 +15,7 @@
 // services.h).
 #pragma once
 
-#include "core/cell.h"
+#include "foundation/cell.h"
 
 namespace zel::url {
 

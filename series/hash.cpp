@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "core/datatype.h"
-#include "core/stack.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
 #include "series/block.h"
 #include "series/block_cells.h"
 #include "series/hash_table.h"

@@ -13,7 +13,7 @@
 // Relies on: the block handlers, hash tables, the string module (molding).
 #pragma once
 
-#include "core/cell.h"
+#include "foundation/cell.h"
 
 namespace zel::hash {
 

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/collector.h"
+#include "foundation/collector.h"
 #include "series/hash_shared.h"
 #include "series/typed_array.h"
 

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "core/collector.h"
+#include "foundation/collector.h"
 #include "series/hash_shared.h"
 
 namespace zel::hash_table {

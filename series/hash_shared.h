@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/raise.h"
-#include "core/stack.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "scalars/random.h"
 #include "series/hash_table.h"
 #include "series/typed_array.h"

@@ -23,8 +23,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/collector.h"
-#include "core/platform.h"
+#include "foundation/collector.h"
+#include "foundation/platform.h"
 #include "series/hash_shared.h"
 #include "series/typed_array.h"
 

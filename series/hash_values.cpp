@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/compare.h"
-#include "core/datatype.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
 #include "scalars/money.h"
 #include "series/case_folding.h"
 #include "series/hash_shared.h"

@@ -12,21 +12,21 @@
 
 #include <algorithm>
 
-#include "core/cell_text.h"
-#include "core/collector.h"
-#include "core/compare.h"
-#include "core/datatype.h"
-#include "core/raise.h"
-#include "core/memory.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
-#include "core/symbol.h"
-#include "core/words.h"
+#include "foundation/collector.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
+#include "foundation/memory.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
+#include "scalars/simple_types.h"
 #include "series/any_value.h"
 #include "series/block.h"
+#include "series/cell_text.h"
 #include "series/hash_table.h"
 #include "series/series.h"
 #include "series/string.h"
+#include "words/symbol.h"
+#include "words/words.h"
 
 namespace zel::map {
 

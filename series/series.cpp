@@ -9,16 +9,16 @@
 #include <bit>
 #include <cstring>
 
-#include "core/actions.h"
-#include "core/collector.h"
-#include "core/datatype.h"
-#include "core/raise.h"
-#include "core/ownership.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
-#include "core/stamp.h"
+#include "foundation/actions.h"
+#include "foundation/collector.h"
+#include "foundation/datatype.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
+#include "foundation/stamp.h"
 #include "scalars/random.h"
+#include "scalars/simple_types.h"
 #include "series/hash_table.h"
+#include "series/ownership.h"
 #include "series/string.h"
 #include "series/vector.h"
 

@@ -2,7 +2,7 @@
 // with its stand-ins.
 #include "series/services.h"
 
-#include "core/platform.h"
+#include "foundation/platform.h"
 
 namespace zel::services {
 

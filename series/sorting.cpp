@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/platform.h"
-#include "core/raise.h"
-#include "core/memory.h"
+#include "foundation/memory.h"
+#include "foundation/platform.h"
+#include "foundation/raise.h"
 #include "series/services.h"
 
 namespace zel::sorting {

@@ -11,13 +11,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/collector.h"
-#include "core/datatype.h"
-#include "core/raise.h"
-#include "core/platform.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
+#include "foundation/collector.h"
+#include "foundation/datatype.h"
+#include "foundation/platform.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "scalars/dtoa.h"
+#include "scalars/simple_types.h"
 #include "series/any_value.h"
 #include "series/series.h"
 #include "series/unicode.h"

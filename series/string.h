@@ -28,8 +28,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/cell.h"
-#include "core/memory.h"
+#include "foundation/cell.h"
+#include "foundation/memory.h"
 
 namespace zel::string {
 
@@ -187,7 +187,7 @@ constexpr int TYPE_TEXT_SLICE = 56;
 Cell text_slice(const Cell* str, int count);
 
 // Compares two texts from their heads under a comparison code
-// (core/compare.h): letters folded to upper case except under strict
+// (foundation/compare.h): letters folded to upper case except under strict
 // equality and the case-sensitive sort. Either value may be a symbol! entry
 // whose name string is made (its text from index 0); value2 may be a text
 // slice. In match mode only value2's characters are compared (value1 may be

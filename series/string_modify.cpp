@@ -22,10 +22,10 @@
 #include <cstring>
 #include <vector>
 
-#include "core/raise.h"
-#include "core/ownership.h"
+#include "foundation/raise.h"
 #include "scalars/char.h"
 #include "series/any_value.h"
+#include "series/ownership.h"
 #include "series/series.h"
 #include "series/string.h"
 

@@ -22,16 +22,16 @@
 
 #include <emmintrin.h>
 
-#include "core/compare.h"
-#include "core/raise.h"
-#include "core/stack.h"
-#include "core/symbol.h"
+#include "foundation/compare.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "scalars/char.h"
 #include "series/any_value.h"
 #include "series/case_folding.h"
 #include "series/series.h"
 #include "series/string.h"
 #include "series/vector.h"
+#include "words/symbol.h"
 
 namespace zel::string {
 

@@ -19,11 +19,11 @@
 #include <cstring>
 #include <vector>
 
-#include "core/raise.h"
-#include "core/ownership.h"
-#include "core/stack.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "scalars/char.h"
 #include "series/case_folding.h"
+#include "series/ownership.h"
 #include "series/series.h"
 #include "series/sorting.h"
 #include "series/string.h"

@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "core/memory.h"
+#include "foundation/memory.h"
 
 namespace zel::typed_array {
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <array>
 
-#include "core/collector.h"
-#include "core/raise.h"
-#include "core/platform.h"
+#include "foundation/collector.h"
+#include "foundation/platform.h"
+#include "foundation/raise.h"
 #include "series/string.h"
 
 namespace zel::unicode {

@@ -15,15 +15,15 @@
 // next allocation: use it at once.
 //
 // Relies on the memory manager for buffers, on the string module for the
-// text of a string value, on the foundation's UTF-8 encoder (core/utf8.h),
+// text of a string value, on the foundation's UTF-8 encoder (foundation/utf8.h),
 // and on fire() for script invalid-char and access invalid-utf8.
 #pragma once
 
 #include <cstdint>
 
-#include "core/cell.h"
-#include "core/memory.h"
-#include "core/utf8.h"
+#include "foundation/cell.h"
+#include "foundation/memory.h"
+#include "foundation/utf8.h"
 
 namespace zel::unicode {
 
@@ -50,7 +50,7 @@ int32_t decode_utf8_char(const uint8_t* p, int& count);
 
 // ---- Single code points ---------------------------------------------------------------
 
-// The one UTF-8 encoder (core/utf8.h): the shortest form of cp (at most
+// The one UTF-8 encoder (foundation/utf8.h): the shortest form of cp (at most
 // 0x10FFFF, not checked), 1 to 4 bytes; answers the count.
 inline int encode_utf8(uint32_t cp, uint8_t* out) { return utf8::encode_shortest(cp, out); }
 

@@ -9,13 +9,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/datatype.h"
-#include "core/raise.h"
-#include "core/memory.h"
-#include "core/platform.h"
-#include "core/stack.h"
-#include "core/symbol.h"
-#include "core/words.h"
+#include "foundation/datatype.h"
+#include "foundation/memory.h"
+#include "foundation/platform.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "scalars/char.h"
 #include "scalars/float_text.h"
 #include "scalars/integer.h"
@@ -23,6 +21,8 @@
 #include "series/block.h"
 #include "series/series.h"
 #include "series/string.h"
+#include "words/symbol.h"
+#include "words/words.h"
 
 namespace zel::vector {
 

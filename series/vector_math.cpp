@@ -10,9 +10,9 @@
 #include <cstring>
 #include <vector>
 
-#include "core/raise.h"
-#include "core/memory.h"
-#include "core/stack.h"
+#include "foundation/memory.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "scalars/char.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"

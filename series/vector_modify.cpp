@@ -7,10 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "core/raise.h"
-#include "core/memory.h"
-#include "core/ownership.h"
+#include "foundation/memory.h"
+#include "foundation/raise.h"
 #include "series/block.h"
+#include "series/ownership.h"
 #include "series/series.h"
 #include "series/vector.h"
 

@@ -20,11 +20,11 @@
 #include "boot/records.h"
 #include "boot/runtime.h"
 #include "boot/zelbin/format.h"
-#include "core/collector.h"
-#include "core/context.h"
-#include "core/datatype.h"
-#include "core/raise.h"
-#include "core/word.h"
+#include "foundation/collector.h"
+#include "foundation/datatype.h"
+#include "foundation/raise.h"
+#include "words/context.h"
+#include "words/word.h"
 
 namespace {
 

@@ -11,18 +11,18 @@
 #include <unordered_map>
 
 #include "boot/zelbin/format.h"
-#include "core/context.h"
-#include "core/error.h"
-#include "core/function.h"
-#include "core/native.h"
-#include "core/object.h"
-#include "core/symbol.h"
-#include "core/word.h"
+#include "interpreter/error.h"
+#include "interpreter/function.h"
+#include "interpreter/native.h"
+#include "interpreter/object.h"
 #include "scalars/date.h"
 #include "scalars/money.h"
 #include "scalars/tuple.h"
 #include "series/binary.h"
 #include "series/series.h"
+#include "words/context.h"
+#include "words/symbol.h"
+#include "words/word.h"
 
 namespace zel::zelbin {
 

@@ -44,8 +44,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/cell.h"
-#include "core/memory.h"
+#include "foundation/cell.h"
+#include "foundation/memory.h"
 #include "series/series.h"
 
 namespace zel::zelbin {

@@ -3,10 +3,10 @@
 // named through the new catalogue and carry its messages.
 #include <gtest/gtest.h>
 
-#include "core/error.h"
+#include "interpreter/error.h"
+#include "interpreter/system_object.h"
 #include "tests/support/boot_env.h"
 #include "tests/support/eval_env.h"
-#include "core/system_object.h"
 #include "tests/support/runtime_env.h"
 
 using namespace zel;

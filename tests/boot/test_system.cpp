@@ -10,10 +10,10 @@
 
 #include "boot/environment.h"
 #include "boot/image.h"
-#include "core/symbol.h"
-#include "core/system_object.h"
+#include "interpreter/system_object.h"
 #include "tests/support/eval_env.h"
 #include "tests/support/fields.h"
+#include "words/symbol.h"
 
 using namespace zel;
 using namespace zel::test;

@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "boot/zelbin/format.h"
-#include "core/context.h"
-#include "core/function.h"
-#include "core/object.h"
+#include "interpreter/function.h"
+#include "interpreter/object.h"
 #include "series/binary.h"
 #include "series/vector.h"
 #include "tests/support/eval_env.h"
 #include "tests/support/held.h"
 #include "tests/support/loaded.h"
+#include "words/context.h"
 
 namespace zel::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/memory.h"
+#include "foundation/memory.h"
 #include "lexer/lexer.h"
 #include "lexer/lexer_state.h"
 #include "tests/support/fields.h"

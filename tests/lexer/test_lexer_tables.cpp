@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/cell.h"
+#include "foundation/cell.h"
 #include "lexer/lexer_tables.h"
 
 namespace zel::lexer {

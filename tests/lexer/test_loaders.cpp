@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "core/context.h"
-#include "core/word.h"
 #include "lexer/lexer.h"
 #include "tests/support/loaded.h"
 #include "tests/support/runtime_env.h"
+#include "words/context.h"
+#include "words/word.h"
 
 namespace zel::lexer {
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/collector.h"
-#include "core/compare.h"
-#include "core/datatype.h"
-#include "core/raise.h"
+#include "foundation/collector.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
+#include "foundation/raise.h"
 #include "lexer/lexer.h"
 #include "tests/support/loaded.h"
 #include "tests/support/runtime_env.h"

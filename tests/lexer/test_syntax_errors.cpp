@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/datatype.h"
+#include "foundation/datatype.h"
 #include "lexer/lexer.h"
 #include "scalars/char.h"
 #include "tests/support/fields.h"

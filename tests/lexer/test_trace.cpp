@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "core/datatype.h"
-#include "core/symbol.h"
-#include "core/word.h"
+#include "foundation/datatype.h"
 #include "lexer/lexer.h"
 #include "scalars/integer.h"
 #include "scalars/pair.h"
 #include "series/binary.h"
 #include "tests/support/loaded.h"
 #include "tests/support/runtime_env.h"
+#include "words/symbol.h"
+#include "words/word.h"
 
 namespace zel::lexer {
 namespace {

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/compare.h"
-#include "core/simple_types.h"
+#include "foundation/compare.h"
 #include "scalars/char.h"
 #include "scalars/handle.h"
 #include "scalars/integer.h"
+#include "scalars/simple_types.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
 

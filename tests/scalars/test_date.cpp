@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "core/compare.h"
+#include "foundation/compare.h"
 #include "scalars/date.h"
 #include "scalars/time.h"
 #include "tests/support/numbers.h"

@@ -6,12 +6,12 @@
 #include <cmath>
 #include <limits>
 
-#include "core/compare.h"
-#include "core/simple_types.h"
+#include "foundation/compare.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"
 #include "scalars/percent.h"
 #include "scalars/scalar_math.h"
+#include "scalars/simple_types.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
 

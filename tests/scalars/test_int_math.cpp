@@ -4,9 +4,9 @@
 // numbers where those give up). An overflow continues as float! in each.
 #include <cstdint>
 
-#include "core/dispatch.h"
-#include "core/eval_shortcut.h"
-#include "core/stack.h"
+#include "foundation/stack.h"
+#include "interpreter/dispatch.h"
+#include "interpreter/eval_shortcut.h"
 #include "scalars/integer.h"
 #include "scalars/scalar_math.h"
 #include "tests/support/numbers.h"

@@ -3,12 +3,12 @@
 // grouping and decimal places; comparison with money, integers and floats.
 #include <cmath>
 
-#include "core/compare.h"
-#include "core/word.h"
+#include "foundation/compare.h"
 #include "scalars/money.h"
 #include "scalars/text_to_number.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
+#include "words/word.h"
 
 using namespace zel;
 using namespace zel::test;

@@ -2,7 +2,7 @@
 // the change into a point.
 #include <cmath>
 
-#include "core/compare.h"
+#include "foundation/compare.h"
 #include "scalars/pair.h"
 #include "scalars/point.h"
 #include "scalars/triple.h"

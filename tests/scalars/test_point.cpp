@@ -3,10 +3,10 @@
 #include <bit>
 #include <cmath>
 
-#include "core/compare.h"
-#include "core/simple_types.h"
+#include "foundation/compare.h"
 #include "scalars/pair.h"
 #include "scalars/point.h"
+#include "scalars/simple_types.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
 

@@ -3,8 +3,8 @@
 // load text, and the text types themselves.
 #include <string>
 
-#include "core/collector.h"
-#include "core/simple_types.h"
+#include "foundation/collector.h"
+#include "scalars/simple_types.h"
 #include "tests/support/eval_env.h"
 #include "tests/support/numbers.h"
 #include "tests/support/text.h"

@@ -3,7 +3,7 @@
 // from float!.
 #include <cmath>
 
-#include "core/compare.h"
+#include "foundation/compare.h"
 #include "scalars/time.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"

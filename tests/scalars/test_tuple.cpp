@@ -3,11 +3,11 @@
 #include <cmath>
 #include <vector>
 
-#include "core/compare.h"
-#include "core/word.h"
+#include "foundation/compare.h"
 #include "scalars/tuple.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
+#include "words/word.h"
 
 using namespace zel;
 using namespace zel::test;

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "core/compare.h"
-#include "core/datatype.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
+#include "scalars/simple_types.h"
 #include "series/block.h"
 #include "series/hash_table.h"
 #include "series/series.h"

@@ -7,8 +7,8 @@
 #include <climits>
 #include <string>
 
-#include "core/collector.h"
-#include "core/stack.h"
+#include "foundation/collector.h"
+#include "foundation/stack.h"
 #include "series/block.h"
 #include "series/hash.h"
 #include "series/series.h"

@@ -4,8 +4,8 @@
 #include <climits>
 #include <string>
 
-#include "core/datatype.h"
-#include "core/stack.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
 #include "series/block.h"
 #include "series/hash.h"
 #include "tests/support/runtime_env.h"

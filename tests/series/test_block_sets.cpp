@@ -7,8 +7,8 @@
 #include <climits>
 #include <string>
 
-#include "core/stack.h"
-#include "core/typeset.h"
+#include "foundation/stack.h"
+#include "scalars/typeset.h"
 #include "series/block.h"
 #include "tests/support/runtime_env.h"
 #include "tests/support/twins.h"

@@ -7,7 +7,7 @@
 #include <climits>
 #include <string>
 
-#include "core/stack.h"
+#include "foundation/stack.h"
 #include "series/block.h"
 #include "tests/support/runtime_env.h"
 #include "tests/support/twins.h"

@@ -5,8 +5,8 @@
 // refused slots).
 #include <string>
 
-#include "core/datatype.h"
-#include "core/stack.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
 #include "series/block.h"
 #include "series/hash.h"
 #include "series/hash_table.h"

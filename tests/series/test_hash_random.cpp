@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/datatype.h"
-#include "core/stack.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
 #include "scalars/random.h"
 #include "series/block.h"
 #include "series/series.h"

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "core/collector.h"
-#include "core/datatype.h"
-#include "core/memory.h"
-#include "core/platform.h"
+#include "foundation/collector.h"
+#include "foundation/datatype.h"
+#include "foundation/memory.h"
+#include "foundation/platform.h"
 #include "scalars/random.h"
 #include "series/case_folding.h"
 #include "series/hash_table.h"

@@ -3,7 +3,7 @@
 // tests/cases/map.cases).
 #include <string>
 
-#include "core/compare.h"
+#include "foundation/compare.h"
 #include "series/block.h"
 #include "series/map.h"
 #include "tests/support/eval_env.h"

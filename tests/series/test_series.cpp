@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "core/datatype.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
 #include "scalars/char.h"
 #include "scalars/random.h"
+#include "scalars/simple_types.h"
 #include "series/hash_table.h"
 #include "series/series.h"
 #include "tests/support/blocks.h"

@@ -4,9 +4,9 @@
 // a null pointer. No run-time is started here, so nothing is registered.
 #include <gtest/gtest.h>
 
-#include "core/ownership.h"
-#include "core/path.h"
 #include "series/file.h"
+#include "series/ownership.h"
+#include "series/path.h"
 #include "series/services.h"
 #include "series/sorting.h"
 

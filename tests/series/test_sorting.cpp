@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "core/memory.h"
+#include "foundation/memory.h"
 #include "series/sorting.h"
 #include "tests/support/runtime_env.h"
 

@@ -4,7 +4,7 @@
 // sanitizer builds stops a program whose block changed under the same stamp.
 #include <string>
 
-#include "core/stamp.h"
+#include "foundation/stamp.h"
 #include "series/block.h"
 #include "tests/support/eval_env.h"
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "core/datatype.h"
-#include "core/platform.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
+#include "foundation/datatype.h"
+#include "foundation/platform.h"
+#include "foundation/stack.h"
+#include "scalars/simple_types.h"
 #include "series/string.h"
 #include "tests/support/blocks.h"
 #include "tests/support/runtime_env.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/datatype.h"
-#include "series/case_folding.h"
+#include "foundation/datatype.h"
 #include "scalars/char.h"
+#include "series/case_folding.h"
 #include "series/string.h"
 #include "tests/support/runtime_env.h"
 #include "tests/support/text.h"

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "core/compare.h"
-#include "core/datatype.h"
-#include "core/stack.h"
-#include "core/symbol.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
 #include "scalars/char.h"
 #include "series/string.h"
-#include "tests/support/values.h"
 #include "tests/support/runtime_env.h"
 #include "tests/support/text.h"
+#include "tests/support/values.h"
+#include "words/symbol.h"
 
 using namespace zel;
 using namespace zel::test;

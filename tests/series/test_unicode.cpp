@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/platform.h"
+#include "foundation/platform.h"
 #include "series/string.h"
 #include "series/unicode.h"
 #include "tests/support/fields.h"

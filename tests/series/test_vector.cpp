@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/platform.h"
+#include "foundation/platform.h"
 #include "series/vector.h"
 #include "tests/support/eval_env.h"
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "core/collector.h"
-#include "core/datatype.h"
-#include "core/memory.h"
+#include "foundation/collector.h"
+#include "foundation/datatype.h"
+#include "foundation/memory.h"
 #include "series/block.h"
 #include "series/case_folding.h"
 #include "series/hash_table.h"

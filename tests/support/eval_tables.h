@@ -1,6 +1,6 @@
 // Named tables of evaluation cases. The test that owns a table checks it
 // (expect_table); every table is also registered, so that the traced runs
-// (core/test_eval_traced.cpp) run each one again under trace call-backs.
+// (interpreter/test_eval_traced.cpp) run each one again under trace call-backs.
 //
 //   const EvalTable parens{"EvalTest.Parens", define_functions, {
 //       {"(1 + 2) * 3", "9"},

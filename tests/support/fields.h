@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "core/cell.h"
-#include "core/memory.h"
+#include "foundation/cell.h"
+#include "foundation/memory.h"
 
 namespace zel::test {
 

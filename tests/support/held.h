@@ -6,8 +6,8 @@
 
 #include <deque>
 
-#include "core/cell.h"
-#include "core/collector.h"
+#include "foundation/cell.h"
+#include "foundation/collector.h"
 
 namespace zel::test {
 

@@ -11,11 +11,11 @@
 #include "boot/boot_image.h"
 #include "boot/runtime.h"
 #include "boot/start.h"
-#include "core/raise.h"
-#include "core/frames.h"
-#include "core/memory.h"
-#include "core/platform.h"
-#include "core/simple_types.h"
+#include "foundation/frames.h"
+#include "foundation/memory.h"
+#include "foundation/platform.h"
+#include "foundation/raise.h"
+#include "scalars/simple_types.h"
 #include "tests/support/boot_env.h"
 
 using namespace zel;

@@ -8,8 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/datatype.h"
-#include "core/symbol.h"
+#include "foundation/datatype.h"
 #include "lexer/lexer.h"
 #include "scalars/char.h"
 #include "scalars/date.h"
@@ -19,6 +18,7 @@
 #include "series/binary.h"
 #include "tests/support/blocks.h"
 #include "tests/support/text.h"
+#include "words/symbol.h"
 
 namespace zel::test {
 

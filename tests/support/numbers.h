@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/collector.h"
-#include "core/datatype.h"
-#include "core/raise.h"
-#include "core/memory.h"
-#include "core/stack.h"
+#include "foundation/collector.h"
+#include "foundation/datatype.h"
+#include "foundation/memory.h"
+#include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "scalars/pair.h"
 #include "scalars/point.h"
 #include "scalars/text_to_number.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "boot/runtime.h"
-#include "core/raise.h"
+#include "foundation/raise.h"
 #include "tests/support/file_env.h"
 
 namespace zel::test {

@@ -2,7 +2,7 @@
 // that stand a C++ entry in for a native.
 #pragma once
 
-#include "core/natives.h"
+#include "interpreter/natives.h"
 
 namespace zel::test {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/exits.h"
-#include "core/frames.h"
-#include "core/memory.h"
-#include "core/simple_types.h"
-#include "core/stack.h"
+#include "foundation/frames.h"
+#include "foundation/memory.h"
+#include "foundation/stack.h"
+#include "interpreter/exits.h"
+#include "scalars/simple_types.h"
 #include "tests/support/runtime_env.h"
 
 namespace zel::test {

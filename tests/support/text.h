@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/memory.h"
+#include "foundation/memory.h"
 #include "series/string.h"
 #include "series/unicode.h"
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/compare.h"
-#include "core/datatype.h"
-#include "core/stack.h"
-#include "core/typeset.h"
+#include "foundation/compare.h"
+#include "foundation/datatype.h"
+#include "foundation/stack.h"
+#include "scalars/typeset.h"
 #include "series/block.h"
 #include "series/hash.h"
 #include "series/hash_table.h"

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "core/cell.h"
-#include "core/memory.h"
-#include "core/stack.h"
-#include "core/word.h"
+#include "foundation/cell.h"
+#include "foundation/memory.h"
+#include "foundation/stack.h"
 #include "series/string.h"
 #include "tests/support/fields.h"
 #include "tests/support/text.h"
+#include "words/word.h"
 
 namespace zel::test {
 

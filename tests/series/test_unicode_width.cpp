@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "series/char_width.h"
+#include "series/unicode_width.h"
 #include "series/width_tables.inc"
 #include "tests/support/runtime_env.h"
 

@@ -1,7 +1,7 @@
 // Display widths from range tables. The tables are generated data
 // (width_tables.inc, from tools/gen_case_tables.py); lookups run once per
 // character drawn, so a linear scan with a quick rejection is enough.
-#include "series/char_width.h"
+#include "series/unicode_width.h"
 
 #include "series/width_tables.inc"
 

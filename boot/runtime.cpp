@@ -44,6 +44,7 @@
 #include "scalars/triple.h"
 #include "scalars/tuple.h"
 #include "scalars/typeset.h"
+#include "series/bitset.h"
 #include "series/block.h"
 #include "series/file.h"
 #include "series/hash.h"
@@ -91,6 +92,7 @@ void (*const g_type_inits[])() = {
     path::init_get_path,
     function::init,
     routine::init,
+    bitset::init,
     paren::init,
     issue::init,
     url::init,

@@ -63,10 +63,11 @@ Cell word(uint32_t symbol, int type = TYPE_WORD) {
     return c;
 }
 
-// A value of a type that hashes to 0: every such key shares one probe chain.
+// A value of a type that hashes to 0 and compares through the stand-in
+// below: every such key shares one probe chain.
 Cell colliding(uint32_t n) {
     Cell c;
-    cell::set(&c, TYPE_BITSET, 0, n);
+    cell::set(&c, TYPE_CONTEXT, 0, n);
     return c;
 }
 
@@ -82,7 +83,7 @@ int compare_floats(Cell* a, Cell* b, int) {
     return type_of(a) != type_of(b) ? -2 : order(cell::get_float(a), cell::get_float(b));
 }
 
-int compare_bitsets(Cell* a, Cell* b, int) { return a->data2 == b->data2 ? 0 : 1; }
+int compare_colliding(Cell* a, Cell* b, int) { return a->data2 == b->data2 ? 0 : 1; }
 
 int compare_texts(Cell* a, Cell* b, int op) {
     if (type_of(a) != type_of(b)) return -2;
@@ -125,7 +126,7 @@ class HashTables : public ::testing::Test {
         for (int t : {TYPE_STRING, TYPE_FILE, TYPE_URL, TYPE_TAG, TYPE_EMAIL, TYPE_REF})
             install(t, compare_texts);
         for (int t = TYPE_WORD; t <= TYPE_ISSUE; t++) install(t, compare_words);
-        install(TYPE_BITSET, compare_bitsets);
+        install(TYPE_CONTEXT, compare_colliding);
         install(TYPE_BLOCK, compare_blocks);
     }
     void TearDown() override {

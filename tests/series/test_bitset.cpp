@@ -91,8 +91,10 @@ TEST(Bitset, OperationsAgreeWithTheModelOfSets) {
         for (int mix = 0; mix < 4; mix++) {
             for (int round = 0; round < 50; round++) {
                 IntSet x = random_set(rng, mix & 1), y = random_set(rng, mix & 2);
-                Cell inputs[2] = {bitset_of(x), bitset_of(y)};
+                Cell inputs[2] = {};
                 gc::root keep(inputs, 2);
+                inputs[0] = bitset_of(x);
+                inputs[1] = bitset_of(y);
                 std::string before_a = hex_of(inputs[0]), before_b = hex_of(inputs[1]);
                 Cell result = run(operation, inputs[0], inputs[1]);
                 std::string where = std::string(operation.name) + " of " + before_a + (x.rest ? " (negated)" : "") +
@@ -137,8 +139,10 @@ TEST(Bitset, ResultLengthsAndNegation) {
         const Operation* operation = nullptr;
         for (const Operation& o : OPERATIONS)
             if (std::string(o.name) == c.name) operation = &o;
-        Cell inputs[2] = {bitset_of(c.a), bitset_of(c.b)};
+        Cell inputs[2] = {};
         gc::root keep(inputs, 2);
+        inputs[0] = bitset_of(c.a);
+        inputs[1] = bitset_of(c.b);
         Cell result = run(*operation, inputs[0], inputs[1]);
         std::string where = std::string(c.name) + " of " + hex_of(inputs[0]) + " and " + hex_of(inputs[1]);
         EXPECT_EQ(hex_of(result), c.bytes) << where;

@@ -33,12 +33,6 @@ inline int64_t stored_bytes(const Cell* bitset) { return buffer_of(bitset)->used
 
 // ---- Bits ---------------------------------------------------------------------------------------
 
-bool has(const Cell* bitset, int64_t n) {
-    Series* s = buffer_of(bitset);
-    if (n < 0 || (n >> 3) >= int64_t(s->used())) return negated_q(s);
-    return (s->head()[n >> 3] & bit_mask(n)) != 0;
-}
-
 void grow(Cell* bitset, int64_t n) {
     int64_t bytes = (n >> 3) + 1;
     Series* s = buffer_of(bitset);

@@ -34,7 +34,12 @@ inline uint8_t tail_byte(const Series* s) { return negated_q(s) ? 0xFF : 0x00; }
 inline uint8_t bit_mask(int64_t n) { return uint8_t(0x80u >> (n & 7)); }
 
 // Bit n is in the set (bits beyond the stored bytes give the tail value).
-bool has(const Cell* bitset, int64_t n);
+// Inline: string searches and parsing test one bit per character.
+inline bool has(const Cell* bitset, int64_t n) {
+    Series* s = memory::series_of(bitset->data2);
+    if (n < 0 || (n >> 3) >= int64_t(s->used())) return negated_q(s);
+    return (s->head()[n >> 3] & bit_mask(n)) != 0;
+}
 
 // Makes bit n a stored bit: below (n >> 3) + 1 stored bytes, the buffer is
 // expanded when its capacity is short and the new bytes take the tail value.

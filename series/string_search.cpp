@@ -27,6 +27,7 @@
 #include "foundation/stack.h"
 #include "scalars/char.h"
 #include "series/any_value.h"
+#include "series/bitset.h"
 #include "series/case_folding.h"
 #include "series/series.h"
 #include "series/string.h"
@@ -72,12 +73,6 @@ struct StackMark {
     Cell* top = stack::g_top;
     ~StackMark() { stack::g_top = top; }
 };
-
-bool bitset_has(const Cell* bitset, uint32_t cp) {
-    Series* s = memory::series_of(bitset->data2);
-    if (int64_t(cp >> 3) >= int64_t(s->used())) return (s->flags & SERIES_NEGATED) != 0;
-    return (s->head()[cp >> 3] & (0x80u >> (cp & 7))) != 0;
-}
 
 // ---- find ---------------------------------------------------------------------------------
 
@@ -221,7 +216,7 @@ int64_t scan_for_pattern(const Run& t, const Span& sp, const std::vector<uint32_
 int64_t scan_for_one(Cell* series, const Run& t, const Span& sp, const Target& target, bool fold, bool once) {
     switch (target.kind) {
         case Target::BITSET:
-            return scan_units(sp, once, [&](int64_t p) { return bitset_has(target.bitset, t.at(p)); });
+            return scan_units(sp, once, [&](int64_t p) { return bitset::has(target.bitset, t.at(p)); });
         case Target::NUMBER: {
             int type = type_of(series);
             uint32_t element_type = series->data3;
@@ -413,7 +408,7 @@ bool find_char_stride(const Cell* str, uint32_t cp, int stride, bool case_) {
 
 bool match_bitset_q(const Cell* str, const Cell* bitset) {
     Run r = run_of(str);
-    return r.length > 0 && bitset_has(bitset, r.at(r.head));
+    return r.length > 0 && bitset::has(bitset, r.at(r.head));
 }
 
 bool match_tag_q(const Cell* str, const Cell* tag) {

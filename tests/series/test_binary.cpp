@@ -219,3 +219,14 @@ TEST(BinaryBytes, FromHexWord) {
     Cell bad = word_named("xyz", TYPE_ISSUE);
     EXPECT_EQ(error_of([&] { binary::from_hex_word(&bad, &result, false); }), "script/invalid-data");
 }
+
+// The rows of `to` that Zel code cannot reach yet: a bitset gives its bytes.
+TEST(BinaryBytes, ToFromABitset) {
+    for (bool negated : {false, true}) {
+        Cell bits = bitset_of({0x80, 0x01}, negated), result;
+        binary::to(&result, &bits, TYPE_BINARY);
+        EXPECT_EQ(type_of(&result), TYPE_BINARY);
+        EXPECT_EQ(bytes_of(result), (Bytes{0x80, 0x01}));
+        EXPECT_NE(result.data2, bits.data2) << "a copy";
+    }
+}

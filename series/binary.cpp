@@ -77,6 +77,15 @@ void text_utf8(std::vector<uint8_t>& out, const Cell* text, int64_t limit) {
     if (limit >= 0 && int64_t(out.size()) - start > limit) out.resize(size_t(start + limit));
 }
 
+// Bytes that lie in the binary's own buffer are copied aside first: growing
+// may replace the buffer and inserting moves them.
+const uint8_t* aside_if_inside(const Cell* bin, const uint8_t* p, int64_t n, std::vector<uint8_t>& keep) {
+    Series* s = buffer_of(bin);
+    if (n <= 0 || p < s->data() || p >= s->end()) return p;
+    keep.assign(p, p + n);
+    return keep.data();
+}
+
 void cut_to(std::vector<uint8_t>& out, size_t start, int64_t part) {
     if (part >= 1 && out.size() - start > size_t(part)) out.resize(start + size_t(part));
 }
@@ -134,6 +143,8 @@ Cell* push(const Cell* bin) { return stack::push(bin); }
 void cut_at_head(Cell* bin) { set_total(buffer_of(bin), clamped_head(bin)); }
 
 uint8_t* append_bytes(Cell* bin, const uint8_t* p, int64_t n) {
+    std::vector<uint8_t> keep;
+    p = aside_if_inside(bin, p, n, keep);
     int64_t total = total_of(bin);
     Series* s = room_for(bin, total + n);
     uint8_t* at = s->head() + total;
@@ -143,6 +154,8 @@ uint8_t* append_bytes(Cell* bin, const uint8_t* p, int64_t n) {
 }
 
 uint8_t* insert_bytes(Cell* bin, int64_t offset, const uint8_t* p, int64_t n) {
+    std::vector<uint8_t> keep;
+    p = aside_if_inside(bin, p, n, keep);
     int64_t total = total_of(bin);
     int64_t at = std::min(clamped_head(bin) + offset, total);
     Series* s = buffer_of(bin);
@@ -157,12 +170,15 @@ uint8_t* insert_bytes(Cell* bin, int64_t offset, const uint8_t* p, int64_t n) {
 }
 
 uint8_t* write_bytes(Cell* bin, int64_t offset, const uint8_t* p, int64_t n) {
+    std::vector<uint8_t> keep;
+    p = aside_if_inside(bin, p, n, keep);
     int64_t total = total_of(bin);
     int64_t at = clamped_head(bin) + offset;
     Series* s = buffer_of(bin);
     int64_t end = int64_t(s->offset) + at + n;
     if (end > SERIES_MAX_BYTES) too_big();
     if (end > s->capacity) s = memory::expand_series(s, 2 * int64_t(s->capacity) + (end - s->capacity));
+    if (at > total) std::memset(s->head() + total, 0, size_t(at - total));  // no stale bytes in the gap
     uint8_t* where = s->head() + at;
     if (n > 0) std::memmove(where, p, size_t(n));
     if (at + n > total) set_total(s, at + n);
@@ -351,6 +367,7 @@ int compare(Cell* value1, Cell* value2, int op) {
 
 Cell* to(Cell* proto, Cell* spec, int type) {
     Cell src = *spec;
+    cell::set(proto, TYPE_NONE);  // no flag of what the cell held carries over
     std::vector<uint8_t> bytes;
     switch (type_of(&src)) {
         case TYPE_BLOCK:

@@ -126,6 +126,8 @@ TEST(BinaryBytes, WriteAndInsertGrowth) {
     EXPECT_GE(s->capacity, 2 * 16 + 2) << "twice the capacity and the excess";
     EXPECT_EQ(binary::length_q(&bin), 18);
     EXPECT_EQ(bytes_of(bin)[17], 4);
+    Bytes written = bytes_of(bin);
+    EXPECT_EQ(Bytes(written.begin() + 4, written.begin() + 14), Bytes(10, 0)) << "the gap is zeros";
 
     Cell small;
     binary::make_at(&small, 16);
@@ -229,4 +231,23 @@ TEST(BinaryBytes, ToFromABitset) {
         EXPECT_EQ(bytes_of(result), (Bytes{0x80, 0x01}));
         EXPECT_NE(result.data2, bits.data2) << "a copy";
     }
+}
+
+// Bytes taken from the binary's own buffer read as they stood, whether the
+// buffer is replaced or its bytes move.
+TEST(BinaryBytes, OwnBytesWrittenBack) {
+    Cell bin;
+    binary::make_at(&bin, 16);
+    const uint8_t start[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    binary::append_bytes(&bin, start, 16);
+    binary::append_bytes(&bin, binary::head(&bin), 16);
+    Bytes twice(start, start + 16);
+    twice.insert(twice.end(), start, start + 16);
+    EXPECT_EQ(bytes_of(bin), twice);
+
+    Cell small = binary_of({1, 2, 3});
+    binary::insert_bytes(&small, 0, binary::head(&small) + 1, 2);
+    EXPECT_EQ(bytes_of(small), (Bytes{2, 3, 1, 2, 3}));
+    binary::write_bytes(&small, 4, binary::head(&small), 3);
+    EXPECT_EQ(bytes_of(small), (Bytes{2, 3, 1, 2, 2, 3, 1}));
 }

@@ -143,14 +143,7 @@ Cell* push(const Cell* bin) { return stack::push(bin); }
 void cut_at_head(Cell* bin) { set_total(buffer_of(bin), clamped_head(bin)); }
 
 uint8_t* append_bytes(Cell* bin, const uint8_t* p, int64_t n) {
-    std::vector<uint8_t> keep;
-    p = aside_if_inside(bin, p, n, keep);
-    int64_t total = total_of(bin);
-    Series* s = room_for(bin, total + n);
-    uint8_t* at = s->head() + total;
-    if (n > 0) std::memmove(at, p, size_t(n));
-    set_total(s, total + n);
-    return at;
+    return write_bytes(bin, total_of(bin) - clamped_head(bin), p, n);
 }
 
 uint8_t* insert_bytes(Cell* bin, int64_t offset, const uint8_t* p, int64_t n) {

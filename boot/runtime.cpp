@@ -44,6 +44,7 @@
 #include "scalars/triple.h"
 #include "scalars/tuple.h"
 #include "scalars/typeset.h"
+#include "series/binary.h"
 #include "series/bitset.h"
 #include "series/block.h"
 #include "series/file.h"
@@ -74,6 +75,7 @@ void (*const g_type_inits[])() = {
     series::init,
     block::init,
     string::init,
+    binary::init,
     integer::init,
     symbol::init,
     context::init,

@@ -372,7 +372,15 @@ uint32_t head_unit(const Cell* series) {
     return get_char(s->head() + clamped_head(series) * s->unit(), s->unit());
 }
 
-// A binary! keeps the low byte of what it is given.
+// A binary! never widens: a character above 0xFF bound for one is refused
+// before either series changes.
+void refuse_wide_for_binary(const Cell* series, uint32_t cp) {
+    if (type_of(series) != TYPE_BINARY || cp <= 0xFF) return;
+    Cell c;
+    char_::make_at(&c, cp);
+    fire(ERR_script_invalid_arg, &c);
+}
+
 void store_at_head(Cell* series, uint32_t cp) {
     int64_t head = clamped_head(series);
     if (type_of(series) == TYPE_BINARY) buffer_of(series)->head()[head] = uint8_t(cp);
@@ -390,6 +398,8 @@ Cell* swap(Cell* series1, Cell* series2) {
     bool told2 = ownership::check(&s2, ownership::SWAP, &s1, int(clamped_head(&s2)), 1);
     if (tail_q(&s1) || tail_q(&s2)) return series1;
     uint32_t c1 = head_unit(&s1), c2 = head_unit(&s2);
+    refuse_wide_for_binary(&s1, c2);
+    refuse_wide_for_binary(&s2, c1);
     store_at_head(&s1, c2);
     store_at_head(&s2, c1);
     if (told1) ownership::check(&s1, ownership::SWAPED, &s2, int(clamped_head(&s1)), 1);

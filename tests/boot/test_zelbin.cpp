@@ -101,8 +101,8 @@ TEST(Zelbin, EveryDatatypeRoundTripsInBothForms) {
     });
 }
 
-// Values no code can make yet: a binary! past its head, bitsets plain and
-// complemented.
+// A binary! past its head, and bitsets plain and complemented (which no
+// code can make yet).
 TEST(Zelbin, BinariesAndBitsetsRoundTrip) {
     Cell bin = binary_of({1, 2, 3});
     bin.data1 = 1;
@@ -114,7 +114,7 @@ TEST(Zelbin, BinariesAndBitsetsRoundTrip) {
     for (bool compact : {true, false}) {
         Cell back = round_trip(bin, compact);
         EXPECT_EQ(back.data1, 1u);
-        EXPECT_EQ(shown(back), "binary 0203");
+        EXPECT_EQ(shown(back), "#{0203}");
         back = round_trip(bits, compact);
         EXPECT_EQ(type_of(&back), TYPE_BITSET);
         EXPECT_EQ(memory::series_of(back.data2)->used(), 2u);

@@ -173,7 +173,7 @@ TEST_F(ErrorTest, NearIsCutAtFortyCharacters) {
     EXPECT_EQ(near.size(), 40u);
 }
 
-// Some values cannot be molded yet (a binary!, tag!, email! or ref! the
+// Some values cannot be molded yet (a tag!, email! or ref! the
 // lexer made, before their types have handlers). In a report each stands as
 // its type, and the report of the original error comes out whole; a block
 // that cannot be molded whole is opened. The evaluation around it goes on
@@ -185,8 +185,8 @@ TEST_F(ErrorTest, ValuesThatCannotBeShownYetStandInTheReport) {
         std::string formed;
     };
     const Case cases[] = {
-        {"length? #{00}", "*** Script Error: length? does not allow binary! for its series argument\n"
-                          "*** Where: length?\n*** Near : length? #(binary!)" + std::string(stack_line)},
+        {"mold <t>", "*** Script Error: mold does not allow tag! for its value argument\n"
+                     "*** Where: mold\n*** Near : mold #(tag!)" + std::string(stack_line)},
         {"1 / 0 [a <t> (b a@b)] 2", "*** Math Error: attempt to divide by zero\n*** Where: /\n"
                                     "*** Near : 1 / 0 [a #(tag!) (b #(email!))] 2" + std::string(stack_line)},
     };
@@ -194,8 +194,8 @@ TEST_F(ErrorTest, ValuesThatCannotBeShownYetStandInTheReport) {
     EXPECT_EQ(form_of(eval_value("make error! [type: 'script id: 'invalid-arg arg1: @r]")),
               "*** Script Error: invalid argument: #(ref!)\n*** Where: ???\n*** Near : none");
     EXPECT_EQ(eval("reduce [form type? <t> mold type? #{00}]"), "[\"tag\" \"binary!\"]");
-    EXPECT_EQ(eval_checking_stacks("x: form try [1 / 0 #{00}] reduce [x 1 + 1]"),
-              "[{*** Math Error: attempt to divide by zero^/*** Where: /^/*** Near : 1 / 0 #(binary!)^/*** Stack: } 2]");
+    EXPECT_EQ(eval_checking_stacks("x: form try [1 / 0 a@b] reduce [x 1 + 1]"),
+              "[{*** Math Error: attempt to divide by zero^/*** Where: /^/*** Near : 1 / 0 #(email!)^/*** Stack: } 2]");
 }
 
 TEST_F(ErrorTest, MoldWritesAMakeErrorWithItsFields) {

@@ -186,15 +186,15 @@ TEST(Loaders, WordsOfEveryKind) {
 
 TEST(Loaders, BinariesInEveryBase) {
     expect_literals({
-        {"#{0F 10}", TYPE_BINARY, "binary 0F10"},
-        {"#{}", TYPE_BINARY, "binary"},
-        {"#{0a\n\tFF}", TYPE_BINARY, "binary 0AFF"},
-        {"#{01 ; a comment\n02}", TYPE_BINARY, "binary 0102"},
-        {"16#{ABCD}", TYPE_BINARY, "binary ABCD"},
-        {"2#{00001111 11110000}", TYPE_BINARY, "binary 0FF0"},
-        {"64#{AQID}", TYPE_BINARY, "binary 010203"},
-        {"64#{AQI=}", TYPE_BINARY, "binary 0102"},
-        {"64#{AQ==}", TYPE_BINARY, "binary 01"},
+        {"#{0F 10}", TYPE_BINARY, "#{0F10}"},
+        {"#{}", TYPE_BINARY, "#{}"},
+        {"#{0a\n\tFF}", TYPE_BINARY, "#{0AFF}"},
+        {"#{01 ; a comment\n02}", TYPE_BINARY, "#{0102}"},
+        {"16#{ABCD}", TYPE_BINARY, "#{ABCD}"},
+        {"2#{00001111 11110000}", TYPE_BINARY, "#{0FF0}"},
+        {"64#{AQID}", TYPE_BINARY, "#{010203}"},
+        {"64#{AQI=}", TYPE_BINARY, "#{0102}"},
+        {"64#{AQ==}", TYPE_BINARY, "#{01}"},
     });
 }
 

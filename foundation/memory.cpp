@@ -629,7 +629,9 @@ Node copy_series(Series* s) {
     Node n = alloc_bytes(s->capacity);
     if (source) s = series_of(source);  // a collection may have run
     Series* fresh = series_of(n);
-    fresh->flags = (s->flags & ~(SERIES_BIG | SERIES_FIXED | SERIES_MARK)) | (fresh->flags & SERIES_BIG);
+    // Ownership belongs to the buffer and its entry in the ownership table,
+    // which the copy has not: a copy flagged owned could never be owned.
+    fresh->flags = (s->flags & ~(SERIES_OWNED | SERIES_BIG | SERIES_FIXED | SERIES_MARK)) | (fresh->flags & SERIES_BIG);
     fresh->tail = s->used();
     if (s->capacity != 0) std::memcpy(fresh->data(), s->head(), size_t(s->capacity) - s->offset);
     return n;

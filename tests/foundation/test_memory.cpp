@@ -397,6 +397,7 @@ TEST(MemoryCopy, CopiesUsedContentAndFlags) {
     EXPECT_EQ(buffer(c)->unit(), 2);
     EXPECT_EQ(buffer(c)->used(), sizeof text);
     EXPECT_EQ(std::memcmp(buffer(c)->head(), text, sizeof text), 0);
+    EXPECT_FALSE(buffer(c)->flags & SERIES_OWNED);  // no ownership entry comes with it
     Node part = memory::copy_series_part(n, 1, 5);
     EXPECT_EQ(buffer(part)->used(), 4u);  // two units, cut at the tail
     EXPECT_FALSE(buffer(part)->flags & SERIES_OWNED);

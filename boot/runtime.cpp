@@ -54,6 +54,7 @@
 #include "series/path.h"
 #include "series/series.h"
 #include "series/string.h"
+#include "series/text_types.h"
 #include "series/vector.h"
 #include "words/context.h"
 #include "words/symbol.h"
@@ -99,6 +100,7 @@ void (*const g_type_inits[])() = {
     issue::init,
     url::init,
     file::init,
+    text_types::init,
     object::init,
     triple::init,
     float_::init,

@@ -269,6 +269,24 @@ const char* to_os_path(Cell* file) {
     return unicode::to_utf8(file, limit);
 }
 
+Cell* to_local_path(Cell* path, Cell* out, bool full) {
+    Cell source = *path;
+    gc::root keep(&source);
+    bool relative = string::length_q(&source) <= 0 || string::abs_at(&source, int32_t(source.data1)) != '/';
+    if (full && relative) get_current_dir(out);
+    else string::make_at(out, string::length_q(&source) + 1);
+    gc::root keep_out(out);
+    string::concatenate(out, &source, -1, 0, true, string::CONCAT_APPEND);
+    cell::set_type(out, TYPE_STRING);
+    return out;
+}
+
+Cell* get_current_dir(Cell* out) {
+    std::string dir = platform::get_current_dir();
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return string::make_from_utf8(out, reinterpret_cast<const uint8_t*>(dir.data()), int64_t(dir.size()));
+}
+
 Cell* make_at(Cell* cell, const char* utf8, int64_t length) {
     string::make_from_utf8(cell, reinterpret_cast<const uint8_t*>(utf8), length);
     cell::set_type(cell, TYPE_FILE);

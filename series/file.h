@@ -50,6 +50,16 @@ namespace zel::file {
 // the Zel path is the local one.
 const char* to_os_path(Cell* file);
 
+// The local form of a file! or string! from its head, as a new string! in
+// `out`. Paths are POSIX, so the text is kept as it is; with `full` a
+// relative path (one not starting with "/") gets the current directory in
+// front.
+Cell* to_local_path(Cell* path, Cell* out, bool full);
+
+// The process's current directory as a new string! in `out`, ending with
+// "/".
+Cell* get_current_dir(Cell* out);
+
 // A new file! in `cell` from a UTF-8 path.
 Cell* make_at(Cell* cell, const char* utf8, int64_t length);
 

@@ -11,10 +11,14 @@
 #include "foundation/platform.h"
 #include "foundation/raise.h"
 #include "series/any_value.h"
+#include "series/binary.h"
+#include "series/block.h"
 #include "series/cell_text.h"
 #include "series/services.h"
 #include "series/string.h"
 #include "series/unicode.h"
+
+#include <string>
 
 namespace zel::url {
 
@@ -77,18 +81,128 @@ Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cel
     return &joined;
 }
 
+// A block, paren or hash! gives scheme "://" host [":" port] then the other
+// items joined by "/", or by "#" before an issue!; any other spec converts
+// as a string.
+Cell* from_items(Cell* proto, Cell* spec, int type, bool by_make) {
+    int spec_type = type_of(spec);
+    if (spec_type != TYPE_BLOCK && spec_type != TYPE_PAREN && spec_type != TYPE_HASH) {
+        auto fallback = by_make ? datatype::handler<ACT_MAKE>(TYPE_STRING) : datatype::handler<ACT_TO>(TYPE_STRING);
+        return fallback(proto, spec, type);
+    }
+    Cell items = *spec;
+    gc::root keep_items(&items);
+    int n = block::length_q(&items);
+    if (n <= 0) raise::bad_to_arg(TYPE_URL, spec);
+    int32_t head = int32_t(items.data1);
+    string::make_at(proto, 32);
+    gc::root keep_proto(proto);
+    auto text = [proto](const char* literal) {
+        for (const char* c = literal; *c; c++) string::append_char(string::buffer_of(proto), uint32_t(*c));
+    };
+    any_value::form(block::abs_at(&items, head), proto, INT32_MAX);
+    text("://");
+    int i = 1;
+    if (i < n) any_value::form(block::abs_at(&items, head + i++), proto, INT32_MAX);
+    if (i < n && type_of(block::abs_at(&items, head + i)) == TYPE_INTEGER) {
+        text(":");
+        any_value::form(block::abs_at(&items, head + i++), proto, INT32_MAX);
+    }
+    for (; i < n; i++) {
+        Cell* item = block::abs_at(&items, head + i);
+        text(type_of(item) == TYPE_ISSUE ? "#" : "/");
+        any_value::form(item, proto, INT32_MAX);
+    }
+    cell::set_type(proto, type);
+    return proto;
+}
+
+Cell* make(Cell* proto, Cell* spec, int type) { return from_items(proto, spec, type, true); }
+Cell* to(Cell* proto, Cell* spec, int type) { return from_items(proto, spec, type, false); }
+
+bool hex_digit_q(uint8_t c, int& value) {
+    if (c >= '0' && c <= '9') value = c - '0';
+    else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
+    else return false;
+    return true;
+}
+
+// The byte of the escape at p ("%" and two hexadecimal digits), or -1.
+int escape_at(const uint8_t* p, const uint8_t* end) {
+    int high, low;
+    if (end - p < 3 || p[0] != '%' || !hex_digit_q(p[1], high) || !hex_digit_q(p[2], low)) return -1;
+    return high * 16 + low;
+}
+
 }  // namespace
 
-bool kept_q(uint32_t cp) {
+bool kept_q(uint32_t cp, int mode) {
     if ((cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') || (cp >= '0' && cp <= '9')) return true;
-    for (const char* m = KEPT_MARKS; *m; m++)
+    for (const char* m = mode == COMPONENT ? "-._~" : KEPT_MARKS; *m; m++)
         if (uint32_t(*m) == cp) return true;
     return false;
 }
 
+Cell* encode(Cell* text, Cell* out, int mode) {
+    int limit = -1;
+    const char* utf8 = unicode::to_utf8(text, limit);
+    std::string bytes(utf8, size_t(limit));  // the conversion buffer is reused below
+    binary::make_at(out, int64_t(bytes.size()) * 3);
+    for (unsigned char b : bytes) {
+        if (b < 128 && kept_q(b, mode)) {
+            binary::append_bytes(out, &b, 1);
+            continue;
+        }
+        const char* hex = string::byte_to_hex(b);
+        uint8_t escape[3] = {'%', uint8_t(hex[0]), uint8_t(hex[1])};
+        binary::append_bytes(out, escape, 3);
+    }
+    return out;
+}
+
+Cell* decode(Cell* text, Cell* out) {
+    int limit = -1;
+    const char* utf8 = unicode::to_utf8(text, limit);
+    std::string bytes(utf8, size_t(limit));
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    const uint8_t* end = p + bytes.size();
+    string::make_at(out, int(bytes.size()) + 1);
+    while (p < end) {
+        int32_t cp = -1;
+        int byte = escape_at(p, end);
+        if (byte >= 0) {
+            int size = unicode::utf8_char_size_q(uint8_t(byte));
+            uint8_t sequence[4] = {uint8_t(byte)};
+            int have = 1;
+            while (have < size) {
+                int next = escape_at(p + 3 * have, end);
+                if (next < 0) break;
+                sequence[have++] = uint8_t(next);
+            }
+            if (size == 0) {
+                cp = byte;
+                p += 3;
+            } else if (have == size) {
+                int count = size;
+                cp = unicode::decode_utf8_char(sequence, count);
+                if (cp < 0) unicode::raise_invalid_utf8(sequence, size);
+                p += 3 * size;
+            }
+        }
+        if (cp < 0) {
+            const uint8_t* at = p;
+            p = unicode::fast_decode_utf8_char(p, cp, end);
+            if (cp < 0) unicode::raise_invalid_utf8(at, p - at);
+        }
+        string::append_char(string::buffer_of(out), uint32_t(cp));
+    }
+    return out;
+}
+
 void init() {
     datatype::TypeRecord r(TYPE_URL, TYPE_STRING, "url!", true);
-    r.set<ACT_MOLD>(mold).set<ACT_EVAL_PATH>(eval_path);
+    r.set<ACT_MAKE>(make).set<ACT_TO>(to).set<ACT_MOLD>(mold).set<ACT_EVAL_PATH>(eval_path);
     for (int action : {ACT_RANDOM, ACT_REFLECT, ACT_SET_PATH, ACT_PUT, ACT_SORT, ACT_TRIM, ACT_CREATE, ACT_CLOSE,
                        ACT_DELETE, ACT_OPEN_Q, ACT_QUERY, ACT_RENAME, ACT_UPDATE})
         r.unsupported(action);
@@ -153,6 +267,24 @@ Cell* read(Cell* source, Cell* part, Cell* seek, bool binary, bool lines, bool, 
 const char* to_os_path(Cell* file) {
     int limit = -1;
     return unicode::to_utf8(file, limit);
+}
+
+Cell* to_local_path(Cell* path, Cell* out, bool full) {
+    Cell source = *path;
+    gc::root keep(&source);
+    bool relative = string::length_q(&source) <= 0 || string::abs_at(&source, int32_t(source.data1)) != '/';
+    if (full && relative) get_current_dir(out);
+    else string::make_at(out, string::length_q(&source) + 1);
+    gc::root keep_out(out);
+    string::concatenate(out, &source, -1, 0, true, string::CONCAT_APPEND);
+    cell::set_type(out, TYPE_STRING);
+    return out;
+}
+
+Cell* get_current_dir(Cell* out) {
+    std::string dir = platform::get_current_dir();
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return string::make_from_utf8(out, reinterpret_cast<const uint8_t*>(dir.data()), int64_t(dir.size()));
 }
 
 Cell* make_at(Cell* cell, const char* utf8, int64_t length) {

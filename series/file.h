@@ -19,8 +19,25 @@
 
 namespace zel::url {
 
+// The mode that selects the component class (letters, digits and - . _ ~
+// kept); any other mode selects the URL class.
+constexpr int COMPONENT = 254;
+
 // The percent-encoding class of a 7-bit code: true when it is kept as it is.
-bool kept_q(uint32_t cp);
+// Codes of 128 and above are never kept.
+bool kept_q(uint32_t cp, int mode = 0);
+
+// The UTF-8 bytes of any string value from its head, each byte its class
+// does not keep written "%XX" (upper-case digits), into a new binary! in
+// `out`.
+Cell* encode(Cell* text, Cell* out, int mode);
+
+// The text from its head with its escapes decoded, into a new string! in
+// `out`. Consecutive escapes of one UTF-8 sequence give its character; an
+// escape of a lead byte not followed by the rest of its sequence, and a "%"
+// not followed by two hexadecimal digits, stay as they are. Malformed UTF-8
+// inside escapes raises access invalid-utf8.
+Cell* decode(Cell* text, Cell* out);
 
 void init();
 
@@ -32,6 +49,16 @@ namespace zel::file {
 // until the next conversion): the path the OS is given. Paths are POSIX:
 // the Zel path is the local one.
 const char* to_os_path(Cell* file);
+
+// The local form of a file! or string! from its head, as a new string! in
+// `out`. Paths are POSIX, so the text is kept as it is; with `full` a
+// relative path (one not starting with "/") gets the current directory in
+// front.
+Cell* to_local_path(Cell* path, Cell* out, bool full);
+
+// The process's current directory as a new string! in `out`, ending with
+// "/".
+Cell* get_current_dir(Cell* out);
 
 // A new file! in `cell` from a UTF-8 path.
 Cell* make_at(Cell* cell, const char* utf8, int64_t length);

@@ -10,6 +10,7 @@
 #include "foundation/datatype.h"
 #include "foundation/platform.h"
 #include "foundation/raise.h"
+#include "scalars/text_to_number.h"
 #include "series/any_value.h"
 #include "series/binary.h"
 #include "series/block.h"
@@ -120,19 +121,12 @@ Cell* from_items(Cell* proto, Cell* spec, int type, bool by_make) {
 Cell* make(Cell* proto, Cell* spec, int type) { return from_items(proto, spec, type, true); }
 Cell* to(Cell* proto, Cell* spec, int type) { return from_items(proto, spec, type, false); }
 
-bool hex_digit_q(uint8_t c, int& value) {
-    if (c >= '0' && c <= '9') value = c - '0';
-    else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-    else return false;
-    return true;
-}
-
 // The byte of the escape at p ("%" and two hexadecimal digits), or -1.
 int escape_at(const uint8_t* p, const uint8_t* end) {
-    int high, low;
-    if (end - p < 3 || p[0] != '%' || !hex_digit_q(p[1], high) || !hex_digit_q(p[2], low)) return -1;
-    return high * 16 + low;
+    if (p >= end || p[0] != '%') return -1;
+    int byte;
+    text_to_number::hex_pair(p + 1, end, byte);
+    return byte;
 }
 
 }  // namespace

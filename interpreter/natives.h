@@ -118,6 +118,7 @@ void register_definition();    // natives_define.cpp: func function does has typ
 void register_output();        // natives_output.cpp: print prin stats
 void register_values();        // natives_values.cpp: transcode construct
 void register_memory();        // natives_memory.cpp: recycle
+void register_encoding();      // natives_encoding.cpp: dehex enhex
 
 // ---- Evaluation natives' services ------------------------------------------------------------
 

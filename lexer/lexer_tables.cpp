@@ -118,7 +118,8 @@ struct RowSpec {
 //  0 between tokens; 1 a comment to the end of the line;
 //  2-3 a string in double quotes and the byte after a caret;
 //  4-5 inside a brace string and the byte after a caret;
-//  6-9 a file after "%" (7 plain, 8 quoted, 9 after "%%");
+//  6-9 a file after "%" (7 plain, 8 quoted, 9 after "%%"), 65 the byte
+//  after a caret in a quoted file, so that ^" does not end it;
 //  10-12 a raw string: "%"s, "{", the text, "}" and the closing "%"s;
 //  13-15 a lone slash, a refinement, two slashes; 16 after "#";
 //  17-18 a binary in braces and a comment inside it;
@@ -143,7 +144,7 @@ constexpr RowSpec ROW_SPECS[SCANNING_STATES] = {
     {5, TYPE_STRING, 4, "38-39: 67"},
     {6, TYPE_FILE, 7, "0-1,4-7,9,28-29,35,39: 80; 8: 10; 10: 8; 13: 54; 26: 9; 38: 67"},
     {7, TYPE_FILE, 7, "0-1,4-9,13,28-29,39: 85; 10,38: 67"},
-    {8, TYPE_FILE, 8, "1,38-39: 67; 10: 85"},
+    {8, TYPE_FILE, 8, "1,38-39: 67; 10: 85; 34: 65"},
     {9, TYPE_FILE, 7, "0-1,4-7,9-10,22,28,35,39: 80; 8: 10; 26: 9; 38: 67"},
     {10, TYPE_STRING, 10, "9: 11; 38-39: 67"},
     {11, TYPE_STRING, 10, "9: 11; 26: 12; 38-39: 67"},
@@ -200,6 +201,7 @@ constexpr RowSpec ROW_SPECS[SCANNING_STATES] = {
     {62, TYPE_WORD, 62, "0-1,4-10,13,21-22,28,35,39: 80; 11,26-27,38: 67; 29: 56; 31: 36"},
     {63, TYPE_ISSUE, 22, "0-1,5-9,13,21,23-25,27-29,35,38-39: 67; 4: 21; 10: 19"},
     {64, TYPE_WORD, 80, "2-3: 60; 11-12,23,26-27,34,38: 67; 14-20,24-25,30,36-37: 62; 29: 56; 31: 36; 32-33: 64"},
+    {65, TYPE_FILE, 8, "1,38-39: 67"},
 };
 // clang-format on
 
@@ -281,7 +283,7 @@ constexpr void apply_exceptions(const char* p, std::array<uint8_t, CLASS_COUNT>&
         expect(p, ':');
         expect(p, ' ');
         int target = read_number(p);
-        if (target >= STATE_COUNT || target == SCANNING_STATES) throw "bad target state";
+        if (target >= STATE_COUNT) throw "bad target state";
         for (int r = 0; r < ranges; r++)
             for (int c = classes[r][0]; c <= classes[r][1]; c++) {
                 if (named[c]) throw "a class is named twice in a row";
@@ -300,7 +302,7 @@ constexpr std::array<std::array<uint8_t, CLASS_COUNT>, SCANNING_STATES> build_tr
     for (int s = 0; s < SCANNING_STATES; s++) {
         const RowSpec& spec = ROW_SPECS[s];
         if (spec.state != s) throw "rows are out of order";
-        if (spec.fallback >= STATE_COUNT || spec.fallback == SCANNING_STATES) throw "bad default";
+        if (spec.fallback >= STATE_COUNT) throw "bad default";
         rows[s].fill(spec.fallback);
         apply_exceptions(spec.exceptions, rows[s]);
     }

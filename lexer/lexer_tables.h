@@ -85,9 +85,9 @@ extern const std::array<uint32_t, 256> g_class_words;
 
 // ---- States and token types -----------------------------------------------------
 
-constexpr int SCANNING_STATES = 65;  // states 0-64
+constexpr int SCANNING_STATES = 66;  // states 0-65
 constexpr int TERMINAL_BASE = 66;    // terminal state of token type 0
-constexpr int STATE_COUNT = 102;     // 0-101; 65 never occurs
+constexpr int STATE_COUNT = 102;     // 0-101
 
 // Start states: the state in which the next token begins.
 constexpr int STATE_BETWEEN = 0;  // between tokens; the only state that skips bytes

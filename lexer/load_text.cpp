@@ -11,6 +11,7 @@
 #include "lexer/routines.h"
 #include "lexer/scalar_values.h"
 #include "scalars/text_to_number.h"
+#include "series/file.h"
 #include "series/string.h"
 #include "series/unicode.h"
 #include "words/context.h"
@@ -129,53 +130,6 @@ Cell text_value(int type, const std::vector<uint32_t>& cps) {
     return c;
 }
 
-bool hex_at(const uint8_t* p, const uint8_t* end) {
-    return end - p >= 3 && text_to_number::hex_digit(p[1]) >= 0 && text_to_number::hex_digit(p[2]) >= 0;
-}
-
-int utf8_length_of_lead(uint8_t b) {
-    if (b >= 0xF0) return 4;
-    if (b >= 0xE0) return 3;
-    if (b >= 0xC0) return 2;
-    return 0;
-}
-
-// Percent-decoding of file and URL text: "%XX" gives the byte XX as a
-// character, and a run of escapes holding one UTF-8 sequence gives that
-// character; anything else (a lone "%" included) stays as it is. False when
-// escapes decode to a malformed sequence.
-bool percent_decode(const uint8_t* p, const uint8_t* end, std::vector<uint32_t>& out) {
-    while (p < end) {
-        if (*p == '%' && hex_at(p, end)) {
-            uint8_t bytes[4];
-            bytes[0] = uint8_t(text_to_number::hex_digit(p[1]) << 4 | text_to_number::hex_digit(p[2]));
-            int n = utf8_length_of_lead(bytes[0]);
-            if (n == 0) {
-                out.push_back(bytes[0]);
-                p += 3;
-                continue;
-            }
-            int k = 1;
-            while (k < n && p + 3 * k < end && p[3 * k] == '%' && hex_at(p + 3 * k, end)) {
-                bytes[k] = uint8_t(text_to_number::hex_digit(p[3 * k + 1]) << 4 | text_to_number::hex_digit(p[3 * k + 2]));
-                k++;
-            }
-            if (k == n) {
-                int32_t cp;
-                const uint8_t* after = unicode::fast_decode_utf8_char(bytes, cp, bytes + n);
-                if (cp < 0 || after != bytes + n) return false;
-                out.push_back(uint32_t(cp));
-                p += 3 * n;
-                continue;
-            }
-        }
-        int64_t cp = next_char(p, end, false, false);
-        if (cp < 0) return false;
-        out.push_back(uint32_t(cp));
-    }
-    return true;
-}
-
 // File and URL text: percent escapes are decoded when a "%" occurs.
 void load_decoded_text(State* lex, const uint8_t* start, const uint8_t* end, uint32_t flags,
                        int type, bool load, const uint8_t* error_start) {
@@ -184,7 +138,7 @@ void load_decoded_text(State* lex, const uint8_t* start, const uint8_t* end, uin
         return;
     }
     std::vector<uint32_t> cps;
-    if (!percent_decode(start, end, cps)) raise_error(lex, error_start, end, type);
+    if (!url::decode_bytes(start, end, cps)) raise_error(lex, error_start, end, type);
     if (load) push_value(lex, text_value(type, cps));
 }
 

@@ -19,6 +19,8 @@
 #include "series/string.h"
 #include "series/unicode.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace zel::url {
@@ -155,42 +157,54 @@ Cell* encode(Cell* text, Cell* out, int mode) {
     return out;
 }
 
-Cell* decode(Cell* text, Cell* out) {
-    int limit = -1;
-    const char* utf8 = unicode::to_utf8(text, limit);
-    std::string bytes(utf8, size_t(limit));
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
-    const uint8_t* end = p + bytes.size();
-    string::make_at(out, int(bytes.size()) + 1);
+bool decode_bytes(const uint8_t* p, const uint8_t* end, std::vector<uint32_t>& out, Malformed* bad) {
+    auto malformed = [bad](const uint8_t* bytes, int64_t n) {
+        if (bad) {
+            bad->length = int(std::min<int64_t>(n, 4));
+            std::memcpy(bad->bytes, bytes, size_t(bad->length));
+        }
+        return false;
+    };
     while (p < end) {
-        int32_t cp = -1;
         int byte = escape_at(p, end);
         if (byte >= 0) {
             int size = unicode::utf8_char_size_q(uint8_t(byte));
+            if (size == 0) {
+                out.push_back(uint32_t(byte));
+                p += 3;
+                continue;
+            }
             uint8_t sequence[4] = {uint8_t(byte)};
             int have = 1;
-            while (have < size) {
-                int next = escape_at(p + 3 * have, end);
-                if (next < 0) break;
-                sequence[have++] = uint8_t(next);
-            }
-            if (size == 0) {
-                cp = byte;
-                p += 3;
-            } else if (have == size) {
-                int count = size;
-                cp = unicode::decode_utf8_char(sequence, count);
-                if (cp < 0) unicode::raise_invalid_utf8(sequence, size);
+            for (int next; have < size && (next = escape_at(p + 3 * have, end)) >= 0;) sequence[have++] = uint8_t(next);
+            if (have == size) {
+                int32_t cp;
+                const uint8_t* after = unicode::fast_decode_utf8_char(sequence, cp, sequence + size);
+                if (cp < 0 || after != sequence + size) return malformed(sequence, size);
+                out.push_back(uint32_t(cp));
                 p += 3 * size;
+                continue;
             }
+            // A lead escape without the rest of its sequence stays as it is.
         }
-        if (cp < 0) {
-            const uint8_t* at = p;
-            p = unicode::fast_decode_utf8_char(p, cp, end);
-            if (cp < 0) unicode::raise_invalid_utf8(at, p - at);
-        }
-        string::append_char(string::buffer_of(out), uint32_t(cp));
+        int32_t cp;
+        const uint8_t* at = p;
+        p = unicode::fast_decode_utf8_char(p, cp, end);
+        if (cp < 0) return malformed(at, p - at);
+        out.push_back(uint32_t(cp));
     }
+    return true;
+}
+
+Cell* decode(Cell* text, Cell* out) {
+    int limit = -1;
+    const char* utf8 = unicode::to_utf8(text, limit);
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(utf8);
+    std::vector<uint32_t> cps;
+    Malformed bad;
+    if (!decode_bytes(p, p + limit, cps, &bad)) unicode::raise_invalid_utf8(bad.bytes, bad.length);
+    string::make_at(out, int(cps.size()) + 1);
+    for (uint32_t cp : cps) string::append_char(string::buffer_of(out), cp);
     return out;
 }
 
@@ -223,9 +237,8 @@ bool needs_quotes_q(uint32_t cp) {
 }
 
 // "%" and the characters; "%""" when empty. A name that needs quotes is
-// written in double quotes with the caret escapes of strings, so that it
-// loads back as it is; a double quote is written ^(22), since a caret does
-// not keep the lexer from ending a quoted file at a quote.
+// written in double quotes with the caret escapes of strings (a double
+// quote as ^"), so that it loads back as it is.
 int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
     Cell text = *value;
     int n = string::length_q(&text);
@@ -239,8 +252,6 @@ int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
         uint32_t cp = string::abs_at(&text, head + i);
         if (!quoted)
             string::append_char(string::buffer_of(buffer), cp);
-        else if (cp == '"')
-            cell_text::mold_literal(buffer, "^(22)", false, INT32_MAX);
         else
             string::append_escaped_char(buffer, cp, false);
     }

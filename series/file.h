@@ -17,11 +17,14 @@
 
 #include "foundation/cell.h"
 
+#include <vector>
+
 namespace zel::url {
 
 // The mode that selects the component class (letters, digits and - . _ ~
-// kept); any other mode selects the URL class.
+// kept); any other mode, URL among them, selects the URL class.
 constexpr int COMPONENT = 254;
+constexpr int URL = 255;
 
 // The percent-encoding class of a 7-bit code: true when it is kept as it is.
 // Codes of 128 and above are never kept.
@@ -38,6 +41,16 @@ Cell* encode(Cell* text, Cell* out, int mode);
 // not followed by two hexadecimal digits, stay as they are. Malformed UTF-8
 // inside escapes raises access invalid-utf8.
 Cell* decode(Cell* text, Cell* out);
+
+// The decoding under `decode` and the lexer's loading of files and URLs:
+// the characters of the UTF-8 bytes [p, end) with their escapes decoded,
+// appended to `out`. False at a malformed sequence, escaped or not, whose
+// bytes (up to four) go to `bad` when given.
+struct Malformed {
+    uint8_t bytes[4];
+    int length;
+};
+bool decode_bytes(const uint8_t* p, const uint8_t* end, std::vector<uint32_t>& out, Malformed* bad = nullptr);
 
 void init();
 

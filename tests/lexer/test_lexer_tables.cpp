@@ -90,7 +90,7 @@ constexpr uint8_t EXPECTED_TRANSITIONS[SCANNING_STATES][CLASS_COUNT] = {
     /*  7 */ { 85, 85,  7,  7, 85, 85, 85, 85, 85, 85, 67,  7,  7, 85,  7,  7,  7,  7,  7,  7,
                 7,  7,  7,  7,  7,  7,  7,  7, 85, 85,  7,  7,  7,  7,  7,  7,  7,  7, 67, 85},
     /*  8 */ {  8, 67,  8,  8,  8,  8,  8,  8,  8,  8, 85,  8,  8,  8,  8,  8,  8,  8,  8,  8,
-                8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8, 67, 67},
+                8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8, 65,  8,  8,  8, 67, 67},
     /*  9 */ { 80, 80,  7,  7, 80, 80, 80, 80, 10, 80, 80,  7,  7,  7,  7,  7,  7,  7,  7,  7,
                 7,  7, 80,  7,  7,  7,  9,  7, 80,  7,  7,  7,  7,  7,  7, 80,  7,  7, 67, 80},
     /* 10 */ { 10, 10, 10, 10, 10, 10, 10, 10, 10, 11, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10,
@@ -203,6 +203,8 @@ constexpr uint8_t EXPECTED_TRANSITIONS[SCANNING_STATES][CLASS_COUNT] = {
                22, 67, 22, 67, 67, 67, 22, 67, 67, 67, 22, 22, 22, 22, 22, 67, 22, 22, 67, 67},
     /* 64 */ { 80, 80, 60, 60, 80, 80, 80, 80, 80, 80, 80, 67, 67, 80, 62, 62, 62, 62, 62, 62,
                62, 80, 80, 67, 62, 62, 67, 67, 80, 56, 62, 36, 64, 64, 67, 80, 62, 62, 67, 80},
+    /* 65 */ {  8, 67,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,
+                8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8, 67, 67},
 };
 // clang-format on
 
@@ -232,6 +234,7 @@ TEST(LexerTables, GuessedTypesOfScanningStates) {
         {55, 55, TYPE_URL},     {56, 56, TYPE_EMAIL},      {57, 57, TYPE_REF},
         {58, 58, TYPE_WORD},    {59, 59, TYPE_PATH},       {60, 60, TYPE_INTEGER},
         {61, 62, TYPE_WORD},    {63, 63, TYPE_ISSUE},      {64, 64, TYPE_WORD},
+        {65, 65, TYPE_FILE},
     };
     int expected[SCANNING_STATES];
     for (int& e : expected) e = -1;
@@ -288,7 +291,7 @@ TEST(LexerTables, TerminalStatesAreTokenTypesWithTheirDatatypes) {
     EXPECT_EQ(TERMINAL_BASE + TOKEN_REF, STATE_COUNT - 1);
 }
 
-// No transition leads to state 65, and every state a transition names exists.
+// Every state a transition names exists.
 TEST(LexerTables, TargetsAreScanningOrTerminalStates) {
     for (int s = 0; s < SCANNING_STATES; s++)
         for (int c = 0; c < CLASS_COUNT; c++) {
@@ -376,6 +379,8 @@ const TokenCase TOKEN_CASES[] = {
     {STATE_BETWEEN, "#\"^\"\"", TOKEN_CHAR, "#\"^\""},
     {STATE_BETWEEN, "%file.txt", TOKEN_FILE, "%file.txt"},
     {STATE_BETWEEN, "%\"a b\"", TOKEN_FILE, "%\"a b"},
+    {STATE_BETWEEN, "%\"a^\"b\" c", TOKEN_FILE, "%\"a^\"b"},
+    {STATE_BETWEEN, "%\"a^^\"b", TOKEN_FILE, "%\"a^^"},
     {STATE_BETWEEN, "%{raw \"}%", TOKEN_RAW_STRING, "%{raw \"}%"},
     {STATE_BETWEEN, "%%{a}% b}%% x", TOKEN_RAW_STRING, "%%{a}%"},
     {STATE_BETWEEN, "#{0F 10}", TOKEN_BINARY, "#{0F 10"},

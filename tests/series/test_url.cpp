@@ -87,7 +87,7 @@ TEST(UrlDecode, DecodesWholeSequencesAndKeepsWhatIsNotAnEscape) {
 }
 
 TEST(UrlDecode, MalformedUtf8InsideEscapesIsAnError) {
-    for (const char* source : {"%C3%28", "%C3%41", "%E2%28%A1", "%F8%80%80%80"})
+    for (const char* source : {"%C3%28", "%C3%41", "%E2%28%A1", "%F8%80%80%80", "%C0%80", "%ED%A0%80"})
         EXPECT_EQ(error_of([&] { decoded(source); }), "access/invalid-utf8") << source;
 }
 

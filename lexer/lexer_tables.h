@@ -2,7 +2,7 @@
 // states (token types), and the byte loop that runs them.
 //
 // Every byte maps to a class word: the class number (0-39) in the low byte,
-// flag bits above. The automaton has 65 scanning states (0-64); any state
+// flag bits above. The automaton has 66 scanning states (0-65); any state
 // from 66 up is terminal, and terminal state 66 + n is token type n. A token
 // is read by OR-ing the class words of its bytes into one flags word and
 // following the transitions until a terminal state is reached; the byte that

@@ -73,7 +73,8 @@ void register_own() {
 void (*const g_families[])() = {register_own,        register_conditionals, register_loops,
                                      register_exceptions, register_evaluation,  register_definition,
                                      register_output,     register_values,
-                                     register_memory,     register_encoding};
+                                     register_memory,     register_encoding,     register_sets,
+                                     register_maths};
 
 }  // namespace
 

@@ -118,7 +118,9 @@ void register_definition();    // natives_define.cpp: func function does has typ
 void register_output();        // natives_output.cpp: print prin stats
 void register_values();        // natives_values.cpp: transcode construct
 void register_memory();        // natives_memory.cpp: recycle
-void register_encoding();      // natives_encoding.cpp: dehex enhex
+void register_encoding();      // natives_encoding.cpp: dehex enhex debase enbase shift to-hex
+void register_sets();          // natives_sets.cpp: unique union intersect exclude difference complement?
+void register_maths();         // natives_math.cpp: trigonometry, logarithms, zero? NaN? the signs, max min
 
 // ---- Evaluation natives' services ------------------------------------------------------------
 

@@ -27,6 +27,7 @@
 #include "interpreter/system_object.h"
 #include "interpreter/trace.h"
 #include "lexer/lexer.h"
+#include "os/checksum.h"
 #include "os/routines.h"
 #include "scalars/char.h"
 #include "scalars/datatype_value.h"
@@ -152,6 +153,7 @@ void init() {
     boot::routines::register_all();
     boot::predicates::register_all();
     simple_io::register_routines();
+    checksum::init();
     terminal::register_routines();
     ownership::init();
     error::init_prototype();

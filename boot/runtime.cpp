@@ -29,6 +29,7 @@
 #include "lexer/lexer.h"
 #include "os/checksum.h"
 #include "os/routines.h"
+#include "os/workers.h"
 #include "scalars/char.h"
 #include "scalars/datatype_value.h"
 #include "scalars/date.h"
@@ -154,6 +155,7 @@ void init() {
     boot::predicates::register_all();
     simple_io::register_routines();
     checksum::init();
+    workers::register_system_natives();
     terminal::register_routines();
     ownership::init();
     error::init_prototype();

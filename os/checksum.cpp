@@ -115,14 +115,18 @@ natives::Exit checksum_native(bool, const int32_t* r) {
         return natives::Exit{};
     }
     if (method == HASH_WORD) fire(ERR_script_invalid_refine_arg, &with_word, spec);
-    if (spec_type == TYPE_STRING || spec_type == TYPE_BINARY) {
-        Cell key_cell = *spec;
-        std::string key = bytes_of(&key_cell);
-        box_bytes(data, hmac(p, bytes.size(), reinterpret_cast<const uint8_t*>(key.data()), key.size(), method));
-        return natives::Exit{};
+    // A key of any string type is its UTF-8 text (a file! key is a name, not
+    // a file to read); a binary! key its bytes.
+    Cell key_cell = *spec;
+    std::string key;
+    if (spec_type == TYPE_BINARY) {
+        key = bytes_of(&key_cell);
+    } else {
+        int limit = -1;
+        const char* utf8 = unicode::to_utf8(&key_cell, limit);
+        key.assign(utf8, size_t(limit));
     }
-    // Another string type as the spec: the plain digest.
-    box_bytes(data, digest(p, bytes.size(), method));
+    box_bytes(data, hmac(p, bytes.size(), reinterpret_cast<const uint8_t*>(key.data()), key.size(), method));
     return natives::Exit{};
 }
 

@@ -9,8 +9,6 @@ namespace {
 [[noreturn]] void missing() { fire(ERR_internal_not_done); }
 }  // namespace
 
-Cell* pair_do_math(int) { missing(); }
-Cell* point_do_math(int) { missing(); }
 Cell* tuple_do_math(int) { missing(); }
 Cell* money_do_math(int) { missing(); }
 Cell* date_add() { missing(); }

@@ -25,6 +25,17 @@ inline void put(Cell* c, int i, float f) {
 // Coordinates of the type: 2 or 3.
 inline int dimensions(int type) { return type == TYPE_POINT3D ? 3 : 2; }
 
+// The coordinate a field word names for a point of the type: 1 x, 2 y,
+// 3 z (point3D! only); 0 for any other word.
+int field_index(const Cell* word, int type);
+
+// The point math on the first two argument cells, the point on the left:
+// each coordinate combined in doubles with the number the right operand
+// gives for it (a point of the same type, a pair for a point2D!, an integer
+// or a float for all), and stored back as a single. A float factor or
+// divisor works on the singles directly.
+Cell* do_math(int op);
+
 }  // namespace zel::point
 
 namespace zel::point2d {

@@ -6,7 +6,8 @@
 #include "foundation/actions.h"
 #include "foundation/datatype.h"
 #include "foundation/stack.h"
-#include "scalars/not_built.h"
+#include "scalars/pair.h"
+#include "scalars/point.h"
 #include "series/services.h"
 #include "series/string.h"
 
@@ -59,15 +60,10 @@ Cell* exchange_into_coordinates(int op) {
     args[0] = args[1];
     args[1] = number;
     if (op == OP_SUBTRACT) {
-        // The coordinate type's own negate; until that type registers one,
-        // the operation is as missing as its core below.
-        auto negate = datatype::handler<ACT_NEGATE>(type_of(&args[0]));
-        if (!negate) fire(ERR_internal_not_done);
-        negate(&args[0]);
+        datatype::handler<ACT_NEGATE>(type_of(&args[0]))(&args[0]);
         op = OP_ADD;
     }
-    return type_of(&args[0]) == TYPE_PAIR ? not_built::pair_do_math(op)
-                                          : not_built::point_do_math(op);
+    return type_of(&args[0]) == TYPE_PAIR ? pair::do_math(op) : point::do_math(op);
 }
 
 }  // namespace zel::scalar_math

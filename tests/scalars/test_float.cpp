@@ -108,9 +108,9 @@ TEST(FloatMath, ResultTypeFollowsTheOperands) {
         {OP_SUBTRACT, float_cell(1.0), value_of(TYPE_PAIR), "script/not-related"},
         {OP_DIVIDE, float_cell(1.0), value_of(TYPE_POINT2D), "script/not-related"},
         {OP_SUBTRACT, percent_cell(1.0), value_of(TYPE_POINT3D), "script/not-related"},
+        {OP_ADD, float_cell(1.5), pair_cell(1, 2), "pair! 2x3"},
+        {OP_MULTIPLY, float_cell(2.5), point2(1.0f, 2.0f), "point2D! (2.5, 5)"},
         // The other side of these is not built yet.
-        {OP_ADD, float_cell(1.0), value_of(TYPE_PAIR), "internal/not-done"},
-        {OP_MULTIPLY, float_cell(1.0), value_of(TYPE_POINT2D), "internal/not-done"},
         {OP_ADD, float_cell(1.0), value_of(TYPE_TUPLE), "internal/not-done"},
         {OP_ADD, float_cell(1.0), value_of(TYPE_MONEY), "internal/not-done"},
     };

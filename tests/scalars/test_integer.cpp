@@ -118,9 +118,9 @@ TEST(IntegerMath, RightOperandChoosesTheCore) {
         {ACT_DIVIDE, int_cell(1), value_of(TYPE_TUPLE), "script/not-related"},
         {ACT_SUBTRACT, int_cell(1), value_of(TYPE_DATE), "script/not-related"},
         {ACT_MULTIPLY, int_cell(1), value_of(TYPE_DATE), "script/invalid-type"},
+        {ACT_ADD, int_cell(1), pair_cell(1, 2), "pair! 2x3"},
+        {ACT_SUBTRACT, int_cell(1), point3(1.0f, 2.0f, 3.0f), "point3D! (0, -1, -2)"},
         // The other side of these is not built yet.
-        {ACT_ADD, int_cell(1), value_of(TYPE_PAIR), "internal/not-done"},
-        {ACT_SUBTRACT, int_cell(1), value_of(TYPE_POINT3D), "internal/not-done"},
         {ACT_ADD, int_cell(1), value_of(TYPE_TUPLE), "internal/not-done"},
         {ACT_ADD, int_cell(1), value_of(TYPE_MONEY), "internal/not-done"},
         {ACT_ADD, int_cell(1), value_of(TYPE_DATE), "internal/not-done"},

@@ -1,12 +1,15 @@
 // point2D! and point3D!: construction, the coordinate text, tolerant,
-// strict and bit comparison, ordering, and single precision storage.
+// strict and bit comparison, ordering, single precision storage, the point
+// math and random draws. (The behaviour seen from Zel: tests/cases/point.cases.)
 #include <bit>
 #include <cmath>
+#include <string>
 
 #include "foundation/compare.h"
 #include "scalars/pair.h"
 #include "scalars/point.h"
 #include "scalars/simple_types.h"
+#include "tests/support/binary_outcome.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
 
@@ -112,4 +115,59 @@ TEST(PointCompare, ToleranceStrictnessAndOrder) {
     for (Case c : cases)
         EXPECT_EQ(datatype::handler<ACT_COMPARE>(type_of(&c.a))(&c.a, &c.b, c.op), c.result)
             << typed_mold(c.a) << " " << typed_mold(c.b) << " op " << c.op;
+}
+
+// The point math: doubles per coordinate stored back as singles, except a
+// float factor or divisor, which meets the coordinates as a single.
+TEST(PointMath, CoordinatesBySinglesAndDoubles) {
+    const double just_above_one = 1.0000000605359674;  // 1 + 2^-24 + 2^-30
+    const BinaryCase cases[] = {
+        {ACT_ADD, point2(1, 2), point2(0.5f, 0.25f), "point2D! (1.5, 2.25)"},
+        {ACT_SUBTRACT, point3(1, 2, 3), point3(1, 1, 1), "point3D! (0, 1, 2)"},
+        {ACT_REMAINDER, point2(7.5f, -7), int_cell(2), "point2D! (1.5, -1)"},
+        {ACT_ADD, point2(1, 2), pair_cell(-1, 1), "point2D! (0, 3)"},
+        // 3 x the single of just_above_one rounds up; 3 x the double would not.
+        {ACT_MULTIPLY, point2(3, 0), float_cell(just_above_one), "point2D! (3.0000005, 0)"},
+        {ACT_MULTIPLY, point3(3, 0, 1), percent_cell(just_above_one), "point3D! (3.0000005, 0, 1.0000001)"},
+        // Added on doubles: 3 + just_above_one is 4 as a single.
+        {ACT_ADD, point2(3, 0), float_cell(just_above_one), "point2D! (4, 1.0000001)"},
+        {ACT_DIVIDE, point2(1, 0), float_cell(0.0), "point2D! (1.#INF, 1.#NaN)"},
+        {ACT_DIVIDE, point2(1, 2), int_cell(0), "point2D! (1.#INF, 1.#INF)"},
+        {ACT_MULTIPLY, point2(3e38f, 1), int_cell(10), "point2D! (1.#INF, 10)"},
+        {ACT_ADD, point3(1, 2, 3), pair_cell(1, 1), "script/invalid-type"},
+        {ACT_ADD, point2(1, 2), point3(1, 2, 3), "script/invalid-type"},
+        {ACT_ADD, point2(1, 2), time_cell(1.0), "script/invalid-type"},
+    };
+    for (const BinaryCase& c : cases) check_binary(c);
+}
+
+TEST(PointRandom, EachCoordinateWithinZeroAndItselfAndSeedsRepeat) {
+    auto random_ = datatype::handler<ACT_RANDOM>(TYPE_POINT3D);
+    const float coords[] = {1e-3f, -5.0f, 3e38f};
+    for (int i = 0; i < 300; i++) {
+        Cell p = point3(coords[0], coords[1], coords[2]);
+        random_(&p, false, i % 2 == 1, false);
+        for (int k = 0; k < 3; k++) {
+            float r = point::get(&p, k), c = coords[k];
+            EXPECT_TRUE(c > 0 ? r >= 0.0f && r <= c : r <= 0.0f && r >= c) << r << " for " << c;
+        }
+    }
+    Cell zero = point2(0.0f, -0.0f);
+    random_(&zero, false, false, false);
+    EXPECT_EQ(std::bit_cast<uint32_t>(point::get(&zero, 1)), 0x80000000u) << "a zero stays as it was";
+
+    auto sequence = [&](Cell seed) {
+        EXPECT_EQ(type_of(datatype::handler<ACT_RANDOM>(type_of(&seed))(&seed, true, false, false)),
+                  TYPE_UNSET);
+        std::string s;
+        for (int i = 0; i < 8; i++) {
+            Cell p = point2(1e6f, -1e6f);
+            s += typed_mold(*random_(&p, false, false, false)) + " ";
+        }
+        return s;
+    };
+    EXPECT_EQ(sequence(point2(1, 2)), sequence(point2(1, 2)));
+    EXPECT_EQ(sequence(point3(1, 2, 3)), sequence(point3(1, 2, 3)));
+    EXPECT_NE(sequence(point2(1, 2)), sequence(point2(2, 1)));
+    EXPECT_NE(sequence(point2(1, 2)), sequence(point3(1, 2, 0)));
 }

@@ -122,7 +122,7 @@ TEST(IntegerMath, RightOperandChoosesTheCore) {
         {ACT_ADD, int_cell(1), value_of(TYPE_PAIR), "internal/not-done"},
         {ACT_SUBTRACT, int_cell(1), value_of(TYPE_POINT3D), "internal/not-done"},
         {ACT_ADD, int_cell(1), value_of(TYPE_TUPLE), "internal/not-done"},
-        {ACT_ADD, int_cell(1), value_of(TYPE_MONEY), "internal/not-done"},
+        {ACT_ADD, int_cell(1), value_of(TYPE_MONEY), "money! $1.00"},
         {ACT_ADD, int_cell(1), value_of(TYPE_DATE), "internal/not-done"},
     };
     for (const MathCase& c : cases) check_math(c);

@@ -2,6 +2,7 @@
 #include "interpreter/system_object.h"
 
 #include "interpreter/object.h"
+#include "scalars/money.h"
 #include "words/context.h"
 #include "words/word.h"
 
@@ -12,7 +13,16 @@ namespace {
 Cell g_word = {TYPE_NONE, 0, 0, 0};
 }  // namespace
 
-void install() { g_word = word::load("system"); }
+namespace {
+// What money! reads of the object, at each use.
+const Cell* currency_list() { return field({LOCALE, LOCALE_CURRENCIES, CURRENCIES_LIST}); }
+const Cell* money_digits() { return field({OPTIONS, OPTIONS_MONEY_DIGITS}); }
+}  // namespace
+
+void install() {
+    g_word = word::load("system");
+    money::g_system = {currency_list, money_digits};
+}
 
 void reset() { g_word = Cell{TYPE_NONE, 0, 0, 0}; }
 

@@ -158,7 +158,7 @@ Cell* do_math(int op) {
     int left_type = type_of(left), right_type = type_of(right);
     switch (right_type) {
         case TYPE_TUPLE: return not_built::tuple_do_math(op);
-        case TYPE_MONEY: return not_built::money_do_math(op);
+        case TYPE_MONEY: return money::do_math(op);
         case TYPE_VECTOR: return vector::do_math_scalar(op, right, left, true);
         case TYPE_PAIR:
         case TYPE_POINT2D:
@@ -200,13 +200,7 @@ int compare(Cell* value1, Cell* value2, int op) {
         case TYPE_FLOAT:
         case TYPE_PERCENT:
         case TYPE_TIME: b = get(value2); break;
-        case TYPE_MONEY: {
-            // Magnitudes money cannot hold order without converting.
-            double m = abs(a);
-            if (m > 0.0 && m < 1e-5) return -1;
-            if (m >= 1e17) return 1;
-            return money::compare_number(value1, value2, op);
-        }
+        case TYPE_MONEY: return money::compare_number(value1, value2, op);
         default: return -2;
     }
     switch (op) {

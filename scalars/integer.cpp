@@ -161,7 +161,7 @@ Cell* do_math(int op) {
         case TYPE_FLOAT:
         case TYPE_PERCENT:
         case TYPE_TIME: return float_::do_math(op);
-        case TYPE_MONEY: return not_built::money_do_math(op);
+        case TYPE_MONEY: return money::do_math(op);
         case TYPE_PAIR:
         case TYPE_POINT2D:
         case TYPE_POINT3D:

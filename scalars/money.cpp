@@ -1,24 +1,30 @@
 // money!: digits, sign and currency of the cell, the currency list,
 // construction from text, integers, floats, words and blocks, conversion to
-// integers and floats, comparison, the text form and the registration.
+// integers and floats, comparison, the text form, the sign, parity and
+// field handlers and the registration (the arithmetic, round and random are
+// money_math.cpp's).
 //
 // Cell bytes: 0-3 header (type 49, bit 14 the sign), 4 the currency index,
 // 5-15 22 packed decimal digits (17 integral, 5 decimal places).
 //
 // Relies on the float text conversion for floats made money and money made
 // float, on the text-to-number scanner for `to` of text, and on the symbol
-// table for currency words.
+// table for currency words; the currency list and the places shown are
+// read from the system object through g_system, which start-up sets.
 #include "scalars/money.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "foundation/compare.h"
 #include "foundation/datatype.h"
 #include "foundation/raise.h"
+#include "foundation/stack.h"
 #include "scalars/dtoa.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"
+#include "scalars/scalar_math.h"
 #include "scalars/text_to_number.h"
 #include "series/block.h"
 #include "series/cell_text.h"
@@ -26,20 +32,26 @@
 #include "series/string.h"
 #include "series/unicode.h"
 #include "words/symbol.h"
+#include "words/word.h"
+#include "words/words.h"
 
 namespace zel::money {
 
 using namespace compare;
 
-int shown_digits = 2;
+namespace {
+
+const Cell* no_system_value() { return nullptr; }
+
+}  // namespace
+
+System g_system = {no_system_value, no_system_value};
 
 namespace {
 
-constexpr int FIRST_DIGIT_BYTE = 5;
-
-// The codes money text may carry, in the order their indexes count. Gap:
-// they become the words of system/locale/currencies/list once the system
-// object exists, and scripts may then append codes to it.
+// The codes system/locale/currencies/list starts with, in the order their
+// indexes count: they serve before the system object exists (the lexer
+// reads money text while start-up runs).
 constexpr const char CURRENCIES[][4] = {
     "AED", "AFN", "ALL", "AMD", "ANG", "AOA", "ARS", "AUD", "AWG", "AZN", "BAM", "BBD", "BDT",
     "BTC", "BGN", "BHD", "BIF", "BMD", "BND", "BOB", "BRL", "BSD", "BTN", "BWP", "BYN", "BZD",
@@ -84,16 +96,18 @@ void set_digit(Cell* money, int k, int d) {
 }
 
 int significant_digits(const Cell* money) {
-    for (int k = 1; k < DIGITS; k++)
-        if (get_digit(money, k) != 0) return DIGITS + 1 - k;
+    // Byte i holds digits 2i + 1 (high nibble) and 2i + 2.
+    const uint8_t* digits = bytes_of(money) + FIRST_DIGIT_BYTE;
+    for (int i = 0; i < DIGIT_BYTES; i++)
+        if (digits[i]) return DIGITS - 2 * i - (digits[i] < 0x10 ? 1 : 0);
     return 1;
 }
 
 bool digits_zero_q(const Cell* money) {
     const uint8_t* digits = bytes_of(money) + FIRST_DIGIT_BYTE;
-    for (int i = 0; i < DIGIT_BYTES; i++)
-        if (digits[i]) return false;
-    return true;
+    uint64_t low;
+    std::memcpy(&low, digits + DIGIT_BYTES - sizeof low, sizeof low);
+    return low == 0 && digits[0] == 0 && digits[1] == 0 && digits[2] == 0;
 }
 
 int sign(const Cell* money) {
@@ -103,15 +117,50 @@ int sign(const Cell* money) {
 
 // ---- The currency list ------------------------------------------------------------------
 
-int currency_count() { return CURRENCY_COUNT; }
+namespace {
+
+// The words of the list, at most CURRENCY_MAX of them; null when there is
+// no list to read.
+const Cell* list_words(int& count) {
+    const Cell* list = g_system.currency_list();
+    if (!list || type_of(list) != TYPE_BLOCK) return nullptr;
+    count = std::min(block::length_q(list), CURRENCY_MAX);
+    return block::head(const_cast<Cell*>(list));
+}
+
+// The spelling of a code word of the list, or null for another value.
+const char* spelling_of(const Cell* word, int& length) {
+    if (type_of(word) != TYPE_WORD) return nullptr;
+    int32_t n = 0;
+    const uint8_t* name = symbol::utf8(word->data2, n);
+    length = int(n);
+    return reinterpret_cast<const char*>(name);
+}
+
+bool same_code(const char* a, const char* b) {
+    return upper(a[0]) == upper(b[0]) && upper(a[1]) == upper(b[1]) && upper(a[2]) == upper(b[2]);
+}
+
+}  // namespace
+
+int currency_count() {
+    int count = 0;
+    return list_words(count) ? count : CURRENCY_COUNT;
+}
 
 int currency_index(const char* code, int length) {
     if (length != 3) return -1;
-    for (int i = 0; i < CURRENCY_COUNT; i++) {
-        const char* c = CURRENCIES[i];
-        if (upper(code[0]) == c[0] && upper(code[1]) == c[1] && upper(code[2]) == c[2])
-            return i + 1;
+    int count = 0;
+    if (const Cell* words = list_words(count)) {
+        for (int i = 0; i < count; i++) {
+            int n = 0;
+            const char* name = spelling_of(&words[i], n);
+            if (name && n == 3 && same_code(code, name)) return i + 1;
+        }
+        return -1;
     }
+    for (int i = 0; i < CURRENCY_COUNT; i++)
+        if (same_code(code, CURRENCIES[i])) return i + 1;
     return -1;
 }
 
@@ -121,8 +170,38 @@ int currency_index_of_word(const Cell* word) {
     return currency_index(reinterpret_cast<const char*>(name), int(length));
 }
 
-const char* currency_code(int index) {
-    return index >= 1 && index <= CURRENCY_COUNT ? CURRENCIES[index - 1] : nullptr;
+bool currency_code(int index, char code[4]) {
+    code[0] = '\0';
+    int count = 0;
+    const char* name = nullptr;
+    int length = 3;
+    if (const Cell* words = list_words(count)) {
+        if (index >= 1 && index <= count) name = spelling_of(&words[index - 1], length);
+    } else if (index >= 1 && index <= CURRENCY_COUNT) {
+        name = CURRENCIES[index - 1];
+    }
+    if (!name || length != 3) return false;
+    std::memcpy(code, name, 3);
+    code[3] = '\0';
+    return true;
+}
+
+Cell* currency_word(int index, Cell* result) {
+    int count = 0;
+    if (const Cell* words = list_words(count)) {
+        if (index >= 1 && index <= count) return copy_cell(&words[index - 1], result);
+    } else if (index >= 1 && index <= CURRENCY_COUNT) {
+        *result = word::load(CURRENCIES[index - 1]);
+        return result;
+    }
+    cell::set(result, TYPE_NONE);
+    return result;
+}
+
+int shown_places() {
+    const Cell* setting = g_system.money_digits();
+    if (!setting) return 2;
+    return type_of(setting) == TYPE_INTEGER ? cell::get_int(setting) : 2;
 }
 
 // ---- Making ------------------------------------------------------------------------------
@@ -253,9 +332,8 @@ namespace {
 int compare_currencies(int a, int b) {
     if (a == b) return 0;
     if (a == 0 || b == 0) return a == 0 ? -1 : 1;
-    const char* ca = currency_code(a);
-    const char* cb = currency_code(b);
-    if (!ca || !cb) return a < b ? -1 : 1;
+    char ca[4], cb[4];
+    if (!currency_code(a, ca) || !currency_code(b, cb)) return a < b ? -1 : 1;
     int order = std::strcmp(ca, cb);
     return (order > 0) - (order < 0);
 }
@@ -285,6 +363,20 @@ int compare_denominations(Cell* a, Cell* b, int op) {
     }
 }
 
+// A float money cannot hold orders by its sign: at or beyond 1e17 in
+// magnitude beyond every amount; below 0.00001 (not zero) as zero would,
+// but never equal, so against $0 by its own sign. BY_AMOUNT for a float
+// money holds (or NaN, which its conversion refuses).
+int order_against_float(const Cell* money, double d) {
+    double magnitude = std::fabs(d);
+    if (magnitude >= 1e17) return d > 0 ? -1 : 1;
+    if (magnitude > 0.0 && magnitude < 1e-5) {
+        int s = sign(money);
+        return s != 0 ? s : (d > 0 ? -1 : 1);
+    }
+    return BY_AMOUNT;
+}
+
 }  // namespace
 
 int compare(Cell* value1, Cell* value2, int op) {
@@ -300,10 +392,9 @@ int compare(Cell* value1, Cell* value2, int op) {
         }
         case TYPE_INTEGER: from_integer(&other, integer::get(value2)); break;
         case TYPE_FLOAT: {
-            // Magnitudes money cannot hold order without converting.
-            double d = cell::get_float(value2), magnitude = std::fabs(d);
-            if (magnitude > 0.0 && magnitude < 1e-5) return 1;
-            if (magnitude >= 1e17) return -1;
+            double d = cell::get_float(value2);
+            int order = order_against_float(value1, d);
+            if (order != BY_AMOUNT) return order;
             from_float(&other, d, true);
             break;
         }
@@ -314,10 +405,14 @@ int compare(Cell* value1, Cell* value2, int op) {
 
 int compare_number(const Cell* number, const Cell* money, int op) {
     Cell converted, other = *money;
-    if (type_of(number) == TYPE_INTEGER)
+    if (type_of(number) == TYPE_INTEGER) {
         from_integer(&converted, integer::get(number));
-    else
-        from_float(&converted, cell::get_float(number), false);
+    } else {
+        double d = cell::get_float(number);
+        int order = order_against_float(money, d);
+        if (order != BY_AMOUNT) return -order;
+        from_float(&converted, d, false);
+    }
     return compare(&converted, &other, op);
 }
 
@@ -326,10 +421,7 @@ int serialize(const Cell* money, Cell* buffer, int part, bool all, bool group) {
     char text[40];
     int n = 0;
     if (sign(money) < 0) text[n++] = '-';
-    if (const char* code = currency_code(currency_of(money))) {
-        std::memcpy(text + n, code, 3);
-        n += 3;
-    }
+    if (currency_code(currency_of(money), text + n)) n += 3;
     text[n++] = '$';
     int significant = significant_digits(money);
     if (significant > SCALE) {
@@ -340,7 +432,8 @@ int serialize(const Cell* money, Cell* buffer, int part, bool all, bool group) {
     } else {
         text[n++] = '0';
     }
-    int places = all || shown_digits > SCALE ? SCALE : shown_digits;
+    int places = shown_places();
+    if (all || places > SCALE) places = SCALE;
     if (places >= 1) {
         text[n++] = '.';
         for (int k = INTEGRAL_DIGITS + 1; k <= INTEGRAL_DIGITS + places; k++)
@@ -440,12 +533,74 @@ int mold(Cell* value, Cell* buffer, bool, bool all, bool, int part, int) {
     return serialize(value, buffer, part, all, false);
 }
 
+Cell* absolute() {
+    Cell* value = stack::arguments();
+    set_sign(value, false);
+    return value;
+}
+
+Cell* negate(Cell* value) {
+    set_sign(value, !get_sign(value));
+    return value;
+}
+
+// Parity is the units digit's.
+bool even_q(Cell* value) { return get_digit(value, INTEGRAL_DIGITS) % 2 == 0; }
+bool odd_q(Cell* value) { return get_digit(value, INTEGRAL_DIGITS) % 2 != 0; }
+
+// ---- Fields: 1 code, 2 amount ----------------------------------------------------------------
+
+constexpr int FIELD_CODE = 1, FIELD_AMOUNT = 2;
+
+// The field a path element names, by word or position; 0 for another.
+int field_of(const Cell* element) {
+    switch (type_of(element)) {
+        case TYPE_INTEGER: {
+            int32_t i = cell::get_int(element);
+            return i == FIELD_CODE || i == FIELD_AMOUNT ? i : 0;
+        }
+        case TYPE_WORD: {
+            uint32_t sym = symbol::resolve(element->data2);
+            if (sym == symbol::resolve(words::symbol(words::Sym::code))) return FIELD_CODE;
+            if (sym == symbol::resolve(words::symbol(words::Sym::amount))) return FIELD_AMOUNT;
+            return 0;
+        }
+        default: return 0;
+    }
+}
+
+// The code word (none! without a currency), or the amount alone.
+Cell* field_value(const Cell* money, int field, Cell* result) {
+    if (field == FIELD_CODE) return currency_word(currency_of(money), result);
+    copy_cell(money, result);
+    set_currency(result, 0);
+    return result;
+}
+
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell*, Cell*, int, bool,
+                bool, bool) {
+    int field = field_of(element);
+    if (!field) fire(ERR_script_invalid_path, path, element);
+    if (value) fire(ERR_script_bad_path_set, path, element);
+    static Cell result;
+    return field_value(parent, field, &result);
+}
+
+Cell* pick(Cell* value, int index, Cell* boxed) {
+    if (index != FIELD_CODE && index != FIELD_AMOUNT) fire(ERR_script_out_of_range, boxed);
+    Cell money = *value;
+    return field_value(&money, index, value);
+}
+
 }  // namespace
 
 void init() {
     datatype::TypeRecord r(TYPE_MONEY, 0, "money!");
-    r.set<ACT_MAKE>(make).set<ACT_TO>(to);
-    r.set<ACT_FORM>(form).set<ACT_MOLD>(mold).set<ACT_COMPARE>(compare);
+    r.set<ACT_MAKE>(make).set<ACT_RANDOM>(random_).set<ACT_TO>(to);
+    r.set<ACT_FORM>(form).set<ACT_MOLD>(mold).set<ACT_EVAL_PATH>(eval_path);
+    r.set<ACT_COMPARE>(compare).set<ACT_ABSOLUTE>(absolute).set<ACT_NEGATE>(negate);
+    scalar_math::set_math_actions<do_math>(r, false);
+    r.set<ACT_ROUND>(round).set<ACT_EVEN_Q>(even_q).set<ACT_ODD_Q>(odd_q).set<ACT_PICK>(pick);
     datatype::register_type(r);
 }
 

@@ -122,7 +122,7 @@ TEST(IntegerMath, RightOperandChoosesTheCore) {
         {ACT_SUBTRACT, int_cell(1), point3(1.0f, 2.0f, 3.0f), "point3D! (0, -1, -2)"},
         // The other side of these is not built yet.
         {ACT_ADD, int_cell(1), value_of(TYPE_TUPLE), "internal/not-done"},
-        {ACT_ADD, int_cell(1), value_of(TYPE_MONEY), "internal/not-done"},
+        {ACT_ADD, int_cell(1), value_of(TYPE_MONEY), "money! $1.00"},
         {ACT_ADD, int_cell(1), value_of(TYPE_DATE), "internal/not-done"},
     };
     for (const MathCase& c : cases) check_math(c);

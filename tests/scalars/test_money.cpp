@@ -2,10 +2,14 @@
 // floats, words and blocks; conversion to integers; the text with its
 // grouping and decimal places; comparison with money, integers and floats.
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "foundation/compare.h"
 #include "scalars/money.h"
 #include "scalars/text_to_number.h"
+#include "tests/support/held.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
 #include "words/word.h"
@@ -16,17 +20,27 @@ using namespace zel::compare;
 
 namespace {
 
-// A digits setting for the length of a test.
-class ShownDigits {
+// What the system object would hand money for the length of a test: a
+// money-digits setting and, optionally, a currency list.
+class SystemSettings {
 public:
-    explicit ShownDigits(int digits) : saved_(money::shown_digits) { money::shown_digits = digits; }
-    ~ShownDigits() { money::shown_digits = saved_; }
+    explicit SystemSettings(Cell digits, const Cell* list = nullptr) : saved_(money::g_system) {
+        digits_ = digits;
+        list_ = list ? *list : value_of(TYPE_NONE);
+        money::g_system = {
+            []() -> const Cell* { return type_of(&list_) == TYPE_BLOCK ? &list_ : nullptr; },
+            []() -> const Cell* { return &digits_; }};
+    }
+    ~SystemSettings() { money::g_system = saved_; }
 
 private:
-    int saved_;
+    static inline Cell digits_, list_;
+    money::System saved_;
 };
 
-std::string all_of(const char* money_text) { return written_by_mold(money_cell(money_text), true).text; }
+std::string all_of(const char* money_text) {
+    return written_by_mold(money_cell(money_text), true).text;
+}
 
 Cell money_of_float(double d, bool strict) {
     Cell m;
@@ -204,10 +218,44 @@ TEST(MoneyText, DecimalPlacesFollowTheSetting) {
         {7, "$1.23456", "$1.23456"}, {-3, "$1", "$1.23456"},
     };
     for (const Case& c : cases) {
-        ShownDigits setting(c.digits);
+        SystemSettings setting(int_cell(c.digits));
         EXPECT_EQ(written_by_mold(money_cell("$1.23456")).text, c.mold) << c.digits;
         EXPECT_EQ(all_of("$1.23456"), c.mold_all) << c.digits;
     }
+    // A setting that is no integer shows 2 places, and so does no setting.
+    {
+        SystemSettings setting(float_cell(4.0));
+        EXPECT_EQ(written_by_mold(money_cell("$1.23456")).text, "$1.23");
+    }
+    EXPECT_EQ(written_by_mold(money_cell("$1.23456")).text, "$1.23");
+}
+
+// Codes are read from the list the system object holds: its positions are
+// the indexes, letters match in any case, and a list of more than 255
+// codes counts 255.
+TEST(MoneyCurrencies, TheSystemListDecides) {
+    Cell list = held(block_of({code_word("EUR"), code_word("ABC"), int_cell(5), code_word("usd")}));
+    SystemSettings setting(int_cell(2), &list);
+    EXPECT_EQ(money::currency_count(), 4);
+    EXPECT_EQ(money::currency_index("abc", 3), 2);
+    EXPECT_EQ(money::currency_index("USD", 3), 4);
+    EXPECT_EQ(money::currency_index("ZEL", 3), -1) << "not in this list";
+    EXPECT_EQ(written_by_mold(money_cell("abc$1"), true).text, "ABC$1.00000");
+    EXPECT_EQ(written_by_mold(money_cell("USD$1")).text, "usd$1.00");
+    Cell unknown = money_cell("ZEL$1");
+    EXPECT_EQ(type_of(&unknown), TYPE_NONE);
+    char code[4];
+    EXPECT_FALSE(money::currency_code(3, code)) << "a slot that holds no word";
+    EXPECT_FALSE(money::currency_code(5, code));
+    Cell word;
+    EXPECT_EQ(typed_mold(*money::currency_word(2, &word)), "word! ABC");
+    EXPECT_EQ(typed_mold(*money::currency_word(0, &word)), "none! none");
+
+    std::vector<Cell> many;
+    for (int i = 0; i < 300; i++) many.push_back(code_word("AAA"));
+    Cell long_list = held(block_of(many));
+    SystemSettings longer(int_cell(2), &long_list);
+    EXPECT_EQ(money::currency_count(), 255);
 }
 
 TEST(MoneyMakeAndTo, FromEveryKindOfValue) {
@@ -289,8 +337,14 @@ TEST(MoneyCompare, AmountsCurrenciesAndNumbers) {
         {m("$1.5"), int_cell(1), COMP_GREATER, 1},
         {m("$1"), int_cell(1), COMP_STRICT_EQUAL, 1},
         {m("$0.1"), float_cell(0.1), COMP_EQUAL, 0},
-        {m("$0"), float_cell(1e-6), COMP_EQUAL, 1},
+        {m("$0"), float_cell(1e-6), COMP_EQUAL, -1},
+        {m("$0"), float_cell(-1e-6), COMP_EQUAL, 1},
+        {m("$0.00001"), float_cell(1e-6), COMP_GREATER, 1},
+        {m("-$0.00001"), float_cell(-1e-6), COMP_LESSER, -1},
+        {m("-$5"), float_cell(1e-6), COMP_LESSER, -1},
         {m("$99999999999999999"), float_cell(1e17), COMP_LESSER, -1},
+        {m("-$99999999999999999"), float_cell(-1e17), COMP_GREATER, 1},
+        {m("$5"), float_cell(-INFINITY), COMP_GREATER, 1},
         {m("$1"), text("1"), COMP_EQUAL, -2},
     };
     for (Case c : cases)
@@ -316,9 +370,13 @@ TEST(MoneyCompare, NumbersOnTheLeftAreMadeMoney) {
         {int_cell(-3), "-$2.5", COMP_LESSER, -1},
         {float_cell(0.5), "$0.5", COMP_EQUAL, 0},
         {float_cell(0.123456), "$0.12345", COMP_EQUAL, 0},
-        // Beyond what money holds, without converting.
-        {float_cell(1e-6), "$0", COMP_EQUAL, -1},
-        {float_cell(-1e20), "$0", COMP_GREATER, 1},
+        // Beyond what money holds, by the float's sign: the mirror of the
+        // money on the left.
+        {float_cell(1e-6), "$0", COMP_GREATER, 1},
+        {float_cell(-1e-6), "$0", COMP_LESSER, -1},
+        {float_cell(1e-6), "$0.00001", COMP_LESSER, -1},
+        {float_cell(-1e20), "$0", COMP_GREATER, -1},
+        {float_cell(1e20), "-$99999999999999999", COMP_GREATER, 1},
     };
     for (Case c : cases) {
         Cell money = money_cell(c.money);
@@ -344,4 +402,42 @@ TEST(MoneyCell, LayoutOfSignCurrencyAndDigits) {
     Cell copy;
     money::make_at(&copy, true, money::currency_of(&m), bytes + 5);
     EXPECT_EQ(std::memcmp(&copy, &m, sizeof m), 0);
+}
+
+// Random pairs of amounts with their sum, difference, product, quotient and
+// remainder, worked out by python3's decimal module (tools/gen_money_fixture.py).
+TEST(MoneyArithmetic, FixtureMatchesTheDecimalReference) {
+    std::filesystem::path file =
+        std::filesystem::path(__FILE__).parent_path() / "money_fixture.txt";
+    std::ifstream in(file);
+    ASSERT_TRUE(in) << file;
+    const char* const OPS[] = {"+", "-", "*", "/", "%"};
+    int pairs = 0, failures = 0;
+    std::string line;
+    while (std::getline(in, line) && failures < 20) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        std::string a_text, b_text, expected[5];
+        fields >> a_text >> b_text;
+        for (std::string& e : expected) fields >> e;
+        for (int op = 0; op < 5; op++) {
+            Cell a = money_cell(a_text.c_str()), b = money_cell(b_text.c_str());
+            std::string error = error_of([&] { money::do_op(&a, &b, op); });
+            std::string got = !error.empty()                 ? error
+                              : type_of(&a) != TYPE_MONEY     ? "not money"
+                                                              : written_by_mold(a, true).text;
+            const std::string& e = expected[op];
+            std::string want = e == "overflow" || e == "underflow" ? "script/type-limit"
+                               : e == "zero-divide"                ? "math/zero-divide"
+                                                                   : e;
+            if (got != want) {
+                ++failures;
+                ADD_FAILURE() << a_text << " " << OPS[op] << " " << b_text << ": " << got
+                              << ", expected " << e;
+            }
+        }
+        ++pairs;
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_GE(pairs, 3000);
 }

@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# money! arithmetic: 1,000,000 additions and 1,000,000 multiplications of
+# amounts in a loop, against python3's decimal.Decimal doing the same.
+#
+#   add   a: a + b, b = $1.00001 (python: a = a + b on Decimals)
+#   mul   p: x * k, x = $1234.56789, k = 3 (python: p = x * k, k a Decimal)
+#
+# Each program is a whole process; wall-clock seconds are the best of five,
+# whole and less the best of five of an empty script of the same language
+# (python3: one that imports decimal), with the ratios zel / python3 (above
+# 1: zel is slower). Both print their result
+# and the script stops when they differ. Then callgrind's instructions per
+# operation for both (a run of 100,000 less a run of none).
+#
+#   bash bench/money.sh
+#
+# ZEL names the program (default: zel of the release build, built when
+# missing): run it once with an older build for a before-and-after.
+set -euo pipefail
+shopt -s inherit_errexit
+cd "$(dirname "$0")/.."
+
+source bench/common.sh
+ensure_zel
+N=1000000
+COUNTED=100000
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# ---- The programs: NNN stands for the count --------------------------------------------
+
+cat > "$work/add.zel" <<'EOF'
+Zel []
+a: $0 b: $1.00001
+repeat i NNN [a: a + b]
+print next mold/all a
+EOF
+cat > "$work/mul.zel" <<'EOF'
+Zel []
+x: $1234.56789 k: 3 p: $0
+repeat i NNN [p: x * k]
+print next mold/all p
+EOF
+echo "Zel []" > "$work/empty.zel"
+
+# In functions, as python code is usually run: its locals are the fast ones.
+cat > "$work/add.py" <<'EOF'
+from decimal import Decimal
+def run(n):
+    a = Decimal("0.00000")
+    b = Decimal("1.00001")
+    for i in range(n):
+        a = a + b
+    return a
+print(run(NNN))
+EOF
+cat > "$work/mul.py" <<'EOF'
+from decimal import Decimal
+def run(n):
+    x = Decimal("1234.56789")
+    k = Decimal(3)
+    p = Decimal("0.00000")
+    for i in range(n):
+        p = x * k
+    return p
+print(run(NNN))
+EOF
+echo "from decimal import Decimal" > "$work/empty.py"
+
+for f in "$work"/*.zel "$work"/*.py; do
+  sed "s/NNN/$COUNTED/g" "$f" > "${f%.*}-counted.${f##*.}"
+  sed "s/NNN/0/g" "$f" > "${f%.*}-none.${f##*.}"
+  sed -i "s/NNN/$N/g" "$f"
+done
+
+# ---- Wall time ---------------------------------------------------------------------------------
+
+seconds() {  # command...: wall seconds of one run
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null </dev/null
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
+}
+
+for name in add mul; do
+  z=$("$ZEL" "$work/$name.zel")
+  p=$("$PYTHON" "$work/$name.py")
+  if [ "$z" != "$p" ]; then
+    echo "$name: zel printed $z, python3 $p" >&2
+    exit 1
+  fi
+done
+
+best_of_five() {  # command...: the least of five runs' seconds
+  local best="" t
+  for _ in 1 2 3 4 5; do
+    t=$(seconds "$@")
+    best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (b == "" || a < b) ? a : b }')
+  done
+  echo "$best"
+}
+
+declare -A wall
+for name in empty add mul; do
+  wall[zel.$name]=$(best_of_five "$ZEL" "$work/$name.zel")
+  wall[py.$name]=$(best_of_five "$PYTHON" -S "$work/$name.py")
+done
+
+printf "%-6s %9s %9s %10s %10s %9s %13s\n" "s" zel python3 "zel-start" "py-start" zel/py "zel/py-start"
+for name in add mul; do
+  awk -v n="$name" -v z="${wall[zel.$name]}" -v p="${wall[py.$name]}" \
+      -v z0="${wall[zel.empty]}" -v p0="${wall[py.empty]}" \
+    'BEGIN { printf "%-6s %9.3f %9.3f %10.3f %10.3f %9.2f %13.2f\n", n, z, p, z - z0, p - p0, z / p, (z - z0) / (p - p0) }'
+done
+
+# ---- Instructions per operation ---------------------------------------------------------------
+
+if ! command -v valgrind >/dev/null; then
+  echo "(valgrind missing: no instruction counts)"
+  exit 0
+fi
+count() {  # command...: instructions of a whole run
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+    awk '/Collected/ { gsub(",", "", $4); print $4 }'
+}
+for name in add mul; do
+  count "$ZEL" "$work/$name-counted.zel" > "$work/$name.zel.count" &
+  count "$ZEL" "$work/$name-none.zel" > "$work/$name.zel.none" &
+  wait
+  count "$PYTHON" -S "$work/$name-counted.py" > "$work/$name.py.count" &
+  count "$PYTHON" -S "$work/$name-none.py" > "$work/$name.py.none" &
+  wait
+done
+echo
+printf "%-6s %12s %12s %10s\n" "" "zel instr/op" "py instr/op" zel/py
+for name in add mul; do
+  z=$(( ($(cat "$work/$name.zel.count") - $(cat "$work/$name.zel.none")) / COUNTED ))
+  p=$(( ($(cat "$work/$name.py.count") - $(cat "$work/$name.py.none")) / COUNTED ))
+  awk -v n="$name" -v z="$z" -v p="$p" 'BEGIN { printf "%-6s %12d %12d %10.2f\n", n, z, p, z / p }'
+done

@@ -14,7 +14,6 @@ namespace zel::not_built {
 // Each leaves its result in the first cell.
 
 Cell* tuple_do_math(int op);  // tuple/do-math: exchanges a number left operand itself
-Cell* money_do_math(int op);  // money/do-math, either side money!
 Cell* date_add();             // date! + integer!, the date moved into the first cell
 
 // ---- PARSE ---------------------------------------------------------------------------------

@@ -23,6 +23,7 @@
 #include "scalars/random.h"
 #include "scalars/scalar_math.h"
 #include "scalars/text_to_number.h"
+#include "scalars/tuple.h"
 #include "series/cell_text.h"
 #include "series/series.h"
 #include "series/services.h"
@@ -157,7 +158,7 @@ Cell* do_math(int op) {
     Cell* right = &args[1];
     int left_type = type_of(left), right_type = type_of(right);
     switch (right_type) {
-        case TYPE_TUPLE: return not_built::tuple_do_math(op);
+        case TYPE_TUPLE: return tuple::do_math(op);
         case TYPE_MONEY: return not_built::money_do_math(op);
         case TYPE_VECTOR: return vector::do_math_scalar(op, right, left, true);
         case TYPE_PAIR:

@@ -12,6 +12,7 @@
 #include "scalars/percent.h"
 #include "scalars/scalar_math.h"
 #include "scalars/simple_types.h"
+#include "scalars/tuple.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
 
@@ -108,10 +109,11 @@ TEST(FloatMath, ResultTypeFollowsTheOperands) {
         {OP_SUBTRACT, float_cell(1.0), value_of(TYPE_PAIR), "script/not-related"},
         {OP_DIVIDE, float_cell(1.0), value_of(TYPE_POINT2D), "script/not-related"},
         {OP_SUBTRACT, percent_cell(1.0), value_of(TYPE_POINT3D), "script/not-related"},
+        {OP_MULTIPLY, float_cell(2.5), value_of(TYPE_TUPLE | 3 << tuple::LENGTH_SHIFT, 0x030201),
+         "tuple! 2.5.7"},
         // The other side of these is not built yet.
         {OP_ADD, float_cell(1.0), value_of(TYPE_PAIR), "internal/not-done"},
         {OP_MULTIPLY, float_cell(1.0), value_of(TYPE_POINT2D), "internal/not-done"},
-        {OP_ADD, float_cell(1.0), value_of(TYPE_TUPLE), "internal/not-done"},
         {OP_ADD, float_cell(1.0), value_of(TYPE_MONEY), "internal/not-done"},
     };
     for (const Case& c : cases) {

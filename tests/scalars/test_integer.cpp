@@ -10,6 +10,7 @@
 #include "scalars/integer.h"
 #include "scalars/scalar_math.h"
 #include "scalars/simple_types.h"
+#include "scalars/tuple.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
 
@@ -118,10 +119,11 @@ TEST(IntegerMath, RightOperandChoosesTheCore) {
         {ACT_DIVIDE, int_cell(1), value_of(TYPE_TUPLE), "script/not-related"},
         {ACT_SUBTRACT, int_cell(1), value_of(TYPE_DATE), "script/not-related"},
         {ACT_MULTIPLY, int_cell(1), value_of(TYPE_DATE), "script/invalid-type"},
+        {ACT_ADD, int_cell(1), value_of(TYPE_TUPLE | 3 << tuple::LENGTH_SHIFT, 0x030201),
+         "tuple! 2.3.4"},
         // The other side of these is not built yet.
         {ACT_ADD, int_cell(1), value_of(TYPE_PAIR), "internal/not-done"},
         {ACT_SUBTRACT, int_cell(1), value_of(TYPE_POINT3D), "internal/not-done"},
-        {ACT_ADD, int_cell(1), value_of(TYPE_TUPLE), "internal/not-done"},
         {ACT_ADD, int_cell(1), value_of(TYPE_MONEY), "internal/not-done"},
         {ACT_ADD, int_cell(1), value_of(TYPE_DATE), "internal/not-done"},
     };

@@ -170,6 +170,8 @@ TEST(RandomHandlers, SeedWithTheirValueAndReproduceTheSequence) {
         {float_cell(d), uint32_t(bits) ^ uint32_t(bits >> 32)},
         {percent_cell(d), uint32_t(bits) ^ uint32_t(bits >> 32)},
         {value_of(TYPE_LOGIC, 1), 1},
+        {value_of(TYPE_TUPLE | 12 << 19, 0x04030201, 0x08070605, 0xFF0B0A09),
+         0x04030201u ^ 0x08070605u ^ 0xFF0B0A09u},
     };
     for (const Case& c : cases) {
         auto random_ = datatype::handler<ACT_RANDOM>(type_of(&c.value));

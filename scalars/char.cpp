@@ -1,11 +1,12 @@
-// char!: constructors, make and to, form, mold, compare and the
-// registration under integer!.
+// char!: constructors, the arithmetic, make and to, form, mold, compare
+// and the registration under integer!.
 //
 // Cell: {header (type 10), unused, the code point 0..0x10FFFF, unused}.
 //
-// Relies on integer! for the checked conversion of doubles, on the string
-// module for writing characters and their escapes, and on the unicode
-// module for decoding a binary's first character.
+// Relies on integer! for the integer core and the checked conversion of
+// doubles, on vector! for a vector operand, on the string module for
+// writing characters and their escapes, and on the unicode module for
+// decoding a binary's first character.
 #include "scalars/char.h"
 
 #include "foundation/compare.h"
@@ -13,9 +14,11 @@
 #include "foundation/raise.h"
 #include "foundation/stack.h"
 #include "scalars/integer.h"
+#include "scalars/scalar_math.h"
 #include "series/series.h"
 #include "series/string.h"
 #include "series/unicode.h"
+#include "series/vector.h"
 
 namespace zel::char_ {
 
@@ -28,6 +31,35 @@ Cell* make_at(Cell* cell, uint32_t cp) {
 
 Cell* push(uint32_t cp) { return make_at(stack::push_new(), cp); }
 Cell* make_in(Cell* block, uint32_t cp) { return make_at(cell::alloc_tail(block), cp); }
+
+// A character stays a character: the quotient is truncated, and a result
+// that overflowed 32 bits or left 0..0x10FFFF is refused, as is a float
+// that no 32-bit integer holds.
+Cell* do_math(int op) {
+    Cell* args = stack::arguments();
+    Cell* right = &args[1];
+    int32_t by = 0;
+    switch (type_of(right)) {
+        case TYPE_INTEGER:
+        case TYPE_CHAR: by = integer::get(right); break;
+        case TYPE_FLOAT: by = integer::from_float(cell::get_float(right), ERR_math_overflow); break;
+        case TYPE_VECTOR: {
+            Cell code_point;
+            cell::set(&code_point, TYPE_INTEGER, 0, args[0].data2);
+            return vector::do_math_scalar(op, right, &code_point, true);
+        }
+        default: scalar_math::raise_about_type(ERR_script_invalid_type, type_of(right));
+    }
+    int32_t left = integer::get(&args[0]);
+    Cell exact;
+    cell::set(&exact, TYPE_INTEGER);
+    // Only a divide leaves the result cell out: its quotient is truncated,
+    // never a float!.
+    int32_t r = integer::do_math_op(left, by, op, op == scalar_math::OP_DIVIDE ? nullptr : &exact);
+    if (type_of(&exact) != TYPE_INTEGER || r < 0 || uint32_t(r) > MAX_CODE_POINT)
+        fire(ERR_math_overflow);
+    return make_at(&args[0], uint32_t(r));
+}
 
 namespace {
 
@@ -106,6 +138,7 @@ void init() {
     datatype::TypeRecord r(TYPE_CHAR, TYPE_INTEGER, "char!");
     r.set<ACT_MAKE>(make).set<ACT_TO>(make);
     r.set<ACT_FORM>(form).set<ACT_MOLD>(mold).set<ACT_COMPARE>(compare);
+    scalar_math::set_math_actions<do_math>(r, true);
     for (int action : {ACT_RANDOM, ACT_ABSOLUTE, ACT_EVEN_Q, ACT_ODD_Q}) r.inherit(action);
     datatype::register_type(r);
 }

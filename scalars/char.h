@@ -19,6 +19,12 @@ Cell* make_at(Cell* cell, uint32_t cp);
 Cell* push(uint32_t cp);
 Cell* make_in(Cell* block, uint32_t cp);
 
+// The binary actions on the first two argument cells, the left a char!:
+// the integer core with an integer!, char! or float! (truncated) operand,
+// the result staying a char!; a vector! operand is changed element by
+// element with the code point and replaces the first cell.
+Cell* do_math(int op);
+
 void init();
 
 }  // namespace zel::char_

@@ -19,10 +19,10 @@
 #include "scalars/float_text.h"
 #include "scalars/integer.h"
 #include "scalars/money.h"
-#include "scalars/not_built.h"
 #include "scalars/random.h"
 #include "scalars/scalar_math.h"
 #include "scalars/text_to_number.h"
+#include "scalars/tuple.h"
 #include "series/cell_text.h"
 #include "series/series.h"
 #include "series/services.h"
@@ -157,7 +157,7 @@ Cell* do_math(int op) {
     Cell* right = &args[1];
     int left_type = type_of(left), right_type = type_of(right);
     switch (right_type) {
-        case TYPE_TUPLE: return not_built::tuple_do_math(op);
+        case TYPE_TUPLE: return tuple::do_math(op);
         case TYPE_MONEY: return money::do_math(op);
         case TYPE_VECTOR: return vector::do_math_scalar(op, right, left, true);
         case TYPE_PAIR:

@@ -23,6 +23,7 @@
 #include "scalars/scalar_math.h"
 #include "scalars/simple_types.h"
 #include "scalars/text_to_number.h"
+#include "scalars/tuple.h"
 #include "series/cell_text.h"
 #include "series/series.h"
 #include "series/string.h"
@@ -170,7 +171,7 @@ Cell* do_math(int op) {
         case TYPE_TUPLE:
             if (op == OP_SUBTRACT || op == OP_DIVIDE)
                 raise_not_related(action_of(op), TYPE_INTEGER);
-            return not_built::tuple_do_math(op);
+            return tuple::do_math(op);
         case TYPE_VECTOR: return vector::do_math_scalar(op, right, &args[0], true);
         case TYPE_DATE:
             if (op == OP_SUBTRACT) raise_not_related(ACT_SUBTRACT, TYPE_INTEGER);
@@ -247,7 +248,9 @@ Cell* random_(Cell* value, bool seed, bool secure, bool) {
         cell::set(value, TYPE_UNSET);
         return value;
     }
-    return make_at(value, random::int_(secure, get(value)));
+    // The value changes, the type stays: a char!'s draw is a char!.
+    value->data2 = uint32_t(random::int_(secure, get(value)));
+    return value;
 }
 
 int form(Cell* value, Cell* buffer, int part) {
@@ -279,7 +282,12 @@ int compare(Cell* value1, Cell* value2, int op) {
     }
 }
 
-Cell* absolute() { return make_at(stack::arguments(), abs(get(stack::arguments()))); }
+// The value changes, the type stays: char! takes this over.
+Cell* absolute() {
+    Cell* value = stack::arguments();
+    value->data2 = uint32_t(abs(get(value)));
+    return value;
+}
 
 Cell* negate(Cell* value) {
     int32_t v = get(value);

@@ -13,7 +13,6 @@ namespace zel::not_built {
 // ---- Math cores of other scalar types, on the first two argument cells ----------------
 // Each leaves its result in the first cell.
 
-Cell* tuple_do_math(int op);  // tuple/do-math: exchanges a number left operand itself
 Cell* date_add();             // date! + integer!, the date moved into the first cell
 
 // ---- PARSE ---------------------------------------------------------------------------------

@@ -152,6 +152,8 @@ TEST(HandleText, HexValueAndClassName) {
         {255, handle::CLASS_NONE, "000000FFh", "#[handle! 000000FFh]"},
         {0x120034, handle::CLASS_RICH_TEXT, "00120034h", "#[handle! 00120034h rich-text]"},
         {-1, handle::CLASS_FD, "FFFFFFFFh", "#[handle! FFFFFFFFh fd]"},
+        {0xABCDEF, handle::CLASS_MONITOR, "00ABCDEFh", "#[handle! 00ABCDEFh monitor]"},
+        {INT32_MIN, handle::CLASS_FONT, "80000000h", "#[handle! 80000000h font]"},
         // A class without a name shows none rather than reading past the names.
         {1, 99, "00000001h", "#[handle! 00000001h]"},
     };

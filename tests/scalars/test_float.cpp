@@ -12,6 +12,7 @@
 #include "scalars/percent.h"
 #include "scalars/scalar_math.h"
 #include "scalars/simple_types.h"
+#include "scalars/tuple.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
 
@@ -110,8 +111,8 @@ TEST(FloatMath, ResultTypeFollowsTheOperands) {
         {OP_SUBTRACT, percent_cell(1.0), value_of(TYPE_POINT3D), "script/not-related"},
         {OP_ADD, float_cell(1.5), pair_cell(1, 2), "pair! 2x3"},
         {OP_MULTIPLY, float_cell(2.5), point2(1.0f, 2.0f), "point2D! (2.5, 5)"},
-        // The other side of these is not built yet.
-        {OP_ADD, float_cell(1.0), value_of(TYPE_TUPLE), "internal/not-done"},
+        {OP_MULTIPLY, float_cell(2.5), value_of(TYPE_TUPLE | 3 << tuple::LENGTH_SHIFT, 0x030201),
+         "tuple! 2.5.7"},
         {OP_ADD, float_cell(1.0), value_of(TYPE_MONEY), "money! $1.00"},
     };
     for (const Case& c : cases) {

@@ -10,6 +10,7 @@
 #include "scalars/integer.h"
 #include "scalars/scalar_math.h"
 #include "scalars/simple_types.h"
+#include "scalars/tuple.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
 
@@ -120,9 +121,10 @@ TEST(IntegerMath, RightOperandChoosesTheCore) {
         {ACT_MULTIPLY, int_cell(1), value_of(TYPE_DATE), "script/invalid-type"},
         {ACT_ADD, int_cell(1), pair_cell(1, 2), "pair! 2x3"},
         {ACT_SUBTRACT, int_cell(1), point3(1.0f, 2.0f, 3.0f), "point3D! (0, -1, -2)"},
-        // The other side of these is not built yet.
-        {ACT_ADD, int_cell(1), value_of(TYPE_TUPLE), "internal/not-done"},
+        {ACT_ADD, int_cell(1), value_of(TYPE_TUPLE | 3 << tuple::LENGTH_SHIFT, 0x030201),
+         "tuple! 2.3.4"},
         {ACT_ADD, int_cell(1), value_of(TYPE_MONEY), "money! $1.00"},
+        // The other side of this is not built yet.
         {ACT_ADD, int_cell(1), value_of(TYPE_DATE), "internal/not-done"},
     };
     for (const MathCase& c : cases) check_math(c);

@@ -17,7 +17,6 @@ Cell* pair_do_math(int op);   // pair/do-math, the pair on the left
 Cell* point_do_math(int op);  // the point2D!/point3D! core, the point on the left
 Cell* tuple_do_math(int op);  // tuple/do-math: exchanges a number left operand itself
 Cell* money_do_math(int op);  // money/do-math, either side money!
-Cell* date_add();             // date! + integer!, the date moved into the first cell
 
 // ---- PARSE ---------------------------------------------------------------------------------
 

@@ -1,14 +1,16 @@
 // The month names the text of a date! takes from system/locale/months, for
 // tests that run without the boot environment: a `system` object holding a
 // `locale` object with the twelve English names, as start-up makes them.
-// Included after runtime_env.h, it sets them up once the run-time stands,
-// for the tests of the including file.
+// Including it sets them up for the tests of the including file, once the
+// run-time stands (runtime_env.h, included first, starts it).
 #pragma once
 
+#include "tests/support/runtime_env.h"  // first: its set-up runs before this file's
+
 #include "foundation/collector.h"
-#include "tests/support/file_env.h"
 #include "interpreter/object.h"
 #include "series/block.h"
+#include "tests/support/file_env.h"
 #include "tests/support/text.h"
 #include "tests/support/values.h"
 #include "words/context.h"

@@ -1,6 +1,6 @@
 // date!: the packed word, the calendar on day numbers, time and zone
-// normalisation, the constructors, make and to, form, mold, compare and the
-// registration.
+// normalisation, the constructors, the fields, arithmetic, make and to,
+// form, mold, compare, random, pick and paths, and the registration.
 //
 // Cell: {header (type 47), the packed date word, the time in UTC from the
 // local date's midnight as a double in words 2-3}; date.h gives the word's
@@ -9,11 +9,14 @@
 // Day numbers are counted with floor division, so the calendar runs on
 // through year 0 and the negative years with every day in its place.
 //
-// Relies on time! for the hour and minute fields and the time text, on
-// float! for the tolerant comparison, and on integer! for the checked
-// conversion of doubles.
+// Relies on time! for the hour, minute and second fields and the time text,
+// on float! for the tolerant comparison, on integer! for the checked
+// conversion of doubles, on the random generator, on the global context
+// for the month names of system/locale/months, and on the evaluator's
+// store-back (path.h) for a field set through a path.
 #include "scalars/date.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -24,23 +27,26 @@
 #include "foundation/stack.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"
+#include "scalars/random.h"
+#include "scalars/scalar_math.h"
+#include "scalars/simple_types.h"
 #include "scalars/time.h"
 #include "series/block.h"
 #include "series/cell_text.h"
+#include "series/path.h"
+#include "series/string.h"
+#include "words/context.h"
+#include "words/symbol.h"
+#include "words/words.h"
 
 namespace zel::date {
 
 using namespace compare;
+using namespace scalar_math;
 
 namespace {
 
 constexpr int SECONDS_PER_HOUR = 3600;
-
-// Month names for the text form. Gap: these become the entries of
-// system/locale/months once the system object exists.
-constexpr const char* MONTH_NAMES[] = {"January",   "February", "March",    "April",
-                                       "May",       "June",     "July",     "August",
-                                       "September", "October",  "November", "December"};
 
 int64_t floor_div(int64_t a, int64_t b) {
     int64_t q = a / b;
@@ -85,9 +91,10 @@ uint32_t pack(int year, int month, int day, uint32_t zone, bool time) {
 }
 
 uint32_t pack_zone(int hours, int minutes) {
-    bool negative = hours < 0 || (hours == 0 && minutes < 0);
     uint32_t h = uint32_t(std::llabs(hours)) & 0xF;
     uint32_t quarters = uint32_t(std::llabs(minutes) / 15) & 3;
+    // A zone that comes out as 0 has no side: no "-00:00".
+    bool negative = (hours < 0 || (hours == 0 && minutes < 0)) && (h | quarters) != 0;
     return h << 2 | quarters | (negative ? ZONE_NEGATIVE : 0);
 }
 
@@ -184,6 +191,32 @@ void set_isoweek(Cell* date, int32_t k) {
     set_day_number(date, start + (int64_t(k) - 1) * 7);
 }
 
+uint32_t zone_of_time(double t) {
+    double within = std::fmod(t, 57600.0);
+    int h = time::hours(within);
+    int m = time::minutes(within);
+    return pack_zone(h, within < 0.0 ? -m : m);
+}
+
+void set_zone(Cell* date, const Cell* value, bool keep_instant) {
+    uint32_t zone;
+    switch (type_of(value)) {
+        case TYPE_INTEGER: zone = pack_zone(integer::get(value) % 16, 0); break;
+        case TYPE_TIME: zone = zone_of_time(time::get(value)); break;
+        default: fire(ERR_script_invalid_arg, value);
+    }
+    uint32_t w = word_of(date) | TIME_FLAG;
+    double t = time_of(date);
+    double local = to_local(t, zone_of(w));
+    store(date, (w & ~ZONE_MASK) | zone, t);
+    // timezone: the instant stays, so the local time and maybe the day move;
+    // zone: the local time stays, so the instant moves (the day does not).
+    if (keep_instant)
+        set_time(date, to_local(t, zone), true);
+    else
+        cell::put_float(date, to_utc(local, zone));
+}
+
 // ---- Making ------------------------------------------------------------------------------
 
 Cell* set_at(Cell* cell, uint32_t w, double t) {
@@ -251,6 +284,191 @@ int32_t epoch_seconds(const Cell* date) {
     Cell type = raise::datatype_arg(TYPE_INTEGER);
     return integer::from_float(seconds, ERR_script_type_limit, &type);
 }
+
+int week(uint32_t w) {
+    int32_t j = jan1_days(w);
+    int e = int(floor_mod(int64_t(j) + 3, 7));  // 1 January's weekday, Sunday 0
+    int yd = year_day(w);
+    return yd <= 7 - e ? 1 : (yd + e - 1) / 7 + 1;
+}
+
+int isoweek(uint32_t w) {
+    int32_t n = to_days(w);
+    int wd;
+    int32_t first = first_isoweek(w, wd);
+    // Days before week 1 end the previous year's last week: 53 weeks when
+    // that year began on a Thursday, or on a Wednesday in a leap year.
+    if (n < first) return wd == 5 || (wd == 6 && leap_year_q(year_of(w) - 1)) ? 53 : 52;
+    int next_wd;
+    if (n >= first_isoweek(pack(year_of(w) + 1, 1, 1, 0, false), next_wd)) return 1;
+    return (n - first) / 7 + 1;
+}
+
+void difference(Cell* a, const Cell* b) {
+    double days = double(to_days(word_of(a))) - double(to_days(word_of(b)));
+    time::make_at(a, days * SECONDS_PER_DAY + (time_of(a) - time_of(b)));
+}
+
+// ---- Fields ------------------------------------------------------------------------------
+
+int field_of(const Cell* element) {
+    using words::Sym;
+    static constexpr time::FieldName NAMES[] = {
+        {Sym::date, FIELD_DATE},         {Sym::year, FIELD_YEAR},       {Sym::month, FIELD_MONTH},
+        {Sym::day, FIELD_DAY},           {Sym::zone, FIELD_ZONE},       {Sym::time, FIELD_TIME},
+        {Sym::hour, FIELD_HOUR},         {Sym::minute, FIELD_MINUTE},   {Sym::second, FIELD_SECOND},
+        {Sym::weekday, FIELD_WEEKDAY},   {Sym::yearday, FIELD_YEARDAY}, {Sym::julian, FIELD_YEARDAY},
+        {Sym::timezone, FIELD_TIMEZONE}, {Sym::week, FIELD_WEEK},       {Sym::isoweek, FIELD_ISOWEEK},
+    };
+    return time::field_named(element, NAMES, FIELD_ISOWEEK);
+}
+
+namespace {
+
+Cell* integer_at(Cell* cell, int32_t n) {
+    cell::set(cell, TYPE_INTEGER, 0, uint32_t(n));
+    return cell;
+}
+
+// The zone's offset as a time!, none without a time.
+Cell* zone_at(Cell* cell, uint32_t w) {
+    if (!has_time(w)) return copy_cell(&none::g_none, cell);
+    return time::make_at(cell, zone_offset(zone_of(w)));
+}
+
+// The integer! a field set needs; anything else raises script invalid-arg.
+int32_t integer_arg(const Cell* value) {
+    if (type_of(value) != TYPE_INTEGER) fire(ERR_script_invalid_arg, value);
+    return integer::get(value);
+}
+
+}  // namespace
+
+Cell* field_at(Cell* cell, const Cell* date, int field) {
+    uint32_t w = word_of(date);
+    double local = to_local(time_of(date), zone_of(w));
+    switch (field) {
+        case FIELD_DATE: return set_at(cell, w & ~(TIME_FLAG | ZONE_MASK), 0.0);
+        case FIELD_YEAR: return integer_at(cell, year_of(w));
+        case FIELD_MONTH: return integer_at(cell, month_of(w));
+        case FIELD_DAY: return integer_at(cell, day_of(w));
+        case FIELD_ZONE:
+        case FIELD_TIMEZONE: return zone_at(cell, w);
+        case FIELD_TIME: return has_time(w) ? time::make_at(cell, local) : copy_cell(&none::g_none, cell);
+        case FIELD_HOUR: return time::field_at(cell, local, time::FIELD_HOUR);
+        case FIELD_MINUTE: return time::field_at(cell, local, time::FIELD_MINUTE);
+        case FIELD_SECOND: return time::field_at(cell, local, time::FIELD_SECOND);
+        case FIELD_WEEKDAY: return integer_at(cell, weekday(to_days(w)));
+        case FIELD_YEARDAY: return integer_at(cell, year_day(w));
+        case FIELD_WEEK: return integer_at(cell, week(w));
+        default: return integer_at(cell, isoweek(w));
+    }
+}
+
+Cell* push_field(const Cell* date, int field) { return field_at(stack::push_new(), date, field); }
+
+void set_field(Cell* date, int field, const Cell* value) {
+    // Worked on a copy, so that a refused value leaves the date as it was.
+    Cell d = *date;
+    uint32_t w = word_of(&d);
+    switch (field) {
+        case FIELD_DATE: {
+            if (type_of(value) != TYPE_DATE) fire(ERR_script_invalid_arg, value);
+            // The day is replaced; the time of day and its zone stay.
+            constexpr uint32_t KEPT = TIME_FLAG | ZONE_MASK;
+            d.data1 = (word_of(value) & ~KEPT) | (w & KEPT);
+            break;
+        }
+        case FIELD_YEAR:
+            set_day_number(&d, to_days(pack(integer_arg(value), month_of(w), day_of(w), 0, false)));
+            break;
+        case FIELD_MONTH: set_month(&d, integer_arg(value)); break;
+        case FIELD_DAY:
+            set_day_number(&d, int64_t(to_days(pack(year_of(w), month_of(w), 0, 0, false))) + integer_arg(value));
+            break;
+        case FIELD_ZONE:
+        case FIELD_TIMEZONE: set_zone(&d, value, field == FIELD_TIMEZONE); break;
+        case FIELD_TIME:
+            if (type_of(value) == TYPE_NONE) {
+                // Without a time there is no zone either.
+                set_at(&d, w & ~(TIME_FLAG | ZONE_MASK), 0.0);
+                break;
+            }
+            if (type_of(value) != TYPE_TIME) fire(ERR_script_invalid_arg, value);
+            d.data1 |= TIME_FLAG;
+            set_time(&d, time::get(value), true);
+            break;
+        case FIELD_HOUR:
+        case FIELD_MINUTE:
+        case FIELD_SECOND: {
+            // The field of the local time, as the get reads it.
+            double local = to_local(time_of(&d), zone_of(w));
+            double changed = time::with_field(local, field - FIELD_HOUR + time::FIELD_HOUR, value);
+            d.data1 |= TIME_FLAG;
+            set_time(&d, changed, true);
+            break;
+        }
+        case FIELD_WEEKDAY: set_weekday(&d, integer_arg(value)); break;
+        case FIELD_YEARDAY: set_yearday(&d, integer_arg(value)); break;
+        case FIELD_WEEK: {
+            int32_t k = integer_arg(value);
+            int64_t j = jan1_days(w);
+            // Week 2 starts on the first Sunday after 1 January.
+            int64_t start = k > 1 ? j + (int64_t(k) - 2) * 7 + 7 - floor_mod(j + 3, 7) : j;
+            set_day_number(&d, start);
+            break;
+        }
+        default: set_isoweek(&d, integer_arg(value)); break;
+    }
+    *date = d;
+}
+
+// ---- Arithmetic ----------------------------------------------------------------------------
+
+namespace {
+
+// date + integer! (days) or time!; date - integer!, time! or date!. The
+// result replaces the date in the first argument cell; date - date is the
+// number of days between them, once the time has been moved into whole days.
+Cell* do_math(int op) {
+    Cell* args = stack::arguments();
+    Cell* date = &args[0];
+    const Cell* other = &args[1];
+    uint32_t w = word_of(date);
+    int64_t days = 0;
+    double seconds = 0.0;
+    bool timed = has_time(w);
+    switch (type_of(other)) {
+        case TYPE_INTEGER: days = integer::get(other); break;
+        case TYPE_TIME:
+            seconds = time::get(other);
+            timed = true;
+            break;
+        case TYPE_DATE:
+            if (op == OP_ADD) raise_not_related(ACT_ADD, TYPE_DATE);
+            days = to_days(word_of(other));
+            seconds = time_of(other);
+            break;
+        default: raise_about_type(ERR_script_invalid_type, type_of(other));
+    }
+    int64_t n = to_days(w);
+    double t = time_of(date);
+    if (op == OP_ADD) {
+        n += days;
+        t += seconds;
+    } else {
+        n -= days;
+        t -= seconds;
+    }
+    int32_t day = normalize_time(day_number(n), t, zone_of(w));
+    if (type_of(other) == TYPE_DATE) return integer_at(date, day);
+    return set_at(date, from_days(day, zone_of(w), timed), t);
+}
+
+}  // namespace
+
+Cell* add() { return do_math(OP_ADD); }
+Cell* subtract() { return do_math(OP_SUBTRACT); }
 
 namespace {
 
@@ -336,15 +554,6 @@ Fields read_block(Cell* block) {
     return f;
 }
 
-// The zone of a time! value: hours and minutes of its value modulo 16 hours,
-// negative through the minutes when the hours are 0.
-uint32_t zone_of_time(double t) {
-    double within = std::fmod(t, 57600.0);
-    int h = time::hours(within);
-    int m = time::minutes(within);
-    return pack_zone(h, within < 0.0 ? -m : m);
-}
-
 uint32_t zone_of_fields(const Fields& f) {
     if (f.given[SLOT_ZONE_TIME]) return zone_of_time(f.values[SLOT_ZONE_TIME]);
     int h = f.ints[SLOT_ZONE_HOURS], m = f.ints[SLOT_ZONE_MINUTES];
@@ -427,12 +636,32 @@ int append_padded(Cell* buffer, int32_t n, int width, int part) {
     return cell_text::mold_literal(buffer, digits.c_str(), false, part);
 }
 
+// system/locale/months, or null while there is no system object with a
+// locale (before start-up has made it, or once a script replaced it).
+Cell* months_list() {
+    // The value of a field (any case) of a context, or null.
+    auto field = [](Node ctx, uint32_t symbol) -> Cell* {
+        int32_t found = context::find_word(ctx, symbol, true);
+        Cell* values = found < 0 ? nullptr : context::values_in(ctx);
+        return values ? values + context::word_at(ctx, found)->data3 : nullptr;
+    };
+    Cell* system = field(context::g_global, words::symbol(words::Sym::system));
+    if (!system || type_of(system) != TYPE_OBJECT) return nullptr;
+    Cell* locale = field(system->data1, symbol::make("locale"));
+    if (!locale || type_of(locale) != TYPE_OBJECT) return nullptr;
+    return field(locale->data1, symbol::make("months"));
+}
+
+// The first three characters of the month's name in the locale's list.
 int append_month(Cell* buffer, int month, int part) {
-    if (month < 1 || month > 12) fire(ERR_script_invalid_months);
-    char abbreviation[4] = {};
-    for (int i = 0; i < 3 && MONTH_NAMES[month - 1][i]; i++)
-        abbreviation[i] = MONTH_NAMES[month - 1][i];
-    return cell_text::mold_literal(buffer, abbreviation, false, part);
+    Cell* list = months_list();
+    if (!list || type_of(list) != TYPE_BLOCK || month < 1 || month > block::length_q(list))
+        fire(ERR_script_invalid_months);
+    Cell name = block::head(list)[month - 1];
+    if (type_of(&name) != TYPE_STRING) fire(ERR_script_invalid_months);
+    int n = std::min(3, string::length_q(&name));
+    string::concatenate(buffer, &name, n, 0, true, string::CONCAT_APPEND);
+    return part - n;
 }
 
 // "+02:00", "-05:30".
@@ -487,12 +716,64 @@ int compare(Cell* value1, Cell* value2, int op) {
     return (t1 > t2) - (t1 < t2);
 }
 
+// d/month, d/3: the field; d/month: 5 changes the date, and the changed
+// date goes back where the path found it (which tells its owner).
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owner, Cell* prev, int index, bool,
+                bool, bool) {
+    int field = field_of(element);
+    if (!field) fire(ERR_script_invalid_path, path, element);
+    static Cell got;
+    if (!value) return field_at(&got, parent, field);
+    set_field(parent, field, value);
+    path::g_store_back.store(parent, path, owner, prev, index);
+    return value;
+}
+
+// pick d 2, pick d 'julian.
+Cell* pick(Cell* value, int, Cell* index) {
+    int field = field_of(index);
+    if (!field) fire(ERR_script_out_of_range, index);
+    static Cell got;
+    return field_at(&got, value, field);
+}
+
+// A day from the first day of the calendar's day count up to the date; a
+// date with a time gets a random zone and a random time of day too.
+Cell* random(Cell* value, bool seed, bool secure, bool) {
+    uint32_t w = word_of(value);
+    double t = time_of(value);
+    if (seed) {
+        random::seed(w + uint32_t(int64_t(t)));
+        cell::set(value, TYPE_UNSET);
+        return value;
+    }
+    int32_t n = random::int_(secure, to_days(w));
+    w = from_days(day_number(int64_t(n) - 1), zone_of(w), has_time(w));
+    if (!has_time(w)) return set_at(value, w, t);
+    int32_t zone_bits = secure ? random::secure_next() : random::next();
+    w = (w & ~ZONE_MASK) | (uint32_t(zone_bits) & ZONE_MASK);
+    // One of 3600 steps of 24 seconds through the day.
+    double steps;
+    if (secure) {
+        double s1 = random::secure_next(), s2 = random::secure_next();
+        steps = (s1 / 2147483647.0 + s2) / (2147483648.0 / 3600.0);
+    } else {
+        steps = random::next() / 2147483647.0 * 3600.0;
+    }
+    t = std::floor(steps) / 3600.0 * SECONDS_PER_DAY;
+    set_at(value, w, 0.0);
+    set_time(value, t, true);
+    return value;
+}
+
 }  // namespace
 
 void init() {
     datatype::TypeRecord r(TYPE_DATE, 0, "date!");
-    r.set<ACT_MAKE>(make).set<ACT_TO>(to);
+    r.set<ACT_MAKE>(make).set<ACT_TO>(to).set<ACT_RANDOM>(random);
     r.set<ACT_FORM>(form).set<ACT_MOLD>(mold).set<ACT_COMPARE>(compare);
+    r.set<ACT_EVAL_PATH>(eval_path).set<ACT_PICK>(pick);
+    r.set<ACT_ADD>(add).set<ACT_SUBTRACT>(subtract);
     datatype::register_type(r);
 }
 

@@ -77,6 +77,14 @@ void set_time(Cell* date, double t, bool local);
 void set_weekday(Cell* date, int32_t k);  // 1 Monday .. 7 Sunday, in the same week
 void set_yearday(Cell* date, int32_t k);  // day k of the year, rolling on past its end
 void set_isoweek(Cell* date, int32_t k);  // the Monday of ISO week k
+// The zone bits of a time! given as a zone: its hours and minutes modulo 16
+// hours, negative when the whole offset is.
+uint32_t zone_of_time(double t);
+// A new zone from an integer! (hours, modulo 16) or a time!; anything else
+// raises script invalid-arg. The time flag is set. With keep_instant the
+// local date and time move to the new zone; without it the local time stays
+// and the instant moves.
+void set_zone(Cell* date, const Cell* value, bool keep_instant);
 
 // ---- Making ------------------------------------------------------------------------------
 
@@ -103,6 +111,38 @@ Cell* make_in(Cell* block, uint32_t w, double t);
 // Seconds since 1-Jan-1970 00:00 UTC of the stored date and time, to the
 // nearest second; beyond 32 bits raises script type-limit (integer!).
 int32_t epoch_seconds(const Cell* date);
+// Weeks starting on Sunday, week 1 holding 1 January.
+int week(uint32_t w);
+// The ISO 8601 week: weeks starting on Monday, week 1 holding the year's
+// first Thursday; days before it belong to the previous year's last week.
+int isoweek(uint32_t w);
+// a becomes the time! from b to a.
+void difference(Cell* a, const Cell* b);
+
+// ---- Fields --------------------------------------------------------------------------------
+
+// By index, as paths and pick name them (yearday is also julian).
+enum Field : int {
+    FIELD_DATE = 1, FIELD_YEAR, FIELD_MONTH, FIELD_DAY, FIELD_ZONE, FIELD_TIME, FIELD_HOUR, FIELD_MINUTE,
+    FIELD_SECOND, FIELD_WEEKDAY, FIELD_YEARDAY, FIELD_TIMEZONE, FIELD_WEEK, FIELD_ISOWEEK
+};
+// The field an integer! 1..14 or a field word names; 0 for anything else.
+int field_of(const Cell* element);
+// The cell becomes the field's value; the time fields read the local time.
+Cell* field_at(Cell* cell, const Cell* date, int field);
+Cell* push_field(const Cell* date, int field);
+// Sets one field as a path set does; a value of the wrong type raises
+// script invalid-arg and leaves the date unchanged. The time fields change
+// the local time.
+void set_field(Cell* date, int field, const Cell* value);
+
+// ---- Arithmetic ----------------------------------------------------------------------------
+
+// On the first two argument cells, the date first: add an integer! of days
+// or a time!; subtract one of those or a date! (giving the integer! count
+// of days between them). The result replaces the date.
+Cell* add();
+Cell* subtract();
 
 void init();
 

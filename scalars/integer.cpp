@@ -177,7 +177,7 @@ Cell* do_math(int op) {
             if (op == OP_SUBTRACT) raise_not_related(ACT_SUBTRACT, TYPE_INTEGER);
             if (op != OP_ADD) break;
             std::swap(args[0], args[1]);
-            return not_built::date_add();
+            return date::add();
         default: break;
     }
     raise_about_type(ERR_script_invalid_type, right_type);

@@ -10,11 +10,6 @@
 
 namespace zel::not_built {
 
-// ---- Math cores of other scalar types, on the first two argument cells ----------------
-// Each leaves its result in the first cell.
-
-Cell* date_add();             // date! + integer!, the date moved into the first cell
-
 // ---- PARSE ---------------------------------------------------------------------------------
 
 // parser/process: the PARSE engine over the input from its head, with the

@@ -1,19 +1,23 @@
-// time!: constructors, the hour and minute fields, the text form, make and
-// to, and the registration under float!.
+// time!: constructors, the hour, minute and second fields, the text form,
+// make and to, arithmetic, parity and rounding, and the registration under
+// float!.
 //
 // Cell: {header (type 43), unused, the seconds as a double in words 2-3}.
 //
-// Relies on float! for the handlers it inherits and the seconds text, on
-// integer! for the checked conversion of doubles, and on the loader for
-// text.
+// Relies on float! for the handlers it inherits, its math core, rounding and
+// the seconds text, on integer! for the checked conversion of doubles, on
+// date! for a date added to a time, on the loader for text, and on the
+// evaluator's store-back (path.h) for a field set through a path.
 #include "scalars/time.h"
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "foundation/datatype.h"
 #include "foundation/raise.h"
 #include "foundation/stack.h"
+#include "scalars/date.h"
 #include "scalars/dtoa.h"
 #include "scalars/float.h"
 #include "scalars/float_text.h"
@@ -21,9 +25,13 @@
 #include "scalars/scalar_math.h"
 #include "series/block.h"
 #include "series/cell_text.h"
+#include "series/path.h"
 #include "series/series.h"
+#include "words/symbol.h"
 
 namespace zel::time {
+
+using namespace scalar_math;
 
 Cell* make_at(Cell* cell, double seconds) {
     cell::set(cell, TYPE_TIME);
@@ -37,14 +45,71 @@ Cell* make_in(Cell* block, uint32_t high, uint32_t low) {
     return make_at(cell::alloc_tail(block), float_::from_halves(high, low));
 }
 
-int32_t hours(double seconds) {
-    return integer::from_float(std::trunc(seconds / 3600.0), ERR_script_out_of_range);
+namespace {
+
+// A count that no integer! holds (or a NaN time's) is past the type's limit.
+int32_t field_integer(double d) {
+    Cell type = raise::datatype_arg(TYPE_INTEGER);
+    return integer::from_float(d, ERR_script_type_limit, &type);
 }
 
+}  // namespace
+
+int32_t hours(double seconds) { return field_integer(std::trunc(seconds / 3600.0)); }
+
 int32_t minutes(double seconds) {
-    double m = std::floor(std::fmod(std::fabs(seconds), 3600.0) / 60.0);
-    return integer::from_float(m, ERR_script_out_of_range);
+    return field_integer(std::floor(std::fmod(std::fabs(seconds), 3600.0) / 60.0));
 }
+
+// ---- Fields -------------------------------------------------------------------------------
+
+int field_named(const Cell* element, std::span<const FieldName> names, int count) {
+    switch (type_of(element)) {
+        case TYPE_INTEGER: {
+            int32_t i = integer::get(element);
+            return i >= 1 && i <= count ? i : 0;
+        }
+        case TYPE_WORD: {
+            // Most words are spelt as the field names are: their symbols
+            // match without the case-folding lookups.
+            for (const FieldName& n : names)
+                if (element->data2 == words::symbol(n.name)) return n.field;
+            uint32_t sym = symbol::resolve(element->data2);
+            for (const FieldName& n : names)
+                if (sym == symbol::resolve(words::symbol(n.name))) return n.field;
+            return 0;
+        }
+        default: return 0;
+    }
+}
+
+int field_of(const Cell* element) {
+    static constexpr FieldName NAMES[] = {
+        {words::Sym::hour, FIELD_HOUR}, {words::Sym::minute, FIELD_MINUTE}, {words::Sym::second, FIELD_SECOND}};
+    return field_named(element, NAMES, FIELD_SECOND);
+}
+
+Cell* field_at(Cell* cell, double seconds, int field) {
+    switch (field) {
+        case FIELD_HOUR: cell::set(cell, TYPE_INTEGER, 0, uint32_t(hours(seconds))); return cell;
+        case FIELD_MINUTE: cell::set(cell, TYPE_INTEGER, 0, uint32_t(minutes(seconds))); return cell;
+        default: return float_::make_at(cell, std::fmod(seconds, 60.0));
+    }
+}
+
+double with_field(double t, int field, const Cell* value) {
+    bool integral = type_of(value) == TYPE_INTEGER;
+    if (!integral && !(field == FIELD_SECOND && type_of(value) == TYPE_FLOAT))
+        fire(ERR_script_invalid_arg, value);
+    double v = integral ? integer::get(value) : float_::get(value);
+    switch (field) {
+        case FIELD_HOUR: return t - (std::floor(t / 3600.0) - v) * 3600.0;
+        case FIELD_MINUTE: return t - (std::floor(std::fmod(t, 3600.0) / 60.0) - v) * 60.0;
+        default: return t - (std::fmod(t, 60.0) - v);
+    }
+}
+
+// ---- Text -----------------------------------------------------------------------------------
 
 namespace {
 
@@ -152,12 +217,86 @@ int mold(Cell* value, Cell* buffer, bool, bool, bool, int part, int) {
     return serialize(get(value), buffer, part, true);
 }
 
+// t/hour, t/2: the field; t/minute: 5 changes the time, and the changed time
+// goes back where the path found it (which tells its owner).
+Cell* eval_path(Cell* parent, Cell* element, Cell* value, Cell* path, Cell* owner, Cell* prev, int index, bool,
+                bool, bool) {
+    int field = field_of(element);
+    if (!field) fire(ERR_script_invalid_path, path, element);
+    static Cell got;
+    if (!value) return field_at(&got, get(parent), field);
+    cell::put_float(parent, with_field(get(parent), field, value));
+    path::g_store_back.store(parent, path, owner, prev, index);
+    return value;
+}
+
+// pick t 1, pick t 'second.
+Cell* pick(Cell* value, int, Cell* index) {
+    int field = field_of(index);
+    if (!field) {
+        if (type_of(index) == TYPE_WORD) fire(ERR_script_cannot_use, index, value);
+        fire(ERR_script_out_of_range, index);
+    }
+    static Cell got;
+    return field_at(&got, get(value), field);
+}
+
+// A date on the right is moved by the time: the date's own addition.
+Cell* add() {
+    Cell* args = stack::arguments();
+    if (type_of(&args[1]) != TYPE_DATE) return float_::do_math(OP_ADD);
+    std::swap(args[0], args[1]);
+    return date::add();
+}
+
+Cell* subtract() {
+    if (type_of(&stack::arguments()[1]) == TYPE_DATE) raise_not_related(ACT_SUBTRACT, TYPE_TIME);
+    return float_::do_math(OP_SUBTRACT);
+}
+
+Cell* multiply() {
+    if (type_of(&stack::arguments()[1]) == TYPE_TIME) raise_not_related(ACT_MULTIPLY, TYPE_TIME);
+    return float_::do_math(OP_MULTIPLY);
+}
+
+// A time divided by a time is their ratio, a float!.
+Cell* divide() {
+    bool ratio = type_of(&stack::arguments()[1]) == TYPE_TIME;
+    Cell* result = float_::do_math(OP_DIVIDE);
+    if (ratio) cell::set_type(result, TYPE_FLOAT);
+    return result;
+}
+
+// The parity of the whole seconds field; the nudge away from zero keeps a
+// second that arithmetic left a hair below its value (2.9999999) whole.
+bool odd_q(Cell* value) {
+    double t = get(value);
+    t += t >= 0.0 ? 1e-6 : -1e-6;
+    double s = std::trunc(std::fmod(t, 60.0));
+    // An infinite or NaN time has no seconds field: even.
+    return !std::isnan(s) && std::fmod(s, 2.0) != 0.0;
+}
+
+bool even_q(Cell* value) { return !odd_q(value); }
+
+// The float! rounding, the result staying a time (an integer! scale gives
+// whole seconds).
+Cell* round(Cell* value, Cell* scale, bool even, bool down, bool half_down, bool floor, bool ceiling,
+            bool half_ceiling) {
+    Cell* result = float_::round(value, scale, even, down, half_down, floor, ceiling, half_ceiling);
+    double seconds = type_of(result) == TYPE_INTEGER ? double(integer::get(result)) : float_::get(result);
+    return make_at(result, seconds);
+}
+
 }  // namespace
 
 void init() {
     datatype::TypeRecord r(TYPE_TIME, TYPE_FLOAT, "time!");
     r.set<ACT_MAKE>(make).set<ACT_TO>(make);
     r.set<ACT_FORM>(form).set<ACT_MOLD>(mold);
+    r.set<ACT_EVAL_PATH>(eval_path).set<ACT_PICK>(pick);
+    r.set<ACT_ADD>(add).set<ACT_SUBTRACT>(subtract).set<ACT_MULTIPLY>(multiply).set<ACT_DIVIDE>(divide);
+    r.set<ACT_EVEN_Q>(even_q).set<ACT_ODD_Q>(odd_q).set<ACT_ROUND>(round);
     for (int action : {ACT_RANDOM, ACT_COMPARE, ACT_ABSOLUTE, ACT_NEGATE, ACT_REMAINDER})
         r.inherit(action);
     datatype::register_type(r);

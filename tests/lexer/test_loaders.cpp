@@ -9,6 +9,7 @@
 #include "lexer/lexer.h"
 #include "tests/support/loaded.h"
 #include "tests/support/runtime_env.h"
+#include "tests/support/locale_months.h"
 #include "words/context.h"
 #include "words/word.h"
 

@@ -18,6 +18,7 @@
 #include "lexer/lexer.h"
 #include "tests/support/loaded.h"
 #include "tests/support/runtime_env.h"
+#include "tests/support/locale_months.h"
 
 namespace zel::lexer {
 namespace {

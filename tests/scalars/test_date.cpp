@@ -10,6 +10,7 @@
 #include "scalars/time.h"
 #include "tests/support/numbers.h"
 #include "tests/support/runtime_env.h"
+#include "tests/support/locale_months.h"
 
 using namespace zel;
 using namespace zel::test;
@@ -338,4 +339,63 @@ TEST(DateCompare, StoredDayThenTimeZoneAside) {
     for (Case c : cases)
         EXPECT_EQ(datatype::handler<ACT_COMPARE>(TYPE_DATE)(&c.a, &c.b, c.op), c.result)
             << text_of(c.a) << " " << typed_mold(c.b) << " op " << c.op;
+}
+
+// A zone is negative when its whole offset is, also under an hour; one that
+// comes out as 0 has no sign.
+TEST(DateZone, SignOfTheWholeOffset) {
+    struct Case {
+        int hours, minutes;
+        uint32_t zone;
+    };
+    const Case cases[] = {
+        {0, -30, date::ZONE_NEGATIVE | 2}, {0, 30, 2},  {-5, -30, date::ZONE_NEGATIVE | 5 << 2 | 2},
+        {-5, 30, date::ZONE_NEGATIVE | 5 << 2 | 2}, {0, -10, 0}, {0, 0, 0}, {15, 45, 15 << 2 | 3},
+    };
+    for (const Case& c : cases) EXPECT_EQ(date::pack_zone(c.hours, c.minutes), c.zone) << c.hours << ":" << c.minutes;
+    struct TimeCase {
+        double t;
+        uint32_t zone;
+    };
+    const TimeCase times[] = {
+        {-0.5 * HOUR, date::ZONE_NEGATIVE | 2}, {-5.5 * HOUR, date::ZONE_NEGATIVE | 5 << 2 | 2},
+        {-600.0, 0}, {17 * HOUR, 1 << 2}, {-17 * HOUR, date::ZONE_NEGATIVE | 1 << 2}, {2.25 * HOUR, 2 << 2 | 1},
+    };
+    for (const TimeCase& c : times) EXPECT_EQ(date::zone_of_time(c.t), c.zone) << c.t;
+}
+
+// timezone keeps the instant (days x 86400 + the stored time), zone keeps
+// the local time; both leave the local time within one day.
+TEST(DateZone, InstantOrLocalTimeKept) {
+    auto instant = [](const Cell& d) { return date::to_days(date::word_of(&d)) * 86400.0 + date::time_of(&d); };
+    auto local = [](const Cell& d) { return date::to_local(date::time_of(&d), date::zone_of(date::word_of(&d))); };
+    const Cell dates[] = {timed(2000, 1, 1, 0.0), timed(2000, 1, 1, 23.5 * HOUR), timed(2000, 3, 1, 0.5 * HOUR, 5, 30),
+                          timed(1999, 12, 31, 23 * HOUR, -3), date_at(2000, 1, 1)};
+    const Cell zones[] = {i(2), i(-2), i(15), i(-15), t(5.5 * HOUR), t(-0.5 * HOUR), t(0.0)};
+    for (const Cell& original : dates)
+        for (const Cell& zone : zones) {
+            Cell kept = original, moved = original;
+            date::set_zone(&kept, &zone, true);
+            date::set_zone(&moved, &zone, false);
+            EXPECT_EQ(instant(kept), instant(original)) << text_of(original) << " " << typed_mold(zone);
+            EXPECT_EQ(local(moved), local(original)) << text_of(original) << " " << typed_mold(zone);
+            for (const Cell& d : {kept, moved}) {
+                EXPECT_TRUE(date::has_time(date::word_of(&d)));
+                EXPECT_GE(local(d), 0.0);
+                EXPECT_LT(local(d), 86400.0);
+            }
+        }
+    Cell d = timed(2000, 1, 1, 0.0), bad = text("2");
+    EXPECT_EQ(error_of([&] { date::set_zone(&d, &bad, true); }), "script/invalid-arg");
+}
+
+TEST(DateDifference, TimeBetweenTwoDates) {
+    Cell a = timed(2000, 1, 2, HOUR), b = timed(2000, 1, 1, 23 * HOUR);
+    date::difference(&a, &b);
+    EXPECT_EQ(type_of(&a), TYPE_TIME);
+    EXPECT_EQ(time::get(&a), 2 * HOUR);
+    a = date_at(1999, 12, 31);
+    b = date_at(2000, 1, 1);
+    date::difference(&a, &b);
+    EXPECT_EQ(time::get(&a), -86400.0);
 }

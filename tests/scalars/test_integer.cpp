@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "foundation/compare.h"
+#include "scalars/date.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"
 #include "scalars/scalar_math.h"
@@ -124,14 +125,17 @@ TEST(IntegerMath, RightOperandChoosesTheCore) {
         {ACT_ADD, int_cell(1), value_of(TYPE_TUPLE | 3 << tuple::LENGTH_SHIFT, 0x030201),
          "tuple! 2.3.4"},
         {ACT_ADD, int_cell(1), value_of(TYPE_MONEY), "money! $1.00"},
-        // The other side of this is not built yet.
-        {ACT_ADD, int_cell(1), value_of(TYPE_DATE), "internal/not-done"},
     };
     for (const MathCase& c : cases) check_math(c);
 
     Cell sum = stack_action(ACT_ADD, {int_cell(10), time});  // an integer plus a time is a time
     EXPECT_EQ(type_of(&sum), TYPE_TIME);
     EXPECT_EQ(float_::get(&sum), 15.0);
+
+    Cell day = value_of(TYPE_DATE, date::pack(2000, 1, 1, 0, false));
+    Cell moved = stack_action(ACT_ADD, {int_cell(5), day});  // an integer plus a date moves it by days
+    EXPECT_EQ(type_of(&moved), TYPE_DATE);
+    EXPECT_EQ(date::word_of(&moved), date::pack(2000, 1, 6, 0, false));
 }
 
 TEST(IntegerMath, ErrorArgumentsNameTheTypes) {

@@ -99,7 +99,8 @@ TEST(TimeFields, HoursTowardZeroMinutesNeverNegative) {
         EXPECT_EQ(time::hours(c.seconds), c.hours) << c.seconds;
         EXPECT_EQ(time::minutes(c.seconds), c.minutes) << c.seconds;
     }
-    EXPECT_EQ(error_of([] { time::hours(1e20); }), "script/out-of-range");
+    EXPECT_EQ(error_of([] { time::hours(1e20); }), "script/type-limit");
+    EXPECT_EQ(error_of([] { time::hours(NAN); }), "script/type-limit");
 }
 
 TEST(TimeRegistration, FloatHandlersWhereTimeHasNone) {
@@ -114,4 +115,48 @@ TEST(TimeRegistration, FloatHandlersWhereTimeHasNone) {
     EXPECT_EQ(compare(&a, &b, COMP_EQUAL), 0);
     EXPECT_EQ(compare(&a, &b, COMP_STRICT_EQUAL), 1);
     EXPECT_EQ(compare(&a, &c, COMP_EQUAL), 0);
+}
+
+TEST(TimeFields, NamedByWordOrIndexOnly) {
+    struct Case {
+        Cell element;
+        int field;
+    };
+    const Case cases[] = {
+        {word_named("hour"), time::FIELD_HOUR},   {word_named("Minute"), time::FIELD_MINUTE},
+        {word_named("SECOND"), time::FIELD_SECOND}, {int_cell(1), time::FIELD_HOUR},
+        {int_cell(3), time::FIELD_SECOND},        {int_cell(0), 0},
+        {int_cell(4), 0},                         {word_named("day"), 0},
+        {float_cell(1.0), 0},                     {word_named("hour", TYPE_SET_WORD), 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(time::field_of(&c.element), c.field) << typed_mold(c.element);
+}
+
+// Each set replaces its own field and keeps the others; the hours and
+// minutes of a negative time are counted down from it (floor), so a set
+// moves a negative time as far as it moves a positive one.
+TEST(TimeFields, SetsReplaceOneField) {
+    struct Case {
+        double t;
+        int field;
+        Cell value;
+        double result;
+    };
+    const Case cases[] = {
+        {5400.0, time::FIELD_HOUR, int_cell(5), 19800.0},
+        {5400.0, time::FIELD_MINUTE, int_cell(5), 3900.0},
+        {5400.0, time::FIELD_MINUTE, int_cell(75), 8100.0},
+        {10.5, time::FIELD_SECOND, int_cell(3), 3.0},
+        {3600.0, time::FIELD_SECOND, float_cell(1.25), 3601.25},
+        {-5400.0, time::FIELD_HOUR, int_cell(5), 19800.0},
+        {-5400.0, time::FIELD_MINUTE, int_cell(10), -3000.0},
+        {-5400.0, time::FIELD_SECOND, int_cell(10), -5390.0},
+        {1e20, time::FIELD_SECOND, int_cell(0), 1e20 - std::fmod(1e20, 60.0)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(time::with_field(c.t, c.field, &c.value), c.result) << c.t << " field " << c.field;
+    for (auto [field, value] : {std::pair{time::FIELD_HOUR, float_cell(1.5)},
+                                std::pair{time::FIELD_MINUTE, float_cell(1.0)},
+                                std::pair{time::FIELD_SECOND, value_of(TYPE_NONE)}})
+        EXPECT_EQ(error_of([&] { time::with_field(0.0, field, &value); }), "script/invalid-arg") << field;
 }

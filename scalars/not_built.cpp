@@ -14,7 +14,6 @@ Cell* point_do_math(int) { missing(); }
 Cell* tuple_do_math(int) { missing(); }
 Cell* money_do_math(int) { missing(); }
 Cell* date_add() { missing(); }
-Cell* parser_process(const Cell*, const Cell*, int, int32_t, const Cell*) { missing(); }
 const uint8_t* issue_name(const Cell*, int&) { missing(); }
 
 }  // namespace zel::not_built

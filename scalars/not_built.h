@@ -19,13 +19,6 @@ Cell* tuple_do_math(int op);  // tuple/do-math: exchanges a number left operand 
 Cell* money_do_math(int op);  // money/do-math, either side money!
 Cell* date_add();             // date! + integer!, the date moved into the first cell
 
-// ---- PARSE ---------------------------------------------------------------------------------
-
-// parser/process: the PARSE engine over the input from its head, with the
-// comparison mode (0, or 2 for /case), the limit (0: none, else a head index)
-// and the trace callback (null: none); answers the match result.
-Cell* parser_process(const Cell* input, const Cell* rules, int mode, int32_t limit, const Cell* callback);
-
 // ---- Symbols ------------------------------------------------------------------------------
 
 // The UTF-8 spelling of an issue!'s name, `length` bytes.

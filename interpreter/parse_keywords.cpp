@@ -46,8 +46,7 @@ Cell integer_cell(int32_t n) {
     return c;
 }
 
-// The Zel code a series action may run (owner handlers) sees the input
-// stack from its tail, as for parens; the engine refreshes afterwards.
+// Action A by the series' datatype.
 template <int A, typename... Args>
 Cell* act(Cell* series, Args... args) {
     return dispatch::handler<A>(series)(series, args...);

@@ -23,6 +23,7 @@
 #include "interpreter/native.h"
 #include "interpreter/natives.h"
 #include "interpreter/object.h"
+#include "interpreter/parse.h"
 #include "interpreter/routine.h"
 #include "interpreter/system_object.h"
 #include "interpreter/trace.h"
@@ -151,6 +152,7 @@ void init() {
                            words::symbol(words::Sym::self));
     frames::set_global_context(context::g_global);
     natives::init();
+    parser::init();
     boot::routines::register_all();
     boot::predicates::register_all();
     simple_io::register_routines();

@@ -14,9 +14,9 @@
 #include "interpreter/iterate.h"
 #include "interpreter/natives.h"
 #include "interpreter/object.h"
+#include "interpreter/parse.h"
 #include "interpreter/trace.h"
 #include "lexer/lexer.h"
-#include "scalars/not_built.h"
 #include "scalars/simple_types.h"
 #include "series/block.h"
 #include "series/ownership.h"
@@ -403,7 +403,10 @@ Exit parse_(bool, const int32_t* r) {
         }
     }
     Cell rules = *arg(1);
-    Cell result = *not_built::parser_process(&input, &rules, mode, limit, refinement_arg(r, 2));
+    Cell result;
+    // A break, continue, return or exit out of a paren has left the run
+    // released and the stacks at its target: it goes on from here.
+    if (Exit e = parser::process(&input, &rules, mode, limit, refinement_arg(r, 2), &result)) return e;
     stack::set_last(&result);
     return Exit{};
 }

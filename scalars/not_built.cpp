@@ -9,7 +9,6 @@ namespace {
 [[noreturn]] void missing() { fire(ERR_internal_not_done); }
 }  // namespace
 
-Cell* parser_process(const Cell*, const Cell*, int, int32_t, const Cell*) { missing(); }
 const uint8_t* issue_name(const Cell*, int&) { missing(); }
 
 }  // namespace zel::not_built

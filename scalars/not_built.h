@@ -10,13 +10,6 @@
 
 namespace zel::not_built {
 
-// ---- PARSE ---------------------------------------------------------------------------------
-
-// parser/process: the PARSE engine over the input from its head, with the
-// comparison mode (0, or 2 for /case), the limit (0: none, else a head index)
-// and the trace callback (null: none); answers the match result.
-Cell* parser_process(const Cell* input, const Cell* rules, int mode, int32_t limit, const Cell* callback);
-
 // ---- Symbols ------------------------------------------------------------------------------
 
 // The UTF-8 spelling of an issue!'s name, `length` bytes.

@@ -201,7 +201,9 @@ struct Refiner {
                 Next f = fetch_arg(*code, position, end, &item, false, safer, name, callable, j);
                 if (f.exit) return f;
                 position = f.position;
-                check_type(&item, stack::top() - 1, name, callable, j);
+                // The argument of a refinement passed on as inactive (f/:ref x)
+                // is dropped unseen: its value, often none, is not checked.
+                if (active) check_type(&item, stack::top() - 1, name, callable, j);
             }
             if (!active) {
                 stack::g_top--;

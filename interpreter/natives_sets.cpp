@@ -3,9 +3,11 @@
 // dates), and complement?. Each is a thin entry: the type rules are decided
 // here, the work is the datatype's own.
 //
-// Relies on: the set workers of blocks, strings, bitsets and typesets.
+// Relies on: the set workers of blocks, strings, bitsets and typesets, and
+// the difference of two dates.
 #include "foundation/raise.h"
 #include "interpreter/natives.h"
+#include "scalars/date.h"
 #include "scalars/simple_types.h"
 #include "scalars/typeset.h"
 #include "series/bitset.h"
@@ -39,7 +41,8 @@ Exit set_op(bool, const int32_t* r) {
         case TYPE_TYPESET: typeset::do_bitwise(OP); break;
         case TYPE_DATE:
             if (OP != string::SET_DIFFERENCE) raise::expect_arg(arg(0), 0);
-            fire(ERR_internal_not_done);
+            date::difference(arg(0), arg(1));
+            break;
         default: raise::expect_arg(arg(0), 0);
     }
     return Exit{};

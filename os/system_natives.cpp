@@ -1,4 +1,4 @@
-// The natives that reach the operating system: wait, size?, set-env,
+// The natives that reach the operating system: wait, now, size?, set-env,
 // get-env, list-env, call, browse, compress and decompress. Each converts
 // its arguments, checks them, and hands the work to a service of this layer
 // or to the worker registered for it (workers.h).
@@ -22,6 +22,7 @@
 #include "interpreter/natives.h"
 #include "os/file.h"
 #include "os/workers.h"
+#include "scalars/date.h"
 #include "scalars/float.h"
 #include "scalars/integer.h"
 #include "scalars/simple_types.h"
@@ -79,6 +80,49 @@ Exit wait(bool, const int32_t*) {
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
     }
     *v = none::g_none;
+    return Exit{};
+}
+
+// ---- now --------------------------------------------------------------------------------------
+
+enum NowRefinement { N_YEAR, N_MONTH, N_DAY, N_TIME, N_ZONE, N_DATE, N_WEEKDAY, N_YEARDAY, N_PRECISE, N_UTC };
+
+// The date and time from the system clock: local, with the zone the system
+// gives (tm_gmtoff), or UTC with /utc; whole seconds unless /precise (100 ns).
+// One field refinement at most, /time with /precise excepted.
+Exit now(bool, const int32_t* r) {
+    int given = 0;
+    for (int k = N_YEAR; k <= N_PRECISE; k++) given += has(r, k);
+    if (given >= 2 && !(has(r, N_TIME) && has(r, N_PRECISE))) fire(ERR_script_bad_refines);
+    timespec clock;
+    clock_gettime(CLOCK_REALTIME, &clock);
+    struct tm parts;
+    if (has(r, N_UTC))
+        gmtime_r(&clock.tv_sec, &parts);
+    else
+        localtime_r(&clock.tv_sec, &parts);
+    long offset = has(r, N_UTC) ? 0 : parts.tm_gmtoff;
+    double seconds = parts.tm_hour * 3600.0 + parts.tm_min * 60.0 + parts.tm_sec;
+    if (has(r, N_PRECISE)) seconds += double(clock.tv_nsec / 100) / 1e7;
+    Cell* result = arg(0);
+    int year = parts.tm_year + 1900, month = parts.tm_mon + 1, day = parts.tm_mday;
+    if (has(r, N_DATE)) {
+        date::set_at(result, date::pack(year, month, day, 0, false), 0.0);
+        return Exit{};
+    }
+    // Quarter hours, as a zone holds them.
+    long quarters = offset / 900;
+    date::make_at(result, year, month, day, seconds, int(quarters / 4), int(quarters % 4) * 15, true);
+    const int fields[][2] = {{N_YEAR, date::FIELD_YEAR},   {N_MONTH, date::FIELD_MONTH}, {N_DAY, date::FIELD_DAY},
+                             {N_ZONE, date::FIELD_ZONE},   {N_TIME, date::FIELD_TIME},
+                             {N_WEEKDAY, date::FIELD_WEEKDAY}};
+    for (const auto& f : fields)
+        if (has(r, f[0])) {
+            Cell d = *result;
+            date::field_at(result, &d, f[1]);
+            return Exit{};
+        }
+    if (has(r, N_YEARDAY)) integer::make_at(result, date::year_day(date::word_of(result)));
     return Exit{};
 }
 
@@ -299,6 +343,7 @@ Exit decompress(bool, const int32_t* r) {
 void register_system_natives() {
     using natives::Native;
     natives::set(Native::wait_, wait);
+    natives::set(Native::now_, now);
     natives::set(Native::size_q, size_q);
     natives::set(Native::set_env, set_env);
     natives::set(Native::get_env, get_env);

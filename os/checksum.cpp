@@ -6,10 +6,8 @@
 #include "os/checksum.h"
 
 #include <openssl/evp.h>
-#include <sys/random.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -19,6 +17,7 @@
 #include "interpreter/natives.h"
 #include "os/file.h"
 #include "scalars/integer.h"
+#include "scalars/random.h"
 #include "series/binary.h"
 #include "series/unicode.h"
 #include "words/symbol.h"
@@ -251,15 +250,9 @@ std::vector<uint8_t> hmac(const uint8_t* data, size_t n, const uint8_t* key, siz
 }
 
 void random_bytes(uint8_t* buffer, size_t n) {
-    while (n > 0) {
-        ssize_t got = getrandom(buffer, n, 0);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            Cell name = word::load("random");
-            fire(ERR_internal_not_here, &name);
-        }
-        buffer += got;
-        n -= size_t(got);
+    if (!random::secure_bytes(buffer, n)) {
+        Cell name = word::load("random");
+        fire(ERR_internal_not_here, &name);
     }
 }
 

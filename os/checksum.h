@@ -3,8 +3,9 @@
 // secure random bytes. Also the `checksum` native, which turns its data into
 // bytes, picks the method and boxes the result.
 //
-// Relies on: libcrypto (EVP digests), getrandom, the natives table, the
-// file reading of simple-io (checksum of a file!).
+// Relies on: libcrypto (EVP digests), the secure source of the random
+// generator, the natives table, the file reading of simple-io (checksum of a
+// file!).
 #pragma once
 
 #include <cstddef>

@@ -97,13 +97,22 @@ int32_t next() {
 }
 
 // Four bytes at once or none: an interrupted or short read starts over.
+bool secure_bytes(uint8_t* buffer, size_t n) {
+    while (n > 0) {
+        ssize_t got = getrandom(buffer, n, 0);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        buffer += got;
+        n -= size_t(got);
+    }
+    return true;
+}
+
 int32_t secure_next() {
     uint32_t v = 0;
-    for (;;) {
-        ssize_t got = getrandom(&v, sizeof v, 0);
-        if (got == ssize_t(sizeof v)) break;
-        if (got < 0 && errno != EINTR) fire(ERR_internal_feature_na);
-    }
+    if (!secure_bytes(reinterpret_cast<uint8_t*>(&v), sizeof v)) fire(ERR_internal_feature_na);
     return int32_t(v & 0x7FFFFFFFu);
 }
 

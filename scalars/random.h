@@ -8,6 +8,7 @@
 // 31-bit number and a seed gives the same sequence on every run.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zel::random {
@@ -21,6 +22,9 @@ void init();
 void seed(uint32_t value);
 int32_t next();          // non-negative, 31 bits
 int32_t secure_next();   // non-negative, 31 bits, from the OS
+// Fills the buffer from the system's secure source (getrandom, resumed
+// after signals and short reads); false when the system refuses.
+bool secure_bytes(uint8_t* buffer, size_t n);
 // Uniform in 1 .. n for n > 0 and in n .. -1 for n < 0; 0 for 0: `uniform`
 // drawing from secure_next when secure, else from next.
 int32_t int_(bool secure, int32_t n);

@@ -6,10 +6,14 @@
 //
 // The low-level functions answer OS-style results (-1, false) and never
 // raise; the value-level functions above them raise Zel errors (access
-// cannot-open).
+// cannot-open, script invalid-refine-arg, internal no-memory).
 //
-// Relies on: strings and the UTF-8 decoder, binaries, blocks, the tracked
-// heap (the buffer a file is read into), file! (the OS path of a value).
+// Line ends: text is written as it is (LF), and read with CR LF and a lone
+// CR turned into LF.
+//
+// Relies on: strings and the UTF-8 decoder, binaries, blocks, date! (file
+// times), molding (writing values that are not text), the tracked heap (the
+// buffer a file is read into), file! (the OS path of a value).
 #pragma once
 
 #include <cstdint>
@@ -36,11 +40,17 @@ int64_t file_size_q(int fd);
 bool seek_file(int fd, int64_t offset);
 // Bytes read, or -1 on failure.
 int64_t read_data(int fd, uint8_t* buffer, int64_t count);
+// Bytes written (all of them, short writes and interrupts resumed), or -1.
+int64_t write_data(int fd, const uint8_t* buffer, int64_t count);
 void close_file(int fd);
 // True for files and directories alike.
 bool file_exists_q(const char* path);
 // One level; no parents made.
 bool make_dir(const char* path);
+// A file, or (dir) an empty directory.
+bool remove_path(const char* path, bool dir);
+// Never replaces an existing target: false, and both stay as they were.
+bool rename_path(const char* from, const char* to);
 // The directory form of a path, by its spelling only: it ends in "/", or
 // is ".", "..", or ends in "/." or "/..".
 bool dir_q(const Cell* path);
@@ -70,6 +80,29 @@ bool read_descriptor(int fd, int64_t part, int64_t seek, bool binary, bool lines
 // with a trailing "/", without "." and ".."; cannot-open when it cannot be
 // listed.
 Cell* read_dir(Cell* dir, Cell* result);
+// write of a file!: the data (part and seek: number! cells or null) as
+// UTF-8 text, a binary's bytes or the molded value; with `lines` each value
+// of a block (or a value that is not a block) is followed by LF. A plain
+// write truncates the file, append and seek do not. A negative part writes
+// nothing; a part that is not an integer raises script invalid-refine-arg,
+// a file that cannot be written access cannot-open.
+void write(Cell* file, Cell* data, Cell* part, Cell* seek, bool binary, bool append, bool lines);
+// The bytes of the value: a string's UTF-8 (at most `part` characters when
+// part is not negative), a binary's from its head (cut to part when part is
+// at least 1), any other value molded (whole). The address stays valid until
+// the next conversion or allocation.
+const uint8_t* value_to_bytes(Cell* value, int64_t part, int64_t& count);
+// delete of a file!: a directory form removes an empty directory, anything
+// else a file.
+bool remove(Cell* file);
+bool rename(Cell* from, Cell* to);
+// query of a file!: its last-write time, in UTC truncated to milliseconds,
+// as a date! without zone; none when it does not exist, or when a path in
+// directory form names something other than a directory.
+Cell* query(Cell* file, Cell* result);
+// The date! of a time in seconds and nanoseconds since 1-Jan-1970 UTC, to
+// the millisecond.
+Cell* file_date(Cell* result, int64_t seconds, int64_t nanoseconds);
 // UTF-8 bytes as a new string!: a byte-order mark skipped, CR LF and lone
 // CR turned into LF.
 Cell* load_text(const uint8_t* bytes, int64_t count, Cell* result);

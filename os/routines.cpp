@@ -1,11 +1,13 @@
 // The boot routines of the OS services: the current directory, making
 // directories, testing for files, and ending the process with a status.
 // Each is made into a routine! by the boot sources (`_boot-routine`), which
-// name them by these keys. Registering them also hands file! its reading
-// (file::g_file_io), which is these services' too.
+// name them by these keys. Registering them also hands file! and url! their
+// I/O (file::g_file_io: files and HTTP requests), which is these services'
+// too.
 //
-// Relies on: simple-io (os/file.h), file! (OS paths), strings, the routine
-// table, the platform layer (the terminal put back before exiting).
+// Relies on: simple-io (os/file.h, os/http.h), file! (OS paths), strings,
+// the routine table, the platform layer (the terminal put back before
+// exiting).
 #include "os/routines.h"
 
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include "foundation/stack.h"
 #include "interpreter/routine.h"
 #include "os/file.h"
+#include "os/http.h"
 #include "series/file.h"
 #include "series/string.h"
 
@@ -58,7 +61,7 @@ void register_routines() {
     routine::register_code("set-current-dir", set_current_dir_r, routine::RESULT_OWN, true);
     routine::register_code("create-dir", create_dir_r, routine::RESULT_OWN, true);
     routine::register_code("exists?", exists_r, routine::RESULT_LOGIC, true);
-    file::g_file_io = {read};
+    file::g_file_io = {read, write, remove, rename, query, request_http};
 }
 
 }  // namespace zel::simple_io

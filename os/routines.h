@@ -5,8 +5,8 @@
 
 namespace zel::simple_io {
 
-// Once, from the run-time init, after the natives. Also hands file! its
-// reading (file::g_file_io).
+// Once, from the run-time init, after the natives. Also hands file! and
+// url! their I/O (file::g_file_io).
 void register_routines();
 
 }  // namespace zel::simple_io

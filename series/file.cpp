@@ -1,23 +1,29 @@
-// url! and file!: molded text, path joining, reading.
+// url! and file!: molded text, path joining, and their I/O handlers, which
+// check the refinements and the request block and leave the work to the OS
+// services (g_file_io).
 //
 // Cell layout: as string! (see file.h).
 //
-// Relies on: strings, the workers of any value (forming path elements), the
-// OS services' file I/O for reading (g_file_io).
+// Relies on: strings, blocks, logic!, the predefined method words, the
+// workers of any value (forming path elements), the OS services' file and
+// HTTP I/O (g_file_io).
 #include "series/file.h"
 
 #include "foundation/collector.h"
 #include "foundation/datatype.h"
 #include "foundation/platform.h"
 #include "foundation/raise.h"
+#include "scalars/simple_types.h"
 #include "scalars/text_to_number.h"
 #include "series/any_value.h"
 #include "series/binary.h"
 #include "series/block.h"
 #include "series/cell_text.h"
+#include "series/series.h"
 #include "series/services.h"
 #include "series/string.h"
 #include "series/unicode.h"
+#include "words/words.h"
 
 #include <algorithm>
 #include <cstring>
@@ -131,6 +137,70 @@ int escape_at(const uint8_t* p, const uint8_t* end) {
     return byte;
 }
 
+// HTTP URLs are the OS services' requests; the port schemes, through
+// which every other URL goes, do not exist yet.
+bool http_q(Cell* url) {
+    Cell text = *url;
+    int n = string::length_q(&text);
+    int32_t head = int32_t(text.data1);
+    const char* prefix = "http";
+    for (int i = 0; prefix[i]; i++)
+        if (i >= n || string::abs_at(&text, head + i) != uint32_t(prefix[i])) return false;
+    return true;
+}
+
+// A none answer of the request service is a failed connection.
+void request(uint32_t method, Cell* url, Cell* headers, Cell* data, bool binary, bool lines, bool info, Cell* result) {
+    Cell target = *url;
+    gc::root keep(&target);
+    if (!file::g_file_io.request(method, &target, headers, data, binary, lines, info, result))
+        fire(ERR_access_no_connect, &target);
+}
+
+Cell* read(Cell* source, Cell* part, Cell* seek, bool binary, bool lines, bool info, Cell* as) {
+    if (!http_q(source) || part || seek || as) fire(ERR_internal_not_done);
+    request(words::symbol(words::Sym::get), source, nullptr, nullptr, binary, lines, info, source);
+    return source;
+}
+
+// Data that is not a block is posted; a block is [method headers data],
+// each optional after the method, an empty one a plain get.
+Cell* write(Cell* destination, Cell* data, bool, bool, bool info, bool, Cell*, Cell* seek, Cell* allow, Cell* as) {
+    if (!http_q(destination) || seek || allow || as) fire(ERR_internal_not_done);
+    uint32_t method = words::symbol(words::Sym::post);
+    Cell headers{}, body = *data;
+    gc::root keep_headers(&headers), keep_body(&body);
+    bool has_headers = false;
+    if (type_of(data) == TYPE_BLOCK) {
+        Cell spec = *data;
+        int n = block::length_q(&spec);
+        int32_t head = int32_t(spec.data1);
+        cell::set(&body, TYPE_NONE);
+        if (n == 0) {
+            method = words::symbol(words::Sym::get);
+        } else {
+            Cell* first = block::abs_at(&spec, head);
+            if (type_of(first) != TYPE_WORD) fire(ERR_script_invalid_arg, first);
+            method = first->data2;
+            if (n > 1) {
+                Cell* second = block::abs_at(&spec, head + 1);
+                if (type_of(second) != TYPE_BLOCK) fire(ERR_script_invalid_arg, second);
+                headers = *second;
+                has_headers = true;
+            }
+            if (n > 2) body = *block::abs_at(&spec, head + 2);
+        }
+    }
+    int body_type = type_of(&body);
+    if (body_type != TYPE_NONE && body_type != TYPE_BLOCK && body_type != TYPE_STRING && body_type != TYPE_BINARY)
+        fire(ERR_script_invalid_arg, &body);
+    request(method, destination, has_headers ? &headers : nullptr, body_type == TYPE_NONE ? nullptr : &body, false,
+            false, info, destination);
+    return destination;
+}
+
+Cell* open(Cell*, bool, bool, bool, bool, Cell*) { fire(ERR_internal_not_done); }
+
 }  // namespace
 
 bool kept_q(uint32_t cp, int mode) {
@@ -211,6 +281,7 @@ Cell* decode(Cell* text, Cell* out) {
 void init() {
     datatype::TypeRecord r(TYPE_URL, TYPE_STRING, "url!", true);
     r.set<ACT_MAKE>(make).set<ACT_TO>(to).set<ACT_MOLD>(mold).set<ACT_EVAL_PATH>(eval_path);
+    r.set<ACT_READ>(read).set<ACT_WRITE>(write).set<ACT_OPEN>(open);
     for (int action : {ACT_RANDOM, ACT_REFLECT, ACT_SET_PATH, ACT_PUT, ACT_SORT, ACT_TRIM, ACT_CREATE, ACT_CLOSE,
                        ACT_DELETE, ACT_OPEN_Q, ACT_QUERY, ACT_RENAME, ACT_UPDATE})
         r.unsupported(action);
@@ -223,7 +294,13 @@ void init() {
 namespace zel::file {
 
 FileIo g_file_io = {
-    [](Cell*, Cell*, Cell*, bool, bool, Cell*) -> Cell* { platform::missing_hook("file reading"); }};
+    [](Cell*, Cell*, Cell*, bool, bool, Cell*) -> Cell* { platform::missing_hook("file reading"); },
+    [](Cell*, Cell*, Cell*, Cell*, bool, bool, bool) { platform::missing_hook("file writing"); },
+    [](Cell*) -> bool { platform::missing_hook("file deleting"); },
+    [](Cell*, Cell*) -> bool { platform::missing_hook("file renaming"); },
+    [](Cell*, Cell*) -> Cell* { platform::missing_hook("file dates"); },
+    [](uint32_t, Cell*, Cell*, Cell*, bool, bool, bool, Cell*) -> bool { platform::missing_hook("HTTP requests"); },
+};
 
 namespace {
 
@@ -267,6 +344,33 @@ Cell* read(Cell* source, Cell* part, Cell* seek, bool binary, bool lines, bool, 
     return source;
 }
 
+Cell* write(Cell* destination, Cell* data, bool binary, bool lines, bool, bool append, Cell* part, Cell* seek,
+            Cell* allow, Cell* as) {
+    if (allow || as) fire(ERR_internal_not_done);
+    Cell file = *destination;
+    gc::root keep(&file);
+    g_file_io.write(&file, data, part, seek, binary, append, lines);
+    cell::set(destination, TYPE_UNSET);
+    return destination;
+}
+
+Cell* remove(Cell* file) {
+    logic::set(file, g_file_io.remove(file));
+    return file;
+}
+
+Cell* rename(Cell* from, Cell* to) {
+    if (!series::any_string(type_of(to))) fire(ERR_script_invalid_arg, to);
+    logic::set(from, g_file_io.rename(from, to));
+    return from;
+}
+
+Cell* query(Cell* file) {
+    Cell target = *file;
+    gc::root keep(&target);
+    return g_file_io.query(&target, file);
+}
+
 }  // namespace
 
 const char* to_os_path(Cell* file) {
@@ -300,7 +404,8 @@ Cell* make_at(Cell* cell, const char* utf8, int64_t length) {
 
 void init() {
     datatype::TypeRecord r(TYPE_FILE, TYPE_URL, "file!", true);
-    r.set<ACT_MOLD>(mold).set<ACT_READ>(read);
+    r.set<ACT_MOLD>(mold).set<ACT_READ>(read).set<ACT_WRITE>(write);
+    r.set<ACT_DELETE>(remove).set<ACT_RENAME>(rename).set<ACT_QUERY>(query);
     r.unsupported(ACT_OPEN);
     datatype::register_type(r);
 }

@@ -1,14 +1,15 @@
 // url! and file!: strings that name resources. They keep the string layout
 // and inherit the string actions; what they add is their molded text, paths
-// that join a name onto them, and reading (file! through the file I/O
-// module).
+// that join a name onto them, and their I/O: files through the file
+// module of the OS services, HTTP URLs through its HTTP requests.
 //
 // Cell layout: as string! {header (type 9 url!, 8 file!), head index, node,
 // conversion node}.
 //
-// Registration: url! (parent string!) with mold and eval-path of its own,
-// random, reflect, set-path, the maths, put, sort, trim and the port
-// actions unsupported; file! (parent url!) with its own mold and read.
+// Registration: url! (parent string!) with mold, eval-path, read, write
+// and open of its own, random, reflect, set-path, the maths, put, sort, trim
+// and the other port actions unsupported; file! (parent url!) with its own
+// mold, read, write, delete, rename and query, and no open.
 //
 // Relies on: strings (storage), the workers of any value (form of path
 // elements, any_value.h), the file I/O of the OS services (g_file_io,
@@ -76,12 +77,25 @@ Cell* get_current_dir(Cell* out);
 // A new file! in `cell` from a UTF-8 path.
 Cell* make_at(Cell* cell, const char* utf8, int64_t length);
 
-// Reading a file is the OS services' (simple_io::read, os/file.h), a layer
-// above, which hand it over when they register: read of a file! (part and
-// seek integer! cells or null) into `result`, as a binary!, a block of
-// lines or a string!.
+// Files and HTTP are the OS services' (simple_io, os/file.h and
+// os/http.h), a layer above, which hand them over when they register:
+//   read      a file! (part and seek integer! cells or null) into `result`,
+//             as a binary!, a block of lines or a string!;
+//   write     data to a file! (part and seek number! cells or null);
+//   remove    a file, or an empty directory named in directory form;
+//   rename    without ever replacing an existing target;
+//   query     the last-write date (UTC, no zone) into `result`, or none;
+//   request   an HTTP request: the method's symbol, the url!, the header
+//             block and the data (null when absent), the response into
+//             `result`; false on any failure.
 struct FileIo {
     Cell* (*read)(Cell* file, Cell* part, Cell* seek, bool binary, bool lines, Cell* result);
+    void (*write)(Cell* file, Cell* data, Cell* part, Cell* seek, bool binary, bool append, bool lines);
+    bool (*remove)(Cell* file);
+    bool (*rename)(Cell* from, Cell* to);
+    Cell* (*query)(Cell* file, Cell* result);
+    bool (*request)(uint32_t method, Cell* url, Cell* headers, Cell* data, bool binary, bool lines, bool info,
+                    Cell* result);
 };
 extern FileIo g_file_io;
 

@@ -1,7 +1,7 @@
 // The services the datatypes take from the layers above them. No datatype
 // includes a header of the lexer, the interpreter or os; where one needs
 // what they do (loading text, running a /compare function, telling an
-// owner object of a change, storing a path's scalar back, reading a file),
+// owner object of a change, storing a path's scalar back, files and HTTP),
 // the module above hands it over from its init as a small named table of
 // function pointers, declared beside the datatype code that calls it:
 //

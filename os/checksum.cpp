@@ -1,10 +1,12 @@
 // Checksums, digests, HMAC, secure random bytes and the checksum native.
 //
 // CRC-32, Adler-32 and the internet checksum are our own code; the digests
-// come from libcrypto, whose every answer is checked, so that a failure is
-// an error and never an uninitialised buffer passed off as a digest.
+// come from libcrypto (opened at the first digest), whose every answer is
+// checked, so that a failure is an error and never an uninitialised buffer
+// passed off as a digest.
 #include "os/checksum.h"
 
+#include <dlfcn.h>
 #include <openssl/evp.h>
 
 #include <algorithm>
@@ -32,15 +34,34 @@ const char* const METHOD_NAMES[] = {"tcp", "crc32", "md5", "sha1", "sha256", "sh
 const int METHOD_CODES[] = {TCP, CRC32, MD5, SHA1, SHA256, SHA384, SHA512, ADLER32_WORD, HASH_WORD};
 uint32_t g_method_symbols[9];
 
-const EVP_MD* algorithm_of(int method) {
-    switch (method) {
-        case MD5: return EVP_md5();
-        case SHA1: return EVP_sha1();
-        case SHA256: return EVP_sha256();
-        case SHA384: return EVP_sha384();
-        case SHA512: return EVP_sha512();
-        default: return nullptr;
-    }
+// The functions of libcrypto used here. The library is opened at the first
+// digest, not linked: linking it costs every start-up its symbol binding.
+struct Crypto {
+    int (*digest)(const void* data, size_t count, unsigned char* md, unsigned int* size, const EVP_MD* type,
+                  ENGINE* engine);
+    const EVP_MD* (*algorithms[5])();  // md5, sha1, sha256, sha384, sha512
+};
+
+template <typename F>
+bool find(void* library, const char* name, F& f) {
+    f = reinterpret_cast<F>(dlsym(library, name));
+    return f != nullptr;
+}
+
+// Null, then and ever after, when the library cannot be opened.
+const Crypto* crypto_library() {
+    static bool tried = false;
+    static Crypto crypto;
+    static const Crypto* found = nullptr;
+    if (tried) return found;
+    tried = true;
+    void* library = dlopen(ZEL_CRYPTO_SONAME, RTLD_NOW | RTLD_LOCAL);
+    if (!library) return nullptr;
+    const char* names[5] = {"EVP_md5", "EVP_sha1", "EVP_sha256", "EVP_sha384", "EVP_sha512"};
+    bool all = find(library, "EVP_Digest", crypto.digest);
+    for (int i = 0; i < 5; i++) all = all && find(library, names[i], crypto.algorithms[i]);
+    if (all) found = &crypto;
+    return found;
 }
 
 [[noreturn]] void not_here(int method) {
@@ -216,15 +237,17 @@ int32_t adler32(const uint8_t* p, size_t n) {
 }
 
 std::vector<uint8_t> digest(const uint8_t* p, size_t n, int method) {
-    const EVP_MD* md = algorithm_of(method);
-    if (!md) {
+    if (method < MD5 || method > SHA512) {
         Cell number{};
         integer::make_at(&number, method);
         fire(ERR_script_invalid_arg, &number);
     }
+    const Crypto* crypto = crypto_library();
+    const EVP_MD* md = crypto ? crypto->algorithms[method - MD5]() : nullptr;
+    if (!md) not_here(method);
     std::vector<uint8_t> out(size_t(digest_size(method)));
     unsigned int written = 0;
-    if (EVP_Digest(p, n, out.data(), &written, md, nullptr) != 1 || written != out.size()) not_here(method);
+    if (crypto->digest(p, n, out.data(), &written, md, nullptr) != 1 || written != out.size()) not_here(method);
     return out;
 }
 

@@ -41,3 +41,15 @@ ensure_zel() {
     ninja -C build/release zel >/dev/null
   fi
 }
+
+# Whole-process timing: stop with a message, the median of numbers on
+# standard input, and the wall milliseconds of one run of a command.
+fail() { echo "FAILED: $*" >&2; exit 1; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+ms_of() {  # command...: wall ms of one run
+  local start end
+  start=$EPOCHREALTIME
+  "$@" >/dev/null || fail "$*"
+  end=$EPOCHREALTIME
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", (b - a) * 1000 }'
+}

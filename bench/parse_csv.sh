@@ -35,7 +35,6 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
 
 "$PYTHON" - "$work/big.csv" 10000000 "$work/small.csv" 1000000 <<'PY'
 import random, sys
@@ -100,15 +99,6 @@ answers() {  # file: the answers of the four programs, which must agree
     [ "$got" = "$first" ] || fail "${label[$p]} answers $got, zel $first"
   done
   echo "$first"
-}
-
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-ms_of() {  # command...: wall ms of one run
-  local start end
-  start=$EPOCHREALTIME
-  "$@" >/dev/null || fail "$*"
-  end=$EPOCHREALTIME
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", (b - a) * 1000 }'
 }
 
 declare -A ms ir

@@ -53,3 +53,71 @@ ms_of() {  # command...: wall ms of one run
   end=$EPOCHREALTIME
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", (b - a) * 1000 }'
 }
+
+# Whole-process timing for the scripts that compare with python3.
+seconds() {  # command...: wall seconds of one run
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null </dev/null
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
+}
+
+best_of_five() {  # command...: the least of five runs' seconds
+  local best="" t
+  for _ in 1 2 3 4 5; do
+    t=$(seconds "$@")
+    best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (b == "" || a < b) ? a : b }')
+  done
+  echo "$best"
+}
+
+count_instructions() {  # command...: callgrind's instructions of a whole run (children not traced)
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+    awk '/Collected/ { gsub(",", "", $4); print $4 }'
+}
+
+# The same answer from both languages, or stop: same_answers NAME... with
+# $work/NAME.zel and $work/NAME.py.
+same_answers() {
+  local name z p
+  for name in "$@"; do
+    z=$("$ZEL" "$work/$name.zel")
+    p=$("$PYTHON" -S "$work/$name.py")
+    if [ "$z" != "$p" ]; then
+      echo "$name: zel printed $z, python3 $p" >&2
+      exit 1
+    fi
+  done
+}
+
+# The wall-time table of NAME... against python3, each less its language's
+# empty program ($work/empty.zel, $work/empty.py): best of five runs.
+wall_table() {
+  local name
+  declare -A wall
+  for name in empty "$@"; do
+    wall[zel.$name]=$(best_of_five "$ZEL" "$work/$name.zel")
+    wall[py.$name]=$(best_of_five "$PYTHON" -S "$work/$name.py")
+  done
+  printf "%-6s %9s %9s %10s %10s %9s %13s\n" "s" zel python3 "zel-start" "py-start" zel/py "zel/py-start"
+  for name in "$@"; do
+    awk -v n="$name" -v z="${wall[zel.$name]}" -v p="${wall[py.$name]}" \
+        -v z0="${wall[zel.empty]}" -v p0="${wall[py.empty]}" \
+      'BEGIN { printf "%-6s %9.3f %9.3f %10.3f %10.3f %9.2f %13.2f\n", n, z, p, z - z0, p - p0, z / p, (z - z0) / (p - p0) }'
+  done
+}
+
+# Instructions of $work/NAME-counted and $work/NAME-none in both languages,
+# into $work/NAME.{zel,py}.{count,none}, two runs at a time.
+count_both() {
+  local name
+  for name in "$@"; do
+    count_instructions "$ZEL" "$work/$name-counted.zel" > "$work/$name.zel.count" &
+    count_instructions "$ZEL" "$work/$name-none.zel" > "$work/$name.zel.none" &
+    wait
+    count_instructions "$PYTHON" -S "$work/$name-counted.py" > "$work/$name.py.count" &
+    count_instructions "$PYTHON" -S "$work/$name-none.py" > "$work/$name.py.none" &
+    wait
+  done
+}

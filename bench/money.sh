@@ -76,44 +76,9 @@ done
 
 # ---- Wall time ---------------------------------------------------------------------------------
 
-seconds() {  # command...: wall seconds of one run
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null </dev/null
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
-}
+same_answers add mul
 
-for name in add mul; do
-  z=$("$ZEL" "$work/$name.zel")
-  p=$("$PYTHON" "$work/$name.py")
-  if [ "$z" != "$p" ]; then
-    echo "$name: zel printed $z, python3 $p" >&2
-    exit 1
-  fi
-done
-
-best_of_five() {  # command...: the least of five runs' seconds
-  local best="" t
-  for _ in 1 2 3 4 5; do
-    t=$(seconds "$@")
-    best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (b == "" || a < b) ? a : b }')
-  done
-  echo "$best"
-}
-
-declare -A wall
-for name in empty add mul; do
-  wall[zel.$name]=$(best_of_five "$ZEL" "$work/$name.zel")
-  wall[py.$name]=$(best_of_five "$PYTHON" -S "$work/$name.py")
-done
-
-printf "%-6s %9s %9s %10s %10s %9s %13s\n" "s" zel python3 "zel-start" "py-start" zel/py "zel/py-start"
-for name in add mul; do
-  awk -v n="$name" -v z="${wall[zel.$name]}" -v p="${wall[py.$name]}" \
-      -v z0="${wall[zel.empty]}" -v p0="${wall[py.empty]}" \
-    'BEGIN { printf "%-6s %9.3f %9.3f %10.3f %10.3f %9.2f %13.2f\n", n, z, p, z - z0, p - p0, z / p, (z - z0) / (p - p0) }'
-done
+wall_table add mul
 
 # ---- Instructions per operation ---------------------------------------------------------------
 
@@ -121,18 +86,7 @@ if ! command -v valgrind >/dev/null; then
   echo "(valgrind missing: no instruction counts)"
   exit 0
 fi
-count() {  # command...: instructions of a whole run
-  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
-    awk '/Collected/ { gsub(",", "", $4); print $4 }'
-}
-for name in add mul; do
-  count "$ZEL" "$work/$name-counted.zel" > "$work/$name.zel.count" &
-  count "$ZEL" "$work/$name-none.zel" > "$work/$name.zel.none" &
-  wait
-  count "$PYTHON" -S "$work/$name-counted.py" > "$work/$name.py.count" &
-  count "$PYTHON" -S "$work/$name-none.py" > "$work/$name.py.none" &
-  wait
-done
+count_both add mul
 echo
 printf "%-6s %12s %12s %10s\n" "" "zel instr/op" "py instr/op" zel/py
 for name in add mul; do

@@ -28,6 +28,7 @@
 #include "interpreter/system_object.h"
 #include "interpreter/trace.h"
 #include "lexer/lexer.h"
+#include "os/call.h"
 #include "os/checksum.h"
 #include "os/routines.h"
 #include "os/workers.h"
@@ -158,6 +159,7 @@ void init() {
     simple_io::register_routines();
     checksum::init();
     workers::register_system_natives();
+    call::init();
     terminal::register_routines();
     ownership::init();
     error::init_prototype();

@@ -228,7 +228,10 @@ Exit call(bool, const int32_t* r) {
     if (!g_call) fire(ERR_internal_not_done);
     Cell command = *cmd, result{};
     gc::root keep_command(&command), keep_result(&result);
-    if (type_of(&command) == TYPE_FILE) file::to_local_path(&command, &command, false);
+    if (type_of(&command) == TYPE_FILE) {
+        file::to_local_path(&command, &command, false);
+        cell::set_type(&command, TYPE_FILE);  // the worker runs a file as one path, unsplit
+    }
     g_call(&command, has(r, C_WAIT), has(r, C_SHOW), has(r, C_CONSOLE), has(r, C_SHELL), refinement_arg(r, C_INPUT),
            refinement_arg(r, C_OUTPUT), refinement_arg(r, C_ERROR), &result);
     *arg(0) = result;

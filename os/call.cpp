@@ -104,7 +104,8 @@ void install_sigchld_handler() {
 
 // The child may have ended before its pid was stored, its SIGCHLD then
 // finding nothing to reap: the slot is tried at once too.
-void reap_when_done(pid_t pid) {
+void reap_pid_when_done(pid_t pid) {
+    install_sigchld_handler();
     for (int round = 0; round < 2; round++) {
         for (int i = 0; i < UNWAITED_SLOTS; i++) {
             pid_t expected = 0;
@@ -374,7 +375,6 @@ int64_t start(const std::string& command, bool as_file, bool wait, bool console,
 
     bool waiting = wait || console || in || out || err;
     if (!waiting) {
-        install_sigchld_handler();
         reap_when_done(pid);
         return pid;
     }
@@ -429,6 +429,8 @@ void run(Cell* cmd, bool wait, bool /*show: no windows here*/, bool console, boo
 }
 
 }  // namespace
+
+void reap_when_done(pid_t pid) { reap_pid_when_done(pid); }
 
 void init() {
     collector::add_mark_callback(mark_scratch, "call's scratch string");

@@ -15,6 +15,8 @@
 // decoding scratch string is a registered root), the workers table.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,6 +34,10 @@ void init();
 // its standard error.
 bool shell_used_q();
 bool shell_error_q();
+
+// A child started elsewhere (browse) and not waited for: reaped when it
+// ends, so that it leaves no zombie.
+void reap_when_done(pid_t pid);
 
 // A command line as arguments, with shell-like quoting: blanks separate
 // arguments; single quotes keep everything up to the next one; double

@@ -20,6 +20,7 @@
 #include "foundation/collector.h"
 #include "foundation/raise.h"
 #include "interpreter/natives.h"
+#include "os/call.h"
 #include "os/file.h"
 #include "os/workers.h"
 #include "scalars/date.h"
@@ -251,6 +252,7 @@ Exit browse(bool, const int32_t*) {
     char* argv[] = {opener, argument.data(), nullptr};
     pid_t pid;
     if (posix_spawnp(&pid, opener, nullptr, nullptr, argv, environ) != 0) fire(ERR_access_cannot_open, target);
+    call::reap_when_done(pid);
     stack::set_last_only(&unset::g_unset);
     return Exit{};
 }

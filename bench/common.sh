@@ -121,3 +121,35 @@ count_both() {
     wait
   done
 }
+
+# The --no-wall and --no-count flags of the whole-process comparisons, into
+# $wall and $count (1 or 0).
+read_bench_flags() {  # script name, its arguments...
+  local name=$1 a
+  shift
+  wall=1 count=1
+  for a in "$@"; do
+    case $a in
+      --no-wall) wall=0 ;;
+      --no-count) count=0 ;;
+      *) echo "usage: bash bench/$name [--no-wall] [--no-count]" >&2; exit 2 ;;
+    esac
+  done
+}
+
+# Two texts of comma-separated fields (lines of 8 fields of 1 to 12 letters
+# and digits, from a fixed seed): about 10 MB and 1 MB.
+make_csv_texts() {  # big file, small file
+  "$PYTHON" - "$1" 10000000 "$2" 1000000 <<'PY'
+import random, sys
+alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+random.seed(1)
+for path, size in ((sys.argv[1], int(sys.argv[2])), (sys.argv[3], int(sys.argv[4]))):
+    lines, n = [], 0
+    while n < size:
+        line = ",".join("".join(random.choice(alphabet) for _ in range(random.randint(1, 12))) for _ in range(8))
+        lines.append(line)
+        n += len(line) + 1
+    open(path, "w").write("\n".join(lines) + "\n")
+PY
+}

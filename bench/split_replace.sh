@@ -17,32 +17,14 @@ export LC_ALL=C PYTHONHASHSEED=0
 
 source bench/common.sh
 
-wall=1 count=1
-for a in "$@"; do
-  case $a in
-    --no-wall) wall=0 ;;
-    --no-count) count=0 ;;
-    *) echo "usage: bash bench/split_replace.sh [--no-wall] [--no-count]" >&2; exit 2 ;;
-  esac
-done
+read_bench_flags split_replace.sh "$@"
 ensure_lua
 ensure_zel
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$PYTHON" - "$work/big.csv" 10000000 "$work/small.csv" 1000000 <<'PY'
-import random, sys
-alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-random.seed(1)
-for path, size in ((sys.argv[1], int(sys.argv[2])), (sys.argv[3], int(sys.argv[4]))):
-    lines, n = [], 0
-    while n < size:
-        line = ",".join("".join(random.choice(alphabet) for _ in range(random.randint(1, 12))) for _ in range(8))
-        lines.append(line)
-        n += len(line) + 1
-    open(path, "w").write("\n".join(lines) + "\n")
-PY
+make_csv_texts "$work/big.csv" "$work/small.csv"
 
 cat > "$work/split.zel" <<'ZEL'
 Zel []

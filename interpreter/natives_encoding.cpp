@@ -66,7 +66,11 @@ Exit debase(bool, const int32_t* r) {
     Series* s = string::buffer_of(&text);
     int unit = s->unit();
     int64_t count = string::length_q(&text);
-    const uint8_t* p = s->head() + int64_t(int32_t(text.data1)) * unit;
+    // The decoders allocate their output before they read, and an
+    // allocation may move the string's buffer: they read a copy.
+    std::string units(reinterpret_cast<const char*>(s->head()) + int64_t(int32_t(text.data1)) * unit,
+                      size_t(count * unit));
+    auto p = reinterpret_cast<const uint8_t*>(units.data());
     Node node = base == 2    ? binary::decode_base2(p, count, unit)
                 : base == 16 ? binary::decode_base16(p, count, unit)
                 : base == 58 ? binary::decode_base58(p, count, unit)

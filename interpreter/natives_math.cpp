@@ -41,13 +41,9 @@ constexpr int TANGENT = 0, COSINE = 1, SINE = 2;
 // The argument cell becomes a float!: an integer! by its value, a percent!
 // keeping its stored fraction.
 double arg_to_float(Cell* value) {
-    double d = type_of(value) == TYPE_INTEGER ? double(integer::get(value)) : cell::get_float(value);
+    double d = float_::number_of(value);
     float_::make_at(value, d);
     return d;
-}
-
-double as_double(const Cell* value) {
-    return type_of(value) == TYPE_INTEGER ? double(integer::get(value)) : cell::get_float(value);
 }
 
 Exit answer(double d) {
@@ -81,7 +77,7 @@ Exit arc(bool, const int32_t* r) {
 }
 
 Exit arctangent2(bool, const int32_t* r) {
-    double d = std::atan2(as_double(arg(0)), as_double(arg(1)));
+    double d = std::atan2(float_::number_of(arg(0)), float_::number_of(arg(1)));
     return answer(has(r, 0) ? d : d * 180.0 / PI);
 }
 
@@ -171,7 +167,7 @@ void max_min_points(Cell* a, const Cell* b, bool max) {
     int n = point::dimensions(type_of(a));
     for (int i = 0; i < n; i++) {
         float x = point::get(a, i);
-        float y = type_of(b) == TYPE_INTEGER || type_of(b) == TYPE_FLOAT ? float(as_double(b))
+        float y = type_of(b) == TYPE_INTEGER || type_of(b) == TYPE_FLOAT ? float(float_::number_of(b))
                   : type_of(b) == TYPE_PAIR ? float(i == 0 ? pair::x_of(b) : pair::y_of(b))
                                             : point::get(b, i);
         if (std::isnan(y) || (max ? x < y : x > y)) point::put(a, i, y);
@@ -193,7 +189,7 @@ Exit max_min(bool max) {
     tb = type_of(b);
     bool number_b = tb == TYPE_INTEGER || tb == TYPE_FLOAT;
     if (ta == TYPE_PAIR && number_b) {
-        double n = as_double(b);
+        double n = float_::number_of(b);
         if (tb == TYPE_FLOAT && integer::float_out_of_range_q(n)) {
             pair::to_point(a);
             point2d::make_at(b, float(n), float(n));
@@ -219,7 +215,7 @@ Exit max_min(bool max) {
     }
     if (ta == TYPE_TUPLE && number_b) {
         Cell limit_type = raise::datatype_arg(TYPE_INTEGER);
-        int32_t k = tb == TYPE_FLOAT ? integer::from_float(as_double(b), ERR_script_type_limit, &limit_type)
+        int32_t k = tb == TYPE_FLOAT ? integer::from_float(float_::number_of(b), ERR_script_type_limit, &limit_type)
                                      : integer::get(b);
         uint8_t byte = uint8_t(k < 0 ? 0 : k > 255 ? 255 : k);
         uint8_t* bytes = tuple::bytes_of(a);

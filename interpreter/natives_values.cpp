@@ -14,6 +14,7 @@
 #include "interpreter/natives.h"
 #include "interpreter/object.h"
 #include "lexer/lexer.h"
+#include "scalars/float.h"
 #include "scalars/integer.h"
 #include "scalars/money.h"
 #include "scalars/pair.h"
@@ -132,8 +133,9 @@ Exit unset_(bool, const int32_t*) {
     if (type_of(&target) == TYPE_WORD) {
         context::set(&target, &unset::g_unset);
     } else {
-        int32_t n = block::length_q(&target);
-        for (int32_t i = 0; i < n; i++) {
+        // An object's change handler may run and shorten the block: its
+        // length is read again at each step.
+        for (int32_t i = 0; i < block::length_q(&target); i++) {
             Cell item = *block::abs_at(&target, int32_t(target.data1) + i);
             if (type_of(&item) == TYPE_WORD) context::set(&item, &unset::g_unset);
         }
@@ -171,8 +173,6 @@ Exit to_local_file(bool, const int32_t* r) {
 
 // ---- The as- constructors --------------------------------------------------------------------------
 
-double number_of(const Cell* v) { return type_of(v) == TYPE_INTEGER ? double(integer::get(v)) : cell::get_float(v); }
-
 // A float is truncated toward zero; NaN, an infinity or a float beyond 32
 // bits raises script invalid-arg with it.
 int32_t pair_coordinate(const Cell* v) {
@@ -187,12 +187,12 @@ Exit as_pair(bool, const int32_t*) {
 }
 
 Exit as_point2d(bool, const int32_t*) {
-    point2d::make_at(arg(0), float(number_of(arg(0))), float(number_of(arg(1))));
+    point2d::make_at(arg(0), float(float_::number_of(arg(0))), float(float_::number_of(arg(1))));
     return Exit{};
 }
 
 Exit as_point3d(bool, const int32_t*) {
-    point3d::make_at(arg(0), float(number_of(arg(0))), float(number_of(arg(1))), float(number_of(arg(2))));
+    point3d::make_at(arg(0), float(float_::number_of(arg(0))), float(float_::number_of(arg(1))), float(float_::number_of(arg(2))));
     return Exit{};
 }
 

@@ -159,12 +159,9 @@ Exit size_q(bool, const int32_t*) {
 std::string env_name(Cell* var) {
     std::string name;
     if (word::any_word_type_q(type_of(var))) {
-        Cell text{};
-        gc::root keep(&text);
-        string::make_at(&text, 16);
-        word::form(var, &text, INT32_MAX);
-        int limit = -1;
-        name = unicode::to_utf8(&text, limit);
+        int32_t length;
+        const uint8_t* spelling = symbol::utf8(var->data2, length);
+        name.assign(reinterpret_cast<const char*>(spelling), size_t(length));
     } else {
         int limit = -1;
         const char* utf8 = unicode::to_utf8(var, limit);
@@ -183,7 +180,8 @@ Exit set_env(bool, const int32_t*) {
         unsetenv(name.c_str());
     } else {
         int limit = -1;
-        std::string text = unicode::to_utf8(value, limit);
+        const char* utf8 = unicode::to_utf8(value, limit);
+        std::string text(utf8, size_t(limit));
         if (text.find('\0') != std::string::npos) fire(ERR_script_invalid_arg, value);
         setenv(name.c_str(), text.c_str(), 1);
     }

@@ -130,10 +130,6 @@ double remainder_of(double x, double y) {
     return not_finite_q(x) ? QUIET_NAN : x;
 }
 
-double number_of(const Cell* c) {
-    return type_of(c) == TYPE_INTEGER || type_of(c) == TYPE_CHAR ? integer::get(c) : get(c);
-}
-
 }  // namespace
 
 double do_math_op(double x, double y, int op) {

@@ -30,6 +30,11 @@ void set_fpu_mode();
 
 // The double of any float-like cell (float!, percent!, time!).
 inline double get(const Cell* c) { return cell::get_float(c); }
+// The value of an integer! or char!, or the stored double of a float!,
+// percent! or time!.
+inline double number_of(const Cell* c) {
+    return type_of(c) == TYPE_INTEGER || type_of(c) == TYPE_CHAR ? double(int32_t(c->data2)) : cell::get_float(c);
+}
 // The double whose bits are given as two 32-bit halves.
 inline double from_halves(uint32_t high, uint32_t low) {
     return std::bit_cast<double>(uint64_t(high) << 32 | low);

@@ -14,6 +14,7 @@
 #include "foundation/collector.h"
 #include "foundation/memory.h"
 #include "lexer/lexer_state.h"
+#include "lexer/routines.h"
 #include "series/binary.h"
 #include "series/services.h"
 #include "series/string.h"
@@ -251,10 +252,10 @@ bool close_check(State* lex) {
     return false;
 }
 
-void deliver(State* lex, Cell* result, Cell* into) {
+void deliver(State* lex, Cell* result) {
     uint32_t count = lex->tail - lex->base;
-    if (into) {
-        for (uint32_t i = 0; i < count; i++) *cell::alloc_tail(into) = g_stack[lex->base + i];
+    if (lex->into) {
+        deliver_into(lex);
         return;
     }
     if ((lex->flags & ONE_VALUE) && !(lex->flags & WHOLE_BLOCK) && count > 0) {
@@ -325,6 +326,10 @@ Cell* push_marker(State* lex, int type, const uint8_t* opening) {
     return marker;
 }
 
+void deliver_into(State* lex) {
+    for (uint32_t i = lex->base; i < lex->tail; i++) *cell::alloc_tail(lex->into) = g_stack[i];
+}
+
 Cell* innermost_marker(State* lex) {
     if (lex->head <= lex->base) return nullptr;
     Cell* c = g_stack + lex->head - 1;
@@ -387,6 +392,7 @@ int scan(Cell* result, const uint8_t* text, int64_t length, unsigned flags, int6
     lex.scanner_type = -1;
     lex.flags = flags;
     lex.load = !(flags & (PRESCAN | SCAN_ONLY));
+    lex.into = lex.load ? into : nullptr;
     if (callback) {
         lex.traced = true;
         lex.callback = *callback;
@@ -406,7 +412,7 @@ int scan(Cell* result, const uint8_t* text, int64_t length, unsigned flags, int6
         if (result) cell::set(result, TYPE_NONE);
         return lex.type;
     }
-    if (!(flags & SCAN_ONLY) && (result || into)) deliver(&lex, result, into);
+    if (!(flags & SCAN_ONLY) && (result || into)) deliver(&lex, result);
     return lex.type;
 }
 

@@ -91,6 +91,7 @@ struct State {
     bool has_source;
     Cell source;     // the string or binary the text came from
     bool load;       // values are made (neither prescan nor scan-only)
+    Cell* into;      // the block the values go to (transcode/into), or null
     unsigned flags;  // the scan flags (lexer.h and FROM_STRING)
 
     // The last position converted to a character index, and that index.

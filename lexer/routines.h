@@ -34,6 +34,9 @@ bool point_ahead(const State* lex, const uint8_t* paren);
 // delimiter. A silent close sends no event.
 void close_series(State* lex, int type, const uint8_t* at, bool silent);
 
+// Appends the values of the top level of the scan to `lex->into`.
+void deliver_into(State* lex);
+
 // ---- Text: strings, characters, files, URLs, words ... (load_text.cpp) -------------
 
 void scan_string(State*, const uint8_t*, const uint8_t*, uint32_t, bool);

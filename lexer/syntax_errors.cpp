@@ -120,6 +120,9 @@ void raise_error(State* lex, const uint8_t* start, const uint8_t* end, int kind)
     lex->missing_type = 0;
     if (path_type_q(missing)) kind = KIND_BAD_CHAR;
     close_all(lex);
+    // A target block keeps what loaded before the error: load/trap answers
+    // with those values.
+    if (lex->into) deliver_into(lex);
     switch (kind) {
         case KIND_BAD_CHAR: fire(ERR_syntax_bad_char, &line, &near);
         case KIND_MALCONSTRUCT: fire(ERR_syntax_malconstruct, &line, &near);

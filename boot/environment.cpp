@@ -78,8 +78,9 @@ constexpr const char* CONSTANTS[] = {"boot/base/constants.zel"};
 constexpr const char* TYPESETS[] = {"boot/base/typesets.zel"};
 constexpr const char* COLOURS[] = {"boot/base/colours.zel"};
 constexpr const char* BASE_LIBRARY[] = {
-    "boot/base/control.zel", "boot/base/conversions.zel",   "boot/base/series.zel", "boot/base/maths.zel",
-    "boot/base/parse_trace.zel", "boot/base/files.zel",     "boot/base/load.zel", "boot/base/scripts.zel",
+    "boot/base/control.zel",      "boot/base/conversions.zel",   "boot/base/series.zel",
+    "boot/base/maths.zel",        "boot/base/parse_trace.zel",   "boot/base/files.zel",
+    "boot/base/load.zel",         "boot/base/scripts.zel",       "boot/base/thru.zel",
     "boot/library/predicates.zel", "boot/library/aliases.zel",
 };
 constexpr const char* SYSTEM[] = {"boot/base/system.zel"};

@@ -3,10 +3,12 @@
 #include "boot/system.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 
 #include "boot/build_facts.h"
+#include "boot/image.h"
 #include "foundation/platform.h"
 #include "foundation/stack.h"
 #include "interpreter/error.h"
@@ -105,19 +107,6 @@ Cell folder_value(std::string path) {
     return text_value(path, TYPE_FILE);
 }
 
-// The command line's arguments as one text: each quoted when a blank or
-// nothing at all would otherwise split or lose it.
-std::string arguments_text(int argc, const char* const* argv) {
-    std::string text;
-    for (int i = 1; i < argc; i++) {
-        std::string a = argv[i];
-        bool quote = a.empty() || a.find_first_of(" \t") != std::string::npos;
-        if (i > 1) text += ' ';
-        text += quote ? "\"" + a + "\"" : a;
-    }
-    return text;
-}
-
 routine::MachineValue stamp_class(const routine::MachineValue* a) {
     Cell* id = a[0].cell;
     Cell* object = a[1].cell;
@@ -147,11 +136,24 @@ void set_process_facts() {
     if (const Cell* version = field({VERSION}); version && type_of(version) == TYPE_STRING)
         set_field({VERSION}, loaded(build::VERSION));
     const char* home = std::getenv("HOME");
-    set_field({OPTIONS, OPTIONS_CACHE}, home && *home ? folder_value(std::string(home) + "/.zel") : none::g_none);
+    set_field({OPTIONS, OPTIONS_CACHE}, folder_value(std::string(home && *home ? home : "/tmp") + "/.zel"));
 
+    // The whole command line, which extract-boot-args splits into boot and
+    // args, keeping the text after the program's name in script/args. A
+    // double quote inside an argument cannot come whole through that
+    // split: when an argument holds one, boot and args are the argument
+    // vector's own.
+    set_field({SCRIPT, SCRIPT_ARGS}, text_value(platform::command_line()));
+    static const char call[] = "extract-boot-args";
+    Cell code;
+    lexer::scan(&code, reinterpret_cast<const uint8_t*>(call), int64_t(sizeof call - 1), 0);
+    image::run(code);
     int argc = platform::argument_count();
     const char* const* argv = platform::arguments();
-    set_field({OPTIONS, OPTIONS_BOOT}, argc > 0 ? text_value(argv[0]) : none::g_none);
+    bool quoted = false;
+    for (int i = 0; i < argc; i++) quoted |= std::strchr(argv[i], '"') != nullptr;
+    if (!quoted) return;
+    set_field({OPTIONS, OPTIONS_BOOT}, text_value(argv[0]));
     Cell args;
     block::make_at(&args, argc > 1 ? argc - 1 : 1);
     stack::push(&args);
@@ -161,7 +163,6 @@ void set_process_facts() {
     }
     stack::pop(1);
     set_field({OPTIONS, OPTIONS_ARGS}, args);
-    set_field({SCRIPT, SCRIPT_ARGS}, argc > 1 ? text_value(arguments_text(argc, argv)) : none::g_none);
 }
 
 }  // namespace zel::boot::system_setup

@@ -155,6 +155,18 @@ void startup(int argc, char** argv) {
 int argument_count() { return g_argv ? g_argc : 0; }
 const char* const* arguments() { return g_argv ? g_argv : g_no_args; }
 
+std::string command_line() {
+    std::string text;
+    const char* const* argv = arguments();
+    for (int i = 0; i < argument_count(); i++) {
+        std::string a = argv[i];
+        if (i > 0) text += ' ';
+        bool quote = a.empty() || a.find_first_of(" \t\"") != std::string::npos;
+        text += quote ? "\"" + a + "\"" : a;
+    }
+    return text;
+}
+
 int run_on_big_stack(int (*fn)(void*), void* arg) {
     ThreadStart start{fn, arg, 0};
     pthread_attr_t attr;

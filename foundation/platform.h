@@ -27,6 +27,11 @@ namespace zel::platform {
 void startup(int argc, char** argv);
 int argument_count();
 const char* const* arguments();
+// The argument vector as one command line, the way a shell would need it
+// typed: arguments between single blanks, each one that is empty or holds a
+// blank, a tab or a double quote between double quotes (a double quote
+// inside cannot be told from the closing one by a plain split).
+std::string command_line();
 
 // Runs `fn` on a thread with a large stack, with the fault handlers' alternate
 // stack set up for it, and answers its result. The depth guard is armed for

@@ -86,6 +86,7 @@ constexpr const char* BASE_LIBRARY[] = {
 constexpr const char* SYSTEM[] = {"boot/base/system.zel"};
 constexpr const char* OPERATORS[] = {"boot/base/operators.zel"};
 constexpr const char* CODECS[] = {"boot/base/codecs.zel"};
+constexpr const char* DATA_CODECS[] = {"boot/library/json.zel", "boot/library/csv.zel"};
 
 const Phase PHASES[] = {
     {"intrinsics", {}, define_intrinsics},
@@ -101,7 +102,7 @@ const Phase PHASES[] = {
     {"operators", OPERATORS, nullptr},
     {"codecs", CODECS, nullptr},
     {"libraries", {}, system_setup::set_process_facts},
-    {"data codecs", {}, nullptr},
+    {"data codecs", DATA_CODECS, nullptr},
     {"view", {}, nullptr},
     {"terminal", {}, nullptr},
     {"console", console::SOURCES, nullptr},

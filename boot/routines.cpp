@@ -210,6 +210,27 @@ MachineValue json_unescape(const MachineValue* a) {
     return MachineValue{.cell = a[0].cell};
 }
 
+// The JSON encoder's deep walk on the cycle stack: entering a series or
+// object it is already inside raises no-cycle (the stack emptied first, as
+// a deep copy does), and nesting past the stack's depth raises too-deep.
+// Entering answers the depth before the entry; leaving trims back to it.
+MachineValue json_walk_enter(const MachineValue* a) {
+    int depth = cell::cycle_depth();
+    uint32_t node = cell::cycle_node(a[0].cell);
+    if (cell::cycle_find(node)) {
+        cell::cycle_reset();
+        fire(ERR_internal_no_cycle);
+    }
+    cell::cycle_push(node);
+    return integer_value(depth);
+}
+
+MachineValue json_walk_leave(const MachineValue* a) {
+    int now = cell::cycle_depth();
+    if (now > a[0].integer) cell::cycle_pop_n(now - a[0].integer);
+    return none_value();
+}
+
 // ---- Services not built yet -----------------------------------------------------------------
 
 // The clipboard, the OS version record and the image codecs wait for the
@@ -289,6 +310,8 @@ constexpr Registration ROUTINES[] = {
     {"gc-series-cycles", gc_series_cycles, routine::RESULT_INTEGER, false},
     {"gc-nodes-cycles", gc_nodes_cycles, routine::RESULT_INTEGER, false},
     {"json-unescape", json_unescape, routine::RESULT_OWN, true},
+    {"json-walk-enter", json_walk_enter, routine::RESULT_INTEGER, true},
+    {"json-walk-leave", json_walk_leave, routine::RESULT_OWN, false},
     {"os-info", not_done, routine::RESULT_OWN, true},
     {"read-clipboard", not_done, routine::RESULT_OWN, true},
     {"write-clipboard", not_done, routine::RESULT_LOGIC, true},

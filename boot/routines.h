@@ -16,6 +16,8 @@
 //   interpreted?       whether a frame below was made by the evaluator
 //   gc-active?, gc-series-cycles, gc-nodes-cycles   system/state/GC's fields
 //   json-unescape      the JSON string unescaper, in place
+//   json-walk-enter, json-walk-leave   the JSON encoder's walk on the cycle
+//                      stack (no-cycle, too-deep)
 //   write-stdout       a value to standard output: a binary's bytes, a
 //                      string's UTF-8, any other value formed
 //   zelbin-encode, zelbin-decode   the Zelbin codec's encode* and decode

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Delimited text to records and back: load-csv and to-csv of a generated
+# 20 MB table (lines of 8 fields of letters and digits, one field in twenty
+# holding a comma or a doubled quote, so quoted) against python3's
+# csv.reader and csv.writer (LF line ends) on the same file. Each language
+# runs two programs: "load" reads the file and splits it into records,
+# "dump" does the same and then writes the records as text again; both
+# print a length, and zel's answers must equal python3's or the script
+# stops (the written texts are the same text).
+#
+# Wall time: median of REPS (default 3) whole-process runs, less the
+# language's start-up (an empty program timed right after); reading is the
+# "load" run, writing the "dump" run less the "load" run. Ratio zel/python3
+# (above 1: zel is slower). Instructions: the same over a 1 MB table under
+# valgrind's callgrind, less the empty program's, per record.
+#
+#   bash bench/csv.sh [--no-wall] [--no-count]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export LC_ALL=C PYTHONHASHSEED=0
+
+source bench/common.sh
+
+read_bench_flags csv.sh "$@"
+ensure_zel
+if [ $count = 1 ] && ! command -v valgrind >/dev/null; then
+  echo "valgrind is needed for the instruction counts (or --no-count)" >&2; exit 1
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+"$PYTHON" - "$work/big.csv" 20000000 "$work/small.csv" 1000000 <<'PY'
+import csv, io, random, sys
+alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+random.seed(3)
+def field():
+    text = "".join(random.choice(alphabet) for _ in range(random.randint(1, 12)))
+    roll = random.random()
+    if roll < 0.025:
+        return text + "," + text
+    if roll < 0.05:
+        return text + '"' + text
+    return text
+for path, size in ((sys.argv[1], int(sys.argv[2])), (sys.argv[3], int(sys.argv[4]))):
+    out = io.StringIO()
+    writer = csv.writer(out, lineterminator="\n")
+    while out.tell() < size:
+        writer.writerow([field() for _ in range(8)])
+    with open(path, "w", newline="") as f:
+        f.write(out.getvalue())
+PY
+
+cat > "$work/load.zel" <<'ZEL'
+Zel []
+v: load-csv read to file! pick system/options/args 1
+print length? v
+ZEL
+cat > "$work/dump.zel" <<'ZEL'
+Zel []
+v: load-csv read to file! pick system/options/args 1
+print length? to-csv v
+ZEL
+cat > "$work/empty.zel" <<'ZEL'
+Zel []
+ZEL
+cat > "$work/load.py" <<'PY'
+import csv, sys
+v = list(csv.reader(open(sys.argv[1], newline="")))
+print(len(v))
+PY
+cat > "$work/dump.py" <<'PY'
+import csv, io, sys
+v = list(csv.reader(open(sys.argv[1], newline="")))
+out = io.StringIO()
+csv.writer(out, lineterminator="\n").writerows(v)
+print(len(out.getvalue()))
+PY
+: > "$work/empty.py"
+
+run_of() {  # lang prog: the command in cmd
+  case $1 in
+    zel) cmd=("$ZEL" "$work/$2.zel") ;;
+    py) cmd=("$PYTHON" -S "$work/$2.py") ;;
+  esac
+}
+check_answers() {  # file
+  local p z y
+  for p in load dump; do
+    run_of zel $p; z=$("${cmd[@]}" "$1") || fail "${cmd[*]}"
+    run_of py $p; y=$("${cmd[@]}" "$1") || fail "${cmd[*]}"
+    [ "$z" = "$y" ] || fail "$p: zel answers $z, python3 $y"
+  done
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+if [ $wall = 1 ]; then
+  check_answers "$work/big.csv"
+  declare -A ms
+  for lang in zel py; do
+    for p in load dump empty; do
+      : > "$work/$lang.$p.ms"
+      for ((r = 0; r < ${REPS:-3}; r++)); do
+        run_of $lang $p; ms_of "${cmd[@]}" "$work/big.csv" >> "$work/$lang.$p.ms"
+      done
+      ms[$lang.$p]=$(median < "$work/$lang.$p.ms")
+    done
+    ms[$lang.read]=$(awk -v a="${ms[$lang.load]}" -v e="${ms[$lang.empty]}" 'BEGIN { print a - e }')
+    ms[$lang.write]=$(awk -v a="${ms[$lang.dump]}" -v b="${ms[$lang.load]}" 'BEGIN { print a - b }')
+  done
+  echo "20 MB table: median wall ms of ${REPS:-3} runs"
+  for op in read write; do
+    printf "  %-6s zel %9.1f ms   python3 %8.1f ms   zel/python3 %6.2f\n" \
+      $op "${ms[zel.$op]}" "${ms[py.$op]}" "$(ratio "${ms[zel.$op]}" "${ms[py.$op]}")"
+  done
+fi
+
+if [ $count = 1 ]; then
+  check_answers "$work/small.csv"
+  records=$(run_of py load; "${cmd[@]}" "$work/small.csv")
+  declare -A ir
+  for lang in zel py; do
+    for p in load dump empty; do
+      run_of $lang $p; ir[$lang.$p]=$(count_instructions "${cmd[@]}" "$work/small.csv")
+      [ -n "${ir[$lang.$p]}" ] || fail "no count for $lang $p"
+    done
+    ir[$lang.read]=$(awk -v a="${ir[$lang.load]}" -v e="${ir[$lang.empty]}" -v n="$records" 'BEGIN { printf "%.0f", (a - e) / n }')
+    ir[$lang.write]=$(awk -v a="${ir[$lang.dump]}" -v b="${ir[$lang.load]}" -v n="$records" 'BEGIN { printf "%.0f", (a - b) / n }')
+  done
+  echo "1 MB table, $records records: callgrind instructions per record"
+  for op in read write; do
+    printf "  %-6s zel %9s Ir   python3 %8s Ir   zel/python3 %6.2f\n" \
+      $op "${ir[zel.$op]}" "${ir[py.$op]}" "$(ratio "${ir[zel.$op]}" "${ir[py.$op]}")"
+  done
+fi

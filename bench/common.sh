@@ -153,3 +153,51 @@ for path, size in ((sys.argv[1], int(sys.argv[2])), (sys.argv[3], int(sys.argv[4
     open(path, "w").write("\n".join(lines) + "\n")
 PY
 }
+
+# A codec's read and write against python3's: $work/{load,dump,empty}.{zel,py}
+# each take the data file as their argument; "load" decodes it and "dump"
+# decodes and encodes again, both printing a length that must be the same in
+# both languages. Decoding is "load" less "empty", encoding "dump" less
+# "load": wall ms (median of REPS, default 3) over the big file, callgrind
+# instructions per record (the count python3's "load" prints) over the
+# small one. Reads $wall and $count (read_bench_flags).
+codec_vs_python() {  # big file, its label, small file, its label, decode name, encode name
+  local big=$1 big_label=$2 small=$3 small_label=$4 dec=$5 enc=$6 lang p r op z y records
+  local -a cmd
+  run_of() { case $1 in zel) cmd=("$ZEL" "$work/$2.zel") ;; py) cmd=("$PYTHON" -S "$work/$2.py") ;; esac; }
+  check_answers() {
+    for p in load dump; do
+      run_of zel $p; z=$("${cmd[@]}" "$1") || fail "${cmd[*]}"
+      run_of py $p; y=$("${cmd[@]}" "$1") || fail "${cmd[*]}"
+      [ "$z" = "$y" ] || fail "$p: zel answers $z, python3 $y"
+    done
+  }
+  # The table of the two operations: measure (a function of language and
+  # program) fills m[lang.prog]; per is the divisor of the differences.
+  codec_table() {  # title, unit, number format, divisor, measure
+    local -A m
+    for lang in zel py; do
+      for p in load dump empty; do run_of $lang $p; m[$lang.$p]=$($5 "$lang" "$p"); done
+      m[$lang.$dec]=$(awk -v a="${m[$lang.load]}" -v e="${m[$lang.empty]}" -v n="$4" 'BEGIN { print (a - e) / n }')
+      m[$lang.$enc]=$(awk -v a="${m[$lang.dump]}" -v b="${m[$lang.load]}" -v n="$4" 'BEGIN { print (a - b) / n }')
+    done
+    echo "$1"
+    for op in $dec $enc; do
+      printf "  %-7s zel $3 $2   python3 $3 $2   zel/python3 %6.2f\n" $op "${m[zel.$op]}" "${m[py.$op]}" \
+        "$(awk -v a="${m[zel.$op]}" -v b="${m[py.$op]}" 'BEGIN { print a / b }')"
+    done
+  }
+  wall_of() {  # lang prog: the median of REPS runs over the big file
+    for ((r = 0; r < ${REPS:-3}; r++)); do ms_of "${cmd[@]}" "$big"; done | median
+  }
+  count_of() { count_instructions "${cmd[@]}" "$small"; }
+  if [ $wall = 1 ]; then
+    check_answers "$big"
+    codec_table "$big_label: median wall ms of ${REPS:-3} runs" ms "%9.1f" 1 wall_of
+  fi
+  if [ $count = 1 ]; then
+    check_answers "$small"
+    records=$(run_of py load; "${cmd[@]}" "$small")
+    codec_table "$small_label, $records records: callgrind instructions per record" Ir "%9.0f" "$records" count_of
+  fi
+}

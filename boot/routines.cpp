@@ -12,6 +12,7 @@
 #include "interpreter/routine.h"
 #include "interpreter/trace.h"
 #include "os/file.h"
+#include "scalars/float_text.h"
 #include "scalars/integer.h"
 #include "scalars/simple_types.h"
 #include "scalars/tuple.h"
@@ -129,6 +130,16 @@ MachineValue tracing_q(const MachineValue*) { return logic_value(interpreter::g_
 // Called by the evaluator when its own record, or one below, was pushed by
 // the evaluator (blocks have no record of their own to look at).
 MachineValue interpreted_q(const MachineValue*) { return logic_value(frames::eval_q(frames::g_frame_top, false)); }
+
+// ---- Float text ---------------------------------------------------------------------------------
+
+// float-switches: the float module's switches from the two fields of
+// system/options/float, each on when its value is truthy.
+MachineValue float_switches(const MachineValue* a) {
+    float_::pretty_print_q = logic::is_false(a[0].cell) ? 0 : 1;
+    float_::full_support_q = logic::is_false(a[1].cell) ? 0 : 1;
+    return none_value();
+}
 
 // ---- The collector ------------------------------------------------------------------------------
 
@@ -285,6 +296,7 @@ constexpr Registration ROUTINES[] = {
     {"collect-calls", collect_calls, routine::RESULT_OWN, true},
     {"tracing?", tracing_q, routine::RESULT_LOGIC, false},
     {"interpreted?", interpreted_q, routine::RESULT_LOGIC, false},
+    {"float-switches", float_switches, routine::RESULT_OWN, true},
     {"gc-active?", gc_active_q, routine::RESULT_LOGIC, false},
     {"gc-series-cycles", gc_series_cycles, routine::RESULT_INTEGER, false},
     {"gc-nodes-cycles", gc_nodes_cycles, routine::RESULT_INTEGER, false},

@@ -14,6 +14,8 @@
 //                      stack and the calls, for the debugging tools
 //   tracing?           whether the evaluator sends trace events
 //   interpreted?       whether a frame below was made by the evaluator
+//   float-switches     the float module's switches (pretty printing, full
+//                      support), from system/options/float's fields
 //   gc-active?, gc-series-cycles, gc-nodes-cycles   system/state/GC's fields
 //   json-unescape      the JSON string unescaper, in place
 //   write-stdout       a value to standard output: a binary's bytes, a
@@ -26,7 +28,8 @@
 // (last-lf? is the output natives'; the file routines are simple-io's.)
 //
 // Relies on: the routine table, the argument stack and frames, contexts,
-// integers (shifts), tuples, strings, unicode, the collector's statistics.
+// integers (shifts), the float text switches, tuples, strings, unicode, the
+// collector's statistics.
 #pragma once
 
 namespace zel::boot::routines {

@@ -23,6 +23,7 @@
 #include "interpreter/native.h"
 #include "interpreter/natives.h"
 #include "interpreter/object.h"
+#include "interpreter/port.h"
 #include "interpreter/parse.h"
 #include "interpreter/routine.h"
 #include "interpreter/system_object.h"
@@ -110,6 +111,7 @@ void (*const g_type_inits[])() = {
     float_::init,
     typeset::init,
     error::init,
+    port::init,
     vector::init,
     map::init,
     hash::init,

@@ -16,6 +16,7 @@
 #include "interpreter/function.h"
 #include "interpreter/native.h"
 #include "interpreter/natives.h"
+#include "interpreter/port.h"
 #include "interpreter/routine.h"
 #include "interpreter/trace.h"
 #include "lexer/lexer.h"
@@ -317,6 +318,10 @@ void no_arg(const Cell* name, const Cell* callable, int index) {
 }
 
 Exit run_entry(const Cell* callable, const int32_t* slots) {
+    // A port's actions are its actor's functions.
+    if (type_of(callable) == TYPE_ACTION && type_of(stack::arguments()) == TYPE_PORT &&
+        port::forwarded(int(callable->data1)))
+        return port::forward(callable, slots);
     // A native's number within the used slots needs no further check.
     natives::Entry entry = type_of(callable) == TYPE_ACTION ? dispatch::entry(int(callable->data1))
                            : callable->data1 <= uint32_t(native::USED_SLOTS)

@@ -12,6 +12,7 @@
 #include "interpreter/routine.h"
 #include "interpreter/trace.h"
 #include "os/file.h"
+#include "os/os_info.h"
 #include "scalars/float_text.h"
 #include "scalars/integer.h"
 #include "scalars/simple_types.h"
@@ -221,10 +222,13 @@ MachineValue json_unescape(const MachineValue* a) {
     return MachineValue{.cell = a[0].cell};
 }
 
+// ---- The operating system -------------------------------------------------------------------
+
+MachineValue os_info_record(const MachineValue*) { return MachineValue{.cell = os_info::get(stack::push_new())}; }
+
 // ---- Services not built yet -----------------------------------------------------------------
 
-// The clipboard, the OS version record and the image codecs wait for the
-// modules that serve them.
+// The clipboard and the image codecs wait for the modules that serve them.
 MachineValue not_done(const MachineValue*) { fire(ERR_internal_not_done); }
 
 // ---- Standard output ------------------------------------------------------------------------
@@ -301,7 +305,7 @@ constexpr Registration ROUTINES[] = {
     {"gc-series-cycles", gc_series_cycles, routine::RESULT_INTEGER, false},
     {"gc-nodes-cycles", gc_nodes_cycles, routine::RESULT_INTEGER, false},
     {"json-unescape", json_unescape, routine::RESULT_OWN, true},
-    {"os-info", not_done, routine::RESULT_OWN, true},
+    {"os-info", os_info_record, routine::RESULT_OWN, true},
     {"read-clipboard", not_done, routine::RESULT_OWN, true},
     {"write-clipboard", not_done, routine::RESULT_LOGIC, true},
     {"write-stdout", write_stdout, routine::RESULT_OWN, true},

@@ -21,9 +21,10 @@
 //   write-stdout       a value to standard output: a binary's bytes, a
 //                      string's UTF-8, any other value formed
 //   zelbin-encode, zelbin-decode   the Zelbin codec's encode* and decode
-//   os-info, read-clipboard, write-clipboard, image-encode, image-decode
-//                      raise internal not-done until the OS information,
-//                      clipboard and image modules exist
+//   os-info            the OS record (os/os_info.h)
+//   read-clipboard, write-clipboard, image-encode, image-decode
+//                      raise internal not-done until the clipboard and
+//                      image modules exist
 //
 // (last-lf? is the output natives'; the file routines are simple-io's.)
 //

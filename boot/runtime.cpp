@@ -23,14 +23,15 @@
 #include "interpreter/native.h"
 #include "interpreter/natives.h"
 #include "interpreter/object.h"
-#include "interpreter/port.h"
 #include "interpreter/parse.h"
+#include "interpreter/port.h"
 #include "interpreter/routine.h"
 #include "interpreter/system_object.h"
 #include "interpreter/trace.h"
 #include "lexer/lexer.h"
 #include "os/call.h"
 #include "os/checksum.h"
+#include "os/os_info.h"
 #include "os/routines.h"
 #include "os/workers.h"
 #include "scalars/char.h"
@@ -162,6 +163,7 @@ void init() {
     checksum::init();
     workers::register_system_natives();
     call::init();
+    os_info::init();
     terminal::register_routines();
     ownership::init();
     error::init_prototype();

@@ -11,6 +11,7 @@
 #include "interpreter/dispatch.h"
 #include "interpreter/routine.h"
 #include "interpreter/trace.h"
+#include "os/clipboard.h"
 #include "os/file.h"
 #include "os/os_info.h"
 #include "scalars/float_text.h"
@@ -225,10 +226,12 @@ MachineValue json_unescape(const MachineValue* a) {
 // ---- The operating system -------------------------------------------------------------------
 
 MachineValue os_info_record(const MachineValue*) { return MachineValue{.cell = os_info::get(stack::push_new())}; }
+MachineValue read_clipboard(const MachineValue*) { return MachineValue{.cell = clipboard::read(stack::push_new())}; }
+MachineValue write_clipboard(const MachineValue* a) { return logic_value(clipboard::write(a[0].cell)); }
 
 // ---- Services not built yet -----------------------------------------------------------------
 
-// The clipboard and the image codecs wait for the modules that serve them.
+// The image codecs wait for the module that serves them.
 MachineValue not_done(const MachineValue*) { fire(ERR_internal_not_done); }
 
 // ---- Standard output ------------------------------------------------------------------------
@@ -306,8 +309,8 @@ constexpr Registration ROUTINES[] = {
     {"gc-nodes-cycles", gc_nodes_cycles, routine::RESULT_INTEGER, false},
     {"json-unescape", json_unescape, routine::RESULT_OWN, true},
     {"os-info", os_info_record, routine::RESULT_OWN, true},
-    {"read-clipboard", not_done, routine::RESULT_OWN, true},
-    {"write-clipboard", not_done, routine::RESULT_LOGIC, true},
+    {"read-clipboard", read_clipboard, routine::RESULT_OWN, true},
+    {"write-clipboard", write_clipboard, routine::RESULT_LOGIC, true},
     {"write-stdout", write_stdout, routine::RESULT_OWN, true},
     {"image-encode", not_done, routine::RESULT_OWN, true},
     {"image-decode", not_done, routine::RESULT_OWN, true},

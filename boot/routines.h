@@ -22,9 +22,10 @@
 //                      string's UTF-8, any other value formed
 //   zelbin-encode, zelbin-decode   the Zelbin codec's encode* and decode
 //   os-info            the OS record (os/os_info.h)
-//   read-clipboard, write-clipboard, image-encode, image-decode
-//                      raise internal not-done until the clipboard and
-//                      image modules exist
+//   read-clipboard, write-clipboard   the clipboard (os/clipboard.h)
+//   image-encode, image-decode
+//                      raise internal not-done until the image module
+//                      exists
 //
 // (last-lf? is the output natives'; the file routines are simple-io's.)
 //

@@ -31,6 +31,7 @@
 #include "lexer/lexer.h"
 #include "os/call.h"
 #include "os/checksum.h"
+#include "os/clipboard.h"
 #include "os/os_info.h"
 #include "os/routines.h"
 #include "os/workers.h"
@@ -164,6 +165,7 @@ void init() {
     workers::register_system_natives();
     call::init();
     os_info::init();
+    clipboard::init();
     terminal::register_routines();
     ownership::init();
     error::init_prototype();

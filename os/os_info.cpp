@@ -24,15 +24,8 @@ namespace zel::os_info {
 
 namespace {
 
-// A new string! of UTF-8 text, malformed sequences replaced.
 void text_at(Cell* cell, const char* p, size_t n) {
-    std::vector<uint8_t> clean;
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(p);
-    if (call::replace_malformed_utf8(bytes, int64_t(n), clean)) {
-        bytes = clean.data();
-        n = clean.size();
-    }
-    string::make_from_utf8(cell, bytes, int64_t(n));
+    call::make_lenient_string(cell, reinterpret_cast<const uint8_t*>(p), int64_t(n));
 }
 
 // PRETTY_NAME of /etc/os-release without its quotes, or "".

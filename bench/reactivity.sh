@@ -19,11 +19,10 @@
 # (default: zel of the release build, brought up to date).
 set -euo pipefail
 shopt -s inherit_errexit
-N=2000          # changes of the timed runs
-COUNTED=200     # changes of the counted runs
-
 cd "$(dirname "$0")/.."
 source bench/common.sh
+N=2000          # changes of the timed runs
+COUNTED=200     # changes of the counted runs
 ensure_lua
 ensure_zel
 
@@ -104,14 +103,6 @@ done
 
 # ---- Wall time -------------------------------------------------------------------------------
 
-wall_once() {  # command...: seconds of one run, its output in $work/answer
-  local start end
-  start=$(date +%s.%N)
-  "$@" > "$work/answer" </dev/null
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
-}
-
 command_of() {  # language: its interpreter, into cmd
   case $1 in
     zel) cmd=("$ZEL") ;;
@@ -120,25 +111,28 @@ command_of() {  # language: its interpreter, into cmd
   esac
 }
 
-declare -A wall answer
+# The three must reach the same last field (the counted run's is quickest).
+declare -A answer
 for lang in zel py lua; do
   command_of $lang
-  wall[$lang.none]=$(best_of_three wall_once "${cmd[@]}" "$work/chain.$lang.none")
-  wall[$lang.run]=$(best_of_three wall_once "${cmd[@]}" "$work/chain.$lang.run")
-  answer[$lang]=$(cat "$work/answer")
+  answer[$lang]=$("${cmd[@]}" "$work/chain.$lang.counted")
 done
 if [ "${answer[zel]}" != "${answer[py]}" ] || [ "${answer[zel]}" != "${answer[lua]}" ]; then
   echo "the answers differ: zel ${answer[zel]}, python3 ${answer[py]}, lua5.4 ${answer[lua]}" >&2
   exit 1
 fi
 
-echo "$N changes through a chain of 100 relations: the last field is ${answer[zel]}"
+declare -A wall
+for lang in zel py lua; do
+  command_of $lang
+  wall[$lang.none]=$(best_of_three seconds "${cmd[@]}" "$work/chain.$lang.none")
+  wall[$lang.run]=$(best_of_three seconds "${cmd[@]}" "$work/chain.$lang.run")
+done
+
+echo "$N changes through a chain of 100 relations ($COUNTED counted: the last field is ${answer[zel]})"
 printf "%-8s %9s %9s %9s %9s\n" "seconds" all set-up "-set-up" "zel/this"
 for lang in zel py lua; do
-  awk -v n="$lang" -v a="${wall[$lang.run]}" -v s="${wall[$lang.none]}" \
-      -v za="${wall[zel.run]}" -v zs="${wall[zel.none]}" \
-    'BEGIN { w = a - s; zw = za - zs; if (w <= 0) w = 0.001
-             printf "%-8s %9.3f %9.3f %9.3f %9.2f\n", n, a, s, w, zw / w }'
+  wall_line $lang "${wall[$lang.run]}" "${wall[$lang.none]}" "${wall[zel.run]}" "${wall[zel.none]}"
 done
 
 # ---- Instructions per change -----------------------------------------------------------------

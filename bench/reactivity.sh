@@ -137,11 +137,8 @@ done
 
 # ---- Instructions per change -----------------------------------------------------------------
 
-if ! command -v valgrind >/dev/null; then
-  echo "(valgrind missing: no instruction counts)"
-  exit 0
-fi
 declare -A per
+command -v valgrind >/dev/null || { echo "(valgrind missing: no instruction counts)"; exit 0; }
 for lang in zel py lua; do
   command_of $lang
   count_instructions "${cmd[@]}" "$work/chain.$lang.counted" > "$work/$lang.count" &

@@ -86,7 +86,8 @@ constexpr const char* BASE_LIBRARY[] = {
 constexpr const char* SYSTEM[] = {"boot/base/system.zel"};
 constexpr const char* OPERATORS[] = {"boot/base/operators.zel"};
 constexpr const char* CODECS[] = {"boot/base/codecs.zel"};
-constexpr const char* LIBRARIES[] = {"boot/library/reactivity.zel", "boot/library/url.zel"};
+constexpr const char* LIBRARIES[] = {"boot/library/reactivity.zel", "boot/library/url.zel",
+                                     "boot/library/preprocessor.zel"};
 
 const Phase PHASES[] = {
     {"intrinsics", {}, define_intrinsics},

@@ -86,6 +86,7 @@ constexpr const char* BASE_LIBRARY[] = {
 constexpr const char* SYSTEM[] = {"boot/base/system.zel"};
 constexpr const char* OPERATORS[] = {"boot/base/operators.zel"};
 constexpr const char* CODECS[] = {"boot/base/codecs.zel"};
+constexpr const char* LIBRARIES[] = {"boot/library/tools.zel"};
 
 const Phase PHASES[] = {
     {"intrinsics", {}, define_intrinsics},
@@ -100,7 +101,7 @@ const Phase PHASES[] = {
     {"system", SYSTEM, system_setup::complete_object},
     {"operators", OPERATORS, nullptr},
     {"codecs", CODECS, nullptr},
-    {"libraries", {}, system_setup::set_process_facts},
+    {"libraries", LIBRARIES, system_setup::set_process_facts},
     {"data codecs", {}, nullptr},
     {"view", {}, nullptr},
     {"terminal", {}, nullptr},

@@ -126,6 +126,10 @@ MachineValue collect_calls(const MachineValue* a) {
 }
 
 MachineValue tracing_q(const MachineValue*) { return logic_value(interpreter::g_tracing); }
+MachineValue set_tracing(const MachineValue* a) {
+    interpreter::set_tracing(a[0].integer != 0);
+    return logic_value(interpreter::g_tracing);
+}
 // Called by the evaluator when its own record, or one below, was pushed by
 // the evaluator (blocks have no record of their own to look at).
 MachineValue interpreted_q(const MachineValue*) { return logic_value(frames::eval_q(frames::g_frame_top, false)); }
@@ -284,6 +288,7 @@ constexpr Registration ROUTINES[] = {
     {"frame-index?", frame_index_q, routine::RESULT_INTEGER, false},
     {"collect-calls", collect_calls, routine::RESULT_OWN, true},
     {"tracing?", tracing_q, routine::RESULT_LOGIC, false},
+    {"set-tracing", set_tracing, routine::RESULT_LOGIC, false},
     {"interpreted?", interpreted_q, routine::RESULT_LOGIC, false},
     {"gc-active?", gc_active_q, routine::RESULT_LOGIC, false},
     {"gc-series-cycles", gc_series_cycles, routine::RESULT_INTEGER, false},

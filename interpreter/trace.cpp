@@ -65,6 +65,10 @@ int32_t index_in(const Cell* code, int32_t position) {
     return position >= head && position <= tail ? position - head : -1;
 }
 
+bool library_code(const Cell* code) {
+    return code && series::any_block(type_of(code)) && (memory::series_of(code->data2)->flags & SERIES_LIBRARY);
+}
+
 }  // namespace
 
 const Cell& trace_callback() { return g_callback; }
@@ -88,9 +92,13 @@ uint32_t trace_mask(const Cell* callback) {
 
 void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value, const Cell* ref) {
     if (!(g_mask & event)) return;
-    // The run-time's own library code (the boot image's blocks) is not traced.
-    if (code && series::any_block(type_of(code)) && (memory::series_of(code->data2)->flags & SERIES_LIBRARY))
-        return;
+    // The run-time's own library code (the boot image's blocks) is opaque:
+    // nothing is sent from inside it. A library function called from other
+    // code still shows the entry and exit of its body, as a native shows its
+    // call; called from library code it shows nothing.
+    if (library_code(code)) {
+        if (!(event & (TRACE_PROLOG | TRACE_EPILOG)) || library_code(&g_code_position)) return;
+    }
     Cell* arguments = stack::arguments();
     Cell* top = stack::top();
     frames::CallFrame* frames = frames::g_frame_top;

@@ -7,8 +7,9 @@
 #
 #   bash bench/tracers.sh [--no-wall] [--no-count]
 #
-# Wall: best of five whole runs, each less its language's empty program.
-# Instructions: callgrind counts of whole runs, less the empty program's.
+# Wall: best of five whole runs of ten rounds, each less its language's
+# empty program. Instructions: callgrind counts of whole runs of one round,
+# less the empty program's.
 # Ratios above 1: the first is slower.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,22 +21,26 @@ ensure_zel
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# The programs, each running fib 20 ROUNDS times: NAME-ROUNDS.zel and .py.
 fib_zel='fib: func [n] [either n < 2 [n] [(fib n - 1) + fib n - 2]]'
-printf 'Zel []\n' > "$work/empty.zel"
-printf 'Zel []\n%s\nprint do [fib 20]\n' "$fib_zel" > "$work/plain.zel"
-printf 'Zel []\n%s\nprint do/trace [fib 20] func [event code offset value ref frame] []\n' "$fib_zel" > "$work/traced.zel"
-printf '' > "$work/empty.py"
 fib_py='def fib(n):
     return n if n < 2 else fib(n - 1) + fib(n - 2)'
-printf '%s\nprint(fib(20))\n' "$fib_py" > "$work/plain.py"
-printf 'import sys\n%s\ndef tracer(frame, event, arg):\n    return tracer\nsys.settrace(tracer)\nr = fib(20)\nsys.settrace(None)\nprint(r)\n' \
-  "$fib_py" > "$work/traced.py"
-
-for name in plain traced; do
-  z=$("$ZEL" "$work/$name.zel")
-  p=$("$PYTHON" -S "$work/$name.py")
-  [ "$z" = 6765 ] && [ "$p" = 6765 ] || fail "$name: zel printed $z, python3 $p"
-done
+programs() {  # rounds
+  local n=$1
+  printf 'Zel []\n' > "$work/empty-$n.zel"
+  printf 'Zel []\n%s\nloop %d [r: do [fib 20]]\nprint r\n' "$fib_zel" "$n" > "$work/plain-$n.zel"
+  printf 'Zel []\n%s\nloop %d [r: do/trace [fib 20] func [event code offset value ref frame] []]\nprint r\n' \
+    "$fib_zel" "$n" > "$work/traced-$n.zel"
+  printf '' > "$work/empty-$n.py"
+  printf '%s\nfor _ in range(%d):\n    r = fib(20)\nprint(r)\n' "$fib_py" "$n" > "$work/plain-$n.py"
+  printf 'import sys\n%s\ndef tracer(frame, event, arg):\n    return tracer\nfor _ in range(%d):\n    sys.settrace(tracer)\n    r = fib(20)\n    sys.settrace(None)\nprint(r)\n' \
+    "$fib_py" "$n" > "$work/traced-$n.py"
+  for name in plain traced; do
+    z=$("$ZEL" "$work/$name-$n.zel")
+    p=$("$PYTHON" -S "$work/$name-$n.py")
+    [ "$z" = 6765 ] && [ "$p" = 6765 ] || fail "$name: zel printed $z, python3 $p"
+  done
+}
 
 # The table of one measure: its title, the number format, then the empty,
 # plain and traced runs' numbers of zel and of python3.
@@ -48,21 +53,25 @@ table() {
   }'
 }
 
+# Wall: ten rounds, so that the work stands well above the start-up.
 if [ "$wall" = 1 ]; then
+  programs 10
   declare -A s
   for name in empty plain traced; do
-    s[zel.$name]=$(best_of_five "$ZEL" "$work/$name.zel")
-    s[py.$name]=$(best_of_five "$PYTHON" -S "$work/$name.py")
+    s[zel.$name]=$(best_of_five "$ZEL" "$work/$name-10.zel")
+    s[py.$name]=$(best_of_five "$PYTHON" -S "$work/$name-10.py")
   done
-  table "wall s (less start-up)" "%14.4f" "${s[zel.empty]}" "${s[zel.plain]}" "${s[zel.traced]}" \
+  table "wall s, 10 rounds" "%14.4f" "${s[zel.empty]}" "${s[zel.plain]}" "${s[zel.traced]}" \
         "${s[py.empty]}" "${s[py.plain]}" "${s[py.traced]}"
 fi
 
+# Instructions: one round.
 if [ "$count" = 1 ]; then
+  programs 1
   declare -A c
   for name in empty plain traced; do
-    count_instructions "$ZEL" "$work/$name.zel" > "$work/$name.zel.count" &
-    count_instructions "$PYTHON" -S "$work/$name.py" > "$work/$name.py.count" &
+    count_instructions "$ZEL" "$work/$name-1.zel" > "$work/$name.zel.count" &
+    count_instructions "$PYTHON" -S "$work/$name-1.py" > "$work/$name.py.count" &
     wait
     c[zel.$name]=$(cat "$work/$name.zel.count")
     c[py.$name]=$(cat "$work/$name.py.count")

@@ -99,6 +99,19 @@ TEST_F(TraceTest, ALibraryFunctionShowsOnlyItsOwnCall) {
     EXPECT_EQ(log(), "[enter none open outer call outer prolog outer prolog inner enter none open * call * return * epilog inner epilog outer return outer]");
 }
 
+// trace false pauses the events of the run, trace true resumes them, also
+// from inside a function; outside a run tracing stays off.
+TEST_F(TraceTest, PausedAndResumed) {
+    eval_value("sets: func [[set] event code offset value ref frame] [reduce/into [ref] tail log]");
+    EXPECT_EQ(eval("do/trace [a: 1 trace false b: 2 trace true c: 3] :sets"), "3");
+    EXPECT_EQ(log(), "[a: c:]");
+    eval_value("clear log");
+    EXPECT_EQ(eval("quiet: func [] [trace false] do/trace [quiet d: 4 trace true e: 5] :sets"), "5");
+    EXPECT_EQ(log(), "[e:]");
+    eval_value("trace true");
+    EXPECT_FALSE(interpreter::g_tracing);
+}
+
 TEST_F(TraceTest, ThrowAndCatchEvents) {
     eval_value("shown: func [[throw catch] event code offset value ref frame] "
                "[reduce/into [event offset :value] tail log]");

@@ -87,7 +87,7 @@ constexpr const char* SYSTEM[] = {"boot/base/system.zel"};
 constexpr const char* OPERATORS[] = {"boot/base/operators.zel"};
 constexpr const char* CODECS[] = {"boot/base/codecs.zel"};
 constexpr const char* LIBRARIES[] = {"boot/library/reactivity.zel", "boot/library/url.zel",
-                                     "boot/library/preprocessor.zel"};
+                                     "boot/library/preprocessor.zel", "boot/library/tools.zel"};
 
 const Phase PHASES[] = {
     {"intrinsics", {}, define_intrinsics},

@@ -129,6 +129,10 @@ MachineValue collect_calls(const MachineValue* a) {
 }
 
 MachineValue tracing_q(const MachineValue*) { return logic_value(interpreter::g_tracing); }
+MachineValue set_tracing(const MachineValue* a) {
+    interpreter::set_tracing(a[0].integer != 0);
+    return logic_value(interpreter::g_tracing);
+}
 // Called by the evaluator when its own record, or one below, was pushed by
 // the evaluator (blocks have no record of their own to look at).
 MachineValue interpreted_q(const MachineValue*) { return logic_value(frames::eval_q(frames::g_frame_top, false)); }
@@ -302,6 +306,7 @@ constexpr Registration ROUTINES[] = {
     {"frame-index?", frame_index_q, routine::RESULT_INTEGER, false},
     {"collect-calls", collect_calls, routine::RESULT_OWN, true},
     {"tracing?", tracing_q, routine::RESULT_LOGIC, false},
+    {"set-tracing", set_tracing, routine::RESULT_LOGIC, false},
     {"interpreted?", interpreted_q, routine::RESULT_LOGIC, false},
     {"float-switches", float_switches, routine::RESULT_OWN, true},
     {"gc-active?", gc_active_q, routine::RESULT_LOGIC, false},

@@ -70,14 +70,19 @@ inline void check_type(const Cell* item, const Cell* value, const Cell* name, co
     if (!typeset::has(item, type_of(value))) expect_arg(name, value, callable, index);
 }
 
-// Spec attributes trace and no-trace switch tracing for one body.
+// Spec attributes trace and no-trace switch tracing for one body. A body
+// without them leaves the flag as its code set it: `trace false` and `trace
+// true` pause and resume a run from inside a function.
 struct TracingScope {
     bool saved = g_tracing;
-    explicit TracingScope(uint32_t header) {
+    bool switched;
+    explicit TracingScope(uint32_t header) : switched(header & function::TRACE_FLAGS) {
         if (header & function::FLAG_TRACE) g_tracing = g_tracer_installed;
         else if (header & function::FLAG_NO_TRACE) g_tracing = false;
     }
-    ~TracingScope() { g_tracing = saved; }
+    ~TracingScope() {
+        if (switched) g_tracing = saved;
+    }
 };
 
 // The function context's values are the call's cells while its body runs,

@@ -40,12 +40,14 @@ int decode_status(int status) {
 }  // namespace
 
 Session::Session(const std::vector<std::string>& argv, int columns, int rows,
+                 const std::function<void(const std::string&)>& prepare,
                  std::chrono::milliseconds hard_timeout)
     : columns_(columns), rows_(rows) {
     hard_deadline_ = Clock::now() + hard_timeout;
     char folder[] = "/tmp/zel-pty-XXXXXX";
     if (!mkdtemp(folder)) return;
     home_ = folder;
+    if (prepare) prepare(home_);
 
     // The terminal's mode as a user's shell leaves it: canonical input with
     // echo and signal keys, CR read as LF, output processing on.
@@ -129,7 +131,7 @@ void Session::pump(std::chrono::milliseconds wait) {
             while (done < k) {
                 ssize_t w = write(master_, reply + done, k - done);
                 if (w < 0 && errno == EINTR) continue;
-                if (w < 0 && errno == EAGAIN) {
+                if (w < 0 && errno == EAGAIN && Clock::now() < hard_deadline_) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
                     continue;
                 }
@@ -145,7 +147,7 @@ void Session::type(const std::string& keys, std::chrono::milliseconds pause) {
     size_t done = 0;
     while (done < keys.size() && master_ >= 0) {
         ssize_t w = write(master_, keys.data() + done, keys.size() - done);
-        if (w < 0 && (errno == EINTR || errno == EAGAIN)) {
+        if (w < 0 && (errno == EINTR || errno == EAGAIN) && Clock::now() < hard_deadline_) {
             pump(std::chrono::milliseconds(5));
             continue;
         }

@@ -35,9 +35,11 @@ struct Cell {
 
 class Session {
   public:
-    // Starts `argv` (argv[0] the program) in `columns` x `rows` cells. The
-    // hard timeout counts from here.
+    // Starts `argv` (argv[0] the program) in `columns` x `rows` cells;
+    // `prepare`, when given, is called with the home folder first. The hard
+    // timeout counts from here.
     Session(const std::vector<std::string>& argv, int columns, int rows,
+            const std::function<void(const std::string&)>& prepare = nullptr,
             std::chrono::milliseconds hard_timeout = std::chrono::seconds(60));
     ~Session();
     Session(const Session&) = delete;

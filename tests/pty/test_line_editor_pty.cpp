@@ -3,7 +3,10 @@
 // case, and checks the result the console shows for it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,7 +30,10 @@ const std::string CTRL_F = "\x06", CTRL_K = "\x0b", CTRL_N = "\x0e", CTRL_P = "\
 // A console under the harness, at its first prompt.
 class Console {
   public:
-    explicit Console(int columns = 80, int rows = 24) : s({ZEL_BINARY}, columns, rows) {
+    explicit Console(int columns = 80, int rows = 24,
+                     const std::vector<std::string>& argv = {ZEL_BINARY},
+                     const std::function<void(const std::string&)>& prepare = nullptr)
+        : s(argv, columns, rows, prepare) {
         EXPECT_TRUE(s.started());
         EXPECT_TRUE(at_prompt()) << s.screen();
     }
@@ -163,6 +169,26 @@ TEST(LineEditorPty, WhatEnterAddsToTheHistory) {
     }
     c.keys({key::ENTER});
     c.quit();
+}
+
+// Entries of a hand-edited settings file that are no text are passed over.
+TEST(LineEditorPty, HistoryEntriesThatAreNoTextArePassedOver) {
+    Console c(80, 24, {ZEL_BINARY}, [](const std::string& home) {
+        std::filesystem::create_directories(home + "/.zel/Zel-Console");
+        std::ofstream(home + "/.zel/Zel-Console/console-cfg.zel")
+            << "Zel []\nbuffer-lines: 10000\nhistory: [\"newest\" 42 [x] \"oldest\"]\n";
+    });
+    const std::pair<std::string, const char*> steps[] = {
+        {key::UP, ">> newest"},   {key::UP, ">> oldest"},   {key::UP, ">>"},
+        {key::DOWN, ">> oldest"}, {key::DOWN, ">> newest"}, {key::DOWN, ">>"},
+    };
+    for (const auto& [k, line] : steps) {
+        c.keys({k});
+        EXPECT_TRUE(c.line_is(line)) << "expected " << line << "\n" << c.s.screen();
+    }
+    c.keys({key::CTRL_C});
+    EXPECT_EQ(c.s.wait_exit(), 0) << c.s.screen();
+    EXPECT_TRUE(c.s.mode_restored());
 }
 
 TEST(LineEditorPty, HiddenInputEchoesStars) {
@@ -395,7 +421,33 @@ TEST(LineEditorPty, InputAndAskReadFromTheTerminal) {
     ASSERT_TRUE(c.s.wait_for("Name? ")) << c.s.screen();
     c.keys({"Ann", key::ENTER});
     EXPECT_TRUE(c.shows_before_prompt("== \"Ann\"")) << c.s.screen();
+    // A read that starts in the middle of a row starts where the cursor is.
+    c.keys({"prin \"Name: \" ask \"\"", key::ENTER});
+    ASSERT_TRUE(c.s.wait_until([&] { return c.line() == "Name:" && c.s.cursor_column() == 6; }))
+        << c.s.screen();
+    c.keys({"Bo", key::LEFT, key::LEFT, "x", key::ENTER});
+    EXPECT_TRUE(c.s.wait_until([&] {
+        int r = c.s.cursor_row();
+        return r > 1 && c.s.row(r - 2) == "Name: xBo" && c.s.row(r - 1) == "== \"xBo\"";
+    })) << c.s.screen();
     c.quit();
+}
+
+// Standard output redirected: the prompt and the echo still reach the
+// terminal; what the program prints goes to the file.
+TEST(LineEditorPty, PromptAndEchoGoToTheTerminalOfStandardInput) {
+    Console c(80, 24, {"/bin/sh", "-c", std::string("exec ") + ZEL_BINARY + " > out.txt"});
+    c.keys({"print \"to the file\"", key::ENTER});
+    EXPECT_TRUE(c.s.wait_until([&] {
+        int r = c.s.cursor_row();
+        return r > 0 && c.s.row(r - 1) == ">> print \"to the file\"" && c.line() == ">>";
+    })) << c.s.screen();
+    c.quit();
+    std::ifstream file(c.s.home() + "/out.txt");
+    std::stringstream text;
+    text << file.rdbuf();
+    EXPECT_NE(text.str().find("to the file\n"), std::string::npos) << text.str();
+    EXPECT_EQ(c.s.screen().find("to the file\n"), std::string::npos) << c.s.screen();
 }
 
 // call/console: the child shares the terminal, in the mode the terminal had

@@ -60,9 +60,10 @@ class Console {
             return r > 0 && s.row(r) == ">>" && s.row(r - 1) == text;
         });
     }
-    // Ends the console with quit: its status, and the terminal's mode checked.
-    void quit() {
-        keys({"quit", key::ENTER});
+    // Ends the console with the keys (quit by default): its status is 0 and
+    // the terminal's mode is as it was.
+    void quit(const std::vector<std::string>& ending = {"quit", key::ENTER}) {
+        keys(ending);
         EXPECT_EQ(s.wait_exit(), 0) << s.screen();
         EXPECT_TRUE(s.mode_restored());
     }
@@ -186,9 +187,7 @@ TEST(LineEditorPty, HistoryEntriesThatAreNoTextArePassedOver) {
         c.keys({k});
         EXPECT_TRUE(c.line_is(line)) << "expected " << line << "\n" << c.s.screen();
     }
-    c.keys({key::CTRL_C});
-    EXPECT_EQ(c.s.wait_exit(), 0) << c.s.screen();
-    EXPECT_TRUE(c.s.mode_restored());
+    c.quit({key::CTRL_C});
 }
 
 TEST(LineEditorPty, HiddenInputEchoesStars) {
@@ -204,9 +203,7 @@ TEST(LineEditorPty, HiddenInputEchoesStars) {
 
 TEST(LineEditorPty, CtrlCAtThePromptQuits) {
     Console c;
-    c.keys({"1 + ", key::CTRL_C});
-    EXPECT_EQ(c.s.wait_exit(), 0) << c.s.screen();
-    EXPECT_TRUE(c.s.mode_restored());
+    c.quit({"1 + ", key::CTRL_C});
 }
 
 TEST(LineEditorPty, CtrlCInsideAnOpenBlockIsALine) {
@@ -229,9 +226,7 @@ TEST(LineEditorPty, CtrlCInsideAnOpenBlockIsALine) {
 
 TEST(LineEditorPty, CtrlDOnAnEmptyLineQuits) {
     Console c;
-    c.keys({key::CTRL_D});
-    EXPECT_EQ(c.s.wait_exit(), 0) << c.s.screen();
-    EXPECT_TRUE(c.s.mode_restored());
+    c.quit({key::CTRL_D});
 }
 
 TEST(LineEditorPty, EscapeAbandonsTheLine) {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vterm.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -113,7 +114,8 @@ void Session::kill_child() {
 void Session::pump(std::chrono::milliseconds wait) {
     if (master_ < 0) return;
     if (Clock::now() > hard_deadline_) kill_child();
-    int timeout = int(wait.count());
+    // Never negative: poll would wait for ever.
+    int timeout = int(std::max<int64_t>(0, wait.count()));
     for (;;) {
         pollfd p = {master_, POLLIN, 0};
         int r = poll(&p, 1, timeout);

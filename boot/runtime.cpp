@@ -30,6 +30,7 @@
 #include "lexer/lexer.h"
 #include "os/call.h"
 #include "os/checksum.h"
+#include "os/image_os.h"
 #include "os/routines.h"
 #include "os/workers.h"
 #include "scalars/char.h"
@@ -158,6 +159,7 @@ void init() {
     boot::predicates::register_all();
     simple_io::register_routines();
     checksum::init();
+    image_os::init();
     workers::register_system_natives();
     call::init();
     terminal::register_routines();

@@ -80,12 +80,12 @@ Record* make_image(int32_t width, int32_t height, const uint8_t* rgb, int64_t rg
     if (width <= 0 || height <= 0) return nullptr;
     codecs::PixelBuffer pixels = new_pixels(width, height);
     int64_t count = int64_t(width) * height;
-    uint32_t fill = colour ? *colour : 0xFFFFFFFF;
-    int64_t from_rgb = rgb ? std::min(count, rgb_bytes / 3) : 0;
+    int64_t from_rgb = !colour && rgb ? std::min(count, rgb_bytes / 3) : 0;
+    int64_t from_alpha = alpha ? std::min(count, alpha_bytes) : 0;
     for (int64_t i = 0; i < count; i++) {
-        uint32_t p = fill;
+        uint32_t p = colour ? *colour : 0xFFFFFFFF;
         if (i < from_rgb) p = 0xFF000000 | uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
-        if (alpha && i < alpha_bytes) p = (p & 0xFFFFFF) | uint32_t(alpha[i]) << 24;
+        if (i < from_alpha) p = (p & 0xFFFFFF) | uint32_t(255 - alpha[i]) << 24;
         pixels[size_t(i)] = p;
     }
     return make_record(std::move(pixels), BITMAP_MADE | MODIFIED, width, height);

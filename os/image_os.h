@@ -55,11 +55,12 @@ Record* record_at(int32_t slot);
 inline int32_t width_q(const Record* r) { return int32_t(r->size & 0xFFFF); }
 inline int32_t height_q(const Record* r) { return int32_t(r->size >> 16); }
 
-// A new image filled from the parts given: null when a side is 0. `rgb`
-// (3 bytes a pixel, R G B) and `alpha` (1 byte a pixel, opacity) fill
-// from the first pixel as far as they reach; pixels they do not reach take
-// `colour` (0xAARRGGBB), or opaque white without one. Sides above 65,535
-// or a buffer past the series limit raise internal no-memory.
+// A new image filled from the parts given: null when a side is 0. A
+// `colour` (0xAARRGGBB) fills every pixel; otherwise each pixel takes the
+// next whole R G B triple of `rgb`, opaque white once they run out. Then
+// each pixel's A is 255 - the next byte of `alpha` (a transparency), as
+// far as its bytes reach. Sides above 65,535 or a buffer past the series
+// limit raise internal no-memory.
 Record* make_image(int32_t width, int32_t height, const uint8_t* rgb, int64_t rgb_bytes, const uint8_t* alpha,
                    int64_t alpha_bytes, const uint32_t* colour);
 
@@ -75,6 +76,7 @@ void unlock(Record* r, Lock lock);
 // `stride`.
 uint32_t* get_data(Lock lock, int32_t* stride);
 
+// The index (from 0) must lie in the image.
 uint32_t get_pixel(Record* r, int64_t index);
 void set_pixel(Record* r, int64_t index, uint32_t pixel);
 

@@ -51,15 +51,25 @@ TEST(ImageOs, RecordsLiveInTheRegistryUntilReleased) {
     EXPECT_EQ(image_os::height_q(r), 2);
     EXPECT_EQ(image_os::record_at(slot), r);
     EXPECT_EQ(image_os::make_image(0, 5, nullptr, 0, nullptr, 0, nullptr), nullptr);
-    // RGB bytes fill from the first pixel, alpha likewise; the rest takes
-    // the colour.
-    const uint8_t rgb[] = {1, 2, 3, 4, 5, 6};
-    const uint8_t alpha[] = {9};
-    Record* parts = image_os::make_image(2, 2, rgb, 6, alpha, 1, &red);
-    EXPECT_EQ(image_os::get_pixel(parts, 0), 0x09010203u);
-    EXPECT_EQ(image_os::get_pixel(parts, 1), 0xFF040506u);
-    EXPECT_EQ(image_os::get_pixel(parts, 3), red);
-    EXPECT_EQ(image_os::get_pixel(image_os::make_image(1, 1, nullptr, 0, nullptr, 0, nullptr), 0), 0xFFFFFFFFu);
+    // RGB triples fill from the first pixel, white after them; transparency
+    // bytes likewise, opaque after them; a colour fills every pixel.
+    const uint8_t rgb[] = {1, 2, 3, 4, 5, 6, 7};
+    const uint8_t alpha[] = {9, 0};
+    struct Case {
+        const uint8_t* rgb;
+        const uint8_t* alpha;
+        const uint32_t* colour;
+        uint32_t pixels[3];
+    } cases[] = {
+        {rgb, alpha, nullptr, {0xF6010203, 0xFF040506, 0xFFFFFFFF}},
+        {nullptr, alpha, &red, {0xF6FF0000, 0xFFFF0000, 0xFFFF0000}},
+        {rgb, nullptr, &red, {red, red, red}},
+        {nullptr, nullptr, nullptr, {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF}},
+    };
+    for (const Case& c : cases) {
+        Record* made = image_os::make_image(3, 1, c.rgb, sizeof rgb, c.alpha, sizeof alpha, c.colour);
+        for (int i = 0; i < 3; i++) EXPECT_EQ(image_os::get_pixel(made, i), c.pixels[i]) << i;
+    }
     // A write marks the pixels modified; a cached object is dropped when
     // the source is taken again, and at a collection unless kept.
     static int dropped = 0;

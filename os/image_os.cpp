@@ -119,6 +119,7 @@ void set_pixel(Record* r, int64_t index, uint32_t pixel) {
 }
 
 const uint32_t* source(Record* r) {
+    if (r->pixels.empty()) fire(ERR_access_bad_media);
     if (r->flags & MODIFIED) {
         drop_cached(r);
         r->flags &= ~(MODIFIED | MODIFIED_TOO | PREMULTIPLIED);

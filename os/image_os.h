@@ -80,9 +80,11 @@ uint32_t* get_data(Lock lock, int32_t* stride);
 uint32_t get_pixel(Record* r, int64_t index);
 void set_pixel(Record* r, int64_t index, uint32_t pixel);
 
-// The pixels, as the source of an encoding or a drawing: the modified
-// flags are cleared, the cached object is released, since it no longer
-// matches. The buffer is the bitmap as well.
+// The pixels, as the source of an encoding, a scaling, a copy or a
+// drawing: after a modification the cached object is released, since it
+// no longer matches, and the modified flags are cleared. The buffer is the
+// bitmap as well. A record whose pixels were released raises access
+// bad-media here, as it does when locked.
 const uint32_t* source(Record* r);
 uint32_t* bitmap(Record* r);
 // Asks for the bitmap to be made again before its next use (here a no-op

@@ -97,10 +97,13 @@ TEST(ImageOs, RecordsLiveInTheRegistryUntilReleased) {
 
 TEST(ImageOs, LockingAnImageWithoutPixelsIsBadMedia) {
     start();
+    static Record* released = checker(2, 2);
+    image_os::release(released);
+    EXPECT_EQ(error_of([] { image_os::lock(released, false); }), ERR_access_bad_media);
+    EXPECT_EQ(error_of([] { image_os::resize(released, 4, 4); }), ERR_access_bad_media);
     EXPECT_EQ(error_of([] {
-                  Record* r = checker(2, 2);
-                  image_os::release(r);
-                  image_os::lock(r, false);
+                  Cell file;
+                  image_os::encode(released, &file, codecs::FORMAT_PNG);
               }),
               ERR_access_bad_media);
     Record* r = checker(4, 3);

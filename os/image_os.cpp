@@ -18,6 +18,7 @@
 #include "foundation/raise.h"
 #include "os/codecs/codecs.h"
 #include "series/binary.h"
+#include "series/file.h"
 
 namespace zel::image_os {
 
@@ -163,6 +164,8 @@ Record* decode_file(const char* os_path) {
     ::close(fd);
     return read_whole ? decode_memory(bytes.data(), int64_t(bytes.size())) : nullptr;
 }
+
+Record* decode_file(Cell* file) { return decode_file(file::to_os_path(file)); }
 
 void encode(Record* r, Cell* target, int format) {
     if (format < 0 || format >= codecs::FORMAT_COUNT) {

@@ -95,6 +95,8 @@ void remake_bitmap(Record* r);
 // reads (or is corrupt, truncated or too large).
 Record* decode_memory(const uint8_t* data, int64_t size);
 Record* decode_file(const char* os_path);
+// The same for a file! value, by its OS path.
+Record* decode_file(Cell* file);
 
 // Sets `target` to a new binary! holding the image encoded in the format
 // (0 BMP, 1 PNG, 2 GIF, 3 JPEG, 4 TIFF). A null record (an image of zero

@@ -15,6 +15,7 @@
 #include "os/codecs/codecs.h"
 #include "os/image_os.h"
 #include "series/binary.h"
+#include "series/file.h"
 
 using namespace zel;
 using image_os::Record;
@@ -145,7 +146,10 @@ TEST(ImageOs, EncodingAnswersAFileOrRaises) {
     const uint8_t junk[] = {'B', 'M', 0, 0, 1};
     EXPECT_EQ(image_os::decode_memory(junk, sizeof junk), nullptr);
     EXPECT_EQ(image_os::decode_file("/nonexistent/image.png"), nullptr);
-    Record* fixture = image_os::decode_file(ZEL_SOURCE_DIR "/tests/fixtures/images/png_grey.png");
+    const char path[] = ZEL_SOURCE_DIR "/tests/fixtures/images/png_grey.png";
+    Cell file;
+    file::make_at(&file, path, int64_t(sizeof path - 1));
+    Record* fixture = image_os::decode_file(&file);
     ASSERT_NE(fixture, nullptr);
     EXPECT_EQ(image_os::get_pixel(fixture, 1), 0xFF282828u);
 }

@@ -33,6 +33,7 @@
 #include "os/checksum.h"
 #include "os/clipboard.h"
 #include "os/os_info.h"
+#include "os/image_os.h"
 #include "os/routines.h"
 #include "os/workers.h"
 #include "scalars/char.h"
@@ -162,6 +163,7 @@ void init() {
     boot::predicates::register_all();
     simple_io::register_routines();
     checksum::init();
+    image_os::init();
     workers::register_system_natives();
     call::init();
     os_info::init();

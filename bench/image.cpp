@@ -20,21 +20,11 @@
 #include <vector>
 
 #include "os/codecs/codecs.h"
+#include "bench/timing.h"
 
 using namespace zel;
 
 namespace {
-
-template <typename Step>
-double best_ms(Step step) {
-    double best = 1e300;
-    for (int r = 0; r < 3; r++) {
-        auto start = std::chrono::steady_clock::now();
-        step();
-        best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
 
 // A photograph-like image: smooth gradients with a little noise, opaque.
 std::vector<uint32_t> generate(int32_t w, int32_t h) {
@@ -93,10 +83,10 @@ int main(int argc, char** argv) {
     rgb.reserve(size_t(w) * size_t(h) * 3);
     for (uint32_t p : pixels) rgb += {char(p >> 16), char(p >> 8), char(p)};
     write_file(dir + "/image.ppm", rgb.data(), rgb.size(), "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n");
-    double jpeg_encode = best_ms([&] { check(codecs::encode_jpeg(pixels.data(), w, h, jpeg), "JPEG encoding"); });
-    double jpeg_decode = best_ms([&] { check(codecs::decode_jpeg(jpeg.data(), jpeg.size(), picture), "JPEG decoding"); });
-    double png_encode = best_ms([&] { check(codecs::encode_png(pixels.data(), w, h, png), "PNG encoding"); });
-    double png_decode = best_ms([&] { check(codecs::decode_png(png.data(), png.size(), picture), "PNG decoding"); });
+    double jpeg_encode = bench::best_ms([&] { check(codecs::encode_jpeg(pixels.data(), w, h, jpeg), "JPEG encoding"); });
+    double jpeg_decode = bench::best_ms([&] { check(codecs::decode_jpeg(jpeg.data(), jpeg.size(), picture), "JPEG decoding"); });
+    double png_encode = bench::best_ms([&] { check(codecs::encode_png(pixels.data(), w, h, png), "PNG encoding"); });
+    double png_decode = bench::best_ms([&] { check(codecs::decode_png(png.data(), png.size(), picture), "PNG decoding"); });
     check(std::equal(picture.pixels.begin(), picture.pixels.end(), pixels.begin()), "PNG round trip");
     write_file(dir + "/image.jpg", jpeg.data(), jpeg.size());
     write_file(dir + "/image.png", png.data(), png.size());

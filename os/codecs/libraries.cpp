@@ -1,33 +1,14 @@
 // Opening the image libraries at first use (see libraries.h).
 #include "os/codecs/libraries.h"
 
-#include <dlfcn.h>
+#include "os/dynamic_library.h"
 
 namespace zel::codecs {
 
 namespace {
 
-template <typename F>
-bool find(void* library, const char* name, F& f) {
-    f = reinterpret_cast<F>(dlsym(library, name));
-    return f != nullptr;
-}
-
-// Opens the library once; `fill` looks up its functions.
-template <typename Table>
-const Table* open_once(const char* soname, bool (*fill)(void* library, Table& table), void (*opened)(Table&) = nullptr) {
-    static bool tried = false;
-    static Table table;
-    static const Table* found = nullptr;
-    if (tried) return found;
-    tried = true;
-    void* library = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
-    if (!library) return nullptr;
-    if (!fill(library, table)) return nullptr;
-    if (opened) opened(table);
-    found = &table;
-    return found;
-}
+using dynamic_library::find;
+using dynamic_library::open_once;
 
 // One look-up function per library, over its list of functions.
 #define ZEL_FIND_FUNCTION(name) all = find(library, #name, table.name) && all;
@@ -46,9 +27,10 @@ ZEL_FILL(TiffLibrary, ZEL_TIFF_FUNCTIONS)
 #undef ZEL_FILL
 #undef ZEL_FIND_FUNCTION
 
-void silence_tiff(TiffLibrary& tiff) {
+bool silence_tiff(TiffLibrary& tiff) {
     tiff.TIFFSetErrorHandler(nullptr);
     tiff.TIFFSetWarningHandler(nullptr);
+    return true;
 }
 
 }  // namespace

@@ -30,6 +30,7 @@
 #include "lexer/lexer.h"
 #include "os/call.h"
 #include "os/checksum.h"
+#include "os/deflate.h"
 #include "os/routines.h"
 #include "os/workers.h"
 #include "scalars/char.h"
@@ -160,6 +161,7 @@ void init() {
     checksum::init();
     workers::register_system_natives();
     call::init();
+    deflate::init();
     terminal::register_routines();
     ownership::init();
     error::init_prototype();

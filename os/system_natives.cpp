@@ -273,7 +273,8 @@ int method_of(const Cell* word) {
 template <typename Step>
 void two_attempts(int64_t size, Cell* result, Step step) {
     for (int attempt = 0; attempt < 2; attempt++) {
-        if (size < 0 || size > SERIES_MAX_BYTES) fire(ERR_script_invalid_data);
+        if (size < 0) fire(ERR_script_invalid_data);
+        if (size > SERIES_MAX_BYTES) fire(ERR_internal_no_memory);
         binary::make_at(result, size);
         int64_t written = size;
         int code = step(binary::head(result), &written);

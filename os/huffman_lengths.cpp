@@ -15,7 +15,7 @@ namespace {
 
 // Minimum-redundancy code lengths in place: `a` holds n weights in
 // ascending order and receives the depth of each leaf (non-increasing).
-void minimum_redundancy(uint32_t* a, int n) {
+void minimum_redundancy(uint64_t* a, int n) {
     if (n == 1) {
         a[0] = 0;
         return;
@@ -27,13 +27,13 @@ void minimum_redundancy(uint32_t* a, int n) {
     for (int next = 1; next < n - 1; next++) {
         if (leaf >= n || a[root] < a[leaf]) {
             a[next] = a[root];
-            a[root++] = uint32_t(next);
+            a[root++] = uint64_t(next);
         } else {
             a[next] = a[leaf++];
         }
         if (leaf >= n || (root < next && a[root] < a[leaf])) {
             a[next] += a[root];
-            a[root++] = uint32_t(next);
+            a[root++] = uint64_t(next);
         } else {
             a[next] += a[leaf++];
         }
@@ -44,12 +44,12 @@ void minimum_redundancy(uint32_t* a, int n) {
     // Right to left: leaves' depths.
     int available = 1, used = 0, depth = 0, root_at = n - 2, next = n - 1;
     while (available > 0) {
-        while (root_at >= 0 && a[root_at] == uint32_t(depth)) {
+        while (root_at >= 0 && a[root_at] == uint64_t(depth)) {
             used++;
             root_at--;
         }
         while (available > used) {
-            a[next--] = uint32_t(depth);
+            a[next--] = uint64_t(depth);
             available--;
         }
         available = 2 * used;
@@ -75,13 +75,14 @@ void build_lengths(const uint32_t* freq, int count, int limit, uint8_t* lengths)
         return;
     }
     std::stable_sort(symbols, symbols + used, [&](uint16_t a, uint16_t b) { return freq[a] < freq[b]; });
-    uint32_t depth[MAX_SYMBOLS];
+    // Sums of frequencies need more than 32 bits.
+    uint64_t depth[MAX_SYMBOLS];
     for (int i = 0; i < used; i++) depth[i] = freq[symbols[i]];
     minimum_redundancy(depth, used);
 
     // Codes per length, the ones past the limit counted at the limit.
     uint32_t per_length[16] = {};
-    for (int i = 0; i < used; i++) per_length[std::min<uint32_t>(depth[i], uint32_t(limit))]++;
+    for (int i = 0; i < used; i++) per_length[std::min<uint64_t>(depth[i], uint64_t(limit))]++;
     // Kraft sum in units of 2^-limit; over 2^limit the code is
     // over-subscribed: each step removes one code at the limit and splits
     // the longest shorter one, one unit less each time.

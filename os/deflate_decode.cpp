@@ -165,14 +165,21 @@ struct Output {
         count++;
     }
     void copy(int64_t distance, int length) {
-        if (count + length <= capacity) {
+        if (count + length + 8 <= capacity) {
+            // Eight bytes a step while the source lies eight or more back;
+            // the few bytes written past the match lie within the
+            // capacity and are written over by what follows.
             uint8_t* to = dst + count;
             const uint8_t* from = to - distance;
-            if (distance >= length) {
-                std::memcpy(to, from, size_t(length));
+            if (distance >= 8) {
+                for (int i = 0; i < length; i += 8) std::memcpy(to + i, from + i, 8);
             } else {
                 for (int i = 0; i < length; i++) to[i] = from[i];
             }
+            count += length;
+            return;
+        }
+        if (count >= capacity) {  // measuring, or past the capacity: counted only
             count += length;
             return;
         }

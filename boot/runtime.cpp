@@ -32,8 +32,9 @@
 #include "os/call.h"
 #include "os/checksum.h"
 #include "os/clipboard.h"
-#include "os/os_info.h"
+#include "os/deflate.h"
 #include "os/image_os.h"
+#include "os/os_info.h"
 #include "os/routines.h"
 #include "os/workers.h"
 #include "scalars/char.h"
@@ -168,6 +169,7 @@ void init() {
     call::init();
     os_info::init();
     clipboard::init();
+    deflate::init();
     terminal::register_routines();
     ownership::init();
     error::init_prototype();

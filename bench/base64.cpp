@@ -16,6 +16,7 @@
 
 #include "boot/runtime.h"
 #include "series/binary_codec.h"
+#include "bench/timing.h"
 
 using namespace zel;
 
@@ -40,19 +41,6 @@ bool write_file(const char* path, const std::string& content) {
     return f && std::fclose(f) == 0 && ok;
 }
 
-template <typename Step>
-double best_ms(Step step) {
-    double best = 1e300;
-    for (int r = 0; r < ROUNDS; r++) {
-        auto start = std::chrono::steady_clock::now();
-        step();
-        best = std::min(best, std::chrono::duration<double, std::milli>(
-                                  std::chrono::steady_clock::now() - start)
-                                  .count());
-    }
-    return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,10 +53,10 @@ int main(int argc, char** argv) {
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
     std::string text(size_t(binary::encoded_capacity(64, int64_t(bytes.size()))), '\0');
     auto* out = reinterpret_cast<uint8_t*>(text.data());
-    double encode = best_ms([&] { binary::encode_base64(out, data, int64_t(bytes.size())); });
+    double encode = bench::best_ms([&] { binary::encode_base64(out, data, int64_t(bytes.size())); }, ROUNDS);
 
     Node decoded = 0;
-    double decode = best_ms([&] { decoded = binary::decode_base64(out, int64_t(text.size()), 1); });
+    double decode = bench::best_ms([&] { decoded = binary::decode_base64(out, int64_t(text.size()), 1); }, ROUNDS);
     Series* s = memory::series_of(decoded);
     if (s->used() != bytes.size() || std::memcmp(s->head(), data, bytes.size()) != 0) {
         std::fprintf(stderr, "the text does not decode to the bytes\n");

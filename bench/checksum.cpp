@@ -15,23 +15,9 @@
 
 #include "boot/runtime.h"
 #include "os/checksum.h"
+#include "bench/timing.h"
 
 using namespace zel;
-
-namespace {
-
-template <typename Step>
-double best_ms(Step step) {
-    double best = 1e300;
-    for (int r = 0; r < 3; r++) {
-        auto start = std::chrono::steady_clock::now();
-        step();
-        best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -48,9 +34,9 @@ int main(int argc, char** argv) {
     }
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
     int32_t crc = 0, adler = 0;
-    double crc_ms = best_ms([&] { crc = checksum::crc32(data, size); });
-    double adler_ms = best_ms([&] { adler = checksum::adler32(data, size); });
-    double sha_ms = best_ms([&] { checksum::digest(data, size, checksum::SHA256); });
+    double crc_ms = bench::best_ms([&] { crc = checksum::crc32(data, size); });
+    double adler_ms = bench::best_ms([&] { adler = checksum::adler32(data, size); });
+    double sha_ms = bench::best_ms([&] { checksum::digest(data, size, checksum::SHA256); });
     FILE* f = std::fopen(argv[1], "wb");
     if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) {
         std::perror("writing the benchmark file");

@@ -72,6 +72,15 @@ best_of_five() {  # command...: the least of five runs' seconds
   echo "$best"
 }
 
+# One line of a table of whole-process seconds against zel's: the
+# language's seconds with the work and without it (start-up or set-up), the
+# work alone, and zel's work over this language's.
+wall_line() {  # name, seconds, seconds without the work, zel's two
+  awk -v n="$1" -v a="$2" -v s="$3" -v za="$4" -v zs="$5" \
+    'BEGIN { w = a - s; zw = za - zs; if (w <= 0) w = 0.001
+             printf "%-8s %9.3f %9.3f %9.3f %9.2f\n", n, a, s, w, zw / w }'
+}
+
 count_instructions() {  # command...: callgrind's instructions of a whole run (children not traced)
   valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
     awk '/Collected/ { gsub(",", "", $4); print $4 }'

@@ -100,10 +100,7 @@ fi
 echo "$N days from 1-Jan-2000: ${answer[zel]} (year month day weekday)"
 printf "%-8s %9s %9s %9s %9s\n" "seconds" all start "-start" "zel/this"
 for lang in zel py lua; do
-  awk -v n="$lang" -v a="${wall[$lang.days]}" -v s="${wall[$lang.empty]}" \
-      -v za="${wall[zel.days]}" -v zs="${wall[zel.empty]}" \
-    'BEGIN { w = a - s; zw = za - zs; if (w <= 0) w = 0.001
-             printf "%-8s %9.3f %9.3f %9.3f %9.2f\n", n, a, s, w, zw / w }'
+  wall_line $lang "${wall[$lang.days]}" "${wall[$lang.empty]}" "${wall[zel.days]}" "${wall[zel.empty]}"
 done
 
 # ---- Instructions per day ------------------------------------------------------------------

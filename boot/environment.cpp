@@ -86,6 +86,8 @@ constexpr const char* BASE_LIBRARY[] = {
 constexpr const char* SYSTEM[] = {"boot/base/system.zel"};
 constexpr const char* OPERATORS[] = {"boot/base/operators.zel"};
 constexpr const char* CODECS[] = {"boot/base/codecs.zel"};
+constexpr const char* LIBRARIES[] = {"boot/library/reactivity.zel", "boot/library/url.zel",
+                                     "boot/library/preprocessor.zel", "boot/library/tools.zel"};
 constexpr const char* DATA_CODECS[] = {"boot/library/json.zel", "boot/library/csv.zel"};
 
 const Phase PHASES[] = {
@@ -101,7 +103,7 @@ const Phase PHASES[] = {
     {"system", SYSTEM, system_setup::complete_object},
     {"operators", OPERATORS, nullptr},
     {"codecs", CODECS, nullptr},
-    {"libraries", {}, system_setup::set_process_facts},
+    {"libraries", LIBRARIES, system_setup::set_process_facts},
     {"data codecs", DATA_CODECS, nullptr},
     {"view", {}, nullptr},
     {"terminal", {}, nullptr},

@@ -11,7 +11,10 @@
 #include "interpreter/dispatch.h"
 #include "interpreter/routine.h"
 #include "interpreter/trace.h"
+#include "os/clipboard.h"
 #include "os/file.h"
+#include "os/os_info.h"
+#include "scalars/float_text.h"
 #include "scalars/integer.h"
 #include "scalars/simple_types.h"
 #include "scalars/tuple.h"
@@ -126,9 +129,23 @@ MachineValue collect_calls(const MachineValue* a) {
 }
 
 MachineValue tracing_q(const MachineValue*) { return logic_value(interpreter::g_tracing); }
+MachineValue set_tracing(const MachineValue* a) {
+    interpreter::set_tracing(a[0].integer != 0);
+    return logic_value(interpreter::g_tracing);
+}
 // Called by the evaluator when its own record, or one below, was pushed by
 // the evaluator (blocks have no record of their own to look at).
 MachineValue interpreted_q(const MachineValue*) { return logic_value(frames::eval_q(frames::g_frame_top, false)); }
+
+// ---- Float text ---------------------------------------------------------------------------------
+
+// float-switches: the float module's switches from the two fields of
+// system/options/float, each on when its value is truthy.
+MachineValue float_switches(const MachineValue* a) {
+    float_::pretty_print_q = logic::is_false(a[0].cell) ? 0 : 1;
+    float_::full_support_q = logic::is_false(a[1].cell) ? 0 : 1;
+    return none_value();
+}
 
 // ---- The collector ------------------------------------------------------------------------------
 
@@ -231,10 +248,15 @@ MachineValue json_walk_leave(const MachineValue* a) {
     return none_value();
 }
 
+// ---- The operating system -------------------------------------------------------------------
+
+MachineValue os_info_record(const MachineValue*) { return MachineValue{.cell = os_info::get(stack::push_new())}; }
+MachineValue read_clipboard(const MachineValue*) { return MachineValue{.cell = clipboard::read(stack::push_new())}; }
+MachineValue write_clipboard(const MachineValue* a) { return logic_value(clipboard::write(a[0].cell)); }
+
 // ---- Services not built yet -----------------------------------------------------------------
 
-// The clipboard, the OS version record and the image codecs wait for the
-// modules that serve them.
+// The image codecs wait for the module that serves them.
 MachineValue not_done(const MachineValue*) { fire(ERR_internal_not_done); }
 
 // ---- Standard output ------------------------------------------------------------------------
@@ -305,16 +327,18 @@ constexpr Registration ROUTINES[] = {
     {"frame-index?", frame_index_q, routine::RESULT_INTEGER, false},
     {"collect-calls", collect_calls, routine::RESULT_OWN, true},
     {"tracing?", tracing_q, routine::RESULT_LOGIC, false},
+    {"set-tracing", set_tracing, routine::RESULT_LOGIC, false},
     {"interpreted?", interpreted_q, routine::RESULT_LOGIC, false},
+    {"float-switches", float_switches, routine::RESULT_OWN, true},
     {"gc-active?", gc_active_q, routine::RESULT_LOGIC, false},
     {"gc-series-cycles", gc_series_cycles, routine::RESULT_INTEGER, false},
     {"gc-nodes-cycles", gc_nodes_cycles, routine::RESULT_INTEGER, false},
     {"json-unescape", json_unescape, routine::RESULT_OWN, true},
     {"json-walk-enter", json_walk_enter, routine::RESULT_INTEGER, true},
     {"json-walk-leave", json_walk_leave, routine::RESULT_OWN, false},
-    {"os-info", not_done, routine::RESULT_OWN, true},
-    {"read-clipboard", not_done, routine::RESULT_OWN, true},
-    {"write-clipboard", not_done, routine::RESULT_LOGIC, true},
+    {"os-info", os_info_record, routine::RESULT_OWN, true},
+    {"read-clipboard", read_clipboard, routine::RESULT_OWN, true},
+    {"write-clipboard", write_clipboard, routine::RESULT_LOGIC, true},
     {"write-stdout", write_stdout, routine::RESULT_OWN, true},
     {"image-encode", not_done, routine::RESULT_OWN, true},
     {"image-decode", not_done, routine::RESULT_OWN, true},

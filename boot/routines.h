@@ -14,6 +14,8 @@
 //                      stack and the calls, for the debugging tools
 //   tracing?           whether the evaluator sends trace events
 //   interpreted?       whether a frame below was made by the evaluator
+//   float-switches     the float module's switches (pretty printing, full
+//                      support), from system/options/float's fields
 //   gc-active?, gc-series-cycles, gc-nodes-cycles   system/state/GC's fields
 //   json-unescape      the JSON string unescaper, in place
 //   json-walk-enter, json-walk-leave   the JSON encoder's walk on the cycle
@@ -21,14 +23,17 @@
 //   write-stdout       a value to standard output: a binary's bytes, a
 //                      string's UTF-8, any other value formed
 //   zelbin-encode, zelbin-decode   the Zelbin codec's encode* and decode
-//   os-info, read-clipboard, write-clipboard, image-encode, image-decode
-//                      raise internal not-done until the OS information,
-//                      clipboard and image modules exist
+//   os-info            the OS record (os/os_info.h)
+//   read-clipboard, write-clipboard   the clipboard (os/clipboard.h)
+//   image-encode, image-decode
+//                      raise internal not-done until the image module
+//                      exists
 //
 // (last-lf? is the output natives'; the file routines are simple-io's.)
 //
 // Relies on: the routine table, the argument stack and frames, contexts,
-// integers (shifts), tuples, strings, unicode, the collector's statistics.
+// integers (shifts), the float text switches, tuples, strings, unicode, the
+// collector's statistics.
 #pragma once
 
 namespace zel::boot::routines {

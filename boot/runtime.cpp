@@ -24,12 +24,17 @@
 #include "interpreter/natives.h"
 #include "interpreter/object.h"
 #include "interpreter/parse.h"
+#include "interpreter/port.h"
 #include "interpreter/routine.h"
 #include "interpreter/system_object.h"
 #include "interpreter/trace.h"
 #include "lexer/lexer.h"
 #include "os/call.h"
 #include "os/checksum.h"
+#include "os/clipboard.h"
+#include "os/deflate.h"
+#include "os/image_os.h"
+#include "os/os_info.h"
 #include "os/routines.h"
 #include "os/workers.h"
 #include "scalars/char.h"
@@ -110,6 +115,7 @@ void (*const g_type_inits[])() = {
     float_::init,
     typeset::init,
     error::init,
+    port::init,
     vector::init,
     map::init,
     hash::init,
@@ -158,8 +164,12 @@ void init() {
     boot::predicates::register_all();
     simple_io::register_routines();
     checksum::init();
+    image_os::init();
     workers::register_system_natives();
     call::init();
+    os_info::init();
+    clipboard::init();
+    deflate::init();
     terminal::register_routines();
     ownership::init();
     error::init_prototype();

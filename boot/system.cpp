@@ -18,6 +18,7 @@
 #include "lexer/lexer.h"
 #include "scalars/simple_types.h"
 #include "series/block.h"
+#include "series/ownership.h"
 #include "series/string.h"
 #include "words/context.h"
 #include "words/word.h"
@@ -107,6 +108,18 @@ Cell folder_value(std::string path) {
     return text_value(path, TYPE_FILE);
 }
 
+// The current folder, set here after system/options was made, becomes the
+// object's like its other fields: changed in place, it tells the object's
+// on-deep-change*, which moves the process.
+void own_path() {
+    const Cell* options = field({OPTIONS});
+    const Cell* path = field({OPTIONS, OPTIONS_PATH});
+    if (!options || !path) return;
+    Cell owner = *options, value = *path;
+    Cell word = object::get_word(object::context_of(&owner), OPTIONS_PATH);
+    ownership::set_owner(&value, &owner, &word);
+}
+
 routine::MachineValue stamp_class(const routine::MachineValue* a) {
     Cell* id = a[0].cell;
     Cell* object = a[1].cell;
@@ -129,6 +142,7 @@ void complete_object() {
     set_field({WORDS}, words);
     set_build_facts();
     set_field({OPTIONS, OPTIONS_PATH}, folder_value(platform::get_current_dir()));
+    own_path();
     if (const Cell* errors = field({CATALOG, CATALOG_ERRORS})) error::set_catalog(errors);
 }
 

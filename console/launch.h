@@ -10,7 +10,8 @@
 namespace zel::console {
 
 // The console's Zel sources, relative to the source tree, in boot order.
-inline constexpr const char* SOURCES[] = {"console/input.zel", "console/console.zel", "console/settings.zel"};
+inline constexpr const char* SOURCES[] = {"console/complete.zel", "console/input.zel",
+                                          "console/console.zel", "console/settings.zel"};
 
 // 0 when the launcher returns; an error that nothing caught is reported
 // and ends the process with status -2.

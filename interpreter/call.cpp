@@ -16,6 +16,7 @@
 #include "interpreter/function.h"
 #include "interpreter/native.h"
 #include "interpreter/natives.h"
+#include "interpreter/port.h"
 #include "interpreter/routine.h"
 #include "interpreter/trace.h"
 #include "lexer/lexer.h"
@@ -69,14 +70,19 @@ inline void check_type(const Cell* item, const Cell* value, const Cell* name, co
     if (!typeset::has(item, type_of(value))) expect_arg(name, value, callable, index);
 }
 
-// Spec attributes trace and no-trace switch tracing for one body.
+// Spec attributes trace and no-trace switch tracing for one body. A body
+// without them leaves the flag as its code set it: `trace false` and `trace
+// true` pause and resume a run from inside a function.
 struct TracingScope {
     bool saved = g_tracing;
-    explicit TracingScope(uint32_t header) {
+    bool switched;
+    explicit TracingScope(uint32_t header) : switched(header & function::TRACE_FLAGS) {
         if (header & function::FLAG_TRACE) g_tracing = g_tracer_installed;
         else if (header & function::FLAG_NO_TRACE) g_tracing = false;
     }
-    ~TracingScope() { g_tracing = saved; }
+    ~TracingScope() {
+        if (switched) g_tracing = saved;
+    }
 };
 
 // The function context's values are the call's cells while its body runs,
@@ -317,6 +323,10 @@ void no_arg(const Cell* name, const Cell* callable, int index) {
 }
 
 Exit run_entry(const Cell* callable, const int32_t* slots) {
+    // A port's actions are its actor's functions.
+    if (type_of(callable) == TYPE_ACTION && type_of(stack::arguments()) == TYPE_PORT &&
+        port::forwarded(int(callable->data1)))
+        return port::forward(callable, slots);
     // A native's number within the used slots needs no further check.
     natives::Entry entry = type_of(callable) == TYPE_ACTION ? dispatch::entry(int(callable->data1))
                            : callable->data1 <= uint32_t(native::USED_SLOTS)

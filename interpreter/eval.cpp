@@ -134,9 +134,9 @@ Next eval_set_word(const Code& code, int32_t i, int32_t end, bool sub) {
     return n;
 }
 
+// The set-path's fetch event has been sent with the expression's first value.
 Next eval_set_path(const Code& code, int32_t i, int32_t end, bool sub) {
     Cell path = code.cells()[i];
-    trace_if(TRACE_FETCH, code.block(), i, &path);
     if (i + 1 >= end) fire(ERR_script_need_value, &path);
     frames::mark_interp_native(&words::word(words::Word::set_path));
     Next n = eval_expression(code, i + 1, end, false, true, false);

@@ -3,6 +3,7 @@
 #include "interpreter/function.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "foundation/collector.h"
 #include "foundation/compare.h"
@@ -11,6 +12,7 @@
 #include "foundation/stamp.h"
 #include "interpreter/eval.h"
 #include "series/block.h"
+#include "series/series.h"
 #include "series/cell_text.h"
 #include "words/context.h"
 #include "words/symbol.h"
@@ -184,6 +186,22 @@ Node alloc_more() {
     return more;
 }
 
+namespace {
+// The body of a library function is a copy of its boot-image block, and stays
+// library code, nested blocks and paths included: its events are not sent.
+void mark_library(Node body) {
+    std::vector<Node> work{body};
+    while (!work.empty()) {
+        Series* s = memory::series_of(work.back());
+        work.pop_back();
+        s->flags |= SERIES_LIBRARY;
+        for (const Cell* c = s->cells(); c < s->cell_tail(); c++)
+            if (series::any_block(type_of(c)) && !(memory::series_of(c->data2)->flags & SERIES_LIBRARY))
+                work.push_back(c->data2);
+    }
+}
+}  // namespace
+
 Node push(const Cell* spec_in, const Cell* body_in, Node context, int32_t extra, uint32_t flags) {
     Cell spec = *spec_in;
     Cell body;
@@ -209,6 +227,7 @@ Node push(const Cell* spec_in, const Cell* body_in, Node context, int32_t extra,
     if (type_of(&body) == TYPE_BLOCK) {
         Cell copied = *block::clone(&body, true, true);
         stack::pop(1);
+        if (memory::series_of(body.data2)->flags & SERIES_LIBRARY) mark_library(copied.data2);
         *body_of(fn) = copied;
         if (own_context) context::bind(&copied, context, false);
     } else {

@@ -89,8 +89,23 @@ Exit do_file(Cell* value, const Cell* args) {
     stack::set_last_only(stack::top() - 1);
     return Exit{};
 }
-// GAP(preprocessor): do/expand hands the block to the preprocessor first.
-[[noreturn]] void expand_block(const Cell*) { fire(ERR_internal_not_done); }
+// do/expand hands the block to the library's preprocessor/expand with no
+// job and no /clean: the block's directives are carried out in place and
+// expand's result is dropped.
+Exit expand_block(const Cell* block) {
+    Cell owner_word = word::load("preprocessor");
+    Cell owner = *context::get(&owner_word);
+    gc::root keep(&owner);
+    Cell name = word::load("expand");
+    const Cell* expand = type_of(&owner) == TYPE_OBJECT ? object::select_word(&owner, &name) : &none::g_none;
+    if (type_of(expand) != TYPE_FUNCTION) fire(ERR_internal_not_done);
+    Cell callable = *expand;
+    Cell arguments[2] = {*block, none::g_none};
+    Cell* top = stack::g_top;
+    if (Exit e = interpreter::call_with(&callable, arguments, 2, &name)) return e;
+    stack::g_top = top;
+    return Exit{};
+}
 
 // ---- do ---------------------------------------------------------------------------------------
 
@@ -99,7 +114,9 @@ enum DoRefinement { DO_EXPAND, DO_ARGS, DO_NEXT, DO_TRACE };
 
 Exit do_block(Cell* block, bool expand, const Cell* next_word) {
     block->data1 = uint32_t(head_of(block));
-    if (expand) expand_block(block);
+    if (expand) {
+        if (Exit e = expand_block(block)) return e;
+    }
     if (!next_word) return interpreter::hand_back(block);
     Cell word = *next_word;
     Cell code = *block;

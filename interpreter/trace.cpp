@@ -2,6 +2,8 @@
 // delivery of one event on top of the stacks.
 #include "interpreter/trace.h"
 
+#include <vector>
+
 #include "foundation/collector.h"
 #include "foundation/frames.h"
 #include "foundation/stack.h"
@@ -26,6 +28,42 @@ namespace {
 
 Cell g_callback{TYPE_UNSET, 0, 0, 0};
 uint32_t g_mask = 0;
+
+// The cells a function! call-back's frame takes, worked out once when it is
+// installed: each entry is the index of one of the six event arguments, or
+// PUSH_FALSE or PUSH_NONE (refinements, their arguments, locals). Without a
+// layout (another callable) every event works it out again.
+constexpr int8_t PUSH_FALSE = -1;
+constexpr int8_t PUSH_NONE = -2;
+constexpr int EVENT_ARGUMENTS = 6;
+std::vector<int8_t> g_layout;
+bool g_has_layout = false;
+
+void make_layout(const Cell* callback) {
+    g_layout.clear();
+    g_has_layout = type_of(callback) == TYPE_FUNCTION;
+    if (!g_has_layout) return;
+    Node cache = arg_cache(callback).data2;
+    int8_t given = 0;
+    bool active = true;
+    for (int32_t k = 0; k < function::cache_length(cache); k++) {
+        const Cell* item = function::cache_items(cache) + k;
+        if (type_of(item) == TYPE_REFINEMENT) {
+            active = false;
+            g_layout.push_back(PUSH_FALSE);
+        } else if (type_of(item) == TYPE_TYPESET && arg_kind(item) != ARG_RETURN) {
+            g_layout.push_back(active && given < EVENT_ARGUMENTS ? given++ : PUSH_NONE);
+        } else if (type_of(item) == TYPE_INTEGER) {
+            for (int32_t n = 0; n < cell::get_int(item); n++) g_layout.push_back(n == 0 ? PUSH_FALSE : PUSH_NONE);
+        }
+    }
+}
+
+void push_event_cells(const Cell* callback, const Cell* given, const Cell* name) {
+    if (!g_has_layout) return push_call_cells(callback, given, EVENT_ARGUMENTS, name, false);
+    for (int8_t k : g_layout)
+        stack::push(k >= 0 ? given + k : k == PUSH_FALSE ? &logic::g_false : &none::g_none);
+}
 
 // The word of an event.
 const Cell& event_word(uint32_t event) {
@@ -65,6 +103,10 @@ int32_t index_in(const Cell* code, int32_t position) {
     return position >= head && position <= tail ? position - head : -1;
 }
 
+bool library_code(const Cell* code) {
+    return code && series::any_block(type_of(code)) && (memory::series_of(code->data2)->flags & SERIES_LIBRARY);
+}
+
 }  // namespace
 
 const Cell& trace_callback() { return g_callback; }
@@ -88,15 +130,19 @@ uint32_t trace_mask(const Cell* callback) {
 
 void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value, const Cell* ref) {
     if (!(g_mask & event)) return;
-    // The run-time's own library code (the boot image's blocks) is not traced.
-    if (code && series::any_block(type_of(code)) && (memory::series_of(code->data2)->flags & SERIES_LIBRARY))
-        return;
+    // The run-time's own library code (the boot image's blocks) is opaque:
+    // nothing is sent from inside it. A library function called from other
+    // code still shows the entry and exit of its body, as a native shows its
+    // call; called from library code it shows nothing.
+    if (library_code(code)) {
+        if (!(event & (TRACE_PROLOG | TRACE_EPILOG)) || library_code(&g_code_position)) return;
+    }
     Cell* arguments = stack::arguments();
     Cell* top = stack::top();
     frames::CallFrame* frames = frames::g_frame_top;
     // Copies first: the cells given may lie where the call-back's cells go.
-    Cell given[6] = {};
-    gc::root keep(given, 6);
+    Cell given[EVENT_ARGUMENTS] = {};
+    gc::root keep(given, EVENT_ARGUMENTS);
     collector::HoldCompaction hold;
     given[0] = event_word(event);
     given[1] = code ? *code : none::g_none;
@@ -112,7 +158,7 @@ void trace(uint32_t event, const Cell* code, int32_t position, const Cell* value
         // push the same frame again, for ever.
         Untraced untraced;
         frames::mark_func(&name, callback.data1);
-        push_call_cells(&callback, given, 6, &name, false);
+        push_event_cells(&callback, given, &name);
         if (Exit e = call_function(&callback, &name)) exits::raise_exit(e);
     }
     frames::unwind_func();
@@ -125,6 +171,7 @@ bool install_tracer(const Cell* callback) {
     if (g_tracer_installed) return false;
     g_mask = trace_mask(callback);
     g_callback = *callback;
+    make_layout(callback);
     g_tracer_installed = true;
     g_tracing = true;
     return true;

@@ -15,6 +15,11 @@
 // spec when that is a block, else the first value of its body when that is a
 // block (function::event_block); with neither it takes every event.
 //
+// The library's own code (blocks of the boot image, and the bodies of the
+// functions made from them) sends no events from inside: a library function
+// shows only its own call (open, call, return, and the prolog and epilog of
+// its body when the caller is not library code itself), as a native does.
+//
 // An error, throw, break, continue, return or exit that escapes the
 // call-back goes on from the point where the event was fired.
 //
@@ -53,6 +58,10 @@ extern bool g_tracing;
 // Set while a call-back is installed (a function whose spec says `trace`
 // runs traced inside an untraced region only then).
 extern bool g_tracer_installed;
+
+// Pauses (false) or resumes (true) the events of the trace run in progress;
+// with no run in progress tracing stays off.
+inline void set_tracing(bool on) { g_tracing = on && g_tracer_installed; }
 
 // Delivers one event: the code block (or null), the position in it (a cell
 // index counted from its buffer's first cell, like a block's head), the

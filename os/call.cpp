@@ -203,7 +203,16 @@ struct Capture {
 // Writes the input and reads both outputs as each becomes ready. A child
 // that stops reading (it ended, or closed its input) ends the writing:
 // SIGPIPE is ignored by the run-time, so the write answers EPIPE.
-void serve(Fd& in, const uint8_t* input, int64_t input_size, Fd& out, Capture& out_cap, Fd& err, Capture& err_cap) {
+// With a deadline (monotonic milliseconds, -1 for none), false once it
+// passes.
+int64_t now_ms() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+bool serve(Fd& in, const uint8_t* input, int64_t input_size, Fd& out, Capture& out_cap, Fd& err, Capture& err_cap,
+           int64_t deadline = -1) {
     if (in.open() && input_size == 0) in.reset();
     while (in.open() || out.open() || err.open()) {
         pollfd fds[3];
@@ -212,10 +221,18 @@ void serve(Fd& in, const uint8_t* input, int64_t input_size, Fd& out, Capture& o
         if (in.open()) fds[n] = {in.fd, POLLOUT, 0}, owners[n++] = &in;
         if (out.open()) fds[n] = {out.fd, POLLIN, 0}, owners[n++] = &out;
         if (err.open()) fds[n] = {err.fd, POLLIN, 0}, owners[n++] = &err;
-        if (poll(fds, nfds_t(n), -1) < 0) {
+        int wait = -1;
+        if (deadline >= 0) {
+            int64_t left = deadline - now_ms();
+            if (left <= 0) return false;
+            wait = int(left);
+        }
+        int ready = poll(fds, nfds_t(n), wait);
+        if (ready < 0) {
             if (errno == EINTR) continue;
             break;
         }
+        if (ready == 0) continue;
         for (int i = 0; i < n; i++) {
             if (!fds[i].revents) continue;
             Fd& f = *owners[i];
@@ -235,6 +252,7 @@ void serve(Fd& in, const uint8_t* input, int64_t input_size, Fd& out, Capture& o
             else f.reset();
         }
     }
+    return true;
 }
 
 // The exit status, or 128 + the signal that ended the child.
@@ -432,6 +450,48 @@ void run(Cell* cmd, bool wait, bool /*show: no windows here*/, bool console, boo
 
 void reap_when_done(pid_t pid) { reap_pid_when_done(pid); }
 
+int run_tool(const std::vector<std::string>& arguments, const std::string& input, std::string* output,
+             int timeout_ms) {
+    std::vector<std::string> args = arguments;
+    SpawnSetup setup;
+    Fd in_parent, in_child, out_parent, out_child, err_parent;
+    Capture out_capture, err_capture;
+    if (!make_pipe(in_parent, in_child, false)) return -1;
+    posix_spawn_file_actions_adddup2(&setup.actions, in_child.fd, 0);
+    // A tool that keeps serving after it answered (xclip, wl-copy) holds
+    // only the null device, never a pipe this side would wait on.
+    if (output) {
+        if (!make_pipe(out_parent, out_child, true)) return -1;
+        posix_spawn_file_actions_adddup2(&setup.actions, out_child.fd, 1);
+    } else {
+        posix_spawn_file_actions_addopen(&setup.actions, 1, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    if (spawn(args, setup, pid) != 0) return -1;
+    in_child.reset();
+    out_child.reset();
+    int64_t deadline = now_ms() + timeout_ms;
+    bool served = serve(in_parent, reinterpret_cast<const uint8_t*>(input.data()), int64_t(input.size()), out_parent,
+                        out_capture, err_parent, err_capture, deadline);
+    int status = 0;
+    for (;;) {
+        pid_t done = served ? waitpid(pid, &status, WNOHANG) : 0;
+        if (done == pid) break;
+        if (done < 0 && errno != EINTR) return -1;
+        if (!served || now_ms() >= deadline) {
+            kill(pid, SIGKILL);
+            wait_for(pid);
+            return -1;
+        }
+        usleep(2000);
+    }
+    if (output && out_capture.data) output->assign(reinterpret_cast<const char*>(out_capture.data), size_t(out_capture.size));
+    if (out_capture.overflow) return -1;
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return WEXITSTATUS(status);
+}
+
 void init() {
     collector::add_mark_callback(mark_scratch, "call's scratch string");
     string::make_at(&g_scratch, SCRATCH_UNITS);
@@ -479,6 +539,15 @@ bool split_arguments(const std::string& line, std::vector<std::string>& out) {
         out.push_back(std::move(arg));
     }
     return true;
+}
+
+void make_lenient_string(Cell* cell, const uint8_t* p, int64_t n) {
+    std::vector<uint8_t> clean;
+    if (replace_malformed_utf8(p, n, clean)) {
+        p = clean.data();
+        n = int64_t(clean.size());
+    }
+    string::make_from_utf8(cell, p, n);
 }
 
 bool replace_malformed_utf8(const uint8_t* p, int64_t n, std::vector<uint8_t>& out) {

@@ -39,11 +39,23 @@ bool shell_error_q();
 // ends, so that it leaves no zombie.
 void reap_when_done(pid_t pid);
 
+// Runs a helper program (found on PATH, no shell) with `input` on its
+// standard input and, when `output` is given, its standard output captured
+// there; its error goes to the null device. Answers its exit status, or -1
+// when it cannot start or has not ended within `timeout_ms` (it is then
+// killed). The child is reaped on every path.
+int run_tool(const std::vector<std::string>& arguments, const std::string& input, std::string* output,
+             int timeout_ms);
+
 // A command line as arguments, with shell-like quoting: blanks separate
 // arguments; single quotes keep everything up to the next one; double
 // quotes keep everything but a backslash before " \ $ or `; a backslash
 // outside quotes keeps the next character. False for an unmatched quote.
 bool split_arguments(const std::string& line, std::vector<std::string>& out);
+
+// A new string! in `cell` of UTF-8 text taken leniently: malformed
+// sequences become U+FFFD.
+void make_lenient_string(Cell* cell, const uint8_t* p, int64_t n);
 
 // UTF-8 with every malformed or cut-short sequence replaced by U+FFFD;
 // false (out untouched) when the bytes were already well-formed.

@@ -6,7 +6,6 @@
 // passed off as a digest.
 #include "os/checksum.h"
 
-#include <dlfcn.h>
 #include <openssl/evp.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "foundation/platform.h"
 #include "foundation/raise.h"
 #include "interpreter/natives.h"
+#include "os/dynamic_library.h"
 #include "os/file.h"
 #include "scalars/integer.h"
 #include "scalars/random.h"
@@ -42,27 +42,16 @@ struct Crypto {
     const EVP_MD* (*algorithms[5])();  // md5, sha1, sha256, sha384, sha512
 };
 
-template <typename F>
-bool find(void* library, const char* name, F& f) {
-    f = reinterpret_cast<F>(dlsym(library, name));
-    return f != nullptr;
-}
+using dynamic_library::find;
 
-// Null, then and ever after, when the library cannot be opened.
-const Crypto* crypto_library() {
-    static bool tried = false;
-    static Crypto crypto;
-    static const Crypto* found = nullptr;
-    if (tried) return found;
-    tried = true;
-    void* library = dlopen(ZEL_CRYPTO_SONAME, RTLD_NOW | RTLD_LOCAL);
-    if (!library) return nullptr;
+bool fill_crypto(void* library, Crypto& crypto) {
     const char* names[5] = {"EVP_md5", "EVP_sha1", "EVP_sha256", "EVP_sha384", "EVP_sha512"};
     bool all = find(library, "EVP_Digest", crypto.digest);
     for (int i = 0; i < 5; i++) all = all && find(library, names[i], crypto.algorithms[i]);
-    if (all) found = &crypto;
-    return found;
+    return all;
 }
+
+const Crypto* crypto_library() { return dynamic_library::open_once<Crypto>(ZEL_CRYPTO_SONAME, fill_crypto); }
 
 [[noreturn]] void not_here(int method) {
     Cell name = word::load(method >= MD5 && method <= SHA512 ? METHOD_NAMES[method] : "checksum");

@@ -6,7 +6,6 @@
 #include "os/http.h"
 
 #include <curl/curl.h>
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "foundation/collector.h"
+#include "os/dynamic_library.h"
 #include "os/file.h"
 #include "scalars/integer.h"
 #include "series/any_value.h"
@@ -54,32 +54,23 @@ struct Curl {
     void (*slist_free_all)(curl_slist* list);
 };
 
-template <typename F>
-bool find(void* library, const char* name, F& f) {
-    f = reinterpret_cast<F>(dlsym(library, name));
-    return f != nullptr;
+using dynamic_library::find;
+
+bool fill_curl(void* library, Curl& curl) {
+    return find(library, "curl_global_init", curl.global_init) && find(library, "curl_easy_init", curl.easy_init) &&
+           find(library, "curl_easy_setopt", curl.easy_setopt) &&
+           find(library, "curl_easy_perform", curl.easy_perform) &&
+           find(library, "curl_easy_getinfo", curl.easy_getinfo) &&
+           find(library, "curl_easy_cleanup", curl.easy_cleanup) &&
+           find(library, "curl_slist_append", curl.slist_append) &&
+           find(library, "curl_slist_free_all", curl.slist_free_all);
 }
+
+bool init_curl(Curl& curl) { return curl.global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }
 
 // libcurl, opened and initialised at the first call; null, then and ever
 // after, when it cannot be.
-const Curl* curl_library() {
-    static bool tried = false;
-    static Curl curl;
-    static const Curl* found = nullptr;
-    if (tried) return found;
-    tried = true;
-    void* library = dlopen(ZEL_CURL_SONAME, RTLD_NOW | RTLD_LOCAL);
-    if (!library) return nullptr;
-    bool all = find(library, "curl_global_init", curl.global_init) && find(library, "curl_easy_init", curl.easy_init) &&
-               find(library, "curl_easy_setopt", curl.easy_setopt) &&
-               find(library, "curl_easy_perform", curl.easy_perform) &&
-               find(library, "curl_easy_getinfo", curl.easy_getinfo) &&
-               find(library, "curl_easy_cleanup", curl.easy_cleanup) &&
-               find(library, "curl_slist_append", curl.slist_append) &&
-               find(library, "curl_slist_free_all", curl.slist_free_all);
-    if (all && curl.global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK) found = &curl;
-    return found;
-}
+const Curl* curl_library() { return dynamic_library::open_once<Curl>(ZEL_CURL_SONAME, fill_curl, init_curl); }
 
 // The UTF-8 text of any string from its head.
 std::string utf8_of(Cell* text) {

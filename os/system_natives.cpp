@@ -258,13 +258,19 @@ Exit browse(bool, const int32_t*) {
 // ---- compress and decompress ------------------------------------------------------------------
 
 const char* const METHOD_NAMES[METHODS] = {"zlib", "deflate", "gzip", "zstd"};
+// The method words' canonical symbols, made once at start-up.
+uint32_t g_method_symbols[METHODS];
+
+void init_method_words() {
+    for (int m = 0; m < METHODS; m++) g_method_symbols[m] = symbol::resolve(symbol::make(METHOD_NAMES[m]));
+}
 
 // The method a word names (case-insensitive); another word raises script
 // invalid-arg with it.
 int method_of(const Cell* word) {
     uint32_t s = symbol::resolve(word->data2);
     for (int m = 0; m < METHODS; m++)
-        if (symbol::resolve(symbol::make(METHOD_NAMES[m])) == s) return m;
+        if (g_method_symbols[m] == s) return m;
     fire(ERR_script_invalid_arg, word);
 }
 
@@ -273,7 +279,8 @@ int method_of(const Cell* word) {
 template <typename Step>
 void two_attempts(int64_t size, Cell* result, Step step) {
     for (int attempt = 0; attempt < 2; attempt++) {
-        if (size < 0 || size > SERIES_MAX_BYTES) fire(ERR_script_invalid_data);
+        if (size < 0) fire(ERR_script_invalid_data);
+        if (size > SERIES_MAX_BYTES) fire(ERR_internal_no_memory);
         binary::make_at(result, size);
         int64_t written = size;
         int code = step(binary::head(result), &written);
@@ -293,7 +300,7 @@ Exit compress(bool, const int32_t* r) {
     gc::root keep_data(&data), keep_result(&result);
     int level = -1;
     if (const Cell* given = refinement_arg(r, 0)) {
-        bool zstd = symbol::resolve(method_word.data2) == symbol::resolve(symbol::make("zstd"));
+        bool zstd = symbol::resolve(method_word.data2) == g_method_symbols[ZSTD];
         level = integer::get(given);
         if (level < 1 || level > (zstd ? 19 : 9)) fire(ERR_script_out_of_range, given);
     }
@@ -355,6 +362,7 @@ void register_system_natives() {
     natives::set(Native::browse, browse);
     natives::set(Native::compress, compress);
     natives::set(Native::decompress, decompress);
+    init_method_words();
 }
 
 }  // namespace zel::workers

@@ -137,8 +137,8 @@ int escape_at(const uint8_t* p, const uint8_t* end) {
     return byte;
 }
 
-// HTTP URLs are the OS services' requests; the port schemes, through
-// which every other URL goes, do not exist yet.
+// HTTP URLs are the OS services' requests; every other URL goes through a
+// port of its scheme.
 bool http_q(Cell* url) {
     Cell text = *url;
     int n = string::length_q(&text);
@@ -158,15 +158,24 @@ void request(uint32_t method, Cell* url, Cell* headers, Cell* data, bool binary,
 }
 
 Cell* read(Cell* source, Cell* part, Cell* seek, bool binary, bool lines, bool info, Cell* as) {
-    if (!http_q(source) || part || seek || as) fire(ERR_internal_not_done);
+    if (!http_q(source)) {
+        g_ports.read(source, part, seek);
+        return source;
+    }
+    if (part || seek || as) fire(ERR_internal_not_done);
     request(words::symbol(words::Sym::get), source, nullptr, nullptr, binary, lines, info, source);
     return source;
 }
 
 // Data that is not a block is posted; a block is [method headers data],
 // each optional after the method, an empty one a plain get.
-Cell* write(Cell* destination, Cell* data, bool, bool, bool info, bool, Cell*, Cell* seek, Cell* allow, Cell* as) {
-    if (!http_q(destination) || seek || allow || as) fire(ERR_internal_not_done);
+Cell* write(Cell* destination, Cell* data, bool, bool, bool info, bool, Cell* part, Cell* seek, Cell* allow,
+            Cell* as) {
+    if (!http_q(destination)) {
+        g_ports.write(destination, data, part, seek);
+        return destination;
+    }
+    if (seek || allow || as) fire(ERR_internal_not_done);
     uint32_t method = words::symbol(words::Sym::post);
     Cell headers{}, body = *data;
     gc::root keep_headers(&headers), keep_body(&body);
@@ -199,7 +208,10 @@ Cell* write(Cell* destination, Cell* data, bool, bool, bool info, bool, Cell*, C
     return destination;
 }
 
-Cell* open(Cell*, bool, bool, bool, bool, Cell*) { fire(ERR_internal_not_done); }
+Cell* open(Cell* url, bool new_, bool read, bool write, bool seek, Cell* access) {
+    g_ports.open(url, new_, read, write, seek, access);
+    return url;
+}
 
 }  // namespace
 
@@ -277,6 +289,12 @@ Cell* decode(Cell* text, Cell* out) {
     for (uint32_t cp : cps) string::append_char(string::buffer_of(out), cp);
     return out;
 }
+
+Ports g_ports = {
+    [](Cell*, Cell*, Cell*) { platform::missing_hook("port reading"); },
+    [](Cell*, Cell*, Cell*, Cell*) { platform::missing_hook("port writing"); },
+    [](Cell*, bool, bool, bool, bool, Cell*) { platform::missing_hook("port opening"); },
+};
 
 void init() {
     datatype::TypeRecord r(TYPE_URL, TYPE_STRING, "url!", true);

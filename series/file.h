@@ -22,6 +22,19 @@
 
 namespace zel::url {
 
+// URLs of schemes other than HTTP go through ports, made by parse-url and
+// make port! a layer above, which fills this table when it registers; each
+// entry leaves its answer in the url cell:
+//   read    open (with /seek), copy (with /part), close;
+//   write   open/write (with /seek), insert, copy, close;
+//   open    open with the refinements given (access: /allow's argument).
+struct Ports {
+    void (*read)(Cell* url, Cell* part, Cell* seek);
+    void (*write)(Cell* url, Cell* data, Cell* part, Cell* seek);
+    void (*open)(Cell* url, bool new_, bool read, bool write, bool seek, Cell* access);
+};
+extern Ports g_ports;
+
 // The mode that selects the component class (letters, digits and - . _ ~
 // kept); any other mode, URL among them, selects the URL class.
 constexpr int COMPONENT = 254;

@@ -126,6 +126,22 @@ TEST(ZelProgram, AFailedScriptWithCatchLeavesTheConsoleRunning) {
     unlink(path.c_str());
 }
 
+// A directive that fails stops the script before it runs: its message and
+// "(halted)", then the console's loop with --catch, status 0 without.
+TEST(ZelProgram, AFailedExpansionWithCatchLeavesTheConsoleRunning) {
+    std::string path = script_file("zel-start-expand.zel", "Zel []\nprint \"body\"\n#if true\n");
+    ChildResult r = run_zel({"--catch", path}, "print 40 + 2\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("*** Preprocessor Error: Syntax error\n*** Where: #if true\n(halted)\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("42\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("body"), std::string::npos) << r.out;
+    r = run_zel({path}, "print 40 + 2\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.find("42"), std::string::npos) << r.out;
+    unlink(path.c_str());
+}
+
 TEST(ZelProgram, QuitEndsWithItsStatusFromTheConsole) {
     ChildResult r = run_zel({}, "print 1\nquit/return 3\nprint 2\n");
     EXPECT_EQ(r.status, 3) << r.out;

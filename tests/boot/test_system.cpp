@@ -1,6 +1,6 @@
 // The boot environment as start-up leaves it: its phases, the system
-// object's fixed class ids, an error's message, and the boot-only words
-// gone. (Boot's first values, the facts of the platform, the codecs and the
+// object's fixed class ids, the starting folder, an error's message, and
+// the boot-only words gone. (Boot's first values, the facts of the platform, the codecs and the
 // error codes: tests/cases/boot.cases.)
 #include <gtest/gtest.h>
 
@@ -127,6 +127,15 @@ TEST(SystemObject, BootObjectsHaveTheirFixedClassIds) {
         ASSERT_EQ(type_of(&object), TYPE_OBJECT) << c.path;
         EXPECT_EQ(class_of(object), c.id) << c.path;
     }
+}
+
+// The folder the process started in belongs to system/options like the
+// fields its source set: changed in place, it moves the process there.
+TEST(SystemObject, TheStartingFolderMovesTheProcessWhenChanged) {
+    EXPECT_EQ(eval("start-dir: what-dir append system/options/path %../ "
+                   "moved?: (to file! get-current-dir) = first split-path start-dir "
+                   "change-dir start-dir moved?"),
+              "true");
 }
 
 // The message of an error caught with no frames below: the stack line is

@@ -257,7 +257,7 @@ TEST_F(DispatchTest, PortActionsThroughAHandleAreRefused) {
     cell::set(context::values_in(ctx) + 2, TYPE_HANDLE, 0, 1);
     EXPECT_EQ(error_of([&] { dispatch::get_handler_in(TYPE_PORT, &port, ACT_READ); }), "access/invalid-port");
     EXPECT_EQ(error_of([&] { dispatch::get_handler_in(TYPE_PORT, &port, ACT_APPEND); }), "access/invalid-port");
-    EXPECT_EQ(error_of([&] { dispatch::get_handler_in(TYPE_PORT, &port, ACT_FORM); }), "script/expect-arg");
+    EXPECT_NE(dispatch::get_handler_in(TYPE_PORT, &port, ACT_FORM), nullptr);  // before append: port!'s own
     cell::set(context::values_in(ctx) + 2, TYPE_NONE);
     EXPECT_EQ(error_of([&] { dispatch::get_handler_in(TYPE_PORT, &port, ACT_READ); }), "script/expect-arg");
 }

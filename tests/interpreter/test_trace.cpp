@@ -74,6 +74,44 @@ TEST_F(TraceTest, LibraryCodeIsNotTraced) {
     memory::series_of(node_of(library))->flags &= ~SERIES_LIBRARY;
 }
 
+// A function of the library is opaque as a native is: called from other
+// code it shows its call and the entry and exit of its body, nothing from
+// inside (its nested blocks included); called from library code, nothing.
+TEST_F(TraceTest, ALibraryFunctionShowsOnlyItsOwnCall) {
+    Cell body = eval_value("body: [either x > 0 [x + 1] [0]]");
+    Cell outer = eval_value("outer-body: [inner x]");
+    memory::series_of(node_of(body))->flags |= SERIES_LIBRARY;
+    memory::series_of(node_of(outer))->flags |= SERIES_LIBRARY;
+    eval_value("inner: func [x] body outer: func [x] outer-body");
+    memory::series_of(node_of(body))->flags &= ~SERIES_LIBRARY;
+    memory::series_of(node_of(outer))->flags &= ~SERIES_LIBRARY;
+    eval_value("named: func [[enter open call prolog epilog return] event code offset value ref frame] "
+               "[reduce/into [event :ref] tail log]");
+    EXPECT_EQ(eval("do/trace [inner 1] :named"), "2");
+    EXPECT_EQ(log(), "[enter none open inner call inner prolog inner epilog inner return inner]");
+    eval_value("clear log");
+    EXPECT_EQ(eval("do/trace [outer 1] :named"), "2");
+    EXPECT_EQ(log(), "[enter none open outer call outer prolog outer epilog outer return outer]");
+    // A user's function called by library code is traced.
+    eval_value("clear log");
+    eval_value("inner: func [x] [x * 3]");
+    EXPECT_EQ(eval("do/trace [outer 1] :named"), "3");
+    EXPECT_EQ(log(), "[enter none open outer call outer prolog outer prolog inner enter none open * call * return * epilog inner epilog outer return outer]");
+}
+
+// trace false pauses the events of the run, trace true resumes them, also
+// from inside a function; outside a run tracing stays off.
+TEST_F(TraceTest, PausedAndResumed) {
+    eval_value("sets: func [[set] event code offset value ref frame] [reduce/into [ref] tail log]");
+    EXPECT_EQ(eval("do/trace [a: 1 trace false b: 2 trace true c: 3] :sets"), "3");
+    EXPECT_EQ(log(), "[a: c:]");
+    eval_value("clear log");
+    EXPECT_EQ(eval("quiet: func [] [trace false] do/trace [quiet d: 4 trace true e: 5] :sets"), "5");
+    EXPECT_EQ(log(), "[e:]");
+    eval_value("trace true");
+    EXPECT_FALSE(interpreter::g_tracing);
+}
+
 TEST_F(TraceTest, ThrowAndCatchEvents) {
     eval_value("shown: func [[throw catch] event code offset value ref frame] "
                "[reduce/into [event offset :value] tail log]");

@@ -163,6 +163,18 @@ for path, size in ((sys.argv[1], int(sys.argv[2])), (sys.argv[3], int(sys.argv[4
 PY
 }
 
+# The start of a codec benchmark: its flags, zel, valgrind when counting,
+# and $work, a folder removed at exit.
+codec_bench_start() {  # script name, its arguments...
+  read_bench_flags "$@"
+  ensure_zel
+  if [ $count = 1 ] && ! command -v valgrind >/dev/null; then
+    echo "valgrind is needed for the instruction counts (or --no-count)" >&2; exit 1
+  fi
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+}
+
 # A codec's read and write against python3's: $work/{load,dump,empty}.{zel,py}
 # each take the data file as their argument; "load" decodes it and "dump"
 # decodes and encodes again, both printing a length that must be the same in

@@ -21,14 +21,7 @@ export LC_ALL=C PYTHONHASHSEED=0
 
 source bench/common.sh
 
-read_bench_flags csv.sh "$@"
-ensure_zel
-if [ $count = 1 ] && ! command -v valgrind >/dev/null; then
-  echo "valgrind is needed for the instruction counts (or --no-count)" >&2; exit 1
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+codec_bench_start csv.sh "$@"
 
 "$PYTHON" - "$work/big.csv" 20000000 "$work/small.csv" 1000000 <<'PY'
 import csv, io, random, sys

@@ -99,7 +99,10 @@ try:
     # A tool that hangs answers false, and no child is left; one that fails
     # writes nothing (false) and, reading, is what xclip does on an empty
     # selection (none).
-    for name, body, want in (("hangs", "exec sleep 30.0625", ["false", "false"]), ("fails", "exit 3", ["false", "none"])):
+    # The hanging tool's sleep carries this run's pid: runs at once never
+    # see each other's.
+    marker = f"sleep 30.{os.getpid()}"
+    for name, body, want in (("hangs", f"exec {marker}", ["false", "false"]), ("fails", "exit 3", ["false", "none"])):
         fake = os.path.join(work, name)
         os.mkdir(fake)
         with open(os.path.join(fake, "xclip"), "w") as f:
@@ -110,7 +113,7 @@ try:
         check(f"a tool that {name}", got, want)
         if time.monotonic() - started > 20:
             failures.append(f"a tool that {name}: took {time.monotonic() - started:.1f} s")
-    leftover = subprocess.run(["pgrep", "-f", "sleep 30.0625"], capture_output=True, text=True).stdout.split()
+    leftover = subprocess.run(["pgrep", "-f", marker], capture_output=True, text=True).stdout.split()
     check("no sleeping tool left", leftover, [])
 finally:
     xvfb.terminate()

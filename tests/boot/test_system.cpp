@@ -4,6 +4,7 @@
 // error codes: tests/cases/boot.cases.)
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -74,7 +75,12 @@ TEST(BootEnvironment, BootLoopsLeaveNoWordSet) {
     for (int32_t n = 0; n < boot::image::block_count(); n++)
         collect_loop_words(boot::image::library_block(n, sources[size_t(n)]), words);
     EXPECT_GE(words.size(), 8u) << "the loops of the sources found";
-    for (const std::string& word : words) EXPECT_EQ(eval("unset? get/any '" + word), "true") << word;
+    // A loop word that also names a global value of its own keeps that value.
+    const std::map<std::string, std::string> defined = {{"dir", "same? :dir :ls"}};
+    for (const std::string& word : words) {
+        auto own = defined.find(word);
+        EXPECT_EQ(eval(own != defined.end() ? own->second : "unset? get/any '" + word), "true") << word;
+    }
 }
 
 TEST(SystemObject, FixedClassIds) {

@@ -84,10 +84,11 @@ def cached(url):
     return os.path.join(cache, digest[:2], digest)
 
 
-# A file! is tested directly: nothing is made under HOME.
+# A file! is tested directly: no download cache is made (the console's
+# settings folder is made under HOME/.zel all the same).
 out = run("print exists-thru? %nothing-here\nprint exists-thru? %run.zel\n")
 check("exists-thru? of files", out, ["false", "true"])
-check("no cache folder for files", os.path.exists(os.path.join(home, ".zel")), False)
+check("no cache folder for files", os.path.exists(os.path.join(home, ".zel", "cache")), False)
 
 server = Server()
 base = f"http://127.0.0.1:{server.port}"

@@ -8,7 +8,8 @@ Over a table of inputs (empty, one byte, text, random bytes, long runs,
 `--ultra -22`, `--long=27`, `--no-check`, `-C`, small blocks (`-B`), and
 fed through standard input with `--no-content-size` (a window descriptor
 and no content size), two frames concatenated with a skippable frame
-between them: each decodes to the original bytes. Refusals: a frame made
+between them: each decodes to the original bytes, also with a size given
+that is too small or too large. Refusals: a frame made
 with a dictionary (`-D`), a frame whose checksum is changed, and what
 `compress ... 'zstd` answers while there is no encoder.
 """
@@ -74,10 +75,19 @@ with tempfile.TemporaryDirectory() as folder:
             f.write(frame)
         out = zel_path(os.path.join(folder, f"out{i}"))
         if expected is None:
-            lines.append(f"e: try [decompress read/binary {zel_path(src)} 'zstd] print [{i} either error? e [e/id] ['decoded]]")
+            lines.append(f"e: try [decompress read/binary {zel_path(src)} 'zstd] "
+                         f"print [{i} either error? e [e/id] ['decoded]]")
         else:
             lines.append(f"write/binary {out} decompress read/binary {zel_path(src)} 'zstd")
     lines.append("e: try [compress #{00} 'zstd] print [\"compress\" either error? e [e/id] ['compressed]]")
+    # A size given: too small (the second attempt takes the size reported),
+    # and larger than the output.
+    sized = os.path.join(folder, "sized")
+    with open(sized, "wb") as f:
+        f.write(zstd(["-3", "--no-content-size"], a))
+    for size in (10, 2 * len(a)):
+        lines.append(f"write/binary {zel_path(sized + str(size))} "
+                     f"decompress/size read/binary {zel_path(sized)} 'zstd {size}")
     printed = run_zel(folder, lines)
     for i, (label, frame, expected) in enumerate(frames):
         if expected is None:
@@ -89,6 +99,12 @@ with tempfile.TemporaryDirectory() as folder:
                 check(f.read() == expected, f"{label}: zel decodes other bytes")
         except OSError:
             check(False, f"{label}: zel gave nothing")
+    for size in (10, 2 * len(a)):
+        try:
+            with open(sized + str(size), "rb") as f:
+                check(f.read() == a, f"decompress/size {size}: zel decodes other bytes")
+        except OSError:
+            check(False, f"decompress/size {size}: zel gave nothing")
     found = [line for line in printed.splitlines() if line.startswith("compress ")]
     check(found and "not-done" in found[0], f"compress 'zstd: {found}")
 

@@ -222,3 +222,23 @@ codec_vs_python() {  # big file, its label, small file, its label, decode name, 
     codec_table "$small_label, $records records: callgrind instructions per record" Ir "%9.0f" "$records" count_of
   fi
 }
+
+# The two inputs of the compression benchmarks, into a folder: "sources", the
+# project's .cpp, .h and .zel files concatenated, and "text", the given
+# megabytes of words and numbers from a fixed seed.
+codec_inputs() {  # folder, text megabytes
+  git ls-files '*.cpp' '*.h' '*.zel' | xargs cat > "$1/sources"
+  "$PYTHON" - "$1/text" "$2" <<'PY'
+import random, sys
+random.seed(41)
+words = ["series", "block", "word", "value", "the", "of", "and", "compress", "level", "zel", "a", "to", "in"]
+out, size = [], 0
+target = int(sys.argv[2]) * 1000 * 1000
+while size < target:
+    line = " ".join(random.choice(words) if random.random() < 0.85 else str(random.randrange(100000))
+                    for _ in range(random.randint(4, 16))) + "\n"
+    out.append(line)
+    size += len(line)
+open(sys.argv[1], "w").write("".join(out))
+PY
+}

@@ -26,20 +26,7 @@ mb=${1:-8}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-git ls-files '*.cpp' '*.h' '*.zel' | xargs cat > "$work/sources"
-"$PYTHON" - "$work/text" "$mb" <<'PY'
-import random, sys
-random.seed(41)
-words = ["series", "block", "word", "value", "the", "of", "and", "compress", "level", "zel", "a", "to", "in"]
-out, size = [], 0
-target = int(sys.argv[2]) * 1000 * 1000
-while size < target:
-    line = " ".join(random.choice(words) if random.random() < 0.85 else str(random.randrange(100000))
-                    for _ in range(random.randint(4, 16))) + "\n"
-    out.append(line)
-    size += len(line)
-open(sys.argv[1], "w").write("".join(out))
-PY
+codec_inputs "$work" "$mb"
 
 # zel: sizes and best-of-three times (seconds) of compress at the level, and
 # of decompress of its zlib stream, which must give the input back.

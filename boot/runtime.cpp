@@ -33,6 +33,7 @@
 #include "os/checksum.h"
 #include "os/clipboard.h"
 #include "os/deflate.h"
+#include "os/zstd.h"
 #include "os/image_os.h"
 #include "os/os_info.h"
 #include "os/routines.h"
@@ -170,6 +171,7 @@ void init() {
     os_info::init();
     clipboard::init();
     deflate::init();
+    zstd::init();
     terminal::register_routines();
     ownership::init();
     error::init_prototype();

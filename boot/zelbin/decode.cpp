@@ -23,6 +23,7 @@
 #include "interpreter/function.h"
 #include "interpreter/native.h"
 #include "interpreter/object.h"
+#include "os/lz.h"
 #include "scalars/date.h"
 #include "scalars/money.h"
 #include "scalars/simple_types.h"
@@ -1200,6 +1201,29 @@ Cell Reader::resolve(const std::vector<uint32_t>& path, const uint8_t* at) {
     _exit(1);
 }
 
+int32_t decode_stream(const uint8_t* data, int64_t length, Cell* target, Mode mode, const Cell* source);
+
+// A packed stream's body is an lz-blob. Unpacked, it goes behind a copy of
+// the header without the packed flag (the unpacker's buffer has 8 bytes of
+// room for it) and is read as an unpacked stream. A blob that does not
+// unpack is the stream's fault like a bad header.
+int32_t decode_packed(const uint8_t* data, int64_t length, Cell* target, Mode mode, const Cell* source) {
+    int64_t count = 0;
+    uint8_t* body = lz::decompress(data + HEADER_BYTES, length - HEADER_BYTES, &count);
+    if (!body) {
+        if (mode == MODE_BOOT) boot_failure("Error: Zelbin compressed data corrupted!");
+        fire(ERR_script_invalid_data, source);
+    }
+    struct Release {
+        uint8_t* buffer;
+        ~Release() { lz::free_buffer(buffer); }
+    } release{body};
+    std::memmove(body + HEADER_BYTES, body, size_t(count));
+    std::memcpy(body, data, HEADER_BYTES);
+    body[7] = uint8_t(data[7] & ~FLAG_PACKED);
+    return decode_stream(body, count + HEADER_BYTES, target, mode, source);
+}
+
 int32_t decode_stream(const uint8_t* data, int64_t length, Cell* target, Mode mode, const Cell* source) {
     Cell none_source = none::g_none;
     if (!source) source = &none_source;
@@ -1209,11 +1233,7 @@ int32_t decode_stream(const uint8_t* data, int64_t length, Cell* target, Mode mo
         fire(ERR_script_invalid_data, source);
     }
     uint8_t flags = data[7];
-    if (flags & FLAG_PACKED) {
-        // The LZ format is not built: a packed stream cannot be unpacked.
-        if (mode == MODE_BOOT) boot_failure("Error: Zelbin compressed data corrupted!");
-        fire(ERR_script_invalid_data, source);
-    }
+    if (flags & FLAG_PACKED) return decode_packed(data, length, target, mode, source);
     bool compact = flags & FLAG_COMPACT;
     if (!compact && length - HEADER_BYTES < 8) {
         if (mode == MODE_BOOT) boot_failure("Error: Not a Zelbin file!");

@@ -32,10 +32,11 @@
 // zb-invalid-record with the byte position (counted from 1), or script
 // invalid-data for a bad header.
 //
-// Packing (flag bit 1, the LZ format) is not built: such a stream is
-// refused with script invalid-data.
+// Packing (flag bit 1): the body is an lz-blob (os/lz.h) that unpacks to
+// the body of the unpacked stream; a blob that does not unpack is refused
+// like a bad header. The encoder never packs.
 //
-// Relies on: the memory manager, blocks, strings, binaries, vectors, maps,
+// Relies on: the LZ unpacker, the memory manager, blocks, strings, binaries, vectors, maps,
 // hashes, words, contexts, objects, functions, natives, errors, the scalar
 // types' cell layouts, symbols.
 #pragma once

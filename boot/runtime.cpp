@@ -33,6 +33,7 @@
 #include "os/checksum.h"
 #include "os/clipboard.h"
 #include "os/deflate.h"
+#include "os/image.h"
 #include "os/image_os.h"
 #include "os/os_info.h"
 #include "os/routines.h"
@@ -128,6 +129,7 @@ void (*const g_type_inits[])() = {
     money::init,
     point2d::init,
     point3d::init,
+    image::init,
 };
 }  // namespace
 

@@ -188,6 +188,7 @@ bool initialized() { return g_ready; }
 void shutdown() {
     if (!g_ready) return;
     collector::shutdown();
+    ext_res::release_all();
     memory::free_all_frames();
     memory::heap_free_all();
     root::g_block = none::g_none;

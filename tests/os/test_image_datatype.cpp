@@ -83,3 +83,19 @@ TEST(ImageDatatype, PngEntriesOfTheClipboard) {
     image::make_at(&empty, nullptr);
     EXPECT_FALSE(image::to_png(&empty, png));
 }
+
+// At quit the tracked heap goes, slot table and all: the records still
+// entered, whose pixels live outside it, are released first.
+TEST(ImageDatatype, RecordsStillEnteredAreReleasedAtQuit) {
+    start();
+    Cell image;
+    gc::root keep(&image);
+    image::make_at(&image, striped(2, 2));
+    const int32_t slot = image::record_of(&image)->slot;
+    ext_res::release_all();
+    EXPECT_EQ(ext_res::used_count(), 0);
+    EXPECT_EQ(image_os::record_at(slot), nullptr);
+    EXPECT_EQ(image::record_of(&image), nullptr) << "the value no longer finds it";
+    ext_res::release_all();  // nothing left: a second call does nothing
+    EXPECT_EQ(ext_res::used_count(), 0);
+}

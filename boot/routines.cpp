@@ -240,9 +240,9 @@ MachineValue write_clipboard(const MachineValue* a) { return logic_value(clipboa
 // The image, where to put the bytes (a binary! is filled in place; anything
 // else, as a file name from save, gets a new binary!) and the format.
 MachineValue image_encode(const MachineValue* a) {
-    Cell* target = type_of(a[1].cell) == TYPE_BINARY ? a[1].cell : stack::push_new();
     Cell* made = image::encode(a[0].cell, stack::push_new(), cell::get_int(a[2].cell));
-    if (target != a[1].cell) return MachineValue{.cell = made};
+    if (type_of(a[1].cell) != TYPE_BINARY) return MachineValue{.cell = made};
+    Cell* target = a[1].cell;
     binary::cut_at_head(target);
     binary::append_bytes(target, binary::head(made), binary::length_q(made));
     return MachineValue{.cell = target};

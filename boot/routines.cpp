@@ -13,11 +13,13 @@
 #include "interpreter/trace.h"
 #include "os/clipboard.h"
 #include "os/file.h"
+#include "os/image.h"
 #include "os/os_info.h"
 #include "scalars/float_text.h"
 #include "scalars/integer.h"
 #include "scalars/simple_types.h"
 #include "scalars/tuple.h"
+#include "series/binary.h"
 #include "series/block.h"
 #include "series/series.h"
 #include "series/string.h"
@@ -254,10 +256,20 @@ MachineValue os_info_record(const MachineValue*) { return MachineValue{.cell = o
 MachineValue read_clipboard(const MachineValue*) { return MachineValue{.cell = clipboard::read(stack::push_new())}; }
 MachineValue write_clipboard(const MachineValue* a) { return logic_value(clipboard::write(a[0].cell)); }
 
-// ---- Services not built yet -----------------------------------------------------------------
+// ---- The image codecs -----------------------------------------------------------------------
 
-// The image codecs wait for the module that serves them.
-MachineValue not_done(const MachineValue*) { fire(ERR_internal_not_done); }
+// The image, where to put the bytes (a binary! is filled in place; anything
+// else, as a file name from save, gets a new binary!) and the format.
+MachineValue image_encode(const MachineValue* a) {
+    Cell* made = image::encode(a[0].cell, stack::push_new(), cell::get_int(a[2].cell));
+    if (type_of(a[1].cell) != TYPE_BINARY) return MachineValue{.cell = made};
+    Cell* target = a[1].cell;
+    binary::cut_at_head(target);
+    binary::append_bytes(target, binary::head(made), binary::length_q(made));
+    return MachineValue{.cell = target};
+}
+
+MachineValue image_decode(const MachineValue* a) { return MachineValue{.cell = image::decode(a[0].cell, stack::push_new())}; }
 
 // ---- Standard output ------------------------------------------------------------------------
 
@@ -340,8 +352,8 @@ constexpr Registration ROUTINES[] = {
     {"read-clipboard", read_clipboard, routine::RESULT_OWN, true},
     {"write-clipboard", write_clipboard, routine::RESULT_LOGIC, true},
     {"write-stdout", write_stdout, routine::RESULT_OWN, true},
-    {"image-encode", not_done, routine::RESULT_OWN, true},
-    {"image-decode", not_done, routine::RESULT_OWN, true},
+    {"image-encode", image_encode, routine::RESULT_OWN, true},
+    {"image-decode", image_decode, routine::RESULT_OWN, true},
     {"zelbin-encode", zelbin_encode, routine::RESULT_OWN, true},
     {"zelbin-decode", zelbin_decode, routine::RESULT_OWN, true},
 };

@@ -33,11 +33,12 @@
 #include "os/checksum.h"
 #include "os/clipboard.h"
 #include "os/deflate.h"
-#include "os/zstd.h"
+#include "os/image.h"
 #include "os/image_os.h"
 #include "os/os_info.h"
 #include "os/routines.h"
 #include "os/workers.h"
+#include "os/zstd.h"
 #include "scalars/char.h"
 #include "scalars/datatype_value.h"
 #include "scalars/date.h"
@@ -129,6 +130,7 @@ void (*const g_type_inits[])() = {
     money::init,
     point2d::init,
     point3d::init,
+    image::init,
 };
 }  // namespace
 
@@ -188,6 +190,7 @@ bool initialized() { return g_ready; }
 void shutdown() {
     if (!g_ready) return;
     collector::shutdown();
+    ext_res::release_all();
     memory::free_all_frames();
     memory::heap_free_all();
     root::g_block = none::g_none;

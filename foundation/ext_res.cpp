@@ -150,6 +150,15 @@ void sweep() {
     }
 }
 
+void release_all() {
+    if (!g_slots) return;
+    while (g_used_head >= 0) {
+        int32_t i = g_used_head;
+        release(g_slots[i].class_word & ~SLOT_MARK, g_slots[i].resource);
+        unlink_used(i, -1);
+    }
+}
+
 int32_t capacity() { return g_capacity; }
 
 int32_t used_count() {

@@ -57,6 +57,9 @@ void for_each(int class_number, void (*fn)(int class_number, void* resource));
 // After marking: releases and frees every unmarked used slot, clears the
 // marks of the others.
 void sweep();
+// At quit, before the tracked heap is freed: releases every resource still
+// entered (their memory lives outside that heap) and frees the slots.
+void release_all();
 
 // Inspection, for tests.
 int32_t capacity();

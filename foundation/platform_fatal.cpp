@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "foundation/ext_res.h"
 #include "foundation/memory.h"
 #include "foundation/platform.h"
 
@@ -126,6 +127,7 @@ void missing_hook(const char* service) {
 
 void quit(int status) {
     restore_terminal();
+    ext_res::release_all();
     memory::heap_free_all();
     std::exit(status);
 }

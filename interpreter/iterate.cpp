@@ -65,9 +65,10 @@ Cell picked(const Cell* series, int index) {
 }  // namespace
 
 bool series_more_q(const Cell* series) {
-    // GAP(image!): an image is walked by pixel up to width x height, which
-    // the image module knows.
-    if (type_of(series) == TYPE_IMAGE) fire(ERR_internal_not_done);
+    // An image is walked by pixel up to width x height (height:16 | width:16
+    // in its last word); an empty one has no buffer at all.
+    if (type_of(series) == TYPE_IMAGE)
+        return int64_t(head_of(series)) < int64_t(series->data3 & 0xFFFF) * int64_t(series->data3 >> 16);
     Series* s = memory::series_of(series->data2);
     int64_t units = type_of(series) == TYPE_MAP ? cell_count(s) : int64_t(s->used()) >> series::shift_of(s);
     return int64_t(head_of(series)) < units;

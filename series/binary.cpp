@@ -354,8 +354,15 @@ int compare(Cell* value1, Cell* value2, int op) {
     return compare_bytes(value1, value2, op, false);
 }
 
+Cell* (*g_image_bytes)(const Cell* image, Cell* result) = nullptr;
+
 Cell* to(Cell* proto, Cell* spec, int type) {
     Cell src = *spec;
+    if (type_of(&src) == TYPE_IMAGE && g_image_bytes) {
+        g_image_bytes(&src, proto);
+        cell::set_type(proto, type);
+        return proto;
+    }
     cell::set(proto, TYPE_NONE);  // no flag of what the cell held carries over
     std::vector<uint8_t> bytes;
     switch (type_of(&src)) {

@@ -113,6 +113,9 @@ int form(Cell* value, Cell* buffer, int part);
 // "#{" and two upper-case hex digits a byte, "}"; more than 30 bytes start on
 // a line of their own, 32 to a line, unless flat.
 int mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, int part, int indent);
+// The bytes of an image! for `to binary!` (its pixel words as stored), set
+// by the image datatype's init.
+extern Cell* (*g_image_bytes)(const Cell* image, Cell* result);
 int compare(Cell* value1, Cell* value2, int op);
 Cell* to(Cell* proto, Cell* spec, int type);
 Cell* append(Cell* series, Cell* value, int part, bool only, int dup);

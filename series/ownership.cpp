@@ -27,9 +27,12 @@ constexpr int ENTRY_CELLS = 3;  // the owned value, the owner, the field word
 
 Node g_table = 0;
 
-// Series whose buffers are owned: image! keeps its flag elsewhere and has no
-// buffer of its own here.
-bool owned_type(int type) { return type == TYPE_BITSET || (series::series_type(type) && type != TYPE_IMAGE); }
+// Series whose buffers are owned; an image's is the holder of its record,
+// and an image without pixels has none.
+bool owned_type(const Cell* value) {
+    int type = type_of(value);
+    return type == TYPE_BITSET || (series::series_type(type) && (type != TYPE_IMAGE || value->data2 != 0));
+}
 
 // Walks into a block or object once per walk: false when it is already
 // being walked, else it is pushed (the caller pops).
@@ -65,7 +68,7 @@ void disown_buffer(const Cell* value) {
 void walk(const Cell* value_in, const Cell* owner, const Cell* word) {
     Cell value = *value_in;
     int type = type_of(&value);
-    if (owned_type(type)) {
+    if (owned_type(&value)) {
         if (owner) own_buffer(&value, owner, word);
         else disown_buffer(&value);
         if (!series::any_block(type) || !enter(value.data2)) return;

@@ -23,6 +23,7 @@
 #include "interpreter/function.h"
 #include "interpreter/native.h"
 #include "interpreter/object.h"
+#include "os/image.h"
 #include "os/lz.h"
 #include "scalars/date.h"
 #include "scalars/money.h"
@@ -49,8 +50,6 @@ constexpr int UNSET_INDEX = -1;
 bool refused_kind(int type) {
     switch (type) {
         case TYPE_ROUTINE: case TYPE_TRIPLE: case TYPE_HANDLE: case TYPE_PORT: case TYPE_EVENT:
-        // Not built yet: its cells have no layout to fill.
-        case TYPE_IMAGE:
             return true;
         default:
             return false;
@@ -224,6 +223,7 @@ private:
     void fill_block(Node node, uint32_t n);
     void units(Cell* target, const Lead& lead, uint32_t head);
     void map_record(Cell* target, const Lead& lead);
+    void image_record(Cell* target, const Lead& lead);
     uint32_t symbol(uint32_t& index);
     uint32_t symbol() {
         uint32_t index;
@@ -400,6 +400,7 @@ void Reader::payload(Cell* target, const Lead& lead) {
         case TYPE_FUNCTION: return function_record({target, -1}, lead);
         case TYPE_CONTEXT: return context_record(target, lead);
         case TYPE_MAP: return map_record(target, lead);
+        case TYPE_IMAGE: return image_record(target, lead);
         default: break;
     }
     if (word::any_word_type_q(type) && type != TYPE_ISSUE) return word_record(target, lead);
@@ -639,6 +640,38 @@ void Reader::units(Cell* target, const Lead& lead, uint32_t head_index) {
     p_ += bytes;
     if (!compact_) skip_padding();
     cell::set(cell_at(target->data2, k), type, head_index, node, item_type);
+}
+
+// The size must fit the cell's 16 bits a side and the pixels the stream;
+// the cell is taken in the target before the record is made.
+void Reader::image_record(Cell* target, const Lead& lead) {
+    const uint8_t* at = p_;
+    uint32_t head_index = !compact_ || lead.flag ? head() : 0;
+    uint32_t width, height;
+    if (compact_) {
+        width = count();
+        height = count();
+        if (width > codecs::MAX_SIDE || height > codecs::MAX_SIDE) bad(at);
+    } else {
+        uint32_t size = u32();
+        width = size & 0xFFFF;
+        height = size >> 16;
+    }
+    int64_t bytes = int64_t(width) * height * 4;
+    if (bytes > left()) bad(at);
+    int32_t k = append(target, none::g_none);
+    image_os::Record* r = nullptr;
+    if (bytes > 0) {
+        std::vector<uint32_t> pixels(size_t(width) * height);
+        std::memcpy(pixels.data(), p_, size_t(bytes));
+        r = image_os::from_memory(int32_t(width), int32_t(height), 0, pixels.data());
+    }
+    p_ += bytes;
+    Cell value;
+    image::make_at(&value, r);
+    value.data1 = head_index;
+    value.data3 = height << 16 | width;
+    *cell_at(target->data2, k) = value;
 }
 
 void Reader::map_record(Cell* target, const Lead& lead) {

@@ -15,6 +15,7 @@
 #include "interpreter/function.h"
 #include "interpreter/native.h"
 #include "interpreter/object.h"
+#include "os/image.h"
 #include "scalars/date.h"
 #include "scalars/money.h"
 #include "scalars/tuple.h"
@@ -127,6 +128,7 @@ private:
     void content(const Cell* value, int type);
     void cells_of(Node node, int type);
     void units_of(const Cell* value, int type);
+    void image_record(const Cell* value);
     void object_content(const Cell* value);
     void function_content(const Cell* value);
     void context_record(Node ctx);
@@ -164,8 +166,11 @@ void Writer::record(const Cell* value) {
         case TYPE_ERROR:
             error_record(value);
             break;
+        case TYPE_IMAGE:
+            image_record(value);
+            break;
         case TYPE_ROUTINE: case TYPE_TRIPLE: case TYPE_HANDLE: case TYPE_PORT: case TYPE_EVENT:
-        case TYPE_IMAGE: case TYPE_SYMBOL: case TYPE_CONTEXT: case TYPE_SERIES:
+        case TYPE_SYMBOL: case TYPE_CONTEXT: case TYPE_SERIES:
             refuse(value);
         default:
             if (series::any_block(type) || units_type(type) || type == TYPE_BITSET ||
@@ -457,6 +462,23 @@ void Writer::units_of(const Cell* value, int type) {
     }
     bytes(s->head(), s->used());
     if (!compact_) pad4();
+}
+
+// An image: its head, its size (compact: width and height; fixed: one
+// word, height in the upper half), then its pixel words as stored. Each
+// occurrence carries its pixels: an image is never written as a reference.
+void Writer::image_record(const Cell* value) {
+    open(value, TYPE_IMAGE, compact_ && value->data1 != 0, 0);
+    head_field(value->data1);
+    uint32_t width = value->data3 & 0xFFFF, height = value->data3 >> 16;
+    if (compact_) {
+        number(width);
+        number(height);
+    } else {
+        word32(value->data3);
+    }
+    image_os::Record* r = image::record_of(value);
+    if (r && width && height) bytes(image_os::source(r), size_t(width) * height * 4);
 }
 
 void Writer::object_content(const Cell* value) {

@@ -122,8 +122,7 @@ struct Options {
 
 // The value, with everything it reaches, as a new binary! in `result` (a
 // cell the caller keeps reachable). A routine!, triple!, handle!, port! or
-// event! anywhere raises access no-codec; image! does too until that
-// datatype exists.
+// event! anywhere raises access no-codec.
 Cell* encode(const Cell* value, const Options& options, Cell* result);
 
 // The writer of boot streams (zel-mkboot): records in order, then the

@@ -168,7 +168,7 @@ TEST_F(ObjectTest, ConstructTakesValuesWithoutEvaluating) {
 TEST_F(ObjectTest, AFailedMoldLeavesTheCycleStackAsItWas) {
     Cell o = eval_value("o: make object! [a: 1]");
     Cell* a = object::get_values(&o);
-    cell::set(a, TYPE_IMAGE);  // a type nothing molds yet
+    cell::set(a, TYPE_EVENT);  // a type nothing molds yet
     EXPECT_EQ(error_of([&] { mold_of(o); }), "script/expect-arg");
     cell::set(object::get_values(&o), TYPE_INTEGER, 0, 1);
     EXPECT_EQ(mold_of(o), "make object! [\n    a: 1\n]");

@@ -478,9 +478,9 @@ TEST(To, BlockItemsFormedWithNothingBetween) {
     EXPECT_EQ(type_of(&result), TYPE_TAG);
     EXPECT_EQ(utf8_of(to_string(block_of({integer(-1), floating(2.5)}))), "-12.5");
     // An item whose type cannot form yet is refused as dispatch refuses it.
-    Cell image;
-    cell::set(&image, TYPE_IMAGE);
-    EXPECT_EQ(error_of([&] { to_string(block_of({image})); }), "script/expect-arg");
+    Cell event;
+    cell::set(&event, TYPE_EVENT);
+    EXPECT_EQ(error_of([&] { to_string(block_of({event})); }), "script/expect-arg");
 }
 
 TEST(To, TextIsCopiedFromTheHead) {

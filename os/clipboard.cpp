@@ -11,7 +11,9 @@
 #include "foundation/stack.h"
 #include "interpreter/eval.h"
 #include "os/call.h"
+#include "os/image.h"
 #include "scalars/simple_types.h"
+#include "series/binary.h"
 #include "series/block.h"
 #include "series/series.h"
 #include "series/file.h"
@@ -27,9 +29,10 @@ namespace {
 constexpr int TOOL_TIMEOUT_MS = 2000;
 constexpr const char* TEXT_TYPES[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain"};
 constexpr const char* FILES_TYPE = "text/uri-list";
+constexpr const char* IMAGE_TYPES[] = {"image/png", "image/jpeg", "image/gif", "image/bmp"};
 
 // What the process keeps when no system clipboard can be reached: none, a
-// string! or a block of file!.
+// string!, a block of file!, or an image as its PNG bytes (a binary!).
 Cell g_store;
 
 enum class Backend { wayland, x11, store };
@@ -162,6 +165,15 @@ void files_value(Cell* result, const std::string& list) {
     *result = files;
 }
 
+// An image decoded from its bytes (the format found from them).
+void image_value(Cell* result, const std::string& bytes) {
+    Cell data{};
+    gc::root keep(&data);
+    binary::make_at(&data, int64_t(bytes.size()));
+    binary::append_bytes(&data, reinterpret_cast<const uint8_t*>(bytes.data()), int64_t(bytes.size()));
+    image::decode(&data, result);
+}
+
 Cell* read_tools(Backend b, Cell* result) {
     std::vector<std::string> types;
     if (!offered_types(b, types)) return logic::set(result, false), result;
@@ -175,6 +187,12 @@ Cell* read_tools(Backend b, Cell* result) {
     if (offers(types, FILES_TYPE)) {
         if (!fetch(b, FILES_TYPE, data)) return logic::set(result, false), result;
         files_value(result, data);
+        return result;
+    }
+    for (const char* type : IMAGE_TYPES) {
+        if (!offers(types, type)) continue;
+        if (!fetch(b, type, data)) return logic::set(result, false), result;
+        image_value(result, data);
         return result;
     }
     cell::set(result, TYPE_NONE);
@@ -258,27 +276,42 @@ Cell* read(Cell* result) {
     gc::root keep(&copy_of);
     if (type_of(&copy_of) == TYPE_STRING) series::copy(&copy_of, result, nullptr, false, nullptr);
     else if (type_of(&copy_of) == TYPE_BLOCK) block::copy(&copy_of, result, nullptr, true, nullptr);
+    else if (type_of(&copy_of) == TYPE_BINARY) image::decode(&copy_of, result);
     else cell::set(result, TYPE_NONE);
     return result;
 }
 
 bool write(Cell* value) {
     int type = type_of(value);
-    if (type != TYPE_STRING && type != TYPE_BLOCK && type != TYPE_NONE) fire(ERR_script_invalid_arg, value);
+    if (type != TYPE_STRING && type != TYPE_BLOCK && type != TYPE_NONE && type != TYPE_IMAGE)
+        fire(ERR_script_invalid_arg, value);
     std::vector<std::string> paths;
     if (type == TYPE_BLOCK) paths = paths_of_block(value);
+    // An image goes as PNG, alpha kept; one without pixels empties the
+    // clipboard.
+    std::vector<uint8_t> png;
+    bool empty_image = type == TYPE_IMAGE && image::pixel_count(value) == 0;
+    if (type == TYPE_IMAGE && !empty_image && !image::to_png(value, png)) fire(ERR_access_bad_media);
     Backend b = backend();
     if (b == Backend::store) {
         Cell kept{};
         gc::root keep(&kept);
-        if (type == TYPE_STRING) series::copy(value, &kept, nullptr, false, nullptr);
-        else if (type == TYPE_BLOCK) block::copy(value, &kept, nullptr, true, nullptr);
-        else cell::set(&kept, TYPE_NONE);
+        if (type == TYPE_STRING) {
+            series::copy(value, &kept, nullptr, false, nullptr);
+        } else if (type == TYPE_BLOCK) {
+            block::copy(value, &kept, nullptr, true, nullptr);
+        } else if (type == TYPE_IMAGE && !empty_image) {
+            binary::make_at(&kept, int64_t(png.size()));
+            binary::append_bytes(&kept, png.data(), int64_t(png.size()));
+        } else {
+            cell::set(&kept, TYPE_NONE);
+        }
         g_store = kept;
         return true;
     }
-    if (type == TYPE_NONE) return clear(b);
+    if (type == TYPE_NONE || empty_image) return clear(b);
     if (type == TYPE_STRING) return put(b, b == Backend::wayland ? TEXT_TYPES[0] : "UTF8_STRING", utf8_of(value));
+    if (type == TYPE_IMAGE) return put(b, "image/png", std::string(png.begin(), png.end()));
     return put(b, FILES_TYPE, uri_list_of(paths));
 }
 

@@ -9,10 +9,11 @@
 //
 // Formats, read in this order: text (text/plain;charset=utf-8, UTF8_STRING
 // or text/plain; every CR dropped), then files (text/uri-list: file:// URIs
-// percent-decoded, each through the library's to-zel-file). Written: a
-// string as UTF-8, a block of files as text/uri-list (absolute paths,
-// percent-encoded, CR LF between lines), none empties the clipboard.
-// Images cross the clipboard once the image! datatype exists.
+// percent-decoded, each through the library's to-zel-file), then images
+// (image/png, image/jpeg, image/gif, image/bmp, decoded by the image
+// back-end). Written: a string as UTF-8, a block of files as text/uri-list
+// (absolute paths, percent-encoded, CR LF between lines), an image as PNG
+// (alpha kept; one without pixels empties the clipboard), none empties it.
 //
 // Relies on: child processes (run_tool), strings, blocks, files and their
 // percent-encoding, the evaluator (to-zel-file), the collector (the store
@@ -27,11 +28,12 @@
 namespace zel::clipboard {
 
 // false when the clipboard cannot be read, none when it holds nothing of
-// the formats, else a string! or a block of file!; into `result`.
+// the formats, else a string!, a block of file! or an image!; into
+// `result`.
 Cell* read(Cell* result);
 
-// True on success. A value that is not a string, a block of files or none
-// raises script invalid-arg.
+// True on success. A value that is not a string, a block of files, an
+// image or none raises script invalid-arg.
 bool write(Cell* value);
 
 // The paths of a text/uri-list (file:// entries only, percent-decoded, as

@@ -84,6 +84,12 @@ try:
     check("files to xclip", xclip("-t", "text/uri-list", "-o"),
           f"file://{work}/x%20y.txt\r\nfile:///abs/z".encode())
 
+    # An image: PNG on the selection, read back equal with its alpha.
+    check("image to xclip", zel_run("print write-clipboard make image! [3x2 10.20.30.128]"), ["true"])
+    check("image type", xclip("-t", "TARGETS", "-o").split(b"\n")[:2], [b"TARGETS", b"image/png"])
+    check("PNG bytes", xclip("-t", "image/png", "-o")[:8], b"\x89PNG\r\n\x1a\n")
+    check("image back", zel_run("i: read-clipboard print [type? i i/size i/1]"), ["image 3x2 10.20.30.128"])
+
     check("none", zel_run("print write-clipboard none"), ["true"])
     check("emptied", xclip("-o"), b"")
     check("empty reads none", zel_run("print mold read-clipboard"), ["none"])

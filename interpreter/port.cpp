@@ -188,10 +188,13 @@ Cell* make(Cell* proto, Cell* spec, int) {
         fire(ERR_access_no_scheme, spec_object);
     Cell scheme_word = *object::get_values(spec_object);
 
-    const Cell* prototype = system_object::field({system_object::STANDARD, STANDARD_PORT});
-    if (!prototype || type_of(prototype) != TYPE_OBJECT) fire(ERR_internal_not_done);
+    // The field's cell lies in the system object's values, which the copy's
+    // allocations may move: the copy reads a cell of its own.
+    const Cell* standard_port = system_object::field({system_object::STANDARD, STANDARD_PORT});
+    if (!standard_port || type_of(standard_port) != TYPE_OBJECT) fire(ERR_internal_not_done);
+    Cell* prototype = stack::push(standard_port);
     Cell* port = stack::push(&none::g_none);
-    object::copy(const_cast<Cell*>(prototype), port, nullptr, false, nullptr);
+    object::copy(prototype, port, nullptr, false, nullptr);
     cell::set_type(port, TYPE_PORT);
     *field_of(port, dispatch::PORT_SPEC) = *spec_object;
     *field_of(port, dispatch::PORT_SCHEME) = scheme_word;

@@ -13,10 +13,11 @@
 #include "os/call.h"
 #include "os/image.h"
 #include "scalars/simple_types.h"
+#include "scalars/text_to_number.h"
 #include "series/binary.h"
 #include "series/block.h"
-#include "series/series.h"
 #include "series/file.h"
+#include "series/series.h"
 #include "series/string.h"
 #include "series/unicode.h"
 #include "words/context.h"
@@ -115,20 +116,6 @@ bool offers(const std::vector<std::string>& types, const char* type) {
     return false;
 }
 
-int hex_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// The text of a string or file! from its head as UTF-8.
-std::string utf8_of(Cell* text) {
-    int limit = -1;
-    const char* p = unicode::to_utf8(text, limit);
-    return std::string(p, size_t(limit));
-}
-
 // A file! of the library's to-zel-file of a local path.
 void zel_file_at(Cell* result, const std::string& path) {
     stack::TopScope scope;
@@ -212,7 +199,7 @@ std::vector<std::string> paths_of_block(Cell* block) {
         Cell local{};
         gc::root keep_local(&local), keep_item(&item);
         file::to_local_path(&item, &local, true);
-        paths.push_back(utf8_of(&local));
+        paths.push_back(unicode::to_utf8_string(&local));
     }
     return paths;
 }
@@ -235,14 +222,16 @@ std::vector<std::string> paths_of_uri_list(const std::string& list) {
         size_t slash = line.find('/', 7);
         if (slash == std::string::npos) continue;
         std::string path;
-        for (size_t i = slash; i < line.size(); i++) {
-            int hi, lo;
-            if (line[i] == '%' && i + 2 < line.size() + 0 && (hi = hex_value(line[i + 1])) >= 0 &&
-                (lo = hex_value(line[i + 2])) >= 0) {
-                path += char(hi * 16 + lo);
-                i += 2;
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(line.data()) + slash;
+        const uint8_t* stop = reinterpret_cast<const uint8_t*>(line.data()) + line.size();
+        while (p < stop) {
+            int byte = -1;
+            if (*p == '%') text_to_number::hex_pair(p + 1, stop, byte);
+            if (byte >= 0) {
+                path += char(byte);
+                p += 3;
             } else {
-                path += line[i];
+                path += char(*p++);
             }
         }
         paths.push_back(path);
@@ -259,10 +248,8 @@ std::string uri_list_of(const std::vector<std::string>& paths) {
             if (c == '/' || (c < 128 && url::kept_q(c, url::COMPONENT))) {
                 list += char(c);
             } else {
-                const char* hex = "0123456789ABCDEF";
                 list += '%';
-                list += hex[c >> 4];
-                list += hex[c & 15];
+                list += string::byte_to_hex(c);
             }
         }
     }
@@ -310,7 +297,7 @@ bool write(Cell* value) {
         return true;
     }
     if (type == TYPE_NONE || empty_image) return clear(b);
-    if (type == TYPE_STRING) return put(b, b == Backend::wayland ? TEXT_TYPES[0] : "UTF8_STRING", utf8_of(value));
+    if (type == TYPE_STRING) return put(b, b == Backend::wayland ? TEXT_TYPES[0] : "UTF8_STRING", unicode::to_utf8_string(value));
     if (type == TYPE_IMAGE) return put(b, "image/png", std::string(png.begin(), png.end()));
     return put(b, FILES_TYPE, uri_list_of(paths));
 }

@@ -72,13 +72,6 @@ bool init_curl(Curl& curl) { return curl.global_init(CURL_GLOBAL_DEFAULT) == CUR
 // after, when it cannot be.
 const Curl* curl_library() { return dynamic_library::open_once<Curl>(ZEL_CURL_SONAME, fill_curl, init_curl); }
 
-// The UTF-8 text of any string from its head.
-std::string utf8_of(Cell* text) {
-    int limit = -1;
-    const char* bytes = unicode::to_utf8(text, limit);
-    return std::string(bytes, size_t(limit));
-}
-
 // A header name or value: a word's spelling, a string as it is, any other
 // value formed.
 std::string header_text(Cell* value) {
@@ -88,12 +81,12 @@ std::string header_text(Cell* value) {
         const uint8_t* name = symbol::utf8(value->data2, length);
         return std::string(reinterpret_cast<const char*>(name), size_t(length));
     }
-    if (type == TYPE_STRING) return utf8_of(value);
+    if (type == TYPE_STRING) return unicode::to_utf8_string(value);
     Cell text{};
     gc::root keep(&text);
     string::make_at(&text, 16);
     any_value::form(value, &text, INT32_MAX);
-    return utf8_of(&text);
+    return unicode::to_utf8_string(&text);
 }
 
 // The URL's text with the bytes a URL cannot hold as they are (blanks,
@@ -102,7 +95,7 @@ std::string header_text(Cell* value) {
 std::string url_text(Cell* url) {
     static const char HEX[] = "0123456789ABCDEF";
     std::string text;
-    for (unsigned char b : utf8_of(url)) {
+    for (unsigned char b : unicode::to_utf8_string(url)) {
         if (b < 128 && (url::kept_q(b) || b == '%' || b == '[' || b == ']')) {
             text += char(b);
         } else {
@@ -169,7 +162,7 @@ bool body_of(Cell* data, std::string& body) {
         return true;
     }
     if (type_of(data) == TYPE_STRING) {
-        body = utf8_of(data);
+        body = unicode::to_utf8_string(data);
         return true;
     }
     return false;

@@ -311,6 +311,12 @@ char* to_utf8_crlf(Cell* str, int& limit, bool cr) {
 
 char* to_utf8(Cell* str, int& limit) { return to_utf8_crlf(str, limit, false); }
 
+std::string to_utf8_string(Cell* str) {
+    int limit = -1;
+    const char* bytes = to_utf8(str, limit);
+    return std::string(bytes, size_t(limit));
+}
+
 int to_utf8_buffer(Cell* str, uint8_t* buffer, int limit, bool nul) {
     int64_t n = clipped_length(str, limit);
     int unit = check_unit(string::buffer_of(str));

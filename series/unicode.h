@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "foundation/cell.h"
 #include "foundation/memory.h"
@@ -77,6 +78,8 @@ int64_t utf8_size_of_units(const uint8_t* start, const uint8_t* end, int unit);
 // UTF-8 of at most `limit` characters (-1 = all) in the conversion buffer,
 // NUL-terminated; `limit` receives the bytes written without the NUL.
 char* to_utf8(Cell* str, int& limit);
+// All of it as a string of its own (for the OS services' C interfaces).
+std::string to_utf8_string(Cell* str);
 // The same; with `cr` every LF is written as CR LF.
 char* to_utf8_crlf(Cell* str, int& limit, bool cr);
 // UTF-8 into the caller's buffer, which holds at least 4 bytes a character

@@ -36,15 +36,6 @@ if data <> decompress c 'zstd [print "round trip failed" quit/return 1]
 print [length? c t]
 EOF2
 
-best_seconds() {  # command...: best of three whole runs
-  local best="" t
-  for _ in 1 2 3; do
-    t=$(seconds "$@")
-    best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (b == "" || a < b) ? a : b }')
-  done
-  echo "$best"
-}
-
 levels="1 3 19"
 for input in sources text; do
   file="$work/$input"

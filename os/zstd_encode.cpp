@@ -333,7 +333,7 @@ MatchFinder finder_for(int strategy) {
     case 0: return find_double_fast;
     case 1: return find_greedy;
     case 2: return find_lazy1;
-    default: return find_lazy2;
+    default: return find_lazy2;  // the binary-tree and optimal strategies search this way until they have finders
     }
 }
 

@@ -81,13 +81,13 @@ size_t tree_walk(MatchState& ms, size_t pos, size_t end, uint32_t best, MatchCan
     while (cand != 0 && attempts-- > 0) {
         size_t c = cand - 1;
         if (c < low || c >= pos) break;
-        size_t len = common_smaller < common_larger ? common_smaller : common_larger;
-        len += match_length(base + pos + len, base + c + len, in_end);
+        size_t skip = common_smaller < common_larger ? common_smaller : common_larger;
+        size_t len = skip + match_length(base + pos + skip, base + c + skip, in_end);
         if (out && len > best) {
             // The skipped common prefix is only as sound as the order, which
             // walks of different reach keep approximately: a match is
             // counted afresh before it is offered.
-            size_t real = match_length(base + pos, base + c, in_end);
+            size_t real = skip ? match_length(base + pos, base + c, in_end) : len;
             if (real > best) {
                 best = uint32_t(real);
                 out[n++] = {uint32_t(real), uint32_t(pos - c)};

@@ -259,6 +259,37 @@ TEST(ZstdOptimal, SequencesReplayTheInput) {
     }
 }
 
+TEST(ZstdOptimal, SmallerThanGreedyAndLazy) {
+    // One block parsed greedily, lazily over the hash chains, lazily over
+    // the tree, and optimally (once, and twice): each finder's block is
+    // smaller than the simpler ones', as the entropy stage writes them.
+    auto block_size = [](const Bytes& in, Params p, MatchFinder finder) {
+        Finder f(p, in, p.strategy >= 5 && p.min_match == 3);
+        std::vector<Sequence> seqs(in.size() / 3 + 2);
+        Bytes lits(in.size());
+        SeqStore st{seqs.data(), 0, seqs.size(), lits.data(), 0};
+        Reps reps;
+        finder(f.ms, 0, in.size(), reps, st);
+        Bytes scratch(compressed_size_scratch(st.count, in.size()));
+        return compressed_size(st.seqs, st.count, st.literals, st.lit_count, in.size(), scratch.data(), scratch.size());
+    };
+    for (const Bytes& in : {text(BLOCK, 21), mixed(BLOCK, 22)}) {
+        size_t greedy = block_size(in, {17, 17, 17, 4, 4, 1, 0}, finder_for(1));
+        size_t lazy = block_size(in, {17, 17, 17, 4, 4, 3, 0}, finder_for(3));
+        size_t tree = block_size(in, {17, 18, 18, 4, 4, 4, 0}, finder_for(4));
+        size_t optimal = block_size(in, {17, 18, 18, 6, 3, 6, 128}, finder_for(6));
+        size_t twice = block_size(in, {17, 18, 18, 6, 3, 7, 128}, finder_for(7));
+        ASSERT_GT(optimal, 0u);
+        EXPECT_LE(lazy, greedy);
+        EXPECT_LT(tree, lazy);
+        EXPECT_LT(optimal, lazy);
+        // The first block's statistics are a guess until it is parsed
+        // once: the second parse beats both.
+        EXPECT_LT(twice, optimal);
+        EXPECT_LT(twice, tree);
+    }
+}
+
 TEST(ZstdSplitter, PartitionsCoverTheBlockAndReplay) {
     // Text, then records, then random bytes in one block: their statistics
     // differ, so cutting pays.

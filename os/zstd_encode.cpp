@@ -1,7 +1,9 @@
 // The zstd encoder's frame stage: the level table, the parameters derived
 // from it and the input's size, the call's one work area, the frame header
-// and the choice of each block's form (compressed, RLE or raw).
+// and the choice of each block's form (compressed, RLE or raw), a block
+// the splitter cuts written as several.
 #include <algorithm>
+#include <cassert>
 
 #include "foundation/platform.h"
 #include "os/workers.h"
@@ -274,7 +276,8 @@ int compress(uint8_t* dst, int64_t* size, const uint8_t* src, int64_t n_signed, 
     // compressed when that fits, else RLE when its bytes are all equal,
     // else stored; a block not compressed leaves the decoder's repeat
     // offsets as they were.
-    auto write_block = [&](const SeqStore* s, const uint8_t* from, size_t len, bool last, const Reps& began) {
+    auto write_block = [&](const SeqStore* s, const uint8_t* from, size_t len, bool last,
+                           const Reps& began) {
         size_t written = 0;
         int64_t room = budget(len);
         if (s && room > 0) written = write_block_body(o + 3, size_t(room), *s, codes, entropy);
@@ -319,10 +322,12 @@ int compress(uint8_t* dst, int64_t* size, const uint8_t* src, int64_t n_signed, 
             static size_t size(void* ctx, const SeqStore& part, size_t part_len) {
                 auto* m = static_cast<Measure*>(ctx);
                 int64_t room = budget(part_len);
-                return room > 0 ? write_block_body(m->out, size_t(room), part, m->codes, m->entropy) : 0;
+                if (room <= 0) return 0;
+                return write_block_body(m->out, size_t(room), part, m->codes, m->entropy);
             }
         } measure{o + 3, codes, entropy};
         uint32_t* offsets = split_offsets(ms);
+        assert(ms.extra_size >= 4 * (tree_extra_words(p) + s.count));
         uint32_t points[SPLIT_MAX_POINTS];
         size_t n_points = split_block(s, began, offsets, {Measure::size, &measure}, points);
         reps = began;
@@ -331,7 +336,10 @@ int compress(uint8_t* dst, int64_t* size, const uint8_t* src, int64_t n_signed, 
             size_t end = i < n_points ? points[i] : s.count;
             SeqStore part{s.seqs + first, end - first, end - first, s.literals + lit, 0};
             size_t bytes = 0;
-            for (size_t k = first; k < end; k++) part.lit_count += s.seqs[k].lit_len, bytes += s.seqs[k].match_len;
+            for (size_t k = first; k < end; k++) {
+                part.lit_count += s.seqs[k].lit_len;
+                bytes += s.seqs[k].match_len;
+            }
             if (end == s.count) part.lit_count = s.lit_count - lit;
             bytes += part.lit_count;
             Reps start = reps;

@@ -1,5 +1,6 @@
 // The zstd encoder's hash-chain finders (strategies 1 to 3): greedy, and
-// lazy with one or two positions of look-ahead. A match found further on
+// lazy with one or two positions of look-ahead; strategy 4 is the two-step
+// lazy parse searching the binary tree instead. A match found further on
 // replaces the one in hand when its gain in length outweighs the cost of
 // its offset (about a bit per doubling).
 #include "os/zstd_encode_entropy.h"
@@ -57,7 +58,8 @@ struct Chain {
 
 // The lazy parse over a searcher: the hash chains, or the binary tree.
 template <int Depth, class Search>
-void parse_lazy(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out, Search& chain);
+void parse_lazy(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out,
+                Search& chain);
 
 template <int Depth>
 void find_lazy(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out) {
@@ -77,7 +79,8 @@ void find_lazy(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& o
 }
 
 template <int Depth, class Search>
-void parse_lazy(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out, Search& chain) {
+void parse_lazy(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out,
+                Search& chain) {
     const uint8_t* base = ms.base;
     const uint8_t* iend = base + end;
     size_t anchor = start;

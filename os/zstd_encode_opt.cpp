@@ -26,7 +26,9 @@ namespace {
 // A position is entered only with 8 bytes after it, which the hash may read.
 constexpr size_t HASH_READ = 8;
 
-inline uint32_t hash3_at(const uint8_t* p, uint8_t log) { return ((read32(p) << 8) * 0x9E3779B1u) >> (32 - log); }
+inline uint32_t hash3_at(const uint8_t* p, uint8_t log) {
+    return ((read32(p) << 8) * 0x9E3779B1u) >> (32 - log);
+}
 
 inline size_t window_low(const MatchState& ms, size_t pos) {
     size_t w = size_t(1) << ms.p.window_log;
@@ -35,7 +37,8 @@ inline size_t window_low(const MatchState& ms, size_t pos) {
 
 // The matches of a position already in the tree: its nearest neighbours
 // in order lie down the inner edges of its two subtrees.
-size_t tree_neighbours(MatchState& ms, size_t pos, size_t end, size_t low, uint32_t best, MatchCandidate* out) {
+size_t tree_neighbours(MatchState& ms, size_t pos, size_t end, size_t low, uint32_t best,
+                       MatchCandidate* out) {
     const uint8_t* base = ms.base;
     uint32_t mask = (1u << (ms.p.chain_log - 1)) - 1;
     const uint32_t* tree = ms.chain_table;
@@ -62,7 +65,8 @@ size_t tree_neighbours(MatchState& ms, size_t pos, size_t end, size_t low, uint3
 // that far is replaced by it (taking its two subtrees), which keeps the
 // order true as far as any walk compares and bounds the work a position
 // costs inside long repeats.
-size_t tree_walk(MatchState& ms, size_t pos, size_t end, uint32_t best, MatchCandidate* out, bool insert) {
+size_t tree_walk(MatchState& ms, size_t pos, size_t end, uint32_t best, MatchCandidate* out,
+                 bool insert) {
     const uint8_t* base = ms.base;
     const uint8_t* in_end = base + end;
     uint32_t mask = (1u << (ms.p.chain_log - 1)) - 1;
@@ -207,8 +211,10 @@ struct Prices {
     bool large_offsets;  // strategy 5's surcharge on offsets of 2^20 and more
     int32_t w_lit, w_ll, w_ml, w_of;
 
-    Prices(const Stats* s, int strategy) : st(s), fractional(strategy >= 6), large_offsets(strategy == 5) {
-        w_lit = W(s->lit_total), w_ll = W(s->ll_total), w_ml = W(s->ml_total), w_of = W(s->of_total);
+    Prices(const Stats* s, int strategy)
+        : st(s), fractional(strategy >= 6), large_offsets(strategy == 5) {
+        w_lit = W(s->lit_total), w_ll = W(s->ll_total), w_ml = W(s->ml_total),
+        w_of = W(s->of_total);
     }
     int32_t W(uint32_t x) const {
         uint32_t b = uint32_t(hb(x + 1));
@@ -223,7 +229,8 @@ struct Prices {
     }
     int32_t match(uint32_t value, uint32_t ml) const {
         uint32_t oc = uint32_t(hb(value)), mc = ml_code(ml);
-        int32_t p = w_of - W(st->of[oc]) + int32_t(256 * oc) + w_ml - W(st->ml[mc]) + 256 * ML_BITS[mc];
+        int32_t p =
+            w_of - W(st->of[oc]) + int32_t(256 * oc) + w_ml - W(st->ml[mc]) + 256 * ML_BITS[mc];
         p += MATCH_SURCHARGE;
         if (large_offsets && value >= (1u << 20)) p += int32_t(512 * (oc - 19));
         return p;
@@ -290,7 +297,12 @@ void prepare_stats(Stats* st, const uint8_t* block, size_t len) {
 class Parser {
   public:
     Parser(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out)
-        : ms_(ms), a_(area_of(ms)), end_(end), anchor_(start), reps_(reps), out_(out),
+        : ms_(ms),
+          a_(area_of(ms)),
+          end_(end),
+          anchor_(start),
+          reps_(reps),
+          out_(out),
           min_len_(ms.hash3_table ? 3 : (ms.p.min_match < 4 ? 4 : ms.p.min_match)),
           target_(ms.p.target_length ? ms.p.target_length : 1) {}
 
@@ -361,8 +373,8 @@ class Parser {
         for (size_t cur = 1; cur <= last; cur++) {
             Node& prev = node[cur - 1];
             Node& here = node[cur];
-            int32_t lp = prev.price + price.literal(ms_.base[ip + cur - 1]) + price.lit_length(prev.litlen + 1) -
-                         price.lit_length(prev.litlen);
+            int32_t lp = prev.price + price.literal(ms_.base[ip + cur - 1]) +
+                         price.lit_length(prev.litlen + 1) - price.lit_length(prev.litlen);
             if (lp < here.price) here = {lp, 0, 0, prev.litlen + 1, prev.reps, 0};
             if (here.mlen) {
                 const Node& from = node[cur - here.mlen];
@@ -450,7 +462,8 @@ void reset_tables(MatchState& ms) {
 
 }  // namespace
 
-void parse_optimal(MatchState& ms, size_t block_start, size_t block_end, Reps& reps, SeqStore& out) {
+void parse_optimal(MatchState& ms, size_t block_start, size_t block_end, Reps& reps,
+                   SeqStore& out) {
     Area a = area_of(ms);
     bool first = ms.opt == nullptr;
     if (first) {

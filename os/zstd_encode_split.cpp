@@ -27,7 +27,8 @@ struct Splitter {
         Sequence* s = st.seqs + a;
         encode_partition(s, offsets + a, b - a, reps);
         size_t lits = 0, bytes = 0;
-        for (size_t i = 0; i < b - a; i++) lits += s[i].lit_len, bytes += s[i].lit_len + s[i].match_len;
+        for (size_t i = 0; i < b - a; i++)
+            lits += s[i].lit_len, bytes += s[i].lit_len + s[i].match_len;
         *lits_out = lits;
         if (b == st.count) {  // the last range carries the trailing literals
             lits = st.lit_count - lit;
@@ -55,20 +56,16 @@ struct Splitter {
 
 }  // namespace
 
-bool splitter_on(const Params& p, size_t n) {
-    size_t src_log = 6;
-    while (src_log < 32 && (size_t(1) << src_log) < n) src_log++;
-    size_t s = std::min(src_log, size_t(p.window_log));
-    return p.strategy >= 5 && s >= 17;
-}
-
 void encode_partition(Sequence* seqs, const uint32_t* offsets, size_t n, Reps& reps) {
-    for (size_t i = 0; i < n; i++) seqs[i].off_value = encode_offset(reps, offsets[i], seqs[i].lit_len);
+    for (size_t i = 0; i < n; i++)
+        seqs[i].off_value = encode_offset(reps, offsets[i], seqs[i].lit_len);
 }
 
-size_t split_block(SeqStore& st, const Reps& reps, uint32_t* offsets, SplitMeasure measure, uint32_t* points) {
+size_t split_block(SeqStore& st, const Reps& reps, uint32_t* offsets, SplitMeasure measure,
+                   uint32_t* points) {
     Reps r = reps;
-    for (size_t i = 0; i < st.count; i++) offsets[i] = resolve_offset(r, st.seqs[i].off_value, st.seqs[i].lit_len);
+    for (size_t i = 0; i < st.count; i++)
+        offsets[i] = resolve_offset(r, st.seqs[i].off_value, st.seqs[i].lit_len);
     if (st.count < SPLIT_MIN_SEQUENCES) return 0;
     Splitter sp{st, offsets, measure, points};
     r = reps;

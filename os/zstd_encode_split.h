@@ -16,11 +16,6 @@ namespace zel::zstd::enc {
 constexpr size_t SPLIT_MIN_SEQUENCES = 300;  // a shorter range is never halved
 constexpr size_t SPLIT_MAX_POINTS = 196;
 
-// Whether blocks of a call at this level row over n bytes go through the
-// splitter: the optimal strategies, on inputs above 64 KB (the smaller of
-// the input's log and the window log at 17 or more).
-bool splitter_on(const Params& p, size_t n);
-
 // How the splitter learns the size of a candidate block: the compressed
 // form of `part` (its off_values set) covering `part_len` bytes, 0 when it
 // would not fit.
@@ -36,7 +31,8 @@ struct SplitMeasure {
 // SPLIT_MAX_POINTS) to `points`; returns their number. The off_values in
 // `st` are left re-encoded for the measures: each partition's must be set
 // by encode_partition before it is written.
-size_t split_block(SeqStore& st, const Reps& reps, uint32_t* offsets, SplitMeasure measure, uint32_t* points);
+size_t split_block(SeqStore& st, const Reps& reps, uint32_t* offsets, SplitMeasure measure,
+                   uint32_t* points);
 
 // Sets the off_values of `n` sequences from their actual offsets against
 // `reps`, the repeat offsets the decoder holds at their start (updated).

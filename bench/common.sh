@@ -63,6 +63,14 @@ seconds() {  # command...: wall seconds of one run
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
 }
 
+best_seconds() {  # command...: best of three whole runs
+  local best="" t
+  for _ in 1 2 3; do
+    t=$(seconds "$@")
+    best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (b == "" || a < b) ? a : b }')
+  done
+  echo "$best"
+}
 best_of_five() {  # command...: the least of five runs' seconds
   local best="" t
   for _ in 1 2 3 4 5; do

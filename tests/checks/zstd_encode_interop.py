@@ -5,9 +5,11 @@
 
 Every level from 1 to 19 over inputs of each size class (up to 16 KB, up
 to 128 KB, up to 256 KB, above) and each kind (text, random bytes, long
-runs, mixed binary): `zstd -t` accepts every frame, and both `zstd -d` and
-our own decoder give back the input. A table of the total sizes at levels
-1, 3 and 19 shows level 19 below level 3 and level 3 below level 1.
+runs, mixed binary), and 2.2 MB of mixed data at levels 1 and 3, whose
+frames declare a window smaller than the input: `zstd -t` accepts every
+frame, and both `zstd -d` and our own decoder give back the input. A table
+of the corpus's total size at every level shows level 19 below level 3 and
+level 3 below level 1.
 """
 import os
 import random
@@ -40,11 +42,16 @@ with tempfile.TemporaryDirectory() as folder:
             inputs[name] = make(n)
             with open(os.path.join(folder, name), "wb") as f:
                 f.write(inputs[name])
+    level_sets = {name: levels for name in inputs}
+    inputs["windowed-mixed"] = mixed(2200000)
+    level_sets["windowed-mixed"] = [1, 3]
+    with open(os.path.join(folder, "windowed-mixed"), "wb") as f:
+        f.write(inputs["windowed-mixed"])
     lines = []
     for name in inputs:
         src = zel_path(os.path.join(folder, name))
         lines.append(f"data: read/binary {src}")
-        for level in levels:
+        for level in level_sets[name]:
             out = zel_path(os.path.join(folder, f"{name}.{level}.zst"))
             lines.append(f"z: compress/level data 'zstd {level} write/binary {out} z "
                          f"print [\"{name}\" {level} length? z equal? data decompress z 'zstd]")
@@ -56,7 +63,7 @@ with tempfile.TemporaryDirectory() as folder:
             results[(parts[0], int(parts[1]))] = (int(parts[2]), parts[3] == "true")
     frames = []
     for name in inputs:
-        for level in levels:
+        for level in level_sets[name]:
             found = results.get((name, level))
             check(found is not None, f"{name} level {level}: no frame")
             if found:
@@ -74,8 +81,12 @@ with tempfile.TemporaryDirectory() as folder:
                 check(f.read() == inputs[name], f"{name} level {level}: zstd -d gives other bytes")
         except OSError:
             check(False, f"{name} level {level}: zstd -d gave nothing")
-    total = {level: sum(results.get((name, level), (0, False))[0] for name in inputs) for level in levels}
-    print(f"{'level':>5} {'bytes':>10}  (corpus {sum(len(d) for d in inputs.values())} bytes)")
+    for level in (1, 3):
+        with open(os.path.join(folder, f"windowed-mixed.{level}.zst"), "rb") as f:
+            check(f.read(5)[4] == 0x80, f"windowed-mixed level {level}: not a windowed frame")
+    corpus = [name for name in inputs if name != "windowed-mixed"]
+    total = {level: sum(results.get((name, level), (0, False))[0] for name in corpus) for level in levels}
+    print(f"{'level':>5} {'bytes':>10}  (corpus {sum(len(inputs[name]) for name in corpus)} bytes)")
     for level in levels:
         print(f"{level:>5} {total[level]:>10}")
     check(total[19] < total[3] < total[1], f"sizes do not fall with the level: {total[1]} {total[3]} {total[19]}")

@@ -176,3 +176,19 @@ TEST(ZstdEncode, RoundTripsAndBlockForms) {
         }
     }
 }
+
+TEST(ZstdEncode, CompressedSizeMeasuresABlock) {
+    // "abc", then 297 bytes copied from 3 back, then "xyz": 303 bytes.
+    const zstd::enc::Sequence seq = {3, 3 + 3, 297};
+    const uint8_t lits[] = {'a', 'b', 'c', 'x', 'y', 'z'};
+    std::vector<uint8_t> scratch(zstd::enc::compressed_size_scratch(1, 303));
+    size_t size = zstd::enc::compressed_size(&seq, 1, lits, 6, 303, scratch.data(), scratch.size());
+    // Raw literals (1 + 6), the count, the modes byte, three predefined
+    // tables' worth of bits: a dozen bytes at most.
+    EXPECT_GT(size, 9u);
+    EXPECT_LE(size, 14u);
+    EXPECT_EQ(zstd::enc::compressed_size(&seq, 1, lits, 6, 303, scratch.data(), scratch.size() - 9), 0u)
+        << "scratch too small";
+    // A block that does not save 1/64 of itself and 3 bytes has no size.
+    EXPECT_EQ(zstd::enc::compressed_size(&seq, 1, lits, 6, 12, scratch.data(), scratch.size()), 0u);
+}

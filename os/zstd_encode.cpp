@@ -1,12 +1,16 @@
 // The zstd encoder's frame stage: the level table, the parameters derived
 // from it and the input's size, the call's one work area, the frame header
-// and the choice of each block's form (compressed, RLE or raw).
+// and the choice of each block's form (compressed, RLE or raw), a block
+// the splitter cuts written as several.
 #include <algorithm>
+#include <cassert>
 
 #include "foundation/platform.h"
 #include "os/workers.h"
 #include "os/zstd.h"
 #include "os/zstd_encode_entropy.h"
+#include "os/zstd_encode_opt.h"
+#include "os/zstd_encode_split.h"
 
 namespace zel::zstd::enc {
 
@@ -14,6 +18,7 @@ void find_double_fast(MatchState& ms, size_t start, size_t end, Reps& reps, SeqS
 void find_greedy(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out);
 void find_lazy1(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out);
 void find_lazy2(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out);
+void find_tree_lazy2(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out);
 
 namespace {
 
@@ -267,36 +272,81 @@ int compress(uint8_t* dst, int64_t* size, const uint8_t* src, int64_t n_signed, 
     }
     if (n == 0) block_header(o, true, 0, 0);
     Reps reps;
-    for (size_t pos = 0; pos < n;) {
-        size_t len = std::min<size_t>(BLOCK, size_t(n) - pos);
-        bool last = pos + len == n;
-        Reps began = reps;
+    // One block of `len` bytes from `from` (its sequences in `s`, or none):
+    // compressed when that fits, else RLE when its bytes are all equal,
+    // else stored; a block not compressed leaves the decoder's repeat
+    // offsets as they were.
+    auto write_block = [&](const SeqStore* s, const uint8_t* from, size_t len, bool last,
+                           const Reps& began) {
         size_t written = 0;
         int64_t room = budget(len);
-        if (w && room > 0) {
-            SeqStore s = store;
-            if (len >= 5) {
-                finder(ms, pos, pos + len, reps, s);
-            } else {
-                s.literals = const_cast<uint8_t*>(src + pos);
-                s.lit_count = len;
-            }
-            written = write_block_body(o + 3, size_t(room), s, codes, entropy);
-        }
-        if ((!written || written <= 24) && all_equal(src + pos, len)) {
+        if (s && room > 0) written = write_block_body(o + 3, size_t(room), *s, codes, entropy);
+        if ((!written || written <= 24) && all_equal(from, len)) {
             block_header(o, last, 1, len);
-            *o++ = src[pos];
+            *o++ = *from;
             reps = began;
         } else if (!written) {
             block_header(o, last, 0, len);
-            std::memcpy(o, src + pos, len);
+            std::memcpy(o, from, len);
             o += len;
             reps = began;
         } else {
             block_header(o, last, 2, written);
             o += written;
         }
-        pos += len;
+    };
+    for (size_t pos = 0; pos < n; pos += BLOCK) {
+        size_t len = std::min<size_t>(BLOCK, size_t(n) - pos);
+        bool last = pos + len == n;
+        Reps began = reps;
+        if (!w || budget(len) <= 0) {
+            write_block(nullptr, src + pos, len, last, began);
+            continue;
+        }
+        SeqStore s = store;
+        if (len >= 5) {
+            finder(ms, pos, pos + len, reps, s);
+        } else {
+            s.literals = const_cast<uint8_t*>(src + pos);
+            s.lit_count = len;
+        }
+        if (!pl.splitter || s.count < SPLIT_MIN_SEQUENCES) {
+            write_block(&s, src + pos, len, last, began);
+            continue;
+        }
+        // The splitter measures its candidates where the block will go.
+        struct Measure {
+            uint8_t* out;
+            uint8_t* codes;
+            void* entropy;
+            static size_t size(void* ctx, const SeqStore& part, size_t part_len) {
+                auto* m = static_cast<Measure*>(ctx);
+                int64_t room = budget(part_len);
+                if (room <= 0) return 0;
+                return write_block_body(m->out, size_t(room), part, m->codes, m->entropy);
+            }
+        } measure{o + 3, codes, entropy};
+        uint32_t* offsets = split_offsets(ms);
+        assert(ms.extra_size >= 4 * (tree_extra_words(p) + s.count));
+        uint32_t points[SPLIT_MAX_POINTS];
+        size_t n_points = split_block(s, began, offsets, {Measure::size, &measure}, points);
+        reps = began;
+        size_t first = 0, lit = 0, at = pos;
+        for (size_t i = 0; i <= n_points; i++) {
+            size_t end = i < n_points ? points[i] : s.count;
+            SeqStore part{s.seqs + first, end - first, end - first, s.literals + lit, 0};
+            size_t bytes = 0;
+            for (size_t k = first; k < end; k++) {
+                part.lit_count += s.seqs[k].lit_len;
+                bytes += s.seqs[k].match_len;
+            }
+            if (end == s.count) part.lit_count = s.lit_count - lit;
+            bytes += part.lit_count;
+            Reps start = reps;
+            encode_partition(part.seqs, offsets + first, part.count, reps);
+            write_block(&part, src + at, bytes, last && end == s.count, start);
+            first = end, lit += part.lit_count, at += bytes;
+        }
     }
     *size = int64_t(o - dst);
     return workers::DONE;
@@ -333,7 +383,9 @@ MatchFinder finder_for(int strategy) {
     case 0: return find_double_fast;
     case 1: return find_greedy;
     case 2: return find_lazy1;
-    default: return find_lazy2;  // the binary-tree and optimal strategies search this way until they have finders
+    case 3: return find_lazy2;
+    case 4: return find_tree_lazy2;
+    default: return parse_optimal;
     }
 }
 

@@ -1,9 +1,11 @@
 // The zstd encoder's hash-chain finders (strategies 1 to 3): greedy, and
-// lazy with one or two positions of look-ahead. A match found further on
+// lazy with one or two positions of look-ahead; strategy 4 is the two-step
+// lazy parse searching the binary tree instead. A match found further on
 // replaces the one in hand when its gain in length outweighs the cost of
 // its offset (about a bit per doubling).
 #include "os/zstd_encode_entropy.h"
 #include "os/zstd_encode_finder.h"
+#include "os/zstd_encode_opt.h"
 
 namespace zel::zstd::enc {
 
@@ -54,6 +56,11 @@ struct Chain {
     }
 };
 
+// The lazy parse over a searcher: the hash chains, or the binary tree.
+template <int Depth, class Search>
+void parse_lazy(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out,
+                Search& chain);
+
 template <int Depth>
 void find_lazy(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out) {
     const uint8_t* base = ms.base;
@@ -68,6 +75,13 @@ void find_lazy(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& o
                 1u << ms.p.search_log,
                 size_t(1) << ms.p.window_log,
                 size_t(1) << ms.p.chain_log};
+    parse_lazy<Depth>(ms, start, end, reps, out, chain);
+}
+
+template <int Depth, class Search>
+void parse_lazy(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out,
+                Search& chain) {
+    const uint8_t* base = ms.base;
     const uint8_t* iend = base + end;
     size_t anchor = start;
     if (end - start >= 9) {
@@ -137,6 +151,10 @@ void find_lazy1(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& 
 }
 void find_lazy2(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out) {
     find_lazy<2>(ms, start, end, reps, out);
+}
+void find_tree_lazy2(MatchState& ms, size_t start, size_t end, Reps& reps, SeqStore& out) {
+    TreeSearch tree{ms, end};
+    parse_lazy<2>(ms, start, end, reps, out, tree);
 }
 
 }  // namespace zel::zstd::enc

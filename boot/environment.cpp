@@ -90,6 +90,7 @@ constexpr const char* LIBRARIES[] = {"boot/library/reactivity.zel", "boot/librar
                                      "boot/library/preprocessor.zel", "boot/library/tools.zel",
                                      "boot/library/debugger.zel", "boot/library/profiler.zel"};
 constexpr const char* DATA_CODECS[] = {"boot/library/json.zel", "boot/library/csv.zel"};
+constexpr const char* VIEW[] = {"view/gui_helpers.zel"};
 
 const Phase PHASES[] = {
     {"intrinsics", {}, define_intrinsics},
@@ -106,7 +107,7 @@ const Phase PHASES[] = {
     {"codecs", CODECS, nullptr},
     {"libraries", LIBRARIES, system_setup::set_process_facts},
     {"data codecs", DATA_CODECS, nullptr},
-    {"view", {}, nullptr},
+    {"view", VIEW, nullptr},
     {"terminal", {}, nullptr},
     {"console", console::SOURCES, nullptr},
     {"end of boot", {}, end_boot},

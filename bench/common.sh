@@ -63,6 +63,14 @@ seconds() {  # command...: wall seconds of one run
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
 }
 
+best_seconds() {  # command...: best of three whole runs
+  local best="" t
+  for _ in 1 2 3; do
+    t=$(seconds "$@")
+    best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (b == "" || a < b) ? a : b }')
+  done
+  echo "$best"
+}
 best_of_five() {  # command...: the least of five runs' seconds
   local best="" t
   for _ in 1 2 3 4 5; do
@@ -241,4 +249,69 @@ while size < target:
     size += len(line)
 open(sys.argv[1], "w").write("".join(out))
 PY
+}
+
+# Recursive fib in both languages, for the measures of a way of running it
+# (cost_vs_plain): fib_programs ROUNDS writes $work/{empty,plain}-ROUNDS
+# .zel and .py, the plain ones running fib 20 ROUNDS times, then its answer.
+fib_zel='fib: func [n] [either n < 2 [n] [(fib n - 1) + fib n - 2]]'
+fib_py='def fib(n):
+    return n if n < 2 else fib(n - 1) + fib(n - 2)'
+fib_programs() {  # rounds
+  printf 'Zel []\n' > "$work/empty-$1.zel"
+  printf 'Zel []\n%s\nloop %d [r: do [fib 20]]\nprint r\n' "$fib_zel" "$1" > "$work/plain-$1.zel"
+  printf '' > "$work/empty-$1.py"
+  printf '%s\nfor _ in range(%d):\n    r = fib(20)\nprint(r)\n' "$fib_py" "$1" > "$work/plain-$1.py"
+}
+# Stops unless the programs of each name end by printing fib 20.
+check_fib_answers() {  # rounds, names...
+  local n=$1 name z p
+  shift
+  for name in "$@"; do
+    z=$("$ZEL" "$work/$name-$n.zel" | tail -1)
+    p=$("$PYTHON" -S "$work/$name-$n.py" | tail -1)
+    [ "$z" = 6765 ] && [ "$p" = 6765 ] || fail "$name: zel printed $z, python3 $p"
+  done
+}
+
+# The cost of running the work some other way (traced, profiled ...)
+# against running it plainly, in zel and in python3: wall seconds (best of
+# five whole runs of ten rounds) and callgrind instructions (whole runs of
+# one round), each less its language's empty program. The caller's
+# `programs ROUNDS` writes $work/{empty,plain,WAY}-ROUNDS.{zel,py}. Reads
+# $wall and $count (read_bench_flags). Ratios above 1: the first is slower.
+cost_vs_plain() {  # way
+  local way=$1 name
+  cost_table() {  # title, number format, then the empty, plain and WAY numbers of zel and of python3
+    awk -v way="$way" -v title="$1" -v f="$2" -v z0="$3" -v zp="$4" -v zt="$5" -v p0="$6" -v pp="$7" -v pt="$8" 'BEGIN {
+      printf "%-26s %14s %14s %15s\n", title, "plain", way, way "/plain"
+      printf "%-26s " f " " f " %15.2f\n", "zel", zp - z0, zt - z0, (zt - z0) / (zp - z0)
+      printf "%-26s " f " " f " %15.2f\n", "python3", pp - p0, pt - p0, (pt - p0) / (pp - p0)
+      printf "%-26s %14.2f %14.2f\n", "zel/python3", (zp - z0) / (pp - p0), (zt - z0) / (pt - p0)
+    }'
+  }
+  if [ "$wall" = 1 ]; then
+    programs 10
+    local -A s
+    for name in empty plain "$way"; do
+      s[zel.$name]=$(best_of_five "$ZEL" "$work/$name-10.zel")
+      s[py.$name]=$(best_of_five "$PYTHON" -S "$work/$name-10.py")
+    done
+    cost_table "wall s, 10 rounds" "%14.4f" "${s[zel.empty]}" "${s[zel.plain]}" "${s[zel.$way]}" \
+      "${s[py.empty]}" "${s[py.plain]}" "${s[py.$way]}"
+  fi
+  if [ "$count" = 1 ]; then
+    programs 1
+    local -A c
+    for name in empty plain "$way"; do
+      count_instructions "$ZEL" "$work/$name-1.zel" > "$work/$name.zel.count" &
+      count_instructions "$PYTHON" -S "$work/$name-1.py" > "$work/$name.py.count" &
+      wait
+      c[zel.$name]=$(cat "$work/$name.zel.count")
+      c[py.$name]=$(cat "$work/$name.py.count")
+    done
+    # %.0f: counts pass 2^31, which awk's %d would clamp.
+    cost_table "instructions (less start)" "%14.0f" "${c[zel.empty]}" "${c[zel.plain]}" "${c[zel.$way]}" \
+      "${c[py.empty]}" "${c[py.plain]}" "${c[py.$way]}"
+  fi
 }

@@ -45,15 +45,6 @@ if d <> original [print "zstd output differs" quit/return 1]
 print t
 EOF2
 
-best_seconds() {  # command...: best of three whole runs
-  local best="" t
-  for _ in 1 2 3; do
-    t=$(seconds "$@")
-    best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (b == "" || a < b) ? a : b }')
-  done
-  echo "$best"
-}
-
 for input in sources text; do
   file="$work/$input"
   printf '%s: %d bytes\n' "$input" "$(wc -c < "$file")"

@@ -87,7 +87,8 @@ constexpr const char* SYSTEM[] = {"boot/base/system.zel"};
 constexpr const char* OPERATORS[] = {"boot/base/operators.zel"};
 constexpr const char* CODECS[] = {"boot/base/codecs.zel"};
 constexpr const char* LIBRARIES[] = {"boot/library/reactivity.zel", "boot/library/url.zel",
-                                     "boot/library/preprocessor.zel", "boot/library/tools.zel"};
+                                     "boot/library/preprocessor.zel", "boot/library/tools.zel",
+                                     "boot/library/debugger.zel", "boot/library/profiler.zel"};
 constexpr const char* DATA_CODECS[] = {"boot/library/json.zel", "boot/library/csv.zel"};
 
 const Phase PHASES[] = {

@@ -1,7 +1,8 @@
-// zstd (RFC 8878) decoding for the natives: whole buffers, no dictionaries,
+// zstd (RFC 8878) for the natives. Decoding: whole buffers, no dictionaries,
 // nothing kept between calls, no heap memory (the tables sit in one work
 // record of the call; RLE and Huffman literals are staged at the free end
-// of the destination). The entry point follows the workers' codec protocol
+// of the destination). Encoding: one frame per call, levels 1 to 19, one
+// work area per call. The entry points follow the workers' codec protocol
 // (os/workers.h) with its three codes: done, too small, corrupt.
 //
 // Relies on: XXH64, the workers' codec slots.
@@ -16,8 +17,12 @@ namespace zel::zstd {
 // times the input, otherwise every frame is decoded to count its bytes.
 int decompress(uint8_t* dst, int64_t* size, const uint8_t* src, int64_t n);
 
-// Start-up: the decoder into the workers' zstd slot (the encoder's half
-// stays empty, so `compress ... 'zstd` raises internal not-done).
+// One frame of the whole input at `level` (1 to 19; below 1 means 3): the
+// result is too small, with `size` set to n + 3 x blocks + 10, unless the
+// destination holds that many bytes; the frame then always fits.
+int compress(uint8_t* dst, int64_t* size, const uint8_t* src, int64_t n, int level);
+
+// Start-up: the decoder and the encoder into the workers' zstd slot.
 void init();
 
 }  // namespace zel::zstd

@@ -86,4 +86,8 @@ MatchFinder finder_for(int strategy);
 size_t compressed_size(const Sequence* seqs, size_t n, const uint8_t* lits, size_t n_lits, size_t block_len,
                        uint8_t* scratch, size_t scratch_cap);
 
+// The scratch bytes compressed_size needs for `n` sequences and a block of
+// `block_len` bytes: the entropy stage's tables, its codes and its output.
+size_t compressed_size_scratch(size_t n, size_t block_len);
+
 }  // namespace zel::zstd::enc

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/child_process.h"
@@ -149,6 +150,22 @@ TEST(ZelProgram, QuitEndsWithItsStatusFromTheConsole) {
     EXPECT_EQ(r.out.find("2\n"), std::string::npos) << r.out;
     r = run_zel({}, "");
     EXPECT_EQ(r.status, 0) << r.out;
+}
+
+// A folder where the settings file goes makes every save fail, even for
+// root: quit still ends with its status, from a script and from the console.
+TEST(ZelProgram, QuitKeepsItsStatusWhenTheSettingsCannotBeSaved) {
+    const std::string block = "make-dir/deep append copy cli-console-ctx/settings/cfg-path \"/\"\n";
+    std::string path = script_file("zel-start-quit-cfg.zel", "Zel []\n" + block + "print 1\nquit/return 5\nprint 2\n");
+    for (const auto& [args, input, status] :
+         std::vector<std::tuple<std::vector<std::string>, std::string, int>>{
+             {{path}, "", 5}, {{}, block + "print 1\nquit/return 7\nprint 2\n", 7}, {{}, block + "print 1\nq\n", 0}}) {
+        ChildResult r = run_zel(args, input);
+        EXPECT_EQ(r.status, status) << r.out;
+        EXPECT_NE(r.out.find("1\n*** Console settings not saved: "), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("2\n"), std::string::npos) << r.out;
+    }
+    unlink(path.c_str());
 }
 
 // ---- zel on pipes and signals ----------------------------------------------------------------

@@ -1,6 +1,9 @@
 // The routines of the boot environment, in the order the library binds them.
 #include "boot/routines.h"
 
+#include <cstring>
+
+#include "boot/build_facts.h"
 #include "boot/zelbin/format.h"
 #include "foundation/collector.h"
 #include "foundation/frames.h"
@@ -256,6 +259,15 @@ MachineValue os_info_record(const MachineValue*) { return MachineValue{.cell = o
 MachineValue read_clipboard(const MachineValue*) { return MachineValue{.cell = clipboard::read(stack::push_new())}; }
 MachineValue write_clipboard(const MachineValue* a) { return logic_value(clipboard::write(a[0].cell)); }
 
+// The page of released builds, a setting of the build (about/debug names it).
+MachineValue download_page(const MachineValue*) {
+    Cell* page = stack::push_new();
+    string::make_from_utf8(page, reinterpret_cast<const uint8_t*>(build::DOWNLOAD_PAGE),
+                           int64_t(std::strlen(build::DOWNLOAD_PAGE)));
+    cell::set_type(page, TYPE_URL);
+    return MachineValue{.cell = page};
+}
+
 // ---- The image codecs -----------------------------------------------------------------------
 
 // The image, where to put the bytes (a binary! is filled in place; anything
@@ -351,6 +363,7 @@ constexpr Registration ROUTINES[] = {
     {"os-info", os_info_record, routine::RESULT_OWN, true},
     {"read-clipboard", read_clipboard, routine::RESULT_OWN, true},
     {"write-clipboard", write_clipboard, routine::RESULT_LOGIC, true},
+    {"_download-page", download_page, routine::RESULT_OWN, true},
     {"write-stdout", write_stdout, routine::RESULT_OWN, true},
     {"image-encode", image_encode, routine::RESULT_OWN, true},
     {"image-decode", image_decode, routine::RESULT_OWN, true},

@@ -11,7 +11,7 @@ namespace zel::console {
 
 // The console's Zel sources, relative to the source tree, in boot order.
 inline constexpr const char* SOURCES[] = {"console/complete.zel", "console/input.zel", "console/shell.zel",
-                                          "console/console.zel", "console/settings.zel"};
+                                          "console/console.zel", "console/settings.zel", "console/help.zel"};
 
 // 0 when the launcher returns; an error that nothing caught is reported
 // and ends the process with status -2.

@@ -22,7 +22,7 @@ namespace {
 TEST(Files, ReadingTextAndDirectories) {
     expect_results({
         {"type? read %" ZEL_SOURCE_DIR "/console/", "block!"},
-        {"copy/part find read %" ZEL_SOURCE_DIR "/console/ %console.zel 3", "[%console.zel %input.zel %launch.cpp]"},
+        {"copy/part find read %" ZEL_SOURCE_DIR "/console/ %console.zel 3", "[%console.zel %help.zel %input.zel]"},
         {"copy/part read %" ZEL_SOURCE_DIR "/console/console.zel 5", "\"Zel [\""},
         {"read %/no/such/file", "error access/cannot-open"},
         {"exists? %" ZEL_SOURCE_DIR "/console/", "true"},

@@ -22,9 +22,12 @@ struct Splitter {
 
     // The size as a block of sequences [a, b), whose literals start at
     // `lit`: compressed when that fits, else stored. `reps` is advanced
-    // past the range; *lits_out receives the range's literal count.
+    // past the range as the decoder will: a stored block leaves them as
+    // they were, so what follows it is measured as it will be written.
+    // *lits_out receives the range's literal count.
     size_t measure(size_t a, size_t b, size_t lit, Reps& reps, size_t* lits_out) {
         Sequence* s = st.seqs + a;
+        const Reps at_start = reps;
         encode_partition(s, offsets + a, b - a, reps);
         size_t lits = 0, bytes = 0;
         for (size_t i = 0; i < b - a; i++)
@@ -36,6 +39,7 @@ struct Splitter {
         }
         SeqStore part{s, b - a, b - a, st.literals + lit, lits};
         size_t size = measurer.size(measurer.ctx, part, bytes);
+        if (!size) reps = at_start;
         return BLOCK_HEADER + (size ? size : bytes);
     }
 

@@ -351,6 +351,35 @@ TEST(ZstdSplitter, PartitionsCoverTheBlockAndReplay) {
     for (size_t i = 0; i < 299; i++) EXPECT_EQ(before[i].off_value, few[i].off_value);
 }
 
+TEST(ZstdSplitter, AStoredHalfLeavesTheRepeatOffsets) {
+    // 400 sequences (a literal, then 4 bytes from 100 back): the first half
+    // measures as stored, the rest compresses. The decoder leaves a stored
+    // block's repeat offsets as they were, so the right half's first match
+    // must be measured with its offset spelt out (100 + 3), not as the
+    // repeat the stored half would have left behind (1): else its measured
+    // size is not the size written, and the cuts kept can outgrow the bound.
+    std::vector<Sequence> seqs(400);
+    std::vector<uint8_t> lits(400, 'x');
+    Reps coded;
+    for (Sequence& q : seqs) q = {1, encode_offset(coded, 100, 1), 4};
+    struct Seen {
+        const Sequence* base;
+        uint32_t right_first = 0;
+        static size_t size(void* ctx, const SeqStore& part, size_t) {
+            auto* seen = static_cast<Seen*>(ctx);
+            size_t first = size_t(part.seqs - seen->base);
+            if (first == 200) seen->right_first = part.seqs[0].off_value;
+            return first == 0 ? 0 : 10;  // every range from the start is stored
+        }
+    } seen{seqs.data()};
+    SeqStore st{seqs.data(), 400, 400, lits.data(), lits.size()};
+    std::vector<uint32_t> offsets(400), points(SPLIT_MAX_POINTS);
+    size_t n_points = split_block(st, Reps{}, offsets.data(), {Seen::size, &seen}, points.data());
+    ASSERT_GT(n_points, 0u);
+    EXPECT_EQ(200u, points[n_points - 1]);
+    EXPECT_EQ(103u, seen.right_first);
+}
+
 TEST(ZstdSplitter, CutsOnlyLargeInputsAtTheOptimalLevels) {
     // Content that changes inside every block: the splitter cuts at level
     // 16 over 1 MB (more blocks than the 8 of 128 KB); never at level 19

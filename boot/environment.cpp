@@ -2,6 +2,8 @@
 // their sources.
 #include "boot/environment.h"
 
+#include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "boot/image.h"
@@ -125,6 +127,10 @@ std::vector<const char*> library_sources() {
 
 void build_environment() {
     if (g_built) return;
+#ifdef ZEL_GC_STRESS
+    std::optional<collector::PauseStress> unstressed;
+    if (!std::getenv("ZEL_GC_STRESS_BOOT")) unstressed.emplace();
+#endif
     int32_t n = 0;
     for (const Phase& phase : PHASES) {
         for (const char* path : phase.sources) {

@@ -493,6 +493,9 @@ void set_stress(uint32_t one_in, uint64_t seed) {
 
 uint32_t stress_one_in() { return g_stress_one_in; }
 
+PauseStress::PauseStress() : saved_(g_stress_one_in) { g_stress_one_in = 0; }
+PauseStress::~PauseStress() { g_stress_one_in = saved_; }
+
 bool stress_now() {
     if (g_stress_one_in <= 1) return g_stress_one_in == 1;
     g_stress_state ^= g_stress_state << 13;

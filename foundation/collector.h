@@ -102,6 +102,21 @@ void set_stress(uint32_t one_in, uint64_t seed);
 uint32_t stress_one_in();
 // Draws whether this allocation or safe point is stressed.
 bool stress_now();
+
+// No stress while it lives, the draws left where they were. Building the
+// boot environment is the same work in every run, so runs stress it only
+// when ZEL_GC_STRESS_BOOT asks (one test does, at every allocation):
+// otherwise every stressed test would pay for it again.
+class PauseStress {
+public:
+    PauseStress();
+    ~PauseStress();
+    PauseStress(const PauseStress&) = delete;
+    PauseStress& operator=(const PauseStress&) = delete;
+
+private:
+    uint32_t saved_;
+};
 #endif
 
 // The evaluator's safe point.
